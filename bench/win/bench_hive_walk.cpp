@@ -1,0 +1,172 @@
+// Times the three hive scans (codes 3, 4 and 5) through the engine against a bare walk of the same
+// subtrees (HKEY_LOCAL_MACHINE\Software, HKEY_CURRENT_USER, HKEY_USERS) that only opens each key and
+// reads its string values. Seeds HKEY_CURRENT_USER\Software\TamriskBench first and removes it at the end.
+//
+//   bench_hive_walk [keys=20000] [runs=5]
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32System.h"
+#include "scan/ScanSink.h"
+#include "scan/ScanTask.h"
+
+namespace {
+
+using namespace tamrisk;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kBenchKey = "Software\\TamriskBench";
+constexpr int kFanOut = 10;
+
+bool SetText(HKEY key, const char* name, const std::string& text) {
+  return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+// Key i hangs below key (i - 1) / kFanOut, so the tree is about log10(keys) levels deep. Every key has
+// a title, a path (every tenth names a missing program) and a number.
+bool SeedTree(int keys) {
+  std::vector<std::string> paths;
+  paths.reserve(static_cast<std::size_t>(keys));
+  for (int i = 0; i < keys; ++i) {
+    const std::string parent = i == 0 ? kBenchKey : paths[static_cast<std::size_t>((i - 1) / kFanOut)];
+    paths.push_back(parent + "\\Item" + std::to_string(i));
+    HKEY raw = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
+                          nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    win32::UniqueRegKey key(raw);
+    const std::string path =
+        i % 10 == 0 ? "C:\\TamriskBenchGone\\app" + std::to_string(i) + ".exe" : "not a path " + std::to_string(i);
+    const DWORD number = static_cast<DWORD>(i);
+    if (!SetText(raw, "Title", "Bench item " + std::to_string(i)) || !SetText(raw, "Path", path) ||
+        ::RegSetValueExA(raw, "Size", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) !=
+            ERROR_SUCCESS) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void RemoveTree() {
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
+  ::RegDeleteKeyA(HKEY_CURRENT_USER, kBenchKey);
+}
+
+// The least a walk that tests string values must do: open the key below its parent, list the values
+// and read the strings, list the subkeys, recurse.
+struct BareWalk {
+  long keys = 0;
+  long strings = 0;
+  std::vector<char> name = std::vector<char>(16384);
+  std::vector<BYTE> data = std::vector<BYTE>(4096);
+
+  void Visit(HKEY parent, const char* subkey) {
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExA(parent, subkey, 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
+    win32::UniqueRegKey key(raw);
+    ++keys;
+    for (DWORD i = 0;; ++i) {
+      DWORD nameLength = static_cast<DWORD>(name.size());
+      DWORD type = 0;
+      if (::RegEnumValueA(raw, i, name.data(), &nameLength, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+      DWORD size = static_cast<DWORD>(data.size());
+      LONG rc = ::RegQueryValueExA(raw, name.data(), nullptr, &type, data.data(), &size);
+      if (rc == ERROR_MORE_DATA) {
+        data.resize(size);
+        rc = ::RegQueryValueExA(raw, name.data(), nullptr, &type, data.data(), &size);
+      }
+      if (rc == ERROR_SUCCESS) ++strings;
+    }
+    std::vector<std::string> subkeys;
+    char child[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD length = sizeof child;
+      if (::RegEnumKeyExA(raw, i, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      subkeys.emplace_back(child, length);
+    }
+    for (const std::string& entry : subkeys) Visit(raw, entry.c_str());
+  }
+};
+
+struct Timing {
+  double seconds = 0;
+  long count = 0;  // rows for the engine, keys for the bare walk
+};
+
+Timing RunEngine(const Platform& platform) {
+  auto sink = std::make_shared<HeadlessSink>();
+  auto task = std::make_shared<TScanTaskThread>(platform, sink, false, false);
+  task->TestedDrives = "c";
+  task->Categories = {"3", "4", "5"};
+  const auto start = Clock::now();
+  task->Execute();
+  const std::chrono::duration<double> took = Clock::now() - start;
+  return {took.count(), static_cast<long>(sink->Rows().size())};
+}
+
+Timing RunBare() {
+  BareWalk walk;
+  const auto start = Clock::now();
+  walk.Visit(HKEY_LOCAL_MACHINE, "Software");
+  walk.Visit(HKEY_CURRENT_USER, "");
+  walk.Visit(HKEY_USERS, "");
+  const std::chrono::duration<double> took = Clock::now() - start;
+  return {took.count(), walk.keys};
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int keys = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+
+  RemoveTree();
+  const auto seedStart = Clock::now();
+  if (!SeedTree(keys)) {
+    std::fprintf(stderr, "could not seed HKEY_CURRENT_USER\\%s\n", kBenchKey);
+    RemoveTree();
+    return 1;
+  }
+  const std::chrono::duration<double> seeded = Clock::now() - seedStart;
+  std::printf("seeded %d keys below HKEY_CURRENT_USER\\%s in %.2f s\n", keys, kBenchKey, seeded.count());
+
+  win32::Win32Platform system;
+  RunBare();  // warm the registry caches once for both
+  RunEngine(system.platform);
+
+  std::vector<double> engine, bare;
+  long rows = 0, visited = 0;
+  for (int run = 0; run < runs; ++run) {
+    const Timing e = RunEngine(system.platform);
+    const Timing b = RunBare();
+    engine.push_back(e.seconds);
+    bare.push_back(b.seconds);
+    rows = e.count;
+    visited = b.count;
+    std::printf("run %d: engine %.3f s, bare %.3f s\n", run + 1, e.seconds, b.seconds);
+  }
+  const double engineMedian = Median(engine);
+  const double bareMedian = Median(bare);
+  std::printf("keys walked by the bare walk: %ld; rows found by the engine: %ld\n", visited, rows);
+  std::printf("median of %d runs: engine (codes 3, 4, 5) %.3f s, bare walk %.3f s, ratio %.2f (target <= 1.25)\n",
+              runs, engineMedian, bareMedian, engineMedian / bareMedian);
+  RemoveTree();
+  return 0;
+}

@@ -1,0 +1,162 @@
+// A scan of every category through the main window and its progress window, against the headless
+// scan of the same categories, on the same registry and files in one run. The window's handing over
+// of rows and keys must not slow the scan: the target is a ratio of at most 1.1.
+// Usage: bench_window_scan.exe [rounds]   (run under Wine, with a display)
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/Win32System.h"
+#include "scan/ScanSink.h"
+#include "scan/ScanTask.h"
+#include "settings/RegGlobal.h"
+#include "ui/main/RegMain.h"
+#include "ui/res/resource.h"
+
+namespace {
+
+using namespace tamrisk;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kSeedKey[] = "Software\\TamriskBenchWindowScan";
+constexpr int kSeededKeys = 500;
+
+// Defaults for every read and a sink for every write: the bench leaves no options.ini behind.
+class DefaultsIni final : public IniFile {
+ public:
+  std::string ReadString(const std::string&, const std::string&, const std::string&, const std::string& fallback,
+                         std::size_t) override {
+    return fallback;
+  }
+  bool WriteString(const std::string&, const std::string&, const std::string&, const std::string&) override {
+    return true;
+  }
+};
+
+// Answers every question with its default and prints the text instead of showing a box.
+class ConsolePrompt final : public Prompt {
+ public:
+  int Message(HWND, const std::string& text, const std::string&, UINT style) override {
+    std::fprintf(stderr, "message: %s\n", text.c_str());
+    return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+  }
+  std::optional<std::string> SaveFileName(HWND, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+};
+
+// Stale references for the scan to find, under HKEY_CURRENT_USER.
+void SeedStaleEntries(bool present) {
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, kSeedKey);
+  if (!present) return;
+  for (int i = 0; i < kSeededKeys; ++i) {
+    const std::string key = std::string(kSeedKey) + "\\App" + std::to_string(i);
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    const std::string path = "C:\\Program Files\\Gone" + std::to_string(i) + "\\app.exe";
+    ::RegSetValueExA(handle, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                     static_cast<DWORD>(path.size() + 1));
+    ::RegCloseKey(handle);
+  }
+}
+
+std::vector<std::string> AllCodes() {
+  std::vector<std::string> codes;
+  for (int code = 1; code <= 22; ++code) codes.push_back(std::to_string(code));
+  return codes;
+}
+
+double Seconds(Clock::duration elapsed) { return std::chrono::duration<double>(elapsed).count(); }
+
+// The worker on its own thread, reporting to a sink that only collects.
+double HeadlessScan(const Platform& platform, std::size_t& rows) {
+  const auto start = Clock::now();
+  auto sink = std::make_shared<HeadlessSink>();
+  auto task = std::make_shared<TScanTaskThread>(platform, sink, false, false);
+  task->Categories = AllCodes();
+  task->Start();
+  while (!task->Ended()) ::Sleep(1);
+  const double elapsed = Seconds(Clock::now() - start);
+  rows = sink->Rows().size();
+  return elapsed;
+}
+
+// "Scan registry issue" with every category ticked: the progress window, the rows in the list and
+// the steps after the scan.
+double WindowScan(TfrmHivora& form, std::size_t& rows) {
+  const auto start = Clock::now();
+  ::SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SCANREGISTRY, BN_CLICKED), 0);
+  const double elapsed = Seconds(Clock::now() - start);
+  rows = form.Results().RowCount();
+  return elapsed;
+}
+
+void Pump() {
+  MSG message{};
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+
+  win32::Win32Platform system;
+  DefaultsIni ini;
+  Platform platform{system.registry, system.files, system.system, ini, system.shell};
+  ConsolePrompt prompt;
+  SeedStaleEntries(true);
+
+  MainWindowStart start;
+  start.className = "TamriskBenchWindowScan";
+  start.endsProgram = false;
+  TfrmHivora form(platform, prompt, start);
+  form.Create(SW_SHOWNOACTIVATE);
+  Pump();
+
+  // One scan of each to warm the registry and file caches.
+  std::size_t headlessRows = 0, windowRows = 0;
+  HeadlessScan(platform, headlessRows);
+  WindowScan(form, windowRows);
+
+  std::vector<double> headless, window;
+  for (int round = 0; round < rounds; ++round) {
+    // Alternate the order, so neither kind always runs second.
+    if (round % 2 == 0) {
+      headless.push_back(HeadlessScan(platform, headlessRows));
+      window.push_back(WindowScan(form, windowRows));
+    } else {
+      window.push_back(WindowScan(form, windowRows));
+      headless.push_back(HeadlessScan(platform, headlessRows));
+    }
+    std::printf("round %d: headless %.3f s (%zu rows), window %.3f s (%zu rows)\n", round + 1, headless.back(),
+                headlessRows, window.back(), windowRows);
+  }
+  const double ratio = Median(window) / Median(headless);
+  std::printf("median: headless %.3f s, window %.3f s, ratio %.3f (target at most 1.1)\n", Median(headless),
+              Median(window), ratio);
+
+  ::SendMessageA(form.Handle(), WM_CLOSE, 0, 0);
+  SeedStaleEntries(false);
+  return ratio <= 1.1 ? 0 : 2;
+}

@@ -1,0 +1,237 @@
+#include "platform/RegistryAccess.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Text.h"
+
+namespace tamrisk {
+namespace {
+
+[[noreturn]] void FailGet(const std::string& name) {
+  throw RegistryError("Failed to get data for '" + name + "'");
+}
+[[noreturn]] void FailSet(const std::string& name) {
+  throw RegistryError("Failed to set data for '" + name + "'");
+}
+[[noreturn]] void FailType(const std::string& name) {
+  throw RegistryError("Invalid data type for '" + name + "'");
+}
+
+DataKind KindOfType(std::uint32_t type) {
+  switch (type) {
+    case regtype::String: return DataKind::String;
+    case regtype::ExpandString: return DataKind::ExpandString;
+    case regtype::Dword: return DataKind::Integer;
+    case regtype::Binary: return DataKind::Binary;
+    default: return DataKind::Unknown;
+  }
+}
+
+bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
+
+struct RootNameEntry {
+  RootKey root;
+  const char* name;
+};
+constexpr RootNameEntry kRootNames[] = {
+    {RootKey::ClassesRoot, "HKEY_CLASSES_ROOT"},         {RootKey::CurrentUser, "HKEY_CURRENT_USER"},
+    {RootKey::LocalMachine, "HKEY_LOCAL_MACHINE"},       {RootKey::Users, "HKEY_USERS"},
+    {RootKey::PerformanceData, "HKEY_PERFORMANCE_DATA"}, {RootKey::CurrentConfig, "HKEY_CURRENT_CONFIG"},
+    {RootKey::DynData, "HKEY_DYN_DATA"},
+};
+
+// Closes a backend key when it goes out of scope.
+class ScopedKey {
+ public:
+  ScopedKey(RegistryBackend& backend, KeyHandle key) : backend_(backend), key_(key) {}
+  ~ScopedKey() {
+    if (key_ != 0) backend_.CloseKey(key_);
+  }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+  KeyHandle get() const { return key_; }
+
+ private:
+  RegistryBackend& backend_;
+  KeyHandle key_;
+};
+
+std::vector<std::string> ListNames(RegistryBackend& backend, KeyHandle key, bool subkeys) {
+  std::vector<std::string> names;
+  KeyInfo info;
+  if (backend.QueryInfoKey(key, info) != status::Success) return names;
+  const std::uint32_t count = subkeys ? info.subkeyCount : info.valueCount;
+  names.reserve(count);
+  std::string name;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const long rc = subkeys ? backend.EnumKey(key, i, name) : backend.EnumValue(key, i, name);
+    if (rc != status::Success) break;
+    names.push_back(name);
+  }
+  return names;
+}
+
+}  // namespace
+
+std::optional<RootKey> RootFromName(const std::string& name) {
+  const std::string upper = AsciiUpper(name);
+  for (const auto& entry : kRootNames) {
+    if (entry.root == RootKey::PerformanceData || entry.root == RootKey::DynData) continue;
+    if (upper == entry.name) return entry.root;
+  }
+  return std::nullopt;
+}
+
+std::string RootName(RootKey root) {
+  for (const auto& entry : kRootNames) {
+    if (entry.root == root) return entry.name;
+  }
+  return {};
+}
+
+RegistryAccess::RegistryAccess(RegistryBackend& backend, RootKey root) : backend_(backend), root_(root) {}
+
+RegistryAccess::~RegistryAccess() { ClosePath(); }
+
+void RegistryAccess::SelectRoot(RootKey root) {
+  if (root == root_) return;
+  ClosePath();
+  root_ = root;
+}
+
+RegistryAccess::Target RegistryAccess::Resolve(const std::string& path) const {
+  if (!path.empty() && path.front() == '\\') {
+    std::string sub = path.substr(1);
+    return {RootHandle(root_), sub, sub};
+  }
+  std::string full = current_ != 0 && !currentPath_.empty() ? currentPath_ + "\\" + path : path;
+  return {CurrentOrRoot(), path, full};
+}
+
+bool RegistryAccess::OpenPath(const std::string& path, bool create) {
+  const Target target = Resolve(path);
+  KeyHandle opened = 0;
+  const long rc = create ? backend_.CreateKey(target.parent, target.subkey, access_, opened)
+                         : backend_.OpenKey(target.parent, target.subkey, access_, opened);
+  if (rc != status::Success) return false;
+  ClosePath();
+  current_ = opened;
+  currentPath_ = target.fullPath;
+  return true;
+}
+
+void RegistryAccess::ClosePath() {
+  if (current_ != 0) backend_.CloseKey(current_);
+  current_ = 0;
+  currentPath_.clear();
+}
+
+std::vector<std::string> RegistryAccess::ListSubkeys() { return ListNames(backend_, CurrentOrRoot(), true); }
+
+std::vector<std::string> RegistryAccess::ListValues() { return ListNames(backend_, CurrentOrRoot(), false); }
+
+DataKind RegistryAccess::ValueKind(const std::string& name) {
+  std::uint32_t type = 0, size = 0;
+  if (backend_.QueryValueInfo(CurrentOrRoot(), name, type, size) != status::Success) return DataKind::Unknown;
+  return KindOfType(type);
+}
+
+long long RegistryAccess::ValueSize(const std::string& name) {
+  std::uint32_t type = 0, size = 0;
+  if (backend_.QueryValueInfo(CurrentOrRoot(), name, type, size) != status::Success) return -1;
+  return size;
+}
+
+std::string RegistryAccess::ReadText(const std::string& name) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  const long rc = backend_.QueryValue(CurrentOrRoot(), name, type, data);
+  if (rc == status::FileNotFound) return {};
+  if (rc != status::Success) FailGet(name);
+  if (data.empty()) return {};
+  if (!IsTextKind(KindOfType(type))) FailType(name);
+  const auto nul = std::find(data.begin(), data.end(), std::uint8_t{0});
+  return std::string(data.begin(), nul);
+}
+
+std::int32_t RegistryAccess::ReadNumber(const std::string& name) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  if (backend_.QueryValue(CurrentOrRoot(), name, type, data) != status::Success) FailGet(name);
+  if (KindOfType(type) != DataKind::Integer) FailType(name);
+  if (data.size() != 4) FailGet(name);
+  std::uint32_t value = 0;
+  std::memcpy(&value, data.data(), 4);
+  return static_cast<std::int32_t>(value);
+}
+
+std::size_t RegistryAccess::ReadBytes(const std::string& name, std::uint8_t* buffer, std::size_t capacity) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  const long rc = backend_.QueryValue(CurrentOrRoot(), name, type, data);
+  if (rc == status::FileNotFound) return 0;
+  if (rc != status::Success) FailGet(name);
+  const DataKind kind = KindOfType(type);
+  if (kind != DataKind::Binary && kind != DataKind::Unknown) FailType(name);
+  if (data.size() > capacity) FailGet(name);
+  if (!data.empty()) std::memcpy(buffer, data.data(), data.size());
+  return data.size();
+}
+
+bool RegistryAccess::ReadRaw(const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data) {
+  return backend_.QueryValue(CurrentOrRoot(), name, type, data) == status::Success;
+}
+
+bool RegistryAccess::HasValue(const std::string& name) {
+  std::uint32_t type = 0, size = 0;
+  return backend_.QueryValueInfo(CurrentOrRoot(), name, type, size) == status::Success;
+}
+
+bool RegistryAccess::HasSubkey(const std::string& path) {
+  const Target target = Resolve(path);
+  KeyHandle opened = 0;
+  if (backend_.OpenKey(target.parent, target.subkey, rights::QueryEnumerate, opened) != status::Success) {
+    return false;
+  }
+  backend_.CloseKey(opened);
+  return true;
+}
+
+bool RegistryAccess::RemoveTree(KeyHandle parent, const std::string& subkey) {
+  KeyHandle opened = 0;
+  if (backend_.OpenKey(parent, subkey, access_, opened) == status::Success) {
+    ScopedKey key(backend_, opened);
+    const std::vector<std::string> children = ListNames(backend_, key.get(), true);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) RemoveTree(key.get(), *it);
+  }
+  return backend_.DeleteKey(parent, subkey) == status::Success;
+}
+
+bool RegistryAccess::RemoveSubkey(const std::string& path) {
+  const Target target = Resolve(path);
+  if (target.subkey.empty()) return false;  // never the root or the current key itself
+  return RemoveTree(target.parent, target.subkey);
+}
+
+bool RegistryAccess::RemoveValue(const std::string& name) {
+  return backend_.DeleteValue(CurrentOrRoot(), name) == status::Success;
+}
+
+void RegistryAccess::WriteText(const std::string& name, const std::string& text) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  if (backend_.SetValue(CurrentOrRoot(), name, regtype::String, data) != status::Success) FailSet(name);
+}
+
+void RegistryAccess::WriteRaw(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+  if (backend_.SetValue(CurrentOrRoot(), name, type, data) != status::Success) FailSet(name);
+}
+
+KeyInfo RegistryAccess::QueryKeyInfo() {
+  KeyInfo info;
+  if (backend_.QueryInfoKey(CurrentOrRoot(), info) != status::Success) return KeyInfo{};
+  return info;
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,87 @@
+// RegistryAccess: the one way the program reads and changes the registry. Each user makes its own
+// instance; it holds at most one open key (the current key) and closes it on every way out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryBackend.h"
+
+namespace tamrisk {
+
+// A read or write that failed; the message names the value ("Failed to get data for 'Path'").
+class RegistryError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class DataKind { Unknown, String, ExpandString, Integer, Binary };
+
+// "HKEY_LOCAL_MACHINE" and the other four scan roots, compared after ASCII upper-casing.
+std::optional<RootKey> RootFromName(const std::string& name);
+// Full upper-case name of any of the seven predefined roots, as REGEDIT4 writes it.
+std::string RootName(RootKey root);
+
+class RegistryAccess {
+ public:
+  explicit RegistryAccess(RegistryBackend& backend, RootKey root = RootKey::CurrentUser);
+  ~RegistryAccess();
+  RegistryAccess(const RegistryAccess&) = delete;
+  RegistryAccess& operator=(const RegistryAccess&) = delete;
+
+  // Rights asked by the opens that follow: rights::AllAccess (the default) or rights::Read.
+  void SetAccess(std::uint32_t accessRights) { access_ = accessRights; }
+  RootKey Root() const { return root_; }
+  void SelectRoot(RootKey root);
+
+  // A path that begins with "\" counts from the root, others from the current key (or the root when
+  // none is open). On failure the current key is unchanged.
+  bool OpenPath(const std::string& path, bool create);
+  void ClosePath();
+  bool HasCurrentKey() const { return current_ != 0; }
+  // Path of the current key below the root, as it was opened ("" when none).
+  const std::string& CurrentPath() const { return currentPath_; }
+
+  std::vector<std::string> ListSubkeys();
+  std::vector<std::string> ListValues();
+  DataKind ValueKind(const std::string& name);
+  // Bytes of the value's data, or -1 when it is missing.
+  long long ValueSize(const std::string& name);
+  std::string ReadText(const std::string& name);
+  std::int32_t ReadNumber(const std::string& name);
+  std::size_t ReadBytes(const std::string& name, std::uint8_t* buffer, std::size_t capacity);
+  // Raw type and bytes, whatever the type; false when the value is missing or unreadable.
+  bool ReadRaw(const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data);
+  bool HasValue(const std::string& name);
+  // Existence test with query and enumerate rights only; the current key is unchanged.
+  bool HasSubkey(const std::string& path);
+  // Removes the key at path (as OpenPath counts it) with its whole subtree.
+  bool RemoveSubkey(const std::string& path);
+  bool RemoveValue(const std::string& name);
+  void WriteText(const std::string& name, const std::string& text);
+  // Stores raw data of any type (used by tests and fixtures).
+  void WriteRaw(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
+  KeyInfo QueryKeyInfo();
+
+ private:
+  struct Target {
+    KeyHandle parent;
+    std::string subkey;
+    std::string fullPath;
+  };
+  Target Resolve(const std::string& path) const;
+  KeyHandle CurrentOrRoot() const { return current_ != 0 ? current_ : RootHandle(root_); }
+  bool RemoveTree(KeyHandle parent, const std::string& subkey);
+
+  RegistryBackend& backend_;
+  RootKey root_;
+  std::uint32_t access_ = rights::AllAccess;
+  KeyHandle current_ = 0;
+  std::string currentPath_;
+};
+
+}  // namespace tamrisk

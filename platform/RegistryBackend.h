@@ -1,0 +1,91 @@
+// The registry as the engine sees it: a thin, Win32-shaped interface so that the advapi32 backend is a
+// one-to-one mapping and the in-memory backend can be checked against it by the contract tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tamrisk {
+
+// Same meaning as HKEY: the predefined roots carry their Win32 values, other handles are opaque.
+using KeyHandle = std::uintptr_t;
+
+enum class RootKey : std::uint32_t {
+  ClassesRoot = 0x80000000u,
+  CurrentUser = 0x80000001u,
+  LocalMachine = 0x80000002u,
+  Users = 0x80000003u,
+  PerformanceData = 0x80000004u,
+  CurrentConfig = 0x80000005u,
+  DynData = 0x80000006u,
+};
+
+constexpr KeyHandle RootHandle(RootKey root) { return static_cast<KeyHandle>(root); }
+
+// Win32 status codes (the LONG results of advapi32).
+namespace status {
+constexpr long Success = 0;
+constexpr long FileNotFound = 2;
+constexpr long AccessDenied = 5;
+constexpr long InvalidHandle = 6;
+constexpr long InvalidParameter = 87;
+constexpr long MoreData = 234;
+constexpr long NoMoreItems = 259;
+constexpr long KeyDeleted = 1018;
+}  // namespace status
+
+// Access rights asked for when a key is opened.
+namespace rights {
+constexpr std::uint32_t AllAccess = 0xF003F;       // KEY_ALL_ACCESS
+constexpr std::uint32_t Read = 0x20019;            // KEY_READ
+constexpr std::uint32_t QueryEnumerate = 0x20009;  // KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | READ_CONTROL
+}  // namespace rights
+
+// Registry value types (REG_*).
+namespace regtype {
+constexpr std::uint32_t None = 0;
+constexpr std::uint32_t String = 1;
+constexpr std::uint32_t ExpandString = 2;
+constexpr std::uint32_t Binary = 3;
+constexpr std::uint32_t Dword = 4;
+constexpr std::uint32_t DwordBigEndian = 5;
+constexpr std::uint32_t Link = 6;
+constexpr std::uint32_t MultiString = 7;
+constexpr std::uint32_t ResourceList = 8;
+constexpr std::uint32_t Qword = 11;
+}  // namespace regtype
+
+struct KeyInfo {
+  std::uint32_t subkeyCount = 0;
+  std::uint32_t maxSubkeyNameLength = 0;
+  std::uint32_t valueCount = 0;  // a set default value included
+  std::uint32_t maxValueNameLength = 0;
+  std::uint32_t maxValueDataLength = 0;
+  std::uint64_t lastWriteTime = 0;  // FILETIME as one number
+};
+
+// Every call returns a Win32 status code. Names are ANSI (the system code page).
+class RegistryBackend {
+ public:
+  virtual ~RegistryBackend() = default;
+
+  virtual long OpenKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) = 0;
+  virtual long CreateKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) = 0;
+  virtual long CloseKey(KeyHandle key) = 0;
+  virtual long EnumKey(KeyHandle key, std::uint32_t index, std::string& name) = 0;
+  virtual long EnumValue(KeyHandle key, std::uint32_t index, std::string& name) = 0;
+  // Type and size in bytes of a value, without its data.
+  virtual long QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) = 0;
+  // Type and all bytes of a value.
+  virtual long QueryValue(KeyHandle key, const std::string& name, std::uint32_t& type,
+                          std::vector<std::uint8_t>& data) = 0;
+  virtual long QueryInfoKey(KeyHandle key, KeyInfo& info) = 0;
+  virtual long SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
+                        const std::vector<std::uint8_t>& data) = 0;
+  // Removes a key that has no subkeys.
+  virtual long DeleteKey(KeyHandle parent, const std::string& subkey) = 0;
+  virtual long DeleteValue(KeyHandle key, const std::string& name) = 0;
+};
+
+}  // namespace tamrisk

@@ -1,0 +1,159 @@
+// The operating-system services other than the registry: files, drives, environment, shell folders,
+// shortcuts, ini files, processes and the shell. Each has a Win32 backend and an in-memory one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/RegistryBackend.h"
+
+namespace tamrisk {
+
+namespace fileattr {
+constexpr std::uint32_t ReadOnly = 0x1;
+constexpr std::uint32_t Hidden = 0x2;
+constexpr std::uint32_t System = 0x4;
+constexpr std::uint32_t Directory = 0x10;
+constexpr std::uint32_t Archive = 0x20;
+constexpr std::uint32_t Normal = 0x80;
+constexpr std::uint32_t ReparsePoint = 0x400;
+}  // namespace fileattr
+
+// GetDriveTypeA results.
+namespace drivetype {
+constexpr unsigned Unknown = 0;
+constexpr unsigned NoRootDir = 1;
+constexpr unsigned Removable = 2;
+constexpr unsigned Fixed = 3;
+constexpr unsigned Remote = 4;
+constexpr unsigned CdRom = 5;
+constexpr unsigned RamDisk = 6;
+}  // namespace drivetype
+
+// Shell folders the program asks for (CSIDL values).
+namespace csidl {
+constexpr int Programs = 2;
+constexpr int Recent = 8;
+constexpr int StartMenu = 11;
+constexpr int Desktop = 16;
+constexpr int Fonts = 20;
+constexpr int CommonStartMenu = 22;
+constexpr int CommonPrograms = 23;
+constexpr int CommonDesktop = 25;
+constexpr int AppData = 26;
+}  // namespace csidl
+
+struct LocalDateTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
+};
+
+struct FileEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;
+  LocalDateTime lastWrite;  // local time
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // FindFirstFileA finds an entry that is not a folder; with wildcards the first match decides.
+  virtual bool PathIsFile(const std::string& path) = 0;
+  // GetFileAttributesA succeeds with the directory attribute.
+  virtual bool PathIsFolder(const std::string& path) = 0;
+  virtual std::optional<std::uint32_t> Attributes(const std::string& path) = 0;
+  // Creates one folder whose parent exists (CreateDirectoryA).
+  virtual bool MakeFolder(const std::string& path) = 0;
+  // FindFirstFileA/FindNextFileA over a mask ("C:\dir\*"), attribute filter 0x3F; "." and ".." left out.
+  virtual std::vector<FileEntry> ListFolder(const std::string& mask) = 0;
+  // GetDriveTypeA of letter + ":\".
+  virtual unsigned DriveType(char letter) = 0;
+  // SHFileOperationA FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION (| FOF_ALLOWUNDO); true when it returns 0.
+  virtual bool ShellDelete(const std::string& path, bool toRecycleBin) = 0;
+  // Target path of a ".lnk" file through the shell-link COM object (flag 2). Throws std::runtime_error
+  // when the object or its file interface cannot be created; a failed load or read gives "".
+  virtual std::string ShortcutTarget(const std::string& shortcutPath) = 0;
+
+  // Whole-file access for backups, reports and tests. On failure, error (when given) gets the
+  // system's message for it.
+  virtual bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) = 0;
+  virtual bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) = 0;
+  virtual bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) = 0;
+};
+
+struct VersionInfo {
+  std::uint32_t platformId = 0;  // 1 Windows 9x, 2 NT
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+};
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  // ExpandEnvironmentStringsA into a buffer of bufferSize bytes; nullopt when it fails or does not fit.
+  virtual std::optional<std::string> ExpandEnvironment(const std::string& text, std::size_t bufferSize) = 0;
+  // SHGetSpecialFolderLocation + SHGetPathFromIDListA; "" when it fails.
+  virtual std::string SpecialFolder(int csidl) = 0;
+  // GetVersionExA; all zero when it fails.
+  virtual VersionInfo Version() = 0;
+  // String SID of the process's user ("S-1-5-21-..."), "" when unknown.
+  virtual std::string CurrentUserSid() = 0;
+  // Folder of the running executable, with its trailing "\".
+  virtual std::string ExecutableFolder() = 0;
+  virtual LocalDateTime Now() = 0;
+};
+
+// GetPrivateProfileStringA / WritePrivateProfileStringA: each write reaches the file at once.
+class IniFile {
+ public:
+  virtual ~IniFile() = default;
+  // At most maxChars characters are returned; the default when the key (or file) is missing.
+  virtual std::string ReadString(const std::string& file, const std::string& section, const std::string& key,
+                                 const std::string& fallback, std::size_t maxChars = 2047) = 0;
+  virtual bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& value) = 0;
+};
+
+struct ProcessInfo {
+  std::uintptr_t process = 0;
+  std::uintptr_t thread = 0;
+  std::uint32_t processId = 0;
+  std::uint32_t threadId = 0;
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // ShellExecuteA(owner, "Open", file, parameters, directory, show); true when it reports success.
+  virtual bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,
+                    const std::string& directory, int show) = 0;
+  // CreateProcessA hidden, no standard handles, handles inherited, normal priority.
+  virtual bool StartHidden(const std::string& commandLine, ProcessInfo& info) = 0;
+  // WaitForSingleObject with a time-out of 0 gives WAIT_OBJECT_0.
+  virtual bool HasEnded(const ProcessInfo& info) = 0;
+  virtual void Terminate(const ProcessInfo& info) = 0;
+  // Closes both handles and clears info.
+  virtual void Release(ProcessInfo& info) = 0;
+  // SHBrowseForFolderA limited to file-system folders; nullopt when cancelled.
+  virtual std::optional<std::string> PickFolder(std::uintptr_t owner, const std::string& title,
+                                                const std::string& startPath) = 0;
+};
+
+// The services one program run uses; the engine receives it by reference.
+struct Platform {
+  RegistryBackend& registry;
+  FileSystem& files;
+  SystemInfo& system;
+  IniFile& ini;
+  Shell& shell;
+};
+
+// Creates each missing level of a folder path from the top down. A path shorter than 3 characters,
+// once a trailing "\" is dropped, counts as existing.
+bool MakeFolderPath(FileSystem& files, const std::string& path);
+
+}  // namespace tamrisk

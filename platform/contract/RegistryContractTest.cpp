@@ -1,0 +1,472 @@
+// Registry behaviour the engine relies on, checked against every backend (memory natively, advapi32
+// under Wine). Everything happens below the environment's scratch key in HKEY_CURRENT_USER.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/contract/ContractBackends.h"
+
+namespace tamrisk {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr long kBadPathname = 161;
+
+Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+// A backend handle closed on every way out.
+class OpenKey {
+ public:
+  OpenKey(RegistryBackend& registry, KeyHandle handle) : registry_(registry), handle_(handle) {}
+  ~OpenKey() {
+    if (handle_ != 0) registry_.CloseKey(handle_);
+  }
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  KeyHandle get() const { return handle_; }
+  KeyHandle release() { return std::exchange(handle_, 0); }
+
+ private:
+  RegistryBackend& registry_;
+  KeyHandle handle_;
+};
+
+class RegistryContract : public ::testing::Test {
+ protected:
+  std::unique_ptr<ContractEnvironment> env_ = MakeContractEnvironment();
+  RegistryBackend& registry_ = env_->Registry();
+  const std::string scratch_ = env_->ScratchKey();
+
+  // Opens (or with create, makes) a path below the scratch key; "" is the scratch key itself.
+  KeyHandle Open(const std::string& sub, bool create = false, std::uint32_t access = rights::AllAccess) {
+    const std::string path = sub.empty() ? scratch_ : scratch_ + "\\" + sub;
+    KeyHandle handle = 0;
+    const KeyHandle root = RootHandle(RootKey::CurrentUser);
+    const long rc = create ? registry_.CreateKey(root, path, access, handle)
+                           : registry_.OpenKey(root, path, access, handle);
+    EXPECT_EQ(rc, status::Success) << path;
+    return handle;
+  }
+
+  // A RegistryAccess on HKEY_CURRENT_USER with the scratch key (or a key below it) current.
+  std::unique_ptr<RegistryAccess> AccessAt(const std::string& sub = "") {
+    auto access = std::make_unique<RegistryAccess>(registry_, RootKey::CurrentUser);
+    EXPECT_TRUE(access->OpenPath("\\" + scratch_ + (sub.empty() ? "" : "\\" + sub), true));
+    return access;
+  }
+
+  std::vector<std::string> EnumAll(KeyHandle key, bool subkeys) {
+    std::vector<std::string> names;
+    std::string name;
+    for (std::uint32_t i = 0;; ++i) {
+      const long rc = subkeys ? registry_.EnumKey(key, i, name) : registry_.EnumValue(key, i, name);
+      if (rc != status::Success) {
+        EXPECT_EQ(rc, status::NoMoreItems);
+        break;
+      }
+      names.push_back(name);
+    }
+    return names;
+  }
+};
+
+TEST_F(RegistryContract, NamesIgnoreCaseAndKeepTheirStoredCase) {
+  OpenKey inner(registry_, Open("MixedCase\\Inner", true));
+  OpenKey again(registry_, Open("MIXEDCASE\\inner"));
+  ASSERT_NE(again.get(), 0u);
+  OpenKey recreated(registry_, Open("mixedcase", true));
+
+  auto access = AccessAt();
+  EXPECT_EQ(access->ListSubkeys(), std::vector<std::string>{"MixedCase"});
+  EXPECT_TRUE(access->HasSubkey("MIXEDCASE\\INNER"));
+
+  access->WriteText("ValueName", "first");
+  access->WriteRaw("VALUENAME", regtype::Dword, {7, 0, 0, 0});
+  EXPECT_EQ(access->ListValues(), std::vector<std::string>{"ValueName"});
+  EXPECT_EQ(access->ValueKind("valuename"), DataKind::Integer);
+  EXPECT_EQ(access->ReadNumber("vALUEnAME"), 7);
+}
+
+TEST_F(RegistryContract, SubkeysEnumerateSortedIgnoringCase) {
+  struct Case {
+    std::vector<std::string> created;
+    std::vector<std::string> listed;
+  };
+  const Case cases[] = {
+      {{"b", "A", "c", "a1", "aa", "Ab", "0", "Zed"}, {"0", "A", "a1", "aa", "Ab", "b", "c", "Zed"}},
+      // Letters fold to lower case before comparing, so "[" and "_" come before every letter (Wine's
+      // order; Windows's own hives put them after "Z").
+      {{"Zed", "_x", "~", "[x", "a"}, {"[x", "_x", "a", "Zed", "~"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string parent = "order" + std::to_string(n++);
+    for (const auto& name : c.created) registry_.CloseKey(Open(parent + "\\" + name, true));
+    OpenKey key(registry_, Open(parent));
+    EXPECT_EQ(EnumAll(key.get(), true), c.listed);
+    EXPECT_EQ(AccessAt(parent)->ListSubkeys(), c.listed);
+  }
+}
+
+TEST_F(RegistryContract, ValuesListOnceEachWithTheDefaultAsEmptyName) {
+  auto access = AccessAt();
+  for (const char* name : {"zeta", "Alpha", "", "mid"}) access->WriteText(name, "x");
+  const std::vector<std::string> expected = env_->ValuesListInCreationOrder()
+                                                ? std::vector<std::string>{"zeta", "Alpha", "", "mid"}
+                                                : std::vector<std::string>{"", "Alpha", "mid", "zeta"};
+  EXPECT_EQ(access->ListValues(), expected);
+  EXPECT_EQ(access->QueryKeyInfo().valueCount, 4u);
+  EXPECT_EQ(access->ReadText(""), "x");
+}
+
+TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
+  struct Case {
+    const char* name;
+    std::uint32_t type;
+    Bytes data;
+  };
+  const Case cases[] = {
+      {"sz", regtype::String, B(std::string_view("text\0", 5))},
+      {"sz-empty", regtype::String, {}},
+      {"expand", regtype::ExpandString, B(std::string_view("%SystemRoot%\\x\0", 15))},
+      {"binary", regtype::Binary, {0, 1, 2, 0xFF, 0x80}},
+      {"binary-empty", regtype::Binary, {}},
+      {"dword", regtype::Dword, {0x78, 0x56, 0x34, 0x12}},
+      {"dword-big", regtype::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}},
+      {"multi", regtype::MultiString, B(std::string_view("a\0bc\0\0", 6))},
+      {"qword", regtype::Qword, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {"none-empty", regtype::None, {}},
+      {"none", regtype::None, {9, 8, 7}},
+      {"resources", regtype::ResourceList, {0, 0, 0, 0}},
+      {"type99", 99, B("abc")},
+      {"type-big", 0x12345, {1}},
+  };
+  OpenKey key(registry_, Open("types", true));
+  for (const auto& c : cases) ASSERT_EQ(registry_.SetValue(key.get(), c.name, c.type, c.data), status::Success);
+
+  auto access = AccessAt("types");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::uint32_t type = 0, size = 0;
+    Bytes data{0xEE};
+    ASSERT_EQ(registry_.QueryValue(key.get(), c.name, type, data), status::Success);
+    EXPECT_EQ(type, c.type);
+    EXPECT_EQ(data, c.data);
+    ASSERT_EQ(registry_.QueryValueInfo(key.get(), c.name, type, size), status::Success);
+    EXPECT_EQ(size, c.data.size());
+    EXPECT_EQ(access->ValueSize(c.name), static_cast<long long>(c.data.size()));
+    ASSERT_TRUE(access->ReadRaw(c.name, type, data));
+    EXPECT_EQ(data, c.data);
+  }
+}
+
+TEST_F(RegistryContract, ReadsFollowTheValueKind) {
+  struct Case {
+    const char* name;
+    std::uint32_t type;
+    Bytes data;
+    DataKind kind;
+    std::optional<std::string> text;    // nullopt: ReadText raises "Invalid data type"
+    std::optional<std::int32_t> number;  // nullopt: ReadNumber raises "Invalid data type"
+  };
+  const Case cases[] = {
+      {"plain", regtype::String, B(std::string_view("abc\0", 4)), DataKind::String, "abc", std::nullopt},
+      {"unterminated", regtype::String, B("abc"), DataKind::String, "abc", std::nullopt},
+      {"inner-nul", regtype::String, B(std::string_view("ab\0cd\0", 6)), DataKind::String, "ab", std::nullopt},
+      {"empty", regtype::String, {}, DataKind::String, "", std::nullopt},
+      {"expand", regtype::ExpandString, B(std::string_view("%X%\\y\0", 6)), DataKind::ExpandString, "%X%\\y",
+       std::nullopt},
+      {"dword", regtype::Dword, {0xFE, 0xFF, 0xFF, 0xFF}, DataKind::Integer, std::nullopt, -2},
+      {"binary", regtype::Binary, {1, 2}, DataKind::Binary, std::nullopt, std::nullopt},
+      {"multi", regtype::MultiString, B(std::string_view("a\0\0", 3)), DataKind::Unknown, std::nullopt,
+       std::nullopt},
+      {"qword", regtype::Qword, {1, 0, 0, 0, 0, 0, 0, 0}, DataKind::Unknown, std::nullopt, std::nullopt},
+  };
+  auto access = AccessAt();
+  for (const auto& c : cases) access->WriteRaw(c.name, c.type, c.data);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string invalid = std::string("Invalid data type for '") + c.name + "'";
+    EXPECT_EQ(access->ValueKind(c.name), c.kind);
+    if (c.text) {
+      EXPECT_EQ(access->ReadText(c.name), *c.text);
+    } else {
+      try {
+        access->ReadText(c.name);
+        ADD_FAILURE() << "ReadText did not raise";
+      } catch (const RegistryError& e) {
+        EXPECT_EQ(std::string(e.what()), invalid);
+      }
+    }
+    if (c.number) {
+      EXPECT_EQ(access->ReadNumber(c.name), *c.number);
+    } else {
+      try {
+        access->ReadNumber(c.name);
+        ADD_FAILURE() << "ReadNumber did not raise";
+      } catch (const RegistryError& e) {
+        EXPECT_EQ(std::string(e.what()), invalid);
+      }
+    }
+  }
+}
+
+TEST_F(RegistryContract, ReadBytesHonoursCapacityAndKind) {
+  auto access = AccessAt();
+  access->WriteRaw("bin", regtype::Binary, {1, 2, 3, 4});
+  access->WriteRaw("none", regtype::None, {5});
+  access->WriteText("text", "abc");
+  std::uint8_t buffer[8] = {};
+  EXPECT_EQ(access->ReadBytes("bin", buffer, 4), 4u);
+  EXPECT_EQ(buffer[3], 4);
+  EXPECT_EQ(access->ReadBytes("none", buffer, 1), 1u);
+  EXPECT_EQ(access->ReadBytes("missing", buffer, 8), 0u);
+  EXPECT_THROW(
+      {
+        try {
+          access->ReadBytes("bin", buffer, 3);
+        } catch (const RegistryError& e) {
+          EXPECT_STREQ(e.what(), "Failed to get data for 'bin'");
+          throw;
+        }
+      },
+      RegistryError);
+  EXPECT_THROW(access->ReadBytes("text", buffer, 8), RegistryError);
+}
+
+TEST_F(RegistryContract, MissingValuesReadAsAbsent) {
+  auto access = AccessAt();
+  EXPECT_FALSE(access->HasValue("nothing"));
+  EXPECT_EQ(access->ValueKind("nothing"), DataKind::Unknown);
+  EXPECT_EQ(access->ValueSize("nothing"), -1);
+  EXPECT_EQ(access->ReadText("nothing"), "");
+  EXPECT_FALSE(access->RemoveValue("nothing"));
+  EXPECT_THROW(access->ReadNumber("nothing"), RegistryError);
+  EXPECT_FALSE(access->HasValue(""));  // no default value until one is set
+
+  OpenKey key(registry_, Open(""));
+  std::uint32_t type = 0, size = 0;
+  Bytes data;
+  EXPECT_EQ(registry_.QueryValue(key.get(), "nothing", type, data), status::FileNotFound);
+  EXPECT_EQ(registry_.QueryValueInfo(key.get(), "nothing", type, size), status::FileNotFound);
+  EXPECT_EQ(registry_.DeleteValue(key.get(), "nothing"), status::FileNotFound);
+}
+
+TEST_F(RegistryContract, PathsCountFromTheRootOrTheCurrentKey) {
+  RegistryAccess access(registry_, RootKey::CurrentUser);
+  ASSERT_TRUE(access.OpenPath("\\" + scratch_ + "\\a", true));
+  ASSERT_TRUE(access.OpenPath("b", true));  // below a
+  EXPECT_EQ(access.CurrentPath(), scratch_ + "\\a\\b");
+  access.WriteText("here", "b");
+
+  EXPECT_TRUE(access.HasSubkey("\\" + scratch_ + "\\a"));
+  EXPECT_FALSE(access.HasSubkey("a"));  // that would be a\b\a
+  EXPECT_FALSE(access.OpenPath("missing", false));
+  EXPECT_FALSE(access.OpenPath("\\" + scratch_ + "\\missing", false));
+  EXPECT_EQ(access.CurrentPath(), scratch_ + "\\a\\b");
+  EXPECT_EQ(access.ReadText("here"), "b");
+
+  access.ClosePath();
+  EXPECT_TRUE(access.HasSubkey(scratch_ + "\\a\\b"));  // from the root once nothing is open
+  ASSERT_TRUE(access.OpenPath(scratch_ + "\\A\\B\\", false));
+  EXPECT_EQ(access.ReadText("here"), "b");
+}
+
+TEST_F(RegistryContract, SubkeyArgumentsParseAsAdvapi32Does) {
+  OpenKey scratch(registry_, Open(""));
+  OpenKey child(registry_, Open("child", true));
+  KeyHandle handle = 0;
+
+  EXPECT_EQ(registry_.OpenKey(scratch.get(), "\\child", rights::AllAccess, handle), kBadPathname);
+  EXPECT_EQ(registry_.CreateKey(scratch.get(), "\\made", rights::AllAccess, handle), kBadPathname);
+  EXPECT_EQ(registry_.OpenKey(RootHandle(RootKey::CurrentUser), "\\" + scratch_, rights::AllAccess, handle),
+            kBadPathname);
+
+  ASSERT_EQ(registry_.OpenKey(scratch.get(), "child\\", rights::AllAccess, handle), status::Success);
+  OpenKey trailing(registry_, handle);
+
+  // No subkey: a new handle to the same key, but a predefined root comes back as itself.
+  ASSERT_EQ(registry_.OpenKey(child.get(), "", rights::AllAccess, handle), status::Success);
+  OpenKey same(registry_, handle);
+  EXPECT_NE(same.get(), child.get());
+  ASSERT_EQ(registry_.SetValue(same.get(), "v", regtype::String, B(std::string_view("1\0", 2))), status::Success);
+  std::uint32_t type = 0, size = 0;
+  EXPECT_EQ(registry_.QueryValueInfo(child.get(), "v", type, size), status::Success);
+  ASSERT_EQ(registry_.OpenKey(RootHandle(RootKey::CurrentUser), "", rights::AllAccess, handle), status::Success);
+  EXPECT_EQ(handle, RootHandle(RootKey::CurrentUser));
+  EXPECT_EQ(registry_.CloseKey(RootHandle(RootKey::CurrentUser)), status::Success);
+}
+
+TEST_F(RegistryContract, RemoveSubkeyTakesTheWholeTree) {
+  auto access = AccessAt();
+  for (const char* path : {"tree\\a\\b\\c", "tree\\a\\d", "tree\\e"}) {
+    RegistryAccess maker(registry_, RootKey::CurrentUser);
+    ASSERT_TRUE(maker.OpenPath("\\" + scratch_ + "\\" + path, true));
+    maker.WriteText("v", path);
+  }
+  OpenKey scratch(registry_, Open(""));
+  EXPECT_EQ(registry_.DeleteKey(scratch.get(), "tree"), status::AccessDenied);  // has subkeys
+  EXPECT_EQ(registry_.DeleteKey(scratch.get(), "nothing"), status::FileNotFound);
+
+  EXPECT_TRUE(access->RemoveSubkey("tree"));
+  EXPECT_FALSE(access->HasSubkey("tree"));
+  EXPECT_TRUE(access->ListSubkeys().empty());
+  EXPECT_FALSE(access->RemoveSubkey("tree"));
+}
+
+TEST_F(RegistryContract, KeyDeletedThroughAnotherHandleReportsKeyDeleted) {
+  OpenKey parent(registry_, Open("", true));
+  OpenKey victim(registry_, Open("victim", true));
+  ASSERT_EQ(registry_.SetValue(victim.get(), "v", regtype::String, B(std::string_view("x\0", 2))), status::Success);
+  RegistryAccess reader(registry_, RootKey::CurrentUser);
+  ASSERT_TRUE(reader.OpenPath("\\" + scratch_ + "\\victim", false));
+
+  ASSERT_EQ(registry_.DeleteKey(parent.get(), "victim"), status::Success);
+
+  const KeyHandle h = victim.get();
+  std::uint32_t type = 0, size = 0;
+  Bytes data;
+  std::string name;
+  KeyInfo info;
+  KeyHandle other = 0;
+  EXPECT_EQ(registry_.QueryValue(h, "v", type, data), status::KeyDeleted);
+  EXPECT_EQ(registry_.QueryValueInfo(h, "v", type, size), status::KeyDeleted);
+  EXPECT_EQ(registry_.SetValue(h, "w", regtype::String, {0}), status::KeyDeleted);
+  EXPECT_EQ(registry_.DeleteValue(h, "v"), status::KeyDeleted);
+  EXPECT_EQ(registry_.EnumKey(h, 0, name), status::KeyDeleted);
+  EXPECT_EQ(registry_.EnumValue(h, 0, name), status::KeyDeleted);
+  EXPECT_EQ(registry_.QueryInfoKey(h, info), status::KeyDeleted);
+  EXPECT_EQ(registry_.OpenKey(h, "", rights::AllAccess, other), status::KeyDeleted);
+  EXPECT_EQ(registry_.CreateKey(h, "sub", rights::AllAccess, other), status::KeyDeleted);
+
+  EXPECT_FALSE(reader.HasValue("v"));
+  EXPECT_TRUE(reader.ListValues().empty());
+  EXPECT_THROW(reader.ReadText("v"), RegistryError);
+  reader.ClosePath();
+
+  EXPECT_EQ(registry_.CloseKey(victim.release()), status::Success);
+  EXPECT_EQ(registry_.CloseKey(h), status::InvalidHandle);  // already closed
+}
+
+TEST_F(RegistryContract, NameLengthLimits) {
+  OpenKey scratch(registry_, Open(""));
+  const std::string longest(16383, 'v');
+  EXPECT_EQ(registry_.SetValue(scratch.get(), longest, regtype::String, {0}), status::Success);
+  EXPECT_EQ(registry_.SetValue(scratch.get(), std::string(16384, 'w'), regtype::String, {0}),
+            status::InvalidParameter);
+  std::uint32_t type = 0, size = 0;
+  EXPECT_EQ(registry_.QueryValueInfo(scratch.get(), longest, type, size), status::Success);
+
+  const std::string longKey(255, 'k');
+  KeyHandle handle = 0;
+  ASSERT_EQ(registry_.CreateKey(scratch.get(), longKey, rights::AllAccess, handle), status::Success);
+  registry_.CloseKey(handle);
+  ASSERT_EQ(registry_.OpenKey(scratch.get(), longKey, rights::AllAccess, handle), status::Success);
+  registry_.CloseKey(handle);
+  EXPECT_EQ(EnumAll(scratch.get(), true), std::vector<std::string>{longKey});
+}
+
+TEST_F(RegistryContract, HandleRightsLimitWhatItMayDo) {
+  OpenKey full(registry_, Open("", true));
+  ASSERT_EQ(registry_.SetValue(full.get(), "v", regtype::String, {'a', 0}), status::Success);
+  std::uint32_t type = 0, size = 0;
+
+  OpenKey probe(registry_, Open("", false, rights::QueryEnumerate));
+  EXPECT_EQ(registry_.QueryValueInfo(probe.get(), "v", type, size), status::Success);
+  EXPECT_EQ(registry_.SetValue(probe.get(), "w", regtype::String, {0}), status::AccessDenied);
+  EXPECT_EQ(registry_.DeleteValue(probe.get(), "v"), status::AccessDenied);
+
+  OpenKey none(registry_, Open("", false, 0));
+  EXPECT_EQ(registry_.QueryValueInfo(none.get(), "v", type, size), status::AccessDenied);
+
+  RegistryAccess reader(registry_, RootKey::CurrentUser);
+  reader.SetAccess(rights::Read);
+  ASSERT_TRUE(reader.OpenPath("\\" + scratch_, false));
+  EXPECT_EQ(reader.ReadText("v"), "a");
+  try {
+    reader.WriteText("w", "x");
+    ADD_FAILURE() << "write through a read-only key succeeded";
+  } catch (const RegistryError& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'w'");
+  }
+}
+
+TEST_F(RegistryContract, KeyInfoCountsSubkeysAndValues) {
+  auto access = AccessAt();
+  ASSERT_TRUE(access->OpenPath("a", true));
+  ASSERT_TRUE(access->OpenPath("\\" + scratch_ + "\\longer_name", true));
+  ASSERT_TRUE(access->OpenPath("\\" + scratch_, false));
+  access->WriteText("", "default");
+  access->WriteText("v", "1");
+  access->WriteRaw("value_long", regtype::Binary, Bytes(40, 1));
+  const KeyInfo info = access->QueryKeyInfo();
+  EXPECT_EQ(info.subkeyCount, 2u);
+  EXPECT_EQ(info.maxSubkeyNameLength, 11u);
+  EXPECT_EQ(info.valueCount, 3u);
+  EXPECT_EQ(info.maxValueNameLength, 10u);
+  EXPECT_GE(info.maxValueDataLength, 40u);
+  EXPECT_NE(info.lastWriteTime, 0u);
+
+  OpenKey key(registry_, Open(""));
+  std::string name;
+  EXPECT_EQ(registry_.EnumKey(key.get(), 2, name), status::NoMoreItems);
+  EXPECT_EQ(registry_.EnumValue(key.get(), 3, name), status::NoMoreItems);
+}
+
+TEST_F(RegistryContract, CurrentUserIsTheUsersKeyOfItsSid) {
+  const std::string sid = env_->System().CurrentUserSid();
+  ASSERT_FALSE(sid.empty());
+  AccessAt()->WriteText("seen", "both");
+  RegistryAccess users(registry_, RootKey::Users);
+  ASSERT_TRUE(users.OpenPath("\\" + sid + "\\" + scratch_, false));
+  EXPECT_EQ(users.ReadText("seen"), "both");
+}
+
+TEST_F(RegistryContract, ClassesRootShowsMachineClasses) {
+  // A key of its own below HKLM\Software\Classes, named after the scratch key.
+  const std::string name = "TamriskContract." + scratch_.substr(scratch_.find_last_of('\\') + 1);
+  RegistryAccess machine(registry_, RootKey::LocalMachine);
+  struct Cleanup {
+    RegistryAccess& machine;
+    std::string path;
+    ~Cleanup() { machine.RemoveSubkey(path); }
+  } cleanup{machine, "\\Software\\Classes\\" + name};
+  ASSERT_TRUE(machine.OpenPath("\\Software\\Classes\\" + name, true));
+  machine.WriteText("", "from machine");
+  machine.ClosePath();
+
+  RegistryAccess classes(registry_, RootKey::ClassesRoot);
+  EXPECT_TRUE(classes.HasSubkey(name));
+  EXPECT_TRUE(classes.HasSubkey("\\" + name));
+  ASSERT_TRUE(classes.OpenPath(name, false));
+  EXPECT_EQ(classes.ReadText(""), "from machine");
+  ASSERT_TRUE(classes.OpenPath("made", true));  // a new key goes to the machine's classes
+  classes.ClosePath();
+  EXPECT_TRUE(machine.HasSubkey("\\Software\\Classes\\" + name + "\\made"));
+
+  KeyHandle handle = 0;  // HKEY_CLASSES_ROOT alone takes a leading backslash
+  ASSERT_EQ(registry_.OpenKey(RootHandle(RootKey::ClassesRoot), "\\" + name, rights::Read, handle), status::Success);
+  registry_.CloseKey(handle);
+}
+
+TEST_F(RegistryContract, DeniedRightsMakeAKeyTestableButNotOpenable) {
+  if (!env_->CanDenyRights()) GTEST_SKIP() << "this backend cannot deny rights";
+  auto access = AccessAt();
+  ASSERT_TRUE(access->OpenPath("locked\\inner", true));
+  ASSERT_TRUE(access->OpenPath("\\" + scratch_, false));
+  env_->DenyRights(RootKey::CurrentUser, scratch_ + "\\locked", rights::AllAccess & ~rights::QueryEnumerate);
+
+  EXPECT_TRUE(access->HasSubkey("locked"));
+  EXPECT_FALSE(access->OpenPath("locked", false));
+  EXPECT_EQ(access->CurrentPath(), scratch_);
+  EXPECT_FALSE(access->RemoveSubkey("locked"));
+  EXPECT_TRUE(access->HasSubkey("locked"));
+}
+
+}  // namespace
+}  // namespace tamrisk

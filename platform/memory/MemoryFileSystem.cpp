@@ -1,0 +1,589 @@
+#include "platform/memory/MemoryFileSystem.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
+#include "platform/Text.h"
+
+namespace tamrisk {
+namespace {
+
+// Win32 error codes the file calls give.
+constexpr long kFileNotFound = 2;
+constexpr long kPathNotFound = 3;
+constexpr long kAccessDenied = 5;
+constexpr long kInvalidName = 123;
+constexpr long kNameTooLong = 206;
+constexpr std::size_t kMaxPath = 260;  // MAX_PATH, terminating NUL included
+constexpr int kMaxLinkHops = 63;
+constexpr std::size_t kShortcutPathCapacity = 260;
+
+std::string SystemMessage(long code) {
+  switch (code) {
+    case kFileNotFound: return "The system cannot find the file specified.";
+    case kPathNotFound: return "The system cannot find the path specified.";
+    case kAccessDenied: return "Access is denied.";
+    case kInvalidName: return "The filename, directory name, or volume label syntax is incorrect.";
+    case kNameTooLong: return "The filename or extension is too long.";
+    default: return "The parameter is incorrect.";
+  }
+}
+
+bool Fail(long code, std::string* error) {
+  if (error) *error = SystemMessage(code);
+  return false;
+}
+
+// NTFS lists names in upper-case order.
+int CompareFileNames(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto ca = static_cast<unsigned char>(AsciiUpperChar(a[i]));
+    const auto cb = static_cast<unsigned char>(AsciiUpperChar(b[i]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool HasWildcards(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
+
+bool MatchFrom(std::string_view mask, std::string_view name) {
+  std::size_t m = 0, n = 0, star = std::string_view::npos, resume = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == '?' || AsciiUpperChar(mask[m]) == AsciiUpperChar(name[n]))) {
+      ++m;
+      ++n;
+    } else if (m < mask.size() && mask[m] == '*') {
+      star = m++;
+      resume = n;
+    } else if (star != std::string_view::npos) {
+      m = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+// An absolute, normalised path: drive letter and levels below its root.
+struct ParsedPath {
+  char drive = 0;
+  std::vector<std::string> levels;
+  bool trailingSlash = false;
+
+  std::string Text() const {
+    std::string text{drive, ':', '\\'};
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+      if (i > 0) text += '\\';
+      text += levels[i];
+    }
+    return text;
+  }
+};
+
+struct FsNode {
+  std::string name;
+  bool folder = false;
+  std::uint32_t attributes = 0;
+  std::string contents;
+  std::optional<std::uint64_t> size;
+  LocalDateTime lastWrite;
+  bool undeletable = false;
+  std::optional<ParsedPath> link;             // reparse folder: where paths through it continue
+  std::optional<std::string> shortcutTarget;  // registered shell link
+  FsNode* parent = nullptr;
+  std::vector<std::unique_ptr<FsNode>> children;  // sorted by CompareFileNames
+
+  std::uint64_t Size() const { return folder ? 0 : size.value_or(contents.size()); }
+};
+
+FsNode* FindChild(const FsNode& folder, std::string_view name) {
+  auto it = std::lower_bound(folder.children.begin(), folder.children.end(), name,
+                             [](const std::unique_ptr<FsNode>& n, std::string_view v) {
+                               return CompareFileNames(n->name, v) < 0;
+                             });
+  if (it != folder.children.end() && CompareFileNames((*it)->name, name) == 0) return it->get();
+  return nullptr;
+}
+
+FsNode* AddChild(FsNode& folder, std::string_view name, bool isFolder, const LocalDateTime& when) {
+  auto node = std::make_unique<FsNode>();
+  node->name = std::string(name);
+  node->folder = isFolder;
+  node->attributes = isFolder ? fileattr::Directory : fileattr::Archive;
+  node->lastWrite = when;
+  node->parent = &folder;
+  FsNode* raw = node.get();
+  auto it = std::lower_bound(folder.children.begin(), folder.children.end(), name,
+                             [](const std::unique_ptr<FsNode>& n, std::string_view v) {
+                               return CompareFileNames(n->name, v) < 0;
+                             });
+  folder.children.insert(it, std::move(node));
+  return raw;
+}
+
+void RemoveChild(FsNode& node) {
+  auto& siblings = node.parent->children;
+  siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
+                                [&](const std::unique_ptr<FsNode>& n) { return n.get() == &node; }),
+                 siblings.end());
+}
+
+// Removes what may be removed; false when something stayed. A reparse folder goes without its target.
+bool DeleteNode(FsNode& node) {
+  if (node.undeletable) return false;
+  if (node.folder && !node.link) {
+    std::vector<FsNode*> children;
+    for (auto& child : node.children) children.push_back(child.get());
+    bool all = true;
+    for (FsNode* child : children) all = DeleteNode(*child) && all;
+    if (!all) return false;
+  }
+  RemoveChild(node);
+  return true;
+}
+
+struct Drive {
+  unsigned type = drivetype::Fixed;
+  std::unique_ptr<FsNode> root;
+};
+
+struct Match {
+  std::string name;
+  FsNode* node;
+};
+
+}  // namespace
+
+bool WildcardMatch(std::string_view mask, std::string_view name) {
+  if (MatchFrom(mask, name)) return true;
+  // As with DOS wildcards, a final ".*" may also match the end of the name.
+  return mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" && MatchFrom(mask.substr(0, mask.size() - 2), name);
+}
+
+struct MemoryFileSystem::Impl {
+  mutable std::mutex mutex;
+  std::map<char, Drive> drives;
+  ParsedPath currentFolder{'C', {}, true};
+  LocalDateTime clock{2024, 1, 2, 3, 4, 5};
+  bool failShortcutObject = false;
+  std::vector<std::string> recycled;
+  FileSystemCalls calls;
+
+  // Win32 path normalisation: "/" is "\", empty and "." levels drop, ".." climbs, a level's single
+  // final dot drops, and the last level loses its trailing dots and spaces.
+  long Parse(std::string_view input, bool wildcardInLast, ParsedPath& out) const {
+    std::string path(input);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.empty()) return kPathNotFound;
+    std::string full;
+    const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
+                          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (hasDrive) {
+      const char drive = AsciiUpperChar(path[0]);
+      const std::string rest = path.substr(2);
+      if (!rest.empty() && rest.front() == '\\') {
+        full = std::string{drive, ':'} + rest;
+      } else {
+        const std::string base = drive == currentFolder.drive ? currentFolder.Text() : std::string{drive, ':', '\\'};
+        full = base + "\\" + rest;
+      }
+    } else if (path.rfind("\\\\", 0) == 0) {
+      return kPathNotFound;  // network and device paths are not modelled
+    } else if (path.front() == '\\') {
+      full = std::string{currentFolder.drive, ':'} + path;
+    } else {
+      full = currentFolder.Text() + "\\" + path;
+    }
+
+    ParsedPath parsed;
+    parsed.drive = full[0];
+    parsed.trailingSlash = path.back() == '\\';
+    std::size_t start = 2;
+    while (start <= full.size()) {
+      std::size_t end = full.find('\\', start);
+      if (end == std::string::npos) end = full.size();
+      std::string level = full.substr(start, end - start);
+      start = end + 1;
+      if (level.empty() || level == ".") continue;
+      if (level == "..") {
+        if (!parsed.levels.empty()) parsed.levels.pop_back();
+        continue;
+      }
+      if (level.size() >= 2 && level.back() == '.' && level[level.size() - 2] != '.') level.pop_back();
+      parsed.levels.push_back(level);
+    }
+    if (!parsed.trailingSlash && !parsed.levels.empty()) {
+      std::string& last = parsed.levels.back();
+      while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+      if (last.empty()) parsed.levels.pop_back();
+    }
+    if (parsed.levels.empty()) parsed.trailingSlash = true;
+    for (std::size_t i = 0; i < parsed.levels.size(); ++i) {
+      const bool last = i + 1 == parsed.levels.size();
+      if (HasWildcards(parsed.levels[i]) && !(last && wildcardInLast)) return kInvalidName;
+    }
+    if (parsed.Text().size() >= kMaxPath) return kNameTooLong;
+    out = std::move(parsed);
+    return 0;
+  }
+
+  // The folder whose entries a path through node continues in.
+  FsNode* Through(FsNode* node, int& hops) const {
+    while (node != nullptr && node->link) {
+      if (++hops > kMaxLinkHops) return nullptr;
+      FsNode* target = nullptr;
+      if (Resolve(*node->link, node->link->levels.size(), target, hops) != 0 || !target->folder) return nullptr;
+      node = target;
+    }
+    return node;
+  }
+
+  long Resolve(const ParsedPath& path, std::size_t count, FsNode*& out, int& hops) const {
+    auto drive = drives.find(path.drive);
+    if (drive == drives.end()) return kPathNotFound;
+    FsNode* node = drive->second.root.get();
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!node->folder) return kPathNotFound;
+      FsNode* folder = Through(node, hops);
+      if (folder == nullptr) return kPathNotFound;
+      node = FindChild(*folder, path.levels[i]);
+      if (node == nullptr) return i + 1 == count ? kFileNotFound : kPathNotFound;
+    }
+    out = node;
+    return 0;
+  }
+
+  long Resolve(const ParsedPath& path, std::size_t count, FsNode*& out) const {
+    int hops = 0;
+    return Resolve(path, count, out, hops);
+  }
+
+  // The folder that is to hold path's last level, through reparse points.
+  long ParentFolder(const ParsedPath& path, FsNode*& out) const {
+    FsNode* parent = nullptr;
+    if (long rc = Resolve(path, path.levels.size() - 1, parent); rc != 0) return kPathNotFound;
+    int hops = 0;
+    out = parent->folder ? Through(parent, hops) : nullptr;
+    return out != nullptr ? 0 : kPathNotFound;
+  }
+
+  // The entries FindFirstFileA/FindNextFileA give for a mask, "." and ".." included.
+  long Find(const std::string& mask, std::vector<Match>& found) const {
+    ParsedPath path;
+    if (long rc = Parse(mask, true, path); rc != 0) return rc;
+    if (path.trailingSlash) return kFileNotFound;
+    FsNode* folder = nullptr;
+    if (long rc = ParentFolder(path, folder); rc != 0) return rc;
+    const std::string& pattern = path.levels.back();
+    if (folder->parent != nullptr) {
+      if (WildcardMatch(pattern, ".")) found.push_back({".", folder});
+      if (WildcardMatch(pattern, "..")) found.push_back({"..", folder->parent});
+    }
+    for (auto& child : folder->children) {
+      if (WildcardMatch(pattern, child->name)) found.push_back({child->name, child.get()});
+    }
+    return found.empty() ? kFileNotFound : 0;
+  }
+
+  std::optional<std::uint32_t> AttributesOf(const std::string& text) const {
+    ParsedPath path;
+    FsNode* node = nullptr;
+    if (Parse(text, false, path) != 0 || Resolve(path, path.levels.size(), node) != 0) return std::nullopt;
+    if (path.trailingSlash && !node->folder) return std::nullopt;
+    return node->attributes;
+  }
+
+  // Fixture helpers: parse or throw, and make missing drives and folders.
+  ParsedPath MustParse(const std::string& text) const {
+    ParsedPath path;
+    if (Parse(text, false, path) != 0) throw std::invalid_argument("bad fixture path: " + text);
+    return path;
+  }
+
+  FsNode& Ensure(const ParsedPath& path, std::size_t count) {
+    Drive& drive = drives[path.drive];
+    if (!drive.root) {
+      drive.root = std::make_unique<FsNode>();
+      drive.root->folder = true;
+      drive.root->attributes = fileattr::Directory;
+    }
+    FsNode* node = drive.root.get();
+    for (std::size_t i = 0; i < count; ++i) {
+      int hops = 0;
+      FsNode* folder = Through(node, hops);
+      if (folder == nullptr || !folder->folder) throw std::invalid_argument("not a folder in " + path.Text());
+      FsNode* child = FindChild(*folder, path.levels[i]);
+      node = child != nullptr ? child : AddChild(*folder, path.levels[i], true, clock);
+    }
+    return *node;
+  }
+
+  FsNode& Existing(const std::string& text) const {
+    FsNode* node = nullptr;
+    const ParsedPath path = MustParse(text);
+    if (Resolve(path, path.levels.size(), node) != 0) throw std::invalid_argument("no such fixture path: " + text);
+    return *node;
+  }
+
+  bool Write(const std::string& text, std::string_view contents, bool append, std::string* error) {
+    ++calls.changes;
+    ParsedPath path;
+    if (long rc = Parse(text, false, path); rc != 0) return Fail(rc, error);
+    if (path.trailingSlash) return Fail(path.levels.empty() ? kAccessDenied : kInvalidName, error);
+    FsNode* folder = nullptr;
+    if (long rc = ParentFolder(path, folder); rc != 0) return Fail(rc, error);
+    FsNode* file = FindChild(*folder, path.levels.back());
+    if (file == nullptr) file = AddChild(*folder, path.levels.back(), false, clock);
+    if (file->folder || (file->attributes & fileattr::ReadOnly)) return Fail(kAccessDenied, error);
+    if (append) {
+      file->contents.append(contents);
+    } else {
+      file->contents.assign(contents);
+    }
+    file->size.reset();
+    file->lastWrite = clock;
+    return true;
+  }
+};
+
+MemoryFileSystem::MemoryFileSystem() : impl_(std::make_unique<Impl>()) {}
+MemoryFileSystem::~MemoryFileSystem() = default;
+
+bool MemoryFileSystem::PathIsFile(const std::string& path) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.existence;
+  std::vector<Match> found;
+  if (impl_->Find(path, found) != 0) return false;
+  return !found.front().node->folder;
+}
+
+bool MemoryFileSystem::PathIsFolder(const std::string& path) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.existence;
+  const auto attributes = impl_->AttributesOf(path);
+  return attributes && (*attributes & fileattr::Directory);
+}
+
+std::optional<std::uint32_t> MemoryFileSystem::Attributes(const std::string& path) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.existence;
+  return impl_->AttributesOf(path);
+}
+
+bool MemoryFileSystem::MakeFolder(const std::string& text) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.changes;
+  ParsedPath path;
+  if (impl_->Parse(text, false, path) != 0 || path.levels.empty()) return false;
+  FsNode* folder = nullptr;
+  if (impl_->ParentFolder(path, folder) != 0) return false;
+  if (FindChild(*folder, path.levels.back()) != nullptr) return false;
+  AddChild(*folder, path.levels.back(), true, impl_->clock);
+  return true;
+}
+
+std::vector<FileEntry> MemoryFileSystem::ListFolder(const std::string& mask) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.listings;
+  std::vector<Match> found;
+  std::vector<FileEntry> entries;
+  if (impl_->Find(mask, found) != 0) return entries;
+  for (const auto& match : found) {
+    if (match.name == "." || match.name == "..") continue;
+    entries.push_back(FileEntry{match.name, match.node->attributes, match.node->Size(), match.node->lastWrite});
+  }
+  return entries;
+}
+
+unsigned MemoryFileSystem::DriveType(char letter) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.driveTypes;
+  auto drive = impl_->drives.find(AsciiUpperChar(letter));
+  return drive == impl_->drives.end() ? drivetype::NoRootDir : drive->second.type;
+}
+
+bool MemoryFileSystem::ShellDelete(const std::string& text, bool toRecycleBin) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.changes;
+  if (toRecycleBin) impl_->recycled.push_back(text);
+  ParsedPath path;
+  if (impl_->Parse(text, true, path) != 0 || path.levels.empty()) return false;
+  if (HasWildcards(path.levels.back())) {
+    std::vector<Match> found;
+    if (impl_->Find(text, found) != 0) return false;
+    bool all = true;
+    bool any = false;
+    for (const auto& match : found) {
+      if (match.name == "." || match.name == "..") continue;
+      any = true;
+      all = DeleteNode(*match.node) && all;
+    }
+    return any && all;
+  }
+  FsNode* node = nullptr;
+  if (impl_->Resolve(path, path.levels.size(), node) != 0) return false;
+  if (path.trailingSlash && !node->folder) return false;
+  return DeleteNode(*node);
+}
+
+std::string MemoryFileSystem::ShortcutTarget(const std::string& shortcutPath) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.shortcuts;
+  if (impl_->failShortcutObject) throw std::runtime_error("The shell link object could not be created.");
+  ParsedPath path;
+  FsNode* node = nullptr;
+  if (impl_->Parse(shortcutPath, false, path) != 0 || impl_->Resolve(path, path.levels.size(), node) != 0) return {};
+  if (node->folder || !node->shortcutTarget) return {};
+  return node->shortcutTarget->substr(0, kShortcutPathCapacity);
+}
+
+bool MemoryFileSystem::ReadFile(const std::string& text, std::string& contents, std::string* error) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.reads;
+  ParsedPath path;
+  if (long rc = impl_->Parse(text, false, path); rc != 0) return Fail(rc, error);
+  FsNode* node = nullptr;
+  if (long rc = impl_->Resolve(path, path.levels.size(), node); rc != 0) return Fail(rc, error);
+  if (node->folder) return Fail(kAccessDenied, error);
+  if (path.trailingSlash) return Fail(kInvalidName, error);
+  contents = node->contents;
+  return true;
+}
+
+bool MemoryFileSystem::WriteFile(const std::string& path, std::string_view contents, std::string* error) {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->Write(path, contents, false, error);
+}
+
+bool MemoryFileSystem::AppendFile(const std::string& path, std::string_view contents, std::string* error) {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->Write(path, contents, true, error);
+}
+
+void MemoryFileSystem::SetDriveType(char letter, unsigned type) {
+  std::lock_guard lock(impl_->mutex);
+  const char drive = AsciiUpperChar(letter);
+  if (type == drivetype::NoRootDir) {
+    impl_->drives.erase(drive);
+    return;
+  }
+  impl_->Ensure(ParsedPath{drive, {}, true}, 0);
+  impl_->drives[drive].type = type;
+}
+
+void MemoryFileSystem::AddFolder(const std::string& text, std::uint32_t attributes) {
+  std::lock_guard lock(impl_->mutex);
+  const ParsedPath path = impl_->MustParse(text);
+  FsNode& node = impl_->Ensure(path, path.levels.size());
+  if (!node.folder) throw std::invalid_argument("a file is in the way: " + text);
+  if (!path.levels.empty()) node.attributes = attributes | fileattr::Directory;
+}
+
+void MemoryFileSystem::AddFile(const std::string& text, std::string contents, std::uint32_t attributes) {
+  std::lock_guard lock(impl_->mutex);
+  const ParsedPath path = impl_->MustParse(text);
+  if (path.levels.empty() || path.trailingSlash) throw std::invalid_argument("not a file path: " + text);
+  FsNode& folder = impl_->Ensure(path, path.levels.size() - 1);
+  int hops = 0;
+  FsNode* parent = impl_->Through(&folder, hops);
+  if (parent == nullptr) throw std::invalid_argument("broken link in " + text);
+  FsNode* file = FindChild(*parent, path.levels.back());
+  if (file == nullptr) file = AddChild(*parent, path.levels.back(), false, impl_->clock);
+  if (file->folder) throw std::invalid_argument("a folder is in the way: " + text);
+  file->contents = std::move(contents);
+  file->attributes = attributes & ~fileattr::Directory;
+  file->size.reset();
+}
+
+void MemoryFileSystem::AddLink(const std::string& text, const std::string& target) {
+  std::lock_guard lock(impl_->mutex);
+  const ParsedPath path = impl_->MustParse(text);
+  ParsedPath to = impl_->MustParse(target);
+  to.trailingSlash = false;
+  FsNode& node = impl_->Ensure(path, path.levels.size());
+  if (path.levels.empty() || !node.children.empty()) throw std::invalid_argument("link over a used folder: " + text);
+  node.attributes = fileattr::Directory | fileattr::ReparsePoint;
+  node.link = std::move(to);
+}
+
+void MemoryFileSystem::AddShortcut(const std::string& shortcutPath, const std::string& target) {
+  if (!Exists(shortcutPath)) AddFile(shortcutPath, "L");
+  std::lock_guard lock(impl_->mutex);
+  impl_->Existing(shortcutPath).shortcutTarget = target;
+}
+
+void MemoryFileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  std::lock_guard lock(impl_->mutex);
+  FsNode& node = impl_->Existing(path);
+  node.attributes = node.folder ? (attributes | fileattr::Directory) : (attributes & ~fileattr::Directory);
+}
+
+void MemoryFileSystem::SetLastWrite(const std::string& path, const LocalDateTime& when) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Existing(path).lastWrite = when;
+}
+
+void MemoryFileSystem::SetSize(const std::string& path, std::uint64_t size) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Existing(path).size = size;
+}
+
+void MemoryFileSystem::SetUndeletable(const std::string& path, bool undeletable) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Existing(path).undeletable = undeletable;
+}
+
+void MemoryFileSystem::FailShortcutObject(bool fail) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->failShortcutObject = fail;
+}
+
+void MemoryFileSystem::SetCurrentFolder(const std::string& path) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->currentFolder = impl_->MustParse(path);
+}
+
+void MemoryFileSystem::SetClock(const LocalDateTime& now) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->clock = now;
+}
+
+bool MemoryFileSystem::Exists(const std::string& text) const {
+  std::lock_guard lock(impl_->mutex);
+  ParsedPath path;
+  FsNode* node = nullptr;
+  return impl_->Parse(text, false, path) == 0 && impl_->Resolve(path, path.levels.size(), node) == 0;
+}
+
+std::optional<std::string> MemoryFileSystem::Contents(const std::string& text) const {
+  std::lock_guard lock(impl_->mutex);
+  ParsedPath path;
+  FsNode* node = nullptr;
+  if (impl_->Parse(text, false, path) != 0 || impl_->Resolve(path, path.levels.size(), node) != 0 || node->folder) {
+    return std::nullopt;
+  }
+  return node->contents;
+}
+
+std::vector<std::string> MemoryFileSystem::RecycledPaths() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->recycled;
+}
+
+FileSystemCalls MemoryFileSystem::Calls() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->calls;
+}
+
+void MemoryFileSystem::ResetCalls() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->calls = FileSystemCalls{};
+}
+
+}  // namespace tamrisk

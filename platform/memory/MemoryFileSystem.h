@@ -1,0 +1,90 @@
+// An in-memory file system with drive letters, answering FileSystem calls the way kernel32 and
+// shell32 do: names compare ignoring ASCII case, listings come sorted as NTFS gives them, paths are
+// normalised as Win32 does ("/" as "\", "." and ".." folded, trailing dots and spaces dropped).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/System.h"
+
+namespace tamrisk {
+
+// How often each kind of call was made (fixture set-up is not counted).
+struct FileSystemCalls {
+  std::size_t existence = 0;  // PathIsFile, PathIsFolder, Attributes
+  std::size_t listings = 0;   // ListFolder
+  std::size_t driveTypes = 0;
+  std::size_t shortcuts = 0;  // ShortcutTarget
+  std::size_t changes = 0;    // MakeFolder, ShellDelete, WriteFile, AppendFile
+  std::size_t reads = 0;      // ReadFile
+  std::size_t Total() const { return existence + listings + driveTypes + shortcuts + changes + reads; }
+};
+
+class MemoryFileSystem final : public FileSystem {
+ public:
+  MemoryFileSystem();
+  ~MemoryFileSystem() override;
+  MemoryFileSystem(const MemoryFileSystem&) = delete;
+  MemoryFileSystem& operator=(const MemoryFileSystem&) = delete;
+
+  bool PathIsFile(const std::string& path) override;
+  bool PathIsFolder(const std::string& path) override;
+  std::optional<std::uint32_t> Attributes(const std::string& path) override;
+  bool MakeFolder(const std::string& path) override;
+  std::vector<FileEntry> ListFolder(const std::string& mask) override;
+  unsigned DriveType(char letter) override;
+  bool ShellDelete(const std::string& path, bool toRecycleBin) override;
+  std::string ShortcutTarget(const std::string& shortcutPath) override;
+  bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) override;
+  bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
+  bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
+
+  // Fixture set-up. A drive comes into being (as a fixed drive) with the first file or folder put on
+  // it; SetDriveType(letter, drivetype::NoRootDir) removes it with its content. Missing parent
+  // folders are made. Paths are absolute or count from the current folder.
+  void SetDriveType(char letter, unsigned type);
+  void AddFolder(const std::string& path, std::uint32_t attributes = fileattr::Directory);
+  void AddFile(const std::string& path, std::string contents = {}, std::uint32_t attributes = fileattr::Archive);
+  // A folder reparse point (attributes 0x410) through which paths continue at target, which may
+  // be one of its own ancestors.
+  void AddLink(const std::string& path, const std::string& target);
+  // Makes the file if missing and registers it as a shell link whose target is target.
+  void AddShortcut(const std::string& shortcutPath, const std::string& target);
+  void SetAttributes(const std::string& path, std::uint32_t attributes);
+  void SetLastWrite(const std::string& path, const LocalDateTime& when);
+  // Size a listing reports for the file, whatever its contents.
+  void SetSize(const std::string& path, std::uint64_t size);
+  // Deleting the file or folder fails, as when it is locked or its permissions forbid it.
+  void SetUndeletable(const std::string& path, bool undeletable = true);
+  // The shell-link object cannot be created: ShortcutTarget throws.
+  void FailShortcutObject(bool fail = true);
+  // Relative paths count from this folder ("C:\" at first).
+  void SetCurrentFolder(const std::string& path);
+  // Last-write time given to files and folders made through the FileSystem calls.
+  void SetClock(const LocalDateTime& now);
+
+  // Inspection for tests; neither counted nor following wildcards.
+  bool Exists(const std::string& path) const;
+  std::optional<std::string> Contents(const std::string& path) const;
+  // Paths given to ShellDelete with toRecycleBin set, in call order.
+  std::vector<std::string> RecycledPaths() const;
+
+  FileSystemCalls Calls() const;
+  void ResetCalls();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// FindFirstFile-style match of a name against a mask of "*" and "?", ignoring ASCII case. A mask
+// ending in ".*" also matches names without that dot ("*.*" matches every name).
+bool WildcardMatch(std::string_view mask, std::string_view name);
+
+}  // namespace tamrisk

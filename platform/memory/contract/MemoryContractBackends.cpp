@@ -1,0 +1,46 @@
+// The contract environment of the native build: a fresh set of memory backends per test.
+#include "platform/contract/ContractBackends.h"
+#include "platform/memory/MemoryPlatform.h"
+
+namespace tamrisk {
+namespace {
+
+class MemoryContractEnvironment final : public ContractEnvironment {
+ public:
+  MemoryContractEnvironment() {
+    memory_.SetCurrentUserSid("S-1-5-21-1004336348-1177238915-682003330-1000");
+    memory_.files.SetDriveType('C', drivetype::Fixed);
+    memory_.files.AddFolder(kScratchFolder);
+    memory_.registry.CreateKey(RootKey::CurrentUser, kScratchKey);
+  }
+
+  RegistryBackend& Registry() override { return memory_.registry; }
+  FileSystem& Files() override { return memory_.files; }
+  SystemInfo& System() override { return memory_.system; }
+  std::string ScratchKey() override { return kScratchKey; }
+  std::string ScratchFolder() override { return kScratchFolder; }
+  bool CanDenyRights() override { return true; }
+  void DenyRights(RootKey root, const std::string& path, std::uint32_t rightsMask) override {
+    memory_.registry.DenyRights(root, path, rightsMask);
+  }
+  void MakeShortcut(const std::string& shortcutPath, const std::string& target) override {
+    memory_.files.AddShortcut(shortcutPath, target);
+  }
+  void SetEnvironmentVariable(const std::string& name, const std::string& value) override {
+    memory_.system.SetVariable(name, value);
+  }
+  bool ValuesListInCreationOrder() override { return true; }
+
+ private:
+  static constexpr const char* kScratchKey = "Software\\TamriskContract\\Scratch";
+  static constexpr const char* kScratchFolder = "C:\\tamrisk-contract\\scratch";
+  MemoryPlatform memory_;
+};
+
+}  // namespace
+
+std::unique_ptr<ContractEnvironment> MakeContractEnvironment() {
+  return std::make_unique<MemoryContractEnvironment>();
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/System.h"
+#include "platform/win32/Win32Registry.h"
+
+namespace tamrisk::win32 {
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  bool PathIsFile(const std::string& path) override;
+  bool PathIsFolder(const std::string& path) override;
+  std::optional<std::uint32_t> Attributes(const std::string& path) override;
+  bool MakeFolder(const std::string& path) override;
+  std::vector<FileEntry> ListFolder(const std::string& mask) override;
+  unsigned DriveType(char letter) override;
+  bool ShellDelete(const std::string& path, bool toRecycleBin) override;
+  std::string ShortcutTarget(const std::string& shortcutPath) override;
+  bool ReadFile(const std::string& path, std::string& contents, std::string* error) override;
+  bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override;
+  bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override;
+};
+
+class Win32SystemInfo final : public SystemInfo {
+ public:
+  std::optional<std::string> ExpandEnvironment(const std::string& text, std::size_t bufferSize) override;
+  std::string SpecialFolder(int csidl) override;
+  VersionInfo Version() override;
+  std::string CurrentUserSid() override;
+  std::string ExecutableFolder() override;
+  LocalDateTime Now() override;
+};
+
+class Win32IniFile final : public IniFile {
+ public:
+  std::string ReadString(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& fallback, std::size_t maxChars) override;
+  bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                   const std::string& value) override;
+};
+
+class Win32Shell final : public Shell {
+ public:
+  bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,
+            const std::string& directory, int show) override;
+  bool StartHidden(const std::string& commandLine, ProcessInfo& info) override;
+  bool HasEnded(const ProcessInfo& info) override;
+  void Terminate(const ProcessInfo& info) override;
+  void Release(ProcessInfo& info) override;
+  std::optional<std::string> PickFolder(std::uintptr_t owner, const std::string& title,
+                                        const std::string& startPath) override;
+};
+
+// The real system, one of each service.
+struct Win32Platform {
+  Win32Registry registry;
+  Win32FileSystem files;
+  Win32SystemInfo system;
+  Win32IniFile ini;
+  Win32Shell shell;
+  Platform platform{registry, files, system, ini, shell};
+};
+
+// The system's message text for a Win32 error code, without the trailing line break.
+std::string SystemMessage(unsigned long code);
+
+}  // namespace tamrisk::win32

@@ -1,0 +1,56 @@
+// The contract environment under Wine: the real registry and drive C:, with a scratch key and folder
+// unique to the running test.
+#include <windows.h>
+
+#include "platform/contract/ContractBackends.h"
+#include "platform/win32/Win32System.h"
+#include "testkit/WinFixture.h"
+
+namespace tamrisk {
+namespace {
+
+class Win32ContractEnvironment final : public ContractEnvironment {
+ public:
+  Win32ContractEnvironment()
+      : key_("Software\\TamriskContract\\" + test::UniqueName("c")), folder_(test::FreshFolder(test::UniqueName("c"))) {
+    test::DeleteKeyTree(RootKey::CurrentUser, key_);
+    HKEY created = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created,
+                          nullptr) == ERROR_SUCCESS) {
+      ::RegCloseKey(created);
+    }
+  }
+  ~Win32ContractEnvironment() override {
+    test::DeleteKeyTree(RootKey::CurrentUser, key_);
+    test::RemoveFolder(folder_);
+  }
+
+  RegistryBackend& Registry() override { return system_.registry; }
+  FileSystem& Files() override { return system_.files; }
+  SystemInfo& System() override { return system_.system; }
+  std::string ScratchKey() override { return key_; }
+  std::string ScratchFolder() override { return folder_; }
+  // Wine does not enforce registry access control lists.
+  bool CanDenyRights() override { return false; }
+  void DenyRights(RootKey, const std::string&, std::uint32_t) override {}
+  void MakeShortcut(const std::string& shortcutPath, const std::string& target) override {
+    test::MakeShortcut(shortcutPath, target);
+  }
+  void SetEnvironmentVariable(const std::string& name, const std::string& value) override {
+    ::SetEnvironmentVariableA(name.c_str(), value.c_str());
+  }
+  bool ValuesListInCreationOrder() override { return false; }
+
+ private:
+  win32::Win32Platform system_;
+  std::string key_;
+  std::string folder_;
+};
+
+}  // namespace
+
+std::unique_ptr<ContractEnvironment> MakeContractEnvironment() {
+  return std::make_unique<Win32ContractEnvironment>();
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,284 @@
+#include "repair/RegBackup.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "repair/Repair.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+// After the comma that follows every 25th byte (from position 25 on) a binary value continues on
+// the next line.
+constexpr std::size_t kBytesPerLine = 25;
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+std::string QuotedText(std::string_view text) {
+  std::string quoted = "\"";
+  quoted += EscapeQuotes(DoubleBackslashes(text));
+  quoted += '"';
+  return quoted;
+}
+
+// A REG_SZ goes into quotes only when the quoted text gives back the same bytes: one NUL, at the end,
+// and no line break (a quoted string cannot span lines).
+bool IsPlainString(const std::vector<std::uint8_t>& data) {
+  if (data.empty() || data.back() != 0) return false;
+  const auto textEnd = data.end() - 1;
+  return std::none_of(data.begin(), textEnd, [](std::uint8_t b) { return b == 0 || b == '\r' || b == '\n'; });
+}
+
+void AppendHexBytes(std::string& out, const std::vector<std::uint8_t>& data) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out.reserve(out.size() + data.size() * 3 + data.size() / kBytesPerLine * 3 + 2);
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    out += kDigits[data[i] >> 4];
+    out += kDigits[data[i] & 0x0F];
+    if (i + 1 == data.size()) break;
+    out += ',';
+    if (i >= kBytesPerLine && i % kBytesPerLine == 0) {
+      out += '\\';
+      out += kLineEnd;
+    }
+  }
+  out += kLineEnd;
+}
+
+std::string HexPrefix(std::uint32_t type) {
+  if (type == regtype::Binary) return "hex:";
+  char buffer[24];
+  std::snprintf(buffer, sizeof buffer, "hex(%x):", static_cast<unsigned>(type));
+  return buffer;
+}
+
+std::string DwordData(const std::vector<std::uint8_t>& data) {
+  const std::uint32_t value = static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+                              static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "dword:%08X", static_cast<unsigned>(value));
+  return buffer;
+}
+
+std::string KeyLine(RootKey root, const std::string& path) {
+  std::string line = "[";
+  line += RootName(root);
+  line += '\\';
+  line += path;
+  line += ']';
+  return line;
+}
+
+std::string ChildPath(const std::string& path, const std::string& name) {
+  return path.empty() ? name : path + "\\" + name;
+}
+
+std::string WithoutTrailingBackslash(std::string path) {
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// Values listed and counted by the key agree: the listing did not stop early.
+bool ListedAll(RegistryAccess& access, std::size_t values, std::size_t subkeys) {
+  const KeyInfo info = access.QueryKeyInfo();
+  return info.valueCount == values && info.subkeyCount == subkeys;
+}
+
+// Closes a key opened directly on the backend.
+class ProbeKey {
+ public:
+  ProbeKey(RegistryBackend& backend, RootKey root, const std::string& path, std::uint32_t rights)
+      : backend_(backend), status_(backend.OpenKey(RootHandle(root), path, rights, key_)) {}
+  ~ProbeKey() {
+    if (status_ == status::Success && key_ != 0) backend_.CloseKey(key_);
+  }
+  ProbeKey(const ProbeKey&) = delete;
+  ProbeKey& operator=(const ProbeKey&) = delete;
+  long Status() const { return status_; }
+  KeyHandle Handle() const { return key_; }
+
+ private:
+  RegistryBackend& backend_;
+  KeyHandle key_ = 0;
+  long status_;
+};
+
+// Whether a key may still be there. Only a "not found" proves it gone; a key the user may not even
+// look at counts as present, so its row is not dropped as if it had been repaired.
+bool KeyMayExist(const Platform& platform, RootKey root, const std::string& path) {
+  ProbeKey key(platform.registry, root, path, rights::QueryEnumerate);
+  return key.Status() != status::FileNotFound;
+}
+
+bool ValueMayExist(const Platform& platform, RootKey root, const std::string& path, const std::string& name) {
+  ProbeKey key(platform.registry, root, path, rights::Read);
+  if (key.Status() == status::FileNotFound) return false;
+  if (key.Status() != status::Success) return KeyMayExist(platform, root, path);
+  std::uint32_t type = 0, size = 0;
+  return platform.registry.QueryValueInfo(key.Handle(), name, type, size) != status::FileNotFound;
+}
+
+bool AppendValueLine(RegistryAccess& access, const std::string& name, std::string& out) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  if (!access.ReadRaw(name, type, data)) return false;
+  const std::string line = RegValueLine(name, type, data);
+  if (line.empty()) return false;
+  out += line;
+  return true;
+}
+
+// A key line must name exactly the key that was read: no line break, and no empty level that the
+// open would skip over.
+bool KeyLineCarries(const std::string& path) {
+  if (HasLineBreak(path)) return false;
+  if (path.empty()) return true;  // the root itself
+  return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string::npos;
+}
+
+// The key line of path and one value line, read from the access object's current key.
+bool AppendValueSection(RegistryAccess& access, const std::string& path, const std::string& valueName,
+                        std::string& out) {
+  if (!KeyLineCarries(path)) return false;
+  out += kLineEnd;
+  out += KeyLine(access.Root(), path);
+  out += kLineEnd;
+  return AppendValueLine(access, valueName, out);
+}
+
+bool AppendSection(RegistryAccess& access, const std::string& path, const std::string& valueName, bool wholeKey,
+                   std::string& out) {
+  if (!KeyLineCarries(path)) return false;
+  access.ClosePath();
+  if (!access.OpenPath("\\" + path, false)) return false;
+  if (!wholeKey) return AppendValueSection(access, path, valueName, out);
+
+  out += kLineEnd;
+  out += KeyLine(access.Root(), path);
+  out += kLineEnd;
+  const std::vector<std::string> values = access.ListValues();
+  const std::vector<std::string> subkeys = access.ListSubkeys();
+  if (!ListedAll(access, values.size(), subkeys.size())) return false;
+  for (const std::string& name : values) {
+    if (!AppendValueLine(access, name, out)) return false;
+  }
+  access.ClosePath();
+  for (const std::string& name : subkeys) {
+    if (!AppendSection(access, ChildPath(path, name), valueName, true, out)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string DoubleBackslashes(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    result += c;
+    if (c == '\\') result += '\\';
+  }
+  return result;
+}
+
+std::string EscapeQuotes(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    if (c == '"') result += '\\';
+    result += c;
+  }
+  return result;
+}
+
+std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+  if (HasLineBreak(name)) return {};
+  std::string line = name.empty() ? std::string("@") : QuotedText(name);
+  line += '=';
+  if (type == regtype::String && IsPlainString(data)) {
+    line += QuotedText(std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+    line += kLineEnd;
+  } else if (type == regtype::Dword && data.size() == 4) {
+    line += DwordData(data);
+    line += kLineEnd;
+  } else {
+    line += HexPrefix(type);
+    AppendHexBytes(line, data);
+  }
+  return line;
+}
+
+bool WriteRegSection(RegistryAccess& access, const std::string& path, const std::string& valueName, bool wholeKey,
+                     std::string& out) {
+  std::string section;
+  const bool complete = AppendSection(access, path, valueName, wholeKey, section);
+  access.ClosePath();
+  if (!complete) return false;
+  out += section;
+  return true;
+}
+
+bool IsRemovableKeyPath(const std::string& path) {
+  const std::string key = WithoutTrailingBackslash(path);
+  if (key.empty() || key.find('\\') == std::string::npos) return false;
+  return key.front() != '\\' && key.back() != '\\' && key.find("\\\\") == std::string::npos;
+}
+
+RegBackup::RegBackup(const Platform& platform, std::string fileName)
+    : platform_(platform), fileName_(std::move(fileName)) {}
+
+void RegBackup::Append(std::string text) {
+  // A file of the same name from a repair earlier in the same second already has its header.
+  if (!written_ && !platform_.files.PathIsFile(fileName_)) text.insert(0, std::string("REGEDIT4") + kLineEnd);
+  std::string error;
+  if (!platform_.files.AppendFile(fileName_, text, &error)) {
+    throw RepairError(error.empty() ? "Cannot write " + fileName_ : error);
+  }
+  written_ = true;
+}
+
+bool RegBackup::AppendToBackup(RootKey root, const std::string& path, const std::string& valueName, bool wholeKey) {
+  std::string text;
+  {
+    RegistryAccess access(platform_.registry, root);
+    if (!WriteRegSection(access, WithoutTrailingBackslash(path), valueName, wholeKey, text)) return false;
+  }
+  Append(std::move(text));
+  return true;
+}
+
+RemoveOutcome RegBackup::RemoveKeyWithBackup(const std::string& rootName, const std::string& path) {
+  const std::optional<RootKey> root = RootFromName(rootName);
+  if (!root) return RemoveOutcome::NotFound;
+  if (!IsRemovableKeyPath(path)) return RemoveOutcome::Kept;
+  const std::string key = WithoutTrailingBackslash(path);
+
+  RegistryAccess access(platform_.registry, *root);
+  std::string section;
+  if (!WriteRegSection(access, key, "", true, section)) {
+    return KeyMayExist(platform_, *root, key) ? RemoveOutcome::Kept : RemoveOutcome::NotFound;
+  }
+  Append(std::move(section));
+  if (access.RemoveSubkey(key)) return RemoveOutcome::Removed;
+  return KeyMayExist(platform_, *root, key) ? RemoveOutcome::Kept : RemoveOutcome::Removed;
+}
+
+RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, const std::string& path,
+                                               const std::string& valueName) {
+  const std::optional<RootKey> root = RootFromName(rootName);
+  if (!root) return RemoveOutcome::NotFound;
+  const auto absent = [&] {
+    return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::Kept : RemoveOutcome::NotFound;
+  };
+  RegistryAccess access(platform_.registry, *root);
+  if (!access.OpenPath(path, false)) return absent();
+  std::string section;
+  if (!AppendValueSection(access, WithoutTrailingBackslash(path), valueName, section)) return absent();
+  Append(std::move(section));
+  if (access.RemoveValue(valueName)) return RemoveOutcome::Removed;
+  return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::Kept : RemoveOutcome::Removed;
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,72 @@
+// The REGEDIT4 backup of a repair: each key or value is written to the backup file before it is
+// deleted, so that "regedit /s" of the file puts it back with the same type and bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/System.h"
+
+namespace tamrisk {
+
+// Every "\" becomes two.
+std::string DoubleBackslashes(std::string_view text);
+// Every double quote gets a "\" in front of it (run after DoubleBackslashes).
+std::string EscapeQuotes(std::string_view text);
+
+// The "name=data" line of one value, with its CR LF. Strings that a quoted REGEDIT4 string carries
+// unchanged are quoted; every other type is written as hex(N) so that an import restores it
+// byte for byte. Empty when the name cannot stand on one line (CR or LF in it).
+std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
+
+// One section (an empty line, the key line, its value lines) for path under the access object's root;
+// with wholeKey every value and then every subkey as a section of its own, depth first. Adds nothing
+// to out and gives false when something cannot be read or written faithfully: such an entry must
+// not be deleted.
+bool WriteRegSection(RegistryAccess& access, const std::string& path, const std::string& valueName, bool wholeKey,
+                     std::string& out);
+
+// What became of one entry of a repair.
+enum class RemoveOutcome {
+  Removed,   // backed up and deleted
+  NotFound,  // nothing there to back up or delete (or no such root)
+  Kept,      // still there: refused, not backed up faithfully, or the deletion failed
+};
+
+// The backup file of one repair, and the removals that write to it. Every entry is appended (one
+// write per entry) before it is deleted, so the file always holds whatever has gone.
+class RegBackup {
+ public:
+  RegBackup(const Platform& platform, std::string fileName);
+
+  // Appends one key section (wholeKey) or one value section; the file gets its "REGEDIT4" line
+  // when this creates it. False, with nothing written, when the entry cannot be backed up
+  // faithfully. Throws RepairError when the file cannot be written.
+  bool AppendToBackup(RootKey root, const std::string& path, const std::string& valueName, bool wholeKey);
+
+  // Backs up a key with its subtree, then deletes it. Keys at most one level below the root are
+  // refused, and so are paths with an empty level.
+  RemoveOutcome RemoveKeyWithBackup(const std::string& rootName, const std::string& path);
+
+  // Backs up one value (empty name: the default value), then deletes it.
+  RemoveOutcome RemoveValueWithBackup(const std::string& rootName, const std::string& path,
+                                      const std::string& valueName);
+
+  const std::string& FileName() const { return fileName_; }
+
+ private:
+  void Append(std::string text);
+
+  const Platform& platform_;
+  std::string fileName_;
+  bool written_ = false;  // this object has written the file, so it exists
+};
+
+// Whether a key path is deep enough to delete: after one trailing "\" is dropped, two levels or
+// more and none of them empty.
+bool IsRemovableKeyPath(const std::string& path);
+
+}  // namespace tamrisk

@@ -1,0 +1,34 @@
+// The repair: every checked row is first written to a REGEDIT4 backup file, then deleted.
+// Window-free; the main window supplies the question and the results list.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "platform/RegistryAccess.h"
+#include "platform/System.h"
+#include "scan/ProblemRow.h"
+
+namespace tamrisk {
+
+// "Cannot create " + folder, and the backup file's I/O failures (with the system's message).
+class RepairError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Makes sure the backup folder exists. When it is missing, askYesNo gets the question text; on No the
+// result is false (nothing to do); on Yes every missing level is made, or RepairError is thrown.
+bool EnsureBackupFolder(const Platform& platform, const std::string& folder,
+                        const std::function<bool(const std::string& question)>& askYesNo);
+
+// folder + "\Backup" + YYYYMMDDhhmmss + ".reg" for the current local time.
+std::string NewBackupFileName(const Platform& platform, const std::string& folder);
+
+// Walks the rows from the last to the first and repairs each checked one, backing it up into
+// backupFileName first. Rows that were handled leave results. Throws RepairError when the backup
+// file cannot be written; that row and the rows above it stay.
+void RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName);
+
+}  // namespace tamrisk

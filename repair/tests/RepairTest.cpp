@@ -1,0 +1,247 @@
+// The repair walk over the results list, the backup folder question and the backup file name.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "repair/Repair.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr const char* kFolder = "C:\\Tamrisk\\Backup";
+constexpr const char* kBackup = "C:\\Tamrisk\\Backup\\Backup20240102030405.reg";
+
+ProblemRow Checked(const std::string& key, const std::string& value, RowKind kind) {
+  return ProblemRow{true, "Issue", key, value, kind};
+}
+ProblemRow Unchecked(const std::string& key, const std::string& value, RowKind kind) {
+  return ProblemRow{false, "Issue", key, value, kind};
+}
+
+class RepairTest : public ::testing::Test {
+ protected:
+  void SetUp() override { env_.files.AddFolder(kFolder); }
+
+  void Repair() { RepairRows(env_.platform, results_, kBackup); }
+  std::string Backup() const { return env_.files.Contents(kBackup).value_or("<no file>"); }
+  MemoryRegistry& Reg() { return env_.registry; }
+
+  MemoryPlatform env_;
+  VectorResults results_;
+};
+
+TEST_F(RepairTest, EveryKindRemovesWhatItNames) {
+  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "Tool", "C:\\gone\\tool.exe");
+  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "Keep", "C:\\kept.exe");
+  Reg().SetDword(RootKey::LocalMachine, "Software\\SharedDlls", "C:\\gone\\x.dll", 0);
+  Reg().SetString(RootKey::LocalMachine, "Software\\Classes\\.xyz", "", "");
+  Reg().SetString(RootKey::LocalMachine, "Software\\App Paths\\a.exe", "", "C:\\gone\\a.exe");
+  Reg().SetString(RootKey::LocalMachine, "Software\\App Paths\\a.exe", "Path", "C:\\gone");
+  Reg().SetString(RootKey::ClassesRoot, "CLSID\\{1}\\InprocServer32", "", "C:\\gone\\x.ocx");
+  results_.rows = {
+      Checked("HKEY_CURRENT_USER\\Software\\Run\\Tool", "C:\\gone\\tool.exe", rkValueInPath),
+      Checked("HKEY_LOCAL_MACHINE\\Software\\SharedDlls", "C:\\gone\\x.dll", rkValueInColumn),
+      Checked("HKEY_LOCAL_MACHINE\\Software\\Classes", ".xyz", rkSubkeyInColumn),
+      Checked("HKEY_LOCAL_MACHINE\\Software\\App Paths\\a.exe", "C:\\gone\\a.exe", rkDefaultValue),
+      Checked("HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32", "C:\\gone\\x.ocx", rkKey),
+  };
+  Repair();
+
+  EXPECT_TRUE(results_.rows.empty());
+  EXPECT_FALSE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "Tool"));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "Keep"));
+  EXPECT_FALSE(Reg().GetValue(RootKey::LocalMachine, "Software\\SharedDlls", "C:\\gone\\x.dll"));
+  EXPECT_FALSE(Reg().KeyExists(RootKey::LocalMachine, "Software\\Classes\\.xyz"));
+  EXPECT_FALSE(Reg().GetValue(RootKey::LocalMachine, "Software\\App Paths\\a.exe", ""));
+  EXPECT_TRUE(Reg().GetValue(RootKey::LocalMachine, "Software\\App Paths\\a.exe", "Path"));
+  EXPECT_FALSE(Reg().KeyExists(RootKey::ClassesRoot, "CLSID\\{1}\\InprocServer32"));
+  // Sections in the order the rows were handled: from the last row up.
+  EXPECT_EQ(Backup(),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32]\r\n@=\"C:\\\\gone\\\\x.ocx\"\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software\\App Paths\\a.exe]\r\n@=\"C:\\\\gone\\\\a.exe\"\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\.xyz]\r\n@=\"\"\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software\\SharedDlls]\r\n\"C:\\\\gone\\\\x.dll\"=dword:00000000\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Tool\"=\"C:\\\\gone\\\\tool.exe\"\r\n");
+}
+
+TEST_F(RepairTest, AKeyBelowItsValueRowGoesFirstAndTakesTheValueAlong) {
+  Reg().SetString(RootKey::CurrentUser, "Software\\Vendor\\Run", "Tool", "t");
+  results_.rows = {
+      Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Run\\Tool", "t", rkValueInPath),
+      Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey),
+  };
+  Repair();
+  EXPECT_TRUE(results_.rows.empty());  // the value row found nothing and still left
+  EXPECT_EQ(Backup(),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n");
+}
+
+TEST_F(RepairTest, AValueBelowItsKeyRowGoesFirstIntoASectionOfItsOwn) {
+  Reg().SetString(RootKey::CurrentUser, "Software\\Vendor\\Run", "Tool", "t");
+  results_.rows = {
+      Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey),
+      Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Run\\Tool", "t", rkValueInPath),
+  };
+  Repair();
+  EXPECT_TRUE(results_.rows.empty());
+  EXPECT_EQ(Backup(),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n");
+}
+
+TEST_F(RepairTest, RowsThatAreNotRepairedKeepTheirPlaces) {
+  for (const char* name : {"A", "B", "C", "D"}) Reg().SetString(RootKey::CurrentUser, "Software\\Run", name, name);
+  Reg().SetString(RootKey::CurrentUser, "Software\\Vendor", "v", "1");
+  const std::vector<ProblemRow> stay = {
+      Unchecked("HKEY_CURRENT_USER\\Software\\Run\\A", "", rkValueInPath),
+      Checked("NoBackslash", "", rkKey),                               // no root to split off
+      Checked("HKEY_CURRENT_USER\\Software", "", rkKey),               // one level below the root
+      Checked("HKEY_CURRENT_USER", "Software", rkSubkeyInColumn),      // the same, written another way
+      Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkSubkeyInColumn),  // no subkey name
+      Unchecked("HKEY_CURRENT_USER\\Software\\Run\\C", "", rkValueInPath),
+  };
+  results_.rows = {stay[0], stay[1], Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath),
+                   stay[2], stay[3], stay[4], Checked("HKEY_CURRENT_USER\\Software\\Run\\D", "", rkValueInPath),
+                   stay[5]};
+  Repair();
+  EXPECT_EQ(results_.rows, stay);
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
+  EXPECT_FALSE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "B"));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "C"));
+  EXPECT_FALSE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "D"));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Vendor", "v"));
+}
+
+TEST_F(RepairTest, RowsWhoseEntryIsGoneLeaveWithoutAFile) {
+  results_.rows = {
+      Checked("HKEY_CURRENT_USER\\Software\\Gone", "", rkKey),
+      Checked("HKEY_CURRENT_USER\\Software\\Gone\\Value", "", rkValueInPath),
+      Checked("HKEY_NOWHERE\\Software\\X", "", rkKey),
+      Checked("C:\\Users\\Me\\Desktop\\Gone.lnk", "C:\\gone.exe", rkShortcutFile),
+  };
+  Repair();
+  EXPECT_TRUE(results_.rows.empty());
+  EXPECT_FALSE(env_.files.Exists(kBackup));
+}
+
+TEST_F(RepairTest, AnEntryThatCannotBeBackedUpStaysInTheList) {
+  Reg().SetString(RootKey::CurrentUser, "Software\\App\\Locked", "v", "1");
+  Reg().DenyRights(RootKey::CurrentUser, "Software\\App\\Locked", 0x1);
+  Reg().SetString(RootKey::CurrentUser, "Software\\Other", "w", "2");
+  const ProblemRow locked = Checked("HKEY_CURRENT_USER\\Software\\App", "", rkKey);
+  results_.rows = {locked, Checked("HKEY_CURRENT_USER\\Software\\Other\\w", "", rkValueInPath)};
+  Repair();
+  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{locked});
+  EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\App\\Locked"));
+  EXPECT_EQ(Backup(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"w\"=\"2\"\r\n");
+}
+
+TEST_F(RepairTest, ABackupFailureStopsAtThatRowAndKeepsTheRowsAboveIt) {
+  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
+  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "B", "b");
+  env_.files.AddFolder("C:\\Tamrisk\\Backup\\Backup20240102030405.reg");  // a folder where the file should go
+  results_.rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\A", "", rkValueInPath),
+                   Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath),
+                   Checked("C:\\Gone.lnk", "", rkShortcutFile)};
+  const ProblemRow first = results_.rows[0], second = results_.rows[1];
+  EXPECT_THROW(Repair(), RepairError);
+  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{first, second}));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "B"));
+}
+
+TEST_F(RepairTest, ShortcutsGoToTheRecycleBinOneFileAtATime) {
+  env_.files.AddShortcut("C:\\Desk\\Gone.lnk", "C:\\gone.exe");
+  env_.files.AddShortcut("C:\\Desk\\Other.lnk", "C:\\gone.exe");
+  env_.files.AddFolder("C:\\Desk\\Folder.lnk");
+  const ProblemRow wildcard = Checked("C:\\Desk\\*.lnk", "", rkShortcutFile);
+  const ProblemRow folder = Checked("C:\\Desk\\Folder.lnk", "", rkShortcutFile);
+  results_.rows = {wildcard, folder, Checked("C:\\Desk\\Gone.lnk", "C:\\gone.exe", rkShortcutFile)};
+  Repair();
+  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{wildcard, folder}));
+  EXPECT_EQ(env_.files.RecycledPaths(), std::vector<std::string>{"C:\\Desk\\Gone.lnk"});
+  EXPECT_FALSE(env_.files.Exists("C:\\Desk\\Gone.lnk"));
+  EXPECT_TRUE(env_.files.Exists("C:\\Desk\\Other.lnk"));
+  EXPECT_TRUE(env_.files.Exists("C:\\Desk\\Folder.lnk"));
+  EXPECT_FALSE(env_.files.Exists(kBackup));
+}
+
+TEST_F(RepairTest, AShortcutThatCannotBeDeletedStays) {
+  env_.files.AddShortcut("C:\\Desk\\Locked.lnk", "C:\\gone.exe");
+  env_.files.SetUndeletable("C:\\Desk\\Locked.lnk");
+  const ProblemRow row = Checked("C:\\Desk\\Locked.lnk", "C:\\gone.exe", rkShortcutFile);
+  results_.rows = {row};
+  Repair();
+  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{row});
+}
+
+TEST_F(RepairTest, ASecondRepairInTheSameSecondAppendsWithoutASecondHeader) {
+  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
+  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "B", "b");
+  results_.rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\A", "", rkValueInPath)};
+  Repair();
+  results_.rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath)};
+  Repair();
+  EXPECT_EQ(Backup(),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"A\"=\"a\"\r\n"
+            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"B\"=\"b\"\r\n");
+}
+
+TEST(BackupFolder, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
+  MemoryPlatform env;
+  env.files.AddFolder("C:\\Program");
+  std::vector<std::string> questions;
+  const auto answer = [&](bool yes) {
+    return [&questions, yes](const std::string& question) {
+      questions.push_back(question);
+      return yes;
+    };
+  };
+
+  EXPECT_FALSE(EnsureBackupFolder(env.platform, "C:\\Program\\Backup\\Deep", answer(false)));
+  EXPECT_FALSE(env.files.PathIsFolder("C:\\Program\\Backup"));
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0],
+            "C:\\Program\\Backup\\Deep,The backup directory does not exist.\r\ncreates a new directory?");
+
+  EXPECT_TRUE(EnsureBackupFolder(env.platform, "C:\\Program\\Backup\\Deep", answer(true)));
+  EXPECT_TRUE(env.files.PathIsFolder("C:\\Program\\Backup\\Deep"));
+  EXPECT_EQ(questions.size(), 2u);
+
+  // Once it exists nobody is asked; an empty list then makes no file either.
+  EXPECT_TRUE(EnsureBackupFolder(env.platform, "C:\\Program\\Backup\\Deep", answer(false)));
+  EXPECT_EQ(questions.size(), 2u);
+  VectorResults empty;
+  RepairRows(env.platform, empty, NewBackupFileName(env.platform, "C:\\Program\\Backup\\Deep"));
+  EXPECT_EQ(env.files.ListFolder("C:\\Program\\Backup\\Deep\\*").size(), 0u);
+}
+
+TEST(BackupFolder, AFolderThatCannotBeMadeIsAnError) {
+  MemoryPlatform env;
+  env.files.AddFolder("C:\\Program");
+  try {
+    EnsureBackupFolder(env.platform, "Q:\\Backup", [](const std::string&) { return true; });
+    FAIL() << "no error";
+  } catch (const RepairError& error) {
+    EXPECT_STREQ(error.what(), "Cannot create Q:\\Backup");
+  }
+}
+
+TEST(BackupFileName, StampsTheLocalTimeWithTwoDigitParts) {
+  MemoryPlatform env;
+  env.system.SetNow({2006, 12, 31, 23, 59, 59});
+  EXPECT_EQ(NewBackupFileName(env.platform, "C:\\App\\Backup"), "C:\\App\\Backup\\Backup20061231235959.reg");
+  env.system.SetNow({2024, 1, 2, 3, 4, 5});
+  EXPECT_EQ(NewBackupFileName(env.platform, "C:\\App\\Backup\\"), "C:\\App\\Backup\\Backup20240102030405.reg");
+}
+
+}  // namespace
+}  // namespace tamrisk

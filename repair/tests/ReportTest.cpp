@@ -1,0 +1,115 @@
+// The CSV of the results list and the headless -report run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "repair/Report.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr const char* kHeader = "Problem,Registry key,Value,Kind\r\n";
+
+TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedIt) {
+  struct Case {
+    const char* label;
+    std::string value;
+    std::string field;
+  };
+  const std::vector<Case> cases = {
+      {"plain", "C:\\App\\app.exe /min", "C:\\App\\app.exe /min"},
+      {"empty", "", ""},
+      {"comma", "rundll32 x.dll,Entry", "\"rundll32 x.dll,Entry\""},
+      {"quote", "\"C:\\App\\app.exe\" %1", "\"\"\"C:\\App\\app.exe\"\" %1\""},
+      {"line feed", "a\nb", "\"a\nb\""},
+      {"carriage return", "a\rb", "\"a\rb\""},
+      {"ANSI bytes stay", "caf\xe9;x", "caf\xe9;x"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<ProblemRow> rows = {{true, "Issue", "HKEY_CURRENT_USER\\Software\\X", c.value, rkValueInColumn}};
+    EXPECT_EQ(FormatReportCsv(rows),
+              std::string(kHeader) + "Issue,HKEY_CURRENT_USER\\Software\\X," + c.field + ",rkValueInColumn\r\n")
+        << c.label;
+  }
+}
+
+TEST(ReportCsv, OneLinePerRowInListOrderWithTheKindsName) {
+  const std::vector<ProblemRow> rows = {
+      {true, "Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "Old, Corp", rkSubkeyInColumn},
+      {false, "Shortcut Issue", "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile},
+      {true, "Windows Fonts", "HKEY_LOCAL_MACHINE\\Fonts\\A", "a.ttf", rkValueInPath},
+      {true, "Custom Controls Issue", "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
+      {true, "Shared DLLs Issue", "HKEY_LOCAL_MACHINE\\SharedDlls", "C:\\x.dll", rkValueInColumn},
+      {true, "Software Locations Issue", "HKEY_LOCAL_MACHINE\\App Paths\\a.exe", "C:\\a.exe", rkDefaultValue},
+  };
+  EXPECT_EQ(FormatReportCsv(rows), std::string(kHeader) +
+                                       "Obsolete Software Key,HKEY_CURRENT_USER\\Software,\"Old, Corp\",rkSubkeyInColumn\r\n"
+                                       "Shortcut Issue,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile\r\n"
+                                       "Windows Fonts,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath\r\n"
+                                       "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey\r\n"
+                                       "Shared DLLs Issue,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn\r\n"
+                                       "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue\r\n");
+  EXPECT_EQ(FormatReportCsv({}), kHeader);
+}
+
+class ReportRun : public ::testing::Test {
+ protected:
+  static constexpr const char* kIni = "C:\\Program Files\\Tamrisk\\options.ini";
+  static constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+  void SetUp() override {
+    env_.files.AddFolder("C:\\Program Files\\Tamrisk");
+    env_.files.AddFolder("C:\\Reports");
+  }
+  // Only the given categories ticked.
+  void Tick(const std::vector<int>& codes) {
+    for (int code = 1; code <= 22; ++code) {
+      const bool ticked = std::find(codes.begin(), codes.end(), code) != codes.end();
+      env_.ini.WriteString(kIni, "TreeViewNodeCheck", std::to_string(code), ticked ? "1" : "0");
+    }
+  }
+  std::string Report(const std::string& file = "C:\\Reports\\out.csv") const {
+    return env_.files.Contents(file).value_or("<no file>");
+  }
+
+  MemoryPlatform env_;
+};
+
+TEST_F(ReportRun, ScansTheTickedCategoriesAndDropsIgnoredRows) {
+  Tick({10});
+  env_.ini.WriteString(kIni, "IgnoreValue", "Count", "1");
+  env_.ini.WriteString(kIni, "IgnoreValue", "Value1", std::string("HKEY_CURRENT_USER\\") + kRun + "\\Ignored");
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe /min");
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Ignored", "C:\\Gone\\ignored.exe");
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Pair", "\"C:\\Gone\\a b.exe\",x");
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Present", "C:\\Program Files\\Tamrisk\\options.ini");
+  const std::string iniBefore = env_.files.Contents(kIni).value();
+
+  EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv"), 0);
+  const std::string key = std::string("HKEY_CURRENT_USER\\") + kRun;
+  EXPECT_EQ(Report(), std::string(kHeader) + "Missing Startup Programs," + key +
+                          "\\Tool,C:\\Gone\\tool.exe /min,rkValueInPath\r\n"
+                          "Missing Startup Programs," + key + "\\Pair,\"\"\"C:\\Gone\\a b.exe\"\",x\",rkValueInPath\r\n");
+  // Nothing repaired, nothing saved.
+  EXPECT_TRUE(env_.registry.GetValue(RootKey::CurrentUser, kRun, "Tool"));
+  EXPECT_EQ(env_.files.Contents(kIni).value(), iniBefore);
+}
+
+TEST_F(ReportRun, NothingTickedGivesTheHeaderAlone) {
+  Tick({});
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe");
+  EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv"), 0);
+  EXPECT_EQ(Report(), kHeader);
+}
+
+TEST_F(ReportRun, AFileThatCannotBeWrittenGivesOne) {
+  Tick({});
+  EXPECT_EQ(RunReport(env_.platform, "C:\\NoSuchFolder\\out.csv"), 1);
+  EXPECT_FALSE(env_.files.Exists("C:\\NoSuchFolder\\out.csv"));
+}
+
+}  // namespace
+}  // namespace tamrisk

@@ -1,0 +1,24 @@
+// Drops the rows that the user's ignore lists cover.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scan/ProblemRow.h"
+
+namespace tamrisk {
+
+struct IgnoreLists {
+  std::vector<std::string> values;  // full key path + "\" + value name ("@" for a default value)
+  std::vector<std::string> keys;    // a full key path or any part of one
+  // SID of the current user: HKEY_USERS\<sid> and HKEY_CURRENT_USER name the same hive.
+  std::string currentUserSid;
+};
+
+// Whether the lists remove this row.
+bool IsIgnored(const ProblemRow& row, const IgnoreLists& lists);
+
+// Removes every ignored row, walking from the last row to the first.
+void ApplyIgnoreLists(ResultsModel& results, const IgnoreLists& lists);
+
+}  // namespace tamrisk

@@ -1,0 +1,248 @@
+#include "scan/PathTests.h"
+
+#include <exception>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/Text.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr std::size_t kExpandBufferBytes = 1024;
+constexpr std::string_view kDriveRoot = ":\\";
+
+// Where a command line may end its program path.
+constexpr bool IsSeparator(char c) {
+  switch (c) {
+    case ' ': case '*': case ',': case '/': case ':': case '<': case '>': case '?': case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool OnTestedDrive(std::string_view path, std::string_view drives) {
+  if (path.empty()) return false;
+  const char letter = AsciiLowerChar(path.front());
+  for (const char drive : drives) {
+    if (AsciiLowerChar(drive) == letter) return true;
+  }
+  return false;
+}
+
+// The first ":\" of the text follows its first character, as in "C:\".
+bool RootedAtDrive(std::string_view path) { return path.find(kDriveRoot) == 1; }
+
+// Windows' Trim: spaces and control characters at both ends.
+std::string_view TrimControl(std::string_view text) {
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The expansion ExpandFolderVariable would return when it names a folder.
+std::string ExpansionCandidate(const Platform& platform, const std::string& text) {
+  std::optional<std::string> expanded = platform.system.ExpandEnvironment(text, kExpandBufferBytes);
+  if (!expanded) return text;
+  const std::string_view whole = *expanded;
+  const std::string_view trimmed = TrimControl(whole.substr(0, whole.find('\0')));
+  if (trimmed.size() == whole.size()) return std::move(*expanded);
+  return std::string(trimmed);
+}
+
+// The path to look for on disk once the text has passed every test that needs no file system: the
+// drive letter, the ":\" after it and, in the plain form, no second path. Anchored texts are cut
+// right after the anchor. nullopt when the text is not testable.
+std::optional<std::string> TestablePath(std::string_view path, const std::string& anchor, std::string_view drives) {
+  if (!anchor.empty()) {
+    const std::size_t at = FindNoCase(path, anchor);
+    if (at == std::string_view::npos) return std::nullopt;
+    std::string cut(path.substr(0, at));
+    cut += anchor;
+    if (!OnTestedDrive(cut, drives) || !RootedAtDrive(cut)) return std::nullopt;
+    return cut;
+  }
+  if (!OnTestedDrive(path, drives) || !RootedAtDrive(path)) return std::nullopt;
+  // A text that names a second path ("C:\a.exe C:\b.txt") is not tested.
+  if (path.find(kDriveRoot, 3) != std::string_view::npos) return std::nullopt;
+  return std::string(path);
+}
+
+// Whether a command line's program path exists: it may end at any separator, with or without ".exe".
+bool PresentFromFolder(FileSystem& files, const std::string& path, std::size_t folderLength, bool acceptFolder) {
+  std::string prefix = path.substr(0, folderLength);
+  for (std::size_t i = folderLength; i < path.size(); ++i) {
+    const char ch = path[i];
+    if (IsSeparator(ch)) {
+      if (files.PathIsFile(prefix)) return true;
+      if (acceptFolder && files.PathIsFolder(prefix)) return true;
+      if (files.PathIsFile(prefix + ".exe")) return true;
+    }
+    prefix += ch;
+  }
+  return files.PathIsFile(path) || (acceptFolder && files.PathIsFolder(path));
+}
+
+// The folder part is gone too: any prefix that is a file, or a program before a separator, counts.
+bool PresentFromStart(FileSystem& files, const std::string& path) {
+  std::string prefix;
+  prefix.reserve(path.size() + 4);
+  for (const char ch : path) {
+    if (IsSeparator(ch) && files.PathIsFile(prefix + ".exe")) return true;
+    prefix += ch;
+    if (files.PathIsFile(prefix)) return true;
+  }
+  return false;
+}
+
+bool PlainPathMissing(FileSystem& files, const std::string& path, bool acceptFolder) {
+  const std::size_t folderLength = path.rfind('\\') + 1;  // RootedAtDrive guarantees a "\"
+  const bool folderExists = files.PathIsFolder(path.substr(0, folderLength));
+  if (folderExists && folderLength == path.size()) return false;  // "C:\Data\" and the folder is there
+  if (folderExists) return !PresentFromFolder(files, path, folderLength, acceptFolder);
+  return !PresentFromStart(files, path);
+}
+
+bool TestedPathMissing(const Platform& platform, const std::string& path, bool anchored, bool acceptFolder) {
+  // An anchored path names one file; an existing folder there does not count.
+  if (anchored) return !platform.files.PathIsFile(path);
+  return PlainPathMissing(platform.files, path, acceptFolder);
+}
+
+bool ReferenceWithVariableMissing(const Platform& platform, std::string_view text, const std::string& anchor,
+                                  const std::string& drives, bool acceptFolder) {
+  const std::string_view afterPercent = text.substr(1);
+  if (afterPercent.empty()) return false;
+  const std::size_t close = afterPercent.find('%');
+  if (close == std::string_view::npos) return false;  // no closing "%": not a path we can judge
+  const std::string reference(text.substr(0, close + 2));
+  const std::string candidate = ExpansionCandidate(platform, reference);
+  // A reference that stays unexpanded, or expands to a text that starts with "%", is never tested.
+  if (candidate.empty() || candidate.front() == '%') return false;
+  // The plain form's path begins with the expansion, so its drive letter is known already.
+  if (anchor.empty() && !OnTestedDrive(candidate, drives)) return false;
+  // Judge the would-be path before asking the file system whether the variable names a folder: a
+  // path that fails these tests gives false whatever the folder test says.
+  const std::optional<std::string> path =
+      TestablePath(candidate + std::string(afterPercent.substr(close + 1)), anchor, drives);
+  if (!path || !platform.files.PathIsFolder(candidate)) return false;
+  return TestedPathMissing(platform, *path, !anchor.empty(), acceptFolder);
+}
+
+// Pre-order search for the next key whose subkeyName holds a non-empty text valueName.
+std::string SearchTree(const Platform& platform, RootKey root, const std::string& path, const std::string& subkeyName,
+                       const std::string& valueName, std::string& lastFound) {
+  std::vector<std::string> children;
+  try {
+    RegistryAccess registry(platform.registry, root);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(path, false)) return {};
+    children = registry.ListSubkeys();
+    if (registry.OpenPath(subkeyName, false)) {
+      const DataKind kind = registry.ValueKind(valueName);
+      if (kind == DataKind::String || kind == DataKind::ExpandString) {
+        std::string text = registry.ReadText(valueName);
+        if (!text.empty()) {
+          if (lastFound.empty()) {
+            lastFound = path;
+            return text;
+          }
+          if (lastFound == path) lastFound.clear();  // the previous match: the next one further on is wanted
+        }
+      }
+    }
+  } catch (const std::exception&) {
+    return {};  // a key that fails ends the walk below it only
+  }
+  for (const std::string& child : children) {
+    std::string found = SearchTree(platform, root, path + "\\" + child, subkeyName, valueName, lastFound);
+    if (!found.empty()) return found;
+  }
+  return {};
+}
+
+bool OnlyValueIsEmptyDefault(RegistryAccess& registry) {
+  const std::vector<std::string> names = registry.ListValues();
+  if (names.size() != 1 || !names.front().empty()) return false;
+  const DataKind kind = registry.ValueKind("");
+  return (kind == DataKind::String || kind == DataKind::ExpandString) && registry.ReadText("").empty();
+}
+
+}  // namespace
+
+std::string ComputeTestedDrives(FileSystem& files, bool includeRemoveMedia, bool includeCDdrive) {
+  std::string drives = includeRemoveMedia ? "ab" : "";
+  for (char letter = 'c'; letter <= 'z'; ++letter) {
+    const unsigned type = files.DriveType(letter);
+    if (type == drivetype::CdRom) {
+      if (!includeCDdrive) continue;
+      drives += letter;  // with removable media on as well it is added again, which does no harm
+    }
+    if (includeRemoveMedia || type == drivetype::Fixed) drives += letter;
+  }
+  return drives;
+}
+
+bool ReferenceMissing(const Platform& platform, const std::string& text, const std::string& anchor,
+                      const std::string& drives, bool acceptFolder) {
+  std::string_view path = text;
+  if (path.empty()) return false;
+  if (path.front() == '"') {
+    path.remove_prefix(1);
+    if (path.empty()) return false;
+    path = path.substr(0, path.find('"'));  // a quoted program followed by "%1" gives the program alone
+  }
+  if (!path.empty() && path.front() == '%') {
+    return ReferenceWithVariableMissing(platform, path, anchor, drives, acceptFolder);
+  }
+  const std::optional<std::string> testable = TestablePath(path, anchor, drives);
+  if (!testable) return false;
+  return TestedPathMissing(platform, *testable, !anchor.empty(), acceptFolder);
+}
+
+std::string ExpandFolderVariable(const Platform& platform, const std::string& text) {
+  std::string candidate = ExpansionCandidate(platform, text);
+  if (platform.files.PathIsFolder(candidate)) return candidate;
+  return text;
+}
+
+long CountKeyValues(const Platform& platform, RootKey root, const std::string& path, long limit, bool stopOnSubkeys,
+                    bool countEmptyDefault) {
+  long count = 0;
+  std::vector<std::string> subkeys;
+  {
+    // Read rights suffice for counting; a key that only grants reading is not empty.
+    RegistryAccess registry(platform.registry, root);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(path, false)) return 0;
+    const KeyInfo info = registry.QueryKeyInfo();
+    count = static_cast<long>(info.valueCount);
+    if (!countEmptyDefault && count == 1 && OnlyValueIsEmptyDefault(registry)) count = 0;
+    if (limit != 0 && count >= limit) return count;
+    const long subkeyCount = static_cast<long>(info.subkeyCount);
+    if (stopOnSubkeys && limit != 0 && subkeyCount > limit) return subkeyCount;
+    subkeys = registry.ListSubkeys();
+  }
+  for (const std::string& subkey : subkeys) {
+    count += CountKeyValues(platform, root, path + "\\" + subkey, limit, stopOnSubkeys, countEmptyDefault);
+    if (limit != 0 && count >= limit) return count;
+  }
+  return count;
+}
+
+std::string FindNextValueInTree(const Platform& platform, RootKey root, const std::string& path,
+                                const std::string& subkeyName, const std::string& valueName,
+                                std::string& lastFound) {
+  std::string found = SearchTree(platform, root, path, subkeyName, valueName, lastFound);
+  // The iteration is over: leave the cursor empty even when its key vanished since the last call, so
+  // that the next iteration starts from the first match.
+  if (found.empty()) lastFound.clear();
+  return found;
+}
+
+}  // namespace tamrisk

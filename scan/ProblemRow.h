@@ -1,0 +1,55 @@
+// A problem row: one entry of the results list, and the model the list commands, the ignore filter,
+// the repair and the report work on.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tamrisk {
+
+// What a row names; the repair and the ignore filter act by it. The numbers are stored with the rows.
+enum RowKind {
+  rkKey = 0,            // Registry key = a key; the key and its subtree
+  rkValueInPath = 1,    // Registry key = key + "\" + value name; that value
+  rkValueInColumn = 2,  // Registry key = a key, Value = a value name of it
+  rkSubkeyInColumn = 3, // Registry key = a key, Value = the name of one of its subkeys
+  rkShortcutFile = 4,   // Registry key = path of a ".lnk" file
+  rkDefaultValue = 5,   // Registry key = a key; its default value
+};
+
+// "rkKey", "rkValueInPath", ...: the names the report writes.
+const char* RowKindName(RowKind kind);
+
+struct ProblemRow {
+  bool checked = false;
+  std::string problem;
+  std::string registryKey;
+  std::string value;
+  RowKind kind = rkKey;
+
+  friend bool operator==(const ProblemRow&, const ProblemRow&) = default;
+};
+
+// The results list as the engine sees it: the main window wraps its list view in one, tests and the
+// headless runs use VectorResults.
+class ResultsModel {
+ public:
+  virtual ~ResultsModel() = default;
+  virtual std::size_t RowCount() const = 0;
+  virtual ProblemRow Row(std::size_t index) const = 0;
+  virtual void RemoveRow(std::size_t index) = 0;
+};
+
+class VectorResults final : public ResultsModel {
+ public:
+  VectorResults() = default;
+  explicit VectorResults(std::vector<ProblemRow> rows) : rows(std::move(rows)) {}
+  std::size_t RowCount() const override { return rows.size(); }
+  ProblemRow Row(std::size_t index) const override { return rows.at(index); }
+  void RemoveRow(std::size_t index) override { rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(index)); }
+
+  std::vector<ProblemRow> rows;
+};
+
+}  // namespace tamrisk

@@ -1,0 +1,117 @@
+// TScanTaskThread: runs the scanner of each category code in order on a worker thread and reports
+// through a ScanSink. Owned through shared_ptr so the progress window can ask for a stop at any time
+// until it closes, also after the worker has ended by itself.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/System.h"
+#include "scan/ProblemRow.h"
+#include "scan/ScanSink.h"
+
+namespace tamrisk {
+
+// Thrown out of a scanner when a stop was requested; deliberately not a std::exception, so the
+// scanners that swallow their own failures let it pass.
+struct ScanStopped {};
+
+// The current-key text as the progress window shows it: a line break before the 53rd character of a
+// text longer than 53 characters.
+std::string BreakKeyText(const std::string& text);
+
+class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
+ public:
+  using Scanner = void (TScanTaskThread::*)();
+  struct Category {
+    int code;
+    const char* caption;  // nullptr: the scanner shows no caption of its own
+    Scanner scanner;
+  };
+  // Codes 3 to 22 with their captions and scanners, in code order.
+  static const std::vector<Category>& DispatchTable();
+
+  // Runs on the window thread: reads the drive options and fixes TestedDrives.
+  TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
+                  bool includeCDdrive);
+  virtual ~TScanTaskThread() = default;
+  TScanTaskThread(const TScanTaskThread&) = delete;
+  TScanTaskThread& operator=(const TScanTaskThread&) = delete;
+
+  // Decimal category codes, filled before the start.
+  std::vector<std::string> Categories;
+  std::string TestedDrives;
+
+  // Starts Execute on a thread of its own; the thread keeps the object alive until it ends.
+  void Start();
+  // The body: every category in order, then the end-of-scan notice.
+  void Execute();
+  void RequestStop() { stop_.store(true); }
+  bool StopRequested() const { return stop_.load(); }
+  bool Ended() const { return ended_.load(); }
+
+  const std::string& TaskCaption() const { return taskCaption_; }
+  const Platform& Env() const { return platform_; }
+
+  // Services every scanner uses.
+  void ShowTask(const std::string& text);
+  // Throws ScanStopped once a stop has been requested, so long walks end promptly.
+  void ShowCurrentKey(const std::string& text);
+  void AppendProblem(const std::string& problem, const std::string& registryKey, const std::string& value,
+                     RowKind kind);
+  // For scanner loops that show no key: throws ScanStopped once a stop has been requested.
+  void CheckStop() const;
+
+  // Files and folders (codes 3 to 5) and the walk they share with codes 19 to 21.
+  void ScanLocalMachineFiles();
+  void ScanCurrentUserFiles();
+  void ScanUsersFiles();
+  void WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
+                        const std::string& extensionFilter, const std::string& problem);
+  // Codes 6 to 9.
+  void ScanSoftwareLocations();
+  void ScanWindowsFonts();
+  void ScanHelpFiles();
+  void ScanSharedDlls();
+  // Codes 10 to 13.
+  void ScanStartupPrograms();
+  void ScanRunKey(const std::string& rootName, const std::string& path);
+  void ScanAddRemovePrograms();
+  void ScanFileExtensions();
+  void ScanCustomControls();
+  void ScanClassKey(const std::string& rootName, const std::string& path);
+  // Codes 14 to 17.
+  void ScanObsoleteSoftware();
+  void ScanWindowsServices();
+  void ScanStartMenu();
+  void ScanShortcuts();
+  // Codes 18 to 22.
+  void ScanSoundEvents();
+  void ScanActiveX();
+  void ScanMruLists();
+  void ScanInstaller();
+  void ScanApplications();
+
+ protected:
+  // Runs the scanner of one code (none for codes outside the table). Tests of the category loop
+  // replace it with scripted scanners.
+  virtual void RunCategory(int code);
+
+ private:
+  // Recursive and per-root steps of codes 14, 17 and 18.
+  void ScanSoftwareSubkeys(const std::string& rootName, const std::string& path);
+  void ScanShortcutFolder(const std::string& folder);
+  std::string GetShortcutTarget(const std::string& shortcutPath);
+  void ScanSoundKey(const std::string& rootName, const std::string& path, const std::string& name);
+
+  Platform platform_;
+  std::shared_ptr<ScanSink> sink_;
+  std::string taskCaption_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> ended_{false};
+};
+
+}  // namespace tamrisk

@@ -1,0 +1,128 @@
+// Software location, font, help file and shared DLL scanners (codes 6 to 9). Each reads fixed keys
+// under HKEY_LOCAL_MACHINE through an access object of its own.
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/Text.h"
+#include "scan/PathTests.h"
+#include "scan/ScanTask.h"
+#include "settings/RegGlobal.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr char kMachine[] = "HKEY_LOCAL_MACHINE\\";
+constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr char kFonts9x[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+constexpr char kFontsNt[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+constexpr const char* kHelpKeys[] = {"Software\\Microsoft\\Windows\\Help", "Software\\Microsoft\\Windows\\Html Help"};
+constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+
+bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
+
+// Windows 95, 98 and Me keep their fonts outside the "Windows NT" branch.
+bool IsWindows9xFamily(int versionCode) {
+  return versionCode == 1 || versionCode == 2 || versionCode == 3 || versionCode == 4 || versionCode == 8;
+}
+
+// App Paths names the subkeys after the program; names with another extension are not programs.
+bool IsProgramName(const std::string& name) {
+  return name.find('.') == std::string::npos || EndsWithNoCase(name, ".EXE");
+}
+
+// Upper-cased names of the files (not folders) in the folder, hidden and system ones included.
+std::unordered_set<std::string> FileNamesIn(FileSystem& files, const std::string& folder) {
+  std::unordered_set<std::string> names;
+  // Without a known folder a mask of "\*" would list the current drive's root instead.
+  if (folder.empty()) return names;
+  const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
+  for (const FileEntry& entry : files.ListFolder(prefix + "*")) {
+    if ((entry.attributes & fileattr::Directory) == 0) names.insert(AsciiUpper(entry.name));
+  }
+  return names;
+}
+
+}  // namespace
+
+void TScanTaskThread::ScanSoftwareLocations() {
+  ShowTask("Scanning Software Locations...");
+  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(kAppPaths, false)) return;
+  const std::vector<std::string> names = registry.ListSubkeys();
+  for (const std::string& name : names) {
+    CheckStop();
+    if (!IsProgramName(name)) continue;
+    const std::string path = std::string(kAppPaths) + "\\" + name;
+    registry.ClosePath();
+    if (!registry.OpenPath(path, false)) continue;
+    ShowCurrentKey(path);
+    if (!IsTextKind(registry.ValueKind(""))) continue;
+    const std::string target = registry.ReadText("");
+    if (target.empty()) continue;
+    // Only the program the subkey is named after is tested; its other values (search paths) are not.
+    if (ReferenceMissing(Env(), target, name, TestedDrives, true)) {
+      AppendProblem("Software Locations Issue", kMachine + path, target, rkKey);
+    }
+  }
+}
+
+void TScanTaskThread::ScanWindowsFonts() {
+  ShowTask("Scanning Windows Fonts...");
+  const std::string key = IsWindows9xFamily(WindowsVersionCode(Env())) ? kFonts9x : kFontsNt;
+  const std::unordered_set<std::string> installed =
+      FileNamesIn(Env().files, Env().system.SpecialFolder(csidl::Fonts));
+
+  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(key, false)) return;
+  ShowCurrentKey(key);
+  for (const std::string& name : registry.ListValues()) {
+    CheckStop();
+    if (!IsTextKind(registry.ValueKind(name))) continue;
+    const std::string file = registry.ReadText(name);
+    // Bare file names only: a full path is reported even when that file exists.
+    if (installed.count(AsciiUpper(file)) != 0) continue;
+    AppendProblem("Fonts Issue", kMachine + key + "\\" + name, file, rkValueInPath);
+  }
+}
+
+void TScanTaskThread::ScanHelpFiles() {
+  ShowTask("Scanning Invalid Help Files...");
+  for (const char* key : kHelpKeys) {
+    RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(key, false)) continue;
+    ShowCurrentKey(key);
+    for (const std::string& name : registry.ListValues()) {
+      CheckStop();
+      // The folder is text; reading another kind as text would fail and end the whole scan.
+      if (!IsTextKind(registry.ValueKind(name))) continue;
+      std::string folder = registry.ReadText(name);
+      if (!folder.empty() && folder.back() != '\\') folder += '\\';
+      const std::string file = folder + name;
+      if (!Env().files.PathIsFile(file)) {
+        AppendProblem("Invalid Help Files", kMachine + std::string(key) + "\\" + name, file, rkValueInPath);
+      }
+    }
+  }
+}
+
+void TScanTaskThread::ScanSharedDlls() {
+  ShowTask("Scanning Shared DLLs...");
+  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(kSharedDlls, false)) return;
+  ShowCurrentKey(kSharedDlls);
+  for (const std::string& name : registry.ListValues()) {
+    CheckStop();
+    if (registry.ValueKind(name) != DataKind::Integer) continue;
+    // The count is read only for a file that exists; a zero count is as stale as a missing file.
+    const bool inUse = Env().files.PathIsFile(name) && registry.ReadNumber(name) != 0;
+    if (!inUse) AppendProblem("Missing Shared Dlls", kMachine + std::string(kSharedDlls), name, rkValueInColumn);
+  }
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,241 @@
+// Startup, uninstall, file extension and class ID scanners (codes 10 to 13).
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/Text.h"
+#include "scan/PathTests.h"
+#include "scan/ScanTask.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
+constexpr char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kMachineClasses[] = "Software\\Classes";
+constexpr char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+constexpr char kStartupProblem[] = "Missing Startup Programs";
+
+bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
+
+// The default value's text when it is of a string kind. One registry query instead of a kind test and
+// a read: the class ID walk does this for every key below CLSID.
+std::optional<std::string> DefaultText(RegistryAccess& registry) {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  if (!registry.ReadRaw("", type, data)) return std::nullopt;
+  if (type != regtype::String && type != regtype::ExpandString) return std::nullopt;
+  const auto nul = std::find(data.begin(), data.end(), std::uint8_t{0});
+  return std::string(data.begin(), nul);
+}
+
+// A plain (unanchored) test: does the text name a program or file that is gone?
+bool CommandMissing(const TScanTaskThread& task, const std::string& text) {
+  return ReferenceMissing(task.Env(), text, "", task.TestedDrives, false);
+}
+
+// MSConfig's list of disabled startup entries. Any failure here ends this pass alone: the rows found
+// so far stay and the category ends normally. A stop request (not a std::exception) still passes.
+void ScanMsConfigStartup(TScanTaskThread& task) {
+  try {
+    RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(kStartupReg, false)) return;
+    task.ShowCurrentKey(kStartupReg);
+    for (const std::string& name : registry.ListSubkeys()) {
+      task.CheckStop();
+      if (!registry.OpenPath(name, false)) continue;
+      if (IsTextKind(registry.ValueKind("command"))) {
+        const std::string command = registry.ReadText("command");
+        if (CommandMissing(task, command)) {
+          task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name,
+                             command, rkKey);
+        }
+      }
+      // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
+      registry.ClosePath();
+      if (!registry.OpenPath(kStartupReg, false)) return;
+    }
+  } catch (const std::exception&) {
+  }
+}
+
+// A file type of the machine's classes that says nothing: no subkeys, and an empty default text as
+// its only value. A key without a default text of a string kind is not judged.
+bool IsUnusedClass(RegistryAccess& registry) {
+  const KeyInfo info = registry.QueryKeyInfo();
+  if (!IsTextKind(registry.ValueKind(""))) return false;
+  return info.subkeyCount == 0 && info.valueCount == 1 && registry.ReadText("").empty();
+}
+
+
+// Remembers the answers of the two existence tests for one walk. Class registrations name the same
+// servers and folders thousands of times, and each answer costs a file-system call; a file that
+// appears or goes during the walk is judged as it was first seen.
+class RememberedFileTests final : public FileSystem {
+ public:
+  explicit RememberedFileTests(FileSystem& files) : files_(files) {}
+
+  bool PathIsFile(const std::string& path) override {
+    return Remember(isFile_, path, [&] { return files_.PathIsFile(path); });
+  }
+  bool PathIsFolder(const std::string& path) override {
+    return Remember(isFolder_, path, [&] { return files_.PathIsFolder(path); });
+  }
+  std::optional<std::uint32_t> Attributes(const std::string& path) override { return files_.Attributes(path); }
+  bool MakeFolder(const std::string& path) override { return files_.MakeFolder(path); }
+  std::vector<FileEntry> ListFolder(const std::string& mask) override { return files_.ListFolder(mask); }
+  unsigned DriveType(char letter) override { return files_.DriveType(letter); }
+  bool ShellDelete(const std::string& path, bool toRecycleBin) override {
+    return files_.ShellDelete(path, toRecycleBin);
+  }
+  std::string ShortcutTarget(const std::string& shortcutPath) override { return files_.ShortcutTarget(shortcutPath); }
+  bool ReadFile(const std::string& path, std::string& contents, std::string* error) override {
+    return files_.ReadFile(path, contents, error);
+  }
+  bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override {
+    return files_.WriteFile(path, contents, error);
+  }
+  bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override {
+    return files_.AppendFile(path, contents, error);
+  }
+
+ private:
+  template <typename Ask>
+  static bool Remember(std::unordered_map<std::string, bool>& answers, const std::string& path, Ask ask) {
+    const auto found = answers.find(path);
+    if (found != answers.end()) return found->second;
+    const bool answer = ask();
+    answers.emplace(path, answer);
+    return answer;
+  }
+
+  FileSystem& files_;
+  std::unordered_map<std::string, bool> isFile_;
+  std::unordered_map<std::string, bool> isFolder_;
+};
+
+// The class ID walk: every key of the subtree, each before its subkeys, subkeys in list order. Each
+// level holds its own access object and subkey list until its subkeys are done.
+struct ClassKeyWalk {
+  TScanTaskThread& task;
+  const Platform& platform;  // the worker's, with remembered file tests
+  RootKey root;
+  std::string rootPrefix;  // upper-cased root name and "\"
+
+  void Visit(const std::string& path) {
+    RegistryAccess registry(platform.registry, root);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(path, false)) return;  // the key and everything below it are skipped
+    task.ShowCurrentKey(path);
+    // The row names the key that holds the reference (a server key, say), not the whole class.
+    const std::optional<std::string> server = DefaultText(registry);
+    if (server && ReferenceMissing(platform, *server, "", task.TestedDrives, false)) {
+      task.AppendProblem("Custom Controls Issue", rootPrefix + path, *server, rkKey);
+    }
+    for (const std::string& name : registry.ListSubkeys()) Visit(path + "\\" + name);
+  }
+};
+}  // namespace
+
+void TScanTaskThread::ScanStartupPrograms() {
+  ShowTask("Scanning Startup Programs...");
+  ScanRunKey("HKEY_CURRENT_USER", kRunKey);
+  ScanRunKey("HKEY_CURRENT_USER", kRunOnceKey);
+  ScanRunKey("HKEY_LOCAL_MACHINE", kRunKey);
+  ScanRunKey("HKEY_LOCAL_MACHINE", kRunOnceKey);
+  ScanMsConfigStartup(*this);
+}
+
+void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string& path) {
+  const std::optional<RootKey> root = RootFromName(rootName);
+  if (!root) return;
+  const std::string location = AsciiUpper(rootName) + "\\" + path + "\\";
+  RegistryAccess registry(Env().registry, *root);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(path, false)) return;
+  ShowCurrentKey(path);
+  for (const std::string& name : registry.ListValues()) {
+    CheckStop();
+    if (!IsTextKind(registry.ValueKind(name))) continue;
+    const std::string command = registry.ReadText(name);
+    if (CommandMissing(*this, command)) AppendProblem(kStartupProblem, location + name, command, rkValueInPath);
+  }
+}
+
+void TScanTaskThread::ScanAddRemovePrograms() {
+  ShowTask("Scanning Add/Remove Programs...");
+  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(kUninstall, false)) return;
+  for (const std::string& name : registry.ListSubkeys()) {
+    // Entries named by a product code belong to Windows Installer and are never judged here.
+    if (!name.empty() && name.front() == '{') continue;
+    const std::string path = std::string(kUninstall) + "\\" + name;
+    ShowCurrentKey(path);
+    if (CountKeyValues(Env(), RootKey::LocalMachine, path, 1, true, false) < 1) {
+      AppendProblem("Add/Remove Programs Issue", std::string("HKEY_LOCAL_MACHINE\\") + kUninstall, name,
+                    rkSubkeyInColumn);
+    }
+  }
+}
+
+void TScanTaskThread::ScanFileExtensions() {
+  ShowTask("Scanning File Extensions...");
+  {
+    RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+    registry.SetAccess(rights::Read);
+    if (registry.OpenPath(kMachineClasses, false)) {
+      for (const std::string& name : registry.ListSubkeys()) {
+        const std::string path = std::string(kMachineClasses) + "\\" + name;
+        ShowCurrentKey(path);
+        if (!registry.OpenPath(name, false)) continue;
+        const bool unused = IsUnusedClass(registry);
+        // Back to the classes key for the next name; without it the pass cannot go on.
+        registry.ClosePath();
+        const bool returned = registry.OpenPath(kMachineClasses, false);
+        if (unused) {
+          AppendProblem("Unused File Extension", std::string("HKEY_LOCAL_MACHINE\\") + kMachineClasses, name,
+                        rkSubkeyInColumn);
+        }
+        if (!returned) break;
+      }
+    }
+  }
+
+  RegistryAccess registry(Env().registry, RootKey::CurrentUser);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(kFileExts, false)) return;
+  RegistryAccess classes(Env().registry, RootKey::ClassesRoot);
+  for (const std::string& name : registry.ListSubkeys()) {
+    ShowCurrentKey(std::string(kFileExts) + "\\" + name);
+    if (!classes.HasSubkey(name)) {
+      AppendProblem("Unused File Extension", std::string("HKEY_CURRENT_USER\\") + kFileExts, name,
+                    rkSubkeyInColumn);
+    }
+  }
+}
+
+void TScanTaskThread::ScanCustomControls() {
+  ShowTask("Scanning Custom Controls...");
+  ScanClassKey("HKEY_CLASSES_ROOT", "CLSID");
+}
+
+void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::string& path) {
+  const std::optional<RootKey> root = RootFromName(rootName);
+  if (!root) return;
+  RememberedFileTests files(Env().files);
+  const Platform platform{Env().registry, files, Env().system, Env().ini, Env().shell};
+  ClassKeyWalk walk{*this, platform, *root, AsciiUpper(rootName) + "\\"};
+  walk.Visit(path);
+}
+
+}  // namespace tamrisk

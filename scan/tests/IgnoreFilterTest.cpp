@@ -1,0 +1,173 @@
+// Which problem rows the ignore lists remove, by row kind, entry form and root.
+#include "scan/IgnoreFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tamrisk {
+namespace {
+
+constexpr const char* kSid = "S-1-5-21-1004336348-1177238915-682003330-1000";
+
+ProblemRow Row(const std::string& key, const std::string& value, RowKind kind) {
+  return ProblemRow{false, "Issue", key, value, kind};
+}
+
+struct IgnoreCase {
+  const char* name;
+  ProblemRow row;
+  std::vector<std::string> values;
+  std::vector<std::string> keys;
+  bool ignored;
+};
+
+void ExpectCases(const std::vector<IgnoreCase>& cases, const std::string& sid) {
+  for (const IgnoreCase& c : cases) {
+    const IgnoreLists lists{c.values, c.keys, sid};
+    EXPECT_EQ(IsIgnored(c.row, lists), c.ignored) << c.name;
+  }
+}
+
+TEST(IgnoreFilterTest, ValueEntriesMatchTheWholeValuePathOrCoverTheKeyAbove) {
+  const std::string tool = "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool";
+  ExpectCases(
+      {
+          {"value in path, other case", Row("hkey_local_machine\\software\\x\\run\\tool", "C:\\t.exe", rkValueInPath),
+           {tool}, {}, true},
+          {"value in path, other value", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool2", "", rkValueInPath),
+           {tool}, {}, false},
+          {"value in path is no substring match", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\To", "", rkValueInPath),
+           {tool}, {}, false},
+          {"value in column", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run", "TOOL", rkValueInColumn), {tool}, {}, true},
+          {"value in column, shared DLL path as name",
+           Row("HKEY_LOCAL_MACHINE\\Software\\Dlls", "C:\\a\\b.dll", rkValueInColumn),
+           {"HKEY_LOCAL_MACHINE\\Software\\Dlls\\c:\\A\\B.DLL"}, {}, true},
+          {"default value is @", Row("HKEY_CLASSES_ROOT\\.txt", "C:\\x.exe", rkDefaultValue),
+           {"HKEY_CLASSES_ROOT\\.txt\\@"}, {}, true},
+          {"default value needs @", Row("HKEY_CLASSES_ROOT\\.txt", "C:\\x.exe", rkDefaultValue),
+           {"HKEY_CLASSES_ROOT\\.txt\\"}, {}, false},
+          {"key row above the value", Row("HKEY_LOCAL_MACHINE\\Software\\X", "C:\\x.exe", rkKey), {tool}, {}, true},
+          {"key row elsewhere", Row("HKEY_LOCAL_MACHINE\\Software\\Y", "", rkKey), {tool}, {}, false},
+          {"key row, entry in other case", Row("HKEY_LOCAL_MACHINE\\SOFTWARE\\x\\run", "", rkKey), {tool}, {}, true},
+          {"subkey row above the value", Row("HKEY_LOCAL_MACHINE\\Software", "X", rkSubkeyInColumn), {tool}, {}, true},
+          {"subkey row beside the value", Row("HKEY_LOCAL_MACHINE\\Software", "Z", rkSubkeyInColumn), {tool}, {}, false},
+          {"empty entry never matches", Row("HKEY_LOCAL_MACHINE\\Software\\X", "", rkKey), {""}, {}, false},
+      },
+      "");
+}
+
+TEST(IgnoreFilterTest, KeyEntriesCoverEveryRowWhoseKeyContainsThem) {
+  ExpectCases(
+      {
+          {"any root, any case", Row("HKEY_CURRENT_USER\\SOFTWARE\\X\\Run\\Tool", "", rkValueInPath),
+           {}, {"Software\\X"}, true},
+          {"machine root too", Row("HKEY_LOCAL_MACHINE\\software\\x", "", rkKey), {}, {"Software\\X"}, true},
+          {"subkey in column", Row("HKEY_LOCAL_MACHINE\\Software", "X", rkSubkeyInColumn), {}, {"Software\\X"}, true},
+          {"value name is not part of the key", Row("HKEY_LOCAL_MACHINE\\Software", "X", rkValueInColumn),
+           {}, {"Software\\X"}, false},
+          {"value name in path is not part of the key", Row("HKEY_LOCAL_MACHINE\\Software\\X", "", rkValueInPath),
+           {}, {"Software\\X"}, false},
+          {"a longer entry does not cover a shorter key", Row("HKEY_LOCAL_MACHINE\\Software", "", rkKey),
+           {}, {"HKEY_LOCAL_MACHINE\\Software\\X"}, false},
+          {"empty entry never matches", Row("HKEY_LOCAL_MACHINE\\Software", "", rkKey), {}, {""}, false},
+          {"later entry matches", Row("HKEY_LOCAL_MACHINE\\Software\\B", "", rkKey), {}, {"\\A", "\\B"}, true},
+      },
+      "");
+}
+
+TEST(IgnoreFilterTest, RowsThatNameNoRegistryKeyAreNeverRemoved) {
+  ExpectCases(
+      {
+          {"shortcut file", Row("C:\\Users\\me\\Desktop\\Tool.lnk", "C:\\Tool.exe", rkShortcutFile),
+           {"C:\\Users\\me\\Desktop\\Tool.lnk\\C:\\Tool.exe"}, {"Desktop"}, false},
+          {"no backslash", Row("HKEY_LOCAL_MACHINE", "", rkKey), {"HKEY_LOCAL_MACHINE"}, {"HKEY"}, false},
+          {"unknown kind", Row("HKEY_LOCAL_MACHINE\\Software", "", static_cast<RowKind>(7)), {}, {"Software"}, false},
+      },
+      "");
+}
+
+TEST(IgnoreFilterTest, CurrentUserHiveMatchesThroughBothRoots) {
+  const std::string hku = std::string("HKEY_USERS\\") + kSid;
+  ExpectCases(
+      {
+          {"HKCU value entry, HKU row", Row(hku + "\\Software\\X\\Run\\Tool", "", rkValueInPath),
+           {"HKEY_CURRENT_USER\\Software\\X\\Run\\Tool"}, {}, true},
+          {"HKU value entry, HKCU row", Row("HKEY_CURRENT_USER\\Software\\X\\Run\\Tool", "", rkValueInPath),
+           {hku + "\\Software\\X\\Run\\Tool"}, {}, true},
+          {"HKU value entry in other case, HKCU row", Row("hkey_current_user\\Software\\X\\Run", "Tool", rkValueInColumn),
+           {"hkey_users\\" + std::string(kSid) + "\\SOFTWARE\\X\\Run\\Tool"}, {}, true},
+          {"HKCU value entry covers HKU key row", Row(hku + "\\Software\\X", "", rkKey),
+           {"HKEY_CURRENT_USER\\Software\\X\\Run\\Tool"}, {}, true},
+          {"HKU value entry covers HKCU key row", Row("HKEY_CURRENT_USER\\Software\\X", "", rkKey),
+           {hku + "\\Software\\X\\Run\\Tool"}, {}, true},
+          {"HKCU default value, HKU row", Row(hku + "\\Software\\Classes\\.t", "x", rkDefaultValue),
+           {"HKEY_CURRENT_USER\\Software\\Classes\\.t\\@"}, {}, true},
+          {"HKCU key entry, HKU row", Row(hku + "\\Software\\X\\Sub", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"},
+           true},
+          {"HKU key entry, HKCU row", Row("HKEY_CURRENT_USER\\Software\\X", "Sub", rkSubkeyInColumn),
+           {}, {hku + "\\Software\\X"}, true},
+          {"whole HKU hive entry, HKCU row", Row("HKEY_CURRENT_USER\\Software", "", rkKey), {}, {hku}, true},
+          {"whole HKCU entry, HKU row", Row(hku + "\\Software", "", rkKey), {}, {"HKEY_CURRENT_USER"}, true},
+          {"HKCU key entry does not cover other keys", Row(hku + "\\Software\\Y", "", rkKey),
+           {}, {"HKEY_CURRENT_USER\\Software\\X"}, false},
+      },
+      kSid);
+}
+
+TEST(IgnoreFilterTest, OtherUsersHivesAreMatchedOnlyAsWritten) {
+  const std::string other = "HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001";
+  const std::string longer = std::string("HKEY_USERS\\") + kSid + "0";  // the SID is a prefix of this one
+  ExpectCases(
+      {
+          {"other SID row, HKCU entry", Row(other + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"},
+           false},
+          {"longer SID row, HKCU entry", Row(longer + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software"},
+           false},
+          {"HKCU row, other SID entry", Row("HKEY_CURRENT_USER\\Software\\X", "", rkKey), {}, {other + "\\Software"},
+           false},
+          {"other SID row, its own entry", Row(other + "\\Software\\X", "", rkKey), {}, {other + "\\Software"}, true},
+          {"default user row", Row("HKEY_USERS\\.DEFAULT\\Software\\X", "", rkKey), {},
+           {"HKEY_CURRENT_USER\\Software\\X"}, false},
+          {"classes hive is a hive of its own", Row(std::string("HKEY_USERS\\") + kSid + "_Classes\\.txt", "", rkKey),
+           {}, {"HKEY_CURRENT_USER\\.txt"}, false},
+          {"root name prefix only", Row("HKEY_CURRENT_USER_X\\Software\\X", "", rkKey), {},
+           {std::string("HKEY_USERS\\") + kSid + "_X\\Software"}, false},
+      },
+      kSid);
+}
+
+TEST(IgnoreFilterTest, WithoutAKnownSidTheRootsStayApart) {
+  const std::string hku = std::string("HKEY_USERS\\") + kSid;
+  ExpectCases(
+      {
+          {"HKCU entry, HKU row", Row(hku + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"}, false},
+          {"HKU entry, HKCU row", Row("HKEY_CURRENT_USER\\Software\\X", "", rkKey), {}, {hku + "\\Software"}, false},
+      },
+      "");
+}
+
+TEST(IgnoreFilterTest, ApplyRemovesEveryIgnoredRowAndKeepsTheOrderOfTheRest) {
+  VectorResults results({
+      Row("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey),
+      Row("HKEY_LOCAL_MACHINE\\Software\\B", "", rkKey),
+      Row("HKEY_LOCAL_MACHINE\\Software\\A\\Run\\Tool", "", rkValueInPath),
+      Row("C:\\Desktop\\A.lnk", "C:\\A.exe", rkShortcutFile),
+      Row("HKEY_CURRENT_USER\\Software\\C", "", rkKey),
+      Row("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey),
+  });
+  ApplyIgnoreLists(results, IgnoreLists{{"HKEY_CURRENT_USER\\Software\\C\\Value"}, {"Software\\A"}, ""});
+  ASSERT_EQ(results.rows.size(), 2u);
+  EXPECT_EQ(results.rows[0].registryKey, "HKEY_LOCAL_MACHINE\\Software\\B");
+  EXPECT_EQ(results.rows[1].registryKey, "C:\\Desktop\\A.lnk");
+}
+
+TEST(IgnoreFilterTest, EmptyListsKeepEveryRow) {
+  VectorResults results({Row("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey)});
+  ApplyIgnoreLists(results, IgnoreLists{});
+  EXPECT_EQ(results.rows.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tamrisk

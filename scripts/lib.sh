@@ -1,0 +1,83 @@
+# Shared by the project's scripts: installs what is missing, builds, and runs Wine on a private
+# prefix with its own X display. Source it; do not run it.
+
+TAMRISK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+TAMRISK_BUILD="${TAMRISK_BUILD:-$TAMRISK_ROOT/build}"
+
+TAMRISK_PACKAGES=(cmake make g++ googletest libbenchmark-dev wine wine64 g++-mingw-w64-x86-64-posix
+                  xvfb xauth imagemagick fp-utils)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs only the packages that are missing, so a warm machine skips apt entirely.
+ensure_packages() {
+  local missing=()
+  for package in "${TAMRISK_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+jobs_count() { nproc 2>/dev/null || echo 2; }
+
+build_native() {
+  log "native build"
+  cmake -S "$TAMRISK_ROOT" -B "$TAMRISK_BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DTAMRISK_SANITIZE=ON >/dev/null
+  cmake --build "$TAMRISK_BUILD/native" -j "$(jobs_count)"
+}
+
+build_windows() {
+  log "Windows build (MinGW-w64)"
+  cmake -S "$TAMRISK_ROOT" -B "$TAMRISK_BUILD/win" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$TAMRISK_ROOT/cmake/mingw-w64.cmake" >/dev/null
+  cmake --build "$TAMRISK_BUILD/win" -j "$(jobs_count)"
+}
+
+# A private Wine prefix: no Mono/Gecko prompts, no menu mirroring, and a scratch HOME so the prefix's
+# desktop and documents folders link to an empty folder instead of the user's home.
+use_wine_prefix() {
+  export WINEPREFIX="${1:-$TAMRISK_BUILD/win/wineprefix}"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+  export TAMRISK_WINE_HOME="${TAMRISK_WINE_HOME:-$TAMRISK_BUILD/win/home}"
+  mkdir -p "$TAMRISK_WINE_HOME"
+}
+
+TAMRISK_STARTED_PIDS=()
+
+# Starts Xvfb on the first free display number and exports DISPLAY.
+start_xvfb() {
+  local display=90
+  while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+  TAMRISK_STARTED_PIDS+=($!)
+  export DISPLAY=":$display"
+  for _ in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X${display}" ] && return 0
+    sleep 0.1
+  done
+  log "Xvfb did not start on $DISPLAY"
+  return 1
+}
+
+# A persistent wineserver with its output detached (Wine's services would otherwise hold the test
+# runner's pipes open), then one program so the prefix exists and its services are warm.
+start_wineserver() {
+  HOME="$TAMRISK_WINE_HOME" wineserver -p </dev/null >/dev/null 2>&1 &
+  TAMRISK_STARTED_PIDS+=($!)
+  HOME="$TAMRISK_WINE_HOME" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+stop_started() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  for pid in "${TAMRISK_STARTED_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
+  for pid in "${TAMRISK_STARTED_PIDS[@]}"; do wait "$pid" >/dev/null 2>&1 || true; done
+  TAMRISK_STARTED_PIDS=()
+}

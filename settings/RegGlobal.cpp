@@ -1,0 +1,210 @@
+#include "settings/RegGlobal.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <string_view>
+
+#include "platform/RegistryAccess.h"
+
+namespace tamrisk {
+
+TOptionsSetting OptionsSetting;
+
+namespace {
+
+constexpr std::size_t kMaxValueChars = 2047;
+
+std::optional<std::int32_t> ParseHex(std::string_view digits) {
+  std::uint32_t value = 0;
+  const char* end = digits.data() + digits.size();
+  const auto [ptr, ec] = std::from_chars(digits.data(), end, value, 16);
+  if (ec != std::errc() || ptr != end) return std::nullopt;
+  return static_cast<std::int32_t>(value);  // "0xFFFFFFFF" is -1, as a 32-bit integer stores it
+}
+
+std::optional<std::int32_t> ParseDecimal(std::string_view digits) {
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  if (digits.empty() || digits.front() == '+') return std::nullopt;
+  std::int32_t value = 0;
+  const char* end = digits.data() + digits.size();
+  const auto [ptr, ec] = std::from_chars(digits.data(), end, value, 10);
+  if (ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+// Decimal, or hexadecimal after "0x"/"0X"; nullopt for anything else.
+std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    return ParseHex(text.substr(2));
+  }
+  return ParseDecimal(text);
+}
+
+// One settings file, read and written key by key through the ini service.
+class SettingsFile {
+ public:
+  explicit SettingsFile(const Platform& platform) : ini_(platform.ini), path_(SettingsFilePath(platform)) {}
+
+  std::string ReadText(const std::string& section, const std::string& key, const std::string& fallback) const {
+    return ini_.ReadString(path_, section, key, fallback, kMaxValueChars);
+  }
+  std::int32_t ReadInteger(const std::string& section, const std::string& key, std::int32_t fallback) const {
+    return ParseIniInteger(ReadText(section, key, "")).value_or(fallback);
+  }
+  bool ReadBool(const std::string& section, const std::string& key, bool fallback) const {
+    return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+  }
+
+  void WriteText(const std::string& section, const std::string& key, const std::string& value) const {
+    if (!ini_.WriteString(path_, section, key, value)) throw SettingsWriteError("Unable to write to " + path_);
+  }
+  void WriteInteger(const std::string& section, const std::string& key, std::int64_t value) const {
+    WriteText(section, key, std::to_string(value));
+  }
+  void WriteBool(const std::string& section, const std::string& key, bool value) const {
+    WriteText(section, key, value ? "1" : "0");
+  }
+
+ private:
+  IniFile& ini_;
+  std::string path_;
+};
+
+void LoadList(const SettingsFile& file, const std::string& section, const std::string& prefix, std::int32_t& count,
+              std::vector<std::string>& list) {
+  count = std::min(file.ReadInteger(section, "Count", 0), kMaxIgnoreEntries);
+  list.clear();
+  for (std::int32_t n = 1; n <= count; ++n) list.push_back(file.ReadText(section, prefix + std::to_string(n), ""));
+}
+
+// Numbered keys beyond the count, left by an earlier and longer list, stay in the file unread.
+void SaveList(const SettingsFile& file, const std::string& section, const std::string& prefix, std::int32_t count,
+              const std::vector<std::string>& list) {
+  // The count never claims entries the list does not hold.
+  const std::int64_t written = std::min<std::int64_t>(count, static_cast<std::int64_t>(list.size()));
+  file.WriteInteger(section, "Count", written);
+  for (std::int64_t n = 1; n <= written; ++n) {
+    file.WriteText(section, prefix + std::to_string(n), list[static_cast<std::size_t>(n - 1)]);
+  }
+}
+
+WindowBounds LoadBounds(const SettingsFile& file, const WindowMetrics& window) {
+  // Left and top are applied before width and height, so their defaults centre the designed size.
+  WindowBounds bounds;
+  bounds.left = file.ReadInteger("Window", "Left", (window.screenWidth - window.width) / 2);
+  bounds.top = file.ReadInteger("Window", "Top", (window.screenHeight - window.height) / 2);
+  bounds.width = file.ReadInteger("Window", "Width", window.width);
+  bounds.height = file.ReadInteger("Window", "Height", window.height);
+  return bounds;
+}
+
+int Windows9xCode(const VersionInfo& version) {
+  if (version.major == 4 && version.minor == 0) return 1;
+  if (version.major == 4 && version.minor == 10) return 3;
+  if (version.major == 4 && version.minor == 90) return 8;
+  return 10;
+}
+
+int WindowsNtCode(const VersionInfo& version) {
+  switch (version.major) {
+    case 3: return 5;
+    case 4: return 6;
+    case 5:
+      if (version.minor == 0) return 7;
+      if (version.minor == 1) return 9;
+      return 10;
+    default: return 10;
+  }
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const Platform& platform) { return platform.system.ExecutableFolder() + "options.ini"; }
+
+std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
+                                        TOptionsSetting& options) {
+  const SettingsFile file(platform);
+  options.OutputDirectory = file.ReadText("Options", "OutputDirectory", platform.system.ExecutableFolder() + "Backup");
+  options.DeleteBackupFile = file.ReadBool("Options", "DeleteBackupFile", true);
+  options.IncludeRemoveMedia = file.ReadBool("Options", "IncludeRemoveMedia", false);
+  options.IncludeCDdrive = file.ReadBool("Options", "IncludeCDdrive", false);
+  for (int n = TNodeChecks::First; n <= TNodeChecks::Last; ++n) {
+    options.TreeViewNodeCheck[n] = file.ReadBool("TreeViewNodeCheck", std::to_string(n), true);
+  }
+  LoadList(file, "IgnoreValue", "Value", options.IgnoreValueCount, options.IgnoreValues);
+  LoadList(file, "IgnoreKey", "Key", options.IgnoreKeyCount, options.IgnoreKeys);
+  constexpr std::int32_t kShowMaximized = 3;
+  if (file.ReadInteger("Window", "State", 1) == kShowMaximized) {
+    options.WindowState = wsMaximized;  // the stored bounds stay unread
+    return std::nullopt;
+  }
+  options.WindowState = wsNormal;
+  return LoadBounds(file, window);
+}
+
+void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
+                 TOptionsSetting& options) {
+  const SettingsFile file(platform);
+  file.WriteText("Options", "OutputDirectory", options.OutputDirectory);
+  file.WriteBool("Options", "DeleteBackupFile", options.DeleteBackupFile);
+  file.WriteBool("Options", "IncludeRemoveMedia", options.IncludeRemoveMedia);
+  file.WriteBool("Options", "IncludeCDdrive", options.IncludeCDdrive);
+  options.TreeViewNodeCheck = treeChecks;
+  for (int n = TNodeChecks::First; n <= TNodeChecks::Last; ++n) {
+    file.WriteBool("TreeViewNodeCheck", std::to_string(n), options.TreeViewNodeCheck[n]);
+  }
+  SaveList(file, "IgnoreValue", "Value", options.IgnoreValueCount, options.IgnoreValues);
+  SaveList(file, "IgnoreKey", "Key", options.IgnoreKeyCount, options.IgnoreKeys);
+  if (window.showCommand) file.WriteInteger("Window", "State", *window.showCommand);
+  file.WriteInteger("Window", "Left", window.bounds.left);
+  file.WriteInteger("Window", "Top", window.bounds.top);
+  file.WriteInteger("Window", "Width", window.bounds.width);
+  file.WriteInteger("Window", "Height", window.bounds.height);
+}
+
+IgnoreLists IgnoreListsOf(const Platform& platform, const TOptionsSetting& options) {
+  const auto firstEntries = [](const std::vector<std::string>& list, std::int32_t count) {
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max<std::int32_t>(count, 0)), list.size());
+    return std::vector<std::string>(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(n));
+  };
+  IgnoreLists lists;
+  lists.values = firstEntries(options.IgnoreValues, options.IgnoreValueCount);
+  lists.keys = firstEntries(options.IgnoreKeys, options.IgnoreKeyCount);
+  lists.currentUserSid = platform.system.CurrentUserSid();
+  return lists;
+}
+
+std::string TwoDigits(int n) {
+  std::string text = n < 10 ? "0" : "";
+  text += std::to_string(n);
+  return text;
+}
+
+bool ShellDeleteFile(const Platform& platform, const std::string& path) {
+  return platform.files.ShellDelete(path, false);
+}
+
+int WindowsVersionCode(const Platform& platform) {
+  constexpr std::uint32_t kPlatformNt = 2;
+  const VersionInfo version = platform.system.Version();
+  return version.platformId == kPlatformNt ? WindowsNtCode(version) : Windows9xCode(version);
+}
+
+void WriteUserRegistryText(const Platform& platform, const std::string& key, const std::string& name,
+                           const std::string& text) {
+  RegistryAccess registry(platform.registry);
+  registry.SelectRoot(RootKey::CurrentUser);
+  if (registry.OpenPath(key, true)) registry.WriteText(name, text);
+  registry.ClosePath();
+}
+
+bool SelectDirectory(const Platform& platform, std::uintptr_t owner, std::string& path) {
+  path.clear();
+  const std::optional<std::string> chosen = platform.shell.PickFolder(owner, "Please select the directory to add", "");
+  if (!chosen) return false;
+  path = *chosen;
+  return true;
+}
+
+}  // namespace tamrisk

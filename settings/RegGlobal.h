@@ -1,0 +1,122 @@
+// RegGlobal: the options record of the whole process, its file "options.ini" beside the executable,
+// and the small operations several windows share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/System.h"
+#include "scan/IgnoreFilter.h"
+
+namespace tamrisk {
+
+enum TWindowState { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
+
+// Check states of the category tree, indexed by the node's image index 1 to 22.
+class TNodeChecks {
+ public:
+  static constexpr int First = 1;
+  static constexpr int Last = 22;
+
+  // Throws std::out_of_range for an index outside 1 to 22.
+  bool& operator[](int index) { return checks_.at(Slot(index)); }
+  bool operator[](int index) const { return checks_.at(Slot(index)); }
+  void Fill(bool checked) { checks_.fill(checked); }
+  friend bool operator==(const TNodeChecks&, const TNodeChecks&) = default;
+
+ private:
+  static std::size_t Slot(int index) { return static_cast<std::size_t>(index - First); }
+  std::array<bool, Last - First + 1> checks_{};
+};
+
+struct TOptionsSetting {
+  std::string OutputDirectory;
+  bool DeleteBackupFile = false;
+  bool IncludeRemoveMedia = false;
+  bool IncludeCDdrive = false;
+  TNodeChecks TreeViewNodeCheck;
+  // Each count travels with its list: readers walk entries 0 to count - 1.
+  std::int32_t IgnoreValueCount = 0;
+  std::vector<std::string> IgnoreValues;
+  std::int32_t IgnoreKeyCount = 0;
+  std::vector<std::string> IgnoreKeys;
+  TWindowState WindowState = wsNormal;
+
+  friend bool operator==(const TOptionsSetting&, const TOptionsSetting&) = default;
+};
+
+// The one options record of the process; touched by the window thread only.
+extern TOptionsSetting OptionsSetting;
+
+// The main window's bounds in screen pixels.
+struct WindowBounds {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const WindowBounds&, const WindowBounds&) = default;
+};
+
+// What the load needs to know of the main window: its designed size and the screen's size.
+struct WindowMetrics {
+  int width = 0;
+  int height = 0;
+  int screenWidth = 0;
+  int screenHeight = 0;
+};
+
+// What the save stores of the main window.
+struct WindowSnapshot {
+  std::optional<int> showCommand;  // GetWindowPlacement's show command; nullopt when the call failed
+  WindowBounds bounds;             // current left, top, width and height
+};
+
+// A key of "options.ini" that could not be written: "Unable to write to <file>".
+class SettingsWriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Most entries an ignore list is read with; a damaged "Count" cannot make the load run for ever.
+constexpr std::int32_t kMaxIgnoreEntries = 10000;
+
+// Executable folder + "options.ini".
+std::string SettingsFilePath(const Platform& platform);
+
+// Fills options from "options.ini"; every missing or malformed key gives its default. Returns the
+// bounds the main window opens at, or nullopt when it keeps its designed size, is centred when
+// first shown and is then maximized (options.WindowState is then wsMaximized).
+std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
+                                        TOptionsSetting& options = OptionsSetting);
+
+// Copies the tree's check states into options, then writes every section in order. Throws
+// SettingsWriteError at the first key that cannot be written; keys written before it stay.
+void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
+                 TOptionsSetting& options = OptionsSetting);
+
+// The ignore lists as the filter takes them: entries 0 to count - 1, and the current user's SID.
+IgnoreLists IgnoreListsOf(const Platform& platform, const TOptionsSetting& options = OptionsSetting);
+
+// "07" for 7, "12" for 12.
+std::string TwoDigits(int n);
+
+// Deletes one file outright (not to the recycle bin), silently; true when the shell reports success.
+bool ShellDeleteFile(const Platform& platform, const std::string& path);
+
+// 1 Windows 95, 3 Windows 98, 8 Windows Me, 5 NT 3, 6 NT 4, 7 Windows 2000, 9 XP, 10 everything else.
+int WindowsVersionCode(const Platform& platform);
+
+// Stores a text value below HKEY_CURRENT_USER, making the key when missing. Writes nothing when the
+// key cannot be opened or made; a failed write throws RegistryError.
+void WriteUserRegistryText(const Platform& platform, const std::string& key, const std::string& name,
+                           const std::string& text);
+
+// The folder picker as the options and restore dialogs use it: path is emptied first and receives
+// the chosen folder when the user confirms.
+bool SelectDirectory(const Platform& platform, std::uintptr_t owner, std::string& path);
+
+}  // namespace tamrisk

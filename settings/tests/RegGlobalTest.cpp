@@ -1,0 +1,342 @@
+// The options store and its file, and the small shared operations, on the memory platform.
+#include "settings/RegGlobal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/memory/MemoryPlatform.h"
+#include "settings/tests/OddOptionsFile.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr const char* kFolder = "C:\\Program Files\\Tamrisk\\";
+constexpr const char* kIniPath = "C:\\Program Files\\Tamrisk\\options.ini";
+constexpr WindowMetrics kWindow = test::kDesignedWindow;
+
+TNodeChecks AllChecks(bool checked) {
+  TNodeChecks checks;
+  checks.Fill(checked);
+  return checks;
+}
+
+class OptionsStoreTest : public ::testing::Test {
+ protected:
+  OptionsStoreTest() {
+    memory.system.SetExecutableFolder(kFolder);
+    memory.files.AddFolder(kFolder);
+  }
+
+  std::string IniText() const { return memory.files.Contents(kIniPath).value_or(""); }
+  void WriteIni(const std::string& text) { memory.files.AddFile(kIniPath, text); }
+  std::optional<WindowBounds> Load(TOptionsSetting& options, const WindowMetrics& window = kWindow) {
+    return LoadOptions(memory.platform, window, options);
+  }
+
+  MemoryPlatform memory;
+};
+
+TEST_F(OptionsStoreTest, MissingFileGivesEveryDefault) {
+  TOptionsSetting options;
+  const std::optional<WindowBounds> bounds = Load(options);
+  EXPECT_EQ(options.OutputDirectory, "C:\\Program Files\\Tamrisk\\Backup");
+  EXPECT_TRUE(options.DeleteBackupFile);
+  EXPECT_FALSE(options.IncludeRemoveMedia);
+  EXPECT_FALSE(options.IncludeCDdrive);
+  EXPECT_EQ(options.TreeViewNodeCheck, AllChecks(true));
+  EXPECT_EQ(options.IgnoreValueCount, 0);
+  EXPECT_TRUE(options.IgnoreValues.empty());
+  EXPECT_EQ(options.IgnoreKeyCount, 0);
+  EXPECT_TRUE(options.IgnoreKeys.empty());
+  EXPECT_EQ(options.WindowState, wsNormal);
+  ASSERT_TRUE(bounds);
+  EXPECT_EQ(*bounds, (WindowBounds{298, 252, 684, 520})) << "centred at the designed size";
+  EXPECT_FALSE(memory.files.Exists(kIniPath)) << "loading makes no file";
+}
+
+TEST_F(OptionsStoreTest, CentringTruncatesTowardZeroOnScreensSmallerThanTheWindow) {
+  TOptionsSetting options;
+  const std::optional<WindowBounds> bounds = Load(options, WindowMetrics{684, 520, 599, 401});
+  ASSERT_TRUE(bounds);
+  EXPECT_EQ(*bounds, (WindowBounds{-42, -59, 684, 520}));
+}
+
+TEST_F(OptionsStoreTest, SavedOptionsLoadBackIdentically) {
+  TOptionsSetting saved;
+  saved.OutputDirectory = "D:\\My Backups\\Registry";
+  saved.DeleteBackupFile = false;
+  saved.IncludeRemoveMedia = true;
+  saved.IncludeCDdrive = true;
+  saved.IgnoreValues = {"HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool", "HKEY_CLASSES_ROOT\\.txt\\@",
+                        "HKEY_CURRENT_USER\\Software\\Dup", "HKEY_CURRENT_USER\\Software\\Dup"};
+  saved.IgnoreValueCount = 4;
+  saved.IgnoreKeys = {"Software\\Vendor", "HKEY_USERS\\.DEFAULT"};
+  saved.IgnoreKeyCount = 2;
+  TNodeChecks tree = AllChecks(true);
+  tree[1] = false;
+  tree[5] = false;
+  tree[22] = false;
+  SaveOptions(memory.platform, tree, WindowSnapshot{1, {10, 20, 700, 540}}, saved);
+  EXPECT_EQ(saved.TreeViewNodeCheck, tree) << "the tree's states are taken into the record";
+
+  TOptionsSetting loaded;
+  const std::optional<WindowBounds> bounds = Load(loaded);
+  EXPECT_EQ(loaded, saved);
+  ASSERT_TRUE(bounds);
+  EXPECT_EQ(*bounds, (WindowBounds{10, 20, 700, 540}));
+}
+
+TEST_F(OptionsStoreTest, SaveWritesSectionsAndKeysInOrder) {
+  TOptionsSetting options;
+  options.OutputDirectory = "C:\\B";
+  options.IgnoreValues = {"V"};
+  options.IgnoreValueCount = 1;
+  options.IgnoreKeys = {"K"};
+  options.IgnoreKeyCount = 1;
+  SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{3, {1, 2, 3, 4}}, options);
+  std::string expected =
+      "[Options]\r\nOutputDirectory=C:\\B\r\nDeleteBackupFile=0\r\nIncludeRemoveMedia=0\r\nIncludeCDdrive=0\r\n"
+      "[TreeViewNodeCheck]\r\n";
+  for (int n = 1; n <= 22; ++n) expected += std::to_string(n) + "=1\r\n";
+  expected +=
+      "[IgnoreValue]\r\nCount=1\r\nValue1=V\r\n[IgnoreKey]\r\nCount=1\r\nKey1=K\r\n"
+      "[Window]\r\nState=3\r\nLeft=1\r\nTop=2\r\nWidth=3\r\nHeight=4\r\n";
+  EXPECT_EQ(IniText(), expected);
+}
+
+TEST_F(OptionsStoreTest, StateIsWrittenOnlyWhenThePlacementWasRead) {
+  WriteIni("[Window]\r\nState=3\r\n");
+  TOptionsSetting options;
+  SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{std::nullopt, {5, 6, 7, 8}}, options);
+  EXPECT_NE(IniText().find("State=3\r\nLeft=5\r\nTop=6\r\nWidth=7\r\nHeight=8"), std::string::npos) << IniText();
+}
+
+TEST_F(OptionsStoreTest, ShorterListLeavesOldNumberedKeysUnread) {
+  TOptionsSetting options;
+  options.IgnoreValues = {"A", "B", "C", "D", "E"};
+  options.IgnoreValueCount = 5;
+  SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options);
+  options.IgnoreValues = {"X", "Y", "Z"};
+  options.IgnoreValueCount = 3;
+  SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options);
+  const std::string text = IniText();
+  EXPECT_NE(text.find("Count=3\r\n"), std::string::npos);
+  EXPECT_NE(text.find("Value4=D\r\n"), std::string::npos);
+  EXPECT_NE(text.find("Value5=E\r\n"), std::string::npos);
+  TOptionsSetting loaded;
+  Load(loaded);
+  EXPECT_EQ(loaded.IgnoreValueCount, 3);
+  EXPECT_EQ(loaded.IgnoreValues, (std::vector<std::string>{"X", "Y", "Z"}));
+}
+
+TEST_F(OptionsStoreTest, SaveNeverWritesMoreEntriesThanTheListHolds) {
+  struct Case {
+    std::int32_t count;
+    std::vector<std::string> list;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {2, {"A", "B", "C"}, "[IgnoreKey]\r\nCount=2\r\nKey1=A\r\nKey2=B\r\n["},
+      {5, {"A"}, "[IgnoreKey]\r\nCount=1\r\nKey1=A\r\n["},
+      {-3, {"A"}, "[IgnoreKey]\r\nCount=-3\r\n["},
+  };
+  for (const Case& c : cases) {
+    memory.files.ShellDelete(kIniPath, false);
+    TOptionsSetting options;
+    options.IgnoreKeys = c.list;
+    options.IgnoreKeyCount = c.count;
+    SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options);
+    EXPECT_NE(IniText().find(c.expected), std::string::npos) << c.count << "\n" << IniText();
+  }
+}
+
+TEST_F(OptionsStoreTest, OddValuesLoadToTheirDefaultsOrNumbers) {
+  WriteIni(test::kOddOptionsFile);
+  TOptionsSetting options;
+  const std::optional<WindowBounds> bounds = Load(options);
+  test::ExpectOddOptionsLoaded(options, bounds, kFolder);
+}
+
+TEST_F(OptionsStoreTest, MaximizedStateLeavesTheBoundsUnread) {
+  for (const char* state : {"3", "0x3", "0X03"}) {
+    WriteIni(std::string("[Window]\r\nState=") + state + "\r\nLeft=10\r\nTop=20\r\nWidth=30\r\nHeight=40\r\n");
+    TOptionsSetting options;
+    EXPECT_FALSE(Load(options)) << state;
+    EXPECT_EQ(options.WindowState, wsMaximized) << state;
+  }
+}
+
+TEST_F(OptionsStoreTest, StoredBoundsApplyAsTheyAreWithoutCheck) {
+  WriteIni("[Window]\r\nState=1\r\nLeft=10\r\nTop=20\r\n");
+  TOptionsSetting options;
+  EXPECT_EQ(Load(options), (WindowBounds{10, 20, 684, 520}));
+  WriteIni("[Window]\r\nLeft=-5000\r\nTop=90000\r\nWidth=0\r\nHeight=-1\r\n");
+  EXPECT_EQ(Load(options), (WindowBounds{-5000, 90000, 0, -1}));
+}
+
+TEST_F(OptionsStoreTest, TextsAreReadUpTo2047Characters) {
+  const std::string longText(3000, 'x');
+  WriteIni("[Options]\r\nOutputDirectory=" + longText + "\r\n[IgnoreKey]\r\nCount=1\r\nKey1=" + longText + "\r\n");
+  TOptionsSetting options;
+  Load(options);
+  EXPECT_EQ(options.OutputDirectory, longText.substr(0, 2047));
+  ASSERT_EQ(options.IgnoreKeys.size(), 1u);
+  EXPECT_EQ(options.IgnoreKeys[0], longText.substr(0, 2047));
+}
+
+TEST_F(OptionsStoreTest, HugeCountIsCappedAndTravelsWithTheList) {
+  WriteIni("[IgnoreValue]\r\nCount=2147483647\r\nValue1=first\r\n");
+  TOptionsSetting options;
+  Load(options);
+  EXPECT_EQ(options.IgnoreValueCount, kMaxIgnoreEntries);
+  ASSERT_EQ(options.IgnoreValues.size(), static_cast<std::size_t>(kMaxIgnoreEntries));
+  EXPECT_EQ(options.IgnoreValues.front(), "first");
+}
+
+TEST_F(OptionsStoreTest, LoadReplacesListsRatherThanAppending) {
+  WriteIni("[IgnoreKey]\r\nCount=1\r\nKey1=k\r\n");
+  TOptionsSetting options;
+  Load(options);
+  Load(options);
+  EXPECT_EQ(options.IgnoreKeys, (std::vector<std::string>{"k"}));
+}
+
+// Refuses every write from the n-th on, as a read-only or locked file would.
+class FailingIni final : public IniFile {
+ public:
+  FailingIni(IniFile& inner, int failFrom) : inner_(inner), failFrom_(failFrom) {}
+  std::string ReadString(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& fallback, std::size_t maxChars) override {
+    return inner_.ReadString(file, section, key, fallback, maxChars);
+  }
+  bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                   const std::string& value) override {
+    return ++writes_ < failFrom_ && inner_.WriteString(file, section, key, value);
+  }
+
+ private:
+  IniFile& inner_;
+  int failFrom_;
+  int writes_ = 0;
+};
+
+TEST_F(OptionsStoreTest, FailedWriteStopsTheSaveAndKeepsWhatWasWritten) {
+  FailingIni failing(memory.ini, 5);  // the fifth write is the first tree node
+  const Platform platform{memory.registry, memory.files, memory.system, failing, memory.shell};
+  TOptionsSetting options;
+  options.OutputDirectory = "C:\\B";
+  try {
+    SaveOptions(platform, AllChecks(true), WindowSnapshot{1, {}}, options);
+    FAIL() << "no error";
+  } catch (const SettingsWriteError& error) {
+    EXPECT_STREQ(error.what(), "Unable to write to C:\\Program Files\\Tamrisk\\options.ini");
+  }
+  EXPECT_EQ(IniText(), "[Options]\r\nOutputDirectory=C:\\B\r\nDeleteBackupFile=0\r\nIncludeRemoveMedia=0\r\n"
+                       "IncludeCDdrive=0\r\n");
+}
+
+TEST_F(OptionsStoreTest, SaveIntoAMissingFolderFails) {
+  memory.system.SetExecutableFolder("C:\\Gone\\");
+  TOptionsSetting options;
+  EXPECT_THROW(SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options), SettingsWriteError);
+}
+
+TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntriesAndTheUsersSid) {
+  memory.system.SetCurrentUserSid("S-1-5-21-1-2-3-1000");
+  TOptionsSetting options;
+  options.IgnoreValues = {"a", "b", "c"};
+  options.IgnoreValueCount = 2;
+  options.IgnoreKeys = {"k"};
+  options.IgnoreKeyCount = -1;
+  const IgnoreLists lists = IgnoreListsOf(memory.platform, options);
+  EXPECT_EQ(lists.values, (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(lists.keys.empty());
+  EXPECT_EQ(lists.currentUserSid, "S-1-5-21-1-2-3-1000");
+}
+
+TEST(NodeChecksTest, IndexesOutsideOneTo22AreRefused) {
+  TNodeChecks checks;
+  checks[1] = true;
+  checks[22] = true;
+  EXPECT_TRUE(checks[1]);
+  EXPECT_TRUE(checks[22]);
+  EXPECT_THROW(checks[0], std::out_of_range);
+  EXPECT_THROW(checks[23], std::out_of_range);
+}
+
+TEST(SharedOperationsTest, TwoDigits) {
+  const std::vector<std::pair<int, std::string>> cases = {{0, "00"}, {7, "07"}, {9, "09"}, {10, "10"},
+                                                          {12, "12"}, {59, "59"}, {2006, "2006"}};
+  for (const auto& [n, text] : cases) EXPECT_EQ(TwoDigits(n), text) << n;
+}
+
+TEST(SharedOperationsTest, WindowsVersionCode) {
+  struct Case {
+    VersionInfo version;
+    int code;
+    const char* name;
+  };
+  const std::vector<Case> cases = {
+      {{1, 4, 0}, 1, "95"},        {{1, 4, 10}, 3, "98"},     {{1, 4, 90}, 8, "Me"},
+      {{1, 4, 3}, 10, "9x other"}, {{0, 4, 0}, 1, "Win32s-like 4.0"},
+      {{2, 3, 51}, 5, "NT 3.51"},  {{2, 4, 0}, 6, "NT 4"},    {{2, 5, 0}, 7, "2000"},
+      {{2, 5, 1}, 9, "XP"},        {{2, 5, 2}, 10, "2003"},   {{2, 5, 3}, 10, "NT 5.3"},
+      {{2, 6, 1}, 10, "7"},        {{2, 10, 0}, 10, "10"},    {{2, 2, 0}, 10, "NT 2"},
+      {{0, 0, 0}, 10, "failed call"},
+  };
+  MemoryPlatform memory;
+  for (const Case& c : cases) {
+    memory.system.SetVersion(c.version);
+    EXPECT_EQ(WindowsVersionCode(memory.platform), c.code) << c.name;
+  }
+}
+
+TEST(SharedOperationsTest, ShellDeleteFileRemovesOutright) {
+  MemoryPlatform memory;
+  memory.files.AddFile("C:\\Backup\\Backup20061231235959.reg", "REGEDIT4");
+  EXPECT_TRUE(ShellDeleteFile(memory.platform, "C:\\Backup\\Backup20061231235959.reg"));
+  EXPECT_FALSE(memory.files.Exists("C:\\Backup\\Backup20061231235959.reg"));
+  EXPECT_TRUE(memory.files.RecycledPaths().empty());
+  EXPECT_FALSE(ShellDeleteFile(memory.platform, "C:\\Backup\\Missing.reg"));
+}
+
+TEST(SharedOperationsTest, WriteUserRegistryTextMakesTheKey) {
+  MemoryPlatform memory;
+  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+  WriteUserRegistryText(memory.platform, key, "LastKey", "HKEY_LOCAL_MACHINE\\Software");
+  const std::optional<RegValue> value = memory.registry.GetValue(RootKey::CurrentUser, key, "LastKey");
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->type, regtype::String);
+  EXPECT_EQ(std::string(value->data.begin(), value->data.end()), std::string("HKEY_LOCAL_MACHINE\\Software") + '\0');
+  EXPECT_EQ(memory.registry.OpenHandleCount(), 0u);
+}
+
+TEST(SharedOperationsTest, WriteUserRegistryTextWritesNothingWhenTheKeyCannotBeOpened) {
+  MemoryPlatform memory;
+  memory.registry.DenyRights(RootKey::CurrentUser, "Software\\Locked", 0x2);  // KEY_SET_VALUE
+  EXPECT_NO_THROW(WriteUserRegistryText(memory.platform, "Software\\Locked", "LastKey", "x"));
+  EXPECT_FALSE(memory.registry.GetValue(RootKey::CurrentUser, "Software\\Locked", "LastKey"));
+  EXPECT_EQ(memory.registry.OpenHandleCount(), 0u);
+}
+
+TEST(SharedOperationsTest, SelectDirectoryAsksForAFileSystemFolder) {
+  MemoryPlatform memory;
+  memory.shell.QueueFolderAnswer(std::string("D:\\Backups"));
+  memory.shell.QueueFolderAnswer(std::nullopt);
+  std::string path = "old";
+  EXPECT_TRUE(SelectDirectory(memory.platform, 0x42, path));
+  EXPECT_EQ(path, "D:\\Backups");
+  EXPECT_FALSE(SelectDirectory(memory.platform, 0x42, path));
+  EXPECT_EQ(path, "");
+  const std::vector<FolderPickCall> picks = memory.shell.FolderPicks();
+  ASSERT_EQ(picks.size(), 2u);
+  EXPECT_EQ(picks[0].owner, 0x42u);
+  EXPECT_EQ(picks[0].title, "Please select the directory to add");
+  EXPECT_EQ(picks[0].startPath, "");
+}
+
+}  // namespace
+}  // namespace tamrisk

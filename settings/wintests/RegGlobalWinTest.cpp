@@ -1,0 +1,145 @@
+// The options store on a real "options.ini" through GetPrivateProfileStringA and
+// WritePrivateProfileStringA, in a folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/RegistryAccess.h"
+#include "platform/win32/Win32System.h"
+#include "settings/RegGlobal.h"
+#include "settings/tests/OddOptionsFile.h"
+#include "testkit/WinFixture.h"
+
+namespace tamrisk {
+namespace {
+
+// The real system, except that the program's folder is the test's own.
+class RedirectedSystem final : public SystemInfo {
+ public:
+  RedirectedSystem(SystemInfo& inner, std::string folder) : inner_(inner), folder_(std::move(folder)) {}
+  std::optional<std::string> ExpandEnvironment(const std::string& text, std::size_t bufferSize) override {
+    return inner_.ExpandEnvironment(text, bufferSize);
+  }
+  std::string SpecialFolder(int csidl) override { return inner_.SpecialFolder(csidl); }
+  VersionInfo Version() override { return inner_.Version(); }
+  std::string CurrentUserSid() override { return inner_.CurrentUserSid(); }
+  std::string ExecutableFolder() override { return folder_; }
+  LocalDateTime Now() override { return inner_.Now(); }
+
+ private:
+  SystemInfo& inner_;
+  std::string folder_;
+};
+
+class RegGlobalWinTest : public ::testing::Test {
+ protected:
+  RegGlobalWinTest()
+      : folder_(test::FreshFolder(test::UniqueName("options"))),
+        system_(real_.system, folder_ + "\\"),
+        platform_{real_.registry, real_.files, system_, real_.ini, real_.shell} {}
+  ~RegGlobalWinTest() override { test::RemoveFolder(folder_); }
+
+  std::string IniPath() const { return folder_ + "\\options.ini"; }
+
+  std::string folder_;
+  win32::Win32Platform real_;
+  RedirectedSystem system_;
+  Platform platform_;
+};
+
+TEST_F(RegGlobalWinTest, SavedFileLoadsBackIdentically) {
+  TOptionsSetting saved;
+  saved.OutputDirectory = "C:\\My Backups\\Registry";
+  saved.DeleteBackupFile = false;
+  saved.IncludeRemoveMedia = true;
+  saved.IgnoreValues = {"HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool", "HKEY_CLASSES_ROOT\\.txt\\@",
+                        "HKEY_CURRENT_USER\\Software\\Dup", "HKEY_CURRENT_USER\\Software\\Dup"};
+  saved.IgnoreValueCount = 4;
+  saved.IgnoreKeys = {"Software\\Vendor=Odd;Name", "HKEY_USERS\\.DEFAULT"};
+  saved.IgnoreKeyCount = 2;
+  TNodeChecks tree;
+  tree.Fill(true);
+  tree[2] = false;
+  tree[17] = false;
+  SaveOptions(platform_, tree, WindowSnapshot{1, {-8, 20, 700, 540}}, saved);
+
+  TOptionsSetting loaded;
+  const std::optional<WindowBounds> bounds = LoadOptions(platform_, test::kDesignedWindow, loaded);
+  EXPECT_EQ(loaded, saved);
+  ASSERT_TRUE(bounds);
+  EXPECT_EQ(*bounds, (WindowBounds{-8, 20, 700, 540}));
+
+  // A second save with a maximized window and a shorter list.
+  saved.IgnoreValues.resize(1);
+  saved.IgnoreValueCount = 1;
+  SaveOptions(platform_, tree, WindowSnapshot{3, {0, 0, 1280, 1000}}, saved);
+  const std::string text = test::ReadTextFile(IniPath());
+  EXPECT_NE(text.find("Value4=HKEY_CURRENT_USER\\Software\\Dup"), std::string::npos) << text;
+  const std::size_t options = text.find("[Options]"), nodes = text.find("[TreeViewNodeCheck]"),
+                    values = text.find("[IgnoreValue]"), keys = text.find("[IgnoreKey]"), window = text.find("[Window]");
+  EXPECT_TRUE(options < nodes && nodes < values && values < keys && keys < window) << text;
+  EXPECT_FALSE(LoadOptions(platform_, test::kDesignedWindow, loaded));
+  EXPECT_EQ(loaded, saved);
+  EXPECT_EQ(loaded.WindowState, wsMaximized);
+}
+
+TEST_F(RegGlobalWinTest, HandWrittenFileWithOddValuesLoadsAsOnTheMemoryIni) {
+  ASSERT_TRUE(test::WriteTextFile(IniPath(), test::kOddOptionsFile));
+  TOptionsSetting options;
+  const std::optional<WindowBounds> bounds = LoadOptions(platform_, test::kDesignedWindow, options);
+  test::ExpectOddOptionsLoaded(options, bounds, folder_ + "\\");
+}
+
+TEST_F(RegGlobalWinTest, MissingFileGivesTheDefaults) {
+  TOptionsSetting options;
+  const std::optional<WindowBounds> bounds = LoadOptions(platform_, test::kDesignedWindow, options);
+  EXPECT_EQ(options.OutputDirectory, folder_ + "\\Backup");
+  EXPECT_TRUE(options.DeleteBackupFile);
+  ASSERT_TRUE(bounds);
+  EXPECT_EQ(*bounds, (WindowBounds{298, 252, 684, 520}));
+}
+
+TEST_F(RegGlobalWinTest, LongTextsAreReadUpTo2047Characters) {
+  const std::string longText(3000, 'x');
+  ASSERT_TRUE(test::WriteTextFile(IniPath(), "[Options]\r\nOutputDirectory=" + longText + "\r\n"));
+  TOptionsSetting options;
+  LoadOptions(platform_, test::kDesignedWindow, options);
+  EXPECT_EQ(options.OutputDirectory, longText.substr(0, 2047));
+}
+
+TEST_F(RegGlobalWinTest, SaveIntoAMissingFolderReportsTheFile) {
+  RedirectedSystem gone(real_.system, folder_ + "\\missing\\");
+  const Platform platform{real_.registry, real_.files, gone, real_.ini, real_.shell};
+  TOptionsSetting options;
+  TNodeChecks tree;
+  try {
+    SaveOptions(platform, tree, WindowSnapshot{1, {}}, options);
+    FAIL() << "no error";
+  } catch (const SettingsWriteError& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + folder_ + "\\missing\\options.ini");
+  }
+}
+
+TEST_F(RegGlobalWinTest, WriteUserRegistryTextReachesTheRealRegistry) {
+  const std::string key = "Software\\" + test::UniqueName("tamrisk") + "\\Applets\\Regedit";
+  WriteUserRegistryText(platform_, key, "LastKey", "HKEY_LOCAL_MACHINE\\Software");
+  RegistryAccess registry(real_.registry);
+  ASSERT_TRUE(registry.OpenPath(key, false));
+  EXPECT_EQ(registry.ReadText("LastKey"), "HKEY_LOCAL_MACHINE\\Software");
+  registry.ClosePath();
+  test::DeleteKeyTree(RootKey::CurrentUser, "Software\\" + test::UniqueName("tamrisk"));
+}
+
+TEST_F(RegGlobalWinTest, WineReportsWindows7) {
+  EXPECT_EQ(WindowsVersionCode(platform_), 10);
+}
+
+TEST_F(RegGlobalWinTest, ShellDeleteFileRemovesARealFile) {
+  const std::string path = folder_ + "\\Backup20061231235959.reg";
+  ASSERT_TRUE(test::WriteTextFile(path, "REGEDIT4\r\n"));
+  EXPECT_TRUE(ShellDeleteFile(platform_, path));
+  EXPECT_FALSE(real_.files.PathIsFile(path));
+}
+
+}  // namespace
+}  // namespace tamrisk

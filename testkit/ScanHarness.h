@@ -1,0 +1,28 @@
+// Runs categories through a real TScanTaskThread, synchronously, and collects what it reported.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/System.h"
+#include "scan/ProblemRow.h"
+
+namespace tamrisk::test {
+
+struct ScanResult {
+  std::vector<ProblemRow> rows;
+  std::vector<std::string> tasks;  // captions in the order shown
+  std::string lastKey;             // last current-key text, as broken for display
+  int started = 0;
+  int finished = 0;
+  bool ended = false;
+};
+
+// Scans the codes (decimal texts) with TestedDrives set to drives.
+ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives = "c");
+
+// Only the rows whose Registry key column contains marker (ignoring case): lets a test on a shared,
+// real registry look at its own entries alone.
+std::vector<ProblemRow> RowsMentioning(const std::vector<ProblemRow>& rows, const std::string& marker);
+
+}  // namespace tamrisk::test

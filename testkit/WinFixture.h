@@ -1,0 +1,40 @@
+// Helpers for tests that run under Wine against the real registry, files and programs. Windows only.
+#pragma once
+
+#ifdef _WIN32
+
+#include <string>
+
+#include "platform/RegistryBackend.h"
+
+namespace tamrisk::test {
+
+// A name unique to the running test (suite, test and process id), safe in key and file names.
+std::string UniqueName(const std::string& prefix);
+
+// An empty folder "C:\tamrisk-tests\<name>", made afresh (an old one is removed first).
+std::string FreshFolder(const std::string& name);
+void RemoveFolder(const std::string& path);
+
+bool WriteTextFile(const std::string& path, const std::string& contents);
+std::string ReadTextFile(const std::string& path);
+
+// Runs a command line and waits up to timeoutMs; false when it cannot start or does not end in time
+// (it is then terminated). exitCode gets the program's exit code.
+bool RunAndWait(const std::string& commandLine, unsigned long timeoutMs = 60000, unsigned long* exitCode = nullptr);
+
+// Imports REGEDIT4 text with "regedit /s" (the "REGEDIT4" line is added when missing).
+bool ImportReg(const std::string& regText);
+
+// "regedit /e" of one key, converted from the editor's UTF-16 to ANSI text.
+std::string ExportKey(const std::string& fullKeyPath);
+
+// Removes a key with its subtree; no error when it is missing.
+void DeleteKeyTree(RootKey root, const std::string& path);
+
+// A real shortcut file made through IShellLink::Save.
+bool MakeShortcut(const std::string& shortcutPath, const std::string& targetPath);
+
+}  // namespace tamrisk::test
+
+#endif

@@ -1,0 +1,85 @@
+#include "ui/dialogs/ProgressSink.h"
+
+#include <utility>
+
+namespace tamrisk {
+
+void ProgressSink::Step(WPARAM step) {
+  HWND window = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    window = window_;
+  }
+  // Not under the lock: the window thread takes it while handling the step. A window destroyed
+  // in between makes the call return at once.
+  ::SendMessageA(window, WM_SCANSTEP, step, 0);
+}
+
+void ProgressSink::StartCategory() { Step(kStepStart); }
+
+void ProgressSink::FinishCategory() { Step(kStepFinish); }
+
+void ProgressSink::ShowTask(const std::string& caption) {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  pending_.caption = caption;
+  AnnounceLocked();
+}
+
+void ProgressSink::ShowCurrentKey(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  key_ = text;
+}
+
+void ProgressSink::AppendProblem(const ProblemRow& row) {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  pending_.rows.push_back(row);
+  AnnounceLocked();
+}
+
+void ProgressSink::ScanEnded() {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  ended_ = true;
+  ::PostMessageA(window_, WM_CLOSE, 0, 0);
+}
+
+void ProgressSink::AnnounceLocked() {
+  if (announced_) return;
+  announced_ = ::PostMessageA(window_, WM_SCANDATA, 0, 0) != 0;
+}
+
+ProgressSink::Pending ProgressSink::TakePending() {
+  std::lock_guard lock(mutex_);
+  announced_ = false;
+  Pending taken = std::move(pending_);
+  pending_ = {};
+  return taken;
+}
+
+std::optional<std::string> ProgressSink::TakeKey() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(key_, std::nullopt);
+}
+
+void ProgressSink::Close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  pending_ = {};
+  key_.reset();
+}
+
+bool ProgressSink::IsClosed() const {
+  std::lock_guard lock(mutex_);
+  return closed_;
+}
+
+bool ProgressSink::EndedByWorker() const {
+  std::lock_guard lock(mutex_);
+  return ended_;
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,56 @@
+// TfrmRegProgressHint: the modal "Scanning" window. It starts the scan worker once it is shown,
+// shows its caption, current key and progress, appends the rows it finds to the main window's list,
+// and closes when the worker says the scan is over or when the user stops it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scan/ScanTask.h"
+#include "ui/dialogs/ModalDialog.h"
+#include "ui/dialogs/ProgressSink.h"
+
+namespace tamrisk {
+
+class TfrmHivora;
+
+// Posted by the window to itself once it is shown; the scan starts on it.
+inline constexpr UINT WM_STARTSCAN = 9225;
+
+class TfrmRegProgressHint final : public ModalDialog {
+ public:
+  TfrmRegProgressHint(TfrmHivora& owner, const std::vector<std::string>& codes);
+  ~TfrmRegProgressHint() override;
+
+  // Runs the window modally over the main window until the scan ends or is stopped.
+  INT_PTR ShowModal();
+
+  // The timer's step for a bar position: shrinking steps, none from 999 on.
+  static int ScanBarStep(int position);
+
+  void Timer1Timer();
+  void bStopClick();
+  int Position() const { return position_; }
+
+ private:
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  void FormShow();
+  void StartScan();
+  void StartCategory();
+  void FinishCategory();
+  void TakeScanData();
+  void ShowLatestKey();
+  void SetPosition(int position);
+  // Takes every row the worker handed over so far, then closes the window with result.
+  void EndScan(INT_PTR result);
+
+  TfrmHivora& owner_;
+  std::vector<std::string> codes_;
+  std::shared_ptr<ProgressSink> sink_;
+  std::shared_ptr<TScanTaskThread> worker_;
+  int position_ = 0;
+  bool hidden_ = false;
+};
+
+}  // namespace tamrisk

@@ -1,0 +1,180 @@
+#include "ui/main/CategoryTree.h"
+
+#include <stdexcept>
+
+#include "ui/res/resource.h"
+
+namespace tamrisk {
+namespace {
+
+struct NodeSpec {
+  int code;
+  const char* caption;
+  int level;
+};
+
+// In tree order; each node's parent is the nearest node above it one level up.
+constexpr NodeSpec kNodes[] = {
+    {1, "My Computers", 0},
+    {2, "Files and Folders", 1},
+    {3, "HKEY_LOCAL_MACHINE", 2},
+    {4, "HKEY_CURRENT_USER", 2},
+    {5, "HKEY_USERS", 2},
+    {6, "Software Locations", 1},
+    {7, "Windows Fonts", 1},
+    {8, "Invalid Help Files", 1},
+    {9, "Shared DLLs", 1},
+    {10, "Startup Programs", 1},
+    {11, "Add/Remove Programs", 1},
+    {12, "File Extensions", 1},
+    {13, "Custom Controls", 1},
+    {14, "Obsolete Software", 1},
+    {15, "Windows Services", 1},
+    {16, "Start Menu", 1},
+    {17, "Shortcuts", 1},
+    {18, "Sound and Appevents", 1},
+    {19, "Invalid ActiveX", 1},
+    {20, "MRU and History Lists", 1},
+    {21, "Installer", 1},
+    {22, "Applications", 1},
+};
+
+HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& spec) {
+  TVINSERTSTRUCTA insert{};
+  insert.hParent = parent ? parent : TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
+  insert.item.pszText = const_cast<char*>(spec.caption);
+  insert.item.iImage = spec.code;
+  insert.item.iSelectedImage = spec.code;
+  insert.item.state = INDEXTOSTATEIMAGEMASK(CategoryTree::kUnchecked);
+  insert.item.stateMask = TVIS_STATEIMAGEMASK;
+  return reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+}  // namespace
+
+CategoryTree::~CategoryTree() {
+  if (stateImages_) ::ImageList_Destroy(stateImages_);
+}
+
+void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
+  tree_ = tree;
+  stateImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 0);
+  if (HBITMAP bitmap = static_cast<HBITMAP>(
+          ::LoadImageA(resources, MAKEINTRESOURCEA(IDB_STATEIMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+    ::ImageList_AddMasked(stateImages_, bitmap, RGB(255, 0, 255));
+    ::DeleteObject(bitmap);
+  }
+  ::SendMessageA(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_));
+
+  HTREEITEM parents[3] = {};
+  for (const NodeSpec& spec : kNodes) {
+    HTREEITEM node = InsertNode(tree_, spec.level > 0 ? parents[spec.level - 1] : nullptr, spec);
+    if (!node) throw std::runtime_error("Cannot fill the category tree");
+    parents[spec.level] = node;
+  }
+  ForEachFrom(Root(), [this](HTREEITEM node) {
+    ::SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
+  });
+}
+
+HTREEITEM CategoryTree::Next(HTREEITEM node, UINT relation) const {
+  return reinterpret_cast<HTREEITEM>(::SendMessageA(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(node)));
+}
+
+HTREEITEM CategoryTree::Root() const { return Next(nullptr, TVGN_ROOT); }
+
+HTREEITEM CategoryTree::NodeOf(int code) const {
+  HTREEITEM found = nullptr;
+  ForEachFrom(Root(), [&](HTREEITEM node) {
+    if (!found && CodeOf(node) == code) found = node;
+  });
+  return found;
+}
+
+int CategoryTree::CodeOf(HTREEITEM node) const {
+  TVITEMA item{};
+  item.mask = TVIF_HANDLE | TVIF_IMAGE;
+  item.hItem = node;
+  ::SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return item.iImage;
+}
+
+int CategoryTree::StateOf(HTREEITEM node) const {
+  const auto state =
+      static_cast<UINT>(::SendMessageA(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(node), TVIS_STATEIMAGEMASK));
+  return static_cast<int>((state & TVIS_STATEIMAGEMASK) >> 12);
+}
+
+void CategoryTree::SetState(HTREEITEM node, int state) {
+  TVITEMA item{};
+  item.mask = TVIF_HANDLE | TVIF_STATE;
+  item.hItem = node;
+  item.state = INDEXTOSTATEIMAGEMASK(static_cast<UINT>(state));
+  item.stateMask = TVIS_STATEIMAGEMASK;
+  ::SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+int CategoryTree::LevelOf(HTREEITEM node) const {
+  int level = 0;
+  for (HTREEITEM parent = Next(node, TVGN_PARENT); parent; parent = Next(parent, TVGN_PARENT)) ++level;
+  return level;
+}
+
+void CategoryTree::ForEachFrom(HTREEITEM node, const std::function<void(HTREEITEM)>& visit) const {
+  for (; node; node = Next(node, TVGN_NEXT)) {
+    visit(node);
+    ForEachFrom(Next(node, TVGN_CHILD), visit);
+  }
+}
+
+bool CategoryTree::PressAt(POINT point) {
+  TVHITTESTINFO hit{};
+  hit.pt = point;
+  ::SendMessageA(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  if (!hit.hItem || (hit.flags & TVHT_ONITEMSTATEICON) == 0) return false;
+  Toggle(hit.hItem);
+  return true;
+}
+
+void CategoryTree::UpdateGroup(HTREEITEM parent) {
+  bool anySelected = false;
+  for (HTREEITEM child = Next(parent, TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
+    if (StateOf(child) == kChecked) anySelected = true;
+  }
+  SetState(parent, anySelected ? kChecked : kUnchecked);
+}
+
+void CategoryTree::Toggle(HTREEITEM node) {
+  const int state = StateOf(node);
+  if (state != kUnchecked && state != kChecked) return;
+  const int toggled = state == kUnchecked ? kChecked : kUnchecked;
+  SetState(node, toggled);
+  switch (LevelOf(node)) {
+    case 0:
+      ForEachFrom(Root(), [&](HTREEITEM each) { SetState(each, toggled); });
+      break;
+    case 1:
+      for (HTREEITEM child = Next(node, TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) SetState(child, toggled);
+      UpdateGroup(Root());
+      break;
+    case 2:
+      UpdateGroup(Next(node, TVGN_PARENT));
+      UpdateGroup(Root());
+      break;
+    default:
+      break;
+  }
+}
+
+TNodeChecks CategoryTree::Checks() const {
+  TNodeChecks checks;
+  ForEachFrom(Root(), [&](HTREEITEM node) {
+    const int code = CodeOf(node);
+    if (code >= TNodeChecks::First && code <= TNodeChecks::Last) checks[code] = StateOf(node) == kChecked;
+  });
+  return checks;
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,58 @@
+// The category tree: one node per category code, the code in the node's image index, and a state
+// image (1 not selected, 2 selected) that only a mouse press on the icon toggles.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+
+#include "settings/RegGlobal.h"
+
+namespace tamrisk {
+
+class CategoryTree {
+ public:
+  static constexpr int kUnchecked = 1;
+  static constexpr int kChecked = 2;
+
+  CategoryTree() = default;
+  CategoryTree(const CategoryTree&) = delete;
+  CategoryTree& operator=(const CategoryTree&) = delete;
+  ~CategoryTree();
+
+  // Fills the tree view with the 22 nodes, fully expanded and not selected.
+  void Attach(HWND tree, HINSTANCE resources);
+  HWND Handle() const { return tree_; }
+
+  HTREEITEM Root() const;
+  // The node whose code is code, or nullptr.
+  HTREEITEM NodeOf(int code) const;
+  int CodeOf(HTREEITEM node) const;
+  int StateOf(HTREEITEM node) const;
+  void SetState(HTREEITEM node, int state);
+  // 0 for the root, 1 for its children, 2 for theirs.
+  int LevelOf(HTREEITEM node) const;
+
+  // Pre-order from node: the node, its subtree, then each following sibling with its subtree.
+  void ForEachFrom(HTREEITEM node, const std::function<void(HTREEITEM)>& visit) const;
+
+  // The check toggle for a mouse press at a point of the tree's client area. Presses beside every
+  // state icon change nothing and give false.
+  bool PressAt(POINT point);
+  // Toggles one node and applies the group rules.
+  void Toggle(HTREEITEM node);
+
+  // State 2 gives true, anything else false.
+  TNodeChecks Checks() const;
+
+ private:
+  HTREEITEM Next(HTREEITEM node, UINT relation) const;
+  // 2 when at least one child of parent is selected, else 1.
+  void UpdateGroup(HTREEITEM parent);
+
+  HWND tree_ = nullptr;
+  HIMAGELIST stateImages_ = nullptr;
+};
+
+}  // namespace tamrisk

@@ -1,0 +1,33 @@
+// Message boxes and file pickers go through Prompt, so tests can answer them without a modal box.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace tamrisk {
+
+// Caption of every message box the program shows.
+inline constexpr char kMessageCaption[] = "Varkon Tamrisk";
+
+class Prompt {
+ public:
+  virtual ~Prompt() = default;
+  // MessageBoxA: the button the user pressed (IDOK, IDYES, IDNO, ...).
+  virtual int Message(HWND owner, const std::string& text, const std::string& caption, UINT style) = 0;
+  // GetSaveFileNameA with a filter written "Description|*.EXT|..."; nullopt when cancelled.
+  virtual std::optional<std::string> SaveFileName(HWND owner, const std::string& title,
+                                                  const std::string& filter) = 0;
+};
+
+class Win32Prompt final : public Prompt {
+ public:
+  int Message(HWND owner, const std::string& text, const std::string& caption, UINT style) override;
+  std::optional<std::string> SaveFileName(HWND owner, const std::string& title, const std::string& filter) override;
+};
+
+// The standard error box: the error's text with an error icon and OK.
+void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text);
+
+}  // namespace tamrisk

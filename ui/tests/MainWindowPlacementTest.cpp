@@ -1,0 +1,82 @@
+// Where the main window opens from the stored bounds, including bounds that no monitor shows any
+// more, and what its close stores.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "ui/tests/UiTestSupport.h"
+
+namespace tamrisk::test {
+namespace {
+
+class MainWindowPlacement : public ::testing::Test {
+ protected:
+  void SetUp() override { memory.files.AddFolder(memory.system.ExecutableFolder()); }
+
+  std::string Stored(const std::string& key) {
+    return memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "Window", key, "");
+  }
+
+  MemoryPlatform memory;
+  ScriptedPrompt prompt;
+};
+
+TEST_F(MainWindowPlacement, OpensAtTheStoredBoundsOrCentredWhenNoneCanBeSeen) {
+  const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN), screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+  struct Case {
+    const char* what;
+    std::string window;
+    RECT expected;
+  };
+  const std::vector<Case> cases = {
+      {"nothing stored", "",
+       {(screenWidth - 684) / 2, (screenHeight - 520) / 2, (screenWidth - 684) / 2 + 684,
+        (screenHeight - 520) / 2 + 520}},
+      {"stored", "State=1\r\nLeft=10\r\nTop=20\r\nWidth=700\r\nHeight=500\r\n", {10, 20, 710, 520}},
+      {"partly off screen, as stored", "Left=-100\r\nTop=50\r\nWidth=700\r\nHeight=500\r\n", {-100, 50, 600, 550}},
+      {"size alone centres the designed size", "Width=700\r\nHeight=500\r\n",
+       {(screenWidth - 684) / 2, (screenHeight - 520) / 2, (screenWidth - 684) / 2 + 700,
+        (screenHeight - 520) / 2 + 500}},
+      {"wholly off every monitor", "State=2\r\nLeft=-32000\r\nTop=-32000\r\nWidth=700\r\nHeight=500\r\n",
+       {(screenWidth - 700) / 2, (screenHeight - 500) / 2, (screenWidth - 700) / 2 + 700,
+        (screenHeight - 500) / 2 + 500}},
+  };
+  for (const Case& c : cases) {
+    WriteSettings(memory.platform, memory.files, c.window.empty() ? "" : "[Window]\r\n" + c.window);
+    auto form = MakeMainWindow(memory.platform, prompt);
+    RECT frame{};
+    ::GetWindowRect(form->Handle(), &frame);
+    EXPECT_EQ(frame.left, c.expected.left) << c.what;
+    EXPECT_EQ(frame.top, c.expected.top) << c.what;
+    EXPECT_EQ(frame.right, c.expected.right) << c.what;
+    EXPECT_EQ(frame.bottom, c.expected.bottom) << c.what;
+    EXPECT_FALSE(::IsZoomed(form->Handle())) << c.what;
+  }
+}
+
+TEST_F(MainWindowPlacement, MaximizedStateIsRestoredAndStored) {
+  WriteSettings(memory.platform, memory.files, "[Window]\r\nState=3\r\nLeft=-32000\r\nTop=5\r\n");
+  auto form = MakeMainWindow(memory.platform, prompt);
+  ASSERT_TRUE(PumpUntil([&] { return ::IsZoomed(form->Handle()) != FALSE; }, std::chrono::seconds(5)));
+  ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Stored("State"), "3");
+}
+
+TEST_F(MainWindowPlacement, CloseStoresTheBoundsAndTheMinimisedWindowsRestoredBounds) {
+  WriteSettings(memory.platform, memory.files, "[Window]\r\nLeft=40\r\nTop=30\r\nWidth=690\r\nHeight=510\r\n");
+  auto form = MakeMainWindow(memory.platform, prompt);
+  ::MoveWindow(form->Handle(), 50, 60, 700, 530, TRUE);
+  ::ShowWindow(form->Handle(), SW_MINIMIZE);
+  PumpMessages();
+  ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Stored("State"), "2");
+  EXPECT_EQ(Stored("Left") + "," + Stored("Top") + "," + Stored("Width") + "," + Stored("Height"), "50,60,700,530");
+  EXPECT_TRUE(prompt.calls.empty());
+}
+
+}  // namespace
+}  // namespace tamrisk::test

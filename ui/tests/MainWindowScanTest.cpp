@@ -1,0 +1,240 @@
+// Scans from the main window through the progress window: what an empty selection leaves alone,
+// that every row found reaches the list in order, that a stop keeps the rows found so far, and the
+// unattended clean-once run.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "testkit/ScanHarness.h"
+#include "testkit/TestKit.h"
+#include "ui/res/resource.h"
+#include "ui/tests/UiTestSupport.h"
+
+namespace tamrisk::test {
+namespace {
+
+using testkit::Seed;
+using testkit::Str;
+
+constexpr char kStopKey[] = "HKLM\\Software\\TamriskStop";
+constexpr int kStaleKeys = 300;
+
+// Ticks of the tree as options.ini stores them: the listed codes checked, every other one not.
+std::string Ticks(std::initializer_list<int> checked) {
+  std::string text = "[TreeViewNodeCheck]\r\n";
+  for (int code = 1; code <= 22; ++code) {
+    const bool on = std::find(checked.begin(), checked.end(), code) != checked.end();
+    text += std::to_string(code) + (on ? "=1\r\n" : "=0\r\n");
+  }
+  return text;
+}
+
+// Every key open takes a millisecond, so a walk lasts long enough to be stopped part-way.
+class SlowRegistry final : public RegistryBackend {
+ public:
+  explicit SlowRegistry(RegistryBackend& inner) : inner_(inner) {}
+  long OpenKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) override {
+    ::Sleep(1);
+    return inner_.OpenKey(parent, subkey, rights, result);
+  }
+  long CreateKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) override {
+    return inner_.CreateKey(parent, subkey, rights, result);
+  }
+  long CloseKey(KeyHandle key) override { return inner_.CloseKey(key); }
+  long EnumKey(KeyHandle key, std::uint32_t index, std::string& name) override {
+    return inner_.EnumKey(key, index, name);
+  }
+  long EnumValue(KeyHandle key, std::uint32_t index, std::string& name) override {
+    return inner_.EnumValue(key, index, name);
+  }
+  long QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) override {
+    return inner_.QueryValueInfo(key, name, type, size);
+  }
+  long QueryValue(KeyHandle key, const std::string& name, std::uint32_t& type,
+                  std::vector<std::uint8_t>& data) override {
+    return inner_.QueryValue(key, name, type, data);
+  }
+  long QueryInfoKey(KeyHandle key, KeyInfo& info) override { return inner_.QueryInfoKey(key, info); }
+  long SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override {
+    return inner_.SetValue(key, name, type, data);
+  }
+  long DeleteKey(KeyHandle parent, const std::string& subkey) override { return inner_.DeleteKey(parent, subkey); }
+  long DeleteValue(KeyHandle key, const std::string& name) override { return inner_.DeleteValue(key, name); }
+
+ private:
+  RegistryBackend& inner_;
+};
+
+std::vector<ProblemRow> Unchecked(std::vector<ProblemRow> rows) {
+  for (ProblemRow& row : rows) row.checked = false;
+  return rows;
+}
+
+class MainWindowScan : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memory.files.AddFolder(memory.system.ExecutableFolder() + "Backup");
+    memory.files.AddFolder("C:\\Windows");
+  }
+
+  void SeedStaleKeys() {
+    std::vector<testkit::RegRow> rows;
+    for (int i = 0; i < kStaleKeys; ++i) {
+      const std::string n = std::to_string(1000 + i);
+      rows.push_back(Str(std::string(kStopKey) + "\\App" + n, "Path", "C:\\Missing\\app" + n + ".exe"));
+    }
+    Seed(memory.registry, rows);
+  }
+
+  MemoryPlatform memory;
+  ScriptedPrompt prompt;
+};
+
+TEST_F(MainWindowScan, NothingTickedLeavesRowsAndCountsAsTheyWere) {
+  WriteSettings(memory.platform, memory.files, Ticks({}));
+  auto form = MakeMainWindow(memory.platform, prompt);
+  form->Results().AppendRows({{false, "Earlier", "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
+  SendCommand(form->Handle(), IDM_SELECTNONE);
+
+  bool progressShown = false;
+  ThreadTicker watch([&] { progressShown = progressShown || FindThreadWindow("Scanning") != nullptr; });
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  EXPECT_FALSE(progressShown);
+  EXPECT_EQ(form->Results().RowCount(), 1u);
+  EXPECT_EQ(PanelText(form->StatusBar(), 0), " 1 problems found");
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 0 problems selected for repairing");
+  ASSERT_TRUE(form->ScanCodes.has_value());
+  EXPECT_TRUE(form->ScanCodes->empty());
+}
+
+TEST_F(MainWindowScan, OnlyTheRootTickedClearsTheListAndFindsNothing) {
+  WriteSettings(memory.platform, memory.files, Ticks({1}));
+  auto form = MakeMainWindow(memory.platform, prompt);
+  form->Results().AppendRows({{false, "Earlier", "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  EXPECT_EQ(*form->ScanCodes, std::vector<std::string>{"1"});
+  EXPECT_EQ(form->Results().RowCount(), 0u);
+  EXPECT_EQ(PanelText(form->StatusBar(), 0), " 0 problems found");
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 0 problems selected for repairing");
+}
+
+TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
+  SeedStaleKeys();
+  const std::vector<ProblemRow> all = RowsMentioning(RunScan(memory.platform, {"3"}).rows, "TamriskStop");
+  ASSERT_EQ(all.size(), static_cast<std::size_t>(kStaleKeys)) << "the hive scan must report every stale key";
+
+  enum class Ending { ByItself, StopButton, CloseBox };
+  for (Ending ending : {Ending::ByItself, Ending::StopButton, Ending::CloseBox}) {
+    SCOPED_TRACE(static_cast<int>(ending));
+    SlowRegistry slow(memory.registry);
+    Platform platform{slow, memory.files, memory.system, memory.ini, memory.shell};
+    WriteSettings(platform, memory.files, Ticks({1, 2, 3}));
+    auto form = MakeMainWindow(platform, prompt);
+
+    bool stopped = false;
+    ThreadTicker stopper([&] {
+      HWND progress = FindThreadWindow("Scanning");
+      if (ending == Ending::ByItself || stopped || !progress || form->Results().RowCount() < 20) return;
+      stopped = true;
+      if (ending == Ending::StopButton) {
+        ::SendMessageA(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);
+      } else {
+        ::SendMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+      }
+    });
+    SendCommand(form->Handle(), IDC_SCANREGISTRY);
+    EXPECT_EQ(*form->ScanCodes, (std::vector<std::string>{"1", "2", "3"}));
+    ASSERT_TRUE(form->WaitForScanWorker(20000));
+    const std::size_t listed = form->Results().RowCount();
+    PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(form->Results().RowCount(), listed) << "no row may arrive after the window closed";
+
+    const std::vector<ProblemRow> rows = Unchecked(form->Results().Rows());
+    if (ending == Ending::ByItself) {
+      EXPECT_EQ(rows, all);
+    } else {
+      EXPECT_TRUE(stopped);
+      EXPECT_GE(rows.size(), 20u);
+      EXPECT_LT(rows.size(), all.size()) << "the scan was not stopped part-way";
+      EXPECT_EQ(rows, std::vector<ProblemRow>(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(rows.size())));
+    }
+    EXPECT_EQ(form->Results().CheckedCount(), rows.size()) << "every row is ticked after the scan";
+    EXPECT_EQ(PanelText(form->StatusBar(), 0), std::string(" ").append(std::to_string(rows.size())).append(" problems found"));
+    ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+  }
+  EXPECT_TRUE(prompt.calls.empty());
+}
+
+TEST_F(MainWindowScan, AnErrorEscapingACommandIsShownAndTheWindowStays) {
+  WriteSettings(memory.platform, memory.files, "[Options]\r\nOutputDirectory=Q:\\Nowhere\\Backup\r\n");
+  auto form = MakeMainWindow(memory.platform, prompt);
+  form->Results().AppendRows({{true, "Kept", "HKEY_CURRENT_USER\\Software\\Kept", "x", rkKey}});
+  prompt.answers = {IDYES};
+  SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+  ASSERT_EQ(prompt.calls.size(), 2u);
+  EXPECT_EQ(prompt.calls[0].style, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
+  EXPECT_EQ(prompt.calls[1].text, "Cannot create Q:\\Nowhere\\Backup");
+  EXPECT_EQ(prompt.calls[1].style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_TRUE(::IsWindow(form->Handle()));
+  EXPECT_EQ(form->Results().RowCount(), 1u);
+}
+
+// ---- Clean-once ----
+
+TEST_F(MainWindowScan, CleanOnceScansAndRepairsHiddenThenEndsWithZero) {
+  Seed(memory.registry, {Str("HKLM\\Software\\TamriskOnce\\App", "Path", "C:\\Missing\\once.exe")});
+  WriteSettings(memory.platform, memory.files, Ticks({1, 2, 3}));
+  bool progressVisible = false;
+  bool scanned = false;
+  ThreadTicker watch([&] {
+    if (HWND progress = FindThreadWindow("Scanning")) {
+      scanned = true;
+      progressVisible = progressVisible || ::IsWindowVisible(progress);
+    }
+  }, 1);
+  auto form = MakeMainWindow(memory.platform, prompt, {"-CLEANONCE"});
+  ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
+  EXPECT_TRUE(form->CleanOnce);
+  EXPECT_EQ(form->ExitCode(), 0);
+  EXPECT_TRUE(scanned);
+  EXPECT_FALSE(progressVisible);
+  EXPECT_FALSE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\TamriskOnce\\App", "Path").has_value());
+  EXPECT_EQ(memory.files.ListFolder(memory.system.ExecutableFolder() + "Backup\\*.reg").size(), 1u);
+  EXPECT_EQ(memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "TreeViewNodeCheck", "3", ""), "1");
+  EXPECT_TRUE(prompt.calls.empty());
+}
+
+TEST_F(MainWindowScan, CleanOnceThatFailsReportsSavesAndEndsWithOne) {
+  WriteSettings(memory.platform, memory.files, Ticks({}) + "[Options]\r\nOutputDirectory=Q:\\Nowhere\\Backup\r\n");
+  prompt.answers = {IDYES};
+  auto form = MakeMainWindow(memory.platform, prompt, {"-cleanonce"});
+  ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
+  EXPECT_EQ(form->ExitCode(), 1);
+  ASSERT_EQ(prompt.calls.size(), 2u);
+  EXPECT_EQ(prompt.calls[1].text, "Cannot create Q:\\Nowhere\\Backup");
+  EXPECT_EQ(memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "Window", "Width", ""), "684");
+}
+
+TEST_F(MainWindowScan, CleanOnceStartsFromTheFirstArgumentAndTheFirstActivationOnly) {
+  WriteSettings(memory.platform, memory.files, Ticks({}));
+  auto later = MakeMainWindow(memory.platform, prompt, {"/quiet", "-cleanonce"});
+  EXPECT_FALSE(later->CleanOnce);
+  EXPECT_TRUE(::IsWindow(later->Handle()));
+
+  auto form = MakeMainWindow(memory.platform, prompt, {"-cleanonce"}, SW_HIDE);
+  form->FormActivate();
+  form->FormActivate();
+  int posted = 0;
+  MSG message{};
+  while (::PeekMessageA(&message, form->Handle(), WM_CLEANONCE, WM_CLEANONCE, PM_REMOVE)) ++posted;
+  EXPECT_EQ(posted, 1);
+  EXPECT_TRUE(form->CleanOnce);
+}
+
+}  // namespace
+}  // namespace tamrisk::test

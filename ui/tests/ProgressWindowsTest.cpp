@@ -1,0 +1,159 @@
+// The two progress windows: the bars' timer steps, the scan window's own ending, and the backup hint
+// window as RunCommandWithHint drives it (end by itself, Stop, close box, a start that fails).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "ui/dialogs/BackupHint.h"
+#include "ui/dialogs/RegProgressHint.h"
+#include "ui/res/resource.h"
+#include "ui/tests/UiTestSupport.h"
+
+namespace tamrisk::test {
+namespace {
+
+// Position after a number of timer ticks from a start.
+template <typename Step>
+int AfterTicks(int position, int ticks, Step step) {
+  for (int i = 0; i < ticks; ++i) position += step(position);
+  return position;
+}
+
+// Ticks until the position stops moving.
+template <typename Step>
+int TicksToRest(int position, Step step) {
+  int ticks = 0;
+  while (step(position) != 0) {
+    position += step(position);
+    ++ticks;
+  }
+  return ticks;
+}
+
+TEST(ProgressBars, ScanBarStepsShrinkAndStopShortOfTheEnd) {
+  const auto step = &TfrmRegProgressHint::ScanBarStep;
+  struct Case {
+    int from;
+    int ticks;
+    int expected;
+  };
+  for (const Case& c : std::vector<Case>{{995, 4, 999}, {995, 50, 999}, {0, 20, 200}, {200, 1, 210}, {201, 1, 206},
+                                         {400, 1, 405}, {401, 1, 404}, {700, 1, 703}, {701, 1, 703}, {800, 1, 802},
+                                         {801, 1, 802}, {0, 406, 999}, {1000, 3, 1000}}) {
+    EXPECT_EQ(AfterTicks(c.from, c.ticks, step), c.expected) << c.from << " + " << c.ticks << " ticks";
+  }
+  EXPECT_EQ(TicksToRest(0, step), 406);
+}
+
+TEST(ProgressBars, BackupBarPassesItsRangeByOneThenRests) {
+  const auto step = &TfrmBackupHint::BackupBarStep;
+  struct Case {
+    int ticks;
+    int expected;
+  };
+  for (const Case& c : std::vector<Case>{{30, 300}, {31, 310}, {94, 500}, {95, 501}, {200, 501}}) {
+    EXPECT_EQ(AfterTicks(0, c.ticks, step), c.expected) << c.ticks << " ticks";
+  }
+  EXPECT_EQ(TicksToRest(0, step), 95);
+}
+
+class ProgressWindows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memory.files.AddFolder(memory.system.ExecutableFolder());
+    form = MakeMainWindow(memory.platform, prompt);
+  }
+
+  MemoryPlatform memory;
+  ScriptedPrompt prompt;
+  std::unique_ptr<TfrmHivora> form;
+};
+
+TEST_F(ProgressWindows, ScanWindowWithNoCodesClosesByTheWorkersNotice) {
+  TfrmRegProgressHint progress(*form, {});
+  EXPECT_EQ(progress.ShowModal(), IDCANCEL);
+  EXPECT_TRUE(form->WaitForScanWorker(5000));
+  EXPECT_EQ(progress.Handle(), nullptr);
+}
+
+TEST_F(ProgressWindows, ScanWindowIsCentredOnTheMainWindowAtItsDesignedSize) {
+  RECT client{}, box{}, owner{};
+  bool seen = false;
+  ThreadTicker look([&] {
+    HWND progress = FindThreadWindow("Scanning");
+    if (!progress || seen) return;
+    seen = true;
+    ::GetClientRect(progress, &client);
+    ::GetWindowRect(progress, &box);
+    ::SendMessageA(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);
+  });
+  // Codes that run no scanner, but enough of them to keep the window open for a while.
+  TfrmRegProgressHint progress(*form, std::vector<std::string>(5000, "1"));
+  EXPECT_EQ(progress.ShowModal(), IDOK);
+  ASSERT_TRUE(seen);
+  ::GetWindowRect(form->Handle(), &owner);
+  EXPECT_EQ(client.right, 361);
+  EXPECT_EQ(client.bottom, 166);
+  EXPECT_NEAR((box.left + box.right) / 2, (owner.left + owner.right) / 2, 1);
+  EXPECT_NEAR((box.top + box.bottom) / 2, (owner.top + owner.bottom) / 2, 1);
+  EXPECT_TRUE(form->WaitForScanWorker(5000));
+}
+
+TEST_F(ProgressWindows, CommandThatEndsByItselfCompletes) {
+  memory.shell.SetProcessesEndAtOnce(true);
+  EXPECT_TRUE(form->RunCommandWithHint("Regedit /e \"C:\\all.reg\"", "Backup registry..."));
+  const std::vector<FakeProcess> processes = memory.shell.Processes();
+  ASSERT_EQ(processes.size(), 1u);
+  EXPECT_EQ(processes[0].commandLine, "Regedit /e \"C:\\all.reg\"");
+  EXPECT_FALSE(processes[0].terminated);
+  EXPECT_TRUE(processes[0].released);
+  EXPECT_EQ(form->BackupProcess.process, 0u);
+  EXPECT_TRUE(prompt.calls.empty());
+}
+
+TEST_F(ProgressWindows, StopEndsTheProgramAndTheCloseBoxOnlyTheWait) {
+  struct Case {
+    const char* what;
+    bool stopButton;
+    bool terminated;
+  };
+  for (const Case& c : std::vector<Case>{{"Stop", true, true}, {"close box", false, false}}) {
+    std::string hint;
+    bool acted = false;
+    ThreadTicker act([&] {
+      HWND window = FindThreadWindow("Varkon Tamrisk");
+      if (acted || !window || ::GetWindow(window, GW_OWNER) != form->Handle()) return;
+      acted = true;
+      char text[64] = {};
+      ::GetDlgItemTextA(window, IDC_HINT, text, sizeof text);
+      hint = text;
+      if (c.stopButton) {
+        ::SendMessageA(::GetDlgItem(window, IDC_STOP), BM_CLICK, 0, 0);
+      } else {
+        ::SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      }
+    });
+    EXPECT_FALSE(form->RunCommandWithHint("Regedit /s \"C:\\b.reg\"", "Restore registry...")) << c.what;
+    EXPECT_EQ(hint, "Restore registry...") << c.what;
+    const FakeProcess process = memory.shell.Processes().back();
+    EXPECT_EQ(process.terminated, c.terminated) << c.what;
+    EXPECT_TRUE(process.released) << c.what;
+  }
+}
+
+TEST_F(ProgressWindows, CommandThatCannotStartIsReported) {
+  memory.shell.SetStartResult(false);
+  EXPECT_FALSE(form->RunCommandWithHint("Regedit /e \"C:\\all.reg\"", "Backup registry..."));
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].text, "Please check if Regedit.exe exists.");
+  EXPECT_EQ(prompt.calls[0].caption, "Varkon Tamrisk");
+  EXPECT_EQ(prompt.calls[0].style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+}
+
+}  // namespace
+}  // namespace tamrisk::test

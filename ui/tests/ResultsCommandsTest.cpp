@@ -1,0 +1,204 @@
+// The commands on the results list: checking by type, the enabled state of the actions, the counts
+// a click refreshes, and the key handed to the registry editor for every row kind.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32Registry.h"
+#include "ui/res/resource.h"
+#include "ui/tests/UiTestSupport.h"
+
+namespace tamrisk::test {
+namespace {
+
+std::vector<ProblemRow> MixedRows() {
+  return {
+      {false, "Invalid File or Folder", "HKEY_LOCAL_MACHINE\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+      {false, "Fonts Issue", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "x.ttf",
+       rkValueInColumn},
+      {false, "Invalid File or Folder", "HKEY_CLASSES_ROOT\\TypeLib\\{1}\\1.0\\0\\win32", "C:\\b.tlb", rkKey},
+      {false, "invalid file or folder", "HKEY_CURRENT_USER\\Software\\Lower\\Path", "C:\\c.exe", rkValueInPath},
+      {false, "Invalid File or Folder", "C:\\Users\\Start Menu\\Old.lnk", "C:\\old.exe", rkShortcutFile},
+  };
+}
+
+std::vector<bool> Checks(TfrmHivora& form) {
+  std::vector<bool> checks;
+  for (std::size_t i = 0; i < form.Results().RowCount(); ++i) checks.push_back(form.Results().IsChecked(i));
+  return checks;
+}
+
+bool MenuEnabled(HWND window, int id) {
+  return (::GetMenuState(::GetMenu(window), static_cast<UINT>(id), MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+class ResultsCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memory.files.AddFolder(memory.system.ExecutableFolder());
+    form = MakeMainWindow(memory.platform, prompt);
+    form->Results().AppendRows(MixedRows());
+  }
+
+  std::string Selected() const { return PanelText(form->StatusBar(), 1); }
+
+  MemoryPlatform memory;
+  ScriptedPrompt prompt;
+  std::unique_ptr<TfrmHivora> form;
+};
+
+TEST_F(ResultsCommands, SelectionByTypeMatchesTheProblemTextExactly) {
+  HWND window = form->Handle();
+  struct Step {
+    const char* what;
+    int select;  // row to select first, -1 for none
+    int command;
+    std::vector<bool> expected;
+    const char* selectedPanel;
+  };
+  const std::vector<Step> steps = {
+      {"all of one type, across scanners and kinds", 2, IDM_SELECTALLTYPE, {true, false, true, false, true},
+       " 3 problems selected for repairing"},
+      {"all", 1, IDM_SELECTALL, {true, true, true, true, true}, " 5 problems selected for repairing"},
+      {"none of a type leaves other texts alone", 0, IDM_SELECTNONETYPE, {false, true, false, true, false},
+       " 2 problems selected for repairing"},
+      {"by type needs a selected row", -1, IDM_SELECTALLTYPE, {false, true, false, true, false},
+       " 2 problems selected for repairing"},
+      {"none", -1, IDM_SELECTNONE, {false, false, false, false, false}, " 0 problems selected for repairing"},
+  };
+  for (const Step& step : steps) {
+    form->Results().Select(step.select);
+    SendCommand(window, step.command);
+    EXPECT_EQ(Checks(*form), step.expected) << step.what;
+    EXPECT_EQ(Selected(), step.selectedPanel) << step.what;
+    EXPECT_EQ(PanelText(form->StatusBar(), 0), " 5 problems found") << step.what;
+  }
+}
+
+TEST_F(ResultsCommands, SelectAllAndNoneOnAnEmptyListOnlyRefreshCounts) {
+  form->Results().Clear();
+  SendCommand(form->Handle(), IDM_SELECTALL);
+  EXPECT_EQ(PanelText(form->StatusBar(), 0), " 0 problems found");
+  EXPECT_EQ(Selected(), " 0 problems selected for repairing");
+}
+
+TEST_F(ResultsCommands, ActionsAreEnabledBySelectionAndRowKind) {
+  HWND window = form->Handle();
+  struct Case {
+    int select;
+    bool byType;
+    bool regedit;
+  };
+  for (const Case& c : std::vector<Case>{{-1, false, false}, {4, true, false}, {0, true, true}, {-1, false, false}}) {
+    form->Results().Select(c.select);
+    PumpMessages();
+    EXPECT_EQ(MenuEnabled(window, IDM_SELECTALLTYPE), c.byType) << "row " << c.select;
+    EXPECT_EQ(MenuEnabled(window, IDM_SELECTNONETYPE), c.byType) << "row " << c.select;
+    EXPECT_EQ(MenuEnabled(window, IDM_OPENREGEDIT), c.regedit) << "row " << c.select;
+    EXPECT_TRUE(MenuEnabled(window, IDM_SELECTALL));
+    EXPECT_TRUE(MenuEnabled(window, IDM_SELECTNONE));
+  }
+}
+
+TEST_F(ResultsCommands, KeyboardTogglesCountOnlyAtTheNextClick) {
+  HWND list = form->Results().Handle();
+  SendCommand(form->Handle(), IDM_SELECTNONE);
+  form->Results().SetChecked(3, true);  // as the space bar does
+  PumpMessages();
+  EXPECT_EQ(Selected(), " 0 problems selected for repairing");
+
+  RECT label{LVIR_LABEL, 0, 0, 0};
+  ::SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&label));
+  const LPARAM at = MAKELPARAM((label.left + label.right) / 2, (label.top + label.bottom) / 2);
+  ::PostMessageA(list, WM_LBUTTONUP, 0, at);
+  ::SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PumpMessages();
+  EXPECT_EQ(Selected(), " 1 problems selected for repairing");
+}
+
+// The registry editor's hand-over on the real registry; the editor itself is not started.
+class OpenInRegedit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memory.files.AddFolder(memory.system.ExecutableFolder());
+    previous = ReadLastKey();
+  }
+  void TearDown() override {
+    win32::UniqueRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRegeditKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return;
+    if (previous) {
+      ::RegSetValueExA(key.get(), "LastKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(previous->c_str()),
+                       static_cast<DWORD>(previous->size() + 1));
+    } else {
+      ::RegDeleteValueA(key.get(), "LastKey");
+    }
+  }
+
+  static std::optional<std::string> ReadLastKey() {
+    char text[1024] = {};
+    DWORD size = sizeof text;
+    if (::RegGetValueA(HKEY_CURRENT_USER, kRegeditKey, "LastKey", RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    return std::string(text);
+  }
+
+  MemoryPlatform memory;
+  win32::Win32Registry registry;
+  Platform platform{registry, memory.files, memory.system, memory.ini, memory.shell};
+  ScriptedPrompt prompt;
+  std::optional<std::string> previous;
+};
+
+TEST_F(OpenInRegedit, HandsTheEditorTheKeyThatEachRowKindNames) {
+  struct Case {
+    ProblemRow row;
+    std::string lastKey;
+  };
+  const std::vector<Case> cases = {
+      {{false, "Key", "HKEY_LOCAL_MACHINE\\Software\\Gone", "C:\\gone.exe", rkKey}, "HKEY_LOCAL_MACHINE\\Software\\Gone"},
+      {{false, "Path", "HKEY_CURRENT_USER\\Software\\Demo\\Path", "C:\\demo.exe", rkValueInPath},
+       "HKEY_CURRENT_USER\\Software\\Demo"},
+      {{false, "Column", "HKEY_LOCAL_MACHINE\\Software\\Shared", "C:\\x.dll", rkValueInColumn},
+       "HKEY_LOCAL_MACHINE\\Software\\Shared"},
+      {{false, "Subkey", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "Demo",
+        rkSubkeyInColumn},
+       "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo"},
+      {{false, "Default", "HKEY_CLASSES_ROOT\\.demo", "C:\\demo.exe", rkDefaultValue}, "HKEY_CLASSES_ROOT\\.demo"},
+      {{false, "No backslash", "HKEY_USERS", "value", rkValueInPath}, ""},
+  };
+  auto form = MakeMainWindow(platform, prompt);
+  for (const Case& c : cases) form->Results().AppendRows({c.row});
+
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    form->Results().Select(static_cast<int>(i));
+    SendCommand(form->Handle(), IDM_OPENREGEDIT);
+    EXPECT_EQ(ReadLastKey(), cases[i].lastKey) << cases[i].row.problem;
+    const std::vector<ShellOpenCall> opens = memory.shell.Opens();
+    ASSERT_EQ(opens.size(), i + 1);
+    EXPECT_EQ(opens.back().owner, reinterpret_cast<std::uintptr_t>(form->Handle()));
+    EXPECT_EQ(opens.back().file, "Regedit");
+    EXPECT_EQ(opens.back().parameters, "-m");
+    EXPECT_EQ(opens.back().directory, "");
+    EXPECT_EQ(opens.back().show, SW_SHOW);
+  }
+
+  // A shortcut row names no key: the action is disabled and does nothing.
+  form->Results().AppendRows({{false, "Shortcut", "C:\\Links\\Old.lnk", "C:\\old.exe", rkShortcutFile}});
+  form->Results().Select(static_cast<int>(cases.size()));
+  SendCommand(form->Handle(), IDM_OPENREGEDIT);
+  EXPECT_EQ(memory.shell.Opens().size(), cases.size());
+  EXPECT_EQ(ReadLastKey(), "");
+  EXPECT_TRUE(prompt.calls.empty());
+}
+
+}  // namespace
+}  // namespace tamrisk::test

@@ -1,0 +1,77 @@
+// What the in-process window tests share: a prompt that answers from a script, a main window on a
+// class name of the test's own, message pumping, and a timer that acts inside modal loops.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/System.h"
+#include "ui/main/Prompt.h"
+#include "ui/main/RegMain.h"
+
+namespace tamrisk::test {
+
+struct PromptCall {
+  std::string text;
+  std::string caption;
+  UINT style = 0;
+};
+
+// Records every message box and answers from a queue (IDOK, or IDNO for a Yes/No box, when empty).
+class ScriptedPrompt final : public Prompt {
+ public:
+  int Message(HWND owner, const std::string& text, const std::string& caption, UINT style) override;
+  std::optional<std::string> SaveFileName(HWND owner, const std::string& title, const std::string& filter) override;
+
+  std::deque<int> answers;
+  std::deque<std::optional<std::string>> fileAnswers;
+  std::vector<PromptCall> calls;
+};
+
+// Registers the common controls once per process.
+void InitControls();
+
+// A main window on a class of the test's own that never posts WM_QUIT.
+std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt,
+                                           std::vector<std::string> arguments = {}, int showCommand = SW_SHOW);
+
+// Dispatches what is queued for this thread.
+void PumpMessages();
+// Pumps until done() holds or the time is up; the last answer of done().
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// Runs tick every few milliseconds on this thread, also inside modal loops, until destroyed.
+class ThreadTicker {
+ public:
+  explicit ThreadTicker(std::function<void()> tick, UINT intervalMs = 5);
+  ~ThreadTicker();
+  ThreadTicker(const ThreadTicker&) = delete;
+  ThreadTicker& operator=(const ThreadTicker&) = delete;
+
+ private:
+  UINT_PTR timer_ = 0;
+};
+
+// A window of this thread with the caption, or nullptr.
+HWND FindThreadWindow(const std::string& caption);
+
+// The text of a status bar panel.
+std::string PanelText(HWND statusBar, int panel);
+
+// Sends a command as a menu item or button would.
+void SendCommand(HWND window, int id);
+
+// Category states of the tree by code, 1 to 22.
+std::vector<int> TreeStates(TfrmHivora& form);
+
+// Sets options.ini of the platform (executable folder + "options.ini") to these lines.
+void WriteSettings(const Platform& platform, FileSystem& files, const std::string& text);
+
+}  // namespace tamrisk::test

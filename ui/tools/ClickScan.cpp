@@ -1,0 +1,49 @@
+// Drives a running Tamrisk for scripts/screenshot: waits for the main window, clicks
+// "Scan registry issue" by posting the button's command, waits until the "Scanning" window has come
+// and gone, then prints the main window's bounds as "left top width height".
+// Usage: ClickScan.exe [timeout-seconds]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "ui/res/resource.h"
+
+namespace {
+
+constexpr char kMainWindowClass[] = "Varkon Tamrisk Made by Varkon Software";
+
+template <typename Done>
+bool WaitFor(Done done, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > timeoutMs) return false;
+    ::Sleep(50);
+  }
+  return true;
+}
+
+HWND ScanningWindow() { return ::FindWindowA(reinterpret_cast<LPCSTR>(32770), "Scanning"); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const DWORD timeoutMs = (argc > 1 ? static_cast<DWORD>(std::atoi(argv[1])) : 300) * 1000u;
+  HWND main = nullptr;
+  if (!WaitFor([&] { return (main = ::FindWindowA(kMainWindowClass, nullptr)) && ::IsWindowVisible(main); }, 60000)) {
+    std::fprintf(stderr, "ClickScan: the main window did not appear\n");
+    return 1;
+  }
+  ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_SCANREGISTRY, BN_CLICKED), 0);
+  // The scan window may come and go before a look catches it; the main window is disabled meanwhile.
+  WaitFor([&] { return ScanningWindow() != nullptr || !::IsWindowEnabled(main); }, 10000);
+  if (!WaitFor([&] { return ScanningWindow() == nullptr && ::IsWindowEnabled(main); }, timeoutMs)) {
+    std::fprintf(stderr, "ClickScan: the scan did not end in time\n");
+    return 1;
+  }
+  ::Sleep(500);  // let the list repaint with its final column widths
+  RECT frame{};
+  ::GetWindowRect(main, &frame);
+  std::printf("%ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+  return 0;
+}
