@@ -27,8 +27,11 @@ bool EnsureBackupFolder(const Platform& platform, const std::string& folder,
 std::string NewBackupFileName(const Platform& platform, const std::string& folder);
 
 // Walks the rows from the last to the first and repairs each checked one, backing it up into
-// backupFileName first. Rows that were handled leave results. Throws RepairError when the backup
-// file cannot be written; that row and the rows above it stay.
+// backupFileName first (the file is made by the first entry written). A handled row leaves results
+// unless its entry is still there: refused (a key at most one level below its root, a row without a
+// subkey name, a shortcut path with wildcards or naming a folder), not backed up faithfully, or not
+// deleted. Shortcuts go to the Recycle Bin. Throws RepairError when the backup file cannot be
+// written; that row and the rows above it stay.
 void RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName);
 
 }  // namespace tamrisk

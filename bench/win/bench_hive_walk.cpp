@@ -2,7 +2,10 @@
 // subtrees (HKEY_LOCAL_MACHINE\Software, HKEY_CURRENT_USER, HKEY_USERS) that only opens each key and
 // reads its string values. Seeds HKEY_CURRENT_USER\Software\TamriskBench first and removes it at the end.
 //
-//   bench_hive_walk [keys=20000] [runs=5]
+//   bench_hive_walk [keys=20000] [runs=5] [every=100]
+//
+// Every "every"-th key names a missing program. Each such text costs the path test about one
+// existence test per character (its folder is missing too), so the density moves the ratio.
 #include <windows.h>
 
 #include <algorithm>
@@ -32,8 +35,8 @@ bool SetText(HKEY key, const char* name, const std::string& text) {
 }
 
 // Key i hangs below key (i - 1) / kFanOut, so the tree is about log10(keys) levels deep. Every key has
-// a title, a path (every tenth names a missing program) and a number.
-bool SeedTree(int keys) {
+// a title, a path (every "every"-th names a missing program, the others are plain text) and a number.
+bool SeedTree(int keys, int every) {
   std::vector<std::string> paths;
   paths.reserve(static_cast<std::size_t>(keys));
   for (int i = 0; i < keys; ++i) {
@@ -46,7 +49,7 @@ bool SeedTree(int keys) {
     }
     win32::UniqueRegKey key(raw);
     const std::string path =
-        i % 10 == 0 ? "C:\\TamriskBenchGone\\app" + std::to_string(i) + ".exe" : "not a path " + std::to_string(i);
+        i % every == 0 ? "C:\\TamriskBenchGone\\app" + std::to_string(i) + ".exe" : "not a path " + std::to_string(i);
     const DWORD number = static_cast<DWORD>(i);
     if (!SetText(raw, "Title", "Bench item " + std::to_string(i)) || !SetText(raw, "Path", path) ||
         ::RegSetValueExA(raw, "Size", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) !=
@@ -104,10 +107,11 @@ struct Timing {
   long count = 0;  // rows for the engine, keys for the bare walk
 };
 
-Timing RunEngine(const Platform& platform) {
+// With no tested drives the engine still walks and reads every string value but tests no path.
+Timing RunEngine(const Platform& platform, const std::string& drives) {
   auto sink = std::make_shared<HeadlessSink>();
   auto task = std::make_shared<TScanTaskThread>(platform, sink, false, false);
-  task->TestedDrives = "c";
+  task->TestedDrives = drives;
   task->Categories = {"3", "4", "5"};
   const auto start = Clock::now();
   task->Execute();
@@ -136,37 +140,46 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   const int keys = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  const int every = argc > 3 ? std::max(1, std::atoi(argv[3])) : 100;
 
   RemoveTree();
   const auto seedStart = Clock::now();
-  if (!SeedTree(keys)) {
+  if (!SeedTree(keys, every)) {
     std::fprintf(stderr, "could not seed HKEY_CURRENT_USER\\%s\n", kBenchKey);
     RemoveTree();
     return 1;
   }
   const std::chrono::duration<double> seeded = Clock::now() - seedStart;
-  std::printf("seeded %d keys below HKEY_CURRENT_USER\\%s in %.2f s\n", keys, kBenchKey, seeded.count());
+  std::printf("seeded %d keys below HKEY_CURRENT_USER\\%s in %.2f s, every %d-th naming a missing file\n", keys,
+              kBenchKey, seeded.count(), every);
 
   win32::Win32Platform system;
   RunBare();  // warm the registry caches once for both
-  RunEngine(system.platform);
+  const std::string drive(1, 'c');
+  RunEngine(system.platform, drive);
 
-  std::vector<double> engine, bare;
+  std::vector<double> engine, untested, bare;
   long rows = 0, visited = 0;
   for (int run = 0; run < runs; ++run) {
-    const Timing e = RunEngine(system.platform);
+    const Timing e = RunEngine(system.platform, drive);
+    const Timing u = RunEngine(system.platform, "");
     const Timing b = RunBare();
     engine.push_back(e.seconds);
+    untested.push_back(u.seconds);
     bare.push_back(b.seconds);
     rows = e.count;
     visited = b.count;
-    std::printf("run %d: engine %.3f s, bare %.3f s\n", run + 1, e.seconds, b.seconds);
+    std::printf("run %d: engine %.3f s, engine testing no drive %.3f s, bare %.3f s\n", run + 1, e.seconds,
+                u.seconds, b.seconds);
   }
   const double engineMedian = Median(engine);
+  const double untestedMedian = Median(untested);
   const double bareMedian = Median(bare);
   std::printf("keys walked by the bare walk: %ld; rows found by the engine: %ld\n", visited, rows);
   std::printf("median of %d runs: engine (codes 3, 4, 5) %.3f s, bare walk %.3f s, ratio %.2f (target <= 1.25)\n",
               runs, engineMedian, bareMedian, engineMedian / bareMedian);
+  std::printf("engine testing no drive (walk and reads only) %.3f s, ratio %.2f\n", untestedMedian,
+              untestedMedian / bareMedian);
   RemoveTree();
   return 0;
 }

@@ -492,7 +492,7 @@ void MemoryFileSystem::AddFile(const std::string& text, std::string contents, st
   FsNode& folder = impl_->Ensure(path, path.levels.size() - 1);
   int hops = 0;
   FsNode* parent = impl_->Through(&folder, hops);
-  if (parent == nullptr) throw std::invalid_argument("broken link in " + text);
+  if (parent == nullptr || !parent->folder) throw std::invalid_argument("no folder to hold " + text);
   FsNode* file = FindChild(*parent, path.levels.back());
   if (file == nullptr) file = AddChild(*parent, path.levels.back(), false, impl_->clock);
   if (file->folder) throw std::invalid_argument("a folder is in the way: " + text);
@@ -507,7 +507,9 @@ void MemoryFileSystem::AddLink(const std::string& text, const std::string& targe
   ParsedPath to = impl_->MustParse(target);
   to.trailingSlash = false;
   FsNode& node = impl_->Ensure(path, path.levels.size());
-  if (path.levels.empty() || !node.children.empty()) throw std::invalid_argument("link over a used folder: " + text);
+  if (path.levels.empty() || !node.folder || !node.children.empty()) {
+    throw std::invalid_argument("link over a used path: " + text);
+  }
   node.attributes = fileattr::Directory | fileattr::ReparsePoint;
   node.link = std::move(to);
 }

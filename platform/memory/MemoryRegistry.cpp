@@ -1,6 +1,7 @@
 #include "platform/memory/MemoryRegistry.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
@@ -36,17 +37,9 @@ std::uint32_t MapRights(std::uint32_t asked) {
   return mapped;
 }
 
-// Subkeys enumerate sorted the way Wine keeps them: ASCII letters folded to lower case, then bytes.
-int CompareKeyNames(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto ca = static_cast<unsigned char>(AsciiLowerChar(a[i]));
-    const auto cb = static_cast<unsigned char>(AsciiLowerChar(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
+// Subkeys enumerate sorted the way Wine keeps them: ASCII letters folded to lower case, then the
+// bytes compared unsigned, which is how std::string orders the folded names.
+std::string FoldedName(std::string_view name) { return AsciiLower(name); }
 
 struct Value {
   std::string name;
@@ -57,7 +50,9 @@ struct Value {
 struct Node {
   std::string name;
   Node* parent = nullptr;
-  std::vector<std::shared_ptr<Node>> subkeys;  // sorted by CompareKeyNames
+  std::map<std::string, std::shared_ptr<Node>> subkeys;  // by FoldedName, so in enumeration order
+  std::vector<Node*> byIndex;                             // subkeys by index, rebuilt after changes
+  bool byIndexStale = false;
   std::vector<Value> values;                   // in creation order, as Windows lists them
   std::uint64_t lastWrite = 0;
   std::uint32_t denied = 0;
@@ -69,12 +64,23 @@ struct Node {
 bool Alive(const std::shared_ptr<Node>& node) { return node && !node->deleted; }
 
 std::shared_ptr<Node> FindChild(const Node& parent, std::string_view name) {
-  auto it = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end(), name,
-                             [](const std::shared_ptr<Node>& n, std::string_view v) {
-                               return CompareKeyNames(n->name, v) < 0;
-                             });
-  if (it != parent.subkeys.end() && CompareKeyNames((*it)->name, name) == 0) return *it;
-  return nullptr;
+  auto it = parent.subkeys.find(FoldedName(name));
+  return it == parent.subkeys.end() ? nullptr : it->second;
+}
+
+const std::vector<Node*>& SubkeysByIndex(Node& node) {
+  if (node.byIndexStale) {
+    node.byIndex.clear();
+    for (auto& [folded, child] : node.subkeys) node.byIndex.push_back(child.get());
+    node.byIndexStale = false;
+  }
+  return node.byIndex;
+}
+
+void Attach(Node& parent, const std::shared_ptr<Node>& child) {
+  parent.subkeys[FoldedName(child->name)] = child;
+  parent.byIndexStale = true;
+  child->parent = &parent;
 }
 
 Value* FindValue(Node& node, std::string_view name) {
@@ -87,17 +93,16 @@ Value* FindValue(Node& node, std::string_view name) {
 void MarkDeleted(Node& node) {
   node.deleted = true;
   node.parent = nullptr;
-  for (auto& child : node.subkeys) MarkDeleted(*child);
+  for (auto& [folded, child] : node.subkeys) MarkDeleted(*child);
   node.subkeys.clear();
+  node.byIndex.clear();
   node.values.clear();
 }
 
 void Detach(Node& node) {
   if (node.parent == nullptr) return;
-  auto& siblings = node.parent->subkeys;
-  siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
-                                [&](const std::shared_ptr<Node>& n) { return n.get() == &node; }),
-                 siblings.end());
+  node.parent->subkeys.erase(FoldedName(node.name));
+  node.parent->byIndexStale = true;
   node.parent = nullptr;
 }
 
@@ -192,13 +197,8 @@ struct MemoryRegistry::Impl {
   std::shared_ptr<Node> AddChild(Node& parent, std::string_view name) {
     auto node = std::make_shared<Node>();
     node->name = std::string(name);
-    node->parent = &parent;
     Touch(*node);
-    auto it = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end(), name,
-                               [](const std::shared_ptr<Node>& n, std::string_view v) {
-                                 return CompareKeyNames(n->name, v) < 0;
-                               });
-    parent.subkeys.insert(it, node);
+    Attach(parent, node);
     Touch(parent);
     ++generation;
     return node;
@@ -301,18 +301,19 @@ struct MemoryRegistry::Impl {
   const std::vector<std::string>* MergedNames(const KeyRef& ref, MergeCache& cache) {
     if (cache.generation != generation) {
       cache.names.clear();
-      const auto& a = ref.userKey->subkeys;
-      const auto& b = ref.key->subkeys;
-      std::size_t i = 0, j = 0;
-      while (i < a.size() || j < b.size()) {
-        int order = i == a.size() ? 1 : j == b.size() ? -1 : CompareKeyNames(a[i]->name, b[j]->name);
+      auto a = ref.userKey->subkeys.begin();
+      const auto aEnd = ref.userKey->subkeys.end();
+      auto b = ref.key->subkeys.begin();
+      const auto bEnd = ref.key->subkeys.end();
+      while (a != aEnd || b != bEnd) {
+        const int order = a == aEnd ? 1 : b == bEnd ? -1 : a->first.compare(b->first);
         if (order <= 0) {
-          cache.names.push_back(a[i]->name);
-          ++i;
-          if (order == 0) ++j;
+          cache.names.push_back(a->second->name);
+          if (order == 0) ++b;
+          ++a;
         } else {
-          cache.names.push_back(b[j]->name);
-          ++j;
+          cache.names.push_back(b->second->name);
+          ++b;
         }
       }
       cache.generation = generation;
@@ -327,7 +328,7 @@ struct MemoryRegistry::Impl {
     }
     std::vector<std::string> names;
     if (Node* node = ref.Effective()) {
-      for (const auto& child : node->subkeys) names.push_back(child->name);
+      for (const auto& [folded, child] : node->subkeys) names.push_back(child->name);
     }
     return names;
   }
@@ -420,9 +421,9 @@ long MemoryRegistry::EnumKey(KeyHandle key, std::uint32_t index, std::string& na
     name = names[index];
     return status::Success;
   }
-  const Node* node = ref.Effective();
-  if (index >= node->subkeys.size()) return status::NoMoreItems;
-  name = node->subkeys[index]->name;
+  const auto& subkeys = SubkeysByIndex(*ref.Effective());
+  if (index >= subkeys.size()) return status::NoMoreItems;
+  name = subkeys[index]->name;
   return status::Success;
 }
 
@@ -487,7 +488,7 @@ long MemoryRegistry::QueryInfoKey(KeyHandle key, KeyInfo& info) {
     }
   } else {
     info.subkeyCount = static_cast<std::uint32_t>(node->subkeys.size());
-    for (const auto& child : node->subkeys) {
+    for (const auto& [folded, child] : node->subkeys) {
       info.maxSubkeyNameLength =
           std::max(info.maxSubkeyNameLength, static_cast<std::uint32_t>(child->name.size()));
     }
@@ -638,13 +639,7 @@ void MemoryRegistry::SetCurrentUserSid(const std::string& sid) {
       MarkDeleted(*previous);
     }
     user.name = sid;
-    auto& siblings = impl_->users->subkeys;
-    auto it = std::lower_bound(siblings.begin(), siblings.end(), sid,
-                               [](const std::shared_ptr<Node>& n, const std::string& v) {
-                                 return CompareKeyNames(n->name, v) < 0;
-                               });
-    siblings.insert(it, impl_->currentUser);
-    user.parent = impl_->users.get();
+    Attach(*impl_->users, impl_->currentUser);
   } else {
     user.name = "HKEY_CURRENT_USER";
   }

@@ -134,15 +134,6 @@ TEST_F(ScanTaskTest, ScannerThatIgnoresAStopFinishesButNothingFollows) {
   EXPECT_FALSE(sink->Ended());
 }
 
-TEST_F(ScanTaskTest, StopBeforeTheStartRunsNothing) {
-  auto task = MakeTask({"6", "7"});
-  task->RequestStop();
-  task->Execute();
-  EXPECT_TRUE(task->codesRun.empty());
-  EXPECT_EQ(sink->Started(), 0);
-  EXPECT_FALSE(sink->Ended());
-}
-
 TEST_F(ScanTaskTest, ServicesRefuseWorkAfterAStop) {
   auto task = MakeTask({});
   task->ShowTask("Scanning Windows Fonts...");
@@ -181,16 +172,6 @@ TEST_F(ScanTaskTest, FailureInSecondCategoryEndsTheScanButStillNotifies) {
     EXPECT_EQ(sink->Finished(), 1);  // not for the failed category
     EXPECT_TRUE(sink->Ended());
   }
-}
-
-TEST_F(ScanTaskTest, TaskCaptionKeepsTheLastShownText) {
-  auto task = MakeTask({"6", "22"});
-  task->scripts[6] = [](ScriptedTask& self) { self.ShowTask("Scanning Software Locations..."); };
-  std::string captionSeenBy22;
-  task->scripts[22] = [&](ScriptedTask& self) { captionSeenBy22 = self.TaskCaption(); };
-  EXPECT_EQ(task->TaskCaption(), "");
-  task->Execute();
-  EXPECT_EQ(captionSeenBy22, "Scanning Software Locations...");
 }
 
 TEST_F(ScanTaskTest, WorkerStartedOnItsOwnThreadOutlivesItsCreator) {
@@ -241,20 +222,6 @@ TEST_F(ScanTaskTest, CurrentKeyIsShownBrokenForTheTwoLineLabel) {
   const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion";
   task->ShowCurrentKey(key);
   EXPECT_EQ(sink->LastKey(), key.substr(0, 52) + "\r\n" + key.substr(52));
-}
-
-TEST(DispatchTableTest, CoversCodes3To22OnceEachInCodeOrder) {
-  const auto& table = TScanTaskThread::DispatchTable();
-  std::vector<int> codes;
-  for (const auto& category : table) codes.push_back(category.code);
-  std::vector<int> expected;
-  for (int code = 3; code <= 22; ++code) expected.push_back(code);
-  EXPECT_EQ(codes, expected);
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    for (std::size_t j = i + 1; j < table.size(); ++j) {
-      EXPECT_FALSE(table[i].scanner == table[j].scanner) << "codes " << table[i].code << " and " << table[j].code;
-    }
-  }
 }
 
 }  // namespace

@@ -254,7 +254,8 @@ TEST_F(SoftwareScannersTest, SharedDllsAreReportedWhenMissingOrNoLongerCounted) 
   const test::ScanResult result = Scan({"9"});  // every drive, whatever the tested drives
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Shared DLLs..."});
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\x.dll", rkValueInColumn),
+                             Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\x.dll",
+                                 rkValueInColumn),
                              Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\gone.dll",
                                  rkValueInColumn),
                              Row("Missing Shared Dlls", kSharedDllsRow, "E:\\Lib\\e.dll", rkValueInColumn),

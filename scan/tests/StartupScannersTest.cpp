@@ -182,15 +182,6 @@ TEST_F(StartupScannersTest, UninstallEntriesAreReportedWhenTheirChainOfSingleSub
   EXPECT_EQ(result.lastKey, BreakKeyText(std::string(kUninstall) + "\\I-ChildWithNumber"));
 }
 
-TEST_F(StartupScannersTest, ProductCodeEntriesAreNeitherShownNorCounted) {
-  Seed(env.registry, {Key(Hklm(kUninstall) + "\\{A}")});
-  const std::size_t opensBefore = env.registry.Calls().opens;
-  const test::ScanResult result = Scan({"11"});
-  EXPECT_EQ(result.rows, std::vector<ProblemRow>{});
-  EXPECT_EQ(result.lastKey, "");                           // not even the Uninstall key is shown
-  EXPECT_EQ(env.registry.Calls().opens - opensBefore, 1u);  // only the Uninstall key was opened
-}
-
 // ---- Code 12: file extensions ----
 
 TEST_F(StartupScannersTest, MachineClassesThatSayNothingAreUnusedFileExtensions) {
@@ -283,17 +274,6 @@ TEST_F(StartupScannersTest, EveryKeyBelowClsidIsExaminedInPreOrder) {
                          }));
   EXPECT_EQ(result.lastKey, "CLSID\\{E}\\InprocServer32");  // {F} cannot be opened, so it is not shown
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
-}
-
-TEST_F(StartupScannersTest, PerUserClassesAreWalkedThroughTheMergedClassesRoot) {
-  Seed(env.registry, {
-                         Str("HKLM\\Software\\Classes\\CLSID\\{M}\\InprocServer32", "", "C:\\Gone\\m.dll"),
-                         Str("HKCU\\Software\\Classes\\CLSID\\{U}\\InprocServer32", "", "C:\\Gone\\u.dll"),
-                     });
-  const test::ScanResult result = Scan({"13"});
-  ASSERT_EQ(result.rows.size(), 2u);
-  EXPECT_EQ(result.rows[0].registryKey, "HKEY_CLASSES_ROOT\\CLSID\\{M}\\InprocServer32");
-  EXPECT_EQ(result.rows[1].registryKey, "HKEY_CLASSES_ROOT\\CLSID\\{U}\\InprocServer32");
 }
 
 TEST_F(StartupScannersTest, ClassKeyStepTakesItsRootByNameAndStartsAnywhere) {

@@ -144,7 +144,8 @@ TEST_F(SoftwareScannersWin, FontsOutsideTheFontsFolderAreReported) {
   ASSERT_TRUE(test::WriteTextFile(installed, "x"));
   files_.push_back(installed);
   const std::string full = File(name_ + "-full.ttf");
-  for (const char* value : {" Here (TrueType)", " Upper (TrueType)", " Gone (TrueType)", " Full (TrueType)", " Number"}) {
+  for (const char* value :
+       {" Here (TrueType)", " Upper (TrueType)", " Gone (TrueType)", " Full (TrueType)", " Number"}) {
     OwnValue(kFonts, name_ + value);
   }
   Import(R"reg(REGEDIT4

@@ -102,7 +102,9 @@ class StartupScannersWin : public ::testing::Test {
 
 TEST_F(StartupScannersWin, StartupProgramsThatAreGoneAreReportedFromRunKeysAndTheMsConfigList) {
   File(name_ + "-here.exe");
-  for (const char* value : {"-gone", "-here", "-number", "-rundll"}) OwnValue(RootKey::CurrentUser, kRun, name_ + value);
+  for (const char* value : {"-gone", "-here", "-number", "-rundll"}) {
+    OwnValue(RootKey::CurrentUser, kRun, name_ + value);
+  }
   OwnValue(RootKey::LocalMachine, kRunOnce, name_ + "-once");
   for (const char* entry : {"-a-gone", "-b-nocommand", "-c-here", "-d-gone"}) {
     OwnKey(RootKey::LocalMachine, std::string(kStartupReg) + "\\" + name_ + entry);
@@ -182,7 +184,9 @@ TEST_F(StartupScannersWin, FileExtensionsThatSayNothingOrHaveNoClassAreReported)
   for (const char* ext : {"-empty", "-typed", "-nodefault"}) {
     OwnKey(RootKey::LocalMachine, "Software\\Classes\\." + name_ + ext);
   }
-  for (const char* ext : {"-orphan", "-typed"}) OwnKey(RootKey::CurrentUser, std::string(kFileExts) + "\\." + name_ + ext);
+  for (const char* ext : {"-orphan", "-typed"}) {
+    OwnKey(RootKey::CurrentUser, std::string(kFileExts) + "\\." + name_ + ext);
+  }
   Import(R"reg(REGEDIT4
 
 [HKEY_LOCAL_MACHINE\Software\Classes\.$N-empty]
@@ -210,7 +214,9 @@ TEST_F(StartupScannersWin, FileExtensionsThatSayNothingOrHaveNoClassAreReported)
 
 TEST_F(StartupScannersWin, ClassKeysWhoseServerIsGoneAreReportedWhereTheyStand) {
   File(name_ + "-here.dll");
-  for (const char* clsid : {"-a", "-b", "-c"}) OwnKey(RootKey::LocalMachine, "Software\\Classes\\CLSID\\{" + name_ + clsid + "}");
+  for (const char* clsid : {"-a", "-b", "-c"}) {
+    OwnKey(RootKey::LocalMachine, "Software\\Classes\\CLSID\\{" + name_ + clsid + "}");
+  }
   Import(R"reg(REGEDIT4
 
 [HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{$N-a}]

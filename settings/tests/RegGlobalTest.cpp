@@ -196,14 +196,6 @@ TEST_F(OptionsStoreTest, HugeCountIsCappedAndTravelsWithTheList) {
   EXPECT_EQ(options.IgnoreValues.front(), "first");
 }
 
-TEST_F(OptionsStoreTest, LoadReplacesListsRatherThanAppending) {
-  WriteIni("[IgnoreKey]\r\nCount=1\r\nKey1=k\r\n");
-  TOptionsSetting options;
-  Load(options);
-  Load(options);
-  EXPECT_EQ(options.IgnoreKeys, (std::vector<std::string>{"k"}));
-}
-
 // Refuses every write from the n-th on, as a read-only or locked file would.
 class FailingIni final : public IniFile {
  public:
@@ -238,12 +230,6 @@ TEST_F(OptionsStoreTest, FailedWriteStopsTheSaveAndKeepsWhatWasWritten) {
                        "IncludeCDdrive=0\r\n");
 }
 
-TEST_F(OptionsStoreTest, SaveIntoAMissingFolderFails) {
-  memory.system.SetExecutableFolder("C:\\Gone\\");
-  TOptionsSetting options;
-  EXPECT_THROW(SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options), SettingsWriteError);
-}
-
 TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntriesAndTheUsersSid) {
   memory.system.SetCurrentUserSid("S-1-5-21-1-2-3-1000");
   TOptionsSetting options;
@@ -255,16 +241,6 @@ TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntriesAndTheUsersSid) {
   EXPECT_EQ(lists.values, (std::vector<std::string>{"a", "b"}));
   EXPECT_TRUE(lists.keys.empty());
   EXPECT_EQ(lists.currentUserSid, "S-1-5-21-1-2-3-1000");
-}
-
-TEST(NodeChecksTest, IndexesOutsideOneTo22AreRefused) {
-  TNodeChecks checks;
-  checks[1] = true;
-  checks[22] = true;
-  EXPECT_TRUE(checks[1]);
-  EXPECT_TRUE(checks[22]);
-  EXPECT_THROW(checks[0], std::out_of_range);
-  EXPECT_THROW(checks[23], std::out_of_range);
 }
 
 TEST(SharedOperationsTest, TwoDigits) {

@@ -58,12 +58,53 @@ TEST_F(MainWindowPlacement, OpensAtTheStoredBoundsOrCentredWhenNoneCanBeSeen) {
   }
 }
 
-TEST_F(MainWindowPlacement, MaximizedStateIsRestoredAndStored) {
-  WriteSettings(memory.platform, memory.files, "[Window]\r\nState=3\r\nLeft=-32000\r\nTop=5\r\n");
-  auto form = MakeMainWindow(memory.platform, prompt);
-  ASSERT_TRUE(PumpUntil([&] { return ::IsZoomed(form->Handle()) != FALSE; }, std::chrono::seconds(5)));
-  ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(Stored("State"), "3");
+// Counts the SC_MAXIMIZE commands this thread's windows take from their queue.
+class MaximizeWatch {
+ public:
+  MaximizeWatch() : hook_(::SetWindowsHookExA(WH_GETMESSAGE, Record, nullptr, ::GetCurrentThreadId())) {
+    Count() = 0;
+  }
+  ~MaximizeWatch() { ::UnhookWindowsHookEx(hook_); }
+  static int& Count() {
+    static int count = 0;
+    return count;
+  }
+
+ private:
+  static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_SYSCOMMAND &&
+        (message->wParam & 0xFFF0) == SC_MAXIMIZE) {
+      ++Count();
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  HHOOK hook_;
+};
+
+TEST_F(MainWindowPlacement, MaximizedStateAsksForMaximizingOnceShownAndIsStored) {
+  const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN), screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+  for (const char* state : {"1", "3"}) {
+    WriteSettings(memory.platform, memory.files,
+                  std::string("[Window]\r\nState=") + state + "\r\nLeft=-32000\r\nTop=5\r\n");
+    MaximizeWatch watch;
+    auto form = MakeMainWindow(memory.platform, prompt);
+    PumpMessages();
+    const bool maximized = std::string(state) == "3";
+    EXPECT_EQ(MaximizeWatch::Count(), maximized ? 1 : 0) << "State " << state;
+    if (!maximized) continue;
+    // The stored bounds stay unread: the designed size, centred, is what the window returns to.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    ::GetWindowPlacement(form->Handle(), &placement);
+    EXPECT_EQ(placement.rcNormalPosition.left, (screenWidth - 684) / 2);
+    EXPECT_EQ(placement.rcNormalPosition.top, (screenHeight - 520) / 2);
+    EXPECT_EQ(placement.rcNormalPosition.right - placement.rcNormalPosition.left, 684);
+
+    ::ShowWindow(form->Handle(), SW_MAXIMIZE);
+    ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(Stored("State"), "3");
+  }
 }
 
 TEST_F(MainWindowPlacement, CloseStoresTheBoundsAndTheMinimisedWindowsRestoredBounds) {

@@ -36,6 +36,7 @@ class MainWindowTree : public ::testing::Test {
   // A press at the middle of a node's state icon, or of its caption.
   static POINT PointOf(TfrmHivora& form, int code, bool onStateIcon) {
     HTREEITEM node = form.Tree().NodeOf(code);
+    ::SendMessageA(form.Tree().Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(node));
     // TVM_GETITEMRECT takes the item's handle in the rectangle it fills.
     RECT label{};
     std::memcpy(&label, &node, sizeof node);

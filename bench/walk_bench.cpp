@@ -1,0 +1,160 @@
+// The hive walk (code 4) over generated trees in the memory registry: time should grow with the
+// number of keys, and what the walk holds at once (open keys, heap) with the depth of the tree only.
+//
+// Counters: keys walked, ns per key, peak open keys, and the walk's peak heap above what was live
+// before it started (the tree itself excluded), measured by counting every operator new/delete.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "scan/ScanTask.h"
+
+namespace {
+
+std::atomic<long long> liveBytes{0};
+std::atomic<long long> peakBytes{0};
+
+void NoteAllocation(long long size) {
+  const long long now = liveBytes.fetch_add(size, std::memory_order_relaxed) + size;
+  long long peak = peakBytes.load(std::memory_order_relaxed);
+  while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+  }
+}
+
+// Each block carries its size in front, so a delete knows how much it frees.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* block = std::malloc(size + kHeader);
+  if (block == nullptr) throw std::bad_alloc();
+  *static_cast<std::size_t*>(block) = size;
+  NoteAllocation(static_cast<long long>(size));
+  return static_cast<char*>(block) + kHeader;
+}
+
+void operator delete(void* pointer) noexcept {
+  if (pointer == nullptr) return;
+  char* block = static_cast<char*>(pointer) - kHeader;
+  liveBytes.fetch_sub(static_cast<long long>(*reinterpret_cast<std::size_t*>(block)), std::memory_order_relaxed);
+  std::free(block);
+}
+
+void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
+
+namespace {
+
+using namespace tamrisk;
+
+// Counts what the walk shows and reports, and notes the open keys while each key is shown (its
+// ancestors are open then too). Rows are counted, not kept, so they do not count as walk memory.
+class CountingSink final : public ScanSink {
+ public:
+  explicit CountingSink(const MemoryRegistry& registry) : registry_(registry) {}
+  void StartCategory() override {}
+  void FinishCategory() override {}
+  void ShowTask(const std::string&) override {}
+  void ShowCurrentKey(const std::string&) override {
+    ++keys;
+    const std::size_t open = registry_.OpenHandleCount();
+    if (open > peakOpen) peakOpen = open;
+  }
+  void AppendProblem(const ProblemRow&) override { ++rows; }
+  void ScanEnded() override {}
+
+  long keys = 0;
+  long rows = 0;
+  std::size_t peakOpen = 0;
+
+ private:
+  const MemoryRegistry& registry_;
+};
+
+void SeedValues(MemoryRegistry& registry, const std::string& path, long index) {
+  registry.SetString(RootKey::CurrentUser, path, "Title", "Item " + std::to_string(index));
+  registry.SetString(RootKey::CurrentUser, path, "Path",
+                     index % 100 == 0 ? "C:\\Gone\\app" + std::to_string(index) + ".exe" : "C:\\Apps\\app.exe");
+  registry.SetDword(RootKey::CurrentUser, path, "Size", static_cast<std::uint32_t>(index));
+}
+
+// keys keys below HKEY_CURRENT_USER\Tree, key i under key (i - 1) / 10: about log10(keys) levels.
+void SeedBushyTree(MemoryPlatform& env, long keys) {
+  std::vector<std::string> paths;
+  paths.reserve(static_cast<std::size_t>(keys));
+  for (long i = 0; i < keys; ++i) {
+    paths.push_back((i == 0 ? std::string("Tree") : paths[static_cast<std::size_t>((i - 1) / 10)]) + "\\K" +
+                    std::to_string(i));
+    SeedValues(env.registry, paths.back(), i);
+  }
+}
+
+// keys keys as chains of depth levels below HKEY_CURRENT_USER\Comb.
+void SeedComb(MemoryPlatform& env, long keys, long depth) {
+  for (long chain = 0, index = 0; index < keys; ++chain) {
+    std::string path = "Comb\\C" + std::to_string(chain);
+    for (long level = 0; level < depth && index < keys; ++level, ++index) {
+      path += "\\L" + std::to_string(level);
+      SeedValues(env.registry, path, index);
+    }
+  }
+}
+
+std::shared_ptr<CountingSink> RunWalk(MemoryPlatform& env) {
+  auto sink = std::make_shared<CountingSink>(env.registry);
+  auto task = std::make_shared<TScanTaskThread>(env.platform, sink, false, false);
+  task->TestedDrives = std::string(1, 'c');
+  task->Categories = {"4"};
+  task->Execute();
+  return sink;
+}
+
+void Walk(benchmark::State& state, MemoryPlatform& env) {
+  env.files.AddFile("C:\\Apps\\app.exe");
+  // The memory registry builds its subkey index lazily on the first listing; that is the fake's
+  // memory, not the walk's, so one walk runs before anything is measured.
+  RunWalk(env);
+  long long peakHeap = 0;
+  for (auto _ : state) {
+    peakBytes.store(liveBytes.load());
+    const long long before = liveBytes.load();
+    const std::shared_ptr<CountingSink> sink = RunWalk(env);
+    peakHeap = std::max(peakHeap, peakBytes.load() - before);
+    state.counters["keys"] = static_cast<double>(sink->keys);
+    state.counters["rows"] = static_cast<double>(sink->rows);
+    state.counters["peak_open_keys"] = static_cast<double>(sink->peakOpen);
+  }
+  const double keys = state.counters["keys"];
+  state.counters["ns_per_key"] =
+      benchmark::Counter(keys * static_cast<double>(state.iterations()) * 1e-9,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["peak_walk_heap_bytes"] = static_cast<double>(peakHeap);
+}
+
+void BM_WalkBushyTree(benchmark::State& state) {
+  MemoryPlatform env;
+  SeedBushyTree(env, state.range(0));
+  Walk(state, env);
+}
+
+void BM_WalkComb(benchmark::State& state) {
+  MemoryPlatform env;
+  SeedComb(env, state.range(0), state.range(1));
+  Walk(state, env);
+}
+
+}  // namespace
+
+// Same fan-out (10), ten times the keys: one level deeper.
+BENCHMARK(BM_WalkBushyTree)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// Same size, ten and a hundred levels deep.
+BENCHMARK(BM_WalkComb)->Args({100000, 10})->Args({100000, 100})->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+BENCHMARK_MAIN();
