@@ -1,6 +1,26 @@
 #include "platform/System.h"
 
 namespace tamrisk {
+namespace {
+
+class AppendFileStream final : public AppendStream {
+ public:
+  AppendFileStream(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+  bool Append(std::string_view contents, std::string* error) override {
+    return files_.AppendFile(path_, contents, error);
+  }
+
+ private:
+  FileSystem& files_;
+  std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<AppendStream> FileSystem::OpenForAppend(const std::string& path, std::string* error) {
+  if (!AppendFile(path, {}, error)) return nullptr;  // made when missing, as an open would
+  return std::make_unique<AppendFileStream>(*this, path);
+}
 
 bool MakeFolderPath(FileSystem& files, const std::string& path) {
   std::string target = path;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +59,14 @@ struct FileEntry {
   LocalDateTime lastWrite;  // local time
 };
 
+// A file held open for appending, so that a run of appends costs one open.
+class AppendStream {
+ public:
+  virtual ~AppendStream() = default;
+  // Each call's data reaches the system before it returns; false (with error) when it cannot.
+  virtual bool Append(std::string_view contents, std::string* error = nullptr) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -83,6 +92,9 @@ class FileSystem {
   virtual bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) = 0;
   virtual bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) = 0;
   virtual bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) = 0;
+  // Opens (or creates) a file for a run of appends; null (with error) when it cannot. The default
+  // appends through AppendFile each time.
+  virtual std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr);
 };
 
 struct VersionInfo {

@@ -233,7 +233,9 @@ void RegBackup::Append(std::string text) {
   // A file of the same name from a repair earlier in the same second already has its header.
   if (!written_ && !platform_.files.PathIsFile(fileName_)) text.insert(0, std::string("REGEDIT4") + kLineEnd);
   std::string error;
-  if (!platform_.files.AppendFile(fileName_, text, &error)) {
+  if (!stream_) stream_ = platform_.files.OpenForAppend(fileName_, &error);
+  if (!stream_ || !stream_->Append(text, &error)) {
+    stream_.reset();
     throw RepairError(error.empty() ? "Cannot write " + fileName_ : error);
   }
   written_ = true;

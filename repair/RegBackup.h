@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,9 @@ class RegBackup {
   const Platform& platform_;
   std::string fileName_;
   bool written_ = false;  // this object has written the file, so it exists
+  // Held for the whole repair: one open instead of one per entry. Each entry still reaches the
+  // file, in one write, before its deletion.
+  std::unique_ptr<AppendStream> stream_;
 };
 
 // Whether a key path is deep enough to delete: after one trailing "\" is dropped, two levels or

@@ -37,16 +37,30 @@ bool WriteAll(HANDLE file, std::string_view contents, std::string* error) {
   return true;
 }
 
-bool WriteWithDisposition(const std::string& path, std::string_view contents, std::string* error, bool append) {
+UniqueHandle OpenForWriting(const std::string& path, std::string* error, bool append) {
   UniqueHandle file(::CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     SetError(error, ::GetLastError());
     file.release();
-    return false;
   }
-  return WriteAll(file.get(), contents, error);
+  return file;
 }
+
+bool WriteWithDisposition(const std::string& path, std::string_view contents, std::string* error, bool append) {
+  UniqueHandle file = OpenForWriting(path, error, append);
+  return file && WriteAll(file.get(), contents, error);
+}
+
+// WriteFile hands each append to the system at once; there is no buffer of ours to lose.
+class HandleAppendStream final : public AppendStream {
+ public:
+  explicit HandleAppendStream(UniqueHandle file) : file_(std::move(file)) {}
+  bool Append(std::string_view contents, std::string* error) override { return WriteAll(file_.get(), contents, error); }
+
+ private:
+  UniqueHandle file_;
+};
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
   if (message != BFFM_INITIALIZED) return 0;
@@ -180,6 +194,12 @@ bool Win32FileSystem::WriteFile(const std::string& path, std::string_view conten
 
 bool Win32FileSystem::AppendFile(const std::string& path, std::string_view contents, std::string* error) {
   return WriteWithDisposition(path, contents, error, true);
+}
+
+std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& path, std::string* error) {
+  UniqueHandle file = OpenForWriting(path, error, true);
+  if (!file) return nullptr;
+  return std::make_unique<HandleAppendStream>(std::move(file));
 }
 
 std::optional<std::string> Win32SystemInfo::ExpandEnvironment(const std::string& text, std::size_t bufferSize) {

@@ -18,6 +18,7 @@ class Win32FileSystem final : public FileSystem {
   bool ReadFile(const std::string& path, std::string& contents, std::string* error) override;
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override;
+  std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override;
 };
 
 class Win32SystemInfo final : public SystemInfo {
