@@ -125,7 +125,10 @@ std::string SettingsFilePath(const Platform& platform) { return platform.system.
 std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
                                         TOptionsSetting& options) {
   const SettingsFile file(platform);
-  options.OutputDirectory = file.ReadText("Options", "OutputDirectory", platform.system.ExecutableFolder() + "Backup");
+  const std::string defaultFolder = platform.system.ExecutableFolder() + "Backup";
+  options.OutputDirectory = file.ReadText("Options", "OutputDirectory", defaultFolder);
+  // An empty entry would send backups to the root of whatever drive is current.
+  if (options.OutputDirectory.empty()) options.OutputDirectory = defaultFolder;
   options.DeleteBackupFile = file.ReadBool("Options", "DeleteBackupFile", true);
   options.IncludeRemoveMedia = file.ReadBool("Options", "IncludeRemoveMedia", false);
   options.IncludeCDdrive = file.ReadBool("Options", "IncludeCDdrive", false);

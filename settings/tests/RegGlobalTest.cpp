@@ -160,6 +160,14 @@ TEST_F(OptionsStoreTest, OddValuesLoadToTheirDefaultsOrNumbers) {
   test::ExpectOddOptionsLoaded(options, bounds, kFolder);
 }
 
+TEST_F(OptionsStoreTest, EmptyBackupFolderFallsBackToTheDefault) {
+  // Left empty, the repair would write its backups to the root of the current drive.
+  WriteIni("[Options]\r\nOutputDirectory=\r\n");
+  TOptionsSetting options;
+  Load(options);
+  EXPECT_EQ(options.OutputDirectory, "C:\\Program Files\\Tamrisk\\Backup");
+}
+
 TEST_F(OptionsStoreTest, MaximizedStateLeavesTheBoundsUnread) {
   for (const char* state : {"3", "0x3", "0X03"}) {
     WriteIni(std::string("[Window]\r\nState=") + state + "\r\nLeft=10\r\nTop=20\r\nWidth=30\r\nHeight=40\r\n");
