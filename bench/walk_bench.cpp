@@ -110,7 +110,7 @@ void SeedComb(MemoryPlatform& env, long keys, long depth) {
 std::shared_ptr<CountingSink> RunWalk(MemoryPlatform& env) {
   auto sink = std::make_shared<CountingSink>(env.registry);
   auto task = std::make_shared<TScanTaskThread>(env.platform, sink, false, false);
-  task->TestedDrives = std::string(1, 'c');
+  task->TestedDrives = "c";
   task->Categories = {"4"};
   task->Execute();
   return sink;

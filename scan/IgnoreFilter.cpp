@@ -6,16 +6,6 @@
 #include "platform/Text.h"
 
 namespace tamrisk {
-namespace {
-
-constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER";
-constexpr std::string_view kUsers = "HKEY_USERS";
-
-// The key path a row names and the value name within it ("" when the row names a whole key).
-struct RowTarget {
-  std::string key;
-  std::string value;
-};
 
 std::optional<RowTarget> TargetOf(const ProblemRow& row) {
   const std::size_t slash = row.registryKey.find('\\');
@@ -42,6 +32,11 @@ std::optional<RowTarget> TargetOf(const ProblemRow& row) {
       return std::nullopt;  // a shortcut file is never covered by the registry ignore lists
   }
 }
+
+namespace {
+
+constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER";
+constexpr std::string_view kUsers = "HKEY_USERS";
 
 // key begins with root, as a whole first part: "HKEY_USERS\S-1-5" begins with "HKEY_USERS" but
 // "HKEY_USERS_X" does not.

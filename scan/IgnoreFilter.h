@@ -1,6 +1,7 @@
 // Drops the rows that the user's ignore lists cover.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,14 @@ struct IgnoreLists {
   // SID of the current user: HKEY_USERS\<sid> and HKEY_CURRENT_USER name the same hive.
   std::string currentUserSid;
 };
+
+// The key path a row names and the value name within it ("" when the row names a whole key, "@" for
+// a default value). nullopt for rows the lists never cover: shortcut files and texts without "\".
+struct RowTarget {
+  std::string key;
+  std::string value;
+};
+std::optional<RowTarget> TargetOf(const ProblemRow& row);
 
 // Whether the lists remove this row.
 bool IsIgnored(const ProblemRow& row, const IgnoreLists& lists);

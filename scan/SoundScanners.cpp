@@ -138,10 +138,12 @@ void TScanTaskThread::ScanApplications() {
     for (const std::string& name : applications.ListSubkeys()) {
       const std::string appPath = std::string(kApplicationsPath) + "\\" + name;
       ShowCurrentKey(appPath);
-      // Each call resumes after the key lastFound names and moves it to the next match.
-      for (std::string command = FindNextValueInTree(Env(), RootKey::LocalMachine, appPath, "command", "", lastFound);
-           !command.empty();
-           command = FindNextValueInTree(Env(), RootKey::LocalMachine, appPath, "command", "", lastFound)) {
+      // Each call resumes after the key lastFound names and moves it on to the next match; the last
+      // call, finding none, leaves it empty for the next application.
+      const auto nextCommand = [&] {
+        return FindNextValueInTree(Env(), RootKey::LocalMachine, appPath, "command", "", lastFound);
+      };
+      for (std::string command = nextCommand(); !command.empty(); command = nextCommand()) {
         CheckStop();
         if (ReferenceMissing(Env(), command, "", TestedDrives, false)) {
           AppendProblem("Open with Application Issue", "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", command,

@@ -5,6 +5,14 @@
 #include "platform/Text.h"
 #include "scan/ScanTask.h"
 
+namespace tamrisk {
+
+void PrintTo(const ProblemRow& row, std::ostream* os) {
+  *os << "{" << row.problem << " | " << row.registryKey << " | " << row.value << " | " << RowKindName(row.kind) << "}";
+}
+
+}  // namespace tamrisk
+
 namespace tamrisk::test {
 
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives) {

@@ -1,11 +1,19 @@
 // Runs categories through a real TScanTaskThread, synchronously, and collects what it reported.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
+
+namespace tamrisk {
+
+// Rows in test failure messages (found by argument-dependent lookup).
+void PrintTo(const ProblemRow& row, std::ostream* os);
+
+}  // namespace tamrisk
 
 namespace tamrisk::test {
 

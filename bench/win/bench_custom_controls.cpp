@@ -126,6 +126,7 @@ struct EngineRun {
   double seconds;
   long keys;
   long rows;
+  std::string drives;
 };
 
 EngineRun TimeEngine(tamrisk::win32::Win32Platform& system) {
@@ -136,7 +137,7 @@ EngineRun TimeEngine(tamrisk::win32::Win32Platform& system) {
   const auto start = Clock::now();
   task->Execute();
   const std::chrono::duration<double> elapsed = Clock::now() - start;
-  return {elapsed.count(), sink->Shown(), sink->Rows()};
+  return {elapsed.count(), sink->Shown(), sink->Rows(), task->TestedDrives};
 }
 
 double TimeBare(long& keys) {
@@ -169,7 +170,7 @@ int main(int argc, char** argv) {
   std::vector<double> engine, bare, ratios;
   long engineKeys = 0, bareKeys = 0, rows = 0;
   // One untimed pass each so both start with a warm registry and file cache.
-  TimeEngine(system);
+  const std::string drives = TimeEngine(system).drives;
   TimeBare(bareKeys);
   for (int i = 0; i < repeats; ++i) {
     const EngineRun result = TimeEngine(system);
@@ -186,7 +187,7 @@ int main(int argc, char** argv) {
   const double bareMedian = Median(bare);
   std::printf("seeded entries:   %d (x2 keys)\n", count);
   std::printf("keys walked:      engine %ld, bare %ld\n", engineKeys, bareKeys);
-  std::printf("rows reported:    %ld\n", rows);
+  std::printf("rows reported:    %ld (tested drives \"%s\")\n", rows, drives.c_str());
   std::printf("engine (median):  %.3f s over %d runs\n", engineMedian, repeats);
   std::printf("bare (median):    %.3f s over %d runs\n", bareMedian, repeats);
   std::printf("ratio (median of pairs): %.2f (target <= 1.30)\n", Median(ratios));

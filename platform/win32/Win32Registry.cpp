@@ -40,7 +40,8 @@ long Win32Registry::EnumKey(KeyHandle key, std::uint32_t index, std::string& nam
 }
 
 long Win32Registry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name) {
-  std::string buffer(kMaxValueName, '\0');
+  // One buffer per thread: a value name may be 16383 characters, and walks list millions of them.
+  thread_local std::string buffer(kMaxValueName, '\0');
   DWORD length = kMaxValueName;
   const LONG rc = ::RegEnumValueA(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
   if (rc == ERROR_SUCCESS) name.assign(buffer.data(), length);

@@ -153,7 +153,10 @@ bool Win32FileSystem::ShellDelete(const std::string& path, bool toRecycleBin) {
 }
 
 std::string Win32FileSystem::ShortcutTarget(const std::string& shortcutPath) {
-  const HRESULT init = ::CoInitialize(nullptr);  // deliberately never uninitialised on this thread
+  // Deliberately never uninitialised on this thread. Without COM no object can be made: that is a
+  // failed initialisation, which gives an empty target rather than an error.
+  const HRESULT init = ::CoInitialize(nullptr);
+  if (FAILED(init) && init != RPC_E_CHANGED_MODE) return {};  // a multithreaded apartment still works
   ComPtr<IShellLinkA> link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void()))) {
     throw std::runtime_error("Cannot create the shell link object");
@@ -162,7 +165,6 @@ std::string Win32FileSystem::ShortcutTarget(const std::string& shortcutPath) {
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
     throw std::runtime_error("Cannot get the shell link's file interface");
   }
-  if (FAILED(init)) return {};
   const int length = ::MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, nullptr, 0);
   if (length <= 0) return {};
   std::wstring wide(static_cast<std::size_t>(length), L'\0');

@@ -17,11 +17,6 @@
 
 namespace tamrisk {
 
-// Readable failures (inline: other suites may print rows the same way).
-inline void PrintTo(const ProblemRow& row, std::ostream* os) {
-  *os << "{" << row.problem << " | " << row.registryKey << " | " << row.value << " | " << RowKindName(row.kind) << "}";
-}
-
 namespace {
 
 using namespace testkit;

@@ -15,11 +15,6 @@
 
 namespace tamrisk {
 
-// Readable rows in failure messages (found by argument-dependent lookup).
-static void PrintTo(const ProblemRow& row, std::ostream* os) {
-  *os << "{" << row.problem << " | " << row.registryKey << " | " << row.value << " | " << RowKindName(row.kind) << "}";
-}
-
 namespace {
 
 using namespace testkit;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "testkit/WinFixture.h"
 
 namespace tamrisk {
+
 namespace {
 
 using test::RowsMentioning;
@@ -28,11 +30,14 @@ ProblemRow Row(const std::string& problem, const std::string& key, const std::st
   return ProblemRow{false, problem, key, value, kind};
 }
 
-// Rows whose Value column mentions marker: for the kinds that keep the entry's name there.
-std::vector<ProblemRow> ValuesMentioning(const std::vector<ProblemRow>& rows, const std::string& marker) {
+// Rows that mention marker in either column: the kinds that keep an entry's name in the Value column
+// show a shared key in the other.
+std::vector<ProblemRow> AnyColumnMentioning(const std::vector<ProblemRow>& rows, const std::string& marker) {
   std::vector<ProblemRow> mine;
   for (const ProblemRow& row : rows) {
-    if (FindNoCase(row.value, marker) != std::string::npos) mine.push_back(row);
+    if (FindNoCase(row.value, marker) != std::string::npos || FindNoCase(row.registryKey, marker) != std::string::npos) {
+      mine.push_back(row);
+    }
   }
   return mine;
 }
@@ -237,7 +242,7 @@ TEST_F(HiveScannersWin, ObsoleteSoftwareReportsEmptyKeysOfBothRootsUserFirst) {
   SetText(RootKey::CurrentUser, "Software\\" + name_ + "-default", "", "");
   MakeKey(RootKey::LocalMachine, "Software\\" + name_ + "-machine");
 
-  const std::vector<ProblemRow> rows = ValuesMentioning(Scan({"14"}).rows, name_);
+  const std::vector<ProblemRow> rows = AnyColumnMentioning(Scan({"14"}).rows, name_);
   const std::string problem = "Obsolete Software Key";
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[2], Row(problem, "HKEY_LOCAL_MACHINE\\Software", name_ + "-machine", rkSubkeyInColumn));
@@ -285,7 +290,7 @@ TEST_F(HiveScannersWin, StartMenuOrderKeysWithoutAProgramsFolderAreReported) {
     OwnKey(RootKey::CurrentUser, order + "\\" + name_ + suffix);
     MakeKey(RootKey::CurrentUser, order + "\\" + name_ + suffix);
   }
-  std::vector<ProblemRow> rows = ValuesMentioning(Scan({"16"}).rows, name_);
+  std::vector<ProblemRow> rows = AnyColumnMentioning(Scan({"16"}).rows, name_);
   std::sort(rows.begin(), rows.end(), [](const ProblemRow& a, const ProblemRow& b) { return a.value < b.value; });
   EXPECT_EQ(rows, (std::vector<ProblemRow>{
                       Row("Old Start Menu Key", "HKEY_CURRENT_USER\\" + order, name_ + "-file", rkSubkeyInColumn),
@@ -392,13 +397,11 @@ TEST_F(HiveScannersWin, InstallerEntriesFoldersAndStaleCacheEntriesAreReported) 
   MakeKey(RootKey::LocalMachine, cache + "\\" + name_ + "-stale");
   MakeKey(RootKey::LocalMachine, cache + "\\" + AsciiUpper(name_));
 
-  const std::vector<ProblemRow> rows = Scan({"21"}).rows;
   const std::string problem = "Installer Refrence Issue";
-  EXPECT_EQ(RowsMentioning(rows, name_),
-            (std::vector<ProblemRow>{Row(problem, "HKEY_LOCAL_MACHINE\\" + uninstall + "\\UninstallString",
-                                         "\"" + Missing("uninst.exe") + "\" /S", rkValueInPath)}));
-  EXPECT_EQ(ValuesMentioning(rows, name_),
+  EXPECT_EQ(AnyColumnMentioning(Scan({"21"}).rows, name_),
             (std::vector<ProblemRow>{
+                Row(problem, "HKEY_LOCAL_MACHINE\\" + uninstall + "\\UninstallString",
+                    "\"" + Missing("uninst.exe") + "\" /S", rkValueInPath),
                 Row(problem, "HKEY_LOCAL_MACHINE\\" + folders, goneFolder, rkValueInColumn),
                 Row(problem, "HKEY_LOCAL_MACHINE\\" + cache, name_ + "-stale", rkSubkeyInColumn),
             }));

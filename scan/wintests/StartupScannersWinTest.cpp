@@ -20,10 +20,6 @@
 
 namespace tamrisk {
 
-static void PrintTo(const ProblemRow& row, std::ostream* os) {
-  *os << "{" << row.problem << " | " << row.registryKey << " | " << row.value << " | " << RowKindName(row.kind) << "}";
-}
-
 namespace {
 
 constexpr char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
