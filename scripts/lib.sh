@@ -73,6 +73,13 @@ start_wineserver() {
   HOME="$TAMRISK_WINE_HOME" wineserver -p </dev/null >/dev/null 2>&1 &
   TAMRISK_STARTED_PIDS+=($!)
   HOME="$TAMRISK_WINE_HOME" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Without a window manager Wine waits up to 2 s whenever a window is hidden, unless it manages
+  # the windows itself.
+  HOME="$TAMRISK_WINE_HOME" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+    </dev/null >/dev/null 2>&1 || true
+  # The first window of a session starts Wine's desktop process, which keeps the output of whatever
+  # started it open for the rest of the run; start it here, detached, instead of in a test.
+  HOME="$TAMRISK_WINE_HOME" wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 }
 
 stop_started() {

@@ -1,6 +1,5 @@
 #include "ui/dialogs/ProgressSink.h"
 
-#include <utility>
 
 namespace tamrisk {
 
@@ -24,20 +23,18 @@ void ProgressSink::ShowTask(const std::string& caption) {
   std::lock_guard lock(mutex_);
   if (closed_) return;
   pending_.caption = caption;
-  AnnounceLocked();
 }
 
 void ProgressSink::ShowCurrentKey(const std::string& text) {
   std::lock_guard lock(mutex_);
   if (closed_) return;
-  key_ = text;
+  pending_.key = text;
 }
 
 void ProgressSink::AppendProblem(const ProblemRow& row) {
   std::lock_guard lock(mutex_);
   if (closed_) return;
   pending_.rows.push_back(row);
-  AnnounceLocked();
 }
 
 void ProgressSink::ScanEnded() {
@@ -47,29 +44,17 @@ void ProgressSink::ScanEnded() {
   ::PostMessageA(window_, WM_CLOSE, 0, 0);
 }
 
-void ProgressSink::AnnounceLocked() {
-  if (announced_) return;
-  announced_ = ::PostMessageA(window_, WM_SCANDATA, 0, 0) != 0;
-}
-
 ProgressSink::Pending ProgressSink::TakePending() {
   std::lock_guard lock(mutex_);
-  announced_ = false;
   Pending taken = std::move(pending_);
   pending_ = {};
   return taken;
-}
-
-std::optional<std::string> ProgressSink::TakeKey() {
-  std::lock_guard lock(mutex_);
-  return std::exchange(key_, std::nullopt);
 }
 
 void ProgressSink::Close() {
   std::lock_guard lock(mutex_);
   closed_ = true;
   pending_ = {};
-  key_.reset();
 }
 
 bool ProgressSink::IsClosed() const {

@@ -1,9 +1,9 @@
 // The scan progress window's ScanSink: hands the worker's reports to the window thread.
 //   - The category steps are sent (the worker waits until the window thread has run them).
-//   - Rows and captions are queued and announced with one posted message until the window has
-//     taken them, so rows reach the list in the order found.
-//   - The current key is only stored; the window shows the latest on its own timer, so the worker
-//     never waits for the display.
+//   - Rows are queued in the order found; the caption and the current key are kept as the latest
+//     only. The window takes them on its own timer, so the worker never waits for the display and
+//     the window thread appends rows in batches instead of repainting the list for each one.
+//   - The end-of-scan notice is posted; the window takes the remaining rows before it closes.
 //   - Once the window has closed, everything is dropped. The worker holds the sink through a
 //     shared_ptr, so it may outlive the window safely.
 #pragma once
@@ -19,9 +19,8 @@
 
 namespace tamrisk {
 
-// Private messages of the progress window.
-inline constexpr UINT WM_SCANSTEP = WM_APP + 1;  // wParam: kStepStart or kStepFinish
-inline constexpr UINT WM_SCANDATA = WM_APP + 2;  // rows or a caption are waiting in the sink
+// Sent by the worker to the progress window; wParam is kStepStart or kStepFinish.
+inline constexpr UINT WM_SCANSTEP = WM_APP + 1;
 
 class ProgressSink final : public ScanSink {
  public:
@@ -39,13 +38,13 @@ class ProgressSink final : public ScanSink {
   void ScanEnded() override;
 
   // Window side.
+  // What arrived since the last take; a caption or key only when a new one came.
   struct Pending {
     std::vector<ProblemRow> rows;
     std::optional<std::string> caption;
+    std::optional<std::string> key;
   };
   Pending TakePending();
-  // The latest key text not shown yet.
-  std::optional<std::string> TakeKey();
   // From now on nothing reaches the window.
   void Close();
   bool IsClosed() const;
@@ -54,16 +53,12 @@ class ProgressSink final : public ScanSink {
 
  private:
   void Step(WPARAM step);
-  // Caller holds mutex_.
-  void AnnounceLocked();
 
   HWND window_;
   mutable std::mutex mutex_;
   bool closed_ = false;
-  bool announced_ = false;
   bool ended_ = false;
   Pending pending_;
-  std::optional<std::string> key_;
 };
 
 }  // namespace tamrisk

@@ -11,9 +11,9 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Interval = 500;
-// The current key is shown at this pace, however fast the worker walks.
-constexpr UINT_PTR kKeyTimer = 2;
-constexpr UINT kKeyInterval = 50;
+// The pace at which the worker's rows, caption and key reach the window, however fast it walks.
+constexpr UINT_PTR kDisplayTimer = 2;
+constexpr UINT kDisplayInterval = 250;
 
 constexpr int kBarMaximum = 1000;
 
@@ -27,7 +27,11 @@ TfrmRegProgressHint::~TfrmRegProgressHint() {
   if (worker_ && !worker_->Ended()) worker_->RequestStop();
 }
 
-INT_PTR TfrmRegProgressHint::ShowModal() { return ModalDialog::ShowModal(owner_.Handle()); }
+INT_PTR TfrmRegProgressHint::ShowModal() {
+  const INT_PTR result = ModalDialog::ShowModal(owner_.Handle());
+  if (failure_) std::rethrow_exception(failure_);
+  return result;
+}
 
 int TfrmRegProgressHint::ScanBarStep(int position) {
   if (position <= 200) return 10;
@@ -49,7 +53,13 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       if (hidden_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
       return false;
     case WM_STARTSCAN:
-      StartScan();
+      try {
+        StartScan();
+      } catch (...) {
+        // Nothing would ever close the window; an unattended run would wait for ever.
+        failure_ = std::current_exception();
+        EndScan(IDCANCEL);
+      }
       return true;
     case WM_SCANSTEP:
       if (wParam == ProgressSink::kStepStart) {
@@ -58,12 +68,9 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         FinishCategory();
       }
       return true;
-    case WM_SCANDATA:
-      TakeScanData();
-      return true;
     case WM_TIMER:
       if (wParam == kTimer1) Timer1Timer();
-      if (wParam == kKeyTimer) ShowLatestKey();
+      if (wParam == kDisplayTimer) TakeScanData();
       return true;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_STOP || LOWORD(wParam) == IDCANCEL) bStopClick();
@@ -108,7 +115,7 @@ void TfrmRegProgressHint::StartScan() {
                                               OptionsSetting.IncludeCDdrive);
   worker_->Categories = codes_;
   owner_.NoteScanWorker(worker_);
-  ::SetTimer(Handle(), kKeyTimer, kKeyInterval, nullptr);
+  ::SetTimer(Handle(), kDisplayTimer, kDisplayInterval, nullptr);
   worker_->Start();
 }
 
@@ -135,12 +142,8 @@ void TfrmRegProgressHint::TakeScanData() {
   if (!sink_ || sink_->IsClosed()) return;
   ProgressSink::Pending pending = sink_->TakePending();
   if (pending.caption) ::SetWindowTextA(Item(IDC_SCANTASK), pending.caption->c_str());
+  if (pending.key) ::SetWindowTextA(Item(IDC_SCANKEY), pending.key->c_str());
   owner_.Results().AppendRows(pending.rows);
-}
-
-void TfrmRegProgressHint::ShowLatestKey() {
-  if (!sink_ || sink_->IsClosed()) return;
-  if (std::optional<std::string> key = sink_->TakeKey()) ::SetWindowTextA(Item(IDC_SCANKEY), key->c_str());
 }
 
 void TfrmRegProgressHint::bStopClick() {
@@ -153,7 +156,7 @@ void TfrmRegProgressHint::EndScan(INT_PTR result) {
   TakeScanData();
   if (sink_) sink_->Close();
   ::KillTimer(Handle(), kTimer1);
-  ::KillTimer(Handle(), kKeyTimer);
+  ::KillTimer(Handle(), kDisplayTimer);
   EndModal(result);
 }
 

@@ -3,6 +3,7 @@
 // and closes when the worker says the scan is over or when the user stops it.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,7 +24,8 @@ class TfrmRegProgressHint final : public ModalDialog {
   TfrmRegProgressHint(TfrmHivora& owner, const std::vector<std::string>& codes);
   ~TfrmRegProgressHint() override;
 
-  // Runs the window modally over the main window until the scan ends or is stopped.
+  // Runs the window modally over the main window until the scan ends or is stopped. A scan that
+  // cannot start closes the window and its error is thrown from here, to the main window's command.
   INT_PTR ShowModal();
 
   // The timer's step for a bar position: shrinking steps, none from 999 on.
@@ -39,8 +41,8 @@ class TfrmRegProgressHint final : public ModalDialog {
   void StartScan();
   void StartCategory();
   void FinishCategory();
+  // Shows the latest caption and key and appends the rows found since the last take.
   void TakeScanData();
-  void ShowLatestKey();
   void SetPosition(int position);
   // Takes every row the worker handed over so far, then closes the window with result.
   void EndScan(INT_PTR result);
@@ -51,6 +53,7 @@ class TfrmRegProgressHint final : public ModalDialog {
   std::shared_ptr<TScanTaskThread> worker_;
   int position_ = 0;
   bool hidden_ = false;
+  std::exception_ptr failure_;
 };
 
 }  // namespace tamrisk

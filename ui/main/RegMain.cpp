@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <stdexcept>
@@ -9,9 +10,13 @@
 
 #include "platform/Text.h"
 #include "repair/Repair.h"
+#include "repair/Report.h"
 #include "scan/IgnoreFilter.h"
+#include "ui/dialogs/About.h"
 #include "ui/dialogs/BackupHint.h"
+#include "ui/dialogs/Options.h"
 #include "ui/dialogs/RegProgressHint.h"
+#include "ui/dialogs/Restore.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -22,7 +27,6 @@ namespace {
 
 constexpr char kBannerClass[] = "TamriskBanner";
 constexpr char kProductTitle[] = "Varkon Tamrisk 1.1";
-constexpr char kAboutText[] = "Varkon Tamrisk 1.1";
 
 // The designed window size and the places of the controls whose left and top stay put.
 constexpr int kDesignedWidth = 684;
@@ -215,7 +219,7 @@ LRESULT TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       HandleCommand(LOWORD(wParam));
       return 0;
     case WM_NOTIFY:
-      return HandleNotify(*reinterpret_cast<const NMHDR*>(lParam));
+      return HandleNotify(*reinterpret_cast<NMHDR*>(lParam));
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wParam) == results_.Handle()) {
         ShowListMenu(lParam);
@@ -294,14 +298,18 @@ void TfrmHivora::CreateControls() {
   Place(restoreButton_, 14, 124, 175, 20);
   Place(sectionsLabel_, 8, 172, 183, 16);
 
-  HWND tree = MakeChild(window_, WC_TREEVIEWA, "", TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_TABSTOP,
+  // No horizontal scroll bar, and as narrow an indent as the system allows, so more of the hives'
+  // names fit the designed width.
+  HWND tree = MakeChild(window_, WC_TREEVIEWA, "", TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_NOHSCROLL | WS_TABSTOP,
                         IDC_REGISTRYTREE, font, WS_EX_CLIENTEDGE);
+  ::SendMessageA(tree, TVM_SETINDENT, 12, 0);
   tree_.Attach(tree, instance_);
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 
-  HWND list = MakeChild(window_, WC_LISTVIEWA, "", LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
-                        IDC_REGISTRYDATA, font, WS_EX_CLIENTEDGE);
-  results_.Attach(list);
+  HWND list = MakeChild(window_, WC_LISTVIEWA, "",
+                        LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYDATA,
+                        font, WS_EX_CLIENTEDGE);
+  results_.Attach(list, [this] { lvRegistryDataClick(); });
 
   statusBar_ = MakeChild(window_, STATUSCLASSNAMEA, "", SBARS_SIZEGRIP, IDC_STATUSBAR, font);
   // The last panel reaches to the right edge, so its text is not cut at 50 pixels.
@@ -334,7 +342,7 @@ LRESULT CALLBACK TfrmHivora::TreeProcedure(HWND tree, UINT message, WPARAM wPara
   return ::DefSubclassProc(tree, message, wParam, lParam);
 }
 
-LRESULT TfrmHivora::HandleNotify(const NMHDR& header) {
+LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
   if (header.hwndFrom == tree_.Handle()) {
     if (header.code == TVN_ITEMEXPANDINGA || header.code == TVN_ITEMEXPANDINGW) {
       // tvRegistryCollapsing: the tree always stays expanded.
@@ -344,13 +352,23 @@ LRESULT TfrmHivora::HandleNotify(const NMHDR& header) {
     return 0;
   }
   if (header.hwndFrom == results_.Handle()) {
-    if (header.code == NM_CLICK) {
-      lvRegistryDataClick();
-    } else if (header.code == LVN_ITEMCHANGED) {
-      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-      if ((change.uChanged & LVIF_STATE) && ((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) {
+    switch (header.code) {
+      case LVN_GETDISPINFOA:
+        results_.FillDisplayInfo(reinterpret_cast<NMLVDISPINFOA&>(header));
+        break;
+      case LVN_GETDISPINFOW:
+        results_.FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+        break;
+      case NM_CLICK:
+        lvRegistryDataClick();
+        break;
+      case LVN_ITEMCHANGED:
+      case LVN_ODSTATECHANGED:
+        // The selection may have changed: the actions that need a selected row follow it.
         UpdateActionStates(::GetMenu(window_));
-      }
+        break;
+      default:
+        break;
     }
   }
   return 0;
@@ -380,6 +398,13 @@ void TfrmHivora::HandleCommand(int id) {
     case IDM_OPENREGEDIT:
       if (aOpenRegeditUpdate()) aOpenRegeditExecute();
       break;
+    case IDM_IGNOREVALUE:
+      if (aIgnoreValueUpdate()) aIgnoreValueExecute();
+      break;
+    case IDM_IGNOREKEY:
+      if (aIgnoreKeyUpdate()) aIgnoreKeyExecute();
+      break;
+    case IDM_SAVERESULTS: miSaveResultsClick(); break;
     default:
       break;
   }
@@ -435,6 +460,8 @@ void TfrmHivora::FormShow() {
   if (OptionsSetting.WindowState == wsMaximized) ::PostMessageA(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   WalkCategoryTree(tree_.Root(), kWalkRestore);
   LayoutControls();
+  // The tree was filled while it had no height; start it at its top.
+  ::SendMessageA(tree_.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree_.Root()));
 }
 
 void TfrmHivora::FormActivate() {
@@ -659,12 +686,68 @@ void TfrmHivora::aOpenRegeditExecute() {
   platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), "Regedit", "-m", "", SW_SHOW);
 }
 
+bool TfrmHivora::aIgnoreValueUpdate() const {
+  const int selected = results_.SelectedIndex();
+  return selected >= 0 && IgnoreValueEntryOf(results_.Row(static_cast<std::size_t>(selected))).has_value();
+}
+
+bool TfrmHivora::aIgnoreKeyUpdate() const {
+  const int selected = results_.SelectedIndex();
+  return selected >= 0 && IgnoreKeyEntryOf(results_.Row(static_cast<std::size_t>(selected))).has_value();
+}
+
+void TfrmHivora::aIgnoreValueExecute() {
+  const int selected = results_.SelectedIndex();
+  if (selected < 0) return;
+  const std::optional<std::string> entry = IgnoreValueEntryOf(results_.Row(static_cast<std::size_t>(selected)));
+  if (!entry) return;
+  AddIgnoreValue(OptionsSetting, *entry);
+  DropIgnoredRows();
+}
+
+void TfrmHivora::aIgnoreKeyExecute() {
+  const int selected = results_.SelectedIndex();
+  if (selected < 0) return;
+  const std::optional<std::string> entry = IgnoreKeyEntryOf(results_.Row(static_cast<std::size_t>(selected)));
+  if (!entry) return;
+  AddIgnoreKey(OptionsSetting, *entry);
+  DropIgnoredRows();
+}
+
+// The enlarged lists take out every row they now cover, as after a scan.
+void TfrmHivora::DropIgnoredRows() {
+  ApplyIgnoreLists(results_, IgnoreListsOf(platform_));
+  UpdateCounts();
+  UpdateActionStates(::GetMenu(window_));
+}
+
+void TfrmHivora::miSaveResultsClick() {
+  const std::optional<std::string> chosen =
+      prompt_.SaveFileName(window_, "Save Results", "Comma-separated values (*.csv)|*.CSV");
+  if (!chosen) return;
+  std::string file = *chosen;
+  if (!EndsWithNoCase(file, ".csv")) file += ".csv";
+  // The file dialog does not ask; an existing file is replaced only on the user's word.
+  if (platform_.files.PathIsFile(file) &&
+      prompt_.Message(window_, file + " already exists. Do you want to replace it?", kMessageCaption,
+                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
+  std::string error;
+  if (!WriteReport(platform_, file, results_.Rows(), &error)) {
+    prompt_.Message(window_, "Cannot write " + file + (error.empty() ? "." : ": " + error), kMessageCaption,
+                    MB_OK | MB_ICONERROR);
+  }
+}
+
 void TfrmHivora::UpdateActionStates(HMENU menu) const {
   if (!menu) return;
   const UINT typeState = MF_BYCOMMAND | (aSelectAllTypeUpdate() ? MF_ENABLED : MF_GRAYED);
   ::EnableMenuItem(menu, IDM_SELECTALLTYPE, typeState);
   ::EnableMenuItem(menu, IDM_SELECTNONETYPE, typeState);
   ::EnableMenuItem(menu, IDM_OPENREGEDIT, MF_BYCOMMAND | (aOpenRegeditUpdate() ? MF_ENABLED : MF_GRAYED));
+  ::EnableMenuItem(menu, IDM_IGNOREVALUE, MF_BYCOMMAND | (aIgnoreValueUpdate() ? MF_ENABLED : MF_GRAYED));
+  ::EnableMenuItem(menu, IDM_IGNOREKEY, MF_BYCOMMAND | (aIgnoreKeyUpdate() ? MF_ENABLED : MF_GRAYED));
   ::EnableMenuItem(menu, IDM_SELECTALL, MF_BYCOMMAND | MF_ENABLED);
   ::EnableMenuItem(menu, IDM_SELECTNONE, MF_BYCOMMAND | MF_ENABLED);
 }
@@ -732,14 +815,77 @@ bool TfrmHivora::RunCommandWithHint(const std::string& commandLine, const std::s
   return result == IDOK;
 }
 
-void TfrmHivora::miAboutClick() { prompt_.Message(window_, kAboutText, kMessageCaption, MB_OK | MB_ICONINFORMATION); }
+namespace {
+
+// The extension of a path's file name, from its last "."; empty when the name has none.
+std::string FileExtension(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  const std::size_t separator = path.find_last_of("\\/:");
+  if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return {};
+  return path.substr(dot);
+}
+
+std::string TrimmedBlanks(const std::string& text) {
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  const auto first = std::find_if_not(text.begin(), text.end(), blank);
+  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+  return first < last ? std::string(first, last) : std::string();
+}
+
+}  // namespace
+
+void TfrmHivora::miBackupFullRegistryClick() {
+  const std::optional<std::string> chosen =
+      prompt_.SaveFileName(window_, "Save full registry", "Registry backup files (*.reg)|*.REG");
+  if (!chosen) return;
+  std::string file = *chosen;
+  if (AsciiUpper(FileExtension(file)) != ".REG") file += ".reg";
+  if (platform_.files.PathIsFile(file) &&
+      prompt_.Message(window_, file + " has existed,overite it?", kMessageCaption,
+                      MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
+  // Neither a finished nor a stopped export is reported.
+  RunCommandWithHint("Regedit /e \"" + file + "\"", "Backup registry...");
+}
+
+void TfrmHivora::miWindowsBackupClick() {
+  std::string systemRoot = "%SystemRoot%";
+  if (const std::optional<std::string> expanded = platform_.system.ExpandEnvironment(systemRoot, 1024)) {
+    const std::string folder = TrimmedBlanks(*expanded);
+    if (platform_.files.PathIsFolder(folder)) systemRoot = folder;
+  }
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), systemRoot + "\\system32\\ntbackup.exe", "", "",
+                       SW_SHOW);
+}
+
+void TfrmHivora::miHelpClick() {
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), platform_.system.ExecutableFolder() + "Hivora.chm",
+                       "", "", SW_SHOW);
+}
+
+void TfrmHivora::miHomePageClick() {
+  char address[512] = {};
+  if (::LoadStringA(instance_, IDS_HOME_PAGE, address, sizeof address) <= 0) return;
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), address, "", "", SW_SHOW);
+}
+
+void TfrmHivora::bRestoreRegistryClick() {
+  TfrmRestore restore(platform_, prompt_, [this](const std::string& commandLine, const std::string& hintText) {
+    return RunCommandWithHint(commandLine, hintText);
+  });
+  restore.ShowModal(window_);
+}
+
+void TfrmHivora::miAboutClick() {
+  TAboutBox about(prompt_);
+  about.ShowModal(window_);
+}
 
 // The commands below belong to the full-backup, options and restore work, which hooks in here.
-void TfrmHivora::bRestoreRegistryClick() {}
-void TfrmHivora::miBackupFullRegistryClick() {}
-void TfrmHivora::miWindowsBackupClick() {}
-void TfrmHivora::miOptionsClick() {}
-void TfrmHivora::miHelpClick() {}
-void TfrmHivora::miHomePageClick() {}
+void TfrmHivora::miOptionsClick() {
+  TfrmOptions options(prompt_, platform_);
+  options.ShowModal(window_);
+}
 
 }  // namespace tamrisk

@@ -76,6 +76,7 @@ class TfrmHivora {
   void miBackupFullRegistryClick();
   void miWindowsBackupClick();
   void miOptionsClick();
+  void miSaveResultsClick();
   void miHelpClick();
   void miHomePageClick();
   void miAboutClick();
@@ -85,8 +86,13 @@ class TfrmHivora {
   void aSelectNoneExecute();
   void aSelectNoneTypeExecute();
   void aOpenRegeditExecute();
+  void aIgnoreValueExecute();
+  void aIgnoreKeyExecute();
   bool aSelectAllTypeUpdate() const;
   bool aOpenRegeditUpdate() const;
+  // Offered when the selected row names a value (or a key) the ignore lists can hold.
+  bool aIgnoreValueUpdate() const;
+  bool aIgnoreKeyUpdate() const;
 
   void UpdateCounts();
   void LayoutControls();
@@ -115,7 +121,7 @@ class TfrmHivora {
   static LRESULT CALLBACK TreeProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                         DWORD_PTR self);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleNotify(const NMHDR& header);
+  LRESULT HandleNotify(NMHDR& header);
   void HandleCommand(int id);
   void RegisterWindowClass() const;
   void CreateFonts();
@@ -126,6 +132,7 @@ class TfrmHivora {
   void RunCleanOnce();
   void CloseWindow();
   void CheckRowsOfSelectedType(bool checked);
+  void DropIgnoredRows();
   void UpdateActionStates(HMENU menu) const;
   void ShowListMenu(LPARAM where);
   void DrawLinkButton(const DRAWITEMSTRUCT& item) const;

@@ -1,6 +1,7 @@
 #include "ui/main/ResultsListView.h"
 
-#include <commctrl.h>
+#include <algorithm>
+#include <cstring>
 
 namespace tamrisk {
 namespace {
@@ -17,129 +18,138 @@ void AddColumn(HWND list, int index, const char* caption, int width) {
   ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
 }
 
-void SetSubItemText(HWND list, int item, int subItem, const std::string& text) {
-  LVITEMA cell{};
-  cell.iSubItem = subItem;
-  cell.pszText = const_cast<char*>(text.c_str());
-  ::SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
+const std::string& CellText(const ProblemRow& row, int column) {
+  switch (column) {
+    case ResultsListView::colRegistryKey: return row.registryKey;
+    case ResultsListView::colValue: return row.value;
+    default: return row.problem;
+  }
 }
 
 }  // namespace
 
-void ResultsListView::Attach(HWND list) {
+void ResultsListView::Attach(HWND list, std::function<void()> checkClicked) {
   list_ = list;
+  checkClicked_ = std::move(checkClicked);
   ::SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
                  LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  // The control asks for the check box image of each row it draws.
+  ::SendMessageA(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
   AddColumn(list_, colProblem, "Problem", 120);
   AddColumn(list_, colRegistryKey, "Registry key", 300);
   AddColumn(list_, colValue, "Value", 150);
+  ::SetWindowSubclass(list_, ListProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
-std::size_t ResultsListView::RowCount() const {
-  return static_cast<std::size_t>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-}
-
-std::string ResultsListView::Text(std::size_t index, Column column) const {
-  // The control copies at most the buffer's size; a full buffer may mean a longer text.
-  std::string buffer(512, '\0');
-  for (;;) {
-    LVITEMA cell{};
-    cell.iSubItem = column;
-    cell.pszText = buffer.data();
-    cell.cchTextMax = static_cast<int>(buffer.size());
-    const auto length = static_cast<std::size_t>(
-        ::SendMessageA(list_, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell)));
-    if (length + 1 < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
+// The check boxes are toggled here, not by the control: an owner-data list leaves that to its
+// owner, and implementations differ in what they do themselves.
+LRESULT CALLBACK ResultsListView::ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                DWORD_PTR data) {
+  auto* self = reinterpret_cast<ResultsListView*>(data);
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      const int row = self->CheckBoxAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+      if (row < 0) break;
+      self->Toggle(static_cast<std::size_t>(row));
+      if (self->checkClicked_) self->checkClicked_();
+      return 0;
     }
-    buffer.assign(buffer.size() * 2, '\0');
+    case WM_KEYDOWN:
+      if (wParam != VK_SPACE) break;
+      // The space bar toggles the selected row's check box; the counts wait for the next click.
+      if (const int row = self->SelectedIndex(); row >= 0) self->Toggle(static_cast<std::size_t>(row));
+      return 0;
+    case WM_CHAR:
+      if (wParam == ' ') return 0;
+      break;
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(list, ListProcedure, 0);
+      break;
+    default:
+      break;
+  }
+  return ::DefSubclassProc(list, message, wParam, lParam);
+}
+
+int ResultsListView::CheckBoxAt(POINT point) const {
+  LVHITTESTINFO hit{};
+  hit.pt = point;
+  const auto row = static_cast<int>(::SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return -1;
+  return (hit.flags & LVHT_ONITEMSTATEICON) ? row : -1;
+}
+
+void ResultsListView::FillDisplayInfo(NMLVDISPINFOA& info) const {
+  LVITEMA& item = info.item;
+  if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
+  const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    const std::string& text = CellText(row, item.iSubItem);
+    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+    std::memcpy(item.pszText, text.data(), length);
+    item.pszText[length] = '\0';
+  }
+  if (item.mask & LVIF_STATE) {
+    item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
+    item.stateMask |= LVIS_STATEIMAGEMASK;
   }
 }
 
-RowKind ResultsListView::KindOf(std::size_t index) const {
-  LVITEMA item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = static_cast<int>(index);
-  ::SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  return static_cast<RowKind>(item.lParam);
-}
-
-ProblemRow ResultsListView::Row(std::size_t index) const {
-  ProblemRow row;
-  row.checked = IsChecked(index);
-  row.problem = Text(index, colProblem);
-  row.registryKey = Text(index, colRegistryKey);
-  row.value = Text(index, colValue);
-  row.kind = KindOf(index);
-  return row;
+void ResultsListView::FillDisplayInfo(NMLVDISPINFOW& info) const {
+  LVITEMW& item = info.item;
+  if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
+  const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    const std::string& text = CellText(row, item.iSubItem);
+    const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), item.pszText,
+                                              item.cchTextMax - 1);
+    item.pszText[written > 0 ? written : 0] = L'\0';
+  }
+  if (item.mask & LVIF_STATE) {
+    item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
+    item.stateMask |= LVIS_STATEIMAGEMASK;
+  }
 }
 
 void ResultsListView::RemoveRow(std::size_t index) {
+  if (index >= rows_.size()) return;
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+  // The control moves the selection of the rows below up by one.
   ::SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
-}
-
-void ResultsListView::AppendRow(const ProblemRow& row) {
-  LVITEMA item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
-  item.iItem = static_cast<int>(RowCount());
-  item.pszText = const_cast<char*>(row.problem.c_str());
-  item.lParam = static_cast<LPARAM>(row.kind);
-  item.state = row.checked ? kChecked : kUnchecked;
-  item.stateMask = LVIS_STATEIMAGEMASK;
-  const auto at = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  if (at < 0) return;
-  SetSubItemText(list_, at, colRegistryKey, row.registryKey);
-  SetSubItemText(list_, at, colValue, row.value);
 }
 
 void ResultsListView::AppendRows(const std::vector<ProblemRow>& rows) {
   if (rows.empty()) return;
-  // One repaint for a batch instead of one per row.
-  ::SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-  for (const ProblemRow& row : rows) AppendRow(row);
-  ::SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-  ::InvalidateRect(list_, nullptr, FALSE);
+  rows_.insert(rows_.end(), rows.begin(), rows.end());
+  // Only the new rows need drawing, if they are in view at all.
+  ::SendMessageA(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
-void ResultsListView::Clear() { ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0); }
-
-std::vector<ProblemRow> ResultsListView::Rows() const {
-  std::vector<ProblemRow> rows;
-  const std::size_t count = RowCount();
-  rows.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) rows.push_back(Row(i));
-  return rows;
+void ResultsListView::Clear() {
+  rows_.clear();
+  ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
 }
 
-bool ResultsListView::IsChecked(std::size_t index) const {
-  const auto state = static_cast<UINT>(
-      ::SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_STATEIMAGEMASK));
-  return (state & LVIS_STATEIMAGEMASK) == kChecked;
+void ResultsListView::RedrawRow(std::size_t index) const {
+  ::SendMessageA(list_, LVM_REDRAWITEMS, index, index);
 }
+
+void ResultsListView::Toggle(std::size_t index) { SetChecked(index, !rows_.at(index).checked); }
 
 void ResultsListView::SetChecked(std::size_t index, bool checked) {
-  LVITEMA item{};
-  item.state = checked ? kChecked : kUnchecked;
-  item.stateMask = LVIS_STATEIMAGEMASK;
-  ::SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  rows_.at(index).checked = checked;
+  RedrawRow(index);
 }
 
 void ResultsListView::SetAllChecked(bool checked) {
-  LVITEMA item{};
-  item.state = checked ? kChecked : kUnchecked;
-  item.stateMask = LVIS_STATEIMAGEMASK;
-  // Index -1 applies the state to every item.
-  ::SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  for (ProblemRow& row : rows_) row.checked = checked;
+  ::InvalidateRect(list_, nullptr, FALSE);
 }
 
 std::size_t ResultsListView::CheckedCount() const {
-  std::size_t checked = 0;
-  const std::size_t count = RowCount();
-  for (std::size_t i = 0; i < count; ++i) {
-    if (IsChecked(i)) ++checked;
-  }
-  return checked;
+  return static_cast<std::size_t>(
+      std::count_if(rows_.begin(), rows_.end(), [](const ProblemRow& row) { return row.checked; }));
 }
 
 int ResultsListView::SelectedIndex() const {

@@ -1,10 +1,14 @@
-// The results list view as a ResultsModel: one item per problem row, the row kind in the item's
-// lParam, the check box in its state image. The ignore filter and the repair work through it.
+// The results list: a report-style list view with check boxes over the rows it shows, as the
+// ResultsModel the ignore filter and the repair work on. The rows (texts, kind and check box) live
+// here and the control asks for what it draws (an owner-data list), so appending, ticking and
+// walking thousands of rows costs no per-item work in the control.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,21 +20,27 @@ class ResultsListView final : public ResultsModel {
  public:
   enum Column { colProblem = 0, colRegistryKey = 1, colValue = 2 };
 
-  // Takes a report-style list view and gives it check boxes, full-row selection and the columns.
-  void Attach(HWND list);
+  // Takes an owner-data report list view: check boxes, full-row selection and the three columns.
+  // checkClicked runs after a mouse press has toggled a row's check box.
+  void Attach(HWND list, std::function<void()> checkClicked);
   HWND Handle() const { return list_; }
 
-  std::size_t RowCount() const override;
-  ProblemRow Row(std::size_t index) const override;
+  // The control's LVN_GETDISPINFO, which its parent hands over.
+  void FillDisplayInfo(NMLVDISPINFOA& info) const;
+  void FillDisplayInfo(NMLVDISPINFOW& info) const;
+
+  std::size_t RowCount() const override { return rows_.size(); }
+  ProblemRow Row(std::size_t index) const override { return rows_.at(index); }
   void RemoveRow(std::size_t index) override;
 
+  // Rows keep the check state they come with; a scan's rows come unticked.
   void AppendRows(const std::vector<ProblemRow>& rows);
   void Clear();
-  std::vector<ProblemRow> Rows() const;
-  std::string ProblemText(std::size_t index) const { return Text(index, colProblem); }
-  RowKind KindOf(std::size_t index) const;
+  const std::vector<ProblemRow>& Rows() const { return rows_; }
+  const std::string& ProblemText(std::size_t index) const { return rows_.at(index).problem; }
+  RowKind KindOf(std::size_t index) const { return rows_.at(index).kind; }
 
-  bool IsChecked(std::size_t index) const;
+  bool IsChecked(std::size_t index) const { return rows_.at(index).checked; }
   void SetChecked(std::size_t index, bool checked);
   void SetAllChecked(bool checked);
   std::size_t CheckedCount() const;
@@ -45,10 +55,16 @@ class ResultsListView final : public ResultsModel {
   void FitColumnsToText();
 
  private:
-  std::string Text(std::size_t index, Column column) const;
-  void AppendRow(const ProblemRow& row);
+  static LRESULT CALLBACK ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                        DWORD_PTR self);
+  // The row whose check box is at a point of the control, or -1.
+  int CheckBoxAt(POINT point) const;
+  void Toggle(std::size_t index);
+  void RedrawRow(std::size_t index) const;
 
   HWND list_ = nullptr;
+  std::vector<ProblemRow> rows_;
+  std::function<void()> checkClicked_;
 };
 
 }  // namespace tamrisk

@@ -107,19 +107,80 @@ TEST_F(ResultsCommands, ActionsAreEnabledBySelectionAndRowKind) {
   }
 }
 
-TEST_F(ResultsCommands, KeyboardTogglesCountOnlyAtTheNextClick) {
+TEST_F(ResultsCommands, TheControlShowsEachRowsTextsAndCheckBox) {
+  HWND list = form->Results().Handle();
+  form->Results().SetChecked(2, true);
+  const std::vector<ProblemRow> rows = MixedRows();
+  ASSERT_EQ(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size()));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::vector<std::string> expected = {rows[i].problem, rows[i].registryKey, rows[i].value};
+    for (int column = 0; column < 3; ++column) {
+      char text[512] = {};
+      LVITEMA cell{};
+      cell.iSubItem = column;
+      cell.pszText = text;
+      cell.cchTextMax = sizeof text;
+      ::SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&cell));
+      EXPECT_EQ(text, expected[static_cast<std::size_t>(column)]) << "row " << i << " column " << column;
+    }
+    const auto state = static_cast<UINT>(::SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
+    EXPECT_EQ(state & LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(i == 2 ? 2u : 1u)) << "row " << i;
+  }
+
+  // A row the repair or the ignore filter removes leaves the control too; the rows below move up.
+  ResultsModel& model = form->Results();
+  model.RemoveRow(1);
+  ASSERT_EQ(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size() - 1));
+  char text[512] = {};
+  LVITEMA cell{};
+  cell.iSubItem = ResultsListView::colRegistryKey;
+  cell.pszText = text;
+  cell.cchTextMax = sizeof text;
+  ::SendMessageA(list, LVM_GETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&cell));
+  EXPECT_EQ(text, rows[2].registryKey);
+  EXPECT_TRUE(model.Row(1).checked);
+}
+
+TEST_F(ResultsCommands, CheckBoxesToggleByMouseAndSpaceBarAndAClickRefreshesTheCounts) {
   HWND list = form->Results().Handle();
   SendCommand(form->Handle(), IDM_SELECTNONE);
-  form->Results().SetChecked(3, true);  // as the space bar does
+  const auto rowPoint = [&](int row, bool onCheckBox) {
+    RECT bounds{LVIR_BOUNDS, 0, 0, 0};
+    ::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+    const int y = (bounds.top + bounds.bottom) / 2;
+    for (int x = bounds.left; x < bounds.left + 60; ++x) {
+      LVHITTESTINFO hit{};
+      hit.pt = POINT{x, y};
+      ::SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+      if (((hit.flags & LVHT_ONITEMSTATEICON) != 0) == onCheckBox && hit.iItem == row) return MAKELPARAM(x, y);
+    }
+    ADD_FAILURE() << "no " << (onCheckBox ? "check box" : "text") << " found in row " << row;
+    return MAKELPARAM(0, 0);
+  };
+  const auto click = [&](LPARAM at) {
+    ::PostMessageA(list, WM_LBUTTONUP, 0, at);
+    ::SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PumpMessages();
+  };
+
+  // The space bar toggles the selected row; the counts wait for the next click.
+  form->Results().Select(3);
+  ::SendMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+  ::SendMessageA(list, WM_CHAR, ' ', 0);
+  ::SendMessageA(list, WM_KEYUP, VK_SPACE, 0);
   PumpMessages();
+  EXPECT_EQ(Checks(*form), (std::vector<bool>{false, false, false, true, false}));
   EXPECT_EQ(Selected(), " 0 problems selected for repairing");
 
-  RECT label{LVIR_LABEL, 0, 0, 0};
-  ::SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&label));
-  const LPARAM at = MAKELPARAM((label.left + label.right) / 2, (label.top + label.bottom) / 2);
-  ::PostMessageA(list, WM_LBUTTONUP, 0, at);
-  ::SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PumpMessages();
+  click(rowPoint(1, false));
+  EXPECT_EQ(Checks(*form), (std::vector<bool>{false, false, false, true, false})) << "a click on a row's text";
+  EXPECT_EQ(Selected(), " 1 problems selected for repairing");
+
+  click(rowPoint(0, true));
+  EXPECT_EQ(Checks(*form), (std::vector<bool>{true, false, false, true, false})) << "a press on a check box";
+  EXPECT_EQ(Selected(), " 2 problems selected for repairing");
+  click(rowPoint(3, true));
+  EXPECT_EQ(Checks(*form), (std::vector<bool>{true, false, false, false, false}));
   EXPECT_EQ(Selected(), " 1 problems selected for repairing");
 }
 

@@ -24,9 +24,16 @@ struct DesktopCloser {
 };
 using UniqueDesktop = win32::UniqueResource<HDESK, DesktopCloser>;
 
+// A started program, ended on every way out of the test if it is still running.
 struct Started {
   win32::UniqueHandle process;
   win32::UniqueHandle thread;
+  Started() = default;
+  Started(Started&&) = default;
+  Started& operator=(Started&&) = default;
+  ~Started() {
+    if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) ::TerminateProcess(process.get(), 99);
+  }
 };
 
 Started StartOnDesktop(const std::string& commandLine, const std::string& desktop) {
@@ -36,23 +43,21 @@ Started StartOnDesktop(const std::string& commandLine, const std::string& deskto
   startup.lpDesktop = desktopName.data();
   PROCESS_INFORMATION info{};
   std::string line = commandLine;
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return {};
+  Started started;
+  if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    started.process.reset(info.hProcess);
+    started.thread.reset(info.hThread);
   }
-  return {win32::UniqueHandle(info.hProcess), win32::UniqueHandle(info.hThread)};
+  return started;
 }
 
-std::vector<HWND> MainWindowsOn(HDESK desktop) {
+// The program's main windows on the calling thread's desktop.
+std::vector<HWND> MainWindows() {
   std::vector<HWND> found;
-  ::EnumDesktopWindows(
-      desktop,
-      [](HWND window, LPARAM data) -> BOOL {
-        char name[128] = {};
-        ::GetClassNameA(window, name, sizeof name);
-        if (std::string(name) == kMainWindowClass) reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  for (HWND window = ::FindWindowExA(nullptr, nullptr, kMainWindowClass, nullptr); window;
+       window = ::FindWindowExA(nullptr, window, kMainWindowClass, nullptr)) {
+    found.push_back(window);
+  }
   return found;
 }
 
@@ -76,38 +81,62 @@ DWORD ExitCodeAfterEnd(HANDLE process, DWORD timeoutMs = 30000) {
   return code;
 }
 
+// What the test saw from a thread on the test's desktop: a window's state can only be read there.
+struct Observed {
+  bool firstShown = false;
+  bool firstMinimised = false;
+  DWORD secondExit = 99;
+  bool firstRestored = false;
+  std::size_t mainWindows = 0;
+  bool firstStillRunning = false;
+  DWORD firstExit = 99;
+};
+
+Observed StartTwice(const std::string& program, HDESK desktop, const std::string& desktopName) {
+  Observed seen;
+  if (!::SetThreadDesktop(desktop)) return seen;
+  Started first = StartOnDesktop("\"" + program + "\"", desktopName);
+  HWND running = nullptr;
+  seen.firstShown = first.process && WaitFor([&] {
+    const std::vector<HWND> windows = MainWindows();
+    running = windows.empty() ? nullptr : windows.front();
+    return running && ::IsWindowVisible(running);
+  });
+  if (!seen.firstShown) return seen;
+  ::ShowWindow(running, SW_MINIMIZE);
+  seen.firstMinimised = WaitFor([&] { return ::IsIconic(running) != FALSE; });
+
+  Started second = StartOnDesktop("\"" + program + "\"", desktopName);
+  if (second.process) seen.secondExit = ExitCodeAfterEnd(second.process.get());
+  seen.firstRestored =
+      WaitFor([&] { return !::IsIconic(running) && ::IsWindowVisible(running); }, std::chrono::seconds(10));
+  seen.mainWindows = MainWindows().size();
+  seen.firstStillRunning = ::WaitForSingleObject(first.process.get(), 0) == WAIT_TIMEOUT;
+
+  ::PostMessageA(running, WM_CLOSE, 0, 0);
+  seen.firstExit = ExitCodeAfterEnd(first.process.get());
+  return seen;
+}
+
 TEST(SingleInstance, SecondStartRaisesTheFirstAndEnds) {
   const char* program = std::getenv("TAMRISK_EXE");
   ASSERT_NE(program, nullptr) << "TAMRISK_EXE names the program under test";
   const std::string folder = FreshFolder(UniqueName("single"));
   const std::string copy = folder + "\\Tamrisk.exe";
   ASSERT_TRUE(::CopyFileA(program, copy.c_str(), FALSE));
-
   const std::string desktopName = UniqueName("desk");
   UniqueDesktop desktop(::CreateDesktopA(desktopName.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
   ASSERT_TRUE(desktop);
 
-  Started first = StartOnDesktop("\"" + copy + "\"", desktopName);
-  ASSERT_TRUE(first.process);
-  HWND running = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    const std::vector<HWND> windows = MainWindowsOn(desktop.get());
-    running = windows.empty() ? nullptr : windows.front();
-    return running && ::IsWindowVisible(running);
-  }));
-  ::ShowWindow(running, SW_MINIMIZE);
-  ASSERT_TRUE(WaitFor([&] { return ::IsIconic(running) != FALSE; }));
-
-  Started second = StartOnDesktop("\"" + copy + "\"", desktopName);
-  ASSERT_TRUE(second.process);
-  EXPECT_EQ(ExitCodeAfterEnd(second.process.get()), 0u);
-  EXPECT_TRUE(WaitFor([&] { return !::IsIconic(running) && ::IsWindowVisible(running); }, std::chrono::seconds(10)))
-      << "the running window was not restored";
-  EXPECT_EQ(MainWindowsOn(desktop.get()).size(), 1u);
-  EXPECT_EQ(::WaitForSingleObject(first.process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
-  ::PostMessageA(running, WM_CLOSE, 0, 0);
-  EXPECT_EQ(ExitCodeAfterEnd(first.process.get()), 0u);
+  Observed seen;
+  std::thread([&] { seen = StartTwice(copy, desktop.get(), desktopName); }).join();
+  ASSERT_TRUE(seen.firstShown) << "the first start showed no window";
+  EXPECT_TRUE(seen.firstMinimised);
+  EXPECT_EQ(seen.secondExit, 0u) << "the second start did not end at once";
+  EXPECT_TRUE(seen.firstRestored) << "the running window was not restored";
+  EXPECT_EQ(seen.mainWindows, 1u) << "the second start made a window of its own";
+  EXPECT_TRUE(seen.firstStillRunning);
+  EXPECT_EQ(seen.firstExit, 0u);
   RemoveFolder(folder);
 }
 

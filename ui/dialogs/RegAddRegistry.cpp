@@ -1,0 +1,81 @@
+#include "ui/dialogs/RegAddRegistry.h"
+
+#include "platform/Text.h"
+#include "ui/res/options_ids.h"
+
+namespace tamrisk {
+
+TfrmRegAddRegistry::TfrmRegAddRegistry(Prompt& prompt, Shell& shell)
+    : ModalDialog(prompt, IDD_REGADDREGISTRY), shell_(shell) {}
+
+bool TfrmRegAddRegistry::AcceptsEntry(const std::string& text) {
+  return AsciiUpper(text).find("HKEY_") != std::string::npos;
+}
+
+bool TfrmRegAddRegistry::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+  switch (message) {
+    case WM_INITDIALOG:
+      FormCreate();
+      result = TRUE;
+      return true;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          // Enter reaches here even while OK is greyed.
+          if (aOKUpdate()) aOKExecute();
+          return true;
+        case IDCANCEL:
+          EndModal(IDCANCEL);
+          return true;
+        case IDC_ADD_LAUNCHREGEDIT:
+          bLaunchRegeditClick();
+          return true;
+        case IDC_ADD_REGISTRYKEY:
+          if (HIWORD(wParam) == EN_CHANGE) aOKUpdate();
+          return true;
+        default:
+          return false;
+      }
+    default:
+      return false;
+  }
+}
+
+void TfrmRegAddRegistry::FormCreate() {
+  SetClientSize(392, 193);
+  PlaceItem(IDC_ADD_GROUP, 8, 6, 376, 136);
+  PlaceItem(IDC_ADD_KEYLABEL, 20, 32, 150, 16);
+  PlaceItem(IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25);
+  PlaceItem(IDC_ADD_REGISTRYKEY, 20, 60, 352, 22);
+  PlaceItem(IDC_ADD_HINT, 20, 92, 352, 40);
+  PlaceItem(IDOK, 228, 156, 75, 25);
+  PlaceItem(IDCANCEL, 309, 156, 75, 25);
+  ::SetWindowTextA(Item(IDC_ADD_REGISTRYKEY), RegistryKey.c_str());
+  aOKUpdate();
+  CentreOn(::GetWindow(Handle(), GW_OWNER));
+}
+
+std::string TfrmRegAddRegistry::EnteredText() const {
+  HWND edit = Item(IDC_ADD_REGISTRYKEY);
+  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+bool TfrmRegAddRegistry::aOKUpdate() {
+  const bool enabled = AcceptsEntry(EnteredText());
+  ::EnableWindow(Item(IDOK), enabled);
+  return enabled;
+}
+
+void TfrmRegAddRegistry::aOKExecute() {
+  RegistryKey = EnteredText();
+  EndModal(IDOK);
+}
+
+void TfrmRegAddRegistry::bLaunchRegeditClick() {
+  // Started plainly beside the dialog; a missing editor shows nothing.
+  shell_.Open(reinterpret_cast<std::uintptr_t>(Handle()), "Regedit.exe", "", "", SW_SHOW);
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,299 @@
+#include "ui/dialogs/Restore.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/Text.h"
+#include "settings/RegGlobal.h"
+#include "ui/res/restore_ids.h"
+
+namespace tamrisk {
+namespace {
+
+// Posted to itself once the dialog is set up, so the folder is listed (and a missing one reported)
+// from the dialog's own message loop.
+constexpr UINT WM_RESTORESHOW = WM_APP + 1;
+
+std::string WithTrailingBackslash(std::string folder) {
+  if (folder.empty() || folder.back() != '\\') folder.push_back('\\');
+  return folder;
+}
+
+std::string WindowText(HWND window) {
+  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// Keeps a window disabled while another modal window, owned elsewhere, runs over it.
+class DisabledWhile {
+ public:
+  explicit DisabledWhile(HWND window) : window_(window) { ::EnableWindow(window_, FALSE); }
+  ~DisabledWhile() {
+    ::EnableWindow(window_, TRUE);
+    ::SetActiveWindow(window_);
+  }
+  DisabledWhile(const DisabledWhile&) = delete;
+  DisabledWhile& operator=(const DisabledWhile&) = delete;
+
+ private:
+  HWND window_;
+};
+
+}  // namespace
+
+std::string BackupSizeText(std::uint64_t bytes) {
+  const std::uint64_t kilobytes = bytes / 1024 + (bytes % 1024 > 0 ? 1 : 0);
+  const std::string digits = std::to_string(kilobytes);
+  std::string grouped;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped.push_back(',');
+    grouped.push_back(digits[i]);
+  }
+  return grouped + " KB";
+}
+
+bool IsBackupFileName(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string::npos && AsciiUpper(std::string_view(name).substr(dot)) == ".REG";
+}
+
+std::string BackupDateText(const LocalDateTime& when) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(when.year);
+  time.wMonth = static_cast<WORD>(when.month);
+  time.wDay = static_cast<WORD>(when.day);
+  time.wHour = static_cast<WORD>(when.hour);
+  time.wMinute = static_cast<WORD>(when.minute);
+  time.wSecond = static_cast<WORD>(when.second - when.second % 2);
+  char date[128] = {};
+  if (::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof date) == 0) return {};
+  if (time.wHour == 0 && time.wMinute == 0 && time.wSecond == 0) return date;
+  char clock[128] = {};
+  if (::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof clock) == 0) return date;
+  return std::string(date) + " " + clock;
+}
+
+TfrmRestore::TfrmRestore(const Platform& platform, Prompt& prompt, CommandRunner runCommand)
+    : ModalDialog(prompt, IDD_RESTORE), platform_(platform), runCommand_(std::move(runCommand)) {}
+
+int TfrmRestore::ListView1Compare(const std::string& a, const std::string& b) {
+  // Descending: the later name first. With the repair's stamped names the newest backup leads.
+  return AsciiUpper(b).compare(AsciiUpper(a));
+}
+
+bool TfrmRestore::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+  switch (message) {
+    case WM_INITDIALOG:
+      FormCreate();
+      ::PostMessageA(Handle(), WM_RESTORESHOW, 0, 0);
+      result = TRUE;
+      return true;
+    case WM_RESTORESHOW:
+      FormShow();
+      return true;
+    case WM_COMMAND:
+      HandleCommand(LOWORD(wParam));
+      return true;
+    case WM_NOTIFY: {
+      const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+      if (header.hwndFrom != List()) return false;
+      if (header.code == LVN_ITEMCHANGED) {
+        UpdateActions();
+      } else if (header.code == NM_DBLCLK) {
+        aRestoreExecute();
+      }
+      return true;
+    }
+    case WM_CLOSE:
+      EndModal(IDCANCEL);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TfrmRestore::HandleCommand(int id) {
+  switch (id) {
+    case IDC_RESTORE_BROWSE: bBrowseFolderClick(); break;
+    case IDC_RESTORE_OPENDIR: bOpenDirectoryClick(); break;
+    case IDC_RESTORE_RESTORE: aRestoreExecute(); break;
+    case IDC_RESTORE_DELETE: aDeleteExecute(); break;
+    case IDC_RESTORE_CLOSE:
+    case IDCANCEL:
+      EndModal(IDCANCEL);
+      break;
+    default:
+      break;
+  }
+}
+
+void TfrmRestore::FormCreate() {
+  ::SetWindowTextA(Handle(), kMessageCaption);
+  LayOut();
+  AddColumns();
+  CentreOn(::GetWindow(Handle(), GW_OWNER));
+  UpdateActions();
+}
+
+void TfrmRestore::LayOut() {
+  SetClientSize(412, 396);
+  PlaceItem(IDC_RESTORE_FOLDERGROUP, 8, 6, 396, 58);
+  PlaceItem(IDC_RESTORE_FOLDER, 18, 28, 346, 22);
+  PlaceItem(IDC_RESTORE_BROWSE, 370, 27, 26, 24);
+  PlaceItem(IDC_RESTORE_LIST, 8, 74, 396, 276);
+  PlaceItem(IDC_RESTORE_RESTORE, 8, 362, 90, 25);
+  PlaceItem(IDC_RESTORE_OPENDIR, 106, 362, 110, 25);
+  PlaceItem(IDC_RESTORE_DELETE, 224, 362, 86, 25);
+  PlaceItem(IDC_RESTORE_CLOSE, 318, 362, 86, 25);
+}
+
+void TfrmRestore::AddColumns() {
+  ::SendMessageA(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  struct ColumnSpec {
+    const char* caption;
+    int width;
+  };
+  const ColumnSpec columns[] = {{"Backup file", 190}, {"Date", 110}, {"Size", 92}};
+  int index = 0;
+  for (const ColumnSpec& spec : columns) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<char*>(spec.caption);
+    column.cx = spec.width;
+    column.iSubItem = index;
+    ::SendMessageA(List(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+    ++index;
+  }
+}
+
+void TfrmRestore::FormShow() {
+  ::SetWindowTextA(Item(IDC_RESTORE_FOLDER), OptionsSetting.OutputDirectory.c_str());
+  ListFolder();
+}
+
+void TfrmRestore::bBrowseFolderClick() {
+  std::string folder;
+  if (!SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), folder)) return;
+  ::SetWindowTextA(Item(IDC_RESTORE_FOLDER), folder.c_str());
+  ::SendMessageA(List(), LVM_DELETEALLITEMS, 0, 0);
+  UpdateActions();
+  ListFolder();
+}
+
+void TfrmRestore::bOpenDirectoryClick() {
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), FolderText(), "", "", SW_SHOW);
+}
+
+void TfrmRestore::ListFolder() {
+  const std::string folder = FolderText();
+  if (!platform_.files.PathIsFolder(folder)) {
+    Prompts().Message(Handle(), "The backup directory does not exist.", kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  std::vector<Row> rows = BackupFilesOf(folder);
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const Row& a, const Row& b) { return ListView1Compare(a.name, b.name) < 0; });
+  for (const Row& row : rows) AddRow(row);
+  UpdateActions();
+}
+
+std::vector<TfrmRestore::Row> TfrmRestore::BackupFilesOf(const std::string& folder) const {
+  std::vector<Row> rows;
+  for (const FileEntry& entry : platform_.files.ListFolder(WithTrailingBackslash(folder) + "*")) {
+    if ((entry.attributes & fileattr::Directory) != 0 || !IsBackupFileName(entry.name)) continue;
+    rows.push_back({entry.name, BackupDateText(entry.lastWrite), BackupSizeText(entry.size)});
+  }
+  return rows;
+}
+
+void TfrmRestore::AddRow(const Row& row) {
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = RowCount();
+  item.pszText = const_cast<char*>(row.name.c_str());
+  const auto index = static_cast<int>(::SendMessageA(List(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  if (index < 0) return;
+  const std::pair<int, const std::string*> cells[] = {{colDate, &row.date}, {colSize, &row.size}};
+  for (const auto& [column, text] : cells) {
+    LVITEMA cell{};
+    cell.iSubItem = column;
+    cell.pszText = const_cast<char*>(text->c_str());
+    ::SendMessageA(List(), LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
+  }
+}
+
+std::string TfrmRestore::SelectedPath() const {
+  return WithTrailingBackslash(FolderText()) + CellText(SelectedIndex(), colFile);
+}
+
+void TfrmRestore::aRestoreExecute() {
+  if (SelectedIndex() < 0) return;
+  const std::string command = "Regedit /s \"" + SelectedPath() + "\"";
+  bool ended = false;
+  {
+    // The hint window belongs to the main window; this dialog must take no input meanwhile.
+    DisabledWhile disabled(Handle());
+    ended = runCommand_(command, "Restore registry...");
+  }
+  // An import the editor ran but failed is indistinguishable from a good one here: the editor
+  // reports nothing back.
+  if (ended && OptionsSetting.DeleteBackupFile) DeleteSelected();
+}
+
+void TfrmRestore::aDeleteExecute() {
+  if (SelectedIndex() < 0) return;
+  DeleteSelected();
+}
+
+void TfrmRestore::DeleteSelected() {
+  const int selected = SelectedIndex();
+  const std::string path = SelectedPath();
+  ShellDeleteFile(platform_, path);
+  // A file that could not be removed keeps its row; it must not look deleted.
+  if (platform_.files.PathIsFile(path)) return;
+  ::SendMessageA(List(), LVM_DELETEITEM, static_cast<WPARAM>(selected), 0);
+  const int remaining = RowCount();
+  if (remaining > 0) SelectRow(std::min(selected, remaining - 1));
+  UpdateActions();
+}
+
+bool TfrmRestore::aRestoreUpdate() const { return SelectedIndex() >= 0; }
+
+void TfrmRestore::UpdateActions() {
+  const BOOL enabled = aRestoreUpdate() ? TRUE : FALSE;
+  ::EnableWindow(Item(IDC_RESTORE_RESTORE), enabled);
+  ::EnableWindow(Item(IDC_RESTORE_DELETE), enabled);
+}
+
+HWND TfrmRestore::List() const { return Item(IDC_RESTORE_LIST); }
+
+std::string TfrmRestore::FolderText() const { return WindowText(Item(IDC_RESTORE_FOLDER)); }
+
+int TfrmRestore::RowCount() const { return static_cast<int>(::SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0)); }
+
+int TfrmRestore::SelectedIndex() const {
+  return static_cast<int>(::SendMessageA(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+std::string TfrmRestore::CellText(int row, int column) const {
+  char text[MAX_PATH + 1] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  ::SendMessageA(List(), LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+void TfrmRestore::SelectRow(int row) {
+  LVITEMA state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageA(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+  ::SendMessageA(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,79 @@
+// TfrmRestore: lists the backup files of a folder and puts one back into the registry by having the
+// registry editor import it silently. It also deletes backup files and opens the folder in the shell.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/System.h"
+#include "ui/dialogs/ModalDialog.h"
+
+namespace tamrisk {
+
+// Starts a command line and waits for it behind the backup hint window; true when the program
+// ended by itself (the main window's RunCommandWithHint).
+using CommandRunner = std::function<bool(const std::string& commandLine, const std::string& hintText)>;
+
+// The size in kilobytes, rounded up, digits grouped in threes with "," whatever the locale:
+// 1,048,576 bytes give "1,024 KB".
+std::string BackupSizeText(std::uint64_t bytes);
+
+// True when the name's extension (from its last ".") is ".REG" in any letter case.
+bool IsBackupFileName(const std::string& name);
+
+// A file's local last-write time as the short date, a blank and the long time of the user's locale.
+// Seconds count in twos, as file dates do; a time of exactly midnight shows the date alone.
+std::string BackupDateText(const LocalDateTime& when);
+
+class TfrmRestore final : public ModalDialog {
+ public:
+  TfrmRestore(const Platform& platform, Prompt& prompt, CommandRunner runCommand);
+
+  // Negative when a lists before b: names in descending order, ignoring ASCII letter case.
+  static int ListView1Compare(const std::string& a, const std::string& b);
+
+  void FormCreate();
+  void FormShow();
+  void bBrowseFolderClick();
+  void bOpenDirectoryClick();
+  void aRestoreExecute();
+  void aDeleteExecute();
+  // Restore and Delete are enabled only while a row is selected.
+  bool aRestoreUpdate() const;
+
+  // What the list shows, for callers that drive the open dialog.
+  std::string FolderText() const;
+  int RowCount() const;
+  int SelectedIndex() const;
+  std::string CellText(int row, int column) const;
+  void SelectRow(int row);
+
+  enum Column { colFile = 0, colDate = 1, colSize = 2 };
+
+ private:
+  struct Row {
+    std::string name;
+    std::string date;
+    std::string size;
+  };
+
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  void HandleCommand(int id);
+  void LayOut();
+  void AddColumns();
+  // Lists the backup files of the folder that eFolder shows, in the list's order.
+  void ListFolder();
+  std::vector<Row> BackupFilesOf(const std::string& folder) const;
+  void AddRow(const Row& row);
+  std::string SelectedPath() const;
+  void DeleteSelected();
+  void UpdateActions();
+  HWND List() const;
+
+  Platform platform_;
+  CommandRunner runCommand_;
+};
+
+}  // namespace tamrisk

@@ -1,0 +1,351 @@
+// The main window's hand-over commands: the full registry backup (file name, overwrite question,
+// the editor's command line), a full backup by the real registry editor that re-imports, Stop during
+// an export, the Windows backup tool, help, home page, the restore command and the About box.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32System.h"
+#include "settings/RegGlobal.h"
+#include "testkit/WinFixture.h"
+#include "ui/dialogs/About.h"
+#include "ui/res/resource.h"
+#include "ui/res/restore_ids.h"
+#include "ui/tests/UiTestSupport.h"
+
+namespace tamrisk::test {
+namespace {
+
+// Answers as ScriptedPrompt does and keeps what the save dialog was shown with.
+class SavePrompt final : public Prompt {
+ public:
+  int Message(HWND owner, const std::string& text, const std::string& caption, UINT style) override {
+    return script.Message(owner, text, caption, style);
+  }
+  std::optional<std::string> SaveFileName(HWND owner, const std::string& title, const std::string& filter) override {
+    titles.push_back(title);
+    filters.push_back(filter);
+    return script.SaveFileName(owner, title, filter);
+  }
+
+  ScriptedPrompt script;
+  std::vector<std::string> titles;
+  std::vector<std::string> filters;
+};
+
+// The backup hint window over owner (the one with a Stop button), or nullptr.
+HWND FindHintWindow(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found = nullptr;
+  } search{owner};
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* wanted = reinterpret_cast<Search*>(data);
+        if (::GetWindow(window, GW_OWNER) != wanted->owner || !::GetDlgItem(window, IDC_STOP)) return TRUE;
+        wanted->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+class FullBackup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memory.files.AddFolder(memory.system.ExecutableFolder());
+    memory.files.AddFolder("C:\\Saved\\my.dir");
+    memory.shell.SetProcessesEndAtOnce(true);
+    form = MakeMainWindow(memory.platform, prompt);
+  }
+
+  std::vector<std::string> CommandLines() const {
+    std::vector<std::string> lines;
+    for (const FakeProcess& process : memory.shell.Processes()) lines.push_back(process.commandLine);
+    return lines;
+  }
+
+  MemoryPlatform memory;
+  SavePrompt prompt;
+  std::unique_ptr<TfrmHivora> form;
+};
+
+TEST_F(FullBackup, ChosenNameGetsTheRegExtensionUnlessItHasOne) {
+  struct Case {
+    const char* chosen;
+    const char* exported;
+  };
+  for (const Case& c : std::vector<Case>{{"C:\\Saved\\backup", "C:\\Saved\\backup.reg"},
+                                         {"C:\\Saved\\backup.txt", "C:\\Saved\\backup.txt.reg"},
+                                         {"C:\\Saved\\backup.Reg", "C:\\Saved\\backup.Reg"},
+                                         {"C:\\Saved\\my.dir\\backup", "C:\\Saved\\my.dir\\backup.reg"}}) {
+    prompt.script.fileAnswers.push_back(std::string(c.chosen));
+    std::string hint;
+    ThreadTicker look([&] {
+      HWND window = FindHintWindow(form->Handle());
+      if (!window || !hint.empty()) return;
+      char text[64] = {};
+      ::GetDlgItemTextA(window, IDC_HINT, text, sizeof text);
+      hint = text;
+    });
+    SendCommand(form->Handle(), IDM_BACKUPFULLREGISTRY);
+    ASSERT_FALSE(CommandLines().empty()) << c.chosen;
+    EXPECT_EQ(CommandLines().back(), std::string("Regedit /e \"") + c.exported + "\"") << c.chosen;
+    EXPECT_EQ(hint, "Backup registry...") << c.chosen;
+  }
+  EXPECT_EQ(prompt.titles.back(), "Save full registry");
+  EXPECT_EQ(prompt.filters.back(), "Registry backup files (*.reg)|*.REG");
+  EXPECT_TRUE(prompt.script.calls.empty());
+  EXPECT_TRUE(memory.shell.Processes().back().released);
+}
+
+TEST_F(FullBackup, ExistingFileIsOverwrittenOnlyAfterYes) {
+  memory.files.AddFile("C:\\Saved\\backup.reg", "old");
+  struct Case {
+    std::optional<std::string> chosen;
+    std::optional<int> answer;
+    bool exported;
+  };
+  for (const Case& c : std::vector<Case>{{std::nullopt, std::nullopt, false},
+                                         {std::string("C:\\Saved\\backup"), IDNO, false},
+                                         {std::string("C:\\Saved\\backup"), IDYES, true}}) {
+    const std::size_t before = memory.shell.Processes().size();
+    prompt.script.calls.clear();
+    prompt.script.fileAnswers.push_back(c.chosen);
+    if (c.answer) prompt.script.answers.push_back(*c.answer);
+    SendCommand(form->Handle(), IDM_BACKUPFULLREGISTRY);
+    EXPECT_EQ(memory.shell.Processes().size(), before + (c.exported ? 1 : 0)) << c.chosen.value_or("cancelled");
+    if (!c.chosen) {
+      EXPECT_TRUE(prompt.script.calls.empty());
+      continue;
+    }
+    ASSERT_EQ(prompt.script.calls.size(), 1u);
+    EXPECT_EQ(prompt.script.calls[0].text, "C:\\Saved\\backup.reg has existed,overite it?");
+    EXPECT_EQ(prompt.script.calls[0].caption, "Varkon Tamrisk");
+    EXPECT_EQ(prompt.script.calls[0].style, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2));
+  }
+}
+
+TEST_F(FullBackup, WindowsBackupHelpAndHomePageOpenThroughTheShell) {
+  memory.files.AddFolder("C:\\windows");
+  struct Case {
+    std::optional<std::string> systemRoot;
+    const char* opened;
+  };
+  for (const Case& c : std::vector<Case>{{std::string("C:\\windows"), "C:\\windows\\system32\\ntbackup.exe"},
+                                         {std::string("  C:\\windows "), "C:\\windows\\system32\\ntbackup.exe"},
+                                         {std::string("C:\\gone"), "%SystemRoot%\\system32\\ntbackup.exe"},
+                                         {std::nullopt, "%SystemRoot%\\system32\\ntbackup.exe"}}) {
+    if (c.systemRoot) {
+      memory.system.SetVariable("SystemRoot", *c.systemRoot);
+    } else {
+      memory.system.RemoveVariable("SystemRoot");
+    }
+    SendCommand(form->Handle(), IDM_WINDOWSBACKUP);
+    ASSERT_FALSE(memory.shell.Opens().empty());
+    EXPECT_EQ(memory.shell.Opens().back().file, c.opened) << c.systemRoot.value_or("unset");
+  }
+  memory.shell.SetOpenResult(false);  // a tool or viewer that cannot start gives no message of ours
+  SendCommand(form->Handle(), IDM_HELP);
+  EXPECT_EQ(memory.shell.Opens().back().file, memory.system.ExecutableFolder() + "Hivora.chm");
+  SendCommand(form->Handle(), IDM_HOMEPAGE);
+  char address[256] = {};
+  ASSERT_GT(::LoadStringA(::GetModuleHandleA(nullptr), IDS_HOME_PAGE, address, sizeof address), 0);
+  EXPECT_EQ(memory.shell.Opens().back().file, address);
+  for (const ShellOpenCall& open : memory.shell.Opens()) {
+    EXPECT_EQ(open.owner, reinterpret_cast<std::uintptr_t>(form->Handle())) << open.file;
+    EXPECT_EQ(open.parameters, "") << open.file;
+    EXPECT_EQ(open.directory, "") << open.file;
+    EXPECT_EQ(open.show, SW_SHOW) << open.file;
+  }
+  EXPECT_TRUE(prompt.script.calls.empty());
+}
+
+TEST_F(FullBackup, AboutBoxShowsNameVersionAndBuildDate) {
+  std::vector<std::string> texts;
+  ThreadTicker look([&] {
+    HWND about = FindThreadWindow("About Varkon Tamrisk");
+    if (!about || !texts.empty()) return;
+    for (const int id : {IDC_ABOUT_PRODUCT, IDC_ABOUT_VERSION, IDC_ABOUT_BUILD}) {
+      char text[128] = {};
+      ::GetDlgItemTextA(about, id, text, sizeof text);
+      texts.emplace_back(text);
+    }
+    ::SendMessageA(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+  });
+  SendCommand(form->Handle(), IDM_ABOUT);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Varkon Tamrisk", TAboutBox::VersionText(), TAboutBox::BuildText()}));
+}
+
+TEST_F(FullBackup, RestoreCommandOpensTheRestoreDialogOverTheMainWindow) {
+  OptionsSetting.OutputDirectory = "C:\\Saved";
+  std::string folder;
+  bool ownerEnabled = true;
+  ThreadTicker look([&] {
+    HWND restore = FindThreadWindow("Varkon Tamrisk");
+    if (!restore || !::GetDlgItem(restore, IDC_RESTORE_LIST) || !folder.empty()) return;
+    char text[MAX_PATH] = {};
+    ::GetDlgItemTextA(restore, IDC_RESTORE_FOLDER, text, sizeof text);
+    folder = text;
+    ownerEnabled = ::IsWindowEnabled(form->Handle()) != FALSE;
+    ::PostMessageA(restore, WM_COMMAND, IDC_RESTORE_CLOSE, 0);
+  });
+  SendCommand(form->Handle(), IDC_RESTOREREGISTRY);
+  EXPECT_EQ(folder, "C:\\Saved");
+  EXPECT_FALSE(ownerEnabled);
+  EXPECT_TRUE(::IsWindowEnabled(form->Handle()));
+}
+
+// ---- With the real registry editor ----
+
+using Values = std::map<std::string, std::pair<DWORD, std::vector<BYTE>>>;
+using Tree = std::map<std::string, Values>;
+
+void ReadTree(HKEY root, const std::string& path, Tree& tree) {
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
+  win32::UniqueRegKey key(raw);
+  Values& values = tree[path];
+  char name[512];
+  BYTE data[4096];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = sizeof name, type = 0, size = sizeof data;
+    if (::RegEnumValueA(key.get(), i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    values[name] = {type, std::vector<BYTE>(data, data + size)};
+  }
+  std::vector<std::string> subkeys;
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = sizeof name;
+    if (::RegEnumKeyExA(key.get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subkeys.emplace_back(name);
+  }
+  for (const std::string& subkey : subkeys) ReadTree(root, path + "\\" + subkey, tree);
+}
+
+void Seed(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& data) {
+  HKEY raw = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr), ERROR_SUCCESS);
+  win32::UniqueRegKey key(raw);
+  ASSERT_EQ(::RegSetValueExA(key.get(), name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
+            ERROR_SUCCESS);
+}
+
+std::vector<BYTE> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// The sections of an export (the editor's UTF-16 text) whose key path names marker, under the
+// export's own header: what a re-import of those keys needs, and nothing that other tests running
+// meanwhile could see changed back.
+std::wstring SectionsNaming(const std::wstring& exported, const std::wstring& marker) {
+  std::wstring kept = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
+  bool keeping = false;
+  std::size_t start = 0;
+  while (start < exported.size()) {
+    std::size_t end = exported.find(L"\r\n", start);
+    if (end == std::wstring::npos) end = exported.size();
+    const std::wstring line = exported.substr(start, end - start);
+    if (!line.empty() && line[0] == L'[') {
+      keeping = line.find(marker + L"]") != std::wstring::npos || line.find(marker + L"\\") != std::wstring::npos;
+    }
+    if (keeping) kept += line + L"\r\n";
+    start = end + 2;
+  }
+  return kept;
+}
+
+std::wstring ReadWideFile(const std::string& path) {
+  const std::string bytes = ReadTextFile(path);
+  std::wstring text(bytes.size() / 2, L'\0');
+  std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+  return text;
+}
+
+bool WriteWideFile(const std::string& path, const std::wstring& text) {
+  return WriteTextFile(path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+}
+
+class FullBackupWin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    name = UniqueName("h9full");
+    folder = FreshFolder(name);
+    key = "Software\\" + name;
+  }
+  void TearDown() override {
+    DeleteKeyTree(RootKey::CurrentUser, key);
+    DeleteKeyTree(RootKey::LocalMachine, key);
+    RemoveFolder(folder);
+  }
+
+  std::string name, folder, key;
+  win32::Win32Platform system;
+  SavePrompt prompt;
+};
+
+TEST_F(FullBackupWin, FullBackupReimportsTheSeededKeys) {
+  Seed(HKEY_CURRENT_USER, key, "Text", REG_SZ, Bytes(std::string("C:\\Dir\\\"quoted\"") + '\0'));
+  Seed(HKEY_CURRENT_USER, key, "", REG_SZ, Bytes(std::string("default") + '\0'));
+  Seed(HKEY_CURRENT_USER, key + "\\Child", "Expand", REG_EXPAND_SZ, Bytes(std::string("%SystemRoot%\\x") + '\0'));
+  Seed(HKEY_CURRENT_USER, key + "\\Child", "Multi", REG_MULTI_SZ, Bytes(std::string("a\0b\0\0", 5)));
+  Seed(HKEY_CURRENT_USER, key + "\\Child\\Deep", "Number", REG_DWORD, {0x78, 0x56, 0x34, 0x12});
+  Seed(HKEY_LOCAL_MACHINE, key, "Binary", REG_BINARY, {0, 1, 2, 0xFE, 0xFF});
+  Tree userBefore, machineBefore;
+  ReadTree(HKEY_CURRENT_USER, key, userBefore);
+  ReadTree(HKEY_LOCAL_MACHINE, key, machineBefore);
+  ASSERT_EQ(userBefore.size(), 3u);
+
+  std::unique_ptr<TfrmHivora> form = MakeMainWindow(system.platform, prompt);
+  prompt.script.fileAnswers.push_back(folder + "\\full");
+  SendCommand(form->Handle(), IDM_BACKUPFULLREGISTRY);
+  const std::string file = folder + "\\full.reg";
+  const std::wstring exported = ReadWideFile(file);
+  ASSERT_GT(exported.size(), 1000u) << "no whole-registry export in " << file;
+
+  const std::wstring marker = L"\\Software\\" + std::wstring(name.begin(), name.end());
+  const std::string ours = folder + "\\ours.reg";
+  ASSERT_TRUE(WriteWideFile(ours, SectionsNaming(exported, marker)));
+  DeleteKeyTree(RootKey::CurrentUser, key);
+  DeleteKeyTree(RootKey::LocalMachine, key);
+  unsigned long exitCode = 1;
+  ASSERT_TRUE(RunAndWait("regedit /s \"" + ours + "\"", 60000, &exitCode));
+
+  Tree userAfter, machineAfter;
+  ReadTree(HKEY_CURRENT_USER, key, userAfter);
+  ReadTree(HKEY_LOCAL_MACHINE, key, machineAfter);
+  EXPECT_EQ(userAfter, userBefore);
+  EXPECT_EQ(machineAfter, machineBefore);
+  EXPECT_TRUE(prompt.script.calls.empty());
+}
+
+TEST_F(FullBackupWin, StopEndsTheExportingEditor) {
+  std::unique_ptr<TfrmHivora> form = MakeMainWindow(system.platform, prompt);
+  win32::UniqueHandle editor;
+  bool runningAtStop = false;
+  ThreadTicker stop([&] {
+    HWND hint = FindHintWindow(form->Handle());
+    if (!hint || editor) return;
+    HANDLE copy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), reinterpret_cast<HANDLE>(form->BackupProcess.process),
+                      ::GetCurrentProcess(), &copy, SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, 0);
+    editor.reset(copy);
+    runningAtStop = ::WaitForSingleObject(copy, 0) == WAIT_TIMEOUT;
+    ::PostMessageA(hint, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), 0);
+  });
+  EXPECT_FALSE(form->RunCommandWithHint("Regedit /e \"" + folder + "\\full.reg\"", "Backup registry..."));
+  ASSERT_TRUE(editor);
+  EXPECT_TRUE(runningAtStop) << "the export ended before Stop could be pressed";
+  EXPECT_EQ(::WaitForSingleObject(editor.get(), 1000), WAIT_OBJECT_0);
+  EXPECT_EQ(form->BackupProcess.process, 0u);
+}
+
+}  // namespace
+}  // namespace tamrisk::test

@@ -1,0 +1,366 @@
+// The restore dialog: which files it lists and how (order, size and date texts), a missing folder,
+// Delete and the row selected after it, restores with and without deleting the file, the folder
+// picker and the shell; and a repair's backup put back by the real registry editor.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/memory/MemoryPlatform.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32System.h"
+#include "repair/Repair.h"
+#include "settings/RegGlobal.h"
+#include "testkit/WinFixture.h"
+#include "ui/dialogs/Restore.h"
+#include "ui/res/restore_ids.h"
+#include "ui/tests/UiTestSupport.h"
+
+namespace tamrisk::test {
+namespace {
+
+constexpr char kFolder[] = "C:\\Backups";
+
+// A window nobody sees, owning the dialog in place of the main window.
+class HiddenOwner {
+ public:
+  HiddenOwner() : window_(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr)) {}
+  ~HiddenOwner() { ::DestroyWindow(window_); }
+  HiddenOwner(const HiddenOwner&) = delete;
+  HiddenOwner& operator=(const HiddenOwner&) = delete;
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+// Opens the dialog, runs act once the dialog has listed its folder and takes input, then closes it.
+void WithDialog(TfrmRestore& dialog, HWND owner, const std::function<void()>& act) {
+  bool acted = false;
+  ThreadTicker tick([&] {
+    if (acted || !dialog.Handle() || !::IsWindowEnabled(dialog.Handle())) return;
+    acted = true;
+    act();
+    ::PostMessageA(dialog.Handle(), WM_COMMAND, IDC_RESTORE_CLOSE, 0);
+  });
+  EXPECT_EQ(dialog.ShowModal(owner), IDCANCEL);
+  EXPECT_TRUE(acted);
+}
+
+std::vector<std::string> Column(const TfrmRestore& dialog, int column) {
+  std::vector<std::string> texts;
+  for (int row = 0; row < dialog.RowCount(); ++row) texts.push_back(dialog.CellText(row, column));
+  return texts;
+}
+
+bool ButtonEnabled(const TfrmRestore& dialog, int id) {
+  return ::IsWindowEnabled(::GetDlgItem(dialog.Handle(), id)) != FALSE;
+}
+
+// What the user's locale makes of a local time: short date, blank, long time.
+std::string LocaleText(const SYSTEMTIME& time, bool withTime) {
+  char date[128] = {}, clock[128] = {};
+  ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof date);
+  if (!withTime) return date;
+  ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof clock);
+  return std::string(date) + " " + clock;
+}
+
+SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+  SYSTEMTIME time{};
+  time.wYear = year;
+  time.wMonth = month;
+  time.wDay = day;
+  time.wHour = hour;
+  time.wMinute = minute;
+  time.wSecond = second;
+  return time;
+}
+
+void SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local) {
+  FILETIME localTime{}, utc{};
+  ::SystemTimeToFileTime(&local, &localTime);
+  ::LocalFileTimeToFileTime(&localTime, &utc);
+  win32::UniqueHandle file(
+      ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &utc)) << path;
+}
+
+TEST(RestoreTexts, LargeSizesGroupTheirDigits) {
+  struct Case {
+    std::uint64_t bytes;
+    const char* expected;
+  };
+  for (const Case& c : std::vector<Case>{{999 * 1024, "999 KB"},
+                                         {999 * 1024 + 1, "1,000 KB"},
+                                         {1073741824, "1,048,576 KB"},
+                                         {5000000000ull, "4,882,813 KB"}}) {
+    EXPECT_EQ(BackupSizeText(c.bytes), c.expected) << c.bytes;
+  }
+}
+
+// Files on the real disk: only ".REG" files (any case, hidden too) list, newest stamp first, with
+// their sizes and dates.
+TEST(RestoreListing, ListsBackupFilesByNameDescendingWithSizeAndDate) {
+  InitControls();
+  const std::string folder = FreshFolder(UniqueName("h9"));
+  struct File {
+    const char* name;
+    std::size_t size;
+  };
+  const std::vector<File> files{{"a.reg", 1},         {"Backup20240101120000.reg", 1024}, {"b.Reg", 0},
+                                {"_under.reg", 1025}, {"backup20231231235959.REG", 1025}, {"Zeta.reg", 1048576},
+                                {"notes.txt", 10},    {"b.reg.old", 10},                  {"reg", 10}};
+  for (const File& file : files) ASSERT_TRUE(WriteTextFile(folder + "\\" + file.name, std::string(file.size, 'x')));
+  ASSERT_TRUE(::CreateDirectoryA((folder + "\\old.reg").c_str(), nullptr));
+  ::SetFileAttributesA((folder + "\\a.reg").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  // Seconds count in twos, as file dates do; a time of exactly midnight shows the date alone.
+  SetLocalWriteTime(folder + "\\Backup20240101120000.reg", At(2024, 1, 1, 12, 0, 1));
+  SetLocalWriteTime(folder + "\\backup20231231235959.REG", At(2023, 12, 31, 0, 0, 1));
+
+  win32::Win32Platform system;
+  ScriptedPrompt prompt;
+  OptionsSetting.OutputDirectory = folder;
+  HiddenOwner owner;
+  TfrmRestore dialog(system.platform, prompt, [](const std::string&, const std::string&) { return false; });
+  WithDialog(dialog, owner.get(), [&] {
+    EXPECT_EQ(dialog.FolderText(), folder);
+    // Upper-case folding puts "_" (after "Z") first.
+    EXPECT_EQ(Column(dialog, TfrmRestore::colFile),
+              (std::vector<std::string>{"_under.reg", "Zeta.reg", "Backup20240101120000.reg",
+                                        "backup20231231235959.REG", "b.Reg", "a.reg"}));
+    EXPECT_EQ(Column(dialog, TfrmRestore::colSize),
+              (std::vector<std::string>{"2 KB", "1,024 KB", "1 KB", "2 KB", "0 KB", "1 KB"}));
+    EXPECT_EQ(dialog.CellText(2, TfrmRestore::colDate), LocaleText(At(2024, 1, 1, 12, 0, 0), true));
+    EXPECT_EQ(dialog.CellText(3, TfrmRestore::colDate), LocaleText(At(2023, 12, 31, 0, 0, 0), false));
+    EXPECT_EQ(dialog.SelectedIndex(), -1);
+    EXPECT_FALSE(ButtonEnabled(dialog, IDC_RESTORE_RESTORE));
+    EXPECT_FALSE(ButtonEnabled(dialog, IDC_RESTORE_DELETE));
+  });
+  EXPECT_TRUE(prompt.calls.empty());
+  RemoveFolder(folder);
+}
+
+class RestoreDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitControls();
+    OptionsSetting = TOptionsSetting{};
+    OptionsSetting.OutputDirectory = kFolder;
+    OptionsSetting.DeleteBackupFile = true;
+    memory.files.AddFolder(kFolder);
+  }
+
+  // A dialog whose runner records each command and answers runResult.
+  std::unique_ptr<TfrmRestore> MakeDialog() {
+    return std::make_unique<TfrmRestore>(memory.platform, prompt, [this](const std::string& command,
+                                                                          const std::string& hint) {
+      runs.push_back({command, hint, ::IsWindowEnabled(dialog->Handle()) != FALSE});
+      return runResult;
+    });
+  }
+
+  struct Run {
+    std::string command;
+    std::string hint;
+    bool dialogEnabled;
+  };
+
+  MemoryPlatform memory;
+  ScriptedPrompt prompt;
+  HiddenOwner owner;
+  std::unique_ptr<TfrmRestore> dialog;
+  std::vector<Run> runs;
+  bool runResult = true;
+};
+
+TEST_F(RestoreDialog, MissingFolderIsReportedAndListsNothing) {
+  memory.files.AddFile("C:\\Backups\\a.reg");
+  OptionsSetting.OutputDirectory = "C:\\Backups\\gone";
+  dialog = MakeDialog();
+  WithDialog(*dialog, owner.get(), [&] {
+    EXPECT_EQ(dialog->FolderText(), "C:\\Backups\\gone");
+    EXPECT_EQ(dialog->RowCount(), 0);
+    EXPECT_FALSE(ButtonEnabled(*dialog, IDC_RESTORE_RESTORE));
+  });
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].text, "The backup directory does not exist.");
+  EXPECT_EQ(prompt.calls[0].caption, "Varkon Tamrisk");
+  EXPECT_EQ(prompt.calls[0].style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+}
+
+TEST_F(RestoreDialog, DeleteRemovesTheFileAndSelectsTheRowInItsPlace) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;  // as listed
+    int deleted;
+    bool undeletable;
+    std::vector<std::string> left;
+    int selectedAfter;
+  };
+  const std::vector<std::string> three{"c.reg", "b.reg", "a.reg"};
+  for (const Case& c : std::vector<Case>{
+           {"first of three", three, 0, false, {"b.reg", "a.reg"}, 0},
+           {"middle of three", three, 1, false, {"c.reg", "a.reg"}, 1},
+           {"last of three", three, 2, false, {"c.reg", "b.reg"}, 1},
+           {"only row", {"a.reg"}, 0, false, {}, -1},
+           {"file that stays", three, 1, true, three, 1},
+       }) {
+    MemoryPlatform fresh;
+    fresh.files.AddFolder(kFolder);
+    for (const std::string& name : c.files) fresh.files.AddFile(std::string(kFolder) + "\\" + name, "x");
+    const std::string target = std::string(kFolder) + "\\" + c.files[static_cast<std::size_t>(c.deleted)];
+    fresh.files.SetUndeletable(target, c.undeletable);
+    TfrmRestore restore(fresh.platform, prompt, [](const std::string&, const std::string&) { return true; });
+    WithDialog(restore, owner.get(), [&] {
+      restore.SelectRow(c.deleted);
+      ::SendMessageA(::GetDlgItem(restore.Handle(), IDC_RESTORE_DELETE), BM_CLICK, 0, 0);
+      EXPECT_EQ(Column(restore, TfrmRestore::colFile), c.left) << c.what;
+      EXPECT_EQ(restore.SelectedIndex(), c.selectedAfter) << c.what;
+      EXPECT_EQ(ButtonEnabled(restore, IDC_RESTORE_DELETE), c.selectedAfter >= 0) << c.what;
+      EXPECT_EQ(ButtonEnabled(restore, IDC_RESTORE_RESTORE), c.selectedAfter >= 0) << c.what;
+    });
+    EXPECT_EQ(fresh.files.Exists(target), c.undeletable) << c.what;
+    EXPECT_TRUE(fresh.files.RecycledPaths().empty()) << c.what;
+  }
+  EXPECT_TRUE(prompt.calls.empty());
+}
+
+TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhenAsked) {
+  struct Case {
+    const char* what;
+    std::string folder;
+    bool ended;
+    bool deleteAfter;
+    bool byDoubleClick;
+    bool fileLeft;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"completed, delete set", "C:\\Backups", true, true, false, false},
+           {"completed, delete not set", "C:\\Backups", true, false, false, true},
+           {"stopped, delete set", "C:\\Backups", false, true, false, true},
+           {"folder with its backslash", "C:\\Backups\\", true, true, false, false},
+           {"double click", "C:\\Backups", true, true, true, false},
+       }) {
+    memory.files.AddFile("C:\\Backups\\Backup20240101120000.reg", "REGEDIT4\r\n");
+    memory.files.AddFile("C:\\Backups\\Backup20230101120000.reg", "REGEDIT4\r\n");
+    OptionsSetting.OutputDirectory = c.folder;
+    OptionsSetting.DeleteBackupFile = c.deleteAfter;
+    runResult = c.ended;
+    runs.clear();
+    dialog = MakeDialog();
+    WithDialog(*dialog, owner.get(), [&] {
+      dialog->SelectRow(1);
+      if (c.byDoubleClick) {
+        NMITEMACTIVATE click{};
+        click.hdr = {::GetDlgItem(dialog->Handle(), IDC_RESTORE_LIST), IDC_RESTORE_LIST, NM_DBLCLK};
+        click.iItem = 1;
+        ::SendMessageA(dialog->Handle(), WM_NOTIFY, IDC_RESTORE_LIST, reinterpret_cast<LPARAM>(&click));
+      } else {
+        ::SendMessageA(::GetDlgItem(dialog->Handle(), IDC_RESTORE_RESTORE), BM_CLICK, 0, 0);
+      }
+      EXPECT_EQ(dialog->RowCount(), c.fileLeft ? 2 : 1) << c.what;
+      EXPECT_TRUE(::IsWindowEnabled(dialog->Handle())) << c.what;
+    });
+    ASSERT_EQ(runs.size(), 1u) << c.what;
+    EXPECT_EQ(runs[0].command, "Regedit /s \"C:\\Backups\\Backup20230101120000.reg\"") << c.what;
+    EXPECT_EQ(runs[0].hint, "Restore registry...") << c.what;
+    EXPECT_FALSE(runs[0].dialogEnabled) << c.what << ": the dialog took input during the import";
+    EXPECT_EQ(memory.files.Exists("C:\\Backups\\Backup20230101120000.reg"), c.fileLeft) << c.what;
+    EXPECT_TRUE(memory.files.Exists("C:\\Backups\\Backup20240101120000.reg")) << c.what;
+  }
+}
+
+TEST_F(RestoreDialog, BrowseListsThePickedFolderAndKeepsTheBackupFolder) {
+  memory.files.AddFile("C:\\Backups\\a.reg");
+  memory.files.AddFile("C:\\Other\\x.reg");
+  memory.files.AddFile("C:\\Other\\y.REG");
+  memory.shell.QueueFolderAnswer(std::nullopt);
+  memory.shell.QueueFolderAnswer(std::string("C:\\Other"));
+  dialog = MakeDialog();
+  WithDialog(*dialog, owner.get(), [&] {
+    dialog->SelectRow(0);
+    dialog->bBrowseFolderClick();  // cancelled
+    EXPECT_EQ(dialog->FolderText(), "C:\\Backups");
+    EXPECT_EQ(Column(*dialog, TfrmRestore::colFile), std::vector<std::string>{"a.reg"});
+    dialog->bBrowseFolderClick();
+    EXPECT_EQ(dialog->FolderText(), "C:\\Other");
+    EXPECT_EQ(Column(*dialog, TfrmRestore::colFile), (std::vector<std::string>{"y.REG", "x.reg"}));
+    EXPECT_FALSE(ButtonEnabled(*dialog, IDC_RESTORE_DELETE));
+    ::SendMessageA(::GetDlgItem(dialog->Handle(), IDC_RESTORE_OPENDIR), BM_CLICK, 0, 0);
+    const std::vector<ShellOpenCall> opens = memory.shell.Opens();
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].owner, reinterpret_cast<std::uintptr_t>(dialog->Handle()));
+    EXPECT_EQ(opens[0].file, "C:\\Other");
+    EXPECT_EQ(opens[0].parameters, "");
+    EXPECT_EQ(opens[0].show, SW_SHOW);
+  });
+  EXPECT_EQ(OptionsSetting.OutputDirectory, "C:\\Backups");
+  const std::vector<FolderPickCall> picks = memory.shell.FolderPicks();
+  ASSERT_EQ(picks.size(), 2u);
+  EXPECT_EQ(picks[1].title, "Please select the directory to add");
+  EXPECT_EQ(picks[1].startPath, "");
+}
+
+// The repair's backup file, imported by the real registry editor through the main window's runner.
+TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
+  for (const bool deleteAfter : {true, false}) {
+    const std::string name = UniqueName(deleteAfter ? "h9del" : "h9keep");
+    const std::string key = "Software\\" + name;
+    const std::string folder = FreshFolder(name);
+    HKEY raw = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\Sub").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &raw, nullptr),
+              ERROR_SUCCESS);
+    win32::UniqueRegKey sub(raw);
+    const char text[] = "C:\\gone\\tool.exe";
+    const DWORD number = 0x12345678;
+    ::RegSetValueExA(sub.get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    ::RegSetValueExA(sub.get(), "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    sub.reset();
+
+    win32::Win32Platform system;
+    VectorResults results({ProblemRow{true, "Test Issue", "HKEY_CURRENT_USER\\" + key + "\\Sub", "", rkKey}});
+    const std::string backup = NewBackupFileName(system.platform, folder);
+    RepairRows(system.platform, results, backup);
+    ASSERT_TRUE(results.rows.empty());
+
+    ScriptedPrompt prompt;
+    std::unique_ptr<TfrmHivora> form = MakeMainWindow(system.platform, prompt);
+    OptionsSetting.OutputDirectory = folder;
+    OptionsSetting.DeleteBackupFile = deleteAfter;
+    TfrmRestore restore(system.platform, prompt, [&](const std::string& command, const std::string& hint) {
+      return form->RunCommandWithHint(command, hint);
+    });
+    WithDialog(restore, form->Handle(), [&] {
+      ASSERT_EQ(restore.RowCount(), 1);
+      restore.SelectRow(0);
+      restore.aRestoreExecute();
+      EXPECT_EQ(restore.RowCount(), deleteAfter ? 0 : 1);
+    });
+
+    char restored[64] = {};
+    DWORD size = sizeof restored;
+    EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, (key + "\\Sub").c_str(), "Path", RRF_RT_REG_SZ, nullptr, restored,
+                             &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(restored, text);
+    DWORD count = 0;
+    size = sizeof count;
+    ::RegGetValueA(HKEY_CURRENT_USER, (key + "\\Sub").c_str(), "Count", RRF_RT_REG_DWORD, nullptr, &count, &size);
+    EXPECT_EQ(count, number);
+    EXPECT_EQ(::GetFileAttributesA(backup.c_str()) != INVALID_FILE_ATTRIBUTES, !deleteAfter) << deleteAfter;
+    EXPECT_TRUE(prompt.calls.empty());
+    DeleteKeyTree(RootKey::CurrentUser, key);
+    RemoveFolder(folder);
+  }
+}
+
+}  // namespace
+}  // namespace tamrisk::test
