@@ -138,13 +138,16 @@ TEST_F(IgnoreFromResults, CommandsAreOffWhereARowNamesNoSuchEntry) {
   };
   auto form = OpenWithFixture();
   form->Results().AppendRows({{true, "Odd", "HKEY_USERS", "x", rkValueInPath}});  // no "\": no entry at all
+  // A value straight under the root: its key entry would be the whole hive.
+  form->Results().AppendRows({{true, "Invalid File or Folder", "HKEY_CURRENT_USER\\\\Gone", "C:\\Gone.exe", rkValueInPath}});
   for (const Case& c : std::vector<Case>{{-1, false, false},
                                          {2, false, true},
                                          {3, false, true},
                                          {5, false, false},
                                          {12, false, false},
                                          {0, true, true},
-                                         {4, true, true}}) {
+                                         {4, true, true},
+                                         {13, true, false}}) {
     form->Results().Select(c.select);
     PumpMessages();
     EXPECT_EQ(MenuEnabled(form->Handle(), IDM_IGNOREVALUE), c.value) << "row " << c.select;
@@ -153,7 +156,7 @@ TEST_F(IgnoreFromResults, CommandsAreOffWhereARowNamesNoSuchEntry) {
     if (!c.value) SendCommand(form->Handle(), IDM_IGNOREVALUE);
     if (!c.key) SendCommand(form->Handle(), IDM_IGNOREKEY);
   }
-  EXPECT_EQ(form->Results().RowCount(), FixtureRows().size() + 1);
+  EXPECT_EQ(form->Results().RowCount(), FixtureRows().size() + 2);
   EXPECT_TRUE(OptionsSetting.IgnoreValues.empty());
   EXPECT_TRUE(OptionsSetting.IgnoreKeys.empty());
   EXPECT_EQ(OptionsSetting.IgnoreValueCount, 0);
