@@ -1,6 +1,7 @@
 #include "testkit/ScanHarness.h"
 
 #include <memory>
+#include <utility>
 
 #include "platform/Text.h"
 #include "scan/ScanTask.h"
@@ -35,6 +36,25 @@ std::vector<ProblemRow> RowsMentioning(const std::vector<ProblemRow>& rows, cons
   std::vector<ProblemRow> mine;
   for (const ProblemRow& row : rows) {
     if (FindNoCase(row.registryKey, marker) != std::string::npos) mine.push_back(row);
+  }
+  return mine;
+}
+
+std::string FillFixture(std::string text, const std::string& name, const std::string& folder) {
+  std::string escaped;
+  for (char c : folder) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  for (const auto& [mark, with] : {std::pair<std::string, std::string>{"$N", name}, {"$F", escaped}}) {
+    for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + with.size())) {
+      text.replace(at, mark.size(), with);
+    }
+  }
+  return text;
+}
+
+std::vector<ProblemRow> ValuesMentioning(const std::vector<ProblemRow>& rows, const std::string& marker) {
+  std::vector<ProblemRow> mine;
+  for (const ProblemRow& row : rows) {
+    if (FindNoCase(row.value, marker) != std::string::npos) mine.push_back(row);
   }
   return mine;
 }

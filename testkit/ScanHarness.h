@@ -29,6 +29,13 @@ struct ScanResult {
 // Scans the codes (decimal texts) with TestedDrives set to drives.
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives = "c");
 
+// Only the rows whose Value column contains marker (ignoring case).
+std::vector<ProblemRow> ValuesMentioning(const std::vector<ProblemRow>& rows, const std::string& marker);
+
+// Fixture text with every "$N" replaced by name and every "$F" by folder written as REGEDIT4 string
+// data (each "\" doubled).
+std::string FillFixture(std::string text, const std::string& name, const std::string& folder);
+
 // Only the rows whose Registry key column contains marker (ignoring case): lets a test on a shared,
 // real registry look at its own entries alone.
 std::vector<ProblemRow> RowsMentioning(const std::vector<ProblemRow>& rows, const std::string& marker);

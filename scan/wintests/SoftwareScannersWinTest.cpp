@@ -22,6 +22,9 @@ namespace tamrisk {
 
 namespace {
 
+using test::FillFixture;
+using test::ValuesMentioning;
+
 constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kFonts[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 constexpr char kHelp[] = "Software\\Microsoft\\Windows\\Help";
@@ -30,27 +33,6 @@ constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Sh
 
 ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
   return ProblemRow{false, problem, key, value, kind};
-}
-
-// Replaces every "$N" with the unique name and every "$F" with the test's folder written as REGEDIT4
-// string data ("\" doubled).
-std::string FillFixture(std::string text, const std::string& name, const std::string& folder) {
-  std::string escaped;
-  for (char c : folder) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  for (const auto& [mark, with] : {std::pair<std::string, std::string>{"$N", name}, {"$F", escaped}}) {
-    for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + with.size())) {
-      text.replace(at, mark.size(), with);
-    }
-  }
-  return text;
-}
-
-std::vector<ProblemRow> ValuesMentioning(const std::vector<ProblemRow>& rows, const std::string& marker) {
-  std::vector<ProblemRow> mine;
-  for (const ProblemRow& row : rows) {
-    if (FindNoCase(row.value, marker) != std::string::npos) mine.push_back(row);
-  }
-  return mine;
 }
 
 // Value order within a key is the registry's own; compare such rows as sets.

@@ -22,6 +22,9 @@ namespace tamrisk {
 
 namespace {
 
+using test::FillFixture;
+using test::ValuesMentioning;
+
 constexpr char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
@@ -32,27 +35,6 @@ HKEY ToHkey(RootKey root) { return reinterpret_cast<HKEY>(static_cast<std::uintp
 
 ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
   return ProblemRow{false, problem, key, value, kind};
-}
-
-// Replaces every "$N" with the unique name and every "$F" with the test's folder written as REGEDIT4
-// string data ("\" doubled).
-std::string FillFixture(std::string text, const std::string& name, const std::string& folder) {
-  std::string escaped;
-  for (char c : folder) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  for (const auto& [mark, with] : {std::pair<std::string, std::string>{"$N", name}, {"$F", escaped}}) {
-    for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + with.size())) {
-      text.replace(at, mark.size(), with);
-    }
-  }
-  return text;
-}
-
-std::vector<ProblemRow> ValuesMentioning(const std::vector<ProblemRow>& rows, const std::string& marker) {
-  std::vector<ProblemRow> mine;
-  for (const ProblemRow& row : rows) {
-    if (FindNoCase(row.value, marker) != std::string::npos) mine.push_back(row);
-  }
-  return mine;
 }
 
 class StartupScannersWin : public ::testing::Test {
