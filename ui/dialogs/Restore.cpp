@@ -158,11 +158,11 @@ void TfrmRestore::AddColumns() {
   };
   const ColumnSpec columns[] = {{"Backup file", 190}, {"Date", 110}, {"Size", 92}};
   int index = 0;
-  for (const ColumnSpec& spec : columns) {
+  for (const ColumnSpec& layout : columns) {
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<char*>(spec.caption);
-    column.cx = spec.width;
+    column.pszText = const_cast<char*>(layout.caption);
+    column.cx = layout.width;
     column.iSubItem = index;
     ::SendMessageA(List(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
     ++index;

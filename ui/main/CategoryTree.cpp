@@ -39,14 +39,14 @@ constexpr NodeSpec kNodes[] = {
     {22, "Applications", 1},
 };
 
-HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& spec) {
+HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout) {
   TVINSERTSTRUCTA insert{};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = TVI_LAST;
   insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
-  insert.item.pszText = const_cast<char*>(spec.caption);
-  insert.item.iImage = spec.code;
-  insert.item.iSelectedImage = spec.code;
+  insert.item.pszText = const_cast<char*>(layout.caption);
+  insert.item.iImage = layout.code;
+  insert.item.iSelectedImage = layout.code;
   insert.item.state = INDEXTOSTATEIMAGEMASK(CategoryTree::kUnchecked);
   insert.item.stateMask = TVIS_STATEIMAGEMASK;
   return reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
@@ -69,10 +69,10 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   ::SendMessageA(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_));
 
   HTREEITEM parents[3] = {};
-  for (const NodeSpec& spec : kNodes) {
-    HTREEITEM node = InsertNode(tree_, spec.level > 0 ? parents[spec.level - 1] : nullptr, spec);
+  for (const NodeSpec& layout : kNodes) {
+    HTREEITEM node = InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout);
     if (!node) throw std::runtime_error("Cannot fill the category tree");
-    parents[spec.level] = node;
+    parents[layout.level] = node;
   }
   ForEachFrom(Root(), [this](HTREEITEM node) {
     ::SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));

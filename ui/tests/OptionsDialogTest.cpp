@@ -20,6 +20,8 @@
 namespace tamrisk::test {
 namespace {
 
+using test::HiddenOwner;
+
 constexpr char kOptionsCaption[] = "Options";
 constexpr char kEntryCaption[] = "Add to Ignore List";
 
@@ -157,21 +159,6 @@ SIZE ClientSize(HWND window) {
   ::GetClientRect(window, &client);
   return {client.right, client.bottom};
 }
-
-// A hidden window that owns the dialogs, as the main window does.
-class HiddenOwner {
- public:
-  HiddenOwner()
-      : window_(::CreateWindowExA(0, WC_STATICA, "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  ::GetModuleHandleA(nullptr), nullptr)) {}
-  ~HiddenOwner() { ::DestroyWindow(window_); }
-  HiddenOwner(const HiddenOwner&) = delete;
-  HiddenOwner& operator=(const HiddenOwner&) = delete;
-  HWND get() const { return window_; }
-
- private:
-  HWND window_;
-};
 
 TOptionsSetting StartingOptions() {
   TOptionsSetting options;

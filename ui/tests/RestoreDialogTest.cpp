@@ -25,20 +25,9 @@
 namespace tamrisk::test {
 namespace {
 
+using test::HiddenOwner;
+
 constexpr char kFolder[] = "C:\\Backups";
-
-// A window nobody sees, owning the dialog in place of the main window.
-class HiddenOwner {
- public:
-  HiddenOwner() : window_(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr)) {}
-  ~HiddenOwner() { ::DestroyWindow(window_); }
-  HiddenOwner(const HiddenOwner&) = delete;
-  HiddenOwner& operator=(const HiddenOwner&) = delete;
-  HWND get() const { return window_; }
-
- private:
-  HWND window_;
-};
 
 // Opens the dialog, runs act once the dialog has listed its folder and takes input, then closes it.
 void WithDialog(TfrmRestore& dialog, HWND owner, const std::function<void()>& act) {

@@ -74,4 +74,19 @@ std::vector<int> TreeStates(TfrmHivora& form);
 // Sets options.ini of the platform (executable folder + "options.ini") to these lines.
 void WriteSettings(const Platform& platform, FileSystem& files, const std::string& text);
 
+// A window nobody sees, owning a dialog in place of the main window.
+class HiddenOwner {
+ public:
+  HiddenOwner()
+      : window_(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr)) {}
+  ~HiddenOwner() { ::DestroyWindow(window_); }
+  HiddenOwner(const HiddenOwner&) = delete;
+  HiddenOwner& operator=(const HiddenOwner&) = delete;
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
 }  // namespace tamrisk::test
