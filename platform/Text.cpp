@@ -41,3 +41,116 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle) {
 }
 
 }  // namespace tamrisk
+
+namespace tamrisk {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out += static_cast<char16_t>(c);
+  } else {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 | (c >> 10));
+    out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+  }
+}
+
+// One code point from UTF-8 at text[i], advancing i. Surrogate code points (from a lone surrogate
+// carried through) are accepted; overlong forms and code points above U+10FFFF are not.
+char32_t NextCodePoint(std::string_view text, std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i++]);
+  if (lead < 0x80) return lead;
+  int extra = 0;
+  char32_t c = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1;
+    c = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2;
+    c = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3;
+    c = lead & 0x07;
+  } else {
+    return kReplacement;
+  }
+  for (int k = 0; k < extra; ++k) {
+    if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return kReplacement;
+    c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  }
+  static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+  if (c < kSmallest[extra] || c > 0x10FFFF) return kReplacement;
+  return c;
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) AppendUtf16(out, NextCodePoint(utf8, i));
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    const char32_t c = utf16[i];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+                      utf16[i + 1] <= 0xDFFF;
+    if (pair) {
+      AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      AppendUtf8(out, c);  // a lone surrogate keeps its own code point
+    }
+  }
+  return out;
+}
+
+std::string TextFromUtf16Bytes(const std::vector<std::uint8_t>& data) {
+  std::u16string units;
+  units.reserve(data.size() / 2);
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+    const char16_t unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    if (unit == 0) break;
+    units += unit;
+  }
+  return Utf16ToUtf8(units);
+}
+
+std::vector<std::uint8_t> Utf16BytesOf(std::string_view utf8) {
+  const std::u16string units = Utf8ToUtf16(utf8);
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(units.size() * 2 + 2);
+  for (const char16_t unit : units) {
+    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  bytes.push_back(0);
+  bytes.push_back(0);
+  return bytes;
+}
+
+}  // namespace tamrisk

@@ -1,9 +1,12 @@
-// Text helpers shared by every layer. Comparisons that ignore case fold only ASCII "a" to "z", as
-// Windows registry and file names are compared by this program.
+// Text helpers shared by every layer. Text inside the program is UTF-8. Comparisons that ignore case
+// fold only ASCII "a" to "z"; every other character compares exactly. Folding byte by byte never
+// breaks a multi-byte UTF-8 character: its lead and continuation bytes are all 0x80 or above.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tamrisk {
 
@@ -17,5 +20,17 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 // Position of the first occurrence of needle in text ignoring case, or npos. An empty needle is at 0.
 std::size_t FindNoCase(std::string_view text, std::string_view needle);
+
+// UTF-16 (the system's text: registry names and data, file names) and the program's UTF-8. A lone
+// surrogate, which registry names and data may hold, is carried as its own three-byte sequence
+// (as WTF-8 does), so names and data round-trip exactly. Bytes that are not UTF-8 become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// String data of a registry value as the wide registry functions hold it: UTF-16LE code units.
+// Text stops at the first NUL; an odd last byte is dropped.
+std::string TextFromUtf16Bytes(const std::vector<std::uint8_t>& data);
+// The text as UTF-16LE bytes with one terminating NUL (two zero bytes).
+std::vector<std::uint8_t> Utf16BytesOf(std::string_view utf8);
 
 }  // namespace tamrisk
