@@ -1,0 +1,32 @@
+// In-memory task scheduler for tests: keeps each task's definition as it was registered, and can be
+// made to refuse every call as an unreachable or unwilling scheduler does.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/TaskScheduler.h"
+
+namespace tamrisk {
+
+class MemoryTaskScheduler final : public TaskScheduler {
+ public:
+  std::optional<std::string> ReadTask(const std::string& name) override;
+  void RegisterTask(const std::string& name, const std::string& xml) override;
+  void DeleteTask(const std::string& name) override;
+
+  // While set, every call throws TaskSchedulerError with this text and changes nothing.
+  void Refuse(std::optional<std::string> systemText) { refusal_ = std::move(systemText); }
+  // Registrations and deletions that went through.
+  int Changes() const { return changes_; }
+
+ private:
+  void ThrowIfRefusing() const;
+
+  std::map<std::string, std::string> tasks_;  // upper-case name -> definition
+  std::optional<std::string> refusal_;
+  int changes_ = 0;
+};
+
+}  // namespace tamrisk
