@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "platform/win32/TaskScheduler.h"
 #include "scan/IgnoreFilter.h"
 #include "ui/dialogs/RegAddRegistry.h"
 #include "ui/res/options_ids.h"
@@ -151,8 +152,13 @@ void AddIgnoreKey(TOptionsSetting& options, const std::string& entry) {
   AddCountedEntry(options.IgnoreKeyCount, options.IgnoreKeys, entry);
 }
 
-TfrmOptions::TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetting& options)
-    : ModalDialog(prompt, IDD_OPTIONS), platform_(platform), options_(options) {}
+TfrmOptions::TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetting& options,
+                         TaskScheduler* scheduler)
+    : ModalDialog(prompt, IDD_OPTIONS),
+      platform_(platform),
+      options_(options),
+      systemScheduler_(scheduler ? nullptr : std::make_unique<win32::Win32TaskScheduler>()),
+      schedule_(prompt, platform_, scheduler ? *scheduler : *systemScheduler_) {}
 
 bool TfrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
@@ -206,6 +212,7 @@ void TfrmOptions::FormCreate() {
   SetClientSize(455, 356);
   AddTab(Item(IDC_OPT_PAGES), pgGeneral, "General");
   AddTab(Item(IDC_OPT_PAGES), pgIgnoreLists, "Ignore Lists");
+  AddTab(Item(IDC_OPT_PAGES), pgSchedule, "Schedule");
   AddTab(Item(IDC_OPT_LISTPAGES), pgValues, "Values");
   AddTab(Item(IDC_OPT_LISTPAGES), pgKeys, "Keys");
   PlaceControls();  // after the tabs: a page's area depends on its tab row
@@ -214,6 +221,9 @@ void TfrmOptions::FormCreate() {
   // The tab controls lie under their pages' controls, the outer one lowest.
   ::SetWindowPos(Item(IDC_OPT_LISTPAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(Item(IDC_OPT_PAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  RECT schedulePage{8, 8, 8 + 439, 8 + 304};
+  ::SendMessageA(Item(IDC_OPT_PAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&schedulePage));
+  schedule_.Create(Handle(), schedulePage);
   CentreOn(::GetWindow(Handle(), GW_OWNER));
 }
 
@@ -247,6 +257,7 @@ void TfrmOptions::FormShow() {
   SetTicked(IDC_OPT_INCLUDECDDRIVE, options_.IncludeCDdrive);
   FillItems(Item(IDC_OPT_VALUES), CountedList(options_.IgnoreValueCount, options_.IgnoreValues));
   FillItems(Item(IDC_OPT_KEYS), CountedList(options_.IgnoreKeyCount, options_.IgnoreKeys));
+  schedule_.Load();  // the registered task, not options.ini, says what is scheduled
   ShowListPage(pgValues);
   ShowPage(pgGeneral);
 }
@@ -258,6 +269,7 @@ void TfrmOptions::ShowPage(Page page) {
   const ListPage lists = ListPageInFront();
   ::ShowWindow(Item(IDC_OPT_VALUES), page == pgIgnoreLists && lists == pgValues ? SW_SHOW : SW_HIDE);
   ::ShowWindow(Item(IDC_OPT_KEYS), page == pgIgnoreLists && lists == pgKeys ? SW_SHOW : SW_HIDE);
+  schedule_.Show(page == pgSchedule);
 }
 
 void TfrmOptions::ShowListPage(ListPage page) {
@@ -269,7 +281,8 @@ void TfrmOptions::ShowListPage(ListPage page) {
 }
 
 TfrmOptions::Page TfrmOptions::PageInFront() const {
-  return TabInFront(Item(IDC_OPT_PAGES)) == pgIgnoreLists ? pgIgnoreLists : pgGeneral;
+  const int page = TabInFront(Item(IDC_OPT_PAGES));
+  return page == pgIgnoreLists || page == pgSchedule ? static_cast<Page>(page) : pgGeneral;
 }
 
 TfrmOptions::ListPage TfrmOptions::ListPageInFront() const {
@@ -310,6 +323,11 @@ void TfrmOptions::bOKClick() {
     // The folder field may be on the page behind; it can take the focus only once it is shown.
     if (PageInFront() != pgGeneral) ShowPage(pgGeneral);
     ::SendMessageA(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPT_OUTPUTFOLDER)), TRUE);
+    return;
+  }
+  // A schedule the Task Scheduler refuses keeps the dialog open with nothing stored.
+  if (!schedule_.Apply()) {
+    ShowPage(pgSchedule);
     return;
   }
   options_.OutputDirectory = folder;

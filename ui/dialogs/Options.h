@@ -1,18 +1,22 @@
 // TfrmOptions: the options dialog. Its "General" page holds the backup folder and the three
-// switches, its "Ignore Lists" page the two ignore lists. It works on copies in its controls; only
-// OK writes them back into the options record, and only in memory.
+// switches, its "Ignore Lists" page the two ignore lists, its "Schedule" page the scheduled task. It
+// works on copies in its controls; only OK writes them back into the options record, and only in
+// memory, and registers a changed schedule with the Task Scheduler.
 //
 // Also here: the ignore-list entries that the results list's "Ignore this value" and "Ignore this
 // key" add for a row.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/System.h"
+#include "platform/TaskScheduler.h"
 #include "scan/ProblemRow.h"
 #include "settings/RegGlobal.h"
 #include "ui/dialogs/ModalDialog.h"
+#include "ui/dialogs/SchedulePage.h"
 
 namespace tamrisk {
 
@@ -30,10 +34,12 @@ void AddIgnoreKey(TOptionsSetting& options, const std::string& entry);
 
 class TfrmOptions final : public ModalDialog {
  public:
-  TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetting& options = OptionsSetting);
+  // Without a scheduler the dialog uses the system's Task Scheduler.
+  TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetting& options = OptionsSetting,
+              TaskScheduler* scheduler = nullptr);
 
   // Page indexes of suiPageControl1 and suiPageControl2.
-  enum Page { pgGeneral = 0, pgIgnoreLists = 1 };
+  enum Page { pgGeneral = 0, pgIgnoreLists = 1, pgSchedule = 2 };
   enum ListPage { pgValues = 0, pgKeys = 1 };
 
   void FormShow();
@@ -64,6 +70,8 @@ class TfrmOptions final : public ModalDialog {
 
   Platform platform_;
   TOptionsSetting& options_;
+  std::unique_ptr<TaskScheduler> systemScheduler_;
+  SchedulePage schedule_;
 };
 
 }  // namespace tamrisk

@@ -1,0 +1,148 @@
+#include "platform/win32/TaskScheduler.h"
+
+#include <windows.h>
+#include <oleauto.h>
+#include <taskschd.h>
+
+#include <cstdio>
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
+
+namespace tamrisk::win32 {
+namespace {
+
+// Owns a BSTR.
+class UniqueBstr {
+ public:
+  UniqueBstr() = default;
+  explicit UniqueBstr(std::string_view utf8) {
+    const std::wstring wide = Wide(utf8);
+    value_ = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!value_) throw TaskSchedulerError(ComErrorText(E_OUTOFMEMORY));
+  }
+  ~UniqueBstr() { ::SysFreeString(value_); }
+  UniqueBstr(const UniqueBstr&) = delete;
+  UniqueBstr& operator=(const UniqueBstr&) = delete;
+
+  BSTR get() const { return value_; }
+  BSTR* put() {
+    ::SysFreeString(value_);
+    value_ = nullptr;
+    return &value_;
+  }
+  std::string Text() const { return value_ ? Utf8(std::wstring_view(value_, ::SysStringLen(value_))) : std::string(); }
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+// Owns a VARIANT; empty, it stands for a parameter left out.
+class UniqueVariant {
+ public:
+  UniqueVariant() { ::VariantInit(&value_); }
+  ~UniqueVariant() { ::VariantClear(&value_); }
+  UniqueVariant(const UniqueVariant&) = delete;
+  UniqueVariant& operator=(const UniqueVariant&) = delete;
+  const VARIANT& get() const { return value_; }
+
+ private:
+  VARIANT value_;
+};
+
+// COM on this thread for one call, released on every way out. A thread already in the other apartment
+// kind keeps it: the scheduler's objects work in both.
+class ComScope {
+ public:
+  ComScope() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
+    if (FAILED(result_) && result_ != RPC_E_CHANGED_MODE) throw TaskSchedulerError(ComErrorText(result_));
+  }
+  ~ComScope() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  HRESULT result_;
+};
+
+void Check(HRESULT result) {
+  if (FAILED(result)) throw TaskSchedulerError(ComErrorText(result));
+}
+
+// What the scheduler answers for a task or folder that is not there.
+bool IsMissing(HRESULT result) {
+  return result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+// The scheduler service on this computer and its root folder, for the length of one call.
+class RootFolder {
+ public:
+  RootFolder() {
+    Check(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                             service_.put_void()));
+    const UniqueVariant none;
+    Check(service_->Connect(none.get(), none.get(), none.get(), none.get()));
+    Check(service_->GetFolder(UniqueBstr("\\").get(), folder_.put()));
+  }
+  ITaskFolder* operator->() const { return folder_.get(); }
+
+ private:
+  ComScope com_;  // first in, last out: the objects below are released while COM is still up
+  ComPtr<ITaskService> service_;
+  ComPtr<ITaskFolder> folder_;
+};
+
+std::string MessageText(DWORD source, HMODULE module, HRESULT result) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source, module,
+                                        static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length && text ? Utf8(std::wstring_view(text, length)) : std::string();
+  if (text) ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+}  // namespace
+
+std::string ComErrorText(long result) {
+  std::string text = MessageText(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, result);
+  // The scheduler's own results (SCHED_E_...) are described in its library's message table.
+  if (HMODULE library = ::GetModuleHandleW(L"taskschd.dll"); text.empty() && library) {
+    text = MessageText(FORMAT_MESSAGE_FROM_HMODULE, library, result);
+  }
+  if (!text.empty()) return text;
+  char code[32];
+  std::snprintf(code, sizeof code, "Error 0x%08lX.", static_cast<unsigned long>(result));
+  return code;
+}
+
+std::optional<std::string> Win32TaskScheduler::ReadTask(const std::string& name) {
+  RootFolder root;
+  ComPtr<IRegisteredTask> task;
+  const HRESULT found = root->GetTask(UniqueBstr(name).get(), task.put());
+  if (IsMissing(found)) return std::nullopt;
+  Check(found);
+  UniqueBstr xml;
+  Check(task->get_Xml(xml.put()));
+  return xml.Text();
+}
+
+void Win32TaskScheduler::RegisterTask(const std::string& name, const std::string& xml) {
+  RootFolder root;
+  const UniqueVariant none;
+  ComPtr<IRegisteredTask> task;
+  Check(root->RegisterTask(UniqueBstr(name).get(), UniqueBstr(xml).get(), TASK_CREATE_OR_UPDATE, none.get(),
+                           none.get(), TASK_LOGON_INTERACTIVE_TOKEN, none.get(), task.put()));
+}
+
+void Win32TaskScheduler::DeleteTask(const std::string& name) {
+  RootFolder root;
+  const HRESULT deleted = root->DeleteTask(UniqueBstr(name).get(), 0);
+  if (!IsMissing(deleted)) Check(deleted);
+}
+
+}  // namespace tamrisk::win32

@@ -1,0 +1,188 @@
+#include "ui/dialogs/SchedulePage.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <stdexcept>
+
+#include "platform/win32/Wide.h"
+#include "ui/res/schedule_ids.h"
+
+namespace tamrisk {
+namespace {
+
+// The kind buttons in the order of ScheduleKind.
+constexpr std::array<int, 4> kKindButtons = {IDC_SCH_OFF, IDC_SCH_DAILY, IDC_SCH_WEEKLY, IDC_SCH_LOGON};
+constexpr std::array<const wchar_t*, 7> kDayNames = {L"Sunday",   L"Monday", L"Tuesday", L"Wednesday",
+                                                     L"Thursday", L"Friday", L"Saturday"};
+
+constexpr char kAboutNote[] =
+    "Windows' Task Scheduler starts Tamrisk without a window as the task \"Tamrisk scheduled clean\": it repairs "
+    "what the ticked categories find, with a backup, or, only reporting, writes Report + date and time + .csv "
+    "into the backup folder. A run missed while the computer was off follows as soon as it can.";
+constexpr char kOtherNote[] =
+    "The task \"Tamrisk scheduled clean\" has a schedule this page does not offer (it was changed in the Task "
+    "Scheduler). It stays as it is unless you choose a schedule here.";
+
+bool IsTicked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void SetTicked(HWND button, bool ticked) { ::SendMessageW(button, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0); }
+
+}  // namespace
+
+std::string ThisProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) throw std::runtime_error("Cannot find the program's own path");
+    if (length < path.size()) return win32::Utf8(std::wstring_view(path.data(), length));
+    path.assign(path.size() * 2, L'\0');
+  }
+}
+
+SchedulePage::SchedulePage(Prompt& prompt, const Platform& platform, TaskScheduler& scheduler)
+    : prompt_(prompt), platform_(platform), scheduler_(scheduler) {}
+
+INT_PTR CALLBACK SchedulePage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<SchedulePage*>(::GetWindowLongPtrW(window, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    self = reinterpret_cast<SchedulePage*>(lParam);
+    self->window_ = window;
+    ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+    return FALSE;  // the options dialog keeps the focus
+  }
+  if (!self) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+      self->UpdateControls();  // sends messages only: nothing here can throw into user32
+      return TRUE;
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrW(window, DWLP_USER, 0);
+      self->window_ = nullptr;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void SchedulePage::Create(HWND dialog, const RECT& area) {
+  const INITCOMMONCONTROLSEX dates{sizeof(INITCOMMONCONTROLSEX), ICC_DATE_CLASSES};
+  ::InitCommonControlsEx(&dates);
+  if (!::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SCHEDULEPAGE), dialog, Procedure,
+                            reinterpret_cast<LPARAM>(this))) {
+    throw std::runtime_error("Cannot create the Schedule page");
+  }
+  ::SetWindowLongPtrW(window_, GWLP_ID, IDD_SCHEDULEPAGE);  // found as an item of the dialog
+  // Above the tab control it lies on.
+  ::SetWindowPos(window_, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_NOACTIVATE);
+  PlaceControls(area);
+  ::SendMessageW(Item(IDC_SCH_TIME), DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH':'mm"));
+  for (const wchar_t* day : kDayNames) {
+    ::SendMessageW(Item(IDC_SCH_DAY), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
+  }
+}
+
+void SchedulePage::PlaceControls(const RECT& area) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  const auto place = [&](int id, int left, int top, int w, int h) {
+    ::SetWindowPos(Item(id), nullptr, left, top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  };
+  // Time beside Daily, day beside Weekly.
+  for (std::size_t i = 0; i < kKindButtons.size(); ++i) place(kKindButtons[i], 12, 8 + 26 * static_cast<int>(i), 160, 20);
+  place(IDC_SCH_TIMELABEL, 190, 37, 50, 18);
+  place(IDC_SCH_TIME, 245, 32, 90, 24);
+  place(IDC_SCH_DAYLABEL, 190, 63, 50, 18);
+  place(IDC_SCH_DAY, 245, 58, 150, 200);
+  place(IDC_SCH_REPORTONLY, 12, 124, width - 24, 20);
+  place(IDC_SCH_NOTE, 12, 156, width - 24, height - 160);
+}
+
+void SchedulePage::Load() {
+  try {
+    read_ = ReadSchedule(scheduler_);
+    readError_.reset();
+  } catch (const TaskSchedulerError& error) {
+    read_ = Schedule{ScheduleKind::Other};  // unknown: no kind is offered as the current one
+    readError_ = error.what();
+  }
+  readErrorShown_ = false;
+  ShowSchedule(read_);
+  if (readError_) SetNote("The Task Scheduler cannot be reached: " + *readError_);
+}
+
+void SchedulePage::Show(bool shown) {
+  ::ShowWindow(window_, shown ? SW_SHOW : SW_HIDE);
+  if (shown && readError_ && !readErrorShown_) {
+    readErrorShown_ = true;
+    prompt_.Message(Owner(),
+                    "The Task Scheduler cannot be reached, so the schedule can be neither shown nor changed:\r\n" +
+                        *readError_,
+                    kMessageCaption, MB_OK | MB_ICONWARNING);
+  }
+}
+
+bool SchedulePage::Apply() {
+  const Schedule chosen = Chosen();
+  if (readError_ || chosen.kind == ScheduleKind::Other || chosen == read_) return true;
+  try {
+    ApplySchedule(scheduler_, chosen, {ThisProgramPath(), platform_.system.CurrentUserSid(), platform_.system.Now()});
+  } catch (const TaskSchedulerError& error) {
+    prompt_.Message(Owner(), "The schedule could not be changed in the Task Scheduler:\r\n" + std::string(error.what()),
+                    kMessageCaption, MB_OK | MB_ICONERROR);
+    return false;
+  }
+  read_ = chosen;
+  return true;
+}
+
+Schedule SchedulePage::Chosen() const {
+  Schedule schedule{ScheduleKind::Other};
+  for (std::size_t i = 0; i < kKindButtons.size(); ++i) {
+    if (IsTicked(Item(kKindButtons[i]))) schedule.kind = static_cast<ScheduleKind>(i);
+  }
+  SYSTEMTIME time{};
+  if (::SendMessageW(Item(IDC_SCH_TIME), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) == GDT_VALID) {
+    schedule.hour = time.wHour;
+    schedule.minute = time.wMinute;
+  }
+  const auto day = static_cast<int>(::SendMessageW(Item(IDC_SCH_DAY), CB_GETCURSEL, 0, 0));
+  if (day >= 0 && day < static_cast<int>(kDayNames.size())) schedule.dayOfWeek = day;
+  schedule.reportOnly = IsTicked(Item(IDC_SCH_REPORTONLY));
+  return Normalised(schedule);
+}
+
+void SchedulePage::ShowSchedule(const Schedule& schedule) {
+  for (std::size_t i = 0; i < kKindButtons.size(); ++i) {
+    SetTicked(Item(kKindButtons[i]), schedule.kind == static_cast<ScheduleKind>(i));
+  }
+  SYSTEMTIME time{};
+  ::GetLocalTime(&time);  // the picker wants a whole valid date
+  time.wHour = static_cast<WORD>(schedule.hour);
+  time.wMinute = static_cast<WORD>(schedule.minute);
+  time.wSecond = 0;
+  time.wMilliseconds = 0;
+  ::SendMessageW(Item(IDC_SCH_TIME), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+  ::SendMessageW(Item(IDC_SCH_DAY), CB_SETCURSEL, static_cast<WPARAM>(schedule.dayOfWeek), 0);
+  SetTicked(Item(IDC_SCH_REPORTONLY), schedule.reportOnly);
+  SetNote(schedule.kind == ScheduleKind::Other ? kOtherNote : kAboutNote);
+  UpdateControls();
+}
+
+void SchedulePage::UpdateControls() {
+  const bool usable = !readError_;
+  const ScheduleKind kind = Chosen().kind;
+  for (int id : kKindButtons) ::EnableWindow(Item(id), usable);
+  const bool timed = usable && (kind == ScheduleKind::Daily || kind == ScheduleKind::Weekly);
+  ::EnableWindow(Item(IDC_SCH_TIMELABEL), timed);
+  ::EnableWindow(Item(IDC_SCH_TIME), timed);
+  ::EnableWindow(Item(IDC_SCH_DAYLABEL), usable && kind == ScheduleKind::Weekly);
+  ::EnableWindow(Item(IDC_SCH_DAY), usable && kind == ScheduleKind::Weekly);
+  ::EnableWindow(Item(IDC_SCH_REPORTONLY), usable && kind != ScheduleKind::Off && kind != ScheduleKind::Other);
+}
+
+void SchedulePage::SetNote(const std::string& text) {
+  ::SetWindowTextW(Item(IDC_SCH_NOTE), win32::Wide(text).c_str());
+}
+
+}  // namespace tamrisk

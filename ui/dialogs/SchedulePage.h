@@ -1,0 +1,61 @@
+// The options dialog's "Schedule" page: a child dialog over the tab control's page area. The
+// registered task is the truth: the page shows it as read when the options open, and OK registers,
+// replaces or deletes it only when the page was changed. A scheduler that cannot be reached or
+// refuses is reported with its own text, and nothing changes.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/System.h"
+#include "platform/TaskScheduler.h"
+#include "settings/Schedule.h"
+#include "ui/main/Prompt.h"
+
+namespace tamrisk {
+
+class SchedulePage {
+ public:
+  SchedulePage(Prompt& prompt, const Platform& platform, TaskScheduler& scheduler);
+  SchedulePage(const SchedulePage&) = delete;
+  SchedulePage& operator=(const SchedulePage&) = delete;
+
+  // Makes the page, hidden, as a child of dialog over area (the dialog's client pixels).
+  void Create(HWND dialog, const RECT& area);
+  // Reads the registered task and shows it. When the scheduler cannot be reached the page is greyed,
+  // and the first Show(true) says why.
+  void Load();
+  void Show(bool shown);
+  // For OK: applies the page when it differs from what was read. False after the error box when the
+  // scheduler refuses; the task is then as it was.
+  bool Apply();
+
+  // What the page shows now; Other while it shows a task whose form it does not offer.
+  Schedule Chosen() const;
+  HWND Handle() const { return window_; }
+
+ private:
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void PlaceControls(const RECT& area);
+  void ShowSchedule(const Schedule& schedule);
+  // Enables what the chosen kind uses.
+  void UpdateControls();
+  void SetNote(const std::string& text);
+  HWND Item(int id) const { return ::GetDlgItem(window_, id); }
+  HWND Owner() const { return ::GetParent(window_); }
+
+  Prompt& prompt_;
+  Platform platform_;
+  TaskScheduler& scheduler_;
+  HWND window_ = nullptr;
+  Schedule read_;
+  std::optional<std::string> readError_;
+  bool readErrorShown_ = false;
+};
+
+// The program's full path, whose folder the task runs in.
+std::string ThisProgramPath();
+
+}  // namespace tamrisk
