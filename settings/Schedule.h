@@ -26,9 +26,9 @@ enum class ScheduleKind { Off, Daily, Weekly, AtLogon, Other };
 
 struct Schedule {
   ScheduleKind kind = ScheduleKind::Off;
-  int hour = 12;        // Daily and Weekly, local time
+  int hour = 12;  // Daily and Weekly, local time
   int minute = 0;
-  int dayOfWeek = 1;    // Weekly: 0 Sunday to 6 Saturday
+  int dayOfWeek = 1;        // Weekly: 0 Sunday to 6 Saturday
   bool reportOnly = false;  // every kind but Off and Other
 
   friend bool operator==(const Schedule&, const Schedule&) = default;

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/Text.h"
+
 namespace tamrisk {
 namespace {
 
@@ -17,22 +19,16 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
+// A character reference's code point as UTF-8, through the program's one conversion from UTF-16.
+void AppendCodePoint(std::string& out, std::uint32_t code) {
+  std::u16string units;
+  if (code < 0x10000) {
+    units += static_cast<char16_t>(code);
   } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
+    units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+    units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
   }
+  out += Utf16ToUtf8(units);
 }
 
 class Reader {
@@ -117,20 +113,27 @@ class Reader {
     if (end == std::string_view::npos) return false;
     const std::string_view name = xml_.substr(pos_ + 1, end - pos_ - 1);
     pos_ = end + 1;
-    if (name == "lt") out += '<';
-    else if (name == "gt") out += '>';
-    else if (name == "amp") out += '&';
-    else if (name == "quot") out += '"';
-    else if (name == "apos") out += '\'';
+    if (name == "lt")
+      out += '<';
+    else if (name == "gt")
+      out += '>';
+    else if (name == "amp")
+      out += '&';
+    else if (name == "quot")
+      out += '"';
+    else if (name == "apos")
+      out += '\'';
     else if (name.size() > 1 && name[0] == '#') {
       const bool hex = name[1] == 'x';
       const std::string_view digits = name.substr(hex ? 2 : 1);
       std::uint32_t code = 0;
       const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
-      if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() || code == 0 || code > 0x10FFFF) {
+      // XML has no characters for NUL and the surrogates.
+      if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() || code == 0 ||
+          (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
         return false;
       }
-      AppendUtf8(out, code);
+      AppendCodePoint(out, code);
     } else {
       return false;
     }
@@ -201,10 +204,17 @@ std::string XmlEscaped(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

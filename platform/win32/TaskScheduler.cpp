@@ -80,8 +80,8 @@ bool IsMissing(HRESULT result) {
 class RootFolder {
  public:
   RootFolder() {
-    Check(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                             service_.put_void()));
+    Check(
+        ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService, service_.put_void()));
     const UniqueVariant none;
     Check(service_->Connect(none.get(), none.get(), none.get(), none.get()));
     Check(service_->GetFolder(UniqueBstr("\\").get(), folder_.put()));
@@ -135,8 +135,8 @@ void Win32TaskScheduler::RegisterTask(const std::string& name, const std::string
   RootFolder root;
   const UniqueVariant none;
   ComPtr<IRegisteredTask> task;
-  Check(root->RegisterTask(UniqueBstr(name).get(), UniqueBstr(xml).get(), TASK_CREATE_OR_UPDATE, none.get(),
-                           none.get(), TASK_LOGON_INTERACTIVE_TOKEN, none.get(), task.put()));
+  Check(root->RegisterTask(UniqueBstr(name).get(), UniqueBstr(xml).get(), TASK_CREATE_OR_UPDATE, none.get(), none.get(),
+                           TASK_LOGON_INTERACTIVE_TOKEN, none.get(), task.put()));
 }
 
 void Win32TaskScheduler::DeleteTask(const std::string& name) {

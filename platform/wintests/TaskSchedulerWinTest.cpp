@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/Text.h"
-#include "platform/win32/Win32System.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/Win32System.h"
 #include "settings/Schedule.h"
 #include "settings/TaskXml.h"
 #include "testkit/WinFixture.h"

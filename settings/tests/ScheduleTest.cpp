@@ -14,7 +14,8 @@
 namespace tamrisk {
 namespace {
 
-const TaskTarget kTarget{"C:\\Program Files\\Tam & Risk\\Tamrisk.exe", "S-1-5-21-1-2-3-1001", {2024, 5, 17, 10, 20, 30}};
+const TaskTarget kTarget{
+    "C:\\Program Files\\Tam & Risk\\Tamrisk.exe", "S-1-5-21-1-2-3-1001", {2024, 5, 17, 10, 20, 30}};
 
 Schedule Make(ScheduleKind kind, int hour = 12, int minute = 0, int day = 1, bool reportOnly = false) {
   return {kind, hour, minute, day, reportOnly};
@@ -40,7 +41,8 @@ TEST(ScheduledTaskXml, EachKindRegistersItsTriggerAndTheProgramWithItsSwitches) 
   const std::vector<Case> cases = {
       {Make(ScheduleKind::Daily, 6, 5), "CalendarTrigger", "2024-05-17T06:05:00", "", "-cleanonce -scheduled"},
       {Make(ScheduleKind::Daily, 23, 59, 4, true), "CalendarTrigger", "2024-05-17T23:59:00", "", "-report -scheduled"},
-      {Make(ScheduleKind::Weekly, 0, 0, 0), "CalendarTrigger", "2024-05-17T00:00:00", "Sunday", "-cleanonce -scheduled"},
+      {Make(ScheduleKind::Weekly, 0, 0, 0), "CalendarTrigger", "2024-05-17T00:00:00", "Sunday",
+       "-cleanonce -scheduled"},
       {Make(ScheduleKind::Weekly, 21, 15, 6, true), "CalendarTrigger", "2024-05-17T21:15:00", "Saturday",
        "-report -scheduled"},
       {Make(ScheduleKind::AtLogon, 8, 30, 3), "LogonTrigger", "", "", "-cleanonce -scheduled"},
@@ -55,7 +57,8 @@ TEST(ScheduledTaskXml, EachKindRegistersItsTriggerAndTheProgramWithItsSwitches) 
     const XmlElement& trigger = triggers.children.front();
     EXPECT_EQ(trigger.name, c.trigger);
     EXPECT_EQ(trigger.ChildText("StartBoundary").value_or(""), c.startBoundary);
-    const XmlElement* days = trigger.Child("ScheduleByWeek") ? trigger.Child("ScheduleByWeek")->Child("DaysOfWeek") : nullptr;
+    const XmlElement* days =
+        trigger.Child("ScheduleByWeek") ? trigger.Child("ScheduleByWeek")->Child("DaysOfWeek") : nullptr;
     EXPECT_EQ(days ? days->children.at(0).name : "", c.day);
     EXPECT_EQ(trigger.Child("ScheduleByDay") != nullptr, c.schedule.kind == ScheduleKind::Daily);
     // Only the logon trigger names the user: a logon trigger without one fires at anybody's logon.
@@ -104,23 +107,29 @@ std::string Exported(const std::string& triggers, const std::string& arguments =
          "<Task version=\"1.4\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n"
          "  <RegistrationInfo>\r\n    <Date>2024-05-17T10:20:30.1234567</Date>\r\n"
          "    <Author>PC\\user</Author>\r\n    <URI>\\Tamrisk scheduled clean</URI>\r\n  </RegistrationInfo>\r\n"
-         "  <Triggers>\r\n" + triggers + "  </Triggers>\r\n"
+         "  <Triggers>\r\n" +
+         triggers +
+         "  </Triggers>\r\n"
          "  <Settings>\r\n    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>\r\n"
          "    <IdleSettings>\r\n      <StopOnIdleEnd>true</StopOnIdleEnd>\r\n      <Enabled>false</Enabled>\r\n"
          "    </IdleSettings>\r\n    <StartWhenAvailable>true</StartWhenAvailable>\r\n"
-         "    <Enabled>" + taskEnabled + "</Enabled>\r\n    <ExecutionTimeLimit>PT1H</ExecutionTimeLimit>\r\n"
+         "    <Enabled>" +
+         taskEnabled +
+         "</Enabled>\r\n    <ExecutionTimeLimit>PT1H</ExecutionTimeLimit>\r\n"
          "  </Settings>\r\n"
          "  <Actions Context=\"Author\">\r\n    <Exec>\r\n"
          "      <Command>\"C:\\Program Files\\Tamrisk\\Tamrisk.exe\"</Command>\r\n"
-         "      <Arguments>" + arguments + "</Arguments>\r\n"
+         "      <Arguments>" +
+         arguments +
+         "</Arguments>\r\n"
          "      <WorkingDirectory>C:\\Program Files\\Tamrisk</WorkingDirectory>\r\n    </Exec>\r\n" +
          actionsExtra + "  </Actions>\r\n</Task>\r\n";
 }
 
 std::string Weekly(const std::string& days, const std::string& extra = "") {
   return "    <CalendarTrigger>\r\n      <StartBoundary>2023-11-02T21:15:00+01:00</StartBoundary>\r\n"
-         "      <Enabled>true</Enabled>\r\n      <ScheduleByWeek>\r\n        <DaysOfWeek>\r\n" + days +
-         "        </DaysOfWeek>\r\n" + extra + "      </ScheduleByWeek>\r\n    </CalendarTrigger>\r\n";
+         "      <Enabled>true</Enabled>\r\n      <ScheduleByWeek>\r\n        <DaysOfWeek>\r\n" +
+         days + "        </DaysOfWeek>\r\n" + extra + "      </ScheduleByWeek>\r\n    </CalendarTrigger>\r\n";
 }
 
 std::string Daily(const std::string& inner, const std::string& start = "2023-11-02T07:45:00.000",
@@ -129,8 +138,9 @@ std::string Daily(const std::string& inner, const std::string& start = "2023-11-
          "      <ScheduleByDay>\r\n" + inner + "      </ScheduleByDay>\r\n    </CalendarTrigger>\r\n";
 }
 
-const std::string kLogon = "    <LogonTrigger>\r\n      <Enabled>true</Enabled>\r\n      <UserId>PC\\user</UserId>\r\n"
-                           "    </LogonTrigger>\r\n";
+const std::string kLogon =
+    "    <LogonTrigger>\r\n      <Enabled>true</Enabled>\r\n      <UserId>PC\\user</UserId>\r\n"
+    "    </LogonTrigger>\r\n";
 
 TEST(ScheduleOfTask, ReadsWhatTheSchedulerHandsBackAndCallsTheRestOther) {
   const Schedule other = Make(ScheduleKind::Other);
@@ -145,17 +155,21 @@ TEST(ScheduleOfTask, ReadsWhatTheSchedulerHandsBackAndCallsTheRestOther) {
       {"weekly, interval left out", Exported(Weekly("<Friday/>")), Make(ScheduleKind::Weekly, 21, 15, 5, true)},
       {"daily", Exported(Daily("<DaysInterval>1</DaysInterval>"), "-cleanonce  -scheduled"),
        Make(ScheduleKind::Daily, 7, 45)},
-      {"switches in any letter case", Exported(Daily(""), "-REPORT -Scheduled"), Make(ScheduleKind::Daily, 7, 45, 1, true)},
+      {"switches in any letter case", Exported(Daily(""), "-REPORT -Scheduled"),
+       Make(ScheduleKind::Daily, 7, 45, 1, true)},
       {"at logon", Exported(kLogon, "-cleanonce -scheduled"), Make(ScheduleKind::AtLogon)},
       {"every second day", Exported(Daily("<DaysInterval>2</DaysInterval>")), other},
       {"every second week", Exported(Weekly("<Monday />", "<WeeksInterval>2</WeeksInterval>")), other},
       {"two days a week", Exported(Weekly("<Monday /><Thursday />")), other},
       {"no day", Exported(Weekly("")), other},
-      {"monthly", Exported("<CalendarTrigger><StartBoundary>2023-11-02T07:45:00</StartBoundary><ScheduleByMonth/>"
-                           "</CalendarTrigger>"), other},
+      {"monthly",
+       Exported("<CalendarTrigger><StartBoundary>2023-11-02T07:45:00</StartBoundary><ScheduleByMonth/>"
+                "</CalendarTrigger>"),
+       other},
       {"no start", Exported(Daily("", "")), other},
       {"odd start", Exported(Daily("", "2023-11-02T25:00:00")), other},
-      {"one run only", Exported("<TimeTrigger><StartBoundary>2023-11-02T07:45:00</StartBoundary></TimeTrigger>"), other},
+      {"one run only", Exported("<TimeTrigger><StartBoundary>2023-11-02T07:45:00</StartBoundary></TimeTrigger>"),
+       other},
       {"trigger switched off", Exported(Daily("", "2023-11-02T07:45:00", "<Enabled>false</Enabled>")), other},
       {"task switched off", Exported(kLogon, "-report -scheduled", "false"), other},
       {"two triggers", Exported(kLogon + Daily("")), other},
@@ -163,9 +177,12 @@ TEST(ScheduleOfTask, ReadsWhatTheSchedulerHandsBackAndCallsTheRestOther) {
       {"plain -cleanonce", Exported(kLogon, "-cleanonce"), other},
       {"a report to a file", Exported(kLogon, "-report C:\\r.csv"), other},
       {"another switch", Exported(kLogon, "-repair -scheduled"), other},
-      {"a second action", Exported(kLogon, "-cleanonce -scheduled", "true", "<Exec><Command>x.exe</Command></Exec>"), other},
-      {"what Wine keeps", "<Task version=\"1.2\"><RegistrationInfo/><Triggers/><Principals/><Settings>"
-                          "<Enabled>true</Enabled></Settings><Actions><Exec/></Actions></Task>", other},
+      {"a second action", Exported(kLogon, "-cleanonce -scheduled", "true", "<Exec><Command>x.exe</Command></Exec>"),
+       other},
+      {"what Wine keeps",
+       "<Task version=\"1.2\"><RegistrationInfo/><Triggers/><Principals/><Settings>"
+       "<Enabled>true</Enabled></Settings><Actions><Exec/></Actions></Task>",
+       other},
       {"not a task", "<Job><Triggers/></Job>", other},
       {"malformed", Exported(kLogon).substr(0, 300), other},
       {"empty", "", other},
@@ -176,8 +193,8 @@ TEST(ScheduleOfTask, ReadsWhatTheSchedulerHandsBackAndCallsTheRestOther) {
 TEST(ScheduleThroughTheScheduler, ApplyRegistersReplacesAndDeletesTheOneTask) {
   MemoryTaskScheduler scheduler;
   EXPECT_EQ(ReadSchedule(scheduler), Schedule{}) << "no task reads as Off";
-  for (const Schedule& schedule : {Make(ScheduleKind::Weekly, 21, 15, 2, true), Make(ScheduleKind::AtLogon),
-                                   Make(ScheduleKind::Daily, 6, 30)}) {
+  for (const Schedule& schedule :
+       {Make(ScheduleKind::Weekly, 21, 15, 2, true), Make(ScheduleKind::AtLogon), Make(ScheduleKind::Daily, 6, 30)}) {
     ApplySchedule(scheduler, schedule, kTarget);
     EXPECT_EQ(ReadSchedule(scheduler), Normalised(schedule));
   }
@@ -223,17 +240,18 @@ TEST(ScheduledRun, TheSwitchMarksTheRunAndTheReportIsNamedWhenItStarts) {
 TEST(TaskXmlReader, KeepsElementsAndTextAndRefusesWhatIsNotWellFormed) {
   const std::optional<XmlElement> root = ParseXml(
       "<?xml version='1.0'?><!-- note --><t:Root xmlns:t='urn:x' a=\"1 > 0\">"
-      "<t:A>x &amp; y &lt;&#65;&#x42;&#xE9;&gt;</t:A><B><![CDATA[<raw> & ]]></B><!-- c --><C/><C>second</C></t:Root>\n");
+      "<t:A>x &amp; y &lt;&#65;&#x42;&#xE9;&#x1F600;&gt;</t:A><B><![CDATA[<raw> & ]]></B><!-- c "
+      "--><C/><C>second</C></t:Root>\n");
   ASSERT_TRUE(root);
   EXPECT_EQ(root->name, "Root");
-  EXPECT_EQ(root->ChildText("A"), "x & y <AB\xC3\xA9>");
+  EXPECT_EQ(root->ChildText("A"), "x & y <AB\xC3\xA9\xF0\x9F\x98\x80>");
   EXPECT_EQ(root->ChildText("B"), "<raw> &");
   EXPECT_EQ(root->ChildText("C"), "") << "the first of two";
   EXPECT_EQ(root->children.size(), 4u);
   EXPECT_FALSE(root->ChildText("D"));
 
   for (const char* bad : {"", "text", "<a>", "<a></b>", "<a><b></a></b>", "<a>&unknown;</a>", "<a>&#0;</a>",
-                          "<a x=1></a>", "<a></a><b></b>", "<a><!-- open </a>"}) {
+                          "<a>&#xD800;</a>", "<a x=1></a>", "<a></a><b></b>", "<a><!-- open </a>"}) {
     EXPECT_FALSE(ParseXml(bad)) << bad;
   }
   std::string deep;

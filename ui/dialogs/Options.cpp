@@ -222,7 +222,7 @@ void TfrmOptions::FormCreate() {
   ::SetWindowPos(Item(IDC_OPT_LISTPAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(Item(IDC_OPT_PAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   RECT schedulePage{8, 8, 8 + 439, 8 + 304};
-  ::SendMessageA(Item(IDC_OPT_PAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&schedulePage));
+  ::SendMessageW(Item(IDC_OPT_PAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&schedulePage));
   schedule_.Create(Handle(), schedulePage);
   CentreOn(::GetWindow(Handle(), GW_OWNER));
 }

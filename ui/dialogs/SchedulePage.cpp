@@ -25,7 +25,9 @@ constexpr char kOtherNote[] =
     "Scheduler). It stays as it is unless you choose a schedule here.";
 
 bool IsTicked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-void SetTicked(HWND button, bool ticked) { ::SendMessageW(button, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0); }
+void SetTicked(HWND button, bool ticked) {
+  ::SendMessageW(button, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
 
 }  // namespace
 
@@ -89,7 +91,9 @@ void SchedulePage::PlaceControls(const RECT& area) {
     ::SetWindowPos(Item(id), nullptr, left, top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
   };
   // Time beside Daily, day beside Weekly.
-  for (std::size_t i = 0; i < kKindButtons.size(); ++i) place(kKindButtons[i], 12, 8 + 26 * static_cast<int>(i), 160, 20);
+  for (std::size_t i = 0; i < kKindButtons.size(); ++i) {
+    place(kKindButtons[i], 12, 8 + 26 * static_cast<int>(i), 160, 20);
+  }
   place(IDC_SCH_TIMELABEL, 190, 37, 50, 18);
   place(IDC_SCH_TIME, 245, 32, 90, 24);
   place(IDC_SCH_DAYLABEL, 190, 63, 50, 18);
@@ -115,10 +119,10 @@ void SchedulePage::Show(bool shown) {
   ::ShowWindow(window_, shown ? SW_SHOW : SW_HIDE);
   if (shown && readError_ && !readErrorShown_) {
     readErrorShown_ = true;
-    prompt_.Message(Owner(),
-                    "The Task Scheduler cannot be reached, so the schedule can be neither shown nor changed:\r\n" +
-                        *readError_,
-                    kMessageCaption, MB_OK | MB_ICONWARNING);
+    prompt_.Message(
+        Owner(),
+        "The Task Scheduler cannot be reached, so the schedule can be neither shown nor changed:\r\n" + *readError_,
+        kMessageCaption, MB_OK | MB_ICONWARNING);
   }
 }
 
@@ -181,8 +185,6 @@ void SchedulePage::UpdateControls() {
   ::EnableWindow(Item(IDC_SCH_REPORTONLY), usable && kind != ScheduleKind::Off && kind != ScheduleKind::Other);
 }
 
-void SchedulePage::SetNote(const std::string& text) {
-  ::SetWindowTextW(Item(IDC_SCH_NOTE), win32::Wide(text).c_str());
-}
+void SchedulePage::SetNote(const std::string& text) { ::SetWindowTextW(Item(IDC_SCH_NOTE), win32::Wide(text).c_str()); }
 
 }  // namespace tamrisk

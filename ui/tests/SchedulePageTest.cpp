@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,11 @@ Schedule Shown(HWND dialog) {
   return shown;
 }
 
+// The task as registered earlier by a copy of the program elsewhere.
+std::string DefinitionOf(const Schedule& schedule) {
+  return ScheduledTaskXml(schedule, {"C:\\Elsewhere\\Tamrisk.exe", kSid, {2023, 1, 1}});
+}
+
 // Which controls take input: time, day, report check box.
 std::vector<bool> EnabledInputs(HWND dialog) {
   return {Enabled(dialog, IDC_SCH_TIME), Enabled(dialog, IDC_SCH_DAY), Enabled(dialog, IDC_SCH_REPORTONLY)};
@@ -70,9 +76,7 @@ class SchedulePageTest : public ::testing::Test {
     options.OutputDirectory = "C:\\Backup";
   }
 
-  void Register(const Schedule& schedule) {
-    ApplySchedule(scheduler, schedule, {"C:\\Elsewhere\\Tamrisk.exe", kSid, {2023, 1, 1}});
-  }
+  void Register(const Schedule& schedule) { scheduler.RegisterTask(kScheduledTaskName, DefinitionOf(schedule)); }
 
   // Opens the options dialog with its Schedule page in front and runs act on it once; the dialog's
   // result. A dialog that act leaves open is ended after a while, with -2.
@@ -108,25 +112,28 @@ class SchedulePageTest : public ::testing::Test {
 TEST_F(SchedulePageTest, ShowsTheRegisteredTaskAndOffersWhatItsKindUses) {
   struct Case {
     const char* what;
-    std::function<void()> arrange;
+    std::optional<std::string> task;  // the registered definition; nullopt for none
     Schedule shown;
     std::vector<bool> inputs;  // time, day, report
   };
   const std::vector<Case> cases = {
-      {"no task", [] {}, {ScheduleKind::Off, 12, 0, 1, false}, {false, false, false}},
-      {"weekly", [&] { Register({ScheduleKind::Weekly, 21, 15, 2, true}); }, {ScheduleKind::Weekly, 21, 15, 2, true},
+      {"no task", std::nullopt, {ScheduleKind::Off, 12, 0, 1, false}, {false, false, false}},
+      {"weekly", DefinitionOf({ScheduleKind::Weekly, 21, 15, 2, true}), {ScheduleKind::Weekly, 21, 15, 2, true},
        {true, true, true}},
-      {"daily", [&] { Register({ScheduleKind::Daily, 6, 5}); }, {ScheduleKind::Daily, 6, 5, 1, false}, {true, false, true}},
-      {"at logon", [&] { Register({ScheduleKind::AtLogon, 0, 0, 0, true}); }, {ScheduleKind::AtLogon, 12, 0, 1, true},
+      {"daily", DefinitionOf({ScheduleKind::Daily, 6, 5}), {ScheduleKind::Daily, 6, 5, 1, false}, {true, false, true}},
+      {"at logon", DefinitionOf({ScheduleKind::AtLogon, 0, 0, 0, true}), {ScheduleKind::AtLogon, 12, 0, 1, true},
        {false, false, true}},
-      {"changed outside", [&] { scheduler.RegisterTask(kScheduledTaskName, "<Task><Triggers><BootTrigger/></Triggers></Task>"); },
-       {ScheduleKind::Other, 12, 0, 1, false}, {false, false, false}},
-      {"deleted behind the program's back", [&] { scheduler.DeleteTask(kScheduledTaskName); },
-       {ScheduleKind::Off, 12, 0, 1, false}, {false, false, false}},
+      {"changed outside", "<Task><Triggers><BootTrigger/></Triggers></Task>", {ScheduleKind::Other, 12, 0, 1, false},
+       {false, false, false}},
+      {"deleted behind the program's back", std::nullopt, {ScheduleKind::Off, 12, 0, 1, false}, {false, false, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    c.arrange();
+    if (c.task) {
+      scheduler.RegisterTask(kScheduledTaskName, *c.task);
+    } else {
+      scheduler.DeleteTask(kScheduledTaskName);
+    }
     const int changes = scheduler.Changes();
     EXPECT_EQ(Open([&](HWND dialog) {
                 EXPECT_TRUE(::IsWindowVisible(PageOf(dialog)));
@@ -203,7 +210,8 @@ TEST_F(SchedulePageTest, ARefusingSchedulerKeepsTheDialogOpenWithNothingStored) 
               scheduler.Refuse("Access is denied.");
               Click(::GetDlgItem(dialog, IDOK));
               ASSERT_EQ(prompt.calls.size(), 1u);
-              EXPECT_EQ(prompt.calls[0].text, "The schedule could not be changed in the Task Scheduler:\r\nAccess is denied.");
+              EXPECT_EQ(prompt.calls[0].text,
+                        "The schedule could not be changed in the Task Scheduler:\r\nAccess is denied.");
               EXPECT_EQ(prompt.calls[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
               EXPECT_TRUE(::IsWindow(dialog));
               EXPECT_TRUE(::IsWindowVisible(PageOf(dialog)));
