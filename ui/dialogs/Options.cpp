@@ -221,7 +221,10 @@ void TfrmOptions::FormCreate() {
   // The tab controls lie under their pages' controls, the outer one lowest.
   ::SetWindowPos(Item(IDC_OPT_LISTPAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(Item(IDC_OPT_PAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  RECT schedulePage{8, 8, 8 + 439, 8 + 304};
+  // The Schedule page is a dialog of its own over the outer tab control's page area.
+  RECT schedulePage{};
+  ::GetWindowRect(Item(IDC_OPT_PAGES), &schedulePage);
+  ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&schedulePage), 2);
   ::SendMessageW(Item(IDC_OPT_PAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&schedulePage));
   schedule_.Create(Handle(), schedulePage);
   CentreOn(::GetWindow(Handle(), GW_OWNER));
