@@ -18,37 +18,17 @@ if [ $# -ne 2 ]; then
   echo "usage: $0 PREFIX HELPER_EXE" >&2
   exit 2
 fi
-prefix="$(realpath -m "$1")"
 helper="$(realpath "$2")"
 here="$(cd "$(dirname "$0")" && pwd)"
-marker_file="$prefix/.tamrisk-fixture-prefix"
 MARKER=TamriskFixture
+# shellcheck source=prefix-lib.sh
+. "$here/prefix-lib.sh"
 
-if [ -e "$prefix" ]; then
-  if [ ! -e "$marker_file" ]; then
-    echo "$prefix exists and is not a fixture prefix; refusing to touch it" >&2
-    exit 1
-  fi
-  rm -rf "$prefix" "$prefix.home"
-fi
-mkdir -p "$prefix"
-touch "$marker_file"
-
-export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-export HOME="$prefix.home"
-mkdir -p "$HOME"
+echo "== creating the prefix $(realpath -m "$1")" >&2
+fresh_prefix "$1" .tamrisk-fixture-prefix tamrisk-fixture.log
 log="$prefix/tamrisk-fixture.log"
 
-# Wine's services inherit the output of the first program; a file keeps them off the caller's pipes.
 run_wine() { wine "$@" </dev/null >>"$log" 2>&1; }
-
-# "C:\a\b" -> the Linux path of that file inside the prefix.
-linux_path() {
-  local drive="${1:0:1}" rest="${1:3}"
-  printf '%s/dosdevices/%s:/%s' "$prefix" "${drive,,}" "${rest//\\//}"
-}
 
 make_file() {
   local target
@@ -58,19 +38,6 @@ make_file() {
 }
 
 make_folder() { mkdir -p "$(linux_path "$1")"; }
-
-echo "== creating the prefix $prefix" >&2
-run_wine cmd /c exit
-
-# A new prefix links Desktop, Documents and the like to HOME; the scans must see folders of their own.
-for user_dir in "$prefix/drive_c/users"/*; do
-  for link in "$user_dir"/*; do
-    if [ -L "$link" ]; then
-      rm "$link"
-      mkdir "$link"
-    fi
-  done
-done
 
 # Shell folders by CSIDL number, as the prefix names them.
 declare -A folder

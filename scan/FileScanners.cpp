@@ -40,17 +40,39 @@ constexpr std::array<std::string_view, 4> CurrentUserSkipList = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU",
 };
 
-using SkipList = std::vector<std::string_view>;
+using SkipList = std::vector<std::string>;
+
+constexpr std::string_view kSoftware = "Software\\";
+constexpr std::string_view kClasses = "Software\\Classes\\";
+
+// A listed key and the copies 64-bit Windows (and Wine) keep of it for 32-bit programs: every key
+// under Software also under Software\Wow6432Node, and a class key also under
+// Software\Classes\Wow6432Node, which Software\Wow6432Node\Classes leads to.
+void AddWithMirrors(std::string_view entry, SkipList& list) {
+  list.emplace_back(entry);
+  if (!StartsWithNoCase(entry, kSoftware)) return;
+  list.push_back(std::string(kSoftware) + "Wow6432Node\\" + std::string(entry.substr(kSoftware.size())));
+  if (StartsWithNoCase(entry, kClasses)) {
+    list.push_back(std::string(kClasses) + "Wow6432Node\\" + std::string(entry.substr(kClasses.size())));
+  }
+}
+
+template <std::size_t N>
+SkipList WithMirrors(const std::array<std::string_view, N>& entries) {
+  SkipList list;
+  for (const std::string_view entry : entries) AddWithMirrors(entry, list);
+  return list;
+}
 
 // Only the two hive scans skip anything; the other callers walk their subtrees whole.
 SkipList SkipListForCaption(const std::string& caption) {
-  if (caption == kLocalMachineCaption) return {LocalMachineSkipList.begin(), LocalMachineSkipList.end()};
-  if (caption == kCurrentUserCaption) return {CurrentUserSkipList.begin(), CurrentUserSkipList.end()};
+  if (caption == kLocalMachineCaption) return WithMirrors(LocalMachineSkipList);
+  if (caption == kCurrentUserCaption) return WithMirrors(CurrentUserSkipList);
   return {};
 }
 
 bool IsListed(const SkipList& list, const std::string& path) {
-  return std::any_of(list.begin(), list.end(), [&](std::string_view entry) { return EqualsNoCase(entry, path); });
+  return std::any_of(list.begin(), list.end(), [&](const std::string& entry) { return EqualsNoCase(entry, path); });
 }
 
 std::string ChildPath(const std::string& path, const std::string& name) {
@@ -106,13 +128,7 @@ class TreeWalk {
       if (!data) continue;
       const std::string& text = *data;
       if (!ReferenceMissing(task_.Env(), text, filter_, drives_, true)) continue;
-      const std::string key = rootName_ + "\\" + path;
-      // A name holding "\" would be cut at its last "\" in a key + name row, naming another value.
-      if (name.find('\\') != std::string::npos) {
-        task_.AppendProblem(problem_, key, name, rkValueInColumn);
-      } else {
-        task_.AppendProblem(problem_, key + "\\" + name, text, rkValueInPath);
-      }
+      task_.AppendValueProblem(problem_, rootName_ + "\\" + path, name, text);
     }
   }
 

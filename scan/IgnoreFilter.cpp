@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/Text.h"
 
@@ -44,26 +45,61 @@ bool StartsWithPart(std::string_view key, std::string_view root) {
   return StartsWithNoCase(key, root) && (key.size() == root.size() || key[root.size()] == '\\');
 }
 
-// The same key seen through the other root: the current user's hive is both HKEY_CURRENT_USER and
-// HKEY_USERS\<sid>. nullopt for keys of any other hive.
-std::optional<std::string> CurrentUserAlias(const std::string& key, const std::string& sid) {
-  if (sid.empty()) return std::nullopt;
+// Whether needle occurs in text at whole path steps: each end of the match is the end of text, a
+// "\" of text, or a "\" that needle itself begins or ends with. "Software\Vendor" is found in
+// "HKEY_LOCAL_MACHINE\Software\Vendor\App" but not in "...\Software\VendorTools".
+bool OccursAtWholeSteps(std::string_view text, std::string_view needle) {
+  if (needle.empty()) return false;
+  const bool openStart = needle.front() == '\\';
+  const bool openEnd = needle.back() == '\\';
+  for (std::size_t from = 0; from + needle.size() <= text.size(); ++from) {
+    const std::size_t found = FindNoCase(text.substr(from), needle);
+    if (found == std::string_view::npos) return false;
+    const std::size_t at = from + found;
+    const std::size_t end = at + needle.size();
+    const bool startsAtStep = openStart || at == 0 || text[at - 1] == '\\';
+    const bool endsAtStep = openEnd || end == text.size() || text[end] == '\\';
+    if (startsAtStep && endsAtStep) return true;
+    from = at;
+  }
+  return false;
+}
+
+// Every spelling of one key that the lists may hold. The current user's hive is both
+// HKEY_CURRENT_USER and HKEY_USERS\<sid>; a class registration is reached through
+// HKEY_CLASSES_ROOT, the machine's and the user's Software\Classes, and the user's classes hive
+// HKEY_USERS\<sid>_Classes. Keys of any other hive have the one spelling.
+std::vector<std::string> SpellingsOf(const std::string& key, const std::string& sid) {
   const std::string userHive = std::string(kUsers) + "\\" + sid;
-  if (StartsWithPart(key, kCurrentUser)) return userHive + key.substr(kCurrentUser.size());
-  if (StartsWithPart(key, userHive)) return std::string(kCurrentUser) + key.substr(userHive.size());
-  return std::nullopt;
+  std::vector<std::string> classRoots = {"HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE\\Software\\Classes",
+                                         std::string(kCurrentUser) + "\\Software\\Classes"};
+  if (!sid.empty()) {
+    classRoots.push_back(userHive + "\\Software\\Classes");
+    classRoots.push_back(userHive + "_Classes");
+  }
+  for (const std::string& root : classRoots) {
+    if (!StartsWithPart(key, root)) continue;
+    const std::string below = key.substr(root.size());
+    std::vector<std::string> spellings;
+    for (const std::string& other : classRoots) spellings.push_back(other + below);
+    return spellings;
+  }
+  if (!sid.empty() && StartsWithPart(key, kCurrentUser)) return {key, userHive + key.substr(kCurrentUser.size())};
+  if (!sid.empty() && StartsWithPart(key, userHive)) {
+    return {key, std::string(kCurrentUser) + key.substr(userHive.size())};
+  }
+  return {key};
 }
 
 bool ValueEntryCovers(const std::string& entry, const std::string& key, const std::string& value) {
   if (entry.empty()) return false;
   if (!value.empty()) return EqualsNoCase(key + "\\" + value, entry);
   // An ignored value in a key, or below it, protects a row that would remove that key.
-  return FindNoCase(entry, key) != std::string::npos;
+  return OccursAtWholeSteps(entry, key.back() == '\\' ? key : key + "\\");
 }
 
-bool KeyEntryCovers(const std::string& entry, const std::string& key) {
-  return !entry.empty() && FindNoCase(key, entry) != std::string::npos;
-}
+// An entry names a key, or a run of whole steps of one, and covers that key and everything below it.
+bool KeyEntryCovers(const std::string& entry, const std::string& key) { return OccursAtWholeSteps(key, entry); }
 
 bool ListsCover(const IgnoreLists& lists, const std::string& key, const std::string& value) {
   for (const std::string& entry : lists.values) {
@@ -80,9 +116,10 @@ bool ListsCover(const IgnoreLists& lists, const std::string& key, const std::str
 bool IsIgnored(const ProblemRow& row, const IgnoreLists& lists) {
   const std::optional<RowTarget> target = TargetOf(row);
   if (!target) return false;
-  if (ListsCover(lists, target->key, target->value)) return true;
-  const std::optional<std::string> alias = CurrentUserAlias(target->key, lists.currentUserSid);
-  return alias && ListsCover(lists, *alias, target->value);
+  for (const std::string& key : SpellingsOf(target->key, lists.currentUserSid)) {
+    if (ListsCover(lists, key, target->value)) return true;
+  }
+  return false;
 }
 
 void ApplyIgnoreLists(ResultsModel& results, const IgnoreLists& lists) {

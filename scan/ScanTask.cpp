@@ -113,4 +113,14 @@ void TScanTaskThread::AppendProblem(const std::string& problem, const std::strin
   sink_->AppendProblem(ProblemRow{false, problem, registryKey, value, kind});
 }
 
+void TScanTaskThread::AppendValueProblem(const std::string& problem, const std::string& key, const std::string& name,
+                                         const std::string& text) {
+  // A name holding "\" would be cut at its last "\" in a key + name row, naming another value.
+  if (name.find('\\') != std::string::npos) {
+    AppendProblem(problem, key, name, rkValueInColumn);
+  } else {
+    AppendProblem(problem, key + "\\" + name, text, rkValueInPath);
+  }
+}
+
 }  // namespace tamrisk

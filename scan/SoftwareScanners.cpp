@@ -1,6 +1,8 @@
 // Software location, font, help file and shared DLL scanners (codes 6 to 9). Each reads fixed keys
 // under HKEY_LOCAL_MACHINE through an access object of its own.
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -33,15 +35,43 @@ bool IsProgramName(const std::string& name) {
 }
 
 // Upper-cased names of the files (not folders) in the folder, hidden and system ones included.
-std::unordered_set<std::string> FileNamesIn(FileSystem& files, const std::string& folder) {
-  std::unordered_set<std::string> names;
+void AddFileNames(FileSystem& files, const std::string& folder, std::unordered_set<std::string>& names) {
   // Without a known folder a mask of "\*" would list the current drive's root instead.
-  if (folder.empty()) return names;
+  if (folder.empty()) return;
   const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
   for (const FileEntry& entry : files.ListFolder(prefix + "*")) {
     if ((entry.attributes & fileattr::Directory) == 0) names.insert(AsciiUpper(entry.name));
   }
+}
+
+// Wine keeps the fonts it ships in a folder of its own, which its processes see as "\??\Z:\..." in
+// WINEDATADIR, and registers them by bare name; "" outside Wine.
+std::string WineFontsFolder(SystemInfo& system) {
+  constexpr std::string_view kNtPrefix = "\\??\\";
+  const std::optional<std::string> data = system.ExpandEnvironment("%WINEDATADIR%", 1024);
+  if (!data || data->empty() || data->front() == '%') return {};
+  std::string_view folder(data->c_str());
+  if (folder.substr(0, kNtPrefix.size()) == kNtPrefix) folder.remove_prefix(kNtPrefix.size());
+  return std::string(folder) + "\\fonts";
+}
+
+// The bare file names a font value may hold: the files of the Fonts folder, and of Wine's own fonts
+// folder under Wine. nullopt when the Fonts folder is unknown or lists no file: every Windows keeps
+// its fonts there, so an empty listing means it could not be read, and judging by it would call
+// every font missing.
+std::optional<std::unordered_set<std::string>> InstalledFontFiles(const Platform& env) {
+  std::unordered_set<std::string> names;
+  AddFileNames(env.files, env.system.SpecialFolder(csidl::Fonts), names);
+  if (names.empty()) return std::nullopt;
+  AddFileNames(env.files, WineFontsFolder(env.system), names);
   return names;
+}
+
+// A drive letter and ":\", or a UNC path ("\\server\share\...").
+bool IsFullPath(const std::string& text) {
+  const bool drive = text.size() >= 3 && AsciiUpperChar(text[0]) >= 'A' && AsciiUpperChar(text[0]) <= 'Z' &&
+                     text[1] == ':' && text[2] == '\\';
+  return drive || (text.size() > 2 && text[0] == '\\' && text[1] == '\\');
 }
 
 }  // namespace
@@ -72,8 +102,8 @@ void TScanTaskThread::ScanSoftwareLocations() {
 void TScanTaskThread::ScanWindowsFonts() {
   ShowTask("Scanning Windows Fonts...");
   const std::string key = IsWindows9xFamily(WindowsVersionCode(Env())) ? kFonts9x : kFontsNt;
-  const std::unordered_set<std::string> installed =
-      FileNamesIn(Env().files, Env().system.SpecialFolder(csidl::Fonts));
+  const std::optional<std::unordered_set<std::string>> installed = InstalledFontFiles(Env());
+  if (!installed) return;
 
   RegistryAccess registry(Env().registry, RootKey::LocalMachine);
   registry.SetAccess(rights::Read);
@@ -83,9 +113,10 @@ void TScanTaskThread::ScanWindowsFonts() {
     CheckStop();
     if (!IsTextKind(registry.ValueKind(name))) continue;
     const std::string file = registry.ReadText(name);
-    // Bare file names only: a full path is reported even when that file exists.
-    if (installed.count(AsciiUpper(file)) != 0) continue;
-    AppendProblem("Fonts Issue", kMachine + key + "\\" + name, file, rkValueInPath);
+    // A full path names the file itself (per-user fonts on Windows 10, fonts Wine finds on the host);
+    // a bare name is a file of the Fonts folder.
+    const bool present = IsFullPath(file) ? Env().files.PathIsFile(file) : installed->count(AsciiUpper(file)) != 0;
+    if (!present) AppendValueProblem("Fonts Issue", kMachine + key, name, file);
   }
 }
 

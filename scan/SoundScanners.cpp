@@ -84,13 +84,7 @@ void TScanTaskThread::ScanMruLists() {
       const std::string text = history.ReadText(name);
       if (!IsTestedDrivePath(text, TestedDrives)) continue;
       if (FoundWithAnyExtension(Env().files, text, extensions)) continue;
-      const std::string key = std::string("HKEY_CURRENT_USER\\") + kMruPath;
-      // As in the hive walk: a name holding "\" cannot follow the key in one column.
-      if (name.find('\\') != std::string::npos) {
-        AppendProblem(kMruProblem, key, name, rkValueInColumn);
-      } else {
-        AppendProblem(kMruProblem, key + "\\" + name, text, rkValueInPath);
-      }
+      AppendValueProblem(kMruProblem, std::string("HKEY_CURRENT_USER\\") + kMruPath, name, text);
     }
   }
   for (const std::string& extension : extensions) {

@@ -158,7 +158,7 @@ void TScanTaskThread::ScanStartupPrograms() {
 void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string& path) {
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return;
-  const std::string location = AsciiUpper(rootName) + "\\" + path + "\\";
+  const std::string location = AsciiUpper(rootName) + "\\" + path;
   RegistryAccess registry(Env().registry, *root);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(path, false)) return;
@@ -167,7 +167,7 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
     CheckStop();
     if (!IsTextKind(registry.ValueKind(name))) continue;
     const std::string command = registry.ReadText(name);
-    if (CommandMissing(*this, command)) AppendProblem(kStartupProblem, location + name, command, rkValueInPath);
+    if (CommandMissing(*this, command)) AppendValueProblem(kStartupProblem, location, name, command);
   }
 }
 

@@ -149,6 +149,34 @@ INSTANTIATE_TEST_SUITE_P(
         SkipCase{"4", "HKCU", "HKEY_CURRENT_USER",
                  "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU"}));
 
+// 64-bit Windows and Wine keep a copy of Software for 32-bit programs under Software\Wow6432Node, and
+// of the machine's classes under Software\Classes\Wow6432Node: the copies of a listed key are skipped.
+TEST_F(HiveWalkTest, CopiesOfListedKeysForThirtyTwoBitProgramsAreSkippedToo) {
+  struct Case {
+    const char* code;
+    const char* key;
+    bool skipped;
+  };
+  const Case cases[] = {
+      {"3", "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\iexplore.exe", true},
+      {"3", "HKLM\\SOFTWARE\\WOW6432NODE\\Classes\\TypeLib\\{L}\\1.0\\0\\win32", true},
+      {"3", "HKLM\\Software\\Classes\\Wow6432Node\\TypeLib\\{L}\\1.0\\0\\win64", true},
+      {"3", "HKLM\\Software\\Classes\\Wow6432Node\\CLSID\\{C}\\InprocServer32", true},
+      {"3", "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App", true},
+      {"3", "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App PathsX", false},
+      {"3", "HKLM\\Software\\Classes\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", false},
+      {"3", "HKLM\\Software\\Wow6432Node\\Vendor\\App", false},
+      {"4", "HKCU\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce", true},
+      {"4", "HKCU\\Software\\Wow6432Node\\AppEvents\\Schemes\\Apps", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    MemoryPlatform local;
+    Seed(local.registry, {Str(c.key, "Path", kGone)});
+    EXPECT_EQ(test::RunScan(local.platform, {c.code}, "c").rows.size(), c.skipped ? 0u : 1u);
+  }
+}
+
 TEST_F(HiveWalkTest, EachSkipListBelongsToItsOwnHive) {
   Seed(env.registry, {
                          Str("HKCU\\Software\\Classes\\CLSID\\{X}", "Path", kGone),

@@ -53,14 +53,38 @@ TEST(IgnoreFilterTest, ValueEntriesMatchTheWholeValuePathOrCoverTheKeyAbove) {
           {"key row, entry in other case", Row("HKEY_LOCAL_MACHINE\\SOFTWARE\\x\\run", "", rkKey), {tool}, {}, true},
           {"subkey row above the value", Row("HKEY_LOCAL_MACHINE\\Software", "X", rkSubkeyInColumn), {tool}, {}, true},
           {"subkey row beside the value", Row("HKEY_LOCAL_MACHINE\\Software", "Z", rkSubkeyInColumn), {tool}, {}, false},
+          {"key row whose name only begins the entry's key", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Ru", "", rkKey),
+           {tool}, {}, false},
+          {"key row named like the value", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool", "", rkKey), {tool}, {},
+           false},
+          {"subkey row whose name only begins a step", Row("HKEY_LOCAL_MACHINE\\Software\\X", "Ru", rkSubkeyInColumn),
+           {tool}, {}, false},
           {"empty entry never matches", Row("HKEY_LOCAL_MACHINE\\Software\\X", "", rkKey), {""}, {}, false},
       },
       "");
 }
 
-TEST(IgnoreFilterTest, KeyEntriesCoverEveryRowWhoseKeyContainsThem) {
+TEST(IgnoreFilterTest, KeyEntriesCoverTheKeyTheyNameAndEverythingBelowItAtWholeSteps) {
+  const std::string fileExts = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
   ExpectCases(
       {
+          {"the entry's own key", Row(fileExts, ".ab", rkSubkeyInColumn), {}, {fileExts + "\\.ab"}, true},
+          {"a key below it", Row(fileExts + "\\.ab\\OpenWithList", "a", rkValueInColumn), {}, {fileExts + "\\.AB"},
+           true},
+          {"a name that only begins with the entry's last step", Row(fileExts, ".abc", rkSubkeyInColumn), {},
+           {fileExts + "\\.ab"}, false},
+          {"a name that only ends with the entry's first step", Row("HKEY_LOCAL_MACHINE\\Software\\MyVendor", "", rkKey),
+           {}, {"Vendor"}, false},
+          {"a partial path in the middle of the key", Row("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Run", "", rkKey),
+           {}, {"Software\\Vendor"}, true},
+          {"a partial path at its end", Row("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey), {}, {"software\\vendor"},
+           true},
+          {"a partial path whose look-alike comes first", Row("HKEY_LOCAL_MACHINE\\Software\\VendorX\\Software\\Vendor",
+                                                              "", rkKey), {}, {"Software\\Vendor"}, true},
+          {"an entry ending in \\ covers only what is below", Row("HKEY_LOCAL_MACHINE\\Software\\Vendor", "", rkKey),
+           {}, {"Software\\Vendor\\"}, false},
+          {"an entry ending in \\, a key below", Row("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App", "", rkKey),
+           {}, {"Software\\Vendor\\"}, true},
           {"any root, any case", Row("HKEY_CURRENT_USER\\SOFTWARE\\X\\Run\\Tool", "", rkValueInPath),
            {}, {"Software\\X"}, true},
           {"machine root too", Row("HKEY_LOCAL_MACHINE\\software\\x", "", rkKey), {}, {"Software\\X"}, true},
@@ -116,6 +140,28 @@ TEST(IgnoreFilterTest, CurrentUserHiveMatchesThroughBothRoots) {
       kSid);
 }
 
+TEST(IgnoreFilterTest, AClassRegistrationMatchesOnEveryRoadToIt) {
+  const std::string hku = std::string("HKEY_USERS\\") + kSid;
+  const std::vector<std::string> roads = {"HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes",
+                                          "HKEY_CURRENT_USER\\Software\\Classes", hku + "\\Software\\Classes",
+                                          hku + "_Classes"};
+  std::vector<IgnoreCase> cases;
+  for (const std::string& entryRoad : roads) {
+    for (const std::string& rowRoad : roads) {
+      cases.push_back({"key entry", Row(rowRoad + "\\.ab\\shell", "", rkKey), {}, {entryRoad + "\\.ab"}, true});
+      cases.push_back({"value entry", Row(rowRoad + "\\.ab", "x", rkDefaultValue), {entryRoad + "\\.ab\\@"}, {}, true});
+      cases.push_back({"whole steps", Row(rowRoad + "\\.abc", "", rkKey), {}, {entryRoad + "\\.ab"}, false});
+    }
+  }
+  cases.push_back({"the classes key itself", Row("HKEY_LOCAL_MACHINE\\Software", "Classes", rkSubkeyInColumn), {},
+                   {"HKEY_CLASSES_ROOT"}, true});
+  cases.push_back({"outside the classes", Row("HKEY_LOCAL_MACHINE\\Software\\ClassesX\\.ab", "", rkKey), {},
+                   {"HKEY_CLASSES_ROOT\\.ab"}, false});
+  cases.push_back({"another user's classes", Row("HKEY_USERS\\S-1-5-21-9_Classes\\.ab", "", rkKey), {},
+                   {"HKEY_CLASSES_ROOT\\.ab"}, false});
+  ExpectCases(cases, kSid);
+}
+
 TEST(IgnoreFilterTest, OtherUsersHivesAreMatchedOnlyAsWritten) {
   const std::string other = "HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001";
   const std::string longer = std::string("HKEY_USERS\\") + kSid + "0";  // the SID is a prefix of this one
@@ -130,8 +176,8 @@ TEST(IgnoreFilterTest, OtherUsersHivesAreMatchedOnlyAsWritten) {
           {"other SID row, its own entry", Row(other + "\\Software\\X", "", rkKey), {}, {other + "\\Software"}, true},
           {"default user row", Row("HKEY_USERS\\.DEFAULT\\Software\\X", "", rkKey), {},
            {"HKEY_CURRENT_USER\\Software\\X"}, false},
-          {"classes hive is a hive of its own", Row(std::string("HKEY_USERS\\") + kSid + "_Classes\\.txt", "", rkKey),
-           {}, {"HKEY_CURRENT_USER\\.txt"}, false},
+          {"the classes hive is not the user's hive", Row(std::string("HKEY_USERS\\") + kSid + "_Classes\\.txt", "",
+                                                          rkKey), {}, {"HKEY_CURRENT_USER\\.txt"}, false},
           {"root name prefix only", Row("HKEY_CURRENT_USER_X\\Software\\X", "", rkKey), {},
            {std::string("HKEY_USERS\\") + kSid + "_X\\Software"}, false},
       },

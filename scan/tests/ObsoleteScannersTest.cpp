@@ -55,6 +55,21 @@ TEST_F(ObsoleteScannersTest, SoftwareKeysWithoutDataAreReportedUserHiveFirst) {
                          }));
 }
 
+TEST_F(ObsoleteScannersTest, SoftwareKeysThatWindowsOwnsAreNeverReported) {
+  // Empty on a new system, in any letter case, under either root; names that only begin like them are
+  // a program's.
+  for (const char* name : {"Classes", "CLIENTS", "Microsoft", "policies", "Registered Applications",
+                           "RegisteredApplications", "Wow6432Node", "ODBC", "Intel", "Wine"}) {
+    Seed(env.registry, {Key(std::string("HKCU\\Software\\") + name), Key(std::string("HKLM\\Software\\") + name)});
+  }
+  Seed(env.registry, {Key("HKCU\\Software\\WineApp"), Key("HKLM\\Software\\Policies Old")});
+  EXPECT_EQ(Scan({"14"}).rows,
+            (std::vector<ProblemRow>{
+                Row("Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "WineApp", rkSubkeyInColumn),
+                Row("Obsolete Software Key", "HKEY_LOCAL_MACHINE\\Software", "Policies Old", rkSubkeyInColumn),
+            }));
+}
+
 TEST_F(ObsoleteScannersTest, SoftwareKeysThatCannotBeOpenedAreLeftAlone) {
   Seed(env.registry, {
                          Key("HKCU\\Software\\Locked"),

@@ -129,7 +129,7 @@ TEST_F(SoftwareScannersTest, ScannersNeedOnlyReadRights) {
 
 // ---- Code 7: fonts ----
 
-TEST_F(SoftwareScannersTest, FontsAreMatchedByBareFileNameInTheFontsFolder) {
+TEST_F(SoftwareScannersTest, FontsAreFoundByBareNameInTheFontsFolderOrByTheirFullPath) {
   env.system.SetSpecialFolder(csidl::Fonts, "C:\\Windows\\Fonts");
   SeedFiles(env.files, {"C:\\Windows\\Fonts\\arial.ttf", "C:\\Windows\\Fonts\\sub.ttf\\", "C:\\Other\\elsewhere.ttf"});
   env.files.AddFile("C:\\Windows\\Fonts\\hidden.fon", {}, fileattr::Hidden | fileattr::System);
@@ -141,19 +141,44 @@ TEST_F(SoftwareScannersTest, FontsAreMatchedByBareFileNameInTheFontsFolder) {
                          Str(kFontsNt, "Folder", "sub.ttf"),
                          Str(kFontsNt, "Hidden", "hidden.fon"),
                          ExpandStr(kFontsNt, "Expandable", "arial.ttf"),
-                         Str(kFontsNt, "Outside", "C:\\Other\\elsewhere.ttf"),
+                         Str(kFontsNt, "Outside", "c:\\other\\ELSEWHERE.TTF"),
+                         Str(kFontsNt, "Outside gone", "C:\\Other\\gone.ttf"),
+                         Str(kFontsNt, "Full path to a folder", "C:\\Windows\\Fonts\\sub.ttf"),
+                         Str(kFontsNt, "Network", "\\\\server\\fonts\\net.ttf"),
+                         Str(kFontsNt, "Relative", "Other\\elsewhere.ttf"),
+                         Str(kFontsNt, "Per\\user", "gone.ttf"),
                          Str(kFonts9x, "Old", "gone.ttf"),
                      });
   const test::ScanResult result = Scan({"7"});
-  const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\";
+  const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Windows Fonts..."});
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("Fonts Issue", key + "Full path", "C:\\Windows\\Fonts\\arial.ttf", rkValueInPath),
-                             Row("Fonts Issue", key + "Gone", "gone.ttf", rkValueInPath),
-                             Row("Fonts Issue", key + "Folder", "sub.ttf", rkValueInPath),
-                             Row("Fonts Issue", key + "Outside", "C:\\Other\\elsewhere.ttf", rkValueInPath),
+                             Row("Fonts Issue", key + "\\Gone", "gone.ttf", rkValueInPath),
+                             Row("Fonts Issue", key + "\\Folder", "sub.ttf", rkValueInPath),
+                             Row("Fonts Issue", key + "\\Outside gone", "C:\\Other\\gone.ttf", rkValueInPath),
+                             Row("Fonts Issue", key + "\\Full path to a folder", "C:\\Windows\\Fonts\\sub.ttf",
+                                 rkValueInPath),
+                             Row("Fonts Issue", key + "\\Network", "\\\\server\\fonts\\net.ttf", rkValueInPath),
+                             Row("Fonts Issue", key + "\\Relative", "Other\\elsewhere.ttf", rkValueInPath),
+                             // A key + name row would name the value "user" of a key "Fonts\Per".
+                             Row("Fonts Issue", key, "Per\\user", rkValueInColumn),
                          }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"));
+}
+
+TEST_F(SoftwareScannersTest, UnderWineBareNamesAreAlsoFoundInWinesOwnFontsFolder) {
+  env.system.SetSpecialFolder(csidl::Fonts, "C:\\windows\\Fonts");
+  SeedFiles(env.files, {"C:\\windows\\Fonts\\added.ttf", "Z:\\usr\\share\\wine\\fonts\\coure.fon"});
+  Seed(env.registry, {Str(kFontsNt, "Courier", "coure.fon"), Str(kFontsNt, "Gone", "gone.fon")});
+  for (const char* dataFolder : {"\\??\\Z:\\usr\\share\\wine", "Z:\\usr\\share\\wine"}) {
+    SCOPED_TRACE(dataFolder);
+    env.system.SetVariable("WINEDATADIR", dataFolder);
+    const test::ScanResult result = Scan({"7"});
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].value, "gone.fon");
+  }
+  env.system.RemoveVariable("WINEDATADIR");
+  EXPECT_EQ(Scan({"7"}).rows.size(), 2u);
 }
 
 TEST_F(SoftwareScannersTest, FontsKeyFollowsTheWindowsFamily) {
@@ -169,6 +194,8 @@ TEST_F(SoftwareScannersTest, FontsKeyFollowsTheWindowsFamily) {
     SCOPED_TRACE(testing::Message() << c.version.platformId << " " << c.version.major << "." << c.version.minor);
     MemoryPlatform local;
     local.system.SetVersion(c.version);
+    local.system.SetSpecialFolder(csidl::Fonts, "C:\\Windows\\Fonts");
+    SeedFiles(local.files, {"C:\\Windows\\Fonts\\arial.ttf"});
     Seed(local.registry, {Str(kFontsNt, "Nt", "gone.ttf"), Str(kFonts9x, "NineX", "gone.ttf")});
     const test::ScanResult result = test::RunScan(local.platform, {"7"}, "c");
     ASSERT_EQ(result.rows.size(), 1u);
@@ -178,12 +205,34 @@ TEST_F(SoftwareScannersTest, FontsKeyFollowsTheWindowsFamily) {
   }
 }
 
-TEST_F(SoftwareScannersTest, WithoutAFontsFolderEveryFontIsReportedAndNoDriveRootIsListed) {
-  SeedFiles(env.files, {"C:\\arial.ttf"});
-  env.files.SetCurrentFolder("C:\\");
-  Seed(env.registry, {Str(kFontsNt, "Arial", "arial.ttf")});
-  EXPECT_EQ(Scan({"7"}).rows.size(), 1u);
-  EXPECT_EQ(env.files.Calls().listings, 0u);
+TEST_F(SoftwareScannersTest, AFontsFolderThatCannotBeFoundOrListedReportsNoFont) {
+  struct Case {
+    const char* label;
+    const char* folder;
+    std::vector<std::string> files;
+  };
+  const Case cases[] = {
+      {"no shell folder", "", {"C:\\arial.ttf"}},
+      {"the folder is missing", "C:\\Windows\\Fonts", {"C:\\Windows\\"}},
+      {"the listing holds no file", "C:\\Windows\\Fonts", {"C:\\Windows\\Fonts\\"}},
+      {"the listing holds only folders", "C:\\Windows\\Fonts", {"C:\\Windows\\Fonts\\Sub\\"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    MemoryPlatform local;
+    local.system.SetSpecialFolder(csidl::Fonts, c.folder);
+    SeedFiles(local.files, c.files);
+    local.files.SetCurrentFolder("C:\\");
+    Seed(local.registry, {Str(kFontsNt, "Arial", "arial.ttf"), Str(kFontsNt, "Full path", "C:\\Gone\\gone.ttf")});
+    local.files.ResetCalls();
+    const test::ScanResult result = test::RunScan(local.platform, {"7"}, "c");
+    EXPECT_EQ(result.rows, std::vector<ProblemRow>{});
+    EXPECT_EQ(result.finished, 1);
+    // Without a known folder no listing is made: a mask of "\*" would list the current drive's root.
+    if (std::string(c.folder).empty()) {
+      EXPECT_EQ(local.files.Calls().listings, 0u);
+    }
+  }
 }
 
 // ---- Code 8: help files ----

@@ -62,13 +62,16 @@ TEST_F(StartupScannersTest, RunValuesAreTestedAsCommandLines) {
                          ExpandStr(Hkcu(kRun), "Expandable", "C:\\Gone\\app.exe"),
                          Str(Hkcu(kRun), "OtherDrive", "D:\\Gone\\app.exe"),
                          Raw(Hkcu(kRun), "Multi", regtype::MultiString, TextBytes("C:\\Gone\\m.exe")),
+                         Str(Hkcu(kRun), "Vendor\\Updater", "C:\\Gone\\updater.exe"),
                      });
   const test::ScanResult result = Scan({"10"});
-  const std::string key = std::string("HKEY_CURRENT_USER\\") + kRun + "\\";
+  const std::string key = std::string("HKEY_CURRENT_USER\\") + kRun;
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Startup Programs..."});
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row(kStartup, key + "Tool", "C:\\Tools\\tool.exe /min", rkValueInPath),
-                             Row(kStartup, key + "Expandable", "C:\\Gone\\app.exe", rkValueInPath),
+                             Row(kStartup, key + "\\Tool", "C:\\Tools\\tool.exe /min", rkValueInPath),
+                             Row(kStartup, key + "\\Expandable", "C:\\Gone\\app.exe", rkValueInPath),
+                             // A key + name row would name the value "Updater" of a key "Run\Vendor".
+                             Row(kStartup, key, "Vendor\\Updater", rkValueInColumn),
                          }));
 }
 

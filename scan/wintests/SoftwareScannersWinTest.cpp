@@ -115,15 +115,15 @@ TEST_F(SoftwareScannersWin, AppPathsEntriesWhoseProgramIsGoneAreReported) {
                                          InFolder("gone\\" + name_ + "-GONE.EXE /n"), rkKey)}));
 }
 
-TEST_F(SoftwareScannersWin, FontsOutsideTheFontsFolderAreReported) {
+TEST_F(SoftwareScannersWin, FontsAreFoundInTheFontsFolderByNameOrWhereTheirFullPathPoints) {
   const std::string fonts = system_.system.SpecialFolder(20);
   ASSERT_FALSE(fonts.empty());
   const std::string installed = fonts + "\\" + name_ + "-here.ttf";
   ASSERT_TRUE(test::WriteTextFile(installed, "x"));
   files_.push_back(installed);
-  const std::string full = File(name_ + "-full.ttf");
-  for (const char* value :
-       {" Here (TrueType)", " Upper (TrueType)", " Gone (TrueType)", " Full (TrueType)", " Number"}) {
+  File(name_ + "-full.ttf");
+  for (const char* value : {" Here (TrueType)", " Upper (TrueType)", " Gone (TrueType)", " Full (TrueType)",
+                            " Full Gone (TrueType)", " Number"}) {
     OwnValue(kFonts, name_ + value);
   }
   Import(R"reg(REGEDIT4
@@ -133,12 +133,14 @@ TEST_F(SoftwareScannersWin, FontsOutsideTheFontsFolderAreReported) {
 "$N Upper (TrueType)"="$N-HERE.TTF"
 "$N Gone (TrueType)"="$N-gone.ttf"
 "$N Full (TrueType)"="$F\\$N-full.ttf"
+"$N Full Gone (TrueType)"="$F\\gone\\$N-full.ttf"
 "$N Number"=dword:00000001
 )reg");
   const std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(kFonts) + "\\" + name_;
   EXPECT_EQ(Sorted(test::RowsMentioning(Scan({"7"}).rows, name_)),
             Sorted({Row("Fonts Issue", key + " Gone (TrueType)", name_ + "-gone.ttf", rkValueInPath),
-                    Row("Fonts Issue", key + " Full (TrueType)", full, rkValueInPath)}));
+                    Row("Fonts Issue", key + " Full Gone (TrueType)", InFolder("gone\\" + name_ + "-full.ttf"),
+                        rkValueInPath)}));
 }
 
 TEST_F(SoftwareScannersWin, HelpFilesAreLookedForInTheirFolderAndOtherKindsAreSkipped) {

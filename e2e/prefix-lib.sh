@@ -1,0 +1,43 @@
+# Shared by the end-to-end scripts that make a Wine prefix of their own. Source it; do not run it.
+#
+#   fresh_prefix PREFIX MARKER LOG      makes PREFIX afresh and exports the Wine environment for it
+#   linux_path 'C:\a\b'                 the Linux path of that file inside the prefix
+
+# PREFIX must not exist yet, or hold the marker file MARKER that an earlier run left (it is then
+# made afresh): a user's own prefix is never touched. Wine runs with HOME set to PREFIX.home. The
+# prefix is created by a first program; the links a new prefix makes from Desktop, Documents and the
+# like to HOME become real folders, so scans see the prefix's folders alone, as on a new Windows.
+# Wine's output goes to the file LOG in the prefix. Sets prefix to PREFIX's full path.
+fresh_prefix() {
+  prefix="$(realpath -m "$1")"
+  local marker_file="$prefix/$2" log="$prefix/$3" user_dir link
+  if [ -e "$prefix" ]; then
+    if [ ! -e "$marker_file" ]; then
+      echo "$prefix exists and is not a prefix of these tests; refusing to touch it" >&2
+      return 1
+    fi
+    rm -rf "$prefix" "$prefix.home"
+  fi
+  mkdir -p "$prefix"
+  touch "$marker_file"
+  export WINEPREFIX="$prefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+  export HOME="$prefix.home"
+  mkdir -p "$HOME"
+  # Wine's services inherit the output of the first program; a file keeps them off the caller's pipes.
+  wine cmd /c exit </dev/null >>"$log" 2>&1
+  for user_dir in "$prefix/drive_c/users"/*; do
+    for link in "$user_dir"/*; do
+      if [ -L "$link" ]; then
+        rm "$link"
+        mkdir "$link"
+      fi
+    done
+  done
+}
+
+linux_path() {
+  local drive="${1:0:1}" rest="${1:3}"
+  printf '%s/dosdevices/%s:/%s' "$prefix" "${drive,,}" "${rest//\\//}"
+}
