@@ -98,7 +98,7 @@ TEST_F(IgnoreFromResults, EachRowKindAddsTheEntryTheFilterMatchesAndDropsTheRows
       // A key entry covers its subkeys, and any key path it is part of.
       {"key of a value in the path", 0, IDM_IGNOREKEY, {}, {"HKEY_LOCAL_MACHINE\\Software\\X\\Run"},
        {2, 3, 4, 5, 7, 8, 10, 11}},
-      {"key row", 2, IDM_IGNOREKEY, {}, {"HKEY_LOCAL_MACHINE\\Software\\X"}, {3, 4, 5, 7, 8, 11}},
+      {"key row", 2, IDM_IGNOREKEY, {}, {"HKEY_LOCAL_MACHINE\\Software\\X"}, {3, 4, 5, 7, 8, 10, 11}},
       {"subkey in the column", 3, IDM_IGNOREKEY, {}, {"HKEY_LOCAL_MACHINE\\Software\\Uninstall\\X"},
        {0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11}},
       {"key of a default value", 4, IDM_IGNOREKEY, {}, {"HKEY_CLASSES_ROOT\\.x"}, {0, 1, 2, 3, 5, 6, 7, 8, 9, 10, 11}},
