@@ -23,6 +23,10 @@ struct RunLogEntry {
   std::string error;                     // "" when none
 };
 
+// Exit code of an unattended run: 0 done, 1 an error (nothing or not all done), 2 done but the scan
+// was incomplete (some category ended by a failure).
+constexpr int UnattendedExitCode(bool done, bool scanIncomplete) { return !done ? 1 : scanIncomplete ? 2 : 0; }
+
 // Executable folder + "Tamrisk.log".
 std::string RunLogPath(const Platform& platform);
 
