@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "repair/RunLog.h"
 #include "scan/IgnoreFilter.h"
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
@@ -46,12 +47,19 @@ std::vector<std::string> StoredCategories(const TOptionsSetting& options) {
   return codes;
 }
 
-std::vector<ProblemRow> ScanHeadless(const Platform& platform, const TOptionsSetting& options) {
+struct HeadlessScan {
+  std::vector<ProblemRow> rows;
+  std::vector<std::string> incomplete;  // category names
+};
+
+HeadlessScan ScanHeadless(const Platform& platform, const TOptionsSetting& options) {
   auto sink = std::make_shared<HeadlessSink>();
   auto task = std::make_shared<TScanTaskThread>(platform, sink, options.IncludeRemoveMedia, options.IncludeCDdrive);
   task->Categories = StoredCategories(options);
   task->Execute();
-  return sink->Rows();
+  HeadlessScan scan{sink->Rows(), {}};
+  for (const int code : task->IncompleteCategories()) scan.incomplete.push_back(TScanTaskThread::CategoryName(code));
+  return scan;
 }
 
 }  // namespace
@@ -68,13 +76,27 @@ bool WriteReport(const Platform& platform, const std::string& file, const std::v
   return platform.files.WriteFile(file, FormatReportCsv(rows), error);
 }
 
-int RunReport(const Platform& platform, const std::string& file) {
+int RunReport(const Platform& platform, const std::string& file, bool scheduled) {
+  RunLogEntry log;
+  log.mode = "-report";
+  log.scheduled = scheduled;
   // A record of its own: the run reads options.ini and never writes it back.
   TOptionsSetting options;
   LoadOptions(platform, WindowMetrics{}, options);
-  VectorResults results(ScanHeadless(platform, options));
+  log.categories = StoredCategories(options);
+  HeadlessScan scan = ScanHeadless(platform, options);
+  VectorResults results(std::move(scan.rows));
   ApplyIgnoreLists(results, IgnoreListsOf(platform, options));
-  return WriteReport(platform, file, results.rows) ? 0 : 1;
+  log.found = results.rows.size();
+  log.incomplete = std::move(scan.incomplete);
+  if (file.empty()) {
+    log.error = "No report file was given.";
+  } else if (!WriteReport(platform, file, results.rows, &log.error)) {
+    if (log.error.empty()) log.error = "Cannot write " + file;
+  }
+  log.exitCode = UnattendedExitCode(log.error.empty(), !log.incomplete.empty());
+  AppendRunLog(platform, log);
+  return log.exitCode;
 }
 
 }  // namespace tamrisk

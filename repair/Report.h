@@ -17,7 +17,8 @@ bool WriteReport(const Platform& platform, const std::string& file, const std::v
                  std::string* error = nullptr);
 
 // The -report run: loads options.ini, scans the stored categories without any window, applies the ignore
-// lists and writes file. 0 when the file was written, 1 when it could not be. options.ini is not rewritten.
-int RunReport(const Platform& platform, const std::string& file);
+// lists, writes file and appends its line to Tamrisk.log. options.ini is not rewritten. Exit code as
+// UnattendedExitCode: a report of an incomplete scan is still written, and gives 2.
+int RunReport(const Platform& platform, const std::string& file, bool scheduled = false);
 
 }  // namespace tamrisk

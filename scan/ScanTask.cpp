@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 #include "scan/PathTests.h"
@@ -26,26 +27,29 @@ std::string BreakKeyText(const std::string& text) {
 
 const std::vector<TScanTaskThread::Category>& TScanTaskThread::DispatchTable() {
   static const std::vector<Category> table = {
-      {3, "Scanning Files and Folders - HKEY_LOCAL_MACHINE...", &TScanTaskThread::ScanLocalMachineFiles},
-      {4, "Scanning Files and Folders - HKEY_CURRENT_USER...", &TScanTaskThread::ScanCurrentUserFiles},
-      {5, "Scanning Files and Folders - HKEY_USERS...", &TScanTaskThread::ScanUsersFiles},
-      {6, "Scanning Software Locations...", &TScanTaskThread::ScanSoftwareLocations},
-      {7, "Scanning Windows Fonts...", &TScanTaskThread::ScanWindowsFonts},
-      {8, "Scanning Invalid Help Files...", &TScanTaskThread::ScanHelpFiles},
-      {9, "Scanning Shared DLLs...", &TScanTaskThread::ScanSharedDlls},
-      {10, "Scanning Startup Programs...", &TScanTaskThread::ScanStartupPrograms},
-      {11, "Scanning Add/Remove Programs...", &TScanTaskThread::ScanAddRemovePrograms},
-      {12, "Scanning File Extensions...", &TScanTaskThread::ScanFileExtensions},
-      {13, "Scanning Custom Controls...", &TScanTaskThread::ScanCustomControls},
-      {14, "Scanning Software Locations...", &TScanTaskThread::ScanObsoleteSoftware},
-      {15, "Scanning Windows Services...", &TScanTaskThread::ScanWindowsServices},
-      {16, "Scanning Start Menu...", &TScanTaskThread::ScanStartMenu},
-      {17, "Scanning Shortcuts...", &TScanTaskThread::ScanShortcuts},
-      {18, "Scanning Sound and Appevents...", &TScanTaskThread::ScanSoundEvents},
-      {19, "Scanning Invalid ActiveX...", &TScanTaskThread::ScanActiveX},
-      {20, "Scanning MRU and History Lists...", &TScanTaskThread::ScanMruLists},
-      {21, "Scanning Installer...", &TScanTaskThread::ScanInstaller},
-      {22, nullptr, &TScanTaskThread::ScanApplications},
+      {3, "Scanning Files and Folders - HKEY_LOCAL_MACHINE...", &TScanTaskThread::ScanLocalMachineFiles,
+       "Files and Folders - HKEY_LOCAL_MACHINE"},
+      {4, "Scanning Files and Folders - HKEY_CURRENT_USER...", &TScanTaskThread::ScanCurrentUserFiles,
+       "Files and Folders - HKEY_CURRENT_USER"},
+      {5, "Scanning Files and Folders - HKEY_USERS...", &TScanTaskThread::ScanUsersFiles,
+       "Files and Folders - HKEY_USERS"},
+      {6, "Scanning Software Locations...", &TScanTaskThread::ScanSoftwareLocations, "Software Locations"},
+      {7, "Scanning Windows Fonts...", &TScanTaskThread::ScanWindowsFonts, "Windows Fonts"},
+      {8, "Scanning Invalid Help Files...", &TScanTaskThread::ScanHelpFiles, "Invalid Help Files"},
+      {9, "Scanning Shared DLLs...", &TScanTaskThread::ScanSharedDlls, "Shared DLLs"},
+      {10, "Scanning Startup Programs...", &TScanTaskThread::ScanStartupPrograms, "Startup Programs"},
+      {11, "Scanning Add/Remove Programs...", &TScanTaskThread::ScanAddRemovePrograms, "Add/Remove Programs"},
+      {12, "Scanning File Extensions...", &TScanTaskThread::ScanFileExtensions, "File Extensions"},
+      {13, "Scanning Custom Controls...", &TScanTaskThread::ScanCustomControls, "Custom Controls"},
+      {14, "Scanning Software Locations...", &TScanTaskThread::ScanObsoleteSoftware, "Obsolete Software"},
+      {15, "Scanning Windows Services...", &TScanTaskThread::ScanWindowsServices, "Windows Services"},
+      {16, "Scanning Start Menu...", &TScanTaskThread::ScanStartMenu, "Start Menu"},
+      {17, "Scanning Shortcuts...", &TScanTaskThread::ScanShortcuts, "Shortcuts"},
+      {18, "Scanning Sound and Appevents...", &TScanTaskThread::ScanSoundEvents, "Sound and Appevents"},
+      {19, "Scanning Invalid ActiveX...", &TScanTaskThread::ScanActiveX, "Invalid ActiveX"},
+      {20, "Scanning MRU and History Lists...", &TScanTaskThread::ScanMruLists, "MRU and History Lists"},
+      {21, "Scanning Installer...", &TScanTaskThread::ScanInstaller, "Installer"},
+      {22, nullptr, &TScanTaskThread::ScanApplications, "Applications"},
   };
   return table;
 }
@@ -69,6 +73,33 @@ void TScanTaskThread::RunCategory(int code) {
   }
 }
 
+std::string TScanTaskThread::CategoryName(int code) {
+  for (const Category& category : DispatchTable()) {
+    if (category.code == code) return category.name;
+  }
+  return "Category " + std::to_string(code);
+}
+
+// A failure a scanner did not catch ends that category only: the rows it found stay, the scan goes
+// on with the next category, and the run is marked incomplete so nobody takes the list for whole.
+bool TScanTaskThread::RunCategoryGuarded(int code) {
+  try {
+    RunCategory(code);
+    return true;
+  } catch (const ScanStopped&) {
+    throw;
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(incompleteMutex_);
+    incomplete_.push_back(code);
+    return false;
+  }
+}
+
+std::vector<int> TScanTaskThread::IncompleteCategories() const {
+  std::lock_guard<std::mutex> lock(incompleteMutex_);
+  return incomplete_;
+}
+
 void TScanTaskThread::Execute() {
   bool notify = true;
   try {
@@ -78,14 +109,13 @@ void TScanTaskThread::Execute() {
         break;
       }
       sink_->StartCategory();
-      RunCategory(CodeOf(entry));
-      if (!StopRequested()) sink_->FinishCategory();
+      const bool finished = RunCategoryGuarded(CodeOf(entry));
+      if (finished && !StopRequested()) sink_->FinishCategory();
     }
   } catch (const ScanStopped&) {
     notify = false;
-  } catch (const std::exception&) {
-    // A failure a scanner did not catch ends the scan in silence; the rows found so far stay.
   } catch (...) {
+    // A sink that failed: nothing more can be reported; the end notice below still goes out.
   }
   if (StopRequested()) notify = false;
   ended_.store(true);

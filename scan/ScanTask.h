@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,12 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
     int code;
     const char* caption;  // nullptr: the scanner shows no caption of its own
     Scanner scanner;
+    const char* name;  // as the category tree names it, for messages about the category
   };
   // Codes 3 to 22 with their captions and scanners, in code order.
   static const std::vector<Category>& DispatchTable();
+  // The category's name for messages ("Shared DLLs"); "Category N" for a code outside the table.
+  static std::string CategoryName(int code);
 
   // Runs on the window thread: reads the drive options and fixes TestedDrives.
   TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
@@ -52,6 +56,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void RequestStop() { stop_.store(true); }
   bool StopRequested() const { return stop_.load(); }
   bool Ended() const { return ended_.load(); }
+  // Codes of the categories a failure ended before they finished, in scan order.
+  std::vector<int> IncompleteCategories() const;
 
   const std::string& TaskCaption() const { return taskCaption_; }
   const Platform& Env() const { return platform_; }
@@ -105,6 +111,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   virtual void RunCategory(int code);
 
  private:
+  // RunCategory; false when a failure ended the category (recorded as incomplete).
+  bool RunCategoryGuarded(int code);
   // Recursive and per-root steps of codes 14, 17 and 18.
   void ScanSoftwareSubkeys(const std::string& rootName, const std::string& path);
   void ScanShortcutFolder(const std::string& folder);
@@ -116,6 +124,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   std::string taskCaption_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> ended_{false};
+  mutable std::mutex incompleteMutex_;
+  std::vector<int> incomplete_;
 };
 
 }  // namespace tamrisk

@@ -29,6 +29,7 @@ ScanResult RunScan(const Platform& platform, const std::vector<std::string>& cod
   result.started = sink->Started();
   result.finished = sink->Finished();
   result.ended = sink->Ended();
+  result.incomplete = task->IncompleteCategories();
   return result;
 }
 

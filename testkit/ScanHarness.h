@@ -24,6 +24,7 @@ struct ScanResult {
   int started = 0;
   int finished = 0;
   bool ended = false;
+  std::vector<int> incomplete;  // codes a failure ended
 };
 
 // Scans the codes (decimal texts) with TestedDrives set to drives.

@@ -105,10 +105,27 @@ TEST_F(ReportRun, NothingTickedGivesTheHeaderAlone) {
   EXPECT_EQ(Report(), kHeader);
 }
 
-TEST_F(ReportRun, AFileThatCannotBeWrittenGivesOne) {
+TEST_F(ReportRun, AFileThatCannotBeWrittenGivesOneAndIsLogged) {
   Tick({});
   EXPECT_EQ(RunReport(env_.platform, "C:\\NoSuchFolder\\out.csv"), 1);
   EXPECT_FALSE(env_.files.Exists("C:\\NoSuchFolder\\out.csv"));
+  const std::string log = env_.files.Contents("C:\\Program Files\\Tamrisk\\Tamrisk.log").value_or("");
+  EXPECT_NE(log.find("-report  categories none  found 0  exit 1  error: "), std::string::npos) << log;
+}
+
+TEST_F(ReportRun, AnIncompleteScanStillWritesWhatItFoundAndGivesTwo) {
+  Tick({9, 10});
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe");
+  env_.registry.SetDword(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
+                         "C:\\Program Files\\Tamrisk\\options.ini", 1);
+  env_.registry.FailReads(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
+                          "C:\\Program Files\\Tamrisk\\options.ini");
+  EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv", true), 2);
+  EXPECT_NE(Report().find("Missing Startup Programs"), std::string::npos) << "the category after the failure ran";
+  const std::string log = env_.files.Contents("C:\\Program Files\\Tamrisk\\Tamrisk.log").value_or("");
+  EXPECT_NE(log.find("-report  scheduled  categories 9,10  found 1  incomplete: Shared DLLs  exit 2\r\n"),
+            std::string::npos)
+      << log;
 }
 
 }  // namespace

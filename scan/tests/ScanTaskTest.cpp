@@ -146,7 +146,7 @@ TEST_F(ScanTaskTest, ServicesRefuseWorkAfterAStop) {
   EXPECT_EQ(sink->KeysShown(), 0);
 }
 
-TEST_F(ScanTaskTest, FailureInSecondCategoryEndsTheScanButStillNotifies) {
+TEST_F(ScanTaskTest, FailureEndsOnlyItsCategoryAndMarksTheScanIncomplete) {
   struct Failure {
     const char* name;
     std::function<void()> raise;
@@ -166,12 +166,20 @@ TEST_F(ScanTaskTest, FailureInSecondCategoryEndsTheScanButStillNotifies) {
       failure.raise();
     };
     task->Execute();
-    EXPECT_EQ(task->codesRun, (std::vector<int>{1, 2}));
-    EXPECT_EQ(RowKeys(), (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Code1", "HKEY_LOCAL_MACHINE\\Partial"}));
-    EXPECT_EQ(sink->Started(), 2);
-    EXPECT_EQ(sink->Finished(), 1);  // not for the failed category
+    EXPECT_EQ(task->codesRun, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(RowKeys(), (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Code1", "HKEY_LOCAL_MACHINE\\Partial",
+                                                   "HKEY_LOCAL_MACHINE\\Code3"}));
+    EXPECT_EQ(sink->Started(), 3);
+    EXPECT_EQ(sink->Finished(), 2);  // not for the failed category
     EXPECT_TRUE(sink->Ended());
+    EXPECT_EQ(task->IncompleteCategories(), (std::vector<int>{2}));
   }
+}
+
+TEST(ScanTaskNames, CategoriesAreNamedAsTheTreeNamesThem) {
+  EXPECT_EQ(TScanTaskThread::CategoryName(9), "Shared DLLs");
+  EXPECT_EQ(TScanTaskThread::CategoryName(3), "Files and Folders - HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(TScanTaskThread::CategoryName(99), "Category 99");
 }
 
 TEST_F(ScanTaskTest, WorkerStartedOnItsOwnThreadOutlivesItsCreator) {

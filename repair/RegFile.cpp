@@ -1,0 +1,278 @@
+#include "repair/RegFile.h"
+
+#include <cstdlib>
+
+#include "platform/RegistryAccess.h"
+#include "platform/Text.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr std::string_view kRegedit4 = "REGEDIT4";
+constexpr std::string_view kRegedit5 = "Windows Registry Editor Version 5.00";
+
+std::string_view TrimEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  return line;
+}
+
+std::string_view TrimStart(std::string_view line) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  return line;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = text.find('\n', start);
+    const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+    lines.push_back(TrimEnd(text.substr(start, stop - start)));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The file's text as UTF-8: a 5.00 file is UTF-16LE behind its byte-order mark, a REGEDIT4 file is
+// in the system's ANSI code page.
+std::string DecodeText(std::string_view bytes, const AnsiDecoder& ansiToUtf16, bool& unicode) {
+  unicode = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+            static_cast<unsigned char>(bytes[1]) == 0xFE;
+  if (!unicode) return Utf16ToUtf8(ansiToUtf16(bytes));
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  return Utf16ToUtf8(units);
+}
+
+std::vector<std::uint8_t> Utf16Bytes(const std::u16string& units) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  return bytes;
+}
+
+// A quoted text at the start of rest, with "\\" and "\"" (and "\n", "\r", which the registry
+// editor writes) unescaped; rest moves past the closing quote.
+std::optional<std::string> TakeQuoted(std::string_view& rest) {
+  if (rest.empty() || rest.front() != '"') return std::nullopt;
+  std::string text;
+  for (std::size_t i = 1; i < rest.size(); ++i) {
+    const char c = rest[i];
+    if (c == '"') {
+      rest.remove_prefix(i + 1);
+      return text;
+    }
+    if (c == '\\' && i + 1 < rest.size()) {
+      const char next = rest[++i];
+      if (next == 'n') {
+        text += '\n';
+      } else if (next == 'r') {
+        text += '\r';
+      } else if (next == '\\' || next == '"') {
+        text += next;
+      } else {
+        text += c;
+        text += next;
+      }
+      continue;
+    }
+    text += c;
+  }
+  return std::nullopt;
+}
+
+bool TakeHexBytes(std::string_view text, std::vector<std::uint8_t>& bytes) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == ',' || c == ' ' || c == '\t' || c == '\\') {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= text.size()) return false;
+    const std::string pair(text.substr(i, 2));
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(pair.c_str(), &end, 16);
+    if (end != pair.c_str() + 2) return false;
+    bytes.push_back(static_cast<std::uint8_t>(value));
+    i += 2;
+  }
+  return true;
+}
+
+bool IsStringType(std::uint32_t type) {
+  return type == regtype::String || type == regtype::ExpandString || type == regtype::MultiString;
+}
+
+// The data after "=": quoted text, dword:, hex: or hex(N):, the hex lines already joined.
+bool ParseData(std::string_view data, bool unicode, const AnsiDecoder& ansiToUtf16, RegFileValue& value) {
+  if (data.front() == '"') {
+    std::optional<std::string> text = TakeQuoted(data);
+    if (!text || !TrimStart(data).empty()) return false;
+    value.type = regtype::String;
+    value.data = Utf16BytesOf(*text);
+    return true;
+  }
+  if (data.substr(0, 6) == "dword:") {
+    const std::string digits(data.substr(6));
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(digits.c_str(), &end, 16);
+    if (digits.empty() || digits.size() > 8 || *end != '\0') return false;
+    value.type = regtype::Dword;
+    for (int shift = 0; shift < 32; shift += 8) value.data.push_back(static_cast<std::uint8_t>(number >> shift));
+    return true;
+  }
+  std::size_t colon = data.find(':');
+  if (colon == std::string_view::npos || data.substr(0, 3) != "hex") return false;
+  const std::string_view prefix = data.substr(0, colon);
+  if (prefix == "hex") {
+    value.type = regtype::Binary;
+  } else if (prefix.size() > 5 && prefix[3] == '(' && prefix.back() == ')') {
+    const std::string digits(prefix.substr(4, prefix.size() - 5));
+    char* end = nullptr;
+    value.type = static_cast<std::uint32_t>(std::strtoul(digits.c_str(), &end, 16));
+    if (digits.empty() || *end != '\0') return false;
+  } else {
+    return false;
+  }
+  if (!TakeHexBytes(data.substr(colon + 1), value.data)) return false;
+  if (!unicode && IsStringType(value.type)) {
+    // A REGEDIT4 file holds string data in the ANSI code page; the import converts it.
+    const std::string ansi(value.data.begin(), value.data.end());
+    value.data = Utf16Bytes(ansiToUtf16(ansi));
+  }
+  return true;
+}
+
+// Joins a value line with the lines its trailing "\" continues onto.
+std::string JoinContinued(const std::vector<std::string_view>& lines, std::size_t& index) {
+  std::string joined(lines[index]);
+  while (!joined.empty() && joined.back() == '\\' && index + 1 < lines.size() &&
+         joined.find("=hex") != std::string::npos) {
+    joined.pop_back();
+    joined += TrimStart(lines[++index]);
+  }
+  return joined;
+}
+
+bool ParseValueLine(std::string_view line, bool unicode, const AnsiDecoder& ansiToUtf16, RegFileValue& value,
+                    bool& removal) {
+  std::string_view rest = line;
+  if (rest.front() == '@') {
+    rest.remove_prefix(1);
+  } else {
+    std::optional<std::string> name = TakeQuoted(rest);
+    if (!name) return false;
+    value.name = std::move(*name);
+  }
+  rest = TrimStart(rest);
+  if (rest.empty() || rest.front() != '=') return false;
+  rest = TrimStart(rest.substr(1));
+  if (rest.empty()) return false;
+  removal = rest == "-";
+  return removal || ParseData(rest, unicode, ansiToUtf16, value);
+}
+
+// "[HKEY_...\path]"; a key the file deletes ("[-HKEY_...]") gives removal.
+bool ParseKeyLine(std::string_view line, RegFileKey& key, bool& removal) {
+  const std::size_t close = line.rfind(']');
+  if (close == std::string_view::npos) return false;
+  std::string_view name = line.substr(1, close - 1);
+  removal = !name.empty() && name.front() == '-';
+  if (removal) return true;
+  const std::size_t slash = name.find('\\');
+  const std::optional<RootKey> root = RootFromName(std::string(name.substr(0, slash)));
+  if (!root) return false;
+  key.root = *root;
+  key.path = slash == std::string_view::npos ? std::string() : std::string(name.substr(slash + 1));
+  return true;
+}
+
+std::string FullName(const RegFileKey& key) {
+  return key.path.empty() ? RootName(key.root) : RootName(key.root) + "\\" + key.path;
+}
+
+// Closes a key opened for the check.
+class OpenedKey {
+ public:
+  OpenedKey(RegistryBackend& registry, const RegFileKey& key) : registry_(registry) {
+    if (registry_.OpenKey(RootHandle(key.root), key.path, rights::Read, handle_) != status::Success) handle_ = 0;
+  }
+  ~OpenedKey() {
+    if (handle_ != 0) registry_.CloseKey(handle_);
+  }
+  OpenedKey(const OpenedKey&) = delete;
+  OpenedKey& operator=(const OpenedKey&) = delete;
+  KeyHandle get() const { return handle_; }
+
+ private:
+  RegistryBackend& registry_;
+  KeyHandle handle_ = 0;
+};
+
+std::size_t MissingIn(RegistryBackend& registry, const RegFileKey& key) {
+  OpenedKey opened(registry, key);
+  if (opened.get() == 0) return 1 + key.values.size();
+  std::size_t missing = 0;
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  for (const RegFileValue& value : key.values) {
+    const bool same = registry.QueryValue(opened.get(), value.name, type, data) == status::Success &&
+                      type == value.type && data == value.data;
+    if (!same) ++missing;
+  }
+  return missing;
+}
+
+}  // namespace
+
+std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& ansiToUtf16) {
+  bool unicode = false;
+  const std::string text = DecodeText(bytes, ansiToUtf16, unicode);
+  const std::vector<std::string_view> lines = SplitLines(text);
+  std::size_t index = 0;
+  while (index < lines.size() && lines[index].empty()) ++index;
+  if (index == lines.size() || lines[index] != (unicode ? kRegedit5 : kRegedit4)) return std::nullopt;
+
+  RegFile file;
+  RegFileKey* current = nullptr;
+  bool skipping = false;  // inside a key the file deletes
+  for (++index; index < lines.size(); ++index) {
+    const std::string_view line = TrimStart(lines[index]);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      RegFileKey key;
+      if (!ParseKeyLine(line, key, skipping)) return std::nullopt;
+      current = nullptr;
+      if (!skipping) current = &file.keys.emplace_back(std::move(key));
+      continue;
+    }
+    const std::string joined = JoinContinued(lines, index);
+    RegFileValue value;
+    bool removal = false;
+    if (!ParseValueLine(TrimStart(joined), unicode, ansiToUtf16, value, removal)) return std::nullopt;
+    if (skipping || removal) continue;
+    if (!current) return std::nullopt;
+    current->values.push_back(std::move(value));
+  }
+  return file;
+}
+
+RestoreCheck CheckRestored(RegistryBackend& registry, const RegFile& file) {
+  RestoreCheck check;
+  for (const RegFileKey& key : file.keys) {
+    const std::size_t missing = MissingIn(registry, key);
+    if (missing > 0 && check.missing == 0) check.firstMissingKey = FullName(key);
+    check.missing += missing;
+  }
+  return check;
+}
+
+}  // namespace tamrisk
