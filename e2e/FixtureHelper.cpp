@@ -3,21 +3,27 @@
 //
 //   FixtureHelper folders                      prints "csidl<TAB>path" for the folders the fixture uses
 //   FixtureHelper shortcut LINK TARGET [...]   one .lnk per pair; exit code 1 if any could not be made
-//   FixtureHelper drivetype X:                 prints GetDriveTypeA of that drive (5: CD-ROM)
+//   FixtureHelper drivetype X:                 prints GetDriveTypeW of that drive (5: CD-ROM)
+//
+// Paths arrive and leave as UTF-8.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
+#include "ui/main/CommandLine.h"
 
 namespace {
 
 using tamrisk::win32::ComPtr;
+using tamrisk::win32::Utf8;
+using tamrisk::win32::Wide;
 
 // The folders the scanners of the start menu, shortcuts and fonts look at, and where the fixture
 // puts its files.
@@ -29,28 +35,26 @@ constexpr int kFolders[] = {CSIDL_PROGRAMS,        CSIDL_RECENT,   CSIDL_STARTME
 int PrintFolders() {
   int missing = 0;
   for (const int csidl : kFolders) {
-    char path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path))) {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path))) {
       std::fprintf(stderr, "no path for shell folder %d\n", csidl);
       ++missing;
       continue;
     }
-    std::printf("%d\t%s\n", csidl, path);
+    std::printf("%d\t%s\n", csidl, Utf8(path).c_str());
   }
   return missing == 0 ? 0 : 1;
 }
 
-bool MakeShortcut(const char* linkPath, const char* target) {
-  ComPtr<IShellLinkA> link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void()))) {
+bool MakeShortcut(const std::string& linkPath, const std::string& target) {
+  ComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()))) {
     return false;
   }
-  if (FAILED(link->SetPath(target))) return false;
+  if (FAILED(link->SetPath(Wide(target).c_str()))) return false;
   ComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) return false;
-  wchar_t wide[MAX_PATH] = {};
-  if (::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH) == 0) return false;
-  return SUCCEEDED(file->Save(wide, TRUE));
+  return SUCCEEDED(file->Save(Wide(linkPath).c_str(), TRUE));
 }
 
 // Balances CoInitialize on every way out.
@@ -61,17 +65,17 @@ struct ComApartment {
   }
 };
 
-int MakeShortcuts(int count, char** pairs) {
-  if (count % 2 != 0) {
+int MakeShortcuts(const std::vector<std::string>& pairs) {
+  if (pairs.size() % 2 != 0) {
     std::fprintf(stderr, "shortcut wants pairs of LINK TARGET\n");
     return 2;
   }
   ComApartment com;
   if (!com.ready) return 1;
   int failed = 0;
-  for (int i = 0; i < count; i += 2) {
+  for (std::size_t i = 0; i < pairs.size(); i += 2) {
     if (!MakeShortcut(pairs[i], pairs[i + 1])) {
-      std::fprintf(stderr, "could not make %s\n", pairs[i]);
+      std::fprintf(stderr, "could not make %s\n", pairs[i].c_str());
       ++failed;
     }
   }
@@ -80,14 +84,15 @@ int MakeShortcuts(int count, char** pairs) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "folders") == 0) return PrintFolders();
-  if (argc == 3 && std::strcmp(argv[1], "drivetype") == 0) {
-    const std::string root = std::string(argv[2]) + "\\";
-    std::printf("%u\n", ::GetDriveTypeA(root.c_str()));
+int main() {
+  const std::vector<std::string> arguments = tamrisk::ProgramArguments();
+  const std::string command = arguments.empty() ? std::string() : arguments[0];
+  if (command == "folders") return PrintFolders();
+  if (command == "drivetype" && arguments.size() == 2) {
+    std::printf("%u\n", ::GetDriveTypeW(Wide(arguments[1] + "\\").c_str()));
     return 0;
   }
-  if (argc >= 2 && std::strcmp(argv[1], "shortcut") == 0) return MakeShortcuts(argc - 2, argv + 2);
+  if (command == "shortcut") return MakeShortcuts({arguments.begin() + 1, arguments.end()});
   std::fprintf(stderr, "usage: FixtureHelper folders | shortcut LINK TARGET [LINK TARGET ...] | drivetype X:\n");
   return 2;
 }

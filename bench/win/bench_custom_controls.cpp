@@ -9,22 +9,27 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/Text.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "scan/ScanTask.h"
 
 namespace {
 
 using tamrisk::win32::UniqueRegKey;
+using tamrisk::win32::Wide;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kClassesClsid[] = "Software\\Classes\\CLSID";
+constexpr wchar_t kClassesClsid[] = L"Software\\Classes\\CLSID";
 
 // What the progress window's sink does with the flood of key texts: keep only the latest.
 class LatestKeySink final : public tamrisk::ScanSink {
@@ -58,9 +63,9 @@ std::string SeedName(unsigned long run, int index) {
   return name;
 }
 
-bool SetText(HKEY key, const char* name, const std::string& text) {
-  return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+bool SetText(HKEY key, const wchar_t* name, const std::string& text) {
+  const std::vector<std::uint8_t> data = tamrisk::Utf16BytesOf(text);
+  return ::RegSetValueExW(key, name, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 // A registration like the ones programs leave: a class with an in-process server. Most servers exist;
@@ -72,21 +77,22 @@ std::string ServerPath(int index, const std::string& systemFolder) {
 }
 
 bool SeedEntries(unsigned long run, int count) {
-  char system[MAX_PATH] = {};
-  ::GetSystemDirectoryA(system, MAX_PATH);
+  wchar_t systemFolder[MAX_PATH] = {};
+  ::GetSystemDirectoryW(systemFolder, MAX_PATH);
+  const std::string system = tamrisk::win32::Utf8(systemFolder);
   for (int i = 0; i < count; ++i) {
-    const std::string path = std::string(kClassesClsid) + "\\" + SeedName(run, i);
+    const std::wstring path = std::wstring(kClassesClsid) + L"\\" + Wide(SeedName(run, i));
     UniqueRegKey entry, server;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, entry.put(),
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, entry.put(),
                           nullptr) != ERROR_SUCCESS) {
       return false;
     }
-    if (::RegCreateKeyExA(entry.get(), "InprocServer32", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, server.put(),
+    if (::RegCreateKeyExW(entry.get(), L"InprocServer32", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, server.put(),
                           nullptr) != ERROR_SUCCESS) {
       return false;
     }
-    if (!SetText(entry.get(), "", "Tamrisk bench class " + std::to_string(i)) ||
-        !SetText(server.get(), "", ServerPath(i, system)) || !SetText(server.get(), "ThreadingModel", "Both")) {
+    if (!SetText(entry.get(), L"", "Tamrisk bench class " + std::to_string(i)) ||
+        !SetText(server.get(), L"", ServerPath(i, system)) || !SetText(server.get(), L"ThreadingModel", "Both")) {
       return false;
     }
   }
@@ -95,30 +101,31 @@ bool SeedEntries(unsigned long run, int count) {
 
 void RemoveEntries(unsigned long run, int count) {
   UniqueRegKey clsid;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClassesClsid, 0, KEY_ALL_ACCESS, clsid.put()) != ERROR_SUCCESS) return;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClassesClsid, 0, KEY_ALL_ACCESS, clsid.put()) != ERROR_SUCCESS) return;
   for (int i = 0; i < count; ++i) {
-    const std::string name = SeedName(run, i);
-    ::RegDeleteTreeA(clsid.get(), name.c_str());
-    ::RegDeleteKeyA(clsid.get(), name.c_str());
+    const std::wstring name = Wide(SeedName(run, i));
+    ::RegDeleteTreeW(clsid.get(), name.c_str());
+    ::RegDeleteKeyW(clsid.get(), name.c_str());
   }
 }
 
-// The bare walk: open each key below its parent, read its default value, list and descend.
-long BareWalk(HKEY parent, const char* name) {
+// The bare walk: open each key below its parent, read its default value, list and descend. Wide
+// calls, as the engine's: names outside the ANSI code page open as they are.
+long BareWalk(HKEY parent, const wchar_t* name) {
   UniqueRegKey key;
-  if (::RegOpenKeyExA(parent, name, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
+  if (::RegOpenKeyExW(parent, name, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
   BYTE data[1024];
   DWORD type = 0, size = sizeof data;
-  ::RegQueryValueExA(key.get(), nullptr, nullptr, &type, data, &size);
-  std::vector<std::string> children;
-  char child[256];
+  ::RegQueryValueExW(key.get(), nullptr, nullptr, &type, data, &size);
+  std::vector<std::wstring> children;
+  wchar_t child[256];
   for (DWORD index = 0;; ++index) {
-    DWORD length = sizeof child;
-    if (::RegEnumKeyExA(key.get(), index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    DWORD length = static_cast<DWORD>(std::size(child));
+    if (::RegEnumKeyExW(key.get(), index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     children.emplace_back(child, length);
   }
   long keys = 1;
-  for (const std::string& c : children) keys += BareWalk(key.get(), c.c_str());
+  for (const std::wstring& c : children) keys += BareWalk(key.get(), c.c_str());
   return keys;
 }
 
@@ -142,7 +149,7 @@ EngineRun TimeEngine(tamrisk::win32::Win32Platform& system) {
 
 double TimeBare(long& keys) {
   const auto start = Clock::now();
-  keys = BareWalk(HKEY_CLASSES_ROOT, "CLSID");
+  keys = BareWalk(HKEY_CLASSES_ROOT, L"CLSID");
   const std::chrono::duration<double> elapsed = Clock::now() - start;
   return elapsed.count();
 }

@@ -11,12 +11,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Text.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
@@ -25,13 +29,14 @@ namespace {
 
 using namespace tamrisk;
 using Clock = std::chrono::steady_clock;
+using win32::Wide;
 
 constexpr const char* kBenchKey = "Software\\TamriskBench";
 constexpr int kFanOut = 10;
 
-bool SetText(HKEY key, const char* name, const std::string& text) {
-  return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+bool SetText(HKEY key, const wchar_t* name, const std::string& text) {
+  const std::vector<std::uint8_t> data = Utf16BytesOf(text);
+  return ::RegSetValueExW(key, name, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 // Key i hangs below key (i - 1) / kFanOut, so the tree is about log10(keys) levels deep. Every key has
@@ -43,7 +48,7 @@ bool SeedTree(int keys, int every) {
     const std::string parent = i == 0 ? kBenchKey : paths[static_cast<std::size_t>((i - 1) / kFanOut)];
     paths.push_back(parent + "\\Item" + std::to_string(i));
     HKEY raw = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, Wide(paths.back()).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
                           nullptr) != ERROR_SUCCESS) {
       return false;
     }
@@ -51,8 +56,8 @@ bool SeedTree(int keys, int every) {
     const std::string path =
         i % every == 0 ? "C:\\TamriskBenchGone\\app" + std::to_string(i) + ".exe" : "not a path " + std::to_string(i);
     const DWORD number = static_cast<DWORD>(i);
-    if (!SetText(raw, "Title", "Bench item " + std::to_string(i)) || !SetText(raw, "Path", path) ||
-        ::RegSetValueExA(raw, "Size", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) !=
+    if (!SetText(raw, L"Title", "Bench item " + std::to_string(i)) || !SetText(raw, L"Path", path) ||
+        ::RegSetValueExW(raw, L"Size", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) !=
             ERROR_SUCCESS) {
       return false;
     }
@@ -61,44 +66,45 @@ bool SeedTree(int keys, int every) {
 }
 
 void RemoveTree() {
-  ::RegDeleteTreeA(HKEY_CURRENT_USER, kBenchKey);
-  ::RegDeleteKeyA(HKEY_CURRENT_USER, kBenchKey);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, Wide(kBenchKey).c_str());
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, Wide(kBenchKey).c_str());
 }
 
 // The least a walk that tests string values must do: open the key below its parent, list the values
-// and read the strings, list the subkeys, recurse.
+// and read the strings, list the subkeys, recurse. Wide calls, as the engine's: names outside the
+// ANSI code page open as they are.
 struct BareWalk {
   long keys = 0;
   long strings = 0;
-  std::vector<char> name = std::vector<char>(16384);
+  std::vector<wchar_t> name = std::vector<wchar_t>(16384);
   std::vector<BYTE> data = std::vector<BYTE>(4096);
 
-  void Visit(HKEY parent, const char* subkey) {
+  void Visit(HKEY parent, const wchar_t* subkey) {
     HKEY raw = nullptr;
-    if (::RegOpenKeyExA(parent, subkey, 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExW(parent, subkey, 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
     win32::UniqueRegKey key(raw);
     ++keys;
     for (DWORD i = 0;; ++i) {
       DWORD nameLength = static_cast<DWORD>(name.size());
       DWORD type = 0;
-      if (::RegEnumValueA(raw, i, name.data(), &nameLength, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (::RegEnumValueW(raw, i, name.data(), &nameLength, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) break;
       if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
       DWORD size = static_cast<DWORD>(data.size());
-      LONG rc = ::RegQueryValueExA(raw, name.data(), nullptr, &type, data.data(), &size);
+      LONG rc = ::RegQueryValueExW(raw, name.data(), nullptr, &type, data.data(), &size);
       if (rc == ERROR_MORE_DATA) {
         data.resize(size);
-        rc = ::RegQueryValueExA(raw, name.data(), nullptr, &type, data.data(), &size);
+        rc = ::RegQueryValueExW(raw, name.data(), nullptr, &type, data.data(), &size);
       }
       if (rc == ERROR_SUCCESS) ++strings;
     }
-    std::vector<std::string> subkeys;
-    char child[256];
+    std::vector<std::wstring> subkeys;
+    wchar_t child[256];
     for (DWORD i = 0;; ++i) {
-      DWORD length = sizeof child;
-      if (::RegEnumKeyExA(raw, i, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      DWORD length = static_cast<DWORD>(std::size(child));
+      if (::RegEnumKeyExW(raw, i, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
       subkeys.emplace_back(child, length);
     }
-    for (const std::string& entry : subkeys) Visit(raw, entry.c_str());
+    for (const std::wstring& entry : subkeys) Visit(raw, entry.c_str());
   }
 };
 
@@ -122,9 +128,9 @@ Timing RunEngine(const Platform& platform, const std::string& drives) {
 Timing RunBare() {
   BareWalk walk;
   const auto start = Clock::now();
-  walk.Visit(HKEY_LOCAL_MACHINE, "Software");
-  walk.Visit(HKEY_CURRENT_USER, "");
-  walk.Visit(HKEY_USERS, "");
+  walk.Visit(HKEY_LOCAL_MACHINE, L"Software");
+  walk.Visit(HKEY_CURRENT_USER, L"");
+  walk.Visit(HKEY_USERS, L"");
   const std::chrono::duration<double> took = Clock::now() - start;
   return {took.count(), walk.keys};
 }

@@ -10,11 +10,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/Text.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "repair/Repair.h"
 
@@ -23,6 +26,7 @@ namespace {
 using tamrisk::ProblemRow;
 using tamrisk::win32::UniqueHandle;
 using tamrisk::win32::UniqueRegKey;
+using tamrisk::win32::Wide;
 using Clock = std::chrono::steady_clock;
 
 // 1,000 rows: 200 keys with a few values and a subkey, 600 values of mixed types, 200 default values.
@@ -38,7 +42,7 @@ std::string Numbered(const char* prefix, int n) {
 
 HKEY CreateKey(const std::string& path) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
       ERROR_SUCCESS) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     std::exit(2);
@@ -46,19 +50,19 @@ HKEY CreateKey(const std::string& path) {
   return key;
 }
 
-void SetText(HKEY key, const char* name, const std::string& text, DWORD type = REG_SZ) {
-  ::RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
+void SetText(HKEY key, const std::string& name, const std::string& text, DWORD type = REG_SZ) {
+  const std::vector<std::uint8_t> data = tamrisk::Utf16BytesOf(text);
+  ::RegSetValueExW(key, Wide(name).c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
 }
 
-void SetDword(HKEY key, const char* name, DWORD value) {
-  ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+void SetDword(HKEY key, const std::string& name, DWORD value) {
+  ::RegSetValueExW(key, Wide(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
-void SetBinary(HKEY key, const char* name, std::size_t size) {
+void SetBinary(HKEY key, const std::string& name, std::size_t size) {
   std::vector<BYTE> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>(i * 13);
-  ::RegSetValueExA(key, name, 0, REG_BINARY, bytes.data(), static_cast<DWORD>(size));
+  ::RegSetValueExW(key, Wide(name).c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(size));
 }
 
 void Seed(const std::string& base) {
@@ -76,10 +80,10 @@ void Seed(const std::string& base) {
   for (int i = 0; i < kValues; ++i) {
     const std::string name = Numbered("V", i);
     switch (i % 4) {
-      case 0: SetText(values.get(), name.c_str(), "C:\\Gone\\" + name + ".dll"); break;
-      case 1: SetDword(values.get(), name.c_str(), static_cast<DWORD>(-i)); break;
-      case 2: SetText(values.get(), name.c_str(), "%SystemRoot%\\" + name, REG_EXPAND_SZ); break;
-      default: SetBinary(values.get(), name.c_str(), 30); break;
+      case 0: SetText(values.get(), name, "C:\\Gone\\" + name + ".dll"); break;
+      case 1: SetDword(values.get(), name, static_cast<DWORD>(-i)); break;
+      case 2: SetText(values.get(), name, "%SystemRoot%\\" + name, REG_EXPAND_SZ); break;
+      default: SetBinary(values.get(), name, 30); break;
     }
   }
   for (int i = 0; i < kDefaults; ++i) {
@@ -132,8 +136,8 @@ std::string DeletionFile(const std::string& base) {
 }
 
 bool WriteWhole(const std::string& path, const std::string& text) {
-  UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
     return false;
@@ -144,11 +148,11 @@ bool WriteWhole(const std::string& path, const std::string& text) {
 }
 
 bool RunAndWait(const std::string& commandLine) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  std::string line = commandLine;
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  std::wstring line = Wide(commandLine);
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return false;
   }
   UniqueHandle processHandle(process.hProcess);
@@ -161,20 +165,20 @@ int Remaining(const std::string& base) {
   int left = 0;
   for (int i = 0; i < kKeys; ++i) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, (base + "\\Keys\\" + Numbered("K", i)).c_str(), 0, KEY_READ, &key) ==
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, Wide(base + "\\Keys\\" + Numbered("K", i)).c_str(), 0, KEY_READ, &key) ==
         ERROR_SUCCESS) {
       ::RegCloseKey(key);
       ++left;
     }
   }
   for (int i = 0; i < kValues; ++i) {
-    if (::RegGetValueA(HKEY_CURRENT_USER, (base + "\\Values").c_str(), Numbered("V", i).c_str(), RRF_RT_ANY, nullptr,
-                       nullptr, nullptr) == ERROR_SUCCESS) {
+    if (::RegGetValueW(HKEY_CURRENT_USER, Wide(base + "\\Values").c_str(), Wide(Numbered("V", i)).c_str(), RRF_RT_ANY,
+                       nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
       ++left;
     }
   }
   for (int i = 0; i < kDefaults; ++i) {
-    if (::RegGetValueA(HKEY_CURRENT_USER, (base + "\\Defaults\\" + Numbered("D", i)).c_str(), nullptr, RRF_RT_ANY,
+    if (::RegGetValueW(HKEY_CURRENT_USER, Wide(base + "\\Defaults\\" + Numbered("D", i)).c_str(), nullptr, RRF_RT_ANY,
                        nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
       ++left;
     }
@@ -195,7 +199,7 @@ int main(int argc, char** argv) {
   const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
   const std::string base = "Software\\TamriskBenchRepair" + std::to_string(::GetCurrentProcessId());
   const std::string folder = "C:\\tamrisk-bench-repair-" + std::to_string(::GetCurrentProcessId());
-  ::CreateDirectoryA(folder.c_str(), nullptr);
+  ::CreateDirectoryW(Wide(folder).c_str(), nullptr);
   const std::string deletions = folder + "\\delete.reg";
   if (!WriteWhole(deletions, DeletionFile(base))) {
     std::fprintf(stderr, "cannot write %s\n", deletions.c_str());
@@ -213,7 +217,7 @@ int main(int argc, char** argv) {
     tamrisk::RepairRows(system.platform, results, backup);
     repairTimes.push_back(Milliseconds(Clock::now() - repairStart));
     if (!results.rows.empty() || Remaining(base) != 0) ++failures;
-    ::DeleteFileA(backup.c_str());
+    ::DeleteFileW(Wide(backup).c_str());
 
     Seed(base);
     const auto regeditStart = Clock::now();
@@ -222,10 +226,10 @@ int main(int argc, char** argv) {
     if (Remaining(base) != 0) ++failures;
   }
 
-  ::RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str());
-  ::RegDeleteKeyA(HKEY_CURRENT_USER, base.c_str());
-  ::DeleteFileA(deletions.c_str());
-  ::RemoveDirectoryA(folder.c_str());
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, Wide(base).c_str());
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, Wide(base).c_str());
+  ::DeleteFileW(Wide(deletions).c_str());
+  ::RemoveDirectoryW(Wide(folder).c_str());
 
   const double repair = Median(repairTimes), regedit = Median(regeditTimes);
   std::printf("entries: %d (keys %d, values %d, default values %d), repeats: %d\n", kKeys + kValues + kDefaults, kKeys,

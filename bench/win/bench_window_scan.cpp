@@ -12,16 +12,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Text.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "ui/main/RegMain.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/resource.h"
 
 namespace {
@@ -58,18 +62,18 @@ class ConsolePrompt final : public Prompt {
 
 // Stale references for the scan to find, under HKEY_CURRENT_USER.
 void SeedStaleEntries(bool present) {
-  ::RegDeleteTreeA(HKEY_CURRENT_USER, kSeedKey);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(kSeedKey).c_str());
   if (!present) return;
   for (int i = 0; i < kSeededKeys; ++i) {
     const std::string key = std::string(kSeedKey) + "\\App" + std::to_string(i);
     HKEY handle = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS) {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, win32::Wide(key).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
+                          nullptr) != ERROR_SUCCESS) {
       continue;
     }
     const std::string path = "C:\\Program Files\\Gone" + std::to_string(i) + "\\app.exe";
-    ::RegSetValueExA(handle, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                     static_cast<DWORD>(path.size() + 1));
+    const std::vector<std::uint8_t> data = Utf16BytesOf(path);
+    ::RegSetValueExW(handle, L"Path", 0, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
     ::RegCloseKey(handle);
   }
 }
@@ -106,9 +110,7 @@ Clock::time_point& ProgressWindowGone() {
 LRESULT CALLBACK WatchProgressWindow(int code, WPARAM wParam, LPARAM lParam) {
   const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
   if (code == HC_ACTION && message->message == WM_DESTROY) {
-    char caption[32] = {};
-    ::GetWindowTextA(message->hwnd, caption, sizeof caption);
-    if (std::string(caption) == "Scanning") ProgressWindowGone() = Clock::now();
+    if (TextOf(message->hwnd) == "Scanning") ProgressWindowGone() = Clock::now();
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -121,7 +123,7 @@ struct WindowTimes {
 // "Scan registry issue" with every category ticked.
 WindowTimes WindowScan(TfrmHivora& form, std::size_t& rows) {
   const auto start = Clock::now();
-  ::SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SCANREGISTRY, BN_CLICKED), 0);
+  ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SCANREGISTRY, BN_CLICKED), 0);
   const auto end = Clock::now();
   rows = form.Results().RowCount();
   return {Seconds(ProgressWindowGone() - start), Seconds(end - start)};
@@ -129,9 +131,9 @@ WindowTimes WindowScan(TfrmHivora& form, std::size_t& rows) {
 
 void Pump() {
   MSG message{};
-  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
 }
 
@@ -162,7 +164,7 @@ int main(int argc, char** argv) {
   form.Create(SW_SHOWNOACTIVATE);
   Pump();
 
-  const HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, WatchProgressWindow, nullptr, ::GetCurrentThreadId());
+  const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, WatchProgressWindow, nullptr, ::GetCurrentThreadId());
 
   // One scan of each to warm the registry and file caches.
   std::size_t headlessRows = 0, windowRows = 0;
@@ -196,7 +198,7 @@ int main(int argc, char** argv) {
   std::printf("with the steps after the scan: median %.3f s, ratio %.3f\n", Median(windowTotal),
               Median(windowTotal) / Median(headless));
 
-  ::SendMessageA(form.Handle(), WM_CLOSE, 0, 0);
+  ::SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
   SeedStaleEntries(false);
   return ratio <= 1.1 ? 0 : 2;
 }

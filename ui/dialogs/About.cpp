@@ -1,6 +1,7 @@
 #include "ui/dialogs/About.h"
 
 #include "BuildInfo.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/restore_ids.h"
 
 namespace tamrisk {
@@ -29,9 +30,9 @@ bool TAboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) 
 }
 
 void TAboutBox::FormCreate() {
-  ::SetWindowTextA(Item(IDC_ABOUT_PRODUCT), kMessageCaption);
-  ::SetWindowTextA(Item(IDC_ABOUT_VERSION), VersionText().c_str());
-  ::SetWindowTextA(Item(IDC_ABOUT_BUILD), BuildText().c_str());
+  SetText(Item(IDC_ABOUT_PRODUCT), kMessageCaption);
+  SetText(Item(IDC_ABOUT_VERSION), VersionText());
+  SetText(Item(IDC_ABOUT_BUILD), BuildText());
   CentreOn(::GetWindow(Handle(), GW_OWNER));
 }
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "ui/main/WindowText.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -57,11 +58,11 @@ void TfrmBackupHint::FormCreate() {
   PlaceItem(IDC_HINT, 20, 20, 322, 16);
   PlaceItem(IDC_PROGRESS, 20, 48, 322, 18);
   PlaceItem(IDC_STOP, 267, 88, 75, 25);
-  ::SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
+  ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   position_ = 0;
-  ::SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
-  ::SetWindowTextA(Handle(), kMessageCaption);
-  ::SetWindowTextA(Item(IDC_HINT), HintText.c_str());
+  ::SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
+  SetText(Handle(), kMessageCaption);
+  SetText(Item(IDC_HINT), HintText);
   CentreOn(::GetWindow(Handle(), GW_OWNER));
   ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
 }
@@ -72,7 +73,7 @@ void TfrmBackupHint::Timer1Timer() {
     return;
   }
   position_ += BackupBarStep(position_);
-  ::SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+  ::SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
 }
 
 void TfrmBackupHint::bStopClick() {

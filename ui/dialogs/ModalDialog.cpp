@@ -5,21 +5,21 @@
 namespace tamrisk {
 
 INT_PTR ModalDialog::ShowModal(HWND owner) {
-  return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), owner, Procedure,
+  return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), owner, Procedure,
                            reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK ModalDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<ModalDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+  auto* self = reinterpret_cast<ModalDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
   if (message == WM_INITDIALOG) {
     self = reinterpret_cast<ModalDialog*>(lParam);
     self->window_ = window;
-    ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+    ::SetWindowLongPtrW(window, DWLP_USER, lParam);
   }
   if (!self) return FALSE;
   const INT_PTR answer = self->Dispatch(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(window, DWLP_USER, 0);
+    ::SetWindowLongPtrW(window, DWLP_USER, 0);
     self->window_ = nullptr;
   }
   return answer;
@@ -42,8 +42,8 @@ void ModalDialog::EndModal(INT_PTR result) { ::EndDialog(window_, result); }
 
 void ModalDialog::SetClientSize(int width, int height) {
   RECT frame{0, 0, width, height};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrA(window_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrA(window_, GWL_EXSTYLE)));
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_EXSTYLE)));
   ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -57,7 +57,7 @@ void ModalDialog::CentreOn(HWND owner) {
   if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
     ::GetWindowRect(owner, &area);
   } else {
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
   }
   RECT box{};
   ::GetWindowRect(window_, &box);

@@ -10,6 +10,7 @@
 #include "platform/win32/TaskScheduler.h"
 #include "scan/IgnoreFilter.h"
 #include "ui/dialogs/RegAddRegistry.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/options_ids.h"
 
 namespace tamrisk {
@@ -49,82 +50,42 @@ void AddCountedEntry(std::int32_t& count, std::vector<std::string>& list, const 
 // ---- The check-box lists "Values" and "Keys" ----
 
 void InitItemsList(HWND list, int columnWidth) {
-  ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
+  ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
                  LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH;
-  column.pszText = const_cast<char*>("Items");
-  column.cx = columnWidth;
-  ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+  InsertListColumn(list, 0, "Items", columnWidth);
 }
 
-int ItemCount(HWND list) { return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+int ItemCount(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 void AppendItem(HWND list, const std::string& text) {
-  LVITEMA item{};
-  item.mask = LVIF_TEXT | LVIF_STATE;
-  item.iItem = ItemCount(list);
-  item.pszText = const_cast<char*>(text.c_str());
-  item.state = kUnticked;
-  item.stateMask = LVIS_STATEIMAGEMASK;
-  ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-std::string ItemText(HWND list, int index) {
-  // The control copies at most the buffer's size; a full buffer may mean a longer text.
-  std::string buffer(512, '\0');
-  for (;;) {
-    LVITEMA item{};
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(buffer.size());
-    const auto length = static_cast<std::size_t>(
-        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
-    if (length + 1 < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.assign(buffer.size() * 2, '\0');
-  }
-}
-
-void SetItemText(HWND list, int index, const std::string& text) {
-  LVITEMA item{};
-  item.pszText = const_cast<char*>(text.c_str());
-  ::SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  InsertListItem(list, ItemCount(list), text, kUnticked, LVIS_STATEIMAGEMASK);
 }
 
 bool IsItemTicked(HWND list, int index) {
   const auto state = static_cast<UINT>(
-      ::SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_STATEIMAGEMASK));
+      ::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_STATEIMAGEMASK));
   return (state & LVIS_STATEIMAGEMASK) == kTicked;
 }
 
 int SelectedItem(HWND list) {
-  return static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  return static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 std::vector<std::string> ItemTexts(HWND list) {
   std::vector<std::string> texts;
   const int count = ItemCount(list);
-  for (int i = 0; i < count; ++i) texts.push_back(ItemText(list, i));
+  for (int i = 0; i < count; ++i) texts.push_back(ListItemText(list, i));
   return texts;
 }
 
 void FillItems(HWND list, const std::vector<std::string>& texts) {
-  ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   for (const std::string& text : texts) AppendItem(list, text);
 }
 
 // ---- Tab controls ----
 
-void AddTab(HWND tabs, int index, const char* caption) {
-  TCITEMA tab{};
-  tab.mask = TCIF_TEXT;
-  tab.pszText = const_cast<char*>(caption);
-  ::SendMessageA(tabs, TCM_INSERTITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tab));
-}
-
-int TabInFront(HWND tabs) { return static_cast<int>(::SendMessageA(tabs, TCM_GETCURSEL, 0, 0)); }
+int TabInFront(HWND tabs) { return static_cast<int>(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0)); }
 
 }  // namespace
 
@@ -210,11 +171,11 @@ bool TfrmOptions::OnNotify(const NMHDR& header) {
 
 void TfrmOptions::FormCreate() {
   SetClientSize(455, 356);
-  AddTab(Item(IDC_OPT_PAGES), pgGeneral, "General");
-  AddTab(Item(IDC_OPT_PAGES), pgIgnoreLists, "Ignore Lists");
-  AddTab(Item(IDC_OPT_PAGES), pgSchedule, "Schedule");
-  AddTab(Item(IDC_OPT_LISTPAGES), pgValues, "Values");
-  AddTab(Item(IDC_OPT_LISTPAGES), pgKeys, "Keys");
+  InsertTab(Item(IDC_OPT_PAGES), pgGeneral, "General");
+  InsertTab(Item(IDC_OPT_PAGES), pgIgnoreLists, "Ignore Lists");
+  InsertTab(Item(IDC_OPT_PAGES), pgSchedule, "Schedule");
+  InsertTab(Item(IDC_OPT_LISTPAGES), pgValues, "Values");
+  InsertTab(Item(IDC_OPT_LISTPAGES), pgKeys, "Keys");
   PlaceControls();  // after the tabs: a page's area depends on its tab row
   InitItemsList(Item(IDC_OPT_VALUES), 360);
   InitItemsList(Item(IDC_OPT_KEYS), 320);
@@ -242,7 +203,7 @@ void TfrmOptions::PlaceControls() {
   PlaceItem(IDC_OPT_LISTPAGES, 20, 62, 415, 204);
   // Each list fills the inner tab control's page area.
   RECT page{20, 62, 20 + 415, 62 + 204};
-  ::SendMessageA(Item(IDC_OPT_LISTPAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  ::SendMessageW(Item(IDC_OPT_LISTPAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
   for (int list : {IDC_OPT_VALUES, IDC_OPT_KEYS}) {
     PlaceItem(list, page.left + 2, page.top + 2, page.right - page.left - 4, page.bottom - page.top - 4);
   }
@@ -254,7 +215,7 @@ void TfrmOptions::PlaceControls() {
 }
 
 void TfrmOptions::FormShow() {
-  ::SetWindowTextA(Item(IDC_OPT_OUTPUTFOLDER), options_.OutputDirectory.c_str());
+  SetText(Item(IDC_OPT_OUTPUTFOLDER), options_.OutputDirectory);
   SetTicked(IDC_OPT_DELETEBACKUPFILE, options_.DeleteBackupFile);
   SetTicked(IDC_OPT_INCLUDEREMOVEMEDIA, options_.IncludeRemoveMedia);
   SetTicked(IDC_OPT_INCLUDECDDRIVE, options_.IncludeCDdrive);
@@ -266,7 +227,7 @@ void TfrmOptions::FormShow() {
 }
 
 void TfrmOptions::ShowPage(Page page) {
-  ::SendMessageA(Item(IDC_OPT_PAGES), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+  ::SendMessageW(Item(IDC_OPT_PAGES), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
   for (int id : kGeneralControls) ::ShowWindow(Item(id), page == pgGeneral ? SW_SHOW : SW_HIDE);
   for (int id : kIgnoreListControls) ::ShowWindow(Item(id), page == pgIgnoreLists ? SW_SHOW : SW_HIDE);
   const ListPage lists = ListPageInFront();
@@ -276,7 +237,7 @@ void TfrmOptions::ShowPage(Page page) {
 }
 
 void TfrmOptions::ShowListPage(ListPage page) {
-  ::SendMessageA(Item(IDC_OPT_LISTPAGES), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+  ::SendMessageW(Item(IDC_OPT_LISTPAGES), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
   const bool shown = PageInFront() == pgIgnoreLists;
   ::ShowWindow(Item(IDC_OPT_VALUES), shown && page == pgValues ? SW_SHOW : SW_HIDE);
   ::ShowWindow(Item(IDC_OPT_KEYS), shown && page == pgKeys ? SW_SHOW : SW_HIDE);
@@ -296,36 +257,29 @@ HWND TfrmOptions::ListInFront() const {
   return Item(ListPageInFront() == pgKeys ? IDC_OPT_KEYS : IDC_OPT_VALUES);
 }
 
-std::string TfrmOptions::ControlText(int id) const {
-  HWND control = Item(id);
-  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 bool TfrmOptions::IsTicked(int id) const {
-  return ::SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void TfrmOptions::SetTicked(int id, bool ticked) {
-  ::SendMessageA(Item(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+  ::SendMessageW(Item(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void TfrmOptions::bBrowseClick() {
   std::string folder;
   if (SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), folder)) {
-    ::SetWindowTextA(Item(IDC_OPT_OUTPUTFOLDER), folder.c_str());
+    SetText(Item(IDC_OPT_OUTPUTFOLDER), folder);
   }
 }
 
 void TfrmOptions::bOKClick() {
-  const std::string folder = ControlText(IDC_OPT_OUTPUTFOLDER);
+  const std::string folder = TextOf(Item(IDC_OPT_OUTPUTFOLDER));
   if (!platform_.files.PathIsFolder(folder)) {
     Prompts().Message(Handle(), folder + ",The backup directory does not exist.", kMessageCaption,
                       MB_OK | MB_ICONERROR);
     // The folder field may be on the page behind; it can take the focus only once it is shown.
     if (PageInFront() != pgGeneral) ShowPage(pgGeneral);
-    ::SendMessageA(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPT_OUTPUTFOLDER)), TRUE);
+    ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPT_OUTPUTFOLDER)), TRUE);
     return;
   }
   // A schedule the Task Scheduler refuses keeps the dialog open with nothing stored.
@@ -355,14 +309,14 @@ void TfrmOptions::bEditClick() {
   const int selected = SelectedItem(list);
   if (selected < 0) return;
   TfrmRegAddRegistry entry(Prompts(), platform_.shell);
-  entry.RegistryKey = ItemText(list, selected);
-  if (entry.ShowModal(Handle()) == IDOK) SetItemText(list, selected, entry.RegistryKey);
+  entry.RegistryKey = ListItemText(list, selected);
+  if (entry.ShowModal(Handle()) == IDOK) SetListItemText(list, selected, 0, entry.RegistryKey);
 }
 
 void TfrmOptions::bRemoveClick() {
   HWND list = ListInFront();
   for (int i = ItemCount(list); i-- > 0;) {
-    if (IsItemTicked(list, i)) ::SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(i), 0);
+    if (IsItemTicked(list, i)) ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(i), 0);
   }
   bEditUpdate();
 }

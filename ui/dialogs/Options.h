@@ -64,7 +64,6 @@ class TfrmOptions final : public ModalDialog {
   void FormCreate();
   void PlaceControls();
   HWND ListInFront() const;
-  std::string ControlText(int id) const;
   bool IsTicked(int id) const;
   void SetTicked(int id, bool ticked);
 

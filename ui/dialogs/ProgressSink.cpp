@@ -12,7 +12,7 @@ void ProgressSink::Step(WPARAM step) {
   }
   // Not under the lock: the window thread takes it while handling the step. A window destroyed
   // in between makes the call return at once.
-  ::SendMessageA(window, WM_SCANSTEP, step, 0);
+  ::SendMessageW(window, WM_SCANSTEP, step, 0);
 }
 
 void ProgressSink::StartCategory() { Step(kStepStart); }
@@ -41,7 +41,7 @@ void ProgressSink::ScanEnded() {
   std::lock_guard lock(mutex_);
   if (closed_) return;
   ended_ = true;
-  ::PostMessageA(window_, WM_CLOSE, 0, 0);
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 ProgressSink::Pending ProgressSink::TakePending() {

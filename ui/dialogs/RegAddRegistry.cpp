@@ -1,6 +1,7 @@
 #include "ui/dialogs/RegAddRegistry.h"
 
 #include "platform/Text.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/options_ids.h"
 
 namespace tamrisk {
@@ -50,17 +51,12 @@ void TfrmRegAddRegistry::FormCreate() {
   PlaceItem(IDC_ADD_HINT, 20, 92, 352, 40);
   PlaceItem(IDOK, 228, 156, 75, 25);
   PlaceItem(IDCANCEL, 309, 156, 75, 25);
-  ::SetWindowTextA(Item(IDC_ADD_REGISTRYKEY), RegistryKey.c_str());
+  SetText(Item(IDC_ADD_REGISTRYKEY), RegistryKey);
   aOKUpdate();
   CentreOn(::GetWindow(Handle(), GW_OWNER));
 }
 
-std::string TfrmRegAddRegistry::EnteredText() const {
-  HWND edit = Item(IDC_ADD_REGISTRYKEY);
-  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
+std::string TfrmRegAddRegistry::EnteredText() const { return TextOf(Item(IDC_ADD_REGISTRYKEY)); }
 
 bool TfrmRegAddRegistry::aOKUpdate() {
   const bool enabled = AcceptsEntry(EnteredText());

@@ -4,6 +4,7 @@
 
 #include "settings/RegGlobal.h"
 #include "ui/main/RegMain.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -100,10 +101,10 @@ void TfrmRegProgressHint::FormShow() {
   PlaceItem(IDC_SCANKEY, 20, 40, 321, 31);
   PlaceItem(IDC_PROGRESS, 20, 86, 321, 18);
   PlaceItem(IDC_STOP, 266, 124, 75, 25);
-  ::SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
+  ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   CentreOn(owner_.Handle());
   sink_ = std::make_shared<ProgressSink>(Handle());
-  ::PostMessageA(Handle(), WM_STARTSCAN, 0, 0);
+  ::PostMessageW(Handle(), WM_STARTSCAN, 0, 0);
 }
 
 void TfrmRegProgressHint::StartScan() {
@@ -133,7 +134,7 @@ void TfrmRegProgressHint::FinishCategory() {
 
 void TfrmRegProgressHint::SetPosition(int position) {
   position_ = position;
-  ::SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+  ::SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
 }
 
 void TfrmRegProgressHint::Timer1Timer() { SetPosition(position_ + ScanBarStep(position_)); }
@@ -141,8 +142,8 @@ void TfrmRegProgressHint::Timer1Timer() { SetPosition(position_ + ScanBarStep(po
 void TfrmRegProgressHint::TakeScanData() {
   if (!sink_ || sink_->IsClosed()) return;
   ProgressSink::Pending pending = sink_->TakePending();
-  if (pending.caption) ::SetWindowTextA(Item(IDC_SCANTASK), pending.caption->c_str());
-  if (pending.key) ::SetWindowTextA(Item(IDC_SCANKEY), pending.key->c_str());
+  if (pending.caption) SetText(Item(IDC_SCANTASK), *pending.caption);
+  if (pending.key) SetText(Item(IDC_SCANKEY), *pending.key);
   owner_.Results().AppendRows(pending.rows);
 }
 

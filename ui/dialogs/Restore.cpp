@@ -3,10 +3,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "platform/Text.h"
+#include "platform/win32/Wide.h"
 #include "settings/RegGlobal.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/restore_ids.h"
 
 namespace tamrisk {
@@ -19,12 +22,6 @@ constexpr UINT WM_RESTORESHOW = WM_APP + 1;
 std::string WithTrailingBackslash(std::string folder) {
   if (folder.empty() || folder.back() != '\\') folder.push_back('\\');
   return folder;
-}
-
-std::string WindowText(HWND window) {
-  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 // Keeps a window disabled while another modal window, owned elsewhere, runs over it.
@@ -68,12 +65,13 @@ std::string BackupDateText(const LocalDateTime& when) {
   time.wHour = static_cast<WORD>(when.hour);
   time.wMinute = static_cast<WORD>(when.minute);
   time.wSecond = static_cast<WORD>(when.second - when.second % 2);
-  char date[128] = {};
-  if (::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof date) == 0) return {};
-  if (time.wHour == 0 && time.wMinute == 0 && time.wSecond == 0) return date;
-  char clock[128] = {};
-  if (::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof clock) == 0) return date;
-  return std::string(date) + " " + clock;
+  // The user's locale may write dates and times in its own script.
+  wchar_t date[128] = {};
+  if (::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, std::size(date)) == 0) return {};
+  if (time.wHour == 0 && time.wMinute == 0 && time.wSecond == 0) return win32::Utf8(date);
+  wchar_t clock[128] = {};
+  if (::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, std::size(clock)) == 0) return win32::Utf8(date);
+  return win32::Utf8(date) + " " + win32::Utf8(clock);
 }
 
 TfrmRestore::TfrmRestore(const Platform& platform, Prompt& prompt, CommandRunner runCommand)
@@ -88,7 +86,7 @@ bool TfrmRestore::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
   switch (message) {
     case WM_INITDIALOG:
       FormCreate();
-      ::PostMessageA(Handle(), WM_RESTORESHOW, 0, 0);
+      ::PostMessageW(Handle(), WM_RESTORESHOW, 0, 0);
       result = TRUE;
       return true;
     case WM_RESTORESHOW:
@@ -131,7 +129,7 @@ void TfrmRestore::HandleCommand(int id) {
 }
 
 void TfrmRestore::FormCreate() {
-  ::SetWindowTextA(Handle(), kMessageCaption);
+  SetText(Handle(), kMessageCaption);
   LayOut();
   AddColumns();
   CentreOn(::GetWindow(Handle(), GW_OWNER));
@@ -151,34 +149,26 @@ void TfrmRestore::LayOut() {
 }
 
 void TfrmRestore::AddColumns() {
-  ::SendMessageA(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  ::SendMessageW(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   struct ColumnSpec {
     const char* caption;
     int width;
   };
   const ColumnSpec columns[] = {{"Backup file", 190}, {"Date", 110}, {"Size", 92}};
   int index = 0;
-  for (const ColumnSpec& layout : columns) {
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<char*>(layout.caption);
-    column.cx = layout.width;
-    column.iSubItem = index;
-    ::SendMessageA(List(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
-    ++index;
-  }
+  for (const ColumnSpec& layout : columns) InsertListColumn(List(), index++, layout.caption, layout.width);
 }
 
 void TfrmRestore::FormShow() {
-  ::SetWindowTextA(Item(IDC_RESTORE_FOLDER), OptionsSetting.OutputDirectory.c_str());
+  SetText(Item(IDC_RESTORE_FOLDER), OptionsSetting.OutputDirectory);
   ListFolder();
 }
 
 void TfrmRestore::bBrowseFolderClick() {
   std::string folder;
   if (!SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), folder)) return;
-  ::SetWindowTextA(Item(IDC_RESTORE_FOLDER), folder.c_str());
-  ::SendMessageA(List(), LVM_DELETEALLITEMS, 0, 0);
+  SetText(Item(IDC_RESTORE_FOLDER), folder);
+  ::SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
   UpdateActions();
   ListFolder();
 }
@@ -210,19 +200,10 @@ std::vector<TfrmRestore::Row> TfrmRestore::BackupFilesOf(const std::string& fold
 }
 
 void TfrmRestore::AddRow(const Row& row) {
-  LVITEMA item{};
-  item.mask = LVIF_TEXT;
-  item.iItem = RowCount();
-  item.pszText = const_cast<char*>(row.name.c_str());
-  const auto index = static_cast<int>(::SendMessageA(List(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  const int index = InsertListItem(List(), RowCount(), row.name);
   if (index < 0) return;
-  const std::pair<int, const std::string*> cells[] = {{colDate, &row.date}, {colSize, &row.size}};
-  for (const auto& [column, text] : cells) {
-    LVITEMA cell{};
-    cell.iSubItem = column;
-    cell.pszText = const_cast<char*>(text->c_str());
-    ::SendMessageA(List(), LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
-  }
+  SetListItemText(List(), index, colDate, row.date);
+  SetListItemText(List(), index, colSize, row.size);
 }
 
 std::string TfrmRestore::SelectedPath() const {
@@ -254,7 +235,7 @@ void TfrmRestore::DeleteSelected() {
   ShellDeleteFile(platform_, path);
   // A file that could not be removed keeps its row; it must not look deleted.
   if (platform_.files.PathIsFile(path)) return;
-  ::SendMessageA(List(), LVM_DELETEITEM, static_cast<WPARAM>(selected), 0);
+  ::SendMessageW(List(), LVM_DELETEITEM, static_cast<WPARAM>(selected), 0);
   const int remaining = RowCount();
   if (remaining > 0) SelectRow(std::min(selected, remaining - 1));
   UpdateActions();
@@ -270,30 +251,22 @@ void TfrmRestore::UpdateActions() {
 
 HWND TfrmRestore::List() const { return Item(IDC_RESTORE_LIST); }
 
-std::string TfrmRestore::FolderText() const { return WindowText(Item(IDC_RESTORE_FOLDER)); }
+std::string TfrmRestore::FolderText() const { return TextOf(Item(IDC_RESTORE_FOLDER)); }
 
-int TfrmRestore::RowCount() const { return static_cast<int>(::SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0)); }
+int TfrmRestore::RowCount() const { return static_cast<int>(::SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
 
 int TfrmRestore::SelectedIndex() const {
-  return static_cast<int>(::SendMessageA(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  return static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-std::string TfrmRestore::CellText(int row, int column) const {
-  char text[MAX_PATH + 1] = {};
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  ::SendMessageA(List(), LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
+std::string TfrmRestore::CellText(int row, int column) const { return ListItemText(List(), row, column); }
 
 void TfrmRestore::SelectRow(int row) {
-  LVITEMA state{};
+  LVITEMW state{};
   state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   state.state = LVIS_SELECTED | LVIS_FOCUSED;
-  ::SendMessageA(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-  ::SendMessageA(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  ::SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+  ::SendMessageW(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
 }
 
 }  // namespace tamrisk

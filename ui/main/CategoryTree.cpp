@@ -1,6 +1,9 @@
 #include "ui/main/CategoryTree.h"
 
 #include <stdexcept>
+#include <string>
+
+#include "platform/win32/Wide.h"
 
 #include "ui/res/resource.h"
 
@@ -40,16 +43,17 @@ constexpr NodeSpec kNodes[] = {
 };
 
 HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout) {
-  TVINSERTSTRUCTA insert{};
+  std::wstring caption = win32::Wide(layout.caption);
+  TVINSERTSTRUCTW insert{};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = TVI_LAST;
   insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
-  insert.item.pszText = const_cast<char*>(layout.caption);
+  insert.item.pszText = caption.data();
   insert.item.iImage = layout.code;
   insert.item.iSelectedImage = layout.code;
   insert.item.state = INDEXTOSTATEIMAGEMASK(CategoryTree::kUnchecked);
   insert.item.stateMask = TVIS_STATEIMAGEMASK;
-  return reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+  return reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 }  // namespace
@@ -62,11 +66,11 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   tree_ = tree;
   stateImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 0);
   if (HBITMAP bitmap = static_cast<HBITMAP>(
-          ::LoadImageA(resources, MAKEINTRESOURCEA(IDB_STATEIMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+          ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_STATEIMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
     ::ImageList_AddMasked(stateImages_, bitmap, RGB(255, 0, 255));
     ::DeleteObject(bitmap);
   }
-  ::SendMessageA(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_));
+  ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_));
 
   HTREEITEM parents[3] = {};
   for (const NodeSpec& layout : kNodes) {
@@ -75,12 +79,12 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
     parents[layout.level] = node;
   }
   ForEachFrom(Root(), [this](HTREEITEM node) {
-    ::SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
+    ::SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
   });
 }
 
 HTREEITEM CategoryTree::Next(HTREEITEM node, UINT relation) const {
-  return reinterpret_cast<HTREEITEM>(::SendMessageA(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(node)));
+  return reinterpret_cast<HTREEITEM>(::SendMessageW(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(node)));
 }
 
 HTREEITEM CategoryTree::Root() const { return Next(nullptr, TVGN_ROOT); }
@@ -94,26 +98,26 @@ HTREEITEM CategoryTree::NodeOf(int code) const {
 }
 
 int CategoryTree::CodeOf(HTREEITEM node) const {
-  TVITEMA item{};
+  TVITEMW item{};
   item.mask = TVIF_HANDLE | TVIF_IMAGE;
   item.hItem = node;
-  ::SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  ::SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   return item.iImage;
 }
 
 int CategoryTree::StateOf(HTREEITEM node) const {
   const auto state =
-      static_cast<UINT>(::SendMessageA(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(node), TVIS_STATEIMAGEMASK));
+      static_cast<UINT>(::SendMessageW(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(node), TVIS_STATEIMAGEMASK));
   return static_cast<int>((state & TVIS_STATEIMAGEMASK) >> 12);
 }
 
 void CategoryTree::SetState(HTREEITEM node, int state) {
-  TVITEMA item{};
+  TVITEMW item{};
   item.mask = TVIF_HANDLE | TVIF_STATE;
   item.hItem = node;
   item.state = INDEXTOSTATEIMAGEMASK(static_cast<UINT>(state));
   item.stateMask = TVIS_STATEIMAGEMASK;
-  ::SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  ::SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 int CategoryTree::LevelOf(HTREEITEM node) const {
@@ -132,7 +136,7 @@ void CategoryTree::ForEachFrom(HTREEITEM node, const std::function<void(HTREEITE
 bool CategoryTree::PressAt(POINT point) {
   TVHITTESTINFO hit{};
   hit.pt = point;
-  ::SendMessageA(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  ::SendMessageW(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
   if (!hit.hItem || (hit.flags & TVHT_ONITEMSTATEICON) == 0) return false;
   Toggle(hit.hItem);
   return true;

@@ -2,31 +2,37 @@
 
 #include <commdlg.h>
 
+#include "platform/win32/Wide.h"
+
 namespace tamrisk {
 
+using win32::Utf8;
+using win32::Wide;
+
 int Win32Prompt::Message(HWND owner, const std::string& text, const std::string& caption, UINT style) {
-  return ::MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+  return ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
 }
 
 std::optional<std::string> Win32Prompt::SaveFileName(HWND owner, const std::string& title,
                                                      const std::string& filter) {
   // The dialog wants the filter's parts separated by NULs and ended by two.
-  std::string filterList = filter;
-  for (char& c : filterList) {
-    if (c == '|') c = '\0';
+  std::wstring filterList = Wide(filter);
+  for (wchar_t& c : filterList) {
+    if (c == L'|') c = L'\0';
   }
-  filterList.append(2, '\0');
-  char file[MAX_PATH] = {};
-  OPENFILENAMEA dialog{};
+  filterList.append(2, L'\0');
+  const std::wstring caption = Wide(title);
+  wchar_t file[MAX_PATH] = {};
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
   dialog.lpstrFilter = filterList.c_str();
   dialog.lpstrFile = file;
   dialog.nMaxFile = MAX_PATH;
-  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrTitle = caption.c_str();
   dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  if (!::GetSaveFileNameA(&dialog)) return std::nullopt;
-  return std::string(file);
+  if (!::GetSaveFileNameW(&dialog)) return std::nullopt;
+  return Utf8(file);
 }
 
 void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text) {

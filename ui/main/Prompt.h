@@ -14,9 +14,9 @@ inline constexpr char kMessageCaption[] = "Varkon Tamrisk";
 class Prompt {
  public:
   virtual ~Prompt() = default;
-  // MessageBoxA: the button the user pressed (IDOK, IDYES, IDNO, ...).
+  // A message box: the button the user pressed (IDOK, IDYES, IDNO, ...).
   virtual int Message(HWND owner, const std::string& text, const std::string& caption, UINT style) = 0;
-  // GetSaveFileNameA with a filter written "Description|*.EXT|..."; nullopt when cancelled.
+  // The save-file dialog with a filter written "Description|*.EXT|..."; nullopt when cancelled.
   virtual std::optional<std::string> SaveFileName(HWND owner, const std::string& title,
                                                   const std::string& filter) = 0;
 };

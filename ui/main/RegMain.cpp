@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/Text.h"
+#include "platform/win32/Wide.h"
 #include "repair/Repair.h"
 #include "repair/Report.h"
 #include "scan/IgnoreFilter.h"
@@ -17,6 +18,7 @@
 #include "ui/dialogs/Options.h"
 #include "ui/dialogs/RegProgressHint.h"
 #include "ui/dialogs/Restore.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -25,7 +27,7 @@ TfrmHivora* frmHivora = nullptr;
 
 namespace {
 
-constexpr char kBannerClass[] = "TamriskBanner";
+constexpr wchar_t kBannerClass[] = L"TamriskBanner";
 constexpr char kProductTitle[] = "Varkon Tamrisk 1.1";
 
 // The designed window size and the places of the controls whose left and top stay put.
@@ -61,7 +63,7 @@ LRESULT CALLBACK BannerProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         RECT line{client.left, y, client.right, y + 1};
         ::FillRect(dc, &line, static_cast<HBRUSH>(brush.get()));
       }
-      if (HICON icon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TAMRISK),
+      if (HICON icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAMRISK),
                                                        IMAGE_ICON, 32, 32, LR_SHARED))) {
         ::DrawIconEx(dc, 12, (kBannerHeight - 32) / 2, icon, 32, 32, 0, nullptr, DI_NORMAL);
       }
@@ -75,27 +77,27 @@ LRESULT CALLBACK BannerProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
     }
     default:
-      return ::DefWindowProcA(window, message, wParam, lParam);
+      return ::DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
 void RegisterBannerClass(HINSTANCE instance) {
-  WNDCLASSEXA banner{};
+  WNDCLASSEXW banner{};
   banner.cbSize = sizeof banner;
   banner.lpfnWndProc = BannerProcedure;
   banner.hInstance = instance;
-  banner.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  banner.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   banner.lpszClassName = kBannerClass;
-  ::RegisterClassExA(&banner);  // a second window of the process finds it registered already
+  ::RegisterClassExW(&banner);  // a second window of the process finds it registered already
 }
 
-HWND MakeChild(HWND parent, const char* className, const char* text, DWORD style, int id, HFONT font,
+HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int id, HFONT font,
                DWORD exStyle = 0) {
-  HWND child = ::CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr),
-                                 nullptr);
-  if (!child) throw std::runtime_error(std::string("Cannot create the control ") + className);
-  if (font) ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  HWND child = ::CreateWindowExW(exStyle, className, win32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
+                                 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 ::GetModuleHandleW(nullptr), nullptr);
+  if (!child) throw std::runtime_error("Cannot create the control " + win32::Utf8(className));
+  if (font) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
 }
 
@@ -136,7 +138,7 @@ std::string RegeditKeyText(const ProblemRow& row) {
 }
 
 TfrmHivora::TfrmHivora(const Platform& platform, Prompt& prompt, MainWindowStart start)
-    : platform_(platform), prompt_(prompt), start_(std::move(start)), instance_(::GetModuleHandleA(nullptr)) {}
+    : platform_(platform), prompt_(prompt), start_(std::move(start)), instance_(::GetModuleHandleW(nullptr)) {}
 
 TfrmHivora::~TfrmHivora() {
   if (window_) ::DestroyWindow(window_);
@@ -144,16 +146,17 @@ TfrmHivora::~TfrmHivora() {
 }
 
 void TfrmHivora::RegisterWindowClass() const {
-  WNDCLASSEXA main{};
+  const std::wstring className = win32::Wide(start_.className);
+  WNDCLASSEXW main{};
   main.cbSize = sizeof main;
   main.lpfnWndProc = WindowProcedure;
   main.hInstance = instance_;
-  main.hIcon = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_TAMRISK), IMAGE_ICON, 32, 32, LR_SHARED));
-  main.hIconSm = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_TAMRISK), IMAGE_ICON, 16, 16, LR_SHARED));
-  main.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  main.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAMRISK), IMAGE_ICON, 32, 32, LR_SHARED));
+  main.hIconSm = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAMRISK), IMAGE_ICON, 16, 16, LR_SHARED));
+  main.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  main.lpszClassName = start_.className.c_str();
-  if (!::RegisterClassExA(&main) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+  main.lpszClassName = className.c_str();
+  if (!::RegisterClassExW(&main) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
     throw std::runtime_error("Cannot register the main window class");
   }
   RegisterBannerClass(instance_);
@@ -161,9 +164,10 @@ void TfrmHivora::RegisterWindowClass() const {
 
 void TfrmHivora::Create(int showCommand) {
   RegisterWindowClass();
-  HMENU menu = ::LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_MAINMENU));
-  window_ = ::CreateWindowExA(0, start_.className.c_str(), "", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                              CW_USEDEFAULT, kDesignedWidth, kDesignedHeight, nullptr, menu, instance_, this);
+  HMENU menu = ::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_MAINMENU));
+  window_ = ::CreateWindowExW(0, win32::Wide(start_.className).c_str(), L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                              CW_USEDEFAULT, CW_USEDEFAULT, kDesignedWidth, kDesignedHeight, nullptr, menu, instance_,
+                              this);
   if (!window_) {
     if (menu) ::DestroyMenu(menu);
     throw std::runtime_error("Cannot create the main window");
@@ -175,13 +179,13 @@ void TfrmHivora::Create(int showCommand) {
 }
 
 LRESULT CALLBACK TfrmHivora::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TfrmHivora*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<TfrmHivora*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (message == WM_NCCREATE) {
-    self = static_cast<TfrmHivora*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self = static_cast<TfrmHivora*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->window_ = window;
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  if (!self) return ::DefWindowProcA(window, message, wParam, lParam);
+  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
   LRESULT result = 0;
   try {
     result = self->HandleMessage(message, wParam, lParam);
@@ -191,7 +195,7 @@ LRESULT CALLBACK TfrmHivora::WindowProcedure(HWND window, UINT message, WPARAM w
     ShowStandardError(self->prompt_, window, "Unexpected error.");
   }
   if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     self->window_ = nullptr;
   }
   return result;
@@ -209,12 +213,12 @@ LRESULT TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_SIZE:
-      if (statusBar_) ::SendMessageA(statusBar_, WM_SIZE, 0, 0);
+      if (statusBar_) ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
       FormResize();
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
-      return ::DefWindowProcA(window_, message, wParam, lParam);
+      return ::DefWindowProcW(window_, message, wParam, lParam);
     case WM_COMMAND:
       HandleCommand(LOWORD(wParam));
       return 0;
@@ -225,7 +229,7 @@ LRESULT TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ShowListMenu(lParam);
         return 0;
       }
-      return ::DefWindowProcA(window_, message, wParam, lParam);
+      return ::DefWindowProcW(window_, message, wParam, lParam);
     case WM_INITMENUPOPUP:
       UpdateActionStates(reinterpret_cast<HMENU>(wParam));
       return 0;
@@ -249,49 +253,49 @@ LRESULT TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (start_.endsProgram) ::PostQuitMessage(exitCode_);
       return 0;
     default:
-      return ::DefWindowProcA(window_, message, wParam, lParam);
+      return ::DefWindowProcW(window_, message, wParam, lParam);
   }
 }
 
 void TfrmHivora::CreateFonts() {
-  NONCLIENTMETRICSA metrics{};
+  NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  LOGFONTA base{};
-  if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+  LOGFONTW base{};
+  if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
     base = metrics.lfMessageFont;
   } else {
-    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof base, &base);
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof base, &base);
   }
-  font_.reset(::CreateFontIndirectA(&base));
-  LOGFONTA bold = base;
+  font_.reset(::CreateFontIndirectW(&base));
+  LOGFONTW bold = base;
   bold.lfWeight = FW_BOLD;
-  boldFont_.reset(::CreateFontIndirectA(&bold));
-  LOGFONTA title = bold;
+  boldFont_.reset(::CreateFontIndirectW(&bold));
+  LOGFONTW title = bold;
   title.lfHeight = -20;
-  titleFont_.reset(::CreateFontIndirectA(&title));
-  LOGFONTA link = base;
+  titleFont_.reset(::CreateFontIndirectW(&title));
+  LOGFONTW link = base;
   link.lfUnderline = TRUE;
-  linkFont_.reset(::CreateFontIndirectA(&link));
+  linkFont_.reset(::CreateFontIndirectW(&link));
 }
 
 void TfrmHivora::CreateControls() {
   const auto font = static_cast<HFONT>(font_.get());
   const auto bold = static_cast<HFONT>(boldFont_.get());
   banner_ = MakeChild(window_, kBannerClass, "", WS_CLIPSIBLINGS, IDC_BANNER, nullptr);
-  title_ = MakeChild(banner_, WC_STATICA, "Tamrisk", SS_NOPREFIX, IDC_TITLE, static_cast<HFONT>(titleFont_.get()));
-  titleHint_ = MakeChild(banner_, WC_STATICA, "Scan and repair your registry to improve PC performance", SS_NOPREFIX,
+  title_ = MakeChild(banner_, WC_STATICW, "Tamrisk", SS_NOPREFIX, IDC_TITLE, static_cast<HFONT>(titleFont_.get()));
+  titleHint_ = MakeChild(banner_, WC_STATICW, "Scan and repair your registry to improve PC performance", SS_NOPREFIX,
                          IDC_TITLEHINT, font);
   Place(title_, 54, 5, 400, 24);
   Place(titleHint_, 56, 29, 560, 16);
 
-  tasksLabel_ = MakeChild(window_, WC_STATICA, "Tasks", SS_NOPREFIX, IDC_TASKS, bold);
-  scanButton_ = MakeChild(window_, WC_BUTTONA, "Scan registry issue", BS_OWNERDRAW | WS_TABSTOP, IDC_SCANREGISTRY,
+  tasksLabel_ = MakeChild(window_, WC_STATICW, "Tasks", SS_NOPREFIX, IDC_TASKS, bold);
+  scanButton_ = MakeChild(window_, WC_BUTTONW, "Scan registry issue", BS_OWNERDRAW | WS_TABSTOP, IDC_SCANREGISTRY,
                           static_cast<HFONT>(linkFont_.get()));
-  repairButton_ = MakeChild(window_, WC_BUTTONA, "Repair registry issue", BS_OWNERDRAW | WS_TABSTOP,
+  repairButton_ = MakeChild(window_, WC_BUTTONW, "Repair registry issue", BS_OWNERDRAW | WS_TABSTOP,
                             IDC_REPAIRREGISTRY, static_cast<HFONT>(linkFont_.get()));
-  restoreButton_ = MakeChild(window_, WC_BUTTONA, "Restore previous registry ", BS_OWNERDRAW | WS_TABSTOP,
+  restoreButton_ = MakeChild(window_, WC_BUTTONW, "Restore previous registry ", BS_OWNERDRAW | WS_TABSTOP,
                              IDC_RESTOREREGISTRY, static_cast<HFONT>(linkFont_.get()));
-  sectionsLabel_ = MakeChild(window_, WC_STATICA, "Select the sections to scan", SS_NOPREFIX, IDC_SECTIONS, bold);
+  sectionsLabel_ = MakeChild(window_, WC_STATICW, "Select the sections to scan", SS_NOPREFIX, IDC_SECTIONS, bold);
   Place(tasksLabel_, 8, 58, 180, 16);
   Place(scanButton_, 14, 80, 175, 20);
   Place(repairButton_, 14, 102, 175, 20);
@@ -300,21 +304,21 @@ void TfrmHivora::CreateControls() {
 
   // No horizontal scroll bar, and as narrow an indent as the system allows, so more of the hives'
   // names fit the designed width.
-  HWND tree = MakeChild(window_, WC_TREEVIEWA, "", TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_NOHSCROLL | WS_TABSTOP,
+  HWND tree = MakeChild(window_, WC_TREEVIEWW, "", TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_NOHSCROLL | WS_TABSTOP,
                         IDC_REGISTRYTREE, font, WS_EX_CLIENTEDGE);
-  ::SendMessageA(tree, TVM_SETINDENT, 12, 0);
+  ::SendMessageW(tree, TVM_SETINDENT, 12, 0);
   tree_.Attach(tree, instance_);
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 
-  HWND list = MakeChild(window_, WC_LISTVIEWA, "",
+  HWND list = MakeChild(window_, WC_LISTVIEWW, "",
                         LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYDATA,
                         font, WS_EX_CLIENTEDGE);
   results_.Attach(list, [this] { lvRegistryDataClick(); });
 
-  statusBar_ = MakeChild(window_, STATUSCLASSNAMEA, "", SBARS_SIZEGRIP, IDC_STATUSBAR, font);
+  statusBar_ = MakeChild(window_, STATUSCLASSNAMEW, "", SBARS_SIZEGRIP, IDC_STATUSBAR, font);
   // The last panel reaches to the right edge, so its text is not cut at 50 pixels.
   const int edges[] = {200, -1};
-  ::SendMessageA(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+  ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
   // The banner lies under the list, which reaches two pixels into it.
   ::SetWindowPos(banner_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -344,18 +348,15 @@ LRESULT CALLBACK TfrmHivora::TreeProcedure(HWND tree, UINT message, WPARAM wPara
 
 LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
   if (header.hwndFrom == tree_.Handle()) {
-    if (header.code == TVN_ITEMEXPANDINGA || header.code == TVN_ITEMEXPANDINGW) {
+    if (header.code == TVN_ITEMEXPANDINGW) {
       // tvRegistryCollapsing: the tree always stays expanded.
-      const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
+      const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
       return (change.action & TVE_COLLAPSE) ? TRUE : FALSE;
     }
     return 0;
   }
   if (header.hwndFrom == results_.Handle()) {
     switch (header.code) {
-      case LVN_GETDISPINFOA:
-        results_.FillDisplayInfo(reinterpret_cast<NMLVDISPINFOA&>(header));
-        break;
       case LVN_GETDISPINFOW:
         results_.FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
         break;
@@ -422,7 +423,7 @@ void TfrmHivora::FormCreate() {
   const WindowMetrics metrics{frame.right - frame.left, frame.bottom - frame.top, ::GetSystemMetrics(SM_CXSCREEN),
                               ::GetSystemMetrics(SM_CYSCREEN)};
   PlaceWindow(LoadOptions(platform_, metrics));
-  ::SetWindowTextA(window_, kProductTitle);
+  SetText(window_, kProductTitle);
   const int version = WindowsVersionCode(platform_);
   if (version == 1 || version == 3 || version == 8) {
     ::DeleteMenu(::GetMenu(window_), IDM_WINDOWSBACKUP, MF_BYCOMMAND);
@@ -447,7 +448,7 @@ void TfrmHivora::PlaceWindow(const std::optional<WindowBounds>& bounds) {
     // window where nobody can reach it: centre it on the primary monitor instead, at its size.
     MONITORINFO primary{};
     primary.cbSize = sizeof primary;
-    ::GetMonitorInfoA(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+    ::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
     const RECT& area = primary.rcMonitor;
     placed.left = area.left + (area.right - area.left - placed.width) / 2;
     placed.top = area.top + (area.bottom - area.top - placed.height) / 2;
@@ -457,11 +458,11 @@ void TfrmHivora::PlaceWindow(const std::optional<WindowBounds>& bounds) {
 }
 
 void TfrmHivora::FormShow() {
-  if (OptionsSetting.WindowState == wsMaximized) ::PostMessageA(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  if (OptionsSetting.WindowState == wsMaximized) ::PostMessageW(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   WalkCategoryTree(tree_.Root(), kWalkRestore);
   LayoutControls();
   // The tree was filled while it had no height; start it at its top.
-  ::SendMessageA(tree_.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree_.Root()));
+  ::SendMessageW(tree_.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree_.Root()));
 }
 
 void TfrmHivora::FormActivate() {
@@ -471,7 +472,7 @@ void TfrmHivora::FormActivate() {
   activated_ = true;
   if (!start_.arguments.empty() && EqualsNoCase(start_.arguments.front(), "-cleanonce")) {
     CleanOnce = true;
-    ::PostMessageA(window_, WM_CLEANONCE, 0, 0);
+    ::PostMessageW(window_, WM_CLEANONCE, 0, 0);
   }
 }
 
@@ -501,7 +502,7 @@ WindowSnapshot TfrmHivora::Snapshot() const {
     // A minimised window's rectangle is its icon, far off screen; keep the bounds it returns to.
     // Those are in work-area coordinates.
     RECT work{};
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     frame = placement.rcNormalPosition;
     ::OffsetRect(&frame, work.left, work.top);
   } else {
@@ -533,7 +534,7 @@ void TfrmHivora::CloseWindow() {
   ::DestroyWindow(window_);
 }
 
-void TfrmHivora::miExitClick() { ::PostMessageA(window_, WM_CLOSE, 0, 0); }
+void TfrmHivora::miExitClick() { ::PostMessageW(window_, WM_CLOSE, 0, 0); }
 
 void TfrmHivora::ShowInstance() {
   ::ShowWindow(window_, SW_SHOW);
@@ -640,8 +641,8 @@ void TfrmHivora::UpdateCounts() {
   const std::string found = std::string(" ").append(std::to_string(results_.RowCount())).append(" problems found");
   const std::string selected =
       std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
-  ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(found.c_str()));
-  ::SendMessageA(statusBar_, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(selected.c_str()));
+  ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
+  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(selected).c_str()));
 }
 
 void TfrmHivora::lvRegistryDataClick() { UpdateCounts(); }
@@ -759,13 +760,13 @@ void TfrmHivora::ShowListMenu(LPARAM where) {
     RECT row{LVIR_BOUNDS, 0, 0, 0};
     const int selected = results_.SelectedIndex();
     if (selected < 0 ||
-        !::SendMessageA(results_.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&row))) {
+        !::SendMessageW(results_.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&row))) {
       row = RECT{0, 0, 0, 0};
     }
     at = POINT{row.left + 16, row.bottom};
     ::ClientToScreen(results_.Handle(), &at);
   }
-  MenuOwner menu{::LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_LISTPOPUP))};
+  MenuOwner menu{::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_LISTPOPUP))};
   if (!menu.menu) return;
   HMENU popup = ::GetSubMenu(menu.menu, 0);
   UpdateActionStates(popup);
@@ -776,8 +777,7 @@ void TfrmHivora::DrawLinkButton(const DRAWITEMSTRUCT& item) const {
   if (item.CtlType != ODT_BUTTON) return;
   RECT box = item.rcItem;
   ::FillRect(item.hDC, &box, ::GetSysColorBrush(COLOR_BTNFACE));
-  char text[128] = {};
-  ::GetWindowTextA(item.hwndItem, text, sizeof text);
+  const std::wstring text = win32::Wide(TextOf(item.hwndItem));
   const bool disabled = (item.itemState & ODS_DISABLED) != 0;
   const bool pressed = (item.itemState & ODS_SELECTED) != 0;
   ::SetBkMode(item.hDC, TRANSPARENT);
@@ -785,7 +785,7 @@ void TfrmHivora::DrawLinkButton(const DRAWITEMSTRUCT& item) const {
   HGDIOBJ old = ::SelectObject(item.hDC, linkFont_.get());
   RECT textBox = box;
   textBox.left += 4;
-  ::DrawTextA(item.hDC, text, -1, &textBox, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  ::DrawTextW(item.hDC, text.c_str(), -1, &textBox, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   ::SelectObject(item.hDC, old);
   if (item.itemState & ODS_FOCUS) {
     RECT focus = box;
@@ -865,8 +865,8 @@ void TfrmHivora::miHelpClick() {
 }
 
 void TfrmHivora::miHomePageClick() {
-  char address[512] = {};
-  if (::LoadStringA(instance_, IDS_HOME_PAGE, address, sizeof address) <= 0) return;
+  const std::string address = ResourceText(instance_, IDS_HOME_PAGE);
+  if (address.empty()) return;
   platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), address, "", "", SW_SHOW);
 }
 

@@ -1,22 +1,14 @@
 #include "ui/main/ResultsListView.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include "ui/main/WindowText.h"
 
 namespace tamrisk {
 namespace {
 
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
-
-void AddColumn(HWND list, int index, const char* caption, int width) {
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = const_cast<char*>(caption);
-  column.cx = width;
-  column.iSubItem = index;
-  ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
-}
 
 const std::string& CellText(const ProblemRow& row, int column) {
   switch (column) {
@@ -31,13 +23,13 @@ const std::string& CellText(const ProblemRow& row, int column) {
 void ResultsListView::Attach(HWND list, std::function<void()> checkClicked) {
   list_ = list;
   checkClicked_ = std::move(checkClicked);
-  ::SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
+  ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
                  LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   // The control asks for the check box image of each row it draws.
-  ::SendMessageA(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
-  AddColumn(list_, colProblem, "Problem", 120);
-  AddColumn(list_, colRegistryKey, "Registry key", 300);
-  AddColumn(list_, colValue, "Value", 150);
+  ::SendMessageW(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
+  InsertListColumn(list_, colProblem, "Problem", 120);
+  InsertListColumn(list_, colRegistryKey, "Registry key", 300);
+  InsertListColumn(list_, colValue, "Value", 150);
   ::SetWindowSubclass(list_, ListProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -75,37 +67,16 @@ LRESULT CALLBACK ResultsListView::ListProcedure(HWND list, UINT message, WPARAM 
 int ResultsListView::CheckBoxAt(POINT point) const {
   LVHITTESTINFO hit{};
   hit.pt = point;
-  const auto row = static_cast<int>(::SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  const auto row = static_cast<int>(::SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return -1;
   return (hit.flags & LVHT_ONITEMSTATEICON) ? row : -1;
-}
-
-void ResultsListView::FillDisplayInfo(NMLVDISPINFOA& info) const {
-  LVITEMA& item = info.item;
-  if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
-  const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
-  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-    const std::string& text = CellText(row, item.iSubItem);
-    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
-    std::memcpy(item.pszText, text.data(), length);
-    item.pszText[length] = '\0';
-  }
-  if (item.mask & LVIF_STATE) {
-    item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
-    item.stateMask |= LVIS_STATEIMAGEMASK;
-  }
 }
 
 void ResultsListView::FillDisplayInfo(NMLVDISPINFOW& info) const {
   LVITEMW& item = info.item;
   if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
   const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
-  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-    const std::string& text = CellText(row, item.iSubItem);
-    const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), item.pszText,
-                                              item.cchTextMax - 1);
-    item.pszText[written > 0 ? written : 0] = L'\0';
-  }
+  if (item.mask & LVIF_TEXT) CopyToBuffer(CellText(row, item.iSubItem), item.pszText, item.cchTextMax);
   if (item.mask & LVIF_STATE) {
     item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
     item.stateMask |= LVIS_STATEIMAGEMASK;
@@ -116,23 +87,23 @@ void ResultsListView::RemoveRow(std::size_t index) {
   if (index >= rows_.size()) return;
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
   // The control moves the selection of the rows below up by one.
-  ::SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+  ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
 }
 
 void ResultsListView::AppendRows(const std::vector<ProblemRow>& rows) {
   if (rows.empty()) return;
   rows_.insert(rows_.end(), rows.begin(), rows.end());
   // Only the new rows need drawing, if they are in view at all.
-  ::SendMessageA(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  ::SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 void ResultsListView::Clear() {
   rows_.clear();
-  ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+  ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
 }
 
 void ResultsListView::RedrawRow(std::size_t index) const {
-  ::SendMessageA(list_, LVM_REDRAWITEMS, index, index);
+  ::SendMessageW(list_, LVM_REDRAWITEMS, index, index);
 }
 
 void ResultsListView::Toggle(std::size_t index) { SetChecked(index, !rows_.at(index).checked); }
@@ -153,26 +124,26 @@ std::size_t ResultsListView::CheckedCount() const {
 }
 
 int ResultsListView::SelectedIndex() const {
-  return static_cast<int>(::SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  return static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void ResultsListView::Select(int index) {
-  LVITEMA clear{};
+  LVITEMW clear{};
   clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  ::SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
   if (index < 0) return;
-  LVITEMA item{};
+  LVITEMW item{};
   item.state = LVIS_SELECTED | LVIS_FOCUSED;
   item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  ::SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
 int ResultsListView::ColumnWidth(Column column) const {
-  return static_cast<int>(::SendMessageA(list_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+  return static_cast<int>(::SendMessageW(list_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
 }
 
 void ResultsListView::SetColumnWidth(Column column, int width) {
-  ::SendMessageA(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+  ::SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
 }
 
 void ResultsListView::FitColumnsToText() {

@@ -25,8 +25,8 @@ class ResultsListView final : public ResultsModel {
   void Attach(HWND list, std::function<void()> checkClicked);
   HWND Handle() const { return list_; }
 
-  // The control's LVN_GETDISPINFO, which its parent hands over.
-  void FillDisplayInfo(NMLVDISPINFOA& info) const;
+  // The control's LVN_GETDISPINFOW, which its parent hands over. The parent is a Unicode window,
+  // so the control asks in the wide form only.
   void FillDisplayInfo(NMLVDISPINFOW& info) const;
 
   std::size_t RowCount() const override { return rows_.size(); }

@@ -10,18 +10,14 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "repair/Report.h"
+#include "ui/main/CommandLine.h"
 #include "ui/main/Prompt.h"
 #include "ui/main/RegMain.h"
 
 namespace {
-
-std::vector<std::string> ProgramArguments() {
-  std::vector<std::string> arguments;
-  for (int i = 1; i < __argc; ++i) arguments.emplace_back(__argv[i]);
-  return arguments;
-}
 
 // Releases COM on every way out of the program's run.
 struct ComApartment {
@@ -33,9 +29,9 @@ struct ComApartment {
 
 int RunMessageLoop() {
   MSG message{};
-  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }
@@ -51,8 +47,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     return RunReport(system.platform, arguments.size() > 1 ? arguments[1] : std::string());
   }
 
-  if (HWND running = ::FindWindowA(kMainWindowClass, nullptr)) {
-    ::PostMessageA(running, WM_SHOWINSTANCE, 0, 0);
+  if (HWND running = ::FindWindowW(win32::Wide(kMainWindowClass).c_str(), nullptr)) {
+    ::PostMessageW(running, WM_SHOWINSTANCE, 0, 0);
     ::SetForegroundWindow(running);
     return 0;
   }

@@ -18,6 +18,7 @@
 #include "settings/RegGlobal.h"
 #include "testkit/WinFixture.h"
 #include "ui/dialogs/About.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/res/restore_ids.h"
 #include "ui/tests/UiTestSupport.h"
@@ -44,20 +45,8 @@ class SavePrompt final : public Prompt {
 
 // The backup hint window over owner (the one with a Stop button), or nullptr.
 HWND FindHintWindow(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found = nullptr;
-  } search{owner};
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* wanted = reinterpret_cast<Search*>(data);
-        if (::GetWindow(window, GW_OWNER) != wanted->owner || !::GetDlgItem(window, IDC_STOP)) return TRUE;
-        wanted->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindThreadWindowWhere(
+      [&](HWND window) { return ::GetWindow(window, GW_OWNER) == owner && ::GetDlgItem(window, IDC_STOP); });
 }
 
 class FullBackup : public ::testing::Test {
@@ -94,9 +83,7 @@ TEST_F(FullBackup, ChosenNameGetsTheRegExtensionUnlessItHasOne) {
     ThreadTicker look([&] {
       HWND window = FindHintWindow(form->Handle());
       if (!window || !hint.empty()) return;
-      char text[64] = {};
-      ::GetDlgItemTextA(window, IDC_HINT, text, sizeof text);
-      hint = text;
+      hint = TextOf(::GetDlgItem(window, IDC_HINT));
     });
     SendCommand(form->Handle(), IDM_BACKUPFULLREGISTRY);
     ASSERT_FALSE(CommandLines().empty()) << c.chosen;
@@ -159,8 +146,8 @@ TEST_F(FullBackup, WindowsBackupHelpAndHomePageOpenThroughTheShell) {
   SendCommand(form->Handle(), IDM_HELP);
   EXPECT_EQ(memory.shell.Opens().back().file, memory.system.ExecutableFolder() + "Hivora.chm");
   SendCommand(form->Handle(), IDM_HOMEPAGE);
-  char address[256] = {};
-  ASSERT_GT(::LoadStringA(::GetModuleHandleA(nullptr), IDS_HOME_PAGE, address, sizeof address), 0);
+  const std::string address = ResourceText(::GetModuleHandleW(nullptr), IDS_HOME_PAGE);
+  ASSERT_FALSE(address.empty());
   EXPECT_EQ(memory.shell.Opens().back().file, address);
   for (const ShellOpenCall& open : memory.shell.Opens()) {
     EXPECT_EQ(open.owner, reinterpret_cast<std::uintptr_t>(form->Handle())) << open.file;
@@ -177,11 +164,9 @@ TEST_F(FullBackup, AboutBoxShowsNameVersionAndBuildDate) {
     HWND about = FindThreadWindow("About Varkon Tamrisk");
     if (!about || !texts.empty()) return;
     for (const int id : {IDC_ABOUT_PRODUCT, IDC_ABOUT_VERSION, IDC_ABOUT_BUILD}) {
-      char text[128] = {};
-      ::GetDlgItemTextA(about, id, text, sizeof text);
-      texts.emplace_back(text);
+      texts.push_back(TextOf(::GetDlgItem(about, id)));
     }
-    ::SendMessageA(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+    ::SendMessageW(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
   });
   SendCommand(form->Handle(), IDM_ABOUT);
   EXPECT_EQ(texts, (std::vector<std::string>{"Varkon Tamrisk", TAboutBox::VersionText(), TAboutBox::BuildText()}));
@@ -194,11 +179,9 @@ TEST_F(FullBackup, RestoreCommandOpensTheRestoreDialogOverTheMainWindow) {
   ThreadTicker look([&] {
     HWND restore = FindThreadWindow("Varkon Tamrisk");
     if (!restore || !::GetDlgItem(restore, IDC_RESTORE_LIST) || !folder.empty()) return;
-    char text[MAX_PATH] = {};
-    ::GetDlgItemTextA(restore, IDC_RESTORE_FOLDER, text, sizeof text);
-    folder = text;
+    folder = TextOf(::GetDlgItem(restore, IDC_RESTORE_FOLDER));
     ownerEnabled = ::IsWindowEnabled(form->Handle()) != FALSE;
-    ::PostMessageA(restore, WM_COMMAND, IDC_RESTORE_CLOSE, 0);
+    ::PostMessageW(restore, WM_COMMAND, IDC_RESTORE_CLOSE, 0);
   });
   SendCommand(form->Handle(), IDC_RESTOREREGISTRY);
   EXPECT_EQ(folder, "C:\\Saved");
@@ -338,7 +321,7 @@ TEST_F(FullBackupWin, StopEndsTheExportingEditor) {
                       ::GetCurrentProcess(), &copy, SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, 0);
     editor.reset(copy);
     runningAtStop = ::WaitForSingleObject(copy, 0) == WAIT_TIMEOUT;
-    ::PostMessageA(hint, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), 0);
+    ::PostMessageW(hint, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), 0);
   });
   EXPECT_FALSE(form->RunCommandWithHint("Regedit /e \"" + folder + "\\full.reg\"", "Backup registry..."));
   ASSERT_TRUE(editor);

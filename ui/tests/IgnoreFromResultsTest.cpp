@@ -8,14 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "platform/win32/Wide.h"
 #include "repair/Report.h"
 #include "settings/RegGlobal.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/options_ids.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
@@ -174,7 +177,7 @@ TEST_F(IgnoreFromResults, EntriesAreKeptAfterTheStoredOnesAndSurviveARestart) {
     SendCommand(form->Handle(), IDM_IGNOREVALUE);
     form->Results().Select(2);
     SendCommand(form->Handle(), IDM_IGNOREKEY);
-    ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   }
   EXPECT_EQ(Stored("IgnoreValue", "Count"), "2");
   EXPECT_EQ(Stored("IgnoreValue", "Value1"), "HKEY_LOCAL_MACHINE\\Software\\Kept\\Run\\A");
@@ -197,17 +200,10 @@ TEST_F(IgnoreFromResults, EntriesAreKeptAfterTheStoredOnesAndSurviveARestart) {
       seen = true;
       for (auto [id, shown] : {std::pair{IDC_OPT_VALUES, &shownValues}, std::pair{IDC_OPT_KEYS, &shownKeys}}) {
         HWND list = ::GetDlgItem(dialog, id);
-        const int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-          char text[512] = {};
-          LVITEMA item{};
-          item.pszText = text;
-          item.cchTextMax = sizeof text;
-          ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-          shown->push_back(text);
-        }
+        const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) shown->push_back(ListItemText(list, i));
       }
-      ::SendMessageA(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+      ::SendMessageW(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     });
     SendCommand(form->Handle(), IDM_OPTIONS);
   }
@@ -295,15 +291,15 @@ TEST(ResultsMenus, NewCommandsStandWhereTheUserLooksForThem) {
   const auto itemsOf = [](HMENU menu) {
     std::vector<std::string> items;
     for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
-      char text[128] = {};
-      ::GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-      items.push_back(::GetMenuItemID(menu, i) == 0 ? "-" : text);
+      wchar_t text[128] = {};
+      ::GetMenuStringW(menu, static_cast<UINT>(i), text, std::size(text), MF_BYPOSITION);
+      items.push_back(::GetMenuItemID(menu, i) == 0 ? "-" : win32::Utf8(text));
     }
     return items;
   };
-  HINSTANCE instance = ::GetModuleHandleA(nullptr);
-  HMENU main = ::LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINMENU));
-  HMENU popup = ::LoadMenuA(instance, MAKEINTRESOURCEA(IDR_LISTPOPUP));
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  HMENU main = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
+  HMENU popup = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_LISTPOPUP));
   ASSERT_TRUE(main && popup);
   const std::vector<std::string> file = itemsOf(::GetSubMenu(main, 0));
   ASSERT_GE(file.size(), 3u);

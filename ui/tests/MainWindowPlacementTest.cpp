@@ -61,7 +61,7 @@ TEST_F(MainWindowPlacement, OpensAtTheStoredBoundsOrCentredWhenNoneCanBeSeen) {
 // Counts the SC_MAXIMIZE commands this thread's windows take from their queue.
 class MaximizeWatch {
  public:
-  MaximizeWatch() : hook_(::SetWindowsHookExA(WH_GETMESSAGE, Record, nullptr, ::GetCurrentThreadId())) {
+  MaximizeWatch() : hook_(::SetWindowsHookExW(WH_GETMESSAGE, Record, nullptr, ::GetCurrentThreadId())) {
     Count() = 0;
   }
   ~MaximizeWatch() { ::UnhookWindowsHookEx(hook_); }
@@ -102,7 +102,7 @@ TEST_F(MainWindowPlacement, MaximizedStateAsksForMaximizingOnceShownAndIsStored)
     EXPECT_EQ(placement.rcNormalPosition.right - placement.rcNormalPosition.left, 684);
 
     ::ShowWindow(form->Handle(), SW_MAXIMIZE);
-    ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(Stored("State"), "3");
   }
 }
@@ -113,7 +113,7 @@ TEST_F(MainWindowPlacement, CloseStoresTheBoundsAndTheMinimisedWindowsRestoredBo
   ::MoveWindow(form->Handle(), 50, 60, 700, 530, TRUE);
   ::ShowWindow(form->Handle(), SW_MINIMIZE);
   PumpMessages();
-  ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+  ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(Stored("State"), "2");
   EXPECT_EQ(Stored("Left") + "," + Stored("Top") + "," + Stored("Width") + "," + Stored("Height"), "50,60,700,530");
   EXPECT_TRUE(prompt.calls.empty());

@@ -44,7 +44,7 @@ std::string Ticks(std::initializer_list<int> checked) {
 class GatedRegistry final : public RegistryBackend {
  public:
   GatedRegistry(RegistryBackend& inner, int gateAt)
-      : inner_(inner), gateAt_(gateAt), released_(::CreateEventA(nullptr, TRUE, gateAt <= 0, nullptr)) {}
+      : inner_(inner), gateAt_(gateAt), released_(::CreateEventW(nullptr, TRUE, gateAt <= 0, nullptr)) {}
   bool Reached() const { return opens_.load() >= gateAt_; }
   void Release() { ::SetEvent(released_.get()); }
 
@@ -184,9 +184,9 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
       if (ending == Ending::ByItself || stopped || !progress || !gated.Reached()) return;
       stopped = true;
       if (ending == Ending::StopButton) {
-        ::SendMessageA(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);
+        ::SendMessageW(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);
       } else {
-        ::SendMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ::SendMessageW(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
       }
       gated.Release();
     });
@@ -208,7 +208,7 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     }
     EXPECT_EQ(form->Results().CheckedCount(), rows.size()) << "every row is ticked after the scan";
     EXPECT_EQ(PanelText(form->StatusBar(), 0), std::string(" ").append(std::to_string(rows.size())).append(" problems found"));
-    ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   }
   EXPECT_TRUE(prompt.calls.empty());
 }
@@ -286,7 +286,7 @@ TEST_F(MainWindowScan, CleanOnceStartsFromTheFirstArgumentAndTheFirstActivationO
   form->FormActivate();
   int posted = 0;
   MSG message{};
-  while (::PeekMessageA(&message, form->Handle(), WM_CLEANONCE, WM_CLEANONCE, PM_REMOVE)) ++posted;
+  while (::PeekMessageW(&message, form->Handle(), WM_CLEANONCE, WM_CLEANONCE, PM_REMOVE)) ++posted;
   EXPECT_EQ(posted, 1);
   EXPECT_TRUE(form->CleanOnce);
 }

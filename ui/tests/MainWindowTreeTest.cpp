@@ -36,15 +36,15 @@ class MainWindowTree : public ::testing::Test {
   // A press at the middle of a node's state icon, or of its caption.
   static POINT PointOf(TfrmHivora& form, int code, bool onStateIcon) {
     HTREEITEM node = form.Tree().NodeOf(code);
-    ::SendMessageA(form.Tree().Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(node));
+    ::SendMessageW(form.Tree().Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(node));
     // TVM_GETITEMRECT takes the item's handle in the rectangle it fills.
     RECT label{};
     std::memcpy(&label, &node, sizeof node);
-    ::SendMessageA(form.Tree().Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+    ::SendMessageW(form.Tree().Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
     POINT at{onStateIcon ? label.left - 8 : (label.left + label.right) / 2, (label.top + label.bottom) / 2};
     TVHITTESTINFO hit{};
     hit.pt = at;
-    ::SendMessageA(form.Tree().Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    ::SendMessageW(form.Tree().Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
     EXPECT_EQ(hit.hItem, node);
     EXPECT_EQ((hit.flags & TVHT_ONITEMSTATEICON) != 0, onStateIcon);
     return at;
@@ -54,12 +54,12 @@ class MainWindowTree : public ::testing::Test {
     const POINT at = PointOf(form, code, onStateIcon);
     const UINT up = button == WM_RBUTTONDOWN ? WM_RBUTTONUP : button == WM_MBUTTONDOWN ? WM_MBUTTONUP : WM_LBUTTONUP;
     // The release is queued first, so a control that waits for it after the press finds it at once.
-    ::PostMessageA(form.Tree().Handle(), up, 0, MAKELPARAM(at.x, at.y));
-    ::SendMessageA(form.Tree().Handle(), button, button == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON,
+    ::PostMessageW(form.Tree().Handle(), up, 0, MAKELPARAM(at.x, at.y));
+    ::SendMessageW(form.Tree().Handle(), button, button == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON,
                    MAKELPARAM(at.x, at.y));
     PumpMessages();
     // Close a pop-up the right button may have opened.
-    ::SendMessageA(form.Handle(), WM_CANCELMODE, 0, 0);
+    ::SendMessageW(form.Handle(), WM_CANCELMODE, 0, 0);
   }
 
   static std::vector<int> Expect(std::initializer_list<std::pair<int, int>> states, int others) {
@@ -113,18 +113,18 @@ TEST_F(MainWindowTree, CaptionsKeysAndCollapsesChangeNothing) {
   Press(*form, kSoftware, WM_RBUTTONDOWN, /*onStateIcon=*/false);
   EXPECT_EQ(TreeStates(*form), Expect({}, U)) << "a press on a caption";
 
-  ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(form->Tree().NodeOf(kFiles)));
+  ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(form->Tree().NodeOf(kFiles)));
   for (WPARAM key : {WPARAM{VK_SPACE}, WPARAM{VK_RETURN}, WPARAM{VK_LEFT}, WPARAM{VK_SUBTRACT}}) {
-    ::SendMessageA(tree, WM_KEYDOWN, key, 0);
-    ::SendMessageA(tree, WM_CHAR, key == VK_SPACE ? ' ' : 0, 0);
-    ::SendMessageA(tree, WM_KEYUP, key, 0);
+    ::SendMessageW(tree, WM_KEYDOWN, key, 0);
+    ::SendMessageW(tree, WM_CHAR, key == VK_SPACE ? ' ' : 0, 0);
+    ::SendMessageW(tree, WM_KEYUP, key, 0);
   }
   const POINT caption = PointOf(*form, kFiles, false);
-  ::SendMessageA(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(caption.x, caption.y));
+  ::SendMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(caption.x, caption.y));
   PumpMessages();
   EXPECT_EQ(TreeStates(*form), Expect({}, U)) << "keys and a double click on a caption";
   for (int code : {kRoot, kFiles}) {
-    const auto state = ::SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(form->Tree().NodeOf(code)),
+    const auto state = ::SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(form->Tree().NodeOf(code)),
                                       TVIS_EXPANDED);
     EXPECT_TRUE(state & TVIS_EXPANDED) << "node " << code << " collapsed";
   }
@@ -138,7 +138,7 @@ TEST_F(MainWindowTree, StoredTicksAreRestoredAsTheyStandAndSavedOnClose) {
   EXPECT_EQ(TreeStates(*form), Expect({{kRoot, U}, {kFiles, C}, {kSoftware, C}, {8, C}, {22, C}}, U));
 
   Press(*form, kSoftware);
-  ::SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+  ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   ASSERT_EQ(form->Handle(), nullptr);
   const std::string file = memory.system.ExecutableFolder() + "options.ini";
   std::string stored;

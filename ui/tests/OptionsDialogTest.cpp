@@ -14,6 +14,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "ui/dialogs/Options.h"
 #include "ui/dialogs/RegAddRegistry.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/options_ids.h"
 #include "ui/tests/UiTestSupport.h"
 
@@ -26,8 +27,8 @@ constexpr char kOptionsCaption[] = "Options";
 constexpr char kEntryCaption[] = "Add to Ignore List";
 
 // Steps that act on the thread's dialogs from inside their modal loops, in order: each step waits
-// until a window with its caption is up. A step whose window never comes ends the dialogs, so a
-// fault fails the test instead of hanging it.
+// until a window with its caption is up. A step whose window never comes, or a dialog still open
+// after the last step, ends the dialogs in time, so a fault fails the test instead of hanging it.
 class DialogScript {
  public:
   using Action = std::function<void(HWND)>;
@@ -43,7 +44,7 @@ class DialogScript {
     ThreadTicker ticker([this] { Tick(); });
     const INT_PTR result = show();
     EXPECT_EQ(next_, steps_.size()) << "steps left when the dialog ended";
-    EXPECT_FALSE(timedOut_) << "a step's window did not come up";
+    EXPECT_FALSE(timedOut_) << "a step's window did not come up, or a dialog did not close";
     return result;
   }
 
@@ -54,14 +55,16 @@ class DialogScript {
   };
 
   void Tick() {
-    if (next_ >= steps_.size()) return;
     if (std::chrono::steady_clock::now() > deadline_) {
-      timedOut_ = true;
       for (const char* caption : {kEntryCaption, kOptionsCaption}) {
-        if (HWND stuck = FindThreadWindow(caption)) ::EndDialog(stuck, -2);
+        if (HWND stuck = FindThreadWindow(caption)) {
+          timedOut_ = true;
+          ::EndDialog(stuck, -2);
+        }
       }
       return;
     }
+    if (next_ >= steps_.size()) return;
     HWND window = FindThreadWindow(steps_[next_].caption);
     if (!window || !::IsWindowVisible(window) || !::IsWindowEnabled(window)) return;
     // Counted before it acts: a step that opens a dialog lets the next steps run inside it.
@@ -77,38 +80,32 @@ class DialogScript {
 
 // ---- Acting on controls as the user does ----
 
-void Click(HWND dialog, int id) { ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 // Clicks a tab, so the tab control itself tells the dialog of the change.
 void ClickTab(HWND dialog, int tabsId, int index) {
   HWND tabs = ::GetDlgItem(dialog, tabsId);
   RECT tab{};
-  ::SendMessageA(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tab));
+  ::SendMessageW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tab));
   const LPARAM at = MAKELPARAM((tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
-  ::SendMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  ::SendMessageA(tabs, WM_LBUTTONUP, 0, at);
+  ::SendMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageW(tabs, WM_LBUTTONUP, 0, at);
 }
 
-void Type(HWND dialog, int id, const std::string& text) { ::SetWindowTextA(::GetDlgItem(dialog, id), text.c_str()); }
+void Type(HWND dialog, int id, const std::string& text) { SetText(::GetDlgItem(dialog, id), text); }
 
-std::string TextOf(HWND window) {
-  char text[1024] = {};
-  ::GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-std::string TextOf(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }
+std::string TextOf(HWND dialog, int id) { return tamrisk::TextOf(::GetDlgItem(dialog, id)); }
 
 bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != 0; }
 bool Shown(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != 0; }
-bool Ticked(HWND dialog, int id) { return ::SendMessageA(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-int TabInFront(HWND dialog, int id) { return static_cast<int>(::SendMessageA(::GetDlgItem(dialog, id), TCM_GETCURSEL, 0, 0)); }
+bool Ticked(HWND dialog, int id) { return ::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+int TabInFront(HWND dialog, int id) { return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), TCM_GETCURSEL, 0, 0)); }
 
 void SetRowState(HWND dialog, int listId, int row, UINT state, UINT mask) {
-  LVITEMA item{};
+  LVITEMW item{};
   item.state = state;
   item.stateMask = mask;
-  ::SendMessageA(::GetDlgItem(dialog, listId), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+  ::SendMessageW(::GetDlgItem(dialog, listId), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                  reinterpret_cast<LPARAM>(&item));
 }
 
@@ -130,16 +127,11 @@ struct ListRow {
 std::vector<ListRow> RowsOf(HWND dialog, int listId) {
   HWND list = ::GetDlgItem(dialog, listId);
   std::vector<ListRow> rows;
-  const int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
-    char text[1024] = {};
-    LVITEMA item{};
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    const auto state = static_cast<UINT>(::SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(i),
+    const auto state = static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(i),
                                                         LVIS_STATEIMAGEMASK));
-    rows.push_back({text, state == INDEXTOSTATEIMAGEMASK(2)});
+    rows.push_back({ListItemText(list, i), state == INDEXTOSTATEIMAGEMASK(2)});
   }
   return rows;
 }
@@ -151,7 +143,7 @@ std::vector<ListRow> Unticked(const std::vector<std::string>& texts) {
 }
 
 int ColumnWidth(HWND dialog, int listId) {
-  return static_cast<int>(::SendMessageA(::GetDlgItem(dialog, listId), LVM_GETCOLUMNWIDTH, 0, 0));
+  return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, listId), LVM_GETCOLUMNWIDTH, 0, 0));
 }
 
 SIZE ClientSize(HWND window) {
@@ -282,6 +274,45 @@ TEST_F(OptionsDialog, OkWithAMissingFolderStoresNothingAndKeepsTheDialogOpen) {
   EXPECT_EQ(options.TreeViewNodeCheck, StartingOptions().TreeViewNodeCheck);
 }
 
+// Folders and ignore entries in any language pass through the fields, the lists, the entry dialog
+// and the message of a missing folder exactly.
+TEST_F(OptionsDialog, TextInAnyLanguageComesBackExactly) {
+  const std::string folder = "C:\\Δata\\גיבוי 备份";
+  memory.files.AddFolder(folder);
+  options.OutputDirectory = folder;
+  options.IgnoreValues = {"HKEY_CURRENT_USER\\Software\\Ελληνικά\\名前", "HKEY_CURRENT_USER\\Software\\😀\\@"};
+  options.IgnoreValueCount = 2;
+  options.IgnoreKeys = {"HKEY_CURRENT_USER\\Software\\עברית"};
+  options.IgnoreKeyCount = 1;
+  const std::string edited = "HKEY_USERS\\S-1-5-21\\Software\\Кириллица 🦊";
+  DialogScript script;
+  script.Then(kOptionsCaption, [&](HWND dialog) {
+    EXPECT_EQ(TextOf(dialog, IDC_OPT_OUTPUTFOLDER), folder);
+    EXPECT_EQ(RowsOf(dialog, IDC_OPT_VALUES), Unticked(options.IgnoreValues));
+    EXPECT_EQ(RowsOf(dialog, IDC_OPT_KEYS), Unticked(options.IgnoreKeys));
+    Type(dialog, IDC_OPT_OUTPUTFOLDER, "C:\\Ωmega\\缺失");
+    Click(dialog, IDOK);
+    ASSERT_EQ(prompt.calls.size(), 1u);
+    EXPECT_EQ(prompt.calls[0].text, "C:\\Ωmega\\缺失,The backup directory does not exist.");
+    Type(dialog, IDC_OPT_OUTPUTFOLDER, folder);
+    ClickTab(dialog, IDC_OPT_PAGES, 1);
+    ClickTab(dialog, IDC_OPT_LISTPAGES, 1);
+    SelectRow(dialog, IDC_OPT_KEYS, 0);
+    Click(dialog, IDC_OPT_EDIT);
+  });
+  script.Then(kEntryCaption, [&](HWND entry) {
+    EXPECT_EQ(TextOf(entry, IDC_ADD_REGISTRYKEY), "HKEY_CURRENT_USER\\Software\\עברית");
+    Type(entry, IDC_ADD_REGISTRYKEY, edited);
+    Click(entry, IDOK);
+  });
+  script.Then(kOptionsCaption, [&](HWND dialog) { Click(dialog, IDOK); });
+  const std::vector<std::string> values = options.IgnoreValues;
+  EXPECT_EQ(Open(script), IDOK);
+  EXPECT_EQ(options.OutputDirectory, folder);
+  EXPECT_EQ(options.IgnoreValues, values);
+  EXPECT_EQ(options.IgnoreKeys, std::vector<std::string>{edited});
+}
+
 TEST_F(OptionsDialog, AddEditAndRemoveActOnTheListInFrontOnly) {
   DialogScript script;
   script.Then(kOptionsCaption, [&](HWND dialog) {
@@ -362,7 +393,7 @@ TEST_F(OptionsDialog, CancelAfterChangesLeavesTheOptionsAsTheyWere) {
   };
   const std::vector<Case> cases = {
       {"Cancel", [](HWND dialog) { Click(dialog, IDCANCEL); }},
-      {"close box", [](HWND dialog) { ::SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"close box", [](HWND dialog) { ::SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
   for (const Case& c : cases) {
     DialogScript script;
@@ -437,7 +468,7 @@ TEST_F(OptionsDialog, EntryDialogOffersOkOnlyForATextNamingARoot) {
     }
     // Enter while OK is greyed does not close the dialog.
     Type(entry, IDC_ADD_REGISTRYKEY, "Software");
-    ::SendMessageA(entry, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ::SendMessageW(entry, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_TRUE(::IsWindow(entry));
 
     Click(entry, IDC_ADD_LAUNCHREGEDIT);

@@ -11,6 +11,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "ui/dialogs/BackupHint.h"
 #include "ui/dialogs/RegProgressHint.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 
@@ -90,7 +91,7 @@ TEST_F(ProgressWindows, ScanWindowIsCentredOnTheMainWindowAtItsDesignedSize) {
     seen = true;
     ::GetClientRect(progress, &client);
     ::GetWindowRect(progress, &box);
-    ::SendMessageA(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);
+    ::SendMessageW(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);
   });
   // Codes that run no scanner, but enough of them to keep the window open for a while.
   TfrmRegProgressHint progress(*form, std::vector<std::string>(5000, "1"));
@@ -129,13 +130,11 @@ TEST_F(ProgressWindows, StopEndsTheProgramAndTheCloseBoxOnlyTheWait) {
       HWND window = FindThreadWindow("Varkon Tamrisk");
       if (acted || !window || ::GetWindow(window, GW_OWNER) != form->Handle()) return;
       acted = true;
-      char text[64] = {};
-      ::GetDlgItemTextA(window, IDC_HINT, text, sizeof text);
-      hint = text;
+      hint = TextOf(::GetDlgItem(window, IDC_HINT));
       if (c.stopButton) {
-        ::SendMessageA(::GetDlgItem(window, IDC_STOP), BM_CLICK, 0, 0);
+        ::SendMessageW(::GetDlgItem(window, IDC_STOP), BM_CLICK, 0, 0);
       } else {
-        ::SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
       }
     });
     EXPECT_FALSE(form->RunCommandWithHint("Regedit /s \"C:\\b.reg\"", "Restore registry...")) << c.what;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "repair/Repair.h"
 #include "settings/RegGlobal.h"
@@ -36,7 +38,7 @@ void WithDialog(TfrmRestore& dialog, HWND owner, const std::function<void()>& ac
     if (acted || !dialog.Handle() || !::IsWindowEnabled(dialog.Handle())) return;
     acted = true;
     act();
-    ::PostMessageA(dialog.Handle(), WM_COMMAND, IDC_RESTORE_CLOSE, 0);
+    ::PostMessageW(dialog.Handle(), WM_COMMAND, IDC_RESTORE_CLOSE, 0);
   });
   EXPECT_EQ(dialog.ShowModal(owner), IDCANCEL);
   EXPECT_TRUE(acted);
@@ -54,11 +56,11 @@ bool ButtonEnabled(const TfrmRestore& dialog, int id) {
 
 // What the user's locale makes of a local time: short date, blank, long time.
 std::string LocaleText(const SYSTEMTIME& time, bool withTime) {
-  char date[128] = {}, clock[128] = {};
-  ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof date);
-  if (!withTime) return date;
-  ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof clock);
-  return std::string(date) + " " + clock;
+  wchar_t date[128] = {}, clock[128] = {};
+  ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, std::size(date));
+  if (!withTime) return win32::Utf8(date);
+  ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, std::size(clock));
+  return win32::Utf8(date) + " " + win32::Utf8(clock);
 }
 
 SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
@@ -209,7 +211,7 @@ TEST_F(RestoreDialog, DeleteRemovesTheFileAndSelectsTheRowInItsPlace) {
     TfrmRestore restore(fresh.platform, prompt, [](const std::string&, const std::string&) { return true; });
     WithDialog(restore, owner.get(), [&] {
       restore.SelectRow(c.deleted);
-      ::SendMessageA(::GetDlgItem(restore.Handle(), IDC_RESTORE_DELETE), BM_CLICK, 0, 0);
+      ::SendMessageW(::GetDlgItem(restore.Handle(), IDC_RESTORE_DELETE), BM_CLICK, 0, 0);
       EXPECT_EQ(Column(restore, TfrmRestore::colFile), c.left) << c.what;
       EXPECT_EQ(restore.SelectedIndex(), c.selectedAfter) << c.what;
       EXPECT_EQ(ButtonEnabled(restore, IDC_RESTORE_DELETE), c.selectedAfter >= 0) << c.what;
@@ -250,9 +252,9 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
         NMITEMACTIVATE click{};
         click.hdr = {::GetDlgItem(dialog->Handle(), IDC_RESTORE_LIST), IDC_RESTORE_LIST, NM_DBLCLK};
         click.iItem = 1;
-        ::SendMessageA(dialog->Handle(), WM_NOTIFY, IDC_RESTORE_LIST, reinterpret_cast<LPARAM>(&click));
+        ::SendMessageW(dialog->Handle(), WM_NOTIFY, IDC_RESTORE_LIST, reinterpret_cast<LPARAM>(&click));
       } else {
-        ::SendMessageA(::GetDlgItem(dialog->Handle(), IDC_RESTORE_RESTORE), BM_CLICK, 0, 0);
+        ::SendMessageW(::GetDlgItem(dialog->Handle(), IDC_RESTORE_RESTORE), BM_CLICK, 0, 0);
       }
       EXPECT_EQ(dialog->RowCount(), c.fileLeft ? 2 : 1) << c.what;
       EXPECT_TRUE(::IsWindowEnabled(dialog->Handle())) << c.what;
@@ -282,7 +284,7 @@ TEST_F(RestoreDialog, BrowseListsThePickedFolderAndKeepsTheBackupFolder) {
     EXPECT_EQ(dialog->FolderText(), "C:\\Other");
     EXPECT_EQ(Column(*dialog, TfrmRestore::colFile), (std::vector<std::string>{"y.REG", "x.reg"}));
     EXPECT_FALSE(ButtonEnabled(*dialog, IDC_RESTORE_DELETE));
-    ::SendMessageA(::GetDlgItem(dialog->Handle(), IDC_RESTORE_OPENDIR), BM_CLICK, 0, 0);
+    ::SendMessageW(::GetDlgItem(dialog->Handle(), IDC_RESTORE_OPENDIR), BM_CLICK, 0, 0);
     const std::vector<ShellOpenCall> opens = memory.shell.Opens();
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].owner, reinterpret_cast<std::uintptr_t>(dialog->Handle()));

@@ -12,6 +12,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Registry.h"
+#include "ui/main/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 
@@ -34,6 +35,15 @@ std::vector<bool> Checks(TfrmHivora& form) {
   for (std::size_t i = 0; i < form.Results().RowCount(); ++i) checks.push_back(form.Results().IsChecked(i));
   return checks;
 }
+
+// The three columns as the control shows them, and as a row holds them.
+std::vector<std::string> ShownTexts(HWND list, std::size_t row) {
+  std::vector<std::string> texts;
+  for (int column = 0; column < 3; ++column) texts.push_back(ListItemText(list, static_cast<int>(row), column));
+  return texts;
+}
+
+std::vector<std::string> TextsOf(const ProblemRow& row) { return {row.problem, row.registryKey, row.value}; }
 
 bool MenuEnabled(HWND window, int id) {
   return (::GetMenuState(::GetMenu(window), static_cast<UINT>(id), MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
@@ -111,34 +121,37 @@ TEST_F(ResultsCommands, TheControlShowsEachRowsTextsAndCheckBox) {
   HWND list = form->Results().Handle();
   form->Results().SetChecked(2, true);
   const std::vector<ProblemRow> rows = MixedRows();
-  ASSERT_EQ(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size()));
+  ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size()));
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const std::vector<std::string> expected = {rows[i].problem, rows[i].registryKey, rows[i].value};
-    for (int column = 0; column < 3; ++column) {
-      char text[512] = {};
-      LVITEMA cell{};
-      cell.iSubItem = column;
-      cell.pszText = text;
-      cell.cchTextMax = sizeof text;
-      ::SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&cell));
-      EXPECT_EQ(text, expected[static_cast<std::size_t>(column)]) << "row " << i << " column " << column;
-    }
-    const auto state = static_cast<UINT>(::SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
+    EXPECT_EQ(ShownTexts(list, i), TextsOf(rows[i])) << "row " << i;
+    const auto state = static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
     EXPECT_EQ(state & LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(i == 2 ? 2u : 1u)) << "row " << i;
   }
 
   // A row the repair or the ignore filter removes leaves the control too; the rows below move up.
   ResultsModel& model = form->Results();
   model.RemoveRow(1);
-  ASSERT_EQ(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size() - 1));
-  char text[512] = {};
-  LVITEMA cell{};
-  cell.iSubItem = ResultsListView::colRegistryKey;
-  cell.pszText = text;
-  cell.cchTextMax = sizeof text;
-  ::SendMessageA(list, LVM_GETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&cell));
-  EXPECT_EQ(text, rows[2].registryKey);
+  ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size() - 1));
+  EXPECT_EQ(ListItemText(list, 1, ResultsListView::colRegistryKey), rows[2].registryKey);
   EXPECT_TRUE(model.Row(1).checked);
+}
+
+// Registry text in any language, and characters outside the BMP, show exactly as the rows hold them;
+// a text longer than the control's first buffer arrives whole, its last character not split.
+TEST_F(ResultsCommands, TheControlShowsTextInAnyLanguageExactly) {
+  // Four units, then U+1F4C1 (two units each): a first buffer of 512 ends in the middle of one.
+  std::string longValue = "C:\\a";
+  for (int i = 0; i < 300; ++i) longValue += "📁";
+  const std::vector<ProblemRow> rows = {
+      {false, "无效的文件 🗂", "HKEY_CURRENT_USER\\Software\\עברית\\Ελληνικά\\日本語", "C:\\Δata\\תיקייה 📁\\app.exe",
+       rkValueInPath},
+      {false, "Invalid File or Folder", "HKEY_CURRENT_USER\\Software\\Long", longValue, rkValueInColumn},
+  };
+  form->Results().Clear();
+  form->Results().AppendRows(rows);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(ShownTexts(form->Results().Handle(), i), TextsOf(rows[i])) << "row " << i;
+  }
 }
 
 TEST_F(ResultsCommands, CheckBoxesToggleByMouseAndSpaceBarAndAClickRefreshesTheCounts) {
@@ -146,28 +159,28 @@ TEST_F(ResultsCommands, CheckBoxesToggleByMouseAndSpaceBarAndAClickRefreshesTheC
   SendCommand(form->Handle(), IDM_SELECTNONE);
   const auto rowPoint = [&](int row, bool onCheckBox) {
     RECT bounds{LVIR_BOUNDS, 0, 0, 0};
-    ::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+    ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
     const int y = (bounds.top + bounds.bottom) / 2;
     for (int x = bounds.left; x < bounds.left + 60; ++x) {
       LVHITTESTINFO hit{};
       hit.pt = POINT{x, y};
-      ::SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+      ::SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
       if (((hit.flags & LVHT_ONITEMSTATEICON) != 0) == onCheckBox && hit.iItem == row) return MAKELPARAM(x, y);
     }
     ADD_FAILURE() << "no " << (onCheckBox ? "check box" : "text") << " found in row " << row;
     return MAKELPARAM(0, 0);
   };
   const auto click = [&](LPARAM at) {
-    ::PostMessageA(list, WM_LBUTTONUP, 0, at);
-    ::SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(list, WM_LBUTTONUP, 0, at);
+    ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PumpMessages();
   };
 
   // The space bar toggles the selected row; the counts wait for the next click.
   form->Results().Select(3);
-  ::SendMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
-  ::SendMessageA(list, WM_CHAR, ' ', 0);
-  ::SendMessageA(list, WM_KEYUP, VK_SPACE, 0);
+  ::SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+  ::SendMessageW(list, WM_CHAR, ' ', 0);
+  ::SendMessageW(list, WM_KEYUP, VK_SPACE, 0);
   PumpMessages();
   EXPECT_EQ(Checks(*form), (std::vector<bool>{false, false, false, true, false}));
   EXPECT_EQ(Selected(), " 0 problems selected for repairing");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 #include "testkit/WinFixture.h"
 #include "ui/main/RegMain.h"
 
@@ -54,8 +55,9 @@ Started StartOnDesktop(const std::string& commandLine, const std::string& deskto
 // The program's main windows on the calling thread's desktop.
 std::vector<HWND> MainWindows() {
   std::vector<HWND> found;
-  for (HWND window = ::FindWindowExA(nullptr, nullptr, kMainWindowClass, nullptr); window;
-       window = ::FindWindowExA(nullptr, window, kMainWindowClass, nullptr)) {
+  const std::wstring className = win32::Wide(kMainWindowClass);
+  for (HWND window = ::FindWindowExW(nullptr, nullptr, className.c_str(), nullptr); window;
+       window = ::FindWindowExW(nullptr, window, className.c_str(), nullptr)) {
     found.push_back(window);
   }
   return found;
@@ -113,7 +115,7 @@ Observed StartTwice(const std::string& program, HDESK desktop, const std::string
   seen.mainWindows = MainWindows().size();
   seen.firstStillRunning = ::WaitForSingleObject(first.process.get(), 0) == WAIT_TIMEOUT;
 
-  ::PostMessageA(running, WM_CLOSE, 0, 0);
+  ::PostMessageW(running, WM_CLOSE, 0, 0);
   seen.firstExit = ExitCodeAfterEnd(first.process.get());
   return seen;
 }

@@ -6,7 +6,9 @@
 
 #include <thread>
 
+#include "platform/win32/Wide.h"
 #include "testkit/WinFixture.h"
+#include "ui/main/WindowText.h"
 
 namespace tamrisk::test {
 namespace {
@@ -60,9 +62,9 @@ std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& pro
 
 void PumpMessages() {
   MSG message{};
-  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
 }
 
@@ -86,36 +88,36 @@ ThreadTicker::~ThreadTicker() {
   TickHandler() = nullptr;
 }
 
-HWND FindThreadWindow(const std::string& caption) {
+HWND FindThreadWindowWhere(const std::function<bool(HWND)>& wanted) {
   struct Search {
-    std::string caption;
+    const std::function<bool(HWND)>& wanted;
     HWND found = nullptr;
-  } search{caption};
+  } search{wanted};
   ::EnumThreadWindows(
       ::GetCurrentThreadId(),
       [](HWND window, LPARAM data) -> BOOL {
-        auto* wanted = reinterpret_cast<Search*>(data);
-        char text[256] = {};
-        ::GetWindowTextA(window, text, sizeof text);
-        if (wanted->caption == text) {
-          wanted->found = window;
-          return FALSE;
-        }
-        return TRUE;
+        auto* each = reinterpret_cast<Search*>(data);
+        if (!each->wanted(window)) return TRUE;
+        each->found = window;
+        return FALSE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-std::string PanelText(HWND statusBar, int panel) {
-  const auto length = LOWORD(::SendMessageA(statusBar, SB_GETTEXTLENGTHA, static_cast<WPARAM>(panel), 0));
-  std::string text(length + 1u, '\0');
-  ::SendMessageA(statusBar, SB_GETTEXTA, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(length);
-  return text;
+HWND FindThreadWindow(const std::string& caption) {
+  return FindThreadWindowWhere([&](HWND window) { return TextOf(window) == caption; });
 }
 
-void SendCommand(HWND window, int id) { ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+std::string PanelText(HWND statusBar, int panel) {
+  const auto length = LOWORD(::SendMessageW(statusBar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(panel), 0));
+  std::wstring text(length + 1u, L'\0');
+  ::SendMessageW(statusBar, SB_GETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(length);
+  return win32::Utf8(text);
+}
+
+void SendCommand(HWND window, int id) { ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 std::vector<int> TreeStates(TfrmHivora& form) {
   std::vector<int> states;

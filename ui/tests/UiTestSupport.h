@@ -59,6 +59,8 @@ class ThreadTicker {
   UINT_PTR timer_ = 0;
 };
 
+// The first top-level window of this thread for which wanted holds, or nullptr.
+HWND FindThreadWindowWhere(const std::function<bool(HWND)>& wanted);
 // A window of this thread with the caption, or nullptr.
 HWND FindThreadWindow(const std::string& caption);
 
@@ -78,8 +80,8 @@ void WriteSettings(const Platform& platform, FileSystem& files, const std::strin
 class HiddenOwner {
  public:
   HiddenOwner()
-      : window_(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr,
-                                  ::GetModuleHandleA(nullptr), nullptr)) {}
+      : window_(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr)) {}
   ~HiddenOwner() { ::DestroyWindow(window_); }
   HiddenOwner(const HiddenOwner&) = delete;
   HiddenOwner& operator=(const HiddenOwner&) = delete;

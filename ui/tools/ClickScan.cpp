@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr char kMainWindowClass[] = "Varkon Tamrisk Made by Varkon Software";
+constexpr wchar_t kMainWindowClass[] = L"Varkon Tamrisk Made by Varkon Software";
 
 template <typename Done>
 bool WaitFor(Done done, DWORD timeoutMs) {
@@ -23,18 +23,18 @@ bool WaitFor(Done done, DWORD timeoutMs) {
   return true;
 }
 
-HWND ScanningWindow() { return ::FindWindowA(reinterpret_cast<LPCSTR>(32770), "Scanning"); }
+HWND ScanningWindow() { return ::FindWindowW(reinterpret_cast<LPCWSTR>(32770), L"Scanning"); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const DWORD timeoutMs = (argc > 1 ? static_cast<DWORD>(std::atoi(argv[1])) : 300) * 1000u;
   HWND main = nullptr;
-  if (!WaitFor([&] { return (main = ::FindWindowA(kMainWindowClass, nullptr)) && ::IsWindowVisible(main); }, 60000)) {
+  if (!WaitFor([&] { return (main = ::FindWindowW(kMainWindowClass, nullptr)) && ::IsWindowVisible(main); }, 60000)) {
     std::fprintf(stderr, "ClickScan: the main window did not appear\n");
     return 1;
   }
-  ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_SCANREGISTRY, BN_CLICKED), 0);
+  ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_SCANREGISTRY, BN_CLICKED), 0);
   // The scan window may come and go before a look catches it; the main window is disabled meanwhile.
   WaitFor([&] { return ScanningWindow() != nullptr || !::IsWindowEnabled(main); }, 10000);
   if (!WaitFor([&] { return ScanningWindow() == nullptr && ::IsWindowEnabled(main); }, timeoutMs)) {

@@ -1,0 +1,32 @@
+// The program's arguments as UTF-8, split from the wide command line, so a file name in any language
+// arrives exactly.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/Wide.h"
+
+namespace tamrisk {
+
+// The arguments after the program's name, split as CommandLineToArgvW splits them.
+inline std::vector<std::string> ArgumentsOf(const wchar_t* commandLine) {
+  struct LocalDeleter {
+    void operator()(LPWSTR* memory) const { ::LocalFree(memory); }
+  };
+  int count = 0;
+  const std::unique_ptr<LPWSTR, LocalDeleter> split(::CommandLineToArgvW(commandLine, &count));
+  std::vector<std::string> arguments;
+  if (!split) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(win32::Utf8(split.get()[i]));
+  return arguments;
+}
+
+// This program's own arguments.
+inline std::vector<std::string> ProgramArguments() { return ArgumentsOf(::GetCommandLineW()); }
+
+}  // namespace tamrisk
