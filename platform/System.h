@@ -59,6 +59,14 @@ struct FileEntry {
   LocalDateTime lastWrite;  // local time
 };
 
+// What a path names, as one attribute query tells it.
+enum class PathKind {
+  Nothing,  // the file, or a folder on its way, is not found: nothing below it exists either
+  File,
+  Folder,
+  Unknown,  // any other failure: access denied, a bad name, a drive that is not ready
+};
+
 // A file held open for appending, so that a run of appends costs one open.
 class AppendStream {
  public:
@@ -95,6 +103,9 @@ class FileSystem {
   // Opens (or creates) a file for a run of appends; null (with error) when it cannot. The default
   // appends through AppendFile each time.
   virtual std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr);
+  // GetFileAttributesA, with "not found" told apart from the other failures. The default asks
+  // Attributes, which cannot tell them apart, and so never answers Nothing.
+  virtual PathKind KindOf(const std::string& path);
 };
 
 struct VersionInfo {

@@ -53,7 +53,8 @@ const std::vector<TScanTaskThread::Category>& TScanTaskThread::DispatchTable() {
 TScanTaskThread::TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
                                  bool includeCDdrive)
     : TestedDrives(ComputeTestedDrives(platform.files, includeRemoveMedia, includeCDdrive)),
-      platform_(platform),
+      files_(platform.files),
+      platform_(WithFiles(platform, files_)),
       sink_(std::move(sink)) {}
 
 void TScanTaskThread::Start() {
@@ -88,6 +89,7 @@ void TScanTaskThread::Execute() {
   } catch (...) {
   }
   if (StopRequested()) notify = false;
+  files_.Clear();  // what the next scan finds is its own
   ended_.store(true);
   if (notify) sink_->ScanEnded();
 }

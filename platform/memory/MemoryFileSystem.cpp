@@ -466,6 +466,18 @@ bool MemoryFileSystem::AppendFile(const std::string& path, std::string_view cont
   return impl_->Write(path, contents, true, error);
 }
 
+PathKind MemoryFileSystem::KindOf(const std::string& text) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.existence;
+  ParsedPath path;
+  FsNode* node = nullptr;
+  long rc = impl_->Parse(text, false, path);
+  if (rc == 0) rc = impl_->Resolve(path, path.levels.size(), node);
+  if (rc == kFileNotFound || rc == kPathNotFound) return PathKind::Nothing;
+  if (rc != 0 || (path.trailingSlash && !node->folder)) return PathKind::Unknown;  // "file.txt\" is a bad name
+  return node->folder ? PathKind::Folder : PathKind::File;
+}
+
 void MemoryFileSystem::SetDriveType(char letter, unsigned type) {
   std::lock_guard lock(impl_->mutex);
   const char drive = AsciiUpperChar(letter);
