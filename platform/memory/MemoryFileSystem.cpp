@@ -474,7 +474,8 @@ PathKind MemoryFileSystem::KindOf(const std::string& text) {
   long rc = impl_->Parse(text, false, path);
   if (rc == 0) rc = impl_->Resolve(path, path.levels.size(), node);
   if (rc == kFileNotFound || rc == kPathNotFound) return PathKind::Nothing;
-  if (rc != 0 || (path.trailingSlash && !node->folder)) return PathKind::Unknown;  // "file.txt\" is a bad name
+  if (rc != 0) return PathKind::Unknown;
+  if (path.trailingSlash && !node->folder) return PathKind::Nothing;  // "file.txt\" names no folder
   return node->folder ? PathKind::Folder : PathKind::File;
 }
 
