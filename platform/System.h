@@ -108,6 +108,42 @@ class FileSystem {
   virtual PathKind KindOf(const std::string& path);
 };
 
+// Passes every call on to another file system; a decorator overrides what it changes.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  bool PathIsFile(const std::string& path) override { return inner_.PathIsFile(path); }
+  bool PathIsFolder(const std::string& path) override { return inner_.PathIsFolder(path); }
+  std::optional<std::uint32_t> Attributes(const std::string& path) override { return inner_.Attributes(path); }
+  bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
+  std::vector<FileEntry> ListFolder(const std::string& mask) override { return inner_.ListFolder(mask); }
+  unsigned DriveType(char letter) override { return inner_.DriveType(letter); }
+  bool ShellDelete(const std::string& path, bool toRecycleBin) override {
+    return inner_.ShellDelete(path, toRecycleBin);
+  }
+  std::string ShortcutTarget(const std::string& shortcutPath) override { return inner_.ShortcutTarget(shortcutPath); }
+  bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) override {
+    return inner_.ReadFile(path, contents, error);
+  }
+  bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override {
+    return inner_.WriteFile(path, contents, error);
+  }
+  bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override {
+    return inner_.AppendFile(path, contents, error);
+  }
+  std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr) override {
+    return inner_.OpenForAppend(path, error);
+  }
+  PathKind KindOf(const std::string& path) override { return inner_.KindOf(path); }
+
+ protected:
+  FileSystem& Inner() const { return inner_; }
+
+ private:
+  FileSystem& inner_;
+};
+
 struct VersionInfo {
   std::uint32_t platformId = 0;  // 1 Windows 9x, 2 NT
   std::uint32_t major = 0;

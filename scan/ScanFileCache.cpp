@@ -62,17 +62,6 @@ bool DeviceName(std::string_view name) {
 // NTFS keeps its own files ("$MFT", "$Extend") in a drive's root, unlisted but found by name.
 bool MayBeHiddenInRoot(std::string_view name) { return !name.empty() && name.front() == '$'; }
 
-int CompareFolded(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto ca = static_cast<unsigned char>(AsciiUpperChar(a[i]));
-    const auto cb = static_cast<unsigned char>(AsciiUpperChar(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 // A folder name Win32 takes as it is: no special character, and no final "." or " " (Win32 drops a
 // folder name's final dot, which covers "." and ".." too).
 bool PlainFolderName(std::string_view name) {
@@ -230,10 +219,10 @@ struct ScanFileCache::Impl {
       if (!FoldsAsListed(entry.name)) folder.exactOnly = true;
     }
     std::sort(folder.entries.begin(), folder.entries.end(), [&](const Entry& a, const Entry& b) {
-      return CompareFolded(folder.NameOf(a), folder.NameOf(b)) < 0;
+      return CompareNoCase(folder.NameOf(a), folder.NameOf(b)) < 0;
     });
     for (std::size_t i = 1; i < folder.entries.size(); ++i) {
-      if (CompareFolded(folder.NameOf(folder.entries[i - 1]), folder.NameOf(folder.entries[i])) == 0) {
+      if (CompareNoCase(folder.NameOf(folder.entries[i - 1]), folder.NameOf(folder.entries[i])) == 0) {
         folder.exactOnly = true;  // two names equal but for case, as a case-sensitive Unix folder may hold
       }
     }
@@ -242,9 +231,9 @@ struct ScanFileCache::Impl {
 
   static Lookup Find(Folder& folder, std::string_view name, bool atRoot) {
     auto it = std::lower_bound(folder.entries.begin(), folder.entries.end(), name,
-                               [&](const Entry& e, std::string_view n) { return CompareFolded(folder.NameOf(e), n) < 0; });
+                               [&](const Entry& e, std::string_view n) { return CompareNoCase(folder.NameOf(e), n) < 0; });
     const auto first = it;
-    for (; it != folder.entries.end() && CompareFolded(folder.NameOf(*it), name) == 0; ++it) {
+    for (; it != folder.entries.end() && CompareNoCase(folder.NameOf(*it), name) == 0; ++it) {
       if (folder.NameOf(*it) == name) return {&*it, true};
     }
     if (folder.exactOnly || !FoldsAsListed(name)) return {};
@@ -356,7 +345,7 @@ Platform WithFiles(const Platform& platform, FileSystem& files) {
   return Platform{platform.registry, files, platform.system, platform.ini, platform.shell};
 }
 
-ScanFileCache::ScanFileCache(FileSystem& files) : impl_(std::make_unique<Impl>(files)) {}
+ScanFileCache::ScanFileCache(FileSystem& files) : ForwardingFileSystem(files), impl_(std::make_unique<Impl>(files)) {}
 ScanFileCache::~ScanFileCache() = default;
 
 bool ScanFileCache::PathIsFile(const std::string& path) {
@@ -374,41 +363,30 @@ void ScanFileCache::Clear() {
   impl_->Clear();
 }
 
-// The rest is the system's, and what changes files makes the cache forget.
-std::optional<std::uint32_t> ScanFileCache::Attributes(const std::string& path) { return impl_->files.Attributes(path); }
-PathKind ScanFileCache::KindOf(const std::string& path) { return impl_->files.KindOf(path); }
-std::vector<FileEntry> ScanFileCache::ListFolder(const std::string& mask) { return impl_->files.ListFolder(mask); }
-unsigned ScanFileCache::DriveType(char letter) { return impl_->files.DriveType(letter); }
-std::string ScanFileCache::ShortcutTarget(const std::string& shortcutPath) {
-  return impl_->files.ShortcutTarget(shortcutPath);
-}
-bool ScanFileCache::ReadFile(const std::string& path, std::string& contents, std::string* error) {
-  return impl_->files.ReadFile(path, contents, error);
-}
-
+// What changes files makes the cache forget.
 bool ScanFileCache::MakeFolder(const std::string& path) {
   Clear();
-  return impl_->files.MakeFolder(path);
+  return ForwardingFileSystem::MakeFolder(path);
 }
 
 bool ScanFileCache::ShellDelete(const std::string& path, bool toRecycleBin) {
   Clear();
-  return impl_->files.ShellDelete(path, toRecycleBin);
+  return ForwardingFileSystem::ShellDelete(path, toRecycleBin);
 }
 
 bool ScanFileCache::WriteFile(const std::string& path, std::string_view contents, std::string* error) {
   Clear();
-  return impl_->files.WriteFile(path, contents, error);
+  return ForwardingFileSystem::WriteFile(path, contents, error);
 }
 
 bool ScanFileCache::AppendFile(const std::string& path, std::string_view contents, std::string* error) {
   Clear();
-  return impl_->files.AppendFile(path, contents, error);
+  return ForwardingFileSystem::AppendFile(path, contents, error);
 }
 
 std::unique_ptr<AppendStream> ScanFileCache::OpenForAppend(const std::string& path, std::string* error) {
   Clear();
-  return impl_->files.OpenForAppend(path, error);
+  return ForwardingFileSystem::OpenForAppend(path, error);
 }
 
 }  // namespace tamrisk

@@ -13,7 +13,7 @@
 
 namespace tamrisk {
 
-class ScanFileCache final : public FileSystem {
+class ScanFileCache final : public ForwardingFileSystem {
  public:
   explicit ScanFileCache(FileSystem& files);
   ~ScanFileCache() override;
@@ -22,17 +22,11 @@ class ScanFileCache final : public FileSystem {
 
   bool PathIsFile(const std::string& path) override;
   bool PathIsFolder(const std::string& path) override;
-  std::optional<std::uint32_t> Attributes(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
-  std::vector<FileEntry> ListFolder(const std::string& mask) override;
-  unsigned DriveType(char letter) override;
   bool ShellDelete(const std::string& path, bool toRecycleBin) override;
-  std::string ShortcutTarget(const std::string& shortcutPath) override;
-  bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) override;
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
   std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr) override;
-  PathKind KindOf(const std::string& path) override;
 
   // Forgets all it has learnt; the next question goes to the system again.
   void Clear();

@@ -24,36 +24,16 @@ const std::string kLongMissing = kLongFolder + std::string(250 - kLongFolder.siz
 // short names, and names the system matches by folding case beyond ASCII.
 const std::vector<std::string> kUnlisted = {"$Extend", "APP~1.EXE", "gon\xC3\xA8.exe", "cafe", "secret.txt"};
 
-class UnlistedNames final : public FileSystem {
+class UnlistedNames final : public ForwardingFileSystem {
  public:
-  explicit UnlistedNames(FileSystem& files) : files_(files) {}
+  using ForwardingFileSystem::ForwardingFileSystem;
   std::vector<FileEntry> ListFolder(const std::string& mask) override {
-    std::vector<FileEntry> entries = files_.ListFolder(mask);
+    std::vector<FileEntry> entries = Inner().ListFolder(mask);
     std::erase_if(entries, [](const FileEntry& e) {
       return std::find(kUnlisted.begin(), kUnlisted.end(), e.name) != kUnlisted.end();
     });
     return entries;
   }
-  bool PathIsFile(const std::string& path) override { return files_.PathIsFile(path); }
-  bool PathIsFolder(const std::string& path) override { return files_.PathIsFolder(path); }
-  PathKind KindOf(const std::string& path) override { return files_.KindOf(path); }
-  std::optional<std::uint32_t> Attributes(const std::string& path) override { return files_.Attributes(path); }
-  bool MakeFolder(const std::string& path) override { return files_.MakeFolder(path); }
-  unsigned DriveType(char letter) override { return files_.DriveType(letter); }
-  bool ShellDelete(const std::string& path, bool toRecycleBin) override { return files_.ShellDelete(path, toRecycleBin); }
-  std::string ShortcutTarget(const std::string& path) override { return files_.ShortcutTarget(path); }
-  bool ReadFile(const std::string& path, std::string& contents, std::string* error) override {
-    return files_.ReadFile(path, contents, error);
-  }
-  bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override {
-    return files_.WriteFile(path, contents, error);
-  }
-  bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override {
-    return files_.AppendFile(path, contents, error);
-  }
-
- private:
-  FileSystem& files_;
 };
 
 class ScanFileCacheTest : public ::testing::Test {
