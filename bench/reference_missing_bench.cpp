@@ -1,6 +1,8 @@
 // ReferenceMissing over a generated corpus of registry texts on the memory platform. Most registry
 // texts cannot name a file on a tested drive; those must be turned away without a single file-system
 // call, cheaply. The program checks the call count before it measures and fails when it is not 0.
+// The texts that are looked up run twice: straight on the file system, and through the file cache a
+// scan puts in front of it; fs_calls_per_text counts the calls of one pass, as in one scan.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 
 #include "platform/memory/MemoryPlatform.h"
 #include "scan/PathTests.h"
+#include "scan/ScanFileCache.h"
 
 namespace tamrisk {
 namespace {
@@ -24,6 +27,8 @@ enum class Shape {
   VariableOnUntestedDrive, Empty,
   // Paths on drive C: that are looked up.
   ProgramWithArguments, QuotedProgram, VariablePath, MissingProgram, FolderPath,
+  // Programs in folders that are gone, as most stale texts of real registries are.
+  MissingFolder, QuotedMissingFolder,
 };
 
 bool TurnedAway(Shape shape) { return shape <= Shape::Empty; }
@@ -32,7 +37,8 @@ const char* ShapeName(Shape shape) {
   static const char* const names[] = {
       "word", "number", "guid", "relative command", "url", "unc path", "untested drive", "quoted untested drive",
       "drive relative", "two paths", "variable on untested drive", "empty", "program with arguments",
-      "quoted program", "variable path", "missing program", "folder path",
+      "quoted program", "variable path", "missing program", "folder path", "missing folder",
+      "quoted missing folder",
   };
   return names[static_cast<int>(shape)];
 }
@@ -71,7 +77,8 @@ class CorpusBuilder {
         {Shape::UntestedDrive, 6},  {Shape::QuotedUntestedDrive, 3}, {Shape::DriveRelative, 1},
         {Shape::TwoPaths, 2},       {Shape::VariableOnUntestedDrive, 2}, {Shape::Empty, 3},
         {Shape::ProgramWithArguments, 10}, {Shape::QuotedProgram, 8}, {Shape::VariablePath, 5},
-        {Shape::MissingProgram, 4}, {Shape::FolderPath, 1},
+        {Shape::MissingProgram, 4}, {Shape::FolderPath, 1}, {Shape::MissingFolder, 3},
+        {Shape::QuotedMissingFolder, 2},
     };
     int total = 0;
     for (const auto& w : weights) total += w.second;
@@ -106,6 +113,8 @@ class CorpusBuilder {
                                        std::to_string(Uniform(300));
       case Shape::MissingProgram: return Program(false) + " -" + Word();
       case Shape::FolderPath: return "C:\\Program Files\\" + Word() + "\\";
+      case Shape::MissingFolder: return GoneFolder() + "\\" + Word() + ".exe /" + Word();
+      case Shape::QuotedMissingFolder: return "\"" + GoneFolder() + "\\bin\\" + Word() + ".exe\" \"%1\"";
     }
     return {};
   }
@@ -117,6 +126,9 @@ class CorpusBuilder {
     if (present) memory_.files.AddFile(path);
     return path;
   }
+
+  // A vendor's folder that is not there, one of a few hundred.
+  std::string GoneFolder() { return "C:\\Program Files\\" + Word() + " Gone" + std::to_string(Uniform(300)); }
 
   std::string Word() {
     static const std::vector<std::string> words = {"Adobe",  "Vendor", "Update", "Helper", "Acme",  "Setup",
@@ -155,51 +167,79 @@ Fixture& Shared() {
   return fixture;
 }
 
-// File-system calls made for a list of texts.
-std::size_t CallsFor(const std::vector<std::string>& texts) {
+// File-system calls made for one pass over a list of texts, with a cache of its own when cached.
+std::size_t CallsFor(const std::vector<std::string>& texts, bool cached) {
   Fixture& f = Shared();
+  ScanFileCache cache(f.memory.files);
+  const Platform platform = cached ? WithFiles(f.memory.platform, cache) : f.memory.platform;
   f.memory.files.ResetCalls();
-  for (const std::string& text : texts) ReferenceMissing(f.memory.platform, text, "", kDrives, false);
+  for (const std::string& text : texts) ReferenceMissing(platform, text, "", kDrives, false);
   return f.memory.files.Calls().Total();
 }
 
-void RunOver(benchmark::State& state, const std::vector<std::string>& texts) {
+// Each iteration tests one text; a cached run keeps one cache over all of them, as one long scan.
+void RunOver(benchmark::State& state, const std::vector<std::string>& texts, bool cached = false) {
   Fixture& f = Shared();
+  ScanFileCache cache(f.memory.files);
+  const Platform platform = cached ? WithFiles(f.memory.platform, cache) : f.memory.platform;
   std::size_t i = 0;
   std::size_t missing = 0;
   for (auto _ : state) {
-    missing += ReferenceMissing(f.memory.platform, texts[i], "", kDrives, false) ? 1 : 0;
+    missing += ReferenceMissing(platform, texts[i], "", kDrives, false) ? 1 : 0;
     if (++i == texts.size()) i = 0;
   }
   benchmark::DoNotOptimize(missing);
   state.SetItemsProcessed(state.iterations());
   state.counters["texts"] = static_cast<double>(texts.size());
-  state.counters["fs_calls_per_text"] = static_cast<double>(CallsFor(texts)) / static_cast<double>(texts.size());
+  state.counters["fs_calls_per_text"] =
+      static_cast<double>(CallsFor(texts, cached)) / static_cast<double>(texts.size());
 }
 
-void BM_TurnedAwayTexts(benchmark::State& state) { RunOver(state, Shared().turnedAway); }
-void BM_LookedUpTexts(benchmark::State& state) { RunOver(state, Shared().looked); }
-void BM_WholeCorpus(benchmark::State& state) {
-  std::vector<std::string> all;
-  for (const Text& t : Shared().corpus) all.push_back(t.text);
-  RunOver(state, all);
-}
-
-// One turned-away shape at a time: the texts with a leading variable pay for its expansion.
-void BM_TurnedAwayShape(benchmark::State& state) {
-  const auto shape = static_cast<Shape>(state.range(0));
+std::vector<std::string> TextsOf(Shape shape) {
   std::vector<std::string> texts;
   for (const Text& t : Shared().corpus) {
     if (t.shape == shape) texts.push_back(t.text);
   }
+  return texts;
+}
+
+std::vector<std::string> AllTexts() {
+  std::vector<std::string> all;
+  for (const Text& t : Shared().corpus) all.push_back(t.text);
+  return all;
+}
+
+void BM_TurnedAwayTexts(benchmark::State& state) { RunOver(state, Shared().turnedAway); }
+void BM_LookedUpTexts(benchmark::State& state) { RunOver(state, Shared().looked); }
+void BM_LookedUpTextsCached(benchmark::State& state) { RunOver(state, Shared().looked, true); }
+void BM_WholeCorpus(benchmark::State& state) { RunOver(state, AllTexts()); }
+void BM_WholeCorpusCached(benchmark::State& state) { RunOver(state, AllTexts(), true); }
+
+// One shape at a time: the turned-away texts with a leading variable pay for its expansion; the
+// looked-up ones, straight and cached, show where the file-system calls go.
+void BM_TurnedAwayShape(benchmark::State& state) {
+  const auto shape = static_cast<Shape>(state.range(0));
   state.SetLabel(ShapeName(shape));
-  RunOver(state, texts);
+  RunOver(state, TextsOf(shape));
+}
+
+void BM_LookedUpShape(benchmark::State& state) {
+  const auto shape = static_cast<Shape>(state.range(0));
+  const bool cached = state.range(1) != 0;
+  state.SetLabel(std::string(ShapeName(shape)) + (cached ? ", cached" : ""));
+  RunOver(state, TextsOf(shape), cached);
 }
 
 BENCHMARK(BM_TurnedAwayTexts);
 BENCHMARK(BM_TurnedAwayShape)->DenseRange(static_cast<int>(Shape::Word), static_cast<int>(Shape::Empty));
 BENCHMARK(BM_LookedUpTexts);
+BENCHMARK(BM_LookedUpTextsCached);
+BENCHMARK(BM_LookedUpShape)
+    ->ArgsProduct({benchmark::CreateDenseRange(static_cast<int>(Shape::ProgramWithArguments),
+                                               static_cast<int>(Shape::QuotedMissingFolder), 1),
+                   {0, 1}});
 BENCHMARK(BM_WholeCorpus);
+BENCHMARK(BM_WholeCorpusCached);
 
 // Every turned-away text, shape by shape, must leave the file system alone.
 bool CheckNoFileSystemCalls() {

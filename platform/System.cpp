@@ -22,6 +22,12 @@ std::unique_ptr<AppendStream> FileSystem::OpenForAppend(const std::string& path,
   return std::make_unique<AppendFileStream>(*this, path);
 }
 
+PathKind FileSystem::KindOf(const std::string& path) {
+  const std::optional<std::uint32_t> attributes = Attributes(path);
+  if (!attributes) return PathKind::Unknown;
+  return (*attributes & fileattr::Directory) ? PathKind::Folder : PathKind::File;
+}
+
 bool MakeFolderPath(FileSystem& files, const std::string& path) {
   std::string target = path;
   if (!target.empty() && target.back() == '\\') target.pop_back();

@@ -59,6 +59,14 @@ struct FileEntry {
   LocalDateTime lastWrite;  // local time
 };
 
+// What a path names, as one attribute query tells it.
+enum class PathKind {
+  Nothing,  // the file, or a folder on its way, is not found: nothing below it exists either
+  File,
+  Folder,
+  Unknown,  // any other failure: access denied, a bad name, a drive that is not ready
+};
+
 // A file held open for appending, so that a run of appends costs one open.
 class AppendStream {
  public:
@@ -95,6 +103,45 @@ class FileSystem {
   // Opens (or creates) a file for a run of appends; null (with error) when it cannot. The default
   // appends through AppendFile each time.
   virtual std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr);
+  // GetFileAttributesA, with "not found" told apart from the other failures. The default asks
+  // Attributes, which cannot tell them apart, and so never answers Nothing.
+  virtual PathKind KindOf(const std::string& path);
+};
+
+// Passes every call on to another file system; a decorator overrides what it changes.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  bool PathIsFile(const std::string& path) override { return inner_.PathIsFile(path); }
+  bool PathIsFolder(const std::string& path) override { return inner_.PathIsFolder(path); }
+  std::optional<std::uint32_t> Attributes(const std::string& path) override { return inner_.Attributes(path); }
+  bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
+  std::vector<FileEntry> ListFolder(const std::string& mask) override { return inner_.ListFolder(mask); }
+  unsigned DriveType(char letter) override { return inner_.DriveType(letter); }
+  bool ShellDelete(const std::string& path, bool toRecycleBin) override {
+    return inner_.ShellDelete(path, toRecycleBin);
+  }
+  std::string ShortcutTarget(const std::string& shortcutPath) override { return inner_.ShortcutTarget(shortcutPath); }
+  bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) override {
+    return inner_.ReadFile(path, contents, error);
+  }
+  bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override {
+    return inner_.WriteFile(path, contents, error);
+  }
+  bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override {
+    return inner_.AppendFile(path, contents, error);
+  }
+  std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr) override {
+    return inner_.OpenForAppend(path, error);
+  }
+  PathKind KindOf(const std::string& path) override { return inner_.KindOf(path); }
+
+ protected:
+  FileSystem& Inner() const { return inner_; }
+
+ private:
+  FileSystem& inner_;
 };
 
 struct VersionInfo {

@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+
 namespace tamrisk {
 
 std::string AsciiUpper(std::string_view text) {
@@ -20,6 +22,17 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i])) return false;
   }
   return true;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto ca = static_cast<unsigned char>(AsciiUpperChar(a[i]));
+    const auto cb = static_cast<unsigned char>(AsciiUpperChar(b[i]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {

@@ -16,6 +16,9 @@ constexpr char AsciiLowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_c
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// Below zero, zero or above zero as a orders before, with or after b ignoring case: by upper-case
+// bytes, the order NTFS keeps names in.
+int CompareNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 // Position of the first occurrence of needle in text ignoring case, or npos. An empty needle is at 0.

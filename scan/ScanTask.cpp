@@ -57,7 +57,8 @@ const std::vector<TScanTaskThread::Category>& TScanTaskThread::DispatchTable() {
 TScanTaskThread::TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
                                  bool includeCDdrive)
     : TestedDrives(ComputeTestedDrives(platform.files, includeRemoveMedia, includeCDdrive)),
-      platform_(platform),
+      files_(platform.files),
+      platform_(WithFiles(platform, files_)),
       sink_(std::move(sink)) {}
 
 void TScanTaskThread::Start() {
@@ -118,6 +119,7 @@ void TScanTaskThread::Execute() {
     // A sink that failed: nothing more can be reported; the end notice below still goes out.
   }
   if (StopRequested()) notify = false;
+  files_.Clear();  // what the next scan finds is its own
   ended_.store(true);
   if (notify) sink_->ScanEnded();
 }

@@ -12,6 +12,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
+#include "scan/ScanFileCache.h"
 #include "scan/ScanSink.h"
 
 namespace tamrisk {
@@ -119,7 +120,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   std::string GetShortcutTarget(const std::string& shortcutPath);
   void ScanSoundKey(const std::string& rootName, const std::string& path, const std::string& name);
 
-  Platform platform_;
+  ScanFileCache files_;  // every file test of the scan goes through it; emptied when the scan ends
+  Platform platform_;    // the caller's services, with files_ for the files
   std::shared_ptr<ScanSink> sink_;
   std::string taskCaption_;
   std::atomic<bool> stop_{false};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/System.h"
@@ -91,6 +92,30 @@ TEST_F(FileSystemContract, FilesAndFoldersAreToldApart) {
   EXPECT_TRUE(*files_.Attributes(At("Dir")) & fileattr::Directory);
   EXPECT_FALSE(files_.Attributes(At("missing")).has_value());
   EXPECT_FALSE(files_.Attributes(At("*.txt")).has_value());  // no wildcards here
+}
+
+// Only "not found" counts as Nothing: the file cache of a scan takes it to mean that nothing below
+// exists either.
+TEST_F(FileSystemContract, KindOfTellsNotFoundFromOtherFailures) {
+  Write("file.txt");
+  Folder("Dir");
+  const std::pair<std::string, PathKind> cases[] = {
+      {At("file.txt"), PathKind::File},
+      {At("FILE.TXT."), PathKind::File},
+      {At("Dir"), PathKind::Folder},
+      {At("dir\\"), PathKind::Folder},
+      {"C:\\", PathKind::Folder},
+      {At("missing.txt"), PathKind::Nothing},
+      {At("missing\\file.txt"), PathKind::Nothing},
+      {At("file.txt\\inner"), PathKind::Nothing},
+      {At("file.txt\\"), PathKind::Nothing},
+      {At("*.txt"), PathKind::Unknown},
+  };
+  for (const auto& [path, kind] : cases) EXPECT_EQ(files_.KindOf(path), kind) << path;
+  const char missing = MissingDrive();
+  if (missing != 0) {
+    EXPECT_EQ(files_.KindOf(std::string{missing, ':', '\\'}), PathKind::Nothing);
+  }
 }
 
 TEST_F(FileSystemContract, DrivesReportTheirType) {

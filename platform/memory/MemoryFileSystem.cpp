@@ -36,18 +36,6 @@ bool Fail(long code, std::string* error) {
   return false;
 }
 
-// NTFS lists names in upper-case order.
-int CompareFileNames(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto ca = static_cast<unsigned char>(AsciiUpperChar(a[i]));
-    const auto cb = static_cast<unsigned char>(AsciiUpperChar(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 bool HasWildcards(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
 
 bool MatchFrom(std::string_view mask, std::string_view name) {
@@ -97,7 +85,7 @@ struct FsNode {
   std::optional<ParsedPath> link;             // reparse folder: where paths through it continue
   std::optional<std::string> shortcutTarget;  // registered shell link
   FsNode* parent = nullptr;
-  std::vector<std::unique_ptr<FsNode>> children;  // sorted by CompareFileNames
+  std::vector<std::unique_ptr<FsNode>> children;  // sorted by CompareNoCase
 
   std::uint64_t Size() const { return folder ? 0 : size.value_or(contents.size()); }
 };
@@ -105,9 +93,9 @@ struct FsNode {
 FsNode* FindChild(const FsNode& folder, std::string_view name) {
   auto it = std::lower_bound(folder.children.begin(), folder.children.end(), name,
                              [](const std::unique_ptr<FsNode>& n, std::string_view v) {
-                               return CompareFileNames(n->name, v) < 0;
+                               return CompareNoCase(n->name, v) < 0;
                              });
-  if (it != folder.children.end() && CompareFileNames((*it)->name, name) == 0) return it->get();
+  if (it != folder.children.end() && CompareNoCase((*it)->name, name) == 0) return it->get();
   return nullptr;
 }
 
@@ -121,7 +109,7 @@ FsNode* AddChild(FsNode& folder, std::string_view name, bool isFolder, const Loc
   FsNode* raw = node.get();
   auto it = std::lower_bound(folder.children.begin(), folder.children.end(), name,
                              [](const std::unique_ptr<FsNode>& n, std::string_view v) {
-                               return CompareFileNames(n->name, v) < 0;
+                               return CompareNoCase(n->name, v) < 0;
                              });
   folder.children.insert(it, std::move(node));
   return raw;
@@ -464,6 +452,19 @@ bool MemoryFileSystem::WriteFile(const std::string& path, std::string_view conte
 bool MemoryFileSystem::AppendFile(const std::string& path, std::string_view contents, std::string* error) {
   std::lock_guard lock(impl_->mutex);
   return impl_->Write(path, contents, true, error);
+}
+
+PathKind MemoryFileSystem::KindOf(const std::string& text) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.existence;
+  ParsedPath path;
+  FsNode* node = nullptr;
+  long rc = impl_->Parse(text, false, path);
+  if (rc == 0) rc = impl_->Resolve(path, path.levels.size(), node);
+  if (rc == kFileNotFound || rc == kPathNotFound) return PathKind::Nothing;
+  if (rc != 0) return PathKind::Unknown;
+  if (path.trailingSlash && !node->folder) return PathKind::Nothing;  // "file.txt\" names no folder
+  return node->folder ? PathKind::Folder : PathKind::File;
 }
 
 void MemoryFileSystem::SetDriveType(char letter, unsigned type) {

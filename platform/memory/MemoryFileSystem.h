@@ -17,7 +17,7 @@ namespace tamrisk {
 
 // How often each kind of call was made (fixture set-up is not counted).
 struct FileSystemCalls {
-  std::size_t existence = 0;  // PathIsFile, PathIsFolder, Attributes
+  std::size_t existence = 0;  // PathIsFile, PathIsFolder, Attributes, KindOf
   std::size_t listings = 0;   // ListFolder
   std::size_t driveTypes = 0;
   std::size_t shortcuts = 0;  // ShortcutTarget
@@ -44,6 +44,7 @@ class MemoryFileSystem final : public FileSystem {
   bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) override;
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
+  PathKind KindOf(const std::string& path) override;
 
   // Fixture set-up. A drive comes into being (as a fixed drive) with the first file or folder put on
   // it; SetDriveType(letter, drivetype::NoRootDir) removes it with its content. Missing parent

@@ -204,6 +204,15 @@ std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& 
   return std::make_unique<HandleAppendStream>(std::move(file));
 }
 
+PathKind Win32FileSystem::KindOf(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+  }
+  const DWORD error = ::GetLastError();
+  return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? PathKind::Nothing : PathKind::Unknown;
+}
+
 std::optional<std::string> Win32SystemInfo::ExpandEnvironment(const std::string& text, std::size_t bufferSize) {
   std::string buffer(bufferSize, '\0');
   const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), static_cast<DWORD>(bufferSize));

@@ -8,6 +8,7 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/memory/MemoryPlatform.h"
+#include "scan/ScanFileCache.h"
 #include "scan/tests/ReferenceMissingCases.h"
 
 namespace tamrisk {
@@ -34,8 +35,16 @@ class PathTestsTest : public ::testing::Test {
 };
 
 TEST_F(PathTestsTest, ReferenceMissingSharedCases) {
+  // A scan's file cache gives the same answers, whether it starts empty or has seen every case before.
+  ScanFileCache seenAll(memory.files);
   for (const test::ReferenceCase& c : test::kReferenceCases) {
-    EXPECT_EQ(Missing(test::WithBase(c.text, kBase), c.anchor, c.acceptFolder), c.missing) << c.name;
+    const std::string text = test::WithBase(c.text, kBase);
+    EXPECT_EQ(Missing(text, c.anchor, c.acceptFolder), c.missing) << c.name;
+    ScanFileCache fresh(memory.files);
+    for (ScanFileCache* cache : {&fresh, &seenAll}) {
+      const Platform cached = WithFiles(memory.platform, *cache);
+      EXPECT_EQ(ReferenceMissing(cached, text, c.anchor, "c", c.acceptFolder), c.missing) << c.name << ", cached";
+    }
   }
 }
 

@@ -22,6 +22,7 @@ inline const std::vector<std::string> kReferenceFolders = {
 inline const std::vector<std::string> kReferenceFiles = {
     "Tools\\app.exe",   "Tools\\tool",        "Program Files\\Foo\\foo.exe",
     "Sys\\notepad.exe", "present.txt",        "Weird,Dir\\inside.exe",
+    "Tools\\old~1.exe",
 };
 
 struct ReferenceCase {
@@ -88,6 +89,34 @@ inline const std::vector<ReferenceCase> kReferenceCases = {
     {"AnchoredFolderCountsAsMissing", "{B}\\Data\\x.dat", "\\DATA", true, true},
     {"AnchoredOnUntestedDrive", "D:\\Foo\\gone.exe", "gone.exe", false, false},
     {"AnchoredWithoutDriveRoot", "gone.exe", "gone.exe", false, false},
+    {"AnchoredInMissingFolder", "{B}\\Gone\\Deeper\\foo.exe /a", "foo.exe", false, true},
+    // A name that is only the start of a listed name, or goes past it, names nothing.
+    {"NameStartsAListedName", "{B}\\Tools\\ap", "", false, true},
+    {"NameGoesPastAListedName", "{B}\\Tools\\app.exe2", "", false, true},
+    {"FolderNameGoesPastAListedFolder", "{B}\\Toolsx\\app.exe", "", false, true},
+    {"FileNameStartsAMissingFolder", "{B}\\Tools\\toolbox\\x.exe -a", "", false, false},
+    {"FileWhereAFolderIsExpected", "{B}\\Tools\\app.exe\\x.exe /a", "", false, false},
+    {"FileWithClosingBackslash", "{B}\\present.txt\\", "", false, false},
+    {"MissingFolderWithALongTail", "{B}\\Gone\\Deeper\\Still\\Further\\app.exe /s /t:x,y -z", "", false, true},
+    {"MissingFolderInOtherCase", "{B}\\GONE\\app.exe", "", false, true},
+    {"FolderInOtherCaseMissingFile", "{B}\\TOOLS\\Gone.EXE", "", false, true},
+    {"WholePathInOtherCase", "{B}\\PROGRAM FILES\\foo\\FOO.exe -x", "", false, false},
+    // What Win32 makes of a path before it looks: trailing dots and spaces of the last name dropped,
+    // a folder name's final dot dropped, "." and ".." folded, "/" read as "\", "\\" as one.
+    {"TrailingDotDropped", "{B}\\present.txt.", "", false, false},
+    {"TrailingDotOnAFolderNotAccepted", "{B}\\Data.", "", false, true},
+    {"TrailingDotOnAFolderAccepted", "{B}\\Data.", "", true, false},
+    {"DotEndingAFolderName", "{B}\\Tools.\\app.exe", "", false, false},
+    {"DotDotOutOfAMissingFolder", "{B}\\Gone\\..\\present.txt", "", false, false},
+    {"DotDotToAMissingFile", "{B}\\Gone\\..\\absent.txt", "", false, true},
+    {"SpaceEndingAFolderName", "{B}\\Tools \\app.exe", "", false, true},
+    {"DotFolder", "{B}\\.\\Tools\\app.exe", "", false, false},
+    {"SlashBetweenNames", "{B}\\Tools/app.exe", "", false, false},
+    {"SlashToAMissingFile", "{B}\\Tools/gone.exe", "", false, true},
+    {"DoubledBackslash", "{B}\\\\Tools\\app.exe", "", false, false},
+    // "~" marks an 8.3 short name, which the system also matches.
+    {"TildeInALongName", "{B}\\Tools\\old~1.exe", "", false, false},
+    {"TildeNameMissing", "{B}\\Tools\\gone~1.exe", "", false, true},
 };
 
 // text with every "{B}" replaced by base and every "{b}" by base with a lower-case drive letter.

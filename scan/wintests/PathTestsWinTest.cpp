@@ -8,6 +8,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Win32System.h"
 #include "scan/PathTests.h"
+#include "scan/ScanFileCache.h"
 #include "scan/tests/ReferenceMissingCases.h"
 #include "testkit/WinFixture.h"
 
@@ -56,12 +57,19 @@ class ReferenceLayout {
 TEST(PathTestsWinTest, ReferenceMissingAnswersAsOnTheMemoryFileSystem) {
   ReferenceLayout layout;
   ASSERT_EQ(layout.Base().substr(0, 3), "C:\\");
+  // A scan's file cache over the real files gives the same answers, fresh or having seen every case.
+  ScanFileCache seenAll(layout.Real().files);
+  const Platform cachedOverAll = WithFiles(layout.Real(), seenAll);
   for (const test::ReferenceCase& c : test::kReferenceCases) {
     const std::string text = test::WithBase(c.text, layout.Base());
     const bool real = ReferenceMissing(layout.Real(), text, c.anchor, "c", c.acceptFolder);
     const bool memory = ReferenceMissing(layout.Memory(), text, c.anchor, "c", c.acceptFolder);
+    ScanFileCache fresh(layout.Real().files);
+    const bool cached = ReferenceMissing(WithFiles(layout.Real(), fresh), text, c.anchor, "c", c.acceptFolder);
     EXPECT_EQ(real, c.missing) << c.name << ": " << text;
     EXPECT_EQ(real, memory) << c.name << ": " << text;
+    EXPECT_EQ(cached, real) << c.name << ": " << text;
+    EXPECT_EQ(ReferenceMissing(cachedOverAll, text, c.anchor, "c", c.acceptFolder), real) << c.name << ": " << text;
   }
 }
 
