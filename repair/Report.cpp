@@ -7,6 +7,7 @@
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
+#include "settings/Schedule.h"
 
 namespace tamrisk {
 namespace {
@@ -89,10 +90,14 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
   ApplyIgnoreLists(results, IgnoreListsOf(platform, options));
   log.found = results.rows.size();
   log.incomplete = std::move(scan.incomplete);
-  if (file.empty()) {
+  std::string target = file;
+  if (target.empty() && scheduled && MakeFolderPath(platform.files, options.OutputDirectory)) {
+    target = ScheduledReportFile(options.OutputDirectory, platform.system.Now());
+  }
+  if (target.empty()) {
     log.error = "No report file was given.";
-  } else if (!WriteReport(platform, file, results.rows, &log.error)) {
-    if (log.error.empty()) log.error = "Cannot write " + file;
+  } else if (!WriteReport(platform, target, results.rows, &log.error)) {
+    if (log.error.empty()) log.error = "Cannot write " + target;
   }
   log.exitCode = UnattendedExitCode(log.error.empty(), !log.incomplete.empty());
   AppendRunLog(platform, log);

@@ -18,7 +18,8 @@ bool WriteReport(const Platform& platform, const std::string& file, const std::v
 
 // The -report run: loads options.ini, scans the stored categories without any window, applies the ignore
 // lists, writes file and appends its line to Tamrisk.log. options.ini is not rewritten. Exit code as
-// UnattendedExitCode: a report of an incomplete scan is still written, and gives 2.
+// UnattendedExitCode: a report of an incomplete scan is still written, and gives 2. A scheduled run
+// given no file writes ScheduledReportFile in the backup folder, making the folder when it is missing.
 int RunReport(const Platform& platform, const std::string& file, bool scheduled = false);
 
 }  // namespace tamrisk

@@ -13,6 +13,7 @@
 #include "repair/Repair.h"
 #include "repair/Report.h"
 #include "scan/IgnoreFilter.h"
+#include "settings/Schedule.h"
 #include "ui/dialogs/About.h"
 #include "ui/dialogs/BackupHint.h"
 #include "ui/dialogs/Options.h"
@@ -137,8 +138,25 @@ std::string RegeditKeyText(const ProblemRow& row) {
   return {};
 }
 
+namespace {
+
+bool CleanOnceRequested(const std::vector<std::string>& arguments) {
+  return !arguments.empty() && EqualsNoCase(arguments.front(), "-cleanonce");
+}
+
+std::string IncompleteNotice(const std::vector<int>& codes) {
+  std::string names;
+  for (const int code : codes) names += (names.empty() ? "" : ", ") + TScanTaskThread::CategoryName(code);
+  return names.empty() ? names : "Scan incomplete: " + names;
+}
+
+}  // namespace
+
 TfrmHivora::TfrmHivora(const Platform& platform, Prompt& prompt, MainWindowStart start)
-    : platform_(platform), prompt_(prompt), start_(std::move(start)), instance_(::GetModuleHandleW(nullptr)) {}
+    : platform_(platform),
+      prompt_(CleanOnceRequested(start.arguments) ? unattended_ : prompt),
+      start_(std::move(start)),
+      instance_(::GetModuleHandleW(nullptr)) {}
 
 TfrmHivora::~TfrmHivora() {
   if (window_) ::DestroyWindow(window_);
@@ -176,6 +194,8 @@ void TfrmHivora::Create(int showCommand) {
   FormShow();
   ::ShowWindow(window_, showCommand);
   ::UpdateWindow(window_);
+  // A run started hidden, minimised without activation or by a scheduler may never be activated.
+  PostCleanOnceOnce();
 }
 
 LRESULT CALLBACK TfrmHivora::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -247,9 +267,7 @@ LRESULT TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       ::RemoveWindowSubclass(tree_.Handle(), TreeProcedure, 0);
-      // A stopped scan may still be winding down on its thread; let it end before the platform it
-      // uses goes away with the program.
-      WaitForScanWorker(10000);
+      EndScanWorkers();
       if (start_.endsProgram) ::PostQuitMessage(exitCode_);
       return 0;
     default:
@@ -465,12 +483,14 @@ void TfrmHivora::FormShow() {
   ::SendMessageW(tree_.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree_.Root()));
 }
 
-void TfrmHivora::FormActivate() {
-  // Only the first activation starts a clean-once run: a window activated again (after a message
-  // box of the repair, say) must not scan and repair a second time.
+void TfrmHivora::FormActivate() { PostCleanOnceOnce(); }
+
+void TfrmHivora::PostCleanOnceOnce() {
+  // Once only, from the first activation or from the window's creation, whichever comes first: a
+  // window activated again must not scan and repair a second time.
   if (activated_) return;
   activated_ = true;
-  if (!start_.arguments.empty() && EqualsNoCase(start_.arguments.front(), "-cleanonce")) {
+  if (CleanOnceRequested(start_.arguments)) {
     CleanOnce = true;
     ::PostMessageW(window_, WM_CLEANONCE, 0, 0);
   }
@@ -531,6 +551,7 @@ void TfrmHivora::CloseWindow() {
     ShowStandardError(prompt_, window_, error.what());
     if (CleanOnce) exitCode_ = 1;
   }
+  if (CleanOnce) LogCleanOnce();
   ::DestroyWindow(window_);
 }
 
@@ -542,14 +563,29 @@ void TfrmHivora::ShowInstance() {
   ::SetForegroundWindow(window_);
 }
 
+void TfrmHivora::NoteScanWorker(const std::shared_ptr<TScanTaskThread>& worker) {
+  std::erase_if(workers_, [](const std::shared_ptr<TScanTaskThread>& each) { return each->Ended(); });
+  workers_.push_back(worker);
+  scanWorker_ = worker;
+}
+
 bool TfrmHivora::WaitForScanWorker(DWORD timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    const std::shared_ptr<TScanTaskThread> worker = lastWorker_.lock();
-    if (!worker || worker->Ended()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (const std::shared_ptr<TScanTaskThread>& worker : workers_) {
+    while (!worker->Ended()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
   }
+  return true;
+}
+
+void TfrmHivora::EndScanWorkers() {
+  for (const std::shared_ptr<TScanTaskThread>& worker : workers_) worker->RequestStop();
+  while (!WaitForScanWorker(1000)) {
+  }
+  workers_.clear();
+  scanWorker_.reset();
 }
 
 // ---- The category tree ----
@@ -598,10 +634,13 @@ void TfrmHivora::bScanRegistryClick() {
   }
   if (ScanCodes->empty()) return;
   results_.Clear();
+  incomplete_.clear();
+  scanWorker_.reset();
   {
     TfrmRegProgressHint progress(*this, *ScanCodes);
     progress.ShowModal();
   }
+  if (scanWorker_ && !scanWorker_->StopRequested()) incomplete_ = scanWorker_->IncompleteCategories();
   aSelectAllExecute();
   if (results_.RowCount() > 0) {
     results_.FitColumnsToText();
@@ -625,14 +664,30 @@ void TfrmHivora::RunCleanOnce() {
   try {
     ::ShowWindow(window_, SW_HIDE);
     bScanRegistryClick();
+    cleanOnceLog_.categories = ScanCodes.value_or(std::vector<std::string>{});
+    cleanOnceLog_.found = results_.RowCount();
     bRepairRegistryClick();
+    if (!incomplete_.empty()) exitCode_ = 2;
   } catch (const std::exception& error) {
-    // Nobody watches a clean-once run: report, then end with a failure code instead of staying
-    // alive hidden.
+    // Nobody watches a clean-once run: the error goes to the log, and the run ends with a failure
+    // code instead of staying alive hidden.
     ShowStandardError(prompt_, window_, error.what());
     exitCode_ = 1;
   }
+  // A repair that failed part-way has still removed the rows below the one it failed at.
+  cleanOnceLog_.kept = std::min(results_.RowCount(), cleanOnceLog_.found);
+  cleanOnceLog_.repaired = cleanOnceLog_.found - cleanOnceLog_.kept;
   CloseWindow();
+}
+
+void TfrmHivora::LogCleanOnce() {
+  cleanOnceLog_.mode = "-cleanonce";
+  cleanOnceLog_.scheduled = IsScheduledRun(start_.arguments);
+  if (!BackupFileName.empty() && platform_.files.PathIsFile(BackupFileName)) cleanOnceLog_.backupFile = BackupFileName;
+  for (const int code : incomplete_) cleanOnceLog_.incomplete.push_back(TScanTaskThread::CategoryName(code));
+  cleanOnceLog_.exitCode = exitCode_;
+  cleanOnceLog_.error = unattended_.Errors();
+  AppendRunLog(platform_, cleanOnceLog_);
 }
 
 // ---- The results list ----
@@ -642,7 +697,10 @@ void TfrmHivora::UpdateCounts() {
   const std::string selected =
       std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
-  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(selected).c_str()));
+  // A scan that could not finish every category must not pass for a complete one.
+  const std::string notice = IncompleteNotice(incomplete_);
+  const std::string second = notice.empty() ? selected : selected + "    " + notice;
+  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(second).c_str()));
 }
 
 void TfrmHivora::lvRegistryDataClick() { UpdateCounts(); }

@@ -11,6 +11,7 @@
 
 #include "platform/System.h"
 #include "platform/win32/Handles.h"
+#include "repair/RunLog.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "ui/main/CategoryTree.h"
@@ -51,7 +52,7 @@ class TfrmHivora {
   // Creates the window (FormCreate), then shows it (FormShow). Throws when the window cannot be made.
   void Create(int showCommand);
   HWND Handle() const { return window_; }
-  // 0, or 1 when a clean-once run failed.
+  // 0; for a clean-once run 1 when it failed and 2 when its scan was incomplete.
   int ExitCode() const { return exitCode_; }
 
   // Category codes of the last scan, as decimal texts; made by the first scan.
@@ -112,9 +113,11 @@ class TfrmHivora {
   HWND StatusBar() const { return statusBar_; }
   // The progress window hands over its worker, so the window can wait for a stopped scan to wind
   // down before the platform it uses goes away.
-  void NoteScanWorker(const std::shared_ptr<TScanTaskThread>& worker) { lastWorker_ = worker; }
+  void NoteScanWorker(const std::shared_ptr<TScanTaskThread>& worker);
   // True when no scan worker is running any more (waiting up to timeoutMs).
   bool WaitForScanWorker(DWORD timeoutMs);
+  // Codes of the categories the last scan could not finish.
+  const std::vector<int>& IncompleteCategories() const { return incomplete_; }
 
  private:
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -129,8 +132,13 @@ class TfrmHivora {
   void PlaceWindow(const std::optional<WindowBounds>& bounds);
   WindowSnapshot Snapshot() const;
   void ShowInstance();
+  void PostCleanOnceOnce();
   void RunCleanOnce();
+  void LogCleanOnce();
   void CloseWindow();
+  // Asks every worker still running to stop and waits for it, however long its current call takes:
+  // it uses the platform, which goes away with the program.
+  void EndScanWorkers();
   void CheckRowsOfSelectedType(bool checked);
   void DropIgnoredRows();
   void UpdateActionStates(HMENU menu) const;
@@ -138,6 +146,8 @@ class TfrmHivora {
   void DrawLinkButton(const DRAWITEMSTRUCT& item) const;
 
   Platform platform_;
+  // A clean-once run shows no box: its questions are answered and its errors go to the log.
+  UnattendedPrompt unattended_;
   Prompt& prompt_;
   MainWindowStart start_;
   HINSTANCE instance_ = nullptr;
@@ -157,7 +167,10 @@ class TfrmHivora {
   win32::UniqueGdiObject boldFont_;
   win32::UniqueGdiObject titleFont_;
   win32::UniqueGdiObject linkFont_;
-  std::weak_ptr<TScanTaskThread> lastWorker_;
+  std::vector<std::shared_ptr<TScanTaskThread>> workers_;
+  std::shared_ptr<TScanTaskThread> scanWorker_;  // the current scan's
+  std::vector<int> incomplete_;
+  RunLogEntry cleanOnceLog_;
   bool activated_ = false;
   bool closing_ = false;
   int exitCode_ = 0;

@@ -13,6 +13,8 @@
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "repair/Report.h"
+#include "repair/RunLog.h"
+#include "settings/Schedule.h"
 #include "ui/main/CommandLine.h"
 #include "ui/main/Prompt.h"
 #include "ui/main/RegMain.h"
@@ -36,18 +38,38 @@ int RunMessageLoop() {
   return static_cast<int>(message.wParam);
 }
 
+// A clean-once run that could not even start shows no box either: its log line says why.
+int LogFailedCleanOnce(const tamrisk::Platform& platform, bool scheduled, const std::string& error) {
+  tamrisk::RunLogEntry log;
+  log.mode = "-cleanonce";
+  log.scheduled = scheduled;
+  log.exitCode = 1;
+  log.error = error;
+  tamrisk::AppendRunLog(platform, log);
+  return log.exitCode;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using namespace tamrisk;
   const std::vector<std::string> arguments = ProgramArguments();
 
+  const bool scheduled = IsScheduledRun(arguments);
   if (!arguments.empty() && EqualsNoCase(arguments.front(), "-report")) {
     win32::Win32Platform system;
-    return RunReport(system.platform, arguments.size() > 1 ? arguments[1] : std::string());
+    // "-report -scheduled": the run names its file itself, in the backup folder.
+    const bool named = arguments.size() > 1 && !EqualsNoCase(arguments[1], "-scheduled");
+    return RunReport(system.platform, named ? arguments[1] : std::string(), scheduled);
   }
 
+  const bool cleanOnce = !arguments.empty() && EqualsNoCase(arguments.front(), "-cleanonce");
   if (HWND running = ::FindWindowW(win32::Wide(kMainWindowClass).c_str(), nullptr)) {
+    if (cleanOnce) {
+      // An unattended run must not pass for done when it did nothing, nor raise a window.
+      win32::Win32Platform system;
+      return LogFailedCleanOnce(system.platform, scheduled, "Tamrisk is already open; nothing was scanned or repaired.");
+    }
     ::PostMessageW(running, WM_SHOWINSTANCE, 0, 0);
     ::SetForegroundWindow(running);
     return 0;
@@ -70,7 +92,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     frmHivora = nullptr;
     return exitCode;
   } catch (const std::exception& error) {
-    ShowStandardError(prompt, nullptr, error.what());
-    return 1;
+    if (!cleanOnce) {
+      ShowStandardError(prompt, nullptr, error.what());
+      return 1;
+    }
+    return LogFailedCleanOnce(system.platform, scheduled, error.what());
   }
 }

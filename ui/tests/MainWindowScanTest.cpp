@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
@@ -28,6 +30,11 @@ using testkit::Str;
 
 constexpr char kStopKey[] = "HKLM\\Software\\TamriskStop";
 constexpr int kStaleKeys = 300;
+
+// The unattended runs' log beside options.ini.
+std::string RunLog(MemoryPlatform& memory) {
+  return memory.files.Contents(memory.system.ExecutableFolder() + "Tamrisk.log").value_or("");
+}
 
 // Ticks of the tree as options.ini stores them: the listed codes checked, every other one not.
 std::string Ticks(std::initializer_list<int> checked) {
@@ -229,9 +236,10 @@ TEST_F(MainWindowScan, AnErrorEscapingACommandIsShownAndTheWindowStays) {
 
 // ---- Clean-once ----
 
-TEST_F(MainWindowScan, CleanOnceScansAndRepairsHiddenThenEndsWithZero) {
+TEST_F(MainWindowScan, FirstCleanOnceMakesTheBackupFolderScansRepairsAndLogsWithNoBoxAndNoActivation) {
   Seed(memory.registry, {Str("HKLM\\Software\\TamriskOnce\\App", "Path", "C:\\Missing\\once.exe")});
-  WriteSettings(memory.platform, memory.files, Ticks({1, 2, 3}));
+  WriteSettings(memory.platform, memory.files,
+                Ticks({1, 2, 3}) + "[Options]\r\nOutputDirectory=C:\\FirstRun\\Backup\r\n");
   bool progressVisible = false;
   bool scanned = false;
   ThreadTicker watch([&] {
@@ -240,26 +248,32 @@ TEST_F(MainWindowScan, CleanOnceScansAndRepairsHiddenThenEndsWithZero) {
       progressVisible = progressVisible || ::IsWindowVisible(progress);
     }
   }, 1);
-  auto form = MakeMainWindow(memory.platform, prompt, {"-CLEANONCE"});
+  // Started hidden, as a scheduler starts it: nothing ever activates the window.
+  auto form = MakeMainWindow(memory.platform, prompt, {"-CLEANONCE", "-scheduled"}, SW_HIDE);
   ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
   EXPECT_TRUE(form->CleanOnce);
   EXPECT_EQ(form->ExitCode(), 0);
   EXPECT_TRUE(scanned);
   EXPECT_FALSE(progressVisible);
   EXPECT_FALSE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\TamriskOnce\\App", "Path").has_value());
-  EXPECT_EQ(memory.files.ListFolder(memory.system.ExecutableFolder() + "Backup\\*.reg").size(), 1u);
+  const std::vector<FileEntry> backups = memory.files.ListFolder("C:\\FirstRun\\Backup\\*.reg");
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_NE(RunLog(memory).find("-cleanonce  scheduled  categories 1,2,3  found 1  repaired 1  kept 0  backup "
+                                "C:\\FirstRun\\Backup\\" + backups[0].name + "  exit 0\r\n"),
+            std::string::npos)
+      << RunLog(memory);
   EXPECT_EQ(memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "TreeViewNodeCheck", "3", ""), "1");
   EXPECT_TRUE(prompt.calls.empty());
 }
 
-TEST_F(MainWindowScan, CleanOnceThatFailsReportsSavesAndEndsWithOne) {
+TEST_F(MainWindowScan, CleanOnceThatFailsLogsInsteadOfAskingSavesAndEndsWithOne) {
   WriteSettings(memory.platform, memory.files, Ticks({}) + "[Options]\r\nOutputDirectory=Q:\\Nowhere\\Backup\r\n");
-  prompt.answers = {IDYES};
   auto form = MakeMainWindow(memory.platform, prompt, {"-cleanonce"});
   ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
   EXPECT_EQ(form->ExitCode(), 1);
-  ASSERT_EQ(prompt.calls.size(), 2u);
-  EXPECT_EQ(prompt.calls[1].text, "Cannot create Q:\\Nowhere\\Backup");
+  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_NE(RunLog(memory).find("exit 1  error: Cannot create Q:\\Nowhere\\Backup\r\n"), std::string::npos)
+      << RunLog(memory);
   EXPECT_EQ(memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "Window", "Width", ""), "684");
 }
 
@@ -270,25 +284,82 @@ TEST_F(MainWindowScan, CleanOnceWhoseScanCannotStartReportsAndEndsWithOne) {
   auto form = MakeMainWindow(platform, prompt, {"-cleanonce"});
   ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
   EXPECT_EQ(form->ExitCode(), 1);
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].text, "The drives cannot be listed.");
-  EXPECT_EQ(prompt.calls[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_NE(RunLog(memory).find("exit 1  error: The drives cannot be listed.\r\n"), std::string::npos);
 }
 
-TEST_F(MainWindowScan, CleanOnceStartsFromTheFirstArgumentAndTheFirstActivationOnly) {
+TEST_F(MainWindowScan, ACategoryEndedByAFailureIsNamedInTheStatusBarAndGivesTwoUnattended) {
+  constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+  memory.files.AddFile("C:\\Windows\\used.dll");
+  memory.registry.SetDword(RootKey::LocalMachine, kSharedDlls, "C:\\Windows\\used.dll", 1);
+  memory.registry.FailReads(RootKey::LocalMachine, kSharedDlls, "C:\\Windows\\used.dll");
+  Seed(memory.registry, {Str("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Gone", "C:\\Gone\\a.exe")});
+  WriteSettings(memory.platform, memory.files, Ticks({9, 10}));
+
+  auto window = MakeMainWindow(memory.platform, prompt);
+  SendCommand(window->Handle(), IDC_SCANREGISTRY);
+  EXPECT_EQ(window->Results().RowCount(), 1u) << "the category after the failure ran";
+  EXPECT_EQ(PanelText(window->StatusBar(), 1), " 1 problems selected for repairing    Scan incomplete: Shared DLLs");
+  ::SendMessageW(window->Handle(), WM_CLOSE, 0, 0);
+
+  auto form = MakeMainWindow(memory.platform, prompt, {"-cleanonce"});
+  ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
+  EXPECT_EQ(form->ExitCode(), 2);
+  EXPECT_NE(RunLog(memory).find("kept 0  backup "), std::string::npos);
+  EXPECT_NE(RunLog(memory).find("  incomplete: Shared DLLs  exit 2\r\n"), std::string::npos) << RunLog(memory);
+}
+
+TEST_F(MainWindowScan, ClosingWaitsForEveryStartedWorkerHeldInsideACall) {
+  SeedStaleKeys();
+  GatedRegistry gated(memory.registry, 60);
+  Platform platform{gated, memory.files, memory.system, memory.ini, memory.shell};
+  WriteSettings(platform, memory.files, Ticks({1, 2, 3}));
+  auto form = MakeMainWindow(platform, prompt);
+  bool stopped = false;
+  {
+    ThreadTicker stopper([&] {
+      HWND progress = FindThreadWindow("Scanning");
+      if (stopped || !progress || !gated.Reached()) return;
+      stopped = true;
+      ::SendMessageW(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);
+    });
+    SendCommand(form->Handle(), IDC_SCANREGISTRY);  // stopped; its worker is still held in the registry
+  }
+  ASSERT_TRUE(stopped);
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);  // a second scan, which ends by itself
+  EXPECT_FALSE(form->WaitForScanWorker(0)) << "the first worker is still inside its call";
+
+  std::atomic<bool> released{false};
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    released = true;
+    gated.Release();
+  });
+  ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(released.load()) << "the window closed while a worker could still use the platform";
+  releaser.join();
+}
+
+TEST_F(MainWindowScan, CleanOnceStartsFromTheFirstArgumentAndRunsOnce) {
   WriteSettings(memory.platform, memory.files, Ticks({}));
   auto later = MakeMainWindow(memory.platform, prompt, {"/quiet", "-cleanonce"});
   EXPECT_FALSE(later->CleanOnce);
   EXPECT_TRUE(::IsWindow(later->Handle()));
 
-  auto form = MakeMainWindow(memory.platform, prompt, {"-cleanonce"}, SW_HIDE);
-  form->FormActivate();
-  form->FormActivate();
+  // Posted when the window is made; the activations that follow add nothing.
+  MainWindowStart start;
+  start.arguments = {"-cleanonce"};
+  start.className = "TamriskOnceOnly";
+  start.endsProgram = false;
+  TfrmHivora form(memory.platform, prompt, start);
+  form.Create(SW_HIDE);
+  form.FormActivate();
+  form.FormActivate();
   int posted = 0;
   MSG message{};
-  while (::PeekMessageW(&message, form->Handle(), WM_CLEANONCE, WM_CLEANONCE, PM_REMOVE)) ++posted;
+  while (::PeekMessageW(&message, form.Handle(), WM_CLEANONCE, WM_CLEANONCE, PM_REMOVE)) ++posted;
   EXPECT_EQ(posted, 1);
-  EXPECT_TRUE(form->CleanOnce);
+  EXPECT_TRUE(form.CleanOnce);
 }
 
 }  // namespace
