@@ -8,6 +8,7 @@
 
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
+#include "repair/RegFile.h"
 #include "settings/RegGlobal.h"
 #include "ui/main/WindowText.h"
 #include "ui/res/restore_ids.h"
@@ -38,6 +39,18 @@ class DisabledWhile {
  private:
   HWND window_;
 };
+
+// Text of a REGEDIT4 file, in the ANSI code page, as the registry editor reads it.
+std::u16string AnsiCodePageText(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::u16string text(static_cast<std::size_t>(std::max(length, 0)), u'\0');
+  if (length > 0) {
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, reinterpret_cast<wchar_t*>(text.data()), length);
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -219,9 +232,27 @@ void TfrmRestore::aRestoreExecute() {
     DisabledWhile disabled(Handle());
     ended = runCommand_(command, "Restore registry...");
   }
-  // An import the editor ran but failed is indistinguishable from a good one here: the editor
-  // reports nothing back.
-  if (ended && OptionsSetting.DeleteBackupFile) DeleteSelected();
+  // The editor reports nothing back, so the file is read again and held against the registry: the
+  // only copy of what a repair removed goes only when all of it is back.
+  if (ended && ImportCameBack(SelectedPath()) && OptionsSetting.DeleteBackupFile) DeleteSelected();
+}
+
+bool TfrmRestore::ImportCameBack(const std::string& path) {
+  std::string bytes;
+  std::optional<RegFile> file;
+  if (platform_.files.ReadFile(path, bytes)) file = ParseRegFile(bytes, AnsiCodePageText);
+  if (!file) {
+    Prompts().Message(Handle(), "The backup file could not be read back to check the restore, so it was kept:\r\n" + path,
+                      kMessageCaption, MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  const RestoreCheck check = CheckRestored(platform_.registry, *file);
+  if (check.missing == 0) return true;
+  Prompts().Message(Handle(),
+                    std::to_string(check.missing) + " entries of the backup did not come back, the first in " +
+                        check.firstMissingKey + ".\r\nThe backup file was kept:\r\n" + path,
+                    kMessageCaption, MB_OK | MB_ICONWARNING);
+  return false;
 }
 
 void TfrmRestore::aDeleteExecute() {

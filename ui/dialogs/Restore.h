@@ -68,6 +68,9 @@ class TfrmRestore final : public ModalDialog {
   std::vector<Row> BackupFilesOf(const std::string& folder) const;
   void AddRow(const Row& row);
   std::string SelectedPath() const;
+  // Whether every key and value of the file is in the registry as the file has it; otherwise says
+  // so in a message box.
+  bool ImportCameBack(const std::string& path);
   void DeleteSelected();
   void UpdateActions();
   HWND List() const;

@@ -231,16 +231,29 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
     bool deleteAfter;
     bool byDoubleClick;
     bool fileLeft;
+    const char* contents = "REGEDIT4\r\n";
+    const char* warning = "";  // the start of the message box, when one is due
   };
+  // The editor "ended by itself" in the runner without importing anything: only what the registry
+  // already holds counts as back.
+  memory.registry.SetString(RootKey::CurrentUser, "Software\\TamriskBack", "Here", "x");
+  const char* back = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n";
+  const char* notBack = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Gone\"=\"x\"\r\n";
   for (const Case& c : std::vector<Case>{
            {"completed, delete set", "C:\\Backups", true, true, false, false},
            {"completed, delete not set", "C:\\Backups", true, false, false, true},
            {"stopped, delete set", "C:\\Backups", false, true, false, true},
            {"folder with its backslash", "C:\\Backups\\", true, true, false, false},
            {"double click", "C:\\Backups", true, true, true, false},
+           {"everything back", "C:\\Backups", true, true, false, false, back},
+           {"a value not back", "C:\\Backups", true, true, false, true, notBack,
+            "1 entries of the backup did not come back, the first in HKEY_CURRENT_USER\\Software\\TamriskBack."},
+           {"not a registry file", "C:\\Backups", true, true, false, true, "garbage",
+            "The backup file could not be read back"},
        }) {
     memory.files.AddFile("C:\\Backups\\Backup20240101120000.reg", "REGEDIT4\r\n");
-    memory.files.AddFile("C:\\Backups\\Backup20230101120000.reg", "REGEDIT4\r\n");
+    memory.files.AddFile("C:\\Backups\\Backup20230101120000.reg", c.contents);
+    prompt.calls.clear();
     OptionsSetting.OutputDirectory = c.folder;
     OptionsSetting.DeleteBackupFile = c.deleteAfter;
     runResult = c.ended;
@@ -264,6 +277,12 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
     EXPECT_EQ(runs[0].hint, "Restore registry...") << c.what;
     EXPECT_FALSE(runs[0].dialogEnabled) << c.what << ": the dialog took input during the import";
     EXPECT_EQ(memory.files.Exists("C:\\Backups\\Backup20230101120000.reg"), c.fileLeft) << c.what;
+    if (*c.warning) {
+      ASSERT_EQ(prompt.calls.size(), 1u) << c.what;
+      EXPECT_EQ(prompt.calls[0].text.rfind(c.warning, 0), 0u) << prompt.calls[0].text;
+    } else {
+      EXPECT_TRUE(prompt.calls.empty()) << c.what;
+    }
     EXPECT_TRUE(memory.files.Exists("C:\\Backups\\Backup20240101120000.reg")) << c.what;
   }
 }
