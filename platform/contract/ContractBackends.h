@@ -19,6 +19,7 @@ class ContractEnvironment {
   virtual RegistryBackend& Registry() = 0;
   virtual FileSystem& Files() = 0;
   virtual SystemInfo& System() = 0;
+  virtual IniFile& Ini() = 0;
 
   // Path below HKEY_CURRENT_USER of a key that exists and is empty when the environment is made,
   // e.g. "Software\\TamriskContract\\<unique>". The same path on every call.

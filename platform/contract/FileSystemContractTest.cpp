@@ -116,6 +116,22 @@ TEST_F(FileSystemContract, NamesInAnyLanguageAreFoundListedAndFollowed) {
   EXPECT_FALSE(files_.PathIsFolder(At(kGreekFolder)));
 }
 
+TEST_F(FileSystemContract, IniFilesKeepTextInAnyLanguage) {
+  IniFile& ini = env_->Ini();
+  const std::string file = At("options.ini");
+  const std::string world = std::string("C:\\") + kGreekFolder + "\\" + kWorldFile;
+  Write("options.ini", "[Options]\r\nOld=kept\r\n");
+  ASSERT_TRUE(ini.WriteString(file, "Options", "Plain", "ascii"));
+  std::string contents;
+  ASSERT_TRUE(files_.ReadFile(file, contents));
+  EXPECT_EQ(contents.rfind("[Options]", 0), 0u) << "text the code page holds leaves the file as it is";
+  ASSERT_TRUE(ini.WriteString(file, "Options", "Folder", world));
+  EXPECT_EQ(ini.ReadString(file, "Options", "Folder", ""), world);
+  EXPECT_EQ(ini.ReadString(file, "Options", "Old", ""), "kept");
+  EXPECT_EQ(ini.ReadString(file, "Options", "Plain", ""), "ascii");
+  EXPECT_EQ(ini.ReadString(file, "Options", "Folder", "", 4), "C:\\\xCE\x94");  // characters, not bytes
+}
+
 TEST_F(FileSystemContract, DrivesReportTheirType) {
   EXPECT_EQ(files_.DriveType('C'), drivetype::Fixed);
   EXPECT_EQ(files_.DriveType('c'), drivetype::Fixed);

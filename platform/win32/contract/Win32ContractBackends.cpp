@@ -29,6 +29,7 @@ class Win32ContractEnvironment final : public ContractEnvironment {
   RegistryBackend& Registry() override { return system_.registry; }
   FileSystem& Files() override { return system_.files; }
   SystemInfo& System() override { return system_.system; }
+  IniFile& Ini() override { return system_.ini; }
   std::string ScratchKey() override { return key_; }
   std::string ScratchFolder() override { return folder_; }
   // Wine does not enforce registry access control lists.
