@@ -207,15 +207,8 @@ bool AppendSection(RegistryAccess& access, const std::string& path, const std::s
 }  // namespace
 
 std::string RegFileBytes(std::string_view text, bool byteOrderMark) {
-  const std::u16string units = Utf8ToUtf16(text);
-  std::string bytes;
-  bytes.reserve(units.size() * 2 + 2);
-  if (byteOrderMark) bytes += "\xFF\xFE";
-  for (const char16_t unit : units) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
+  const std::vector<std::uint8_t> units = Utf16BytesOf(text);  // with a NUL unit the file does not take
+  return (byteOrderMark ? "\xFF\xFE" : "") + std::string(units.begin(), units.end() - 2);
 }
 
 std::string DoubleBackslashes(std::string_view text) {
