@@ -236,7 +236,10 @@ fi
 
 step "restore from the backup"
 if [ -e "${backups[0]}" ]; then
-  if [ "$(head -c 8 "${backups[0]}")" != REGEDIT4 ]; then fail "the backup file does not begin with REGEDIT4"; fi
+  if [ "$(iconv -f UTF-16 -t UTF-8 "${backups[0]}" | head -n 1 | tr -d '\r')" != "Windows Registry Editor Version 5.00" ] ||
+    [ "$(head -c 2 "${backups[0]}" | od -An -tx1 | tr -d ' ')" != fffe ]; then
+    fail "the backup file is not a UTF-16 registry editor 5.00 file"
+  fi
   backup_name="$(basename "${backups[0]}")"
   wine regedit /s "C:\\TamriskE2E\\Backup\\$backup_name" </dev/null >>"$log" 2>&1 || fail "regedit /s of the backup failed"
   snapshot restored

@@ -1,6 +1,5 @@
 #include "platform/RegistryAccess.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "platform/Text.h"
@@ -151,8 +150,7 @@ std::string RegistryAccess::ReadText(const std::string& name) {
   if (rc != status::Success) FailGet(name);
   if (data.empty()) return {};
   if (!IsTextKind(KindOfType(type))) FailType(name);
-  const auto nul = std::find(data.begin(), data.end(), std::uint8_t{0});
-  return std::string(data.begin(), nul);
+  return TextFromUtf16Bytes(data);
 }
 
 std::int32_t RegistryAccess::ReadNumber(const std::string& name) {
@@ -219,9 +217,9 @@ bool RegistryAccess::RemoveValue(const std::string& name) {
 }
 
 void RegistryAccess::WriteText(const std::string& name, const std::string& text) {
-  std::vector<std::uint8_t> data(text.begin(), text.end());
-  data.push_back(0);
-  if (backend_.SetValue(CurrentOrRoot(), name, regtype::String, data) != status::Success) FailSet(name);
+  if (backend_.SetValue(CurrentOrRoot(), name, regtype::String, Utf16BytesOf(text)) != status::Success) {
+    FailSet(name);
+  }
 }
 
 void RegistryAccess::WriteRaw(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {

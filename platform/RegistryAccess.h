@@ -23,7 +23,7 @@ enum class DataKind { Unknown, String, ExpandString, Integer, Binary };
 
 // "HKEY_LOCAL_MACHINE" and the other four scan roots, compared after ASCII upper-casing.
 std::optional<RootKey> RootFromName(const std::string& name);
-// Full upper-case name of any of the seven predefined roots, as REGEDIT4 writes it.
+// Full upper-case name of any of the seven predefined roots, as the registry editor writes it.
 std::string RootName(RootKey root);
 
 class RegistryAccess {
@@ -51,6 +51,8 @@ class RegistryAccess {
   DataKind ValueKind(const std::string& name);
   // Bytes of the value's data, or -1 when it is missing.
   long long ValueSize(const std::string& name);
+  // String data as UTF-8 text, up to the first NUL. Here and in WriteText alone is string data
+  // converted; everything else sees the registry's bytes (UTF-16LE for the string types).
   std::string ReadText(const std::string& name);
   std::int32_t ReadNumber(const std::string& name);
   std::size_t ReadBytes(const std::string& name, std::uint8_t* buffer, std::size_t capacity);

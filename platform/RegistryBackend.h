@@ -65,7 +65,8 @@ struct KeyInfo {
   std::uint64_t lastWriteTime = 0;  // FILETIME as one number
 };
 
-// Every call returns a Win32 status code. Names are ANSI (the system code page).
+// Every call returns a Win32 status code. Names are UTF-8; value data is the bytes the registry holds,
+// string types as UTF-16LE code units (RegistryAccess::ReadText and WriteText convert them).
 class RegistryBackend {
  public:
   virtual ~RegistryBackend() = default;

@@ -1,5 +1,6 @@
 // The operating-system services other than the registry: files, drives, environment, shell folders,
-// shortcuts, ini files, processes and the shell. Each has a Win32 backend and an in-memory one.
+// shortcuts, ini files, processes and the shell. Each has a Win32 backend and an in-memory one. Every
+// path and text is UTF-8; the Win32 backends call the wide functions.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,7 @@ constexpr std::uint32_t Normal = 0x80;
 constexpr std::uint32_t ReparsePoint = 0x400;
 }  // namespace fileattr
 
-// GetDriveTypeA results.
+// GetDriveTypeW results.
 namespace drivetype {
 constexpr unsigned Unknown = 0;
 constexpr unsigned NoRootDir = 1;
@@ -78,21 +79,22 @@ class AppendStream {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // FindFirstFileA finds an entry that is not a folder; with wildcards the first match decides.
+  // FindFirstFileW finds an entry that is not a folder; with wildcards the first match decides.
   virtual bool PathIsFile(const std::string& path) = 0;
-  // GetFileAttributesA succeeds with the directory attribute.
+  // GetFileAttributesW succeeds with the directory attribute.
   virtual bool PathIsFolder(const std::string& path) = 0;
   virtual std::optional<std::uint32_t> Attributes(const std::string& path) = 0;
-  // Creates one folder whose parent exists (CreateDirectoryA).
+  // Creates one folder whose parent exists (CreateDirectoryW).
   virtual bool MakeFolder(const std::string& path) = 0;
-  // FindFirstFileA/FindNextFileA over a mask ("C:\dir\*"), attribute filter 0x3F; "." and ".." left out.
+  // FindFirstFileW/FindNextFileW over a mask ("C:\dir\*"), attribute filter 0x3F; "." and ".." left out.
   virtual std::vector<FileEntry> ListFolder(const std::string& mask) = 0;
-  // GetDriveTypeA of letter + ":\".
+  // GetDriveTypeW of letter + ":\".
   virtual unsigned DriveType(char letter) = 0;
-  // SHFileOperationA FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION (| FOF_ALLOWUNDO); true when it returns 0.
+  // SHFileOperationW FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION (| FOF_ALLOWUNDO); true when it returns 0.
   virtual bool ShellDelete(const std::string& path, bool toRecycleBin) = 0;
   // Target path of a ".lnk" file through the shell-link COM object (flag 2). Throws std::runtime_error
-  // when the object or its file interface cannot be created; a failed load or read gives "".
+  // when the object or its file interface cannot be created; a failed load or read gives "", and so
+  // does a target that can only be read with characters lost (never a wrong path).
   virtual std::string ShortcutTarget(const std::string& shortcutPath) = 0;
 
   // Whole-file access for backups, reports and tests. On failure, error (when given) gets the
@@ -153,11 +155,12 @@ struct VersionInfo {
 class SystemInfo {
  public:
   virtual ~SystemInfo() = default;
-  // ExpandEnvironmentStringsA into a buffer of bufferSize bytes; nullopt when it fails or does not fit.
+  // ExpandEnvironmentStringsW into a buffer of bufferSize characters (UTF-16 units); nullopt when it
+  // fails or the result and its NUL do not fit.
   virtual std::optional<std::string> ExpandEnvironment(const std::string& text, std::size_t bufferSize) = 0;
-  // SHGetSpecialFolderLocation + SHGetPathFromIDListA; "" when it fails.
+  // SHGetSpecialFolderLocation + SHGetPathFromIDListW; "" when it fails.
   virtual std::string SpecialFolder(int csidl) = 0;
-  // GetVersionExA; all zero when it fails.
+  // GetVersionExW; all zero when it fails.
   virtual VersionInfo Version() = 0;
   // String SID of the process's user ("S-1-5-21-..."), "" when unknown.
   virtual std::string CurrentUserSid() = 0;
@@ -166,11 +169,13 @@ class SystemInfo {
   virtual LocalDateTime Now() = 0;
 };
 
-// GetPrivateProfileStringA / WritePrivateProfileStringA: each write reaches the file at once.
+// GetPrivateProfileStringW / WritePrivateProfileStringW: each write reaches the file at once. A file
+// stays ANSI while everything written to it fits the code page; the first write that does not turns
+// it into UTF-16LE with a byte-order mark, which holds any text.
 class IniFile {
  public:
   virtual ~IniFile() = default;
-  // At most maxChars characters are returned; the default when the key (or file) is missing.
+  // At most maxChars characters (UTF-16 units) are returned; the default when the key (or file) is missing.
   virtual std::string ReadString(const std::string& file, const std::string& section, const std::string& key,
                                  const std::string& fallback, std::size_t maxChars = 2047) = 0;
   virtual bool WriteString(const std::string& file, const std::string& section, const std::string& key,
@@ -187,17 +192,17 @@ struct ProcessInfo {
 class Shell {
  public:
   virtual ~Shell() = default;
-  // ShellExecuteA(owner, "Open", file, parameters, directory, show); true when it reports success.
+  // ShellExecuteW(owner, "Open", file, parameters, directory, show); true when it reports success.
   virtual bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,
                     const std::string& directory, int show) = 0;
-  // CreateProcessA hidden, no standard handles, handles inherited, normal priority.
+  // CreateProcessW hidden, no standard handles, handles inherited, normal priority.
   virtual bool StartHidden(const std::string& commandLine, ProcessInfo& info) = 0;
   // WaitForSingleObject with a time-out of 0 gives WAIT_OBJECT_0.
   virtual bool HasEnded(const ProcessInfo& info) = 0;
   virtual void Terminate(const ProcessInfo& info) = 0;
   // Closes both handles and clears info.
   virtual void Release(ProcessInfo& info) = 0;
-  // SHBrowseForFolderA limited to file-system folders; nullopt when cancelled.
+  // SHBrowseForFolderW limited to file-system folders; nullopt when cancelled.
   virtual std::optional<std::string> PickFolder(std::uintptr_t owner, const std::string& title,
                                                 const std::string& startPath) = 0;
 };

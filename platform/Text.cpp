@@ -116,6 +116,30 @@ char32_t NextCodePoint(std::string_view text, std::size_t& i) {
   return c;
 }
 
+// UTF-8 of count UTF-16 units read through unitAt, up to the first NUL when stopAtNul. ASCII, by far
+// the most common text in the registry, is copied without decoding.
+template <typename UnitAt>
+std::string Utf8OfUnits(std::size_t count, UnitAt unitAt, bool stopAtNul) {
+  std::string out;
+  out.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const char32_t c = unitAt(i);
+    if (c < 0x80) {
+      if (c == 0 && stopAtNul) break;
+      out += static_cast<char>(c);
+      continue;
+    }
+    const char32_t next = i + 1 < count ? unitAt(i + 1) : 0;
+    if (c >= 0xD800 && c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00));
+      ++i;
+    } else {
+      AppendUtf8(out, c);  // a lone surrogate keeps its own code point
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
@@ -126,31 +150,20 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
-    const char32_t c = utf16[i];
-    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-                      utf16[i + 1] <= 0xDFFF;
-    if (pair) {
-      AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
-      ++i;
-    } else {
-      AppendUtf8(out, c);  // a lone surrogate keeps its own code point
-    }
-  }
-  return out;
+  return Utf8OfUnits(utf16.size(), [utf16](std::size_t i) { return utf16[i]; }, false);
+}
+
+std::size_t Utf16Length(std::string_view utf8) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < utf8.size();) units += NextCodePoint(utf8, i) >= 0x10000 ? 2 : 1;
+  return units;
 }
 
 std::string TextFromUtf16Bytes(const std::vector<std::uint8_t>& data) {
-  std::u16string units;
-  units.reserve(data.size() / 2);
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const char16_t unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    if (unit == 0) break;
-    units += unit;
-  }
-  return Utf16ToUtf8(units);
+  const std::uint8_t* bytes = data.data();
+  return Utf8OfUnits(
+      data.size() / 2, [bytes](std::size_t i) { return static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8); },
+      true);
 }
 
 std::vector<std::uint8_t> Utf16BytesOf(std::string_view utf8) {

@@ -29,6 +29,8 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle);
 // (as WTF-8 does), so names and data round-trip exactly. Bytes that are not UTF-8 become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// Length in UTF-16 units, the characters Windows counts in its limits (255 for a key name).
+std::size_t Utf16Length(std::string_view utf8);
 
 // String data of a registry value as the wide registry functions hold it: UTF-16LE code units.
 // Text stops at the first NUL; an odd last byte is dropped.

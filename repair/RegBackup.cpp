@@ -1,15 +1,16 @@
 #include "repair/RegBackup.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <utility>
 
+#include "platform/Text.h"
 #include "repair/Repair.h"
 
 namespace tamrisk {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+constexpr const char* kHeader = "Windows Registry Editor Version 5.00\r\n";
 // After the comma that follows every 25th byte (from position 25 on) a binary value continues on
 // the next line.
 constexpr std::size_t kBytesPerLine = 25;
@@ -23,12 +24,44 @@ std::string QuotedText(std::string_view text) {
   return quoted;
 }
 
-// A REG_SZ goes into quotes only when the quoted text gives back the same bytes: one NUL, at the end,
-// and no line break (a quoted string cannot span lines).
+bool IsStringType(std::uint32_t type) {
+  return type == regtype::String || type == regtype::ExpandString || type == regtype::MultiString;
+}
+
+std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {
+  std::u16string units(data.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+  return units;
+}
+
+// Whether "regedit /s" of a 5.00 file gives back these bytes of a string type, as measured under
+// Wine 8: it ends hex data of types 1, 2 and 7 with a NUL character when its last whole UTF-16 unit
+// is not one, and crashes on a single byte. Empty data and data ending in a NUL unit come back as
+// they were.
+bool EditorRestoresString(const std::vector<std::uint8_t>& data) {
+  if (data.empty()) return true;
+  const std::size_t end = data.size() / 2 * 2;
+  return end >= 2 && data[end - 2] == 0 && data[end - 1] == 0;
+}
+
+bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// A REG_SZ goes into quotes only when the quoted text gives back the same bytes: whole UTF-16 units,
+// one NUL unit at the end, no line break (a quoted string cannot span lines) and no lone surrogate.
 bool IsPlainString(const std::vector<std::uint8_t>& data) {
-  if (data.empty() || data.back() != 0) return false;
-  const auto textEnd = data.end() - 1;
-  return std::none_of(data.begin(), textEnd, [](std::uint8_t b) { return b == 0 || b == '\r' || b == '\n'; });
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  const std::u16string units = Utf16Units(data);
+  if (units.back() != 0) return false;
+  for (std::size_t i = 0; i + 1 < units.size(); ++i) {
+    const char16_t unit = units[i];
+    if (unit == 0 || unit == u'\r' || unit == u'\n') return false;
+    if (IsSurrogate(unit)) {
+      const bool pair = unit <= 0xDBFF && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
+      if (!pair) return false;
+      ++i;
+    }
+  }
+  return true;
 }
 
 void AppendHexBytes(std::string& out, const std::vector<std::uint8_t>& data) {
@@ -173,6 +206,11 @@ bool AppendSection(RegistryAccess& access, const std::string& path, const std::s
 
 }  // namespace
 
+std::string RegFileBytes(std::string_view text, bool byteOrderMark) {
+  const std::vector<std::uint8_t> units = Utf16BytesOf(text);  // with a NUL unit the file does not take
+  return (byteOrderMark ? "\xFF\xFE" : "") + std::string(units.begin(), units.end() - 2);
+}
+
 std::string DoubleBackslashes(std::string_view text) {
   std::string result;
   result.reserve(text.size());
@@ -195,10 +233,11 @@ std::string EscapeQuotes(std::string_view text) {
 
 std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
   if (HasLineBreak(name)) return {};
+  if (IsStringType(type) && !EditorRestoresString(data)) return {};
   std::string line = name.empty() ? std::string("@") : QuotedText(name);
   line += '=';
   if (type == regtype::String && IsPlainString(data)) {
-    line += QuotedText(std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+    line += QuotedText(TextFromUtf16Bytes(data));
     line += kLineEnd;
   } else if (type == regtype::Dword && data.size() == 4) {
     line += DwordData(data);
@@ -229,12 +268,13 @@ bool IsRemovableKeyPath(const std::string& path) {
 RegBackup::RegBackup(const Platform& platform, std::string fileName)
     : platform_(platform), fileName_(std::move(fileName)) {}
 
-void RegBackup::Append(std::string text) {
+void RegBackup::Append(const std::string& text) {
   // A file of the same name from a repair earlier in the same second already has its header.
-  if (!written_ && !platform_.files.PathIsFile(fileName_)) text.insert(0, std::string("REGEDIT4") + kLineEnd);
+  const bool header = !written_ && !platform_.files.PathIsFile(fileName_);
+  const std::string bytes = RegFileBytes(header ? kHeader + text : text, header);
   std::string error;
   if (!stream_) stream_ = platform_.files.OpenForAppend(fileName_, &error);
-  if (!stream_ || !stream_->Append(text, &error)) {
+  if (!stream_ || !stream_->Append(bytes, &error)) {
     stream_.reset();
     throw RepairError(error.empty() ? "Cannot write " + fileName_ : error);
   }

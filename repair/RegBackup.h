@@ -1,5 +1,7 @@
-// The REGEDIT4 backup of a repair: each key or value is written to the backup file before it is
-// deleted, so that "regedit /s" of the file puts it back with the same type and bytes.
+// The backup of a repair, a "Windows Registry Editor Version 5.00" file (UTF-16LE with a byte-order
+// mark, CR LF): each key or value is written to it before it is deleted, so that "regedit /s" of the
+// file puts it back with the same names, type and bytes. The text is built as UTF-8 and encoded once
+// per entry.
 #pragma once
 
 #include <cstdint>
@@ -13,14 +15,18 @@
 
 namespace tamrisk {
 
+// The text as the file holds it: UTF-16LE, after a byte-order mark when asked.
+std::string RegFileBytes(std::string_view text, bool byteOrderMark);
+
 // Every "\" becomes two.
 std::string DoubleBackslashes(std::string_view text);
 // Every double quote gets a "\" in front of it (run after DoubleBackslashes).
 std::string EscapeQuotes(std::string_view text);
 
-// The "name=data" line of one value, with its CR LF. Strings that a quoted REGEDIT4 string carries
-// unchanged are quoted; every other type is written as hex(N) so that an import restores it
-// byte for byte. Empty when the name cannot stand on one line (CR or LF in it).
+// The "name=data" line of one value, with its CR LF, as UTF-8 text. A REG_SZ that a quoted string
+// carries unchanged is quoted; every other value is written as hex(N) of its bytes (string types hold
+// UTF-16LE) so that an import restores it byte for byte. Empty when that cannot be done: a name that
+// cannot stand on one line (CR or LF in it), or string-type data the registry editor would change.
 std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
 
 // One section (an empty line, the key line, its value lines) for path under the access object's root;
@@ -43,8 +49,8 @@ class RegBackup {
  public:
   RegBackup(const Platform& platform, std::string fileName);
 
-  // Appends one key section (wholeKey) or one value section; the file gets its "REGEDIT4" line
-  // when this creates it. False, with nothing written, when the entry cannot be backed up
+  // Appends one key section (wholeKey) or one value section; the file gets its byte-order mark and
+  // header line when this creates it. False, with nothing written, when the entry cannot be backed up
   // faithfully. Throws RepairError when the file cannot be written.
   bool AppendToBackup(RootKey root, const std::string& path, const std::string& valueName, bool wholeKey);
 
@@ -59,7 +65,7 @@ class RegBackup {
   const std::string& FileName() const { return fileName_; }
 
  private:
-  void Append(std::string text);
+  void Append(const std::string& text);
 
   const Platform& platform_;
   std::string fileName_;

@@ -1,4 +1,4 @@
-// The repair: every checked row is first written to a REGEDIT4 backup file, then deleted.
+// The repair: every checked row is first written to a registry editor backup file, then deleted.
 // Window-free; the main window supplies the question and the results list.
 #pragma once
 

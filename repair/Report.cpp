@@ -13,8 +13,17 @@ namespace tamrisk {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+// Spreadsheet programs and PowerShell's Import-Csv read the text as UTF-8 when it begins with this.
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
-void AppendField(std::string& out, const std::string& field) {
+// A spreadsheet runs a cell that begins with one of these as a formula; a leading "'" keeps
+// registry text text.
+bool LooksLikeFormula(const std::string& field) {
+  return !field.empty() && (field.front() == '=' || field.front() == '+' || field.front() == '-' || field.front() == '@');
+}
+
+void AppendField(std::string& out, const std::string& text) {
+  const std::string field = LooksLikeFormula(text) ? "'" + text : text;
   if (field.find_first_of(",\"\r\n") == std::string::npos) {
     out += field;
     return;
@@ -66,7 +75,7 @@ HeadlessScan ScanHeadless(const Platform& platform, const TOptionsSetting& optio
 }  // namespace
 
 std::string FormatReportCsv(const std::vector<ProblemRow>& rows) {
-  std::string csv;
+  std::string csv = kByteOrderMark;
   AppendLine(csv, "Problem", "Registry key", "Value", "Kind");
   for (const ProblemRow& row : rows) AppendLine(csv, row.problem, row.registryKey, row.value, RowKindName(row.kind));
   return csv;

@@ -9,7 +9,8 @@
 
 namespace tamrisk {
 
-// "Problem,Registry key,Value,Kind" then one line per row; RFC 4180 quoting, CRLF, ANSI text.
+// "Problem,Registry key,Value,Kind" then one line per row; UTF-8 after a byte-order mark, RFC 4180
+// quoting, CRLF. A field that begins with "=", "+", "-" or "@" gets a leading "'".
 std::string FormatReportCsv(const std::vector<ProblemRow>& rows);
 
 // Writes the CSV to file; false (with error text) when it cannot be written.

@@ -90,7 +90,7 @@ std::optional<std::string> StringData(RegistryAccess& access, const std::string&
   std::vector<std::uint8_t> data;
   if (access.ReadRaw(name, type, data)) {
     if (type != regtype::String && type != regtype::ExpandString) return std::nullopt;
-    return std::string(data.begin(), std::find(data.begin(), data.end(), std::uint8_t{0}));
+    return TextFromUtf16Bytes(data);
   }
   if (!IsTextKind(access.ValueKind(name))) return std::nullopt;
   return access.ReadText(name);

@@ -33,8 +33,7 @@ std::optional<std::string> DefaultText(RegistryAccess& registry) {
   std::vector<std::uint8_t> data;
   if (!registry.ReadRaw("", type, data)) return std::nullopt;
   if (type != regtype::String && type != regtype::ExpandString) return std::nullopt;
-  const auto nul = std::find(data.begin(), data.end(), std::uint8_t{0});
-  return std::string(data.begin(), nul);
+  return TextFromUtf16Bytes(data);
 }
 
 // A plain (unanchored) test: does the text name a program or file that is gone?

@@ -9,10 +9,15 @@ namespace tamrisk::testkit {
 
 std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-std::vector<std::uint8_t> TextBytes(std::string_view text) {
-  std::vector<std::uint8_t> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  return bytes;
+std::vector<std::uint8_t> TextBytes(std::string_view text) { return Utf16BytesOf(text); }
+
+std::string Utf8OfUtf16File(std::string_view bytes) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  }
+  return Utf16ToUtf8(units) + (bytes.size() % 2 != 0 ? "<odd byte>" : "");
 }
 
 std::pair<RootKey, std::string> SplitKeyLocation(const std::string& location) {

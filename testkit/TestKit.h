@@ -14,9 +14,16 @@
 
 namespace tamrisk::testkit {
 
-// The bytes of a text, without and with its terminating NUL.
+// The bytes of a text as written, and a text as string data (UTF-16LE with its terminating NUL).
 std::vector<std::uint8_t> Bytes(std::string_view text);
 std::vector<std::uint8_t> TextBytes(std::string_view text);
+
+// The first line of a registry editor file as Utf8OfUtf16File gives it back, byte-order mark included.
+inline constexpr const char* kRegFileHeader = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n";
+
+// A UTF-16LE file's bytes (registry editor files, exports) as UTF-8 text, a byte-order mark as
+// "\xEF\xBB\xBF"; an odd last byte shows as "<odd byte>".
+std::string Utf8OfUtf16File(std::string_view bytes);
 
 // "HKLM\Software\App" (or "HKEY_LOCAL_MACHINE\Software\App") as root and path; throws
 // std::invalid_argument for an unknown root. HKLM, HKCU, HKCR, HKU and HKCC are accepted.

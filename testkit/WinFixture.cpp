@@ -9,9 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
+#include "repair/RegBackup.h"
+#include "testkit/TestKit.h"
 
 namespace tamrisk::test {
 namespace {
+
+using win32::Utf8;
+using win32::Wide;
 
 std::string Sanitized(std::string text) {
   for (char& c : text) {
@@ -21,9 +27,9 @@ std::string Sanitized(std::string text) {
 }
 
 std::string TempFile(const std::string& name) {
-  char folder[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + UniqueName(name);
+  wchar_t folder[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, folder);
+  return Utf8(folder) + UniqueName(name);
 }
 
 }  // namespace
@@ -37,26 +43,26 @@ std::string UniqueName(const std::string& prefix) {
 }
 
 void RemoveFolder(const std::string& path) {
-  std::string from = path;
-  from.push_back('\0');
-  SHFILEOPSTRUCTA operation{};
+  std::wstring from = Wide(path);
+  from.push_back(L'\0');
+  SHFILEOPSTRUCTW operation{};
   operation.wFunc = FO_DELETE;
   operation.pFrom = from.c_str();
   operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-  ::SHFileOperationA(&operation);
+  ::SHFileOperationW(&operation);
 }
 
 std::string FreshFolder(const std::string& name) {
-  ::CreateDirectoryA("C:\\tamrisk-tests", nullptr);
+  ::CreateDirectoryW(L"C:\\tamrisk-tests", nullptr);
   const std::string path = "C:\\tamrisk-tests\\" + name;
   RemoveFolder(path);
-  ::CreateDirectoryA(path.c_str(), nullptr);
+  ::CreateDirectoryW(Wide(path).c_str(), nullptr);
   return path;
 }
 
 bool WriteTextFile(const std::string& path, const std::string& contents) {
   win32::UniqueHandle file(
-      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
     return false;
@@ -67,8 +73,8 @@ bool WriteTextFile(const std::string& path, const std::string& contents) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-  win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
     return {};
@@ -81,11 +87,11 @@ std::string ReadTextFile(const std::string& path) {
 }
 
 bool RunAndWait(const std::string& commandLine, unsigned long timeoutMs, unsigned long* exitCode) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  std::string line = commandLine;
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  std::wstring line = Wide(commandLine);
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return false;
   }
   win32::UniqueHandle processHandle(process.hProcess);
@@ -101,11 +107,18 @@ bool RunAndWait(const std::string& commandLine, unsigned long timeoutMs, unsigne
 }
 
 bool ImportReg(const std::string& regText) {
+  constexpr std::string_view kUnicodeHeader = "Windows Registry Editor Version 5.00";
   const std::string file = TempFile("import") + ".reg";
-  const std::string text = regText.rfind("REGEDIT4", 0) == 0 ? regText : "REGEDIT4\r\n\r\n" + regText;
-  if (!WriteTextFile(file, text)) return false;
-  const bool ok = RunAndWait("regedit /s \"" + file + "\"");
-  ::DeleteFileA(file.c_str());
+  std::string contents;
+  if (regText.rfind(kUnicodeHeader, 0) == 0) {
+    contents = RegFileBytes(regText, true);
+  } else {
+    contents = regText.rfind("REGEDIT4", 0) == 0 ? regText : "REGEDIT4\r\n\r\n" + regText;
+  }
+  if (!WriteTextFile(file, contents)) return false;
+  unsigned long exitCode = 1;
+  const bool ok = RunAndWait("regedit /s \"" + file + "\"", 60000, &exitCode) && exitCode == 0;
+  ::DeleteFileW(Wide(file).c_str());
   return ok;
 }
 
@@ -113,35 +126,28 @@ std::string ExportKey(const std::string& fullKeyPath) {
   const std::string file = TempFile("export") + ".reg";
   if (!RunAndWait("regedit /e \"" + file + "\" \"" + fullKeyPath + "\"")) return {};
   const std::string raw = ReadTextFile(file);
-  ::DeleteFileA(file.c_str());
-  // The editor writes UTF-16 with a byte-order mark.
-  if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF && static_cast<unsigned char>(raw[1]) == 0xFE) {
-    const auto* wide = reinterpret_cast<const wchar_t*>(raw.data() + 2);
-    const int count = static_cast<int>((raw.size() - 2) / 2);
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide, count, ansi.data(), length, nullptr, nullptr);
-    return ansi;
-  }
-  return raw;
+  ::DeleteFileW(Wide(file).c_str());
+  // The editor writes UTF-16 after a byte-order mark.
+  if (raw.rfind("\xFF\xFE", 0) != 0) return raw;
+  return testkit::Utf8OfUtf16File(raw.substr(2));
 }
 
 void DeleteKeyTree(RootKey root, const std::string& path) {
-  ::RegDeleteTreeA(reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(root)), path.c_str());
-  ::RegDeleteKeyA(reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(root)), path.c_str());
+  const HKEY rootKey = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(root));
+  ::RegDeleteTreeW(rootKey, Wide(path).c_str());
+  ::RegDeleteKeyW(rootKey, Wide(path).c_str());
 }
 
 bool MakeShortcut(const std::string& shortcutPath, const std::string& targetPath) {
   ::CoInitialize(nullptr);
-  win32::ComPtr<IShellLinkA> link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void()))) {
+  win32::ComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()))) {
     return false;
   }
-  link->SetPath(targetPath.c_str());
+  link->SetPath(Wide(targetPath).c_str());
   win32::ComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) return false;
-  std::wstring wide(shortcutPath.begin(), shortcutPath.end());
-  return SUCCEEDED(file->Save(wide.c_str(), TRUE));
+  return SUCCEEDED(file->Save(Wide(shortcutPath).c_str(), TRUE));
 }
 
 }  // namespace tamrisk::test

@@ -23,10 +23,13 @@ std::string ReadTextFile(const std::string& path);
 // (it is then terminated). exitCode gets the program's exit code.
 bool RunAndWait(const std::string& commandLine, unsigned long timeoutMs = 60000, unsigned long* exitCode = nullptr);
 
-// Imports REGEDIT4 text with "regedit /s" (the "REGEDIT4" line is added when missing).
+// Imports registry editor text with "regedit /s": text that begins with "Windows Registry Editor
+// Version 5.00" is written as UTF-16LE, other text as it is, as REGEDIT4 (that line is added when
+// missing). False when the editor could not run or failed.
 bool ImportReg(const std::string& regText);
 
-// "regedit /e" of one key, converted from the editor's UTF-16 to ANSI text.
+// "regedit /e" of one key, converted from the editor's UTF-16 to UTF-8 text (without the byte-order
+// mark).
 std::string ExportKey(const std::string& fullKeyPath);
 
 // Removes a key with its subtree; no error when it is missing.

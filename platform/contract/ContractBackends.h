@@ -19,6 +19,7 @@ class ContractEnvironment {
   virtual RegistryBackend& Registry() = 0;
   virtual FileSystem& Files() = 0;
   virtual SystemInfo& System() = 0;
+  virtual IniFile& Ini() = 0;
 
   // Path below HKEY_CURRENT_USER of a key that exists and is empty when the environment is made,
   // e.g. "Software\\TamriskContract\\<unique>". The same path on every call.
@@ -32,9 +33,9 @@ class ContractEnvironment {
   // From now on, opening root\path asking any of the rights in rightsMask fails with access denied.
   virtual void DenyRights(RootKey root, const std::string& path, std::uint32_t rightsMask) = 0;
 
-  // Writes a shell link at shortcutPath whose target is target (IShellLinkA + IPersistFile::Save).
+  // Writes a shell link at shortcutPath whose target is target (IShellLinkW + IPersistFile::Save).
   virtual void MakeShortcut(const std::string& shortcutPath, const std::string& target) = 0;
-  // Sets a variable of the process environment (SetEnvironmentVariableA).
+  // Sets a variable of the process environment (SetEnvironmentVariableW).
   virtual void SetEnvironmentVariable(const std::string& name, const std::string& value) = 0;
 
   // Windows lists a key's values in the order they were made; Wine lists them sorted like subkeys.

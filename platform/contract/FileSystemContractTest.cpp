@@ -14,6 +14,10 @@
 namespace tamrisk {
 namespace {
 
+// A folder named in Greek and files named in Hebrew, CJK and a character outside the BMP.
+constexpr const char* kGreekFolder = "\xCE\x94" "ata";
+const std::string kWorldFile = std::string("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80") + ".exe";
+
 class FileSystemContract : public ::testing::Test {
  protected:
   std::unique_ptr<ContractEnvironment> env_ = MakeContractEnvironment();
@@ -116,6 +120,41 @@ TEST_F(FileSystemContract, KindOfTellsNotFoundFromOtherFailures) {
   if (missing != 0) {
     EXPECT_EQ(files_.KindOf(std::string{missing, ':', '\\'}), PathKind::Nothing);
   }
+}
+
+TEST_F(FileSystemContract, NamesInAnyLanguageAreFoundListedAndFollowed) {
+  Folder(kGreekFolder);
+  const std::string file = std::string(kGreekFolder) + "\\" + kWorldFile;
+  Write(file, "MZ");
+  EXPECT_TRUE(files_.PathIsFolder(At(kGreekFolder)));
+  EXPECT_TRUE(files_.PathIsFile(At(file)));
+  EXPECT_TRUE(files_.PathIsFile(At(std::string(kGreekFolder) + "\\*.exe")));
+  EXPECT_FALSE(files_.PathIsFile(At(std::string(kGreekFolder) + "\\app.exe")));
+  EXPECT_EQ(Names(At(std::string(kGreekFolder) + "\\*")), std::vector<std::string>{kWorldFile});
+  std::string contents;
+  ASSERT_TRUE(files_.ReadFile(At(file), contents));
+  EXPECT_EQ(contents, "MZ");
+
+  env_->MakeShortcut(At("world.lnk"), At(file));
+  EXPECT_EQ(files_.ShortcutTarget(At("world.lnk")), At(file));
+  EXPECT_TRUE(files_.ShellDelete(At(kGreekFolder), false));
+  EXPECT_FALSE(files_.PathIsFolder(At(kGreekFolder)));
+}
+
+TEST_F(FileSystemContract, IniFilesKeepTextInAnyLanguage) {
+  IniFile& ini = env_->Ini();
+  const std::string file = At("options.ini");
+  const std::string world = std::string("C:\\") + kGreekFolder + "\\" + kWorldFile;
+  Write("options.ini", "[Options]\r\nOld=kept\r\n");
+  ASSERT_TRUE(ini.WriteString(file, "Options", "Plain", "ascii"));
+  std::string contents;
+  ASSERT_TRUE(files_.ReadFile(file, contents));
+  EXPECT_EQ(contents.rfind("[Options]", 0), 0u) << "text the code page holds leaves the file as it is";
+  ASSERT_TRUE(ini.WriteString(file, "Options", "Folder", world));
+  EXPECT_EQ(ini.ReadString(file, "Options", "Folder", ""), world);
+  EXPECT_EQ(ini.ReadString(file, "Options", "Old", ""), "kept");
+  EXPECT_EQ(ini.ReadString(file, "Options", "Plain", ""), "ascii");
+  EXPECT_EQ(ini.ReadString(file, "Options", "Folder", "", 4), "C:\\\xCE\x94");  // characters, not bytes
 }
 
 TEST_F(FileSystemContract, DrivesReportTheirType) {
@@ -244,6 +283,7 @@ TEST_F(FileSystemContract, ShortcutTargetsComeBack) {
 
 TEST_F(FileSystemContract, EnvironmentReferencesExpand) {
   env_->SetEnvironmentVariable("TAMRISK_CONTRACT_DIR", "C:\\Tam");
+  env_->SetEnvironmentVariable("TAMRISK_CONTRACT_WORLD", std::string("C:\\") + kGreekFolder);
   SystemInfo& system = env_->System();
   const struct {
     const char* text;
@@ -257,6 +297,7 @@ TEST_F(FileSystemContract, EnvironmentReferencesExpand) {
       {"%TAMRISK_CONTRACT_DIR", "%TAMRISK_CONTRACT_DIR"},
       {"a%%b", "a%%b"},
       {"", ""},
+      {"%TAMRISK_CONTRACT_WORLD%\\\xE6\x96\x87", "C:\\\xCE\x94" "ata\\\xE6\x96\x87"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -265,6 +306,9 @@ TEST_F(FileSystemContract, EnvironmentReferencesExpand) {
   // The result and its NUL must fit the buffer.
   EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_DIR%", 7), std::optional<std::string>("C:\\Tam"));
   EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_DIR%", 6), std::nullopt);
+  // The buffer counts characters, not bytes: "C:\" and four letters, one of them two bytes long.
+  EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_WORLD%", 8), std::optional<std::string>("C:\\\xCE\x94" "ata"));
+  EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_WORLD%", 7), std::nullopt);
 
   const std::string folder = system.ExecutableFolder();
   ASSERT_FALSE(folder.empty());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "platform/Text.h"
 #include "platform/contract/ContractBackends.h"
 
 namespace tamrisk {
@@ -18,6 +19,20 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr long kBadPathname = 161;
 
 Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
+// String data as the wide registry functions hold it: UTF-16LE, without and with its NUL.
+Bytes U(std::string_view text) {
+  Bytes data = Utf16BytesOf(text);
+  data.resize(data.size() - 2);
+  return data;
+}
+Bytes Sz(std::string_view text) { return Utf16BytesOf(text); }
+
+// Names and text outside any one code page: Greek, Hebrew, CJK and a character outside the BMP.
+constexpr const char* kGreek = "\xCE\x94\xCE\xB5\xCE\xB4\xCE\xBF\xCE\xBC\xCE\xAD\xCE\xBD\xCE\xB1";
+constexpr const char* kHebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+constexpr const char* kCjk = "\xE6\x96\x87\xE4\xBB\xB6";
+constexpr const char* kEmoji = "\xF0\x9F\x98\x80";
+const std::string kWorldPath = std::string("C:\\") + kGreek + "\\" + kHebrew + " " + kCjk + " " + kEmoji + ".exe";
 
 // A backend handle closed on every way out.
 class OpenKey {
@@ -102,6 +117,9 @@ TEST_F(RegistryContract, SubkeysEnumerateSortedIgnoringCase) {
       // Letters fold to lower case before comparing, so "[" and "_" come before every letter (Wine's
       // order; Windows's own hives put them after "Z").
       {{"Zed", "_x", "~", "[x", "a"}, {"[x", "_x", "a", "Zed", "~"}},
+      // Other characters by their UTF-16 code units.
+      {{kEmoji, kCjk, "b", kHebrew, kGreek, std::string(kCjk) + "x"},
+       {"b", kGreek, kHebrew, kCjk, std::string(kCjk) + "x", kEmoji}},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -115,12 +133,12 @@ TEST_F(RegistryContract, SubkeysEnumerateSortedIgnoringCase) {
 
 TEST_F(RegistryContract, ValuesListOnceEachWithTheDefaultAsEmptyName) {
   auto access = AccessAt();
-  for (const char* name : {"zeta", "Alpha", "", "mid"}) access->WriteText(name, "x");
+  for (const char* name : {"zeta", kEmoji, "Alpha", "", kHebrew, "mid"}) access->WriteText(name, "x");
   const std::vector<std::string> expected = env_->ValuesListInCreationOrder()
-                                                ? std::vector<std::string>{"zeta", "Alpha", "", "mid"}
-                                                : std::vector<std::string>{"", "Alpha", "mid", "zeta"};
+                                                ? std::vector<std::string>{"zeta", kEmoji, "Alpha", "", kHebrew, "mid"}
+                                                : std::vector<std::string>{"", "Alpha", "mid", "zeta", kHebrew, kEmoji};
   EXPECT_EQ(access->ListValues(), expected);
-  EXPECT_EQ(access->QueryKeyInfo().valueCount, 4u);
+  EXPECT_EQ(access->QueryKeyInfo().valueCount, 6u);
   EXPECT_EQ(access->ReadText(""), "x");
 }
 
@@ -145,6 +163,10 @@ TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
       {"resources", regtype::ResourceList, {0, 0, 0, 0}},
       {"type99", 99, B("abc")},
       {"type-big", 0x12345, {1}},
+      {kGreek, regtype::String, Sz(kWorldPath)},
+      {kHebrew, regtype::ExpandString, Sz(std::string("%") + kHebrew + "%\\" + kCjk)},
+      {kCjk, regtype::MultiString, U(std::string(kGreek) + '\0' + kEmoji + '\0' + '\0')},
+      {kEmoji, regtype::String, U(kEmoji)},  // without its NUL
   };
   OpenKey key(registry_, Open("types", true));
   for (const auto& c : cases) ASSERT_EQ(registry_.SetValue(key.get(), c.name, c.type, c.data), status::Success);
@@ -175,15 +197,16 @@ TEST_F(RegistryContract, ReadsFollowTheValueKind) {
     std::optional<std::int32_t> number;  // nullopt: ReadNumber raises "Invalid data type"
   };
   const Case cases[] = {
-      {"plain", regtype::String, B(std::string_view("abc\0", 4)), DataKind::String, "abc", std::nullopt},
-      {"unterminated", regtype::String, B("abc"), DataKind::String, "abc", std::nullopt},
-      {"inner-nul", regtype::String, B(std::string_view("ab\0cd\0", 6)), DataKind::String, "ab", std::nullopt},
+      {"plain", regtype::String, Sz("abc"), DataKind::String, "abc", std::nullopt},
+      {"unterminated", regtype::String, U("abc"), DataKind::String, "abc", std::nullopt},
+      {"inner-nul", regtype::String, U(std::string_view("ab\0cd\0", 6)), DataKind::String, "ab", std::nullopt},
+      {"odd length", regtype::String, {'a', 0, 'b'}, DataKind::String, "a", std::nullopt},
       {"empty", regtype::String, {}, DataKind::String, "", std::nullopt},
-      {"expand", regtype::ExpandString, B(std::string_view("%X%\\y\0", 6)), DataKind::ExpandString, "%X%\\y",
-       std::nullopt},
+      {"world", regtype::String, Sz(kWorldPath), DataKind::String, kWorldPath, std::nullopt},
+      {"expand", regtype::ExpandString, Sz("%X%\\y"), DataKind::ExpandString, "%X%\\y", std::nullopt},
       {"dword", regtype::Dword, {0xFE, 0xFF, 0xFF, 0xFF}, DataKind::Integer, std::nullopt, -2},
       {"binary", regtype::Binary, {1, 2}, DataKind::Binary, std::nullopt, std::nullopt},
-      {"multi", regtype::MultiString, B(std::string_view("a\0\0", 3)), DataKind::Unknown, std::nullopt,
+      {"multi", regtype::MultiString, U(std::string_view("a\0\0", 3)), DataKind::Unknown, std::nullopt,
        std::nullopt},
       {"qword", regtype::Qword, {1, 0, 0, 0, 0, 0, 0, 0}, DataKind::Unknown, std::nullopt, std::nullopt},
   };
@@ -362,13 +385,24 @@ TEST_F(RegistryContract, NameLengthLimits) {
   std::uint32_t type = 0, size = 0;
   EXPECT_EQ(registry_.QueryValueInfo(scratch.get(), longest, type, size), status::Success);
 
+  // Key names up to 255 characters (UTF-16 units, whatever their UTF-8 length), and every sibling of a
+  // long one still listed.
+  std::string longCjk, longEmoji;
+  for (int i = 0; i < 255; ++i) longCjk += kCjk + 3;  // U+4EF6, three bytes
+  for (int i = 0; i < 127; ++i) longEmoji += kEmoji;  // two units each
   const std::string longKey(255, 'k');
   KeyHandle handle = 0;
-  ASSERT_EQ(registry_.CreateKey(scratch.get(), longKey, rights::AllAccess, handle), status::Success);
-  registry_.CloseKey(handle);
-  ASSERT_EQ(registry_.OpenKey(scratch.get(), longKey, rights::AllAccess, handle), status::Success);
-  registry_.CloseKey(handle);
-  EXPECT_EQ(EnumAll(scratch.get(), true), std::vector<std::string>{longKey});
+  for (const std::string& name : {std::string("a"), longKey, longCjk, longEmoji + "x", std::string("z")}) {
+    ASSERT_EQ(registry_.CreateKey(scratch.get(), name, rights::AllAccess, handle), status::Success) << name.size();
+    registry_.CloseKey(handle);
+    ASSERT_EQ(registry_.OpenKey(scratch.get(), name, rights::AllAccess, handle), status::Success) << name.size();
+    registry_.CloseKey(handle);
+  }
+  const std::vector<std::string> listed{"a", longKey, "z", longCjk, longEmoji + "x"};
+  EXPECT_EQ(EnumAll(scratch.get(), true), listed);
+  auto access = AccessAt();
+  EXPECT_EQ(access->ListSubkeys(), listed);
+  EXPECT_EQ(access->QueryKeyInfo().maxSubkeyNameLength, 255u);
 }
 
 TEST_F(RegistryContract, HandleRightsLimitWhatItMayDo) {

@@ -261,7 +261,7 @@ struct MemoryFileSystem::Impl {
     return out != nullptr ? 0 : kPathNotFound;
   }
 
-  // The entries FindFirstFileA/FindNextFileA give for a mask, "." and ".." included.
+  // The entries FindFirstFileW/FindNextFileW give for a mask, "." and ".." included.
   long Find(const std::string& mask, std::vector<Match>& found) const {
     ParsedPath path;
     if (long rc = Parse(mask, true, path); rc != 0) return rc;

@@ -13,8 +13,16 @@ namespace tamrisk {
 namespace {
 
 constexpr long kBadPathname = 161;  // ERROR_BAD_PATHNAME
+// Limits in characters (UTF-16 units), as Windows counts them.
 constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kMaxValueNameLength = 16383;
+
+// A UTF-8 name is never shorter in bytes than in UTF-16 units, so only long names are counted.
+bool LongerThan(std::string_view name, std::size_t units) {
+  return name.size() > units && Utf16Length(name) > units;
+}
+
+std::uint32_t NameLength(std::string_view name) { return static_cast<std::uint32_t>(Utf16Length(name)); }
 
 // Specific key rights (winnt.h).
 constexpr std::uint32_t kQueryValue = 0x1;
@@ -38,7 +46,9 @@ std::uint32_t MapRights(std::uint32_t asked) {
 }
 
 // Subkeys enumerate sorted the way Wine keeps them: ASCII letters folded to lower case, then the
-// bytes compared unsigned, which is how std::string orders the folded names.
+// bytes compared unsigned, which is how std::string orders the folded names. Names are UTF-8; other
+// characters compare exactly (Windows and Wine fold them too, which the engine never relies on), and
+// they sort by code point, which is UTF-16 order below U+E000.
 std::string FoldedName(std::string_view name) { return AsciiLower(name); }
 
 struct Value {
@@ -149,12 +159,6 @@ KeyRef ChildOf(const KeyRef& ref, std::string_view name) {
   if (Alive(ref.key)) child.key = FindChild(*ref.key, name);
   if (Alive(ref.userKey)) child.userKey = FindChild(*ref.userKey, name);
   return child;
-}
-
-std::vector<std::uint8_t> TextBytes(const std::string& text) {
-  std::vector<std::uint8_t> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  return bytes;
 }
 
 struct MergeCache {
@@ -268,7 +272,7 @@ struct MemoryRegistry::Impl {
     }
     levels = SplitLevels(subkey);
     for (auto level : levels) {
-      if (level.size() > kMaxKeyNameLength) return status::InvalidParameter;
+      if (LongerThan(level, kMaxKeyNameLength)) return status::InvalidParameter;
     }
     return status::Success;
   }
@@ -483,19 +487,16 @@ long MemoryRegistry::QueryInfoKey(KeyHandle key, KeyInfo& info) {
   if (ref.Merged()) {
     const auto& names = *impl_->MergedNames(ref, *cache);
     info.subkeyCount = static_cast<std::uint32_t>(names.size());
-    for (const auto& name : names) {
-      info.maxSubkeyNameLength = std::max(info.maxSubkeyNameLength, static_cast<std::uint32_t>(name.size()));
-    }
+    for (const auto& name : names) info.maxSubkeyNameLength = std::max(info.maxSubkeyNameLength, NameLength(name));
   } else {
     info.subkeyCount = static_cast<std::uint32_t>(node->subkeys.size());
     for (const auto& [folded, child] : node->subkeys) {
-      info.maxSubkeyNameLength =
-          std::max(info.maxSubkeyNameLength, static_cast<std::uint32_t>(child->name.size()));
+      info.maxSubkeyNameLength = std::max(info.maxSubkeyNameLength, NameLength(child->name));
     }
   }
   info.valueCount = static_cast<std::uint32_t>(node->values.size());
   for (const auto& value : node->values) {
-    info.maxValueNameLength = std::max(info.maxValueNameLength, static_cast<std::uint32_t>(value.name.size()));
+    info.maxValueNameLength = std::max(info.maxValueNameLength, NameLength(value.name));
     info.maxValueDataLength = std::max(info.maxValueDataLength, static_cast<std::uint32_t>(value.data.size()));
   }
   info.lastWriteTime = node->lastWrite;
@@ -509,7 +510,7 @@ long MemoryRegistry::SetValue(KeyHandle key, const std::string& name, std::uint3
   KeyRef ref;
   if (long rc = impl_->Lookup(key, ref); rc != status::Success) return rc;
   if (!(ref.rights & kSetValue)) return status::AccessDenied;
-  if (name.size() > kMaxValueNameLength) return status::InvalidParameter;
+  if (LongerThan(name, kMaxValueNameLength)) return status::InvalidParameter;
   impl_->SetValueOn(*ref.Effective(), name, type, data);
   return status::Success;
 }
@@ -563,12 +564,12 @@ void MemoryRegistry::SetValue(RootKey root, const std::string& path, const std::
 
 void MemoryRegistry::SetString(RootKey root, const std::string& path, const std::string& name,
                                const std::string& text) {
-  SetValue(root, path, name, regtype::String, TextBytes(text));
+  SetValue(root, path, name, regtype::String, Utf16BytesOf(text));
 }
 
 void MemoryRegistry::SetExpandString(RootKey root, const std::string& path, const std::string& name,
                                      const std::string& text) {
-  SetValue(root, path, name, regtype::ExpandString, TextBytes(text));
+  SetValue(root, path, name, regtype::ExpandString, Utf16BytesOf(text));
 }
 
 void MemoryRegistry::SetDword(RootKey root, const std::string& path, const std::string& name, std::uint32_t value) {
@@ -581,10 +582,10 @@ void MemoryRegistry::SetMultiString(RootKey root, const std::string& path, const
                                     const std::vector<std::string>& items) {
   std::vector<std::uint8_t> data;
   for (const auto& item : items) {
-    data.insert(data.end(), item.begin(), item.end());
-    data.push_back(0);
+    const std::vector<std::uint8_t> bytes = Utf16BytesOf(item);
+    data.insert(data.end(), bytes.begin(), bytes.end());
   }
-  data.push_back(0);
+  data.insert(data.end(), {0, 0});
   SetValue(root, path, name, regtype::MultiString, std::move(data));
 }
 

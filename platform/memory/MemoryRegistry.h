@@ -58,7 +58,7 @@ class MemoryRegistry final : public RegistryBackend {
   long DeleteValue(KeyHandle key, const std::string& name) override;
 
   // Fixture builders. Paths count from the root ("Software\\Vendor"); missing keys are made. They
-  // ignore DenyRights and are not counted.
+  // ignore DenyRights and are not counted. Text is stored as the registry holds it: UTF-16LE.
   void CreateKey(RootKey root, const std::string& path);
   void SetValue(RootKey root, const std::string& path, const std::string& name, std::uint32_t type,
                 std::vector<std::uint8_t> data);

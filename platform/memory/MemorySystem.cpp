@@ -54,6 +54,12 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
 
 std::string_view ValueOf(std::string_view line) { return TrimBlanks(line.substr(line.find('=') + 1)); }
 
+// The first maxChars characters (UTF-16 units) of a text.
+std::string FirstChars(std::string_view text, std::size_t maxChars) {
+  if (text.size() <= maxChars) return std::string(text);
+  return Utf16ToUtf8(Utf8ToUtf16(text).substr(0, maxChars));
+}
+
 // Index of the first section of that name, as only the first one counts.
 std::size_t FindSection(const std::vector<IniLine>& lines, std::string_view section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -87,7 +93,7 @@ std::optional<std::string> MemorySystemInfo::ExpandEnvironment(const std::string
     }
     i = close + 1;
   }
-  if (out.size() + 1 > bufferSize) return std::nullopt;
+  if (Utf16Length(out) + 1 > bufferSize) return std::nullopt;
   return out;
 }
 
@@ -167,14 +173,14 @@ std::string MemoryIniFile::ReadString(const std::string& file, const std::string
       if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
       }
-      return std::string(value.substr(0, maxChars));
+      return FirstChars(value, maxChars);
     }
   }
   // Trailing blanks of the default are dropped, as Windows does.
   std::string_view result = fallback;
   const std::size_t last = result.find_last_not_of(" \t");
   result = last == std::string_view::npos ? std::string_view() : result.substr(0, last + 1);
-  return std::string(result.substr(0, maxChars));
+  return FirstChars(result, maxChars);
 }
 
 bool MemoryIniFile::WriteString(const std::string& file, const std::string& section, const std::string& key,

@@ -18,8 +18,8 @@ namespace tamrisk {
 
 class MemorySystemInfo final : public SystemInfo {
  public:
-  // ExpandEnvironmentStringsA: names ignore ASCII case, an unknown "%NAME%" stays as written, and a
-  // result that needs more than bufferSize bytes with its NUL counts as failed.
+  // ExpandEnvironmentStringsW: names ignore ASCII case, an unknown "%NAME%" stays as written, and a
+  // result that needs more than bufferSize characters with its NUL counts as failed.
   std::optional<std::string> ExpandEnvironment(const std::string& text, std::size_t bufferSize) override;
   std::string SpecialFolder(int csidl) override;
   VersionInfo Version() override;
@@ -45,7 +45,8 @@ class MemorySystemInfo final : public SystemInfo {
   LocalDateTime now_{2024, 5, 17, 10, 20, 30};
 };
 
-// GetPrivateProfileStringA / WritePrivateProfileStringA over files of a MemoryFileSystem.
+// GetPrivateProfileStringW / WritePrivateProfileStringW over files of a MemoryFileSystem, kept as
+// UTF-8 text.
 class MemoryIniFile final : public IniFile {
  public:
   explicit MemoryIniFile(MemoryFileSystem& files) : files_(files) {}

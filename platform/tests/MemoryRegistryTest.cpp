@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "platform/Text.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "testkit/TestKit.h"
 
@@ -22,10 +23,7 @@ constexpr std::uint32_t kSetValue = 0x2;
 constexpr std::uint32_t kGenericRead = 0x80000000u;
 
 std::string Text(const std::optional<RegValue>& value) {
-  if (!value) return "<missing>";
-  std::string text(value->data.begin(), value->data.end());
-  if (!text.empty() && text.back() == '\0') text.pop_back();
-  return text;
+  return value ? TextFromUtf16Bytes(value->data) : "<missing>";
 }
 
 TEST(MemoryRegistryRights, DeniedRightsRefuseTheOpensThatAskForThem) {
@@ -133,8 +131,16 @@ TEST(MemoryRegistryHandles, ABackendHandleCanDeleteItsOwnKey) {
   EXPECT_EQ(registry.DeleteKey(self, ""), status::Success);
   EXPECT_FALSE(registry.KeyExists(RootKey::CurrentUser, "Software\\Self"));
   EXPECT_EQ(registry.DeleteKey(RootHandle(RootKey::CurrentUser), ""), status::AccessDenied);
-  EXPECT_EQ(registry.CreateKey(RootHandle(RootKey::CurrentUser), std::string(256, 'k'), rights::AllAccess, self),
-            status::InvalidParameter);
+  // Key names hold up to 255 characters, counted in UTF-16 units as Windows counts them.
+  std::string cjk255, emoji128;
+  for (int i = 0; i < 255; ++i) cjk255 += "\xE4\xBB\xB6";
+  for (int i = 0; i < 128; ++i) emoji128 += "\xF0\x9F\x98\x80";
+  EXPECT_EQ(registry.CreateKey(RootHandle(RootKey::CurrentUser), cjk255, rights::AllAccess, self), status::Success);
+  EXPECT_EQ(registry.CloseKey(self), status::Success);
+  for (const std::string& tooLong : {std::string(256, 'k'), cjk255 + "k", emoji128}) {
+    EXPECT_EQ(registry.CreateKey(RootHandle(RootKey::CurrentUser), tooLong, rights::AllAccess, self),
+              status::InvalidParameter);
+  }
   EXPECT_EQ(registry.CloseKey(0), status::InvalidHandle);
 }
 

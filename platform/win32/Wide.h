@@ -13,8 +13,17 @@ namespace tamrisk::win32 {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide Win32 functions take UTF-16");
 
 inline std::wstring Wide(std::string_view utf8) {
-  const std::u16string units = Utf8ToUtf16(utf8);
-  return std::wstring(units.begin(), units.end());
+  // Most names and paths are ASCII: widened byte by byte, without decoding.
+  std::wstring wide(utf8.size(), L'\0');
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte >= 0x80) {
+      const std::u16string units = Utf8ToUtf16(utf8);
+      return std::wstring(units.begin(), units.end());
+    }
+    wide[i] = byte;
+  }
+  return wide;
 }
 
 inline std::string Utf8(std::wstring_view wide) {

@@ -2,13 +2,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "platform/win32/Wide.h"
+
 namespace tamrisk::win32 {
 namespace {
 
 HKEY ToHkey(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
 KeyHandle FromHkey(HKEY key) { return reinterpret_cast<KeyHandle>(key); }
 
-// Longest names the registry allows, plus the terminating NUL.
+// Longest names the registry allows, in characters, plus the terminating NUL.
 constexpr DWORD kMaxKeyName = 256;
 constexpr DWORD kMaxValueName = 16384;
 
@@ -16,15 +20,15 @@ constexpr DWORD kMaxValueName = 16384;
 
 long Win32Registry::OpenKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) {
   HKEY opened = nullptr;
-  const LONG rc = ::RegOpenKeyExA(ToHkey(parent), subkey.c_str(), 0, rights, &opened);
+  const LONG rc = ::RegOpenKeyExW(ToHkey(parent), Wide(subkey).c_str(), 0, rights, &opened);
   if (rc == ERROR_SUCCESS) result = FromHkey(opened);
   return rc;
 }
 
 long Win32Registry::CreateKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) {
   HKEY created = nullptr;
-  const LONG rc = ::RegCreateKeyExA(ToHkey(parent), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights,
-                                    nullptr, &created, nullptr);
+  const LONG rc = ::RegCreateKeyExW(ToHkey(parent), Wide(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    rights, nullptr, &created, nullptr);
   if (rc == ERROR_SUCCESS) result = FromHkey(created);
   return rc;
 }
@@ -32,26 +36,26 @@ long Win32Registry::CreateKey(KeyHandle parent, const std::string& subkey, std::
 long Win32Registry::CloseKey(KeyHandle key) { return ::RegCloseKey(ToHkey(key)); }
 
 long Win32Registry::EnumKey(KeyHandle key, std::uint32_t index, std::string& name) {
-  char buffer[kMaxKeyName];
+  wchar_t buffer[kMaxKeyName];
   DWORD length = kMaxKeyName;
-  const LONG rc = ::RegEnumKeyExA(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
-  if (rc == ERROR_SUCCESS) name.assign(buffer, length);
+  const LONG rc = ::RegEnumKeyExW(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+  if (rc == ERROR_SUCCESS) name = Utf8(std::wstring_view(buffer, length));
   return rc;
 }
 
 long Win32Registry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name) {
   // One buffer per thread: a value name may be 16383 characters, and walks list millions of them.
-  thread_local std::string buffer(kMaxValueName, '\0');
+  thread_local std::wstring buffer(kMaxValueName, L'\0');
   DWORD length = kMaxValueName;
-  const LONG rc = ::RegEnumValueA(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-  if (rc == ERROR_SUCCESS) name.assign(buffer.data(), length);
+  const LONG rc = ::RegEnumValueW(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+  if (rc == ERROR_SUCCESS) name = Utf8(std::wstring_view(buffer.data(), length));
   return rc;
 }
 
 long Win32Registry::QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type,
                                    std::uint32_t& size) {
   DWORD t = 0, s = 0;
-  const LONG rc = ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &t, nullptr, &s);
+  const LONG rc = ::RegQueryValueExW(ToHkey(key), Wide(name).c_str(), nullptr, &t, nullptr, &s);
   if (rc == ERROR_SUCCESS) {
     type = t;
     size = s;
@@ -61,13 +65,15 @@ long Win32Registry::QueryValueInfo(KeyHandle key, const std::string& name, std::
 
 long Win32Registry::QueryValue(KeyHandle key, const std::string& name, std::uint32_t& type,
                                std::vector<std::uint8_t>& data) {
-  // The value can grow between the size query and the read; retry until the buffer fits.
-  DWORD size = 256;
+  const std::wstring wideName = Wide(name);
+  // Room for a string of 255 characters at the first try. The value can grow between the size
+  // query and the read; retry until the buffer fits.
+  DWORD size = 512;
   for (int attempt = 0; attempt < 8; ++attempt) {
     data.resize(size);
     DWORD t = 0;
     DWORD got = size;
-    const LONG rc = ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, &t, data.data(), &got);
+    const LONG rc = ::RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &t, data.data(), &got);
     if (rc == ERROR_SUCCESS) {
       data.resize(got);
       type = t;
@@ -86,7 +92,7 @@ long Win32Registry::QueryValue(KeyHandle key, const std::string& name, std::uint
 long Win32Registry::QueryInfoKey(KeyHandle key, KeyInfo& info) {
   DWORD subkeys = 0, maxSubkey = 0, values = 0, maxValueName = 0, maxValueData = 0;
   FILETIME written{};
-  const LONG rc = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr, &values,
+  const LONG rc = ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr, &values,
                                      &maxValueName, &maxValueData, nullptr, &written);
   if (rc == ERROR_SUCCESS) {
     info.subkeyCount = subkeys;
@@ -101,16 +107,27 @@ long Win32Registry::QueryInfoKey(KeyHandle key, KeyInfo& info) {
 
 long Win32Registry::SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                              const std::vector<std::uint8_t>& data) {
-  return ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data.empty() ? nullptr : data.data(),
-                          static_cast<DWORD>(data.size()));
+  const DWORD size = static_cast<DWORD>(data.size());
+  const std::wstring wideName = Wide(name);
+  const bool stringType = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+  const bool endsInNul = size >= 2 && data[size / 2 * 2 - 2] == 0 && data[size / 2 * 2 - 1] == 0;
+  if (!stringType || size == 0 || endsInNul) {
+    return ::RegSetValueExW(ToHkey(key), wideName.c_str(), 0, type, size == 0 ? nullptr : data.data(), size);
+  }
+  // For string data whose last whole unit is not NUL, Windows and Wine read on past the data and
+  // count a NUL unit found there as a forgotten terminator (for a single byte they look at the unit
+  // before it). Units around the data that are not NUL keep it exactly as given.
+  std::vector<std::uint8_t> guarded(size + 4, 0xFF);
+  std::copy(data.begin(), data.end(), guarded.begin() + 2);
+  return ::RegSetValueExW(ToHkey(key), wideName.c_str(), 0, type, guarded.data() + 2, size);
 }
 
 long Win32Registry::DeleteKey(KeyHandle parent, const std::string& subkey) {
-  return ::RegDeleteKeyA(ToHkey(parent), subkey.c_str());
+  return ::RegDeleteKeyW(ToHkey(parent), Wide(subkey).c_str());
 }
 
 long Win32Registry::DeleteValue(KeyHandle key, const std::string& name) {
-  return ::RegDeleteValueA(ToHkey(key), name.c_str());
+  return ::RegDeleteValueW(ToHkey(key), Wide(name).c_str());
 }
 
 }  // namespace tamrisk::win32

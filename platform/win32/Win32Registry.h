@@ -4,7 +4,8 @@
 
 namespace tamrisk::win32 {
 
-// RegistryBackend over the advapi32 ANSI functions.
+// RegistryBackend over the advapi32 wide functions: names cross as UTF-16, value data as the bytes
+// the registry holds (string types as UTF-16LE).
 class Win32Registry final : public RegistryBackend {
  public:
   long OpenKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) override;

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 
 namespace tamrisk::win32 {
 namespace {
@@ -38,8 +39,8 @@ bool WriteAll(HANDLE file, std::string_view contents, std::string* error) {
 }
 
 UniqueHandle OpenForWriting(const std::string& path, std::string* error, bool append) {
-  UniqueHandle file(::CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     SetError(error, ::GetLastError());
     file.release();
@@ -62,121 +63,20 @@ class HandleAppendStream final : public AppendStream {
   UniqueHandle file_;
 };
 
-int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
-  if (message != BFFM_INITIALIZED) return 0;
-  RECT box{};
-  ::GetWindowRect(dialog, &box);
-  const int width = box.right - box.left, height = box.bottom - box.top;
-  ::SetWindowPos(dialog, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  const auto* start = reinterpret_cast<const std::string*>(data);
-  if (start && !start->empty()) ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start->c_str()));
-  return 0;
+// The longest path the wide functions take ("\\?\" form), in characters with the NUL.
+constexpr DWORD kLongestPath = 32768;
+
+// Whether the ANSI code page holds the text exactly.
+bool FitsCodePage(const std::wstring& text) {
+  if (text.empty()) return true;
+  BOOL lost = FALSE;
+  const int length = static_cast<int>(text.size());
+  const int needed = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), length, nullptr, 0, nullptr, &lost);
+  return needed > 0 && !lost;
 }
 
-}  // namespace
-
-std::string SystemMessage(unsigned long code) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length && text ? std::string(text, length) : "System error " + std::to_string(code) + ".";
-  if (text) ::LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-    message.pop_back();
-  }
-  return message;
-}
-
-bool Win32FileSystem::PathIsFile(const std::string& path) {
-  // Without wildcards GetFileAttributesA gives the same answer an order of magnitude faster (a find
-  // handle costs a directory read); the class ID scan tests thousands of server paths. Errors other
-  // than "not found" (a file in use, say) still go to FindFirstFileA.
-  if (path.find_first_of("*?<>\"") == std::string::npos) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
-  }
-  WIN32_FIND_DATAA data{};
-  UniqueFindHandle find(::FindFirstFileA(path.c_str(), &data));
-  if (!find) return false;
-  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool Win32FileSystem::PathIsFolder(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::optional<std::uint32_t> Win32FileSystem::Attributes(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-  return attributes;
-}
-
-bool Win32FileSystem::MakeFolder(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
-
-std::vector<FileEntry> Win32FileSystem::ListFolder(const std::string& mask) {
-  std::vector<FileEntry> entries;
-  WIN32_FIND_DATAA data{};
-  UniqueFindHandle find(::FindFirstFileA(mask.c_str(), &data));
-  if (!find) return entries;
-  do {
-    const std::string name = data.cFileName;
-    if (name == "." || name == "..") continue;
-    FileEntry entry;
-    entry.name = name;
-    entry.attributes = data.dwFileAttributes;
-    entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    entry.lastWrite = ToLocal(data.ftLastWriteTime);
-    entries.push_back(std::move(entry));
-  } while (::FindNextFileA(find.get(), &data));
-  return entries;
-}
-
-unsigned Win32FileSystem::DriveType(char letter) {
-  const char root[] = {letter, ':', '\\', '\0'};
-  return ::GetDriveTypeA(root);
-}
-
-bool Win32FileSystem::ShellDelete(const std::string& path, bool toRecycleBin) {
-  std::string from = path;
-  from.push_back('\0');  // the list ends with two NULs; c_str() adds the second
-  SHFILEOPSTRUCTA operation{};
-  operation.hwnd = nullptr;
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | (toRecycleBin ? FOF_ALLOWUNDO : 0);
-  return ::SHFileOperationA(&operation) == 0;
-}
-
-std::string Win32FileSystem::ShortcutTarget(const std::string& shortcutPath) {
-  // Deliberately never uninitialised on this thread. Without COM no object can be made: that is a
-  // failed initialisation, which gives an empty target rather than an error.
-  const HRESULT init = ::CoInitialize(nullptr);
-  if (FAILED(init) && init != RPC_E_CHANGED_MODE) return {};  // a multithreaded apartment still works
-  ComPtr<IShellLinkA> link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void()))) {
-    throw std::runtime_error("Cannot create the shell link object");
-  }
-  ComPtr<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
-    throw std::runtime_error("Cannot get the shell link's file interface");
-  }
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, wide.data(), length);
-  if (FAILED(file->Load(wide.c_str(), STGM_READ))) return {};
-  char target[MAX_PATH + 1] = {};
-  if (FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY))) return {};
-  return target;
-}
-
-bool Win32FileSystem::ReadFile(const std::string& path, std::string& contents, std::string* error) {
-  UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+bool ReadWhole(const std::string& path, std::string& contents, std::string* error) {
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     SetError(error, ::GetLastError());
@@ -188,6 +88,167 @@ bool Win32FileSystem::ReadFile(const std::string& path, std::string& contents, s
   DWORD got = 0;
   while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) contents.append(buffer, got);
   return true;
+}
+
+// The profile functions keep an ini file in the encoding it has: ANSI unless it begins with a UTF-16LE
+// byte-order mark. A file that must take text outside the code page is rewritten once as UTF-16LE,
+// its ANSI text converted, so nothing in it turns into "?".
+void MakeUnicodeFile(const std::string& path) {
+  std::string contents;
+  if (!ReadWhole(path, contents, nullptr)) contents.clear();
+  if (contents.rfind("\xFF\xFE", 0) == 0) return;  // UTF-16LE already
+  std::wstring text(contents.size() + 1, L'\xFEFF');
+  const int length = contents.empty() ? 0
+                                      : ::MultiByteToWideChar(CP_ACP, 0, contents.data(), static_cast<int>(contents.size()),
+                                                              text.data() + 1, static_cast<int>(contents.size()));
+  text.resize(1 + static_cast<std::size_t>(length > 0 ? length : 0));
+  // On failure the write that follows reports it.
+  WriteWithDisposition(path, {reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)}, nullptr,
+                       false);
+}
+
+// The target path of a link's item ID list, "" when it has none or names no file-system object.
+std::wstring ItemListPath(IShellLinkW* link) {
+  LPITEMIDLIST items = nullptr;
+  if (FAILED(link->GetIDList(&items)) || !items) return {};
+  wchar_t path[MAX_PATH] = {};
+  const BOOL ok = ::SHGetPathFromIDListW(items, path);
+  ::CoTaskMemFree(items);
+  return ok ? std::wstring(path) : std::wstring();
+}
+
+// Whether exact is lossy with the characters a code page lost restored: the same length, and the
+// same character wherever exact holds ASCII.
+bool SameBesidesLostCharacters(const std::wstring& lossy, const std::wstring& exact) {
+  if (lossy.size() != exact.size()) return false;
+  for (std::size_t i = 0; i < exact.size(); ++i) {
+    if (exact[i] < 0x80 && exact[i] != lossy[i]) return false;
+  }
+  return true;
+}
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+  if (message != BFFM_INITIALIZED) return 0;
+  RECT box{};
+  ::GetWindowRect(dialog, &box);
+  const int width = box.right - box.left, height = box.bottom - box.top;
+  ::SetWindowPos(dialog, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  const auto* start = reinterpret_cast<const std::wstring*>(data);
+  if (start && !start->empty()) ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->c_str()));
+  return 0;
+}
+
+}  // namespace
+
+std::string SystemMessage(unsigned long code) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message =
+      length && text ? Utf8(std::wstring_view(text, length)) : "System error " + std::to_string(code) + ".";
+  if (text) ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+bool Win32FileSystem::PathIsFile(const std::string& path) {
+  // Without wildcards GetFileAttributesW gives the same answer an order of magnitude faster (a find
+  // handle costs a directory read); the class ID scan tests thousands of server paths. Errors other
+  // than "not found" (a file in use, say) still go to FindFirstFileW.
+  const std::wstring wide = Wide(path);
+  if (path.find_first_of("*?<>\"") == std::string::npos) {
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  }
+  WIN32_FIND_DATAW data{};
+  UniqueFindHandle find(::FindFirstFileW(wide.c_str(), &data));
+  if (!find) return false;
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32FileSystem::PathIsFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::uint32_t> Win32FileSystem::Attributes(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  return attributes;
+}
+
+bool Win32FileSystem::MakeFolder(const std::string& path) {
+  return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
+}
+
+std::vector<FileEntry> Win32FileSystem::ListFolder(const std::string& mask) {
+  std::vector<FileEntry> entries;
+  WIN32_FIND_DATAW data{};
+  UniqueFindHandle find(::FindFirstFileW(Wide(mask).c_str(), &data));
+  if (!find) return entries;
+  do {
+    const std::string name = Utf8(data.cFileName);
+    if (name == "." || name == "..") continue;
+    FileEntry entry;
+    entry.name = name;
+    entry.attributes = data.dwFileAttributes;
+    entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.lastWrite = ToLocal(data.ftLastWriteTime);
+    entries.push_back(std::move(entry));
+  } while (::FindNextFileW(find.get(), &data));
+  return entries;
+}
+
+unsigned Win32FileSystem::DriveType(char letter) {
+  const wchar_t root[] = {static_cast<wchar_t>(static_cast<unsigned char>(letter)), L':', L'\\', L'\0'};
+  return ::GetDriveTypeW(root);
+}
+
+bool Win32FileSystem::ShellDelete(const std::string& path, bool toRecycleBin) {
+  std::wstring from = Wide(path);
+  from.push_back(L'\0');  // the list ends with two NULs; c_str() adds the second
+  SHFILEOPSTRUCTW operation{};
+  operation.hwnd = nullptr;
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | (toRecycleBin ? FOF_ALLOWUNDO : 0);
+  return ::SHFileOperationW(&operation) == 0;
+}
+
+std::string Win32FileSystem::ShortcutTarget(const std::string& shortcutPath) {
+  // Deliberately never uninitialised on this thread. Without COM no object can be made: that is a
+  // failed initialisation, which gives an empty target rather than an error.
+  const HRESULT init = ::CoInitialize(nullptr);
+  if (FAILED(init) && init != RPC_E_CHANGED_MODE) return {};  // a multithreaded apartment still works
+  ComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()))) {
+    throw std::runtime_error("Cannot create the shell link object");
+  }
+  ComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
+    throw std::runtime_error("Cannot get the shell link's file interface");
+  }
+  if (FAILED(file->Load(Wide(shortcutPath).c_str(), STGM_READ))) return {};
+  // A link may hold a target longer than MAX_PATH; the buffer takes the longest path there is.
+  std::wstring target(kLongestPath, L'\0');
+  if (FAILED(link->GetPath(target.data(), kLongestPath, nullptr, SLGP_UNCPRIORITY))) return {};
+  target.resize(std::char_traits<wchar_t>::length(target.c_str()));
+  // Wine keeps a link's path in the ANSI code page only; its item ID list holds the whole names.
+  const std::wstring listed = ItemListPath(link.get());
+  if (!listed.empty() && SameBesidesLostCharacters(target, listed)) return Utf8(listed);
+  // A "?" that no file name can hold: characters were lost, so the target is unknown, not missing.
+  if (target.find(L'?', target.rfind(LR"(\\?\)", 0) == 0 ? 4 : 0) != std::wstring::npos) return {};
+  return Utf8(target);
+}
+
+bool Win32FileSystem::ReadFile(const std::string& path, std::string& contents, std::string* error) {
+  return ReadWhole(path, contents, error);
 }
 
 bool Win32FileSystem::WriteFile(const std::string& path, std::string_view contents, std::string* error) {
@@ -205,7 +266,7 @@ std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& 
 }
 
 PathKind Win32FileSystem::KindOf(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
   }
@@ -214,26 +275,25 @@ PathKind Win32FileSystem::KindOf(const std::string& path) {
 }
 
 std::optional<std::string> Win32SystemInfo::ExpandEnvironment(const std::string& text, std::size_t bufferSize) {
-  std::string buffer(bufferSize, '\0');
-  const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), static_cast<DWORD>(bufferSize));
+  std::wstring buffer(bufferSize, L'\0');
+  const DWORD needed = ::ExpandEnvironmentStringsW(Wide(text).c_str(), buffer.data(), static_cast<DWORD>(bufferSize));
   if (needed == 0 || needed > bufferSize) return std::nullopt;
-  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
-  return buffer;
+  return Utf8(buffer.c_str());
 }
 
 std::string Win32SystemInfo::SpecialFolder(int csidl) {
   LPITEMIDLIST items = nullptr;
   if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return {};
-  char path[MAX_PATH] = {};
-  const BOOL ok = ::SHGetPathFromIDListA(items, path);
+  wchar_t path[MAX_PATH] = {};
+  const BOOL ok = ::SHGetPathFromIDListW(items, path);
   ::CoTaskMemFree(items);
-  return ok ? std::string(path) : std::string();
+  return ok ? Utf8(path) : std::string();
 }
 
 VersionInfo Win32SystemInfo::Version() {
-  OSVERSIONINFOA info{};
+  OSVERSIONINFOW info{};
   info.dwOSVersionInfoSize = sizeof info;
-  if (!::GetVersionExA(&info)) return {};
+  if (!::GetVersionExW(&info)) return {};
   return {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
 }
 
@@ -246,17 +306,17 @@ std::string Win32SystemInfo::CurrentUserSid() {
   if (size == 0) return {};
   std::vector<unsigned char> buffer(size);
   if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
-  char* text = nullptr;
-  if (!::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
-  std::string sid = text;
+  wchar_t* text = nullptr;
+  if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+  std::string sid = Utf8(text);
   ::LocalFree(text);
   return sid;
 }
 
 std::string Win32SystemInfo::ExecutableFolder() {
-  std::string path(MAX_PATH, '\0');
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
     if (length < path.size()) {
       path.resize(length);
@@ -264,7 +324,7 @@ std::string Win32SystemInfo::ExecutableFolder() {
     }
     path.resize(path.size() * 2);
   }
-  return path.substr(0, path.find_last_of('\\') + 1);
+  return Utf8(std::wstring_view(path).substr(0, path.find_last_of(L'\\') + 1));
 }
 
 LocalDateTime Win32SystemInfo::Now() {
@@ -275,35 +335,37 @@ LocalDateTime Win32SystemInfo::Now() {
 
 std::string Win32IniFile::ReadString(const std::string& file, const std::string& section, const std::string& key,
                                      const std::string& fallback, std::size_t maxChars) {
-  std::string buffer(maxChars + 1, '\0');
-  const DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer.data(),
-                                                  static_cast<DWORD>(buffer.size()), file.c_str());
-  buffer.resize(length);
-  return buffer;
+  std::wstring buffer(maxChars + 1, L'\0');
+  const DWORD length = ::GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(fallback).c_str(),
+                                                  buffer.data(), static_cast<DWORD>(buffer.size()), Wide(file).c_str());
+  return Utf8(std::wstring_view(buffer.data(), length));
 }
 
 bool Win32IniFile::WriteString(const std::string& file, const std::string& section, const std::string& key,
                                const std::string& value) {
-  return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0;
+  const std::wstring wideSection = Wide(section), wideKey = Wide(key), wideValue = Wide(value);
+  if (!FitsCodePage(wideSection) || !FitsCodePage(wideKey) || !FitsCodePage(wideValue)) MakeUnicodeFile(file);
+  return ::WritePrivateProfileStringW(wideSection.c_str(), wideKey.c_str(), wideValue.c_str(), Wide(file).c_str()) != 0;
 }
 
 bool Win32Shell::Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,
                       const std::string& directory, int show) {
+  const std::wstring wideFile = Wide(file), wideParameters = Wide(parameters), wideDirectory = Wide(directory);
   const HINSTANCE result =
-      ::ShellExecuteA(reinterpret_cast<HWND>(owner), "Open", file.c_str(),
-                      parameters.empty() ? nullptr : parameters.c_str(),
-                      directory.empty() ? nullptr : directory.c_str(), show);
+      ::ShellExecuteW(reinterpret_cast<HWND>(owner), L"Open", wideFile.c_str(),
+                      parameters.empty() ? nullptr : wideParameters.c_str(),
+                      directory.empty() ? nullptr : wideDirectory.c_str(), show);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 bool Win32Shell::StartHidden(const std::string& commandLine, ProcessInfo& info) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
-  std::string line = commandLine;  // CreateProcessA may write into the command line
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+  std::wstring line = Wide(commandLine);  // CreateProcessW may write into the command line
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                         &startup, &process)) {
     info = {};
     return false;
@@ -331,27 +393,28 @@ void Win32Shell::Release(ProcessInfo& info) {
 
 std::optional<std::string> Win32Shell::PickFolder(std::uintptr_t owner, const std::string& title,
                                                   const std::string& startPath) {
-  std::string start = startPath;
-  const DWORD attributes = ::GetFileAttributesA(start.c_str());
+  std::wstring start = Wide(startPath);
+  const DWORD attributes = ::GetFileAttributesW(start.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) start.clear();
 
-  char display[MAX_PATH] = {};
-  BROWSEINFOA browse{};
+  const std::wstring wideTitle = Wide(title);
+  wchar_t display[MAX_PATH] = {};
+  BROWSEINFOW browse{};
   browse.hwndOwner = reinterpret_cast<HWND>(owner);
   browse.pszDisplayName = display;
-  browse.lpszTitle = title.c_str();
+  browse.lpszTitle = wideTitle.c_str();
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   browse.lpfn = BrowseCallback;
   browse.lParam = reinterpret_cast<LPARAM>(&start);
 
   const UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
   const HRESULT init = ::CoInitialize(nullptr);
-  LPITEMIDLIST items = ::SHBrowseForFolderA(&browse);
+  LPITEMIDLIST items = ::SHBrowseForFolderW(&browse);
   ::SetErrorMode(oldMode);
   std::optional<std::string> chosen;
   if (items) {
-    char path[MAX_PATH] = {};
-    if (::SHGetPathFromIDListA(items, path)) chosen = path;
+    wchar_t path[MAX_PATH] = {};
+    if (::SHGetPathFromIDListW(items, path)) chosen = Utf8(path);
     ::CoTaskMemFree(items);
   }
   if (SUCCEEDED(init)) ::CoUninitialize();

@@ -1,4 +1,4 @@
-// The REGEDIT4 writer's exact text, and when an entry is backed up and deleted or left alone.
+// The backup writer's exact text, and when an entry is backed up and deleted or left alone.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,18 +9,20 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "repair/RegBackup.h"
 #include "repair/Repair.h"
+#include "testkit/TestKit.h"
 
 namespace tamrisk {
 namespace {
 
 constexpr const char* kBackup = "C:\\Backup\\Backup20240102030405.reg";
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
-std::vector<std::uint8_t> Sz(std::string_view text) {
-  std::vector<std::uint8_t> data = Bytes(text);
-  data.push_back(0);
-  return data;
-}
+using testkit::Bytes;
+using testkit::kRegFileHeader;
+std::vector<std::uint8_t> Sz(std::string_view text) { return testkit::TextBytes(text); }
+// Greek, Hebrew, CJK and a character outside the BMP.
+constexpr const char* kWorldText =
+    "C:\\\xCE\x94" "ata\\\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80.exe";
+constexpr const char* kLoneSurrogate = "\xED\xA0\x80";  // U+D800 alone, as names and data may hold it
 std::vector<std::uint8_t> Counting(std::size_t n) {
   std::vector<std::uint8_t> data(n);
   for (std::size_t i = 0; i < n; ++i) data[i] = static_cast<std::uint8_t>(i);
@@ -59,25 +61,40 @@ TEST(RegBackupText, ValueLines) {
       {"escaped name and data", "a\\b \"c\"", regtype::String, Sz("say \"x\\y\""),
        "\"a\\\\b \\\"c\\\"\"=\"say \\\"x\\\\y\\\"\"\r\n"},
       {"empty string", "e", regtype::String, Sz(""), "\"e\"=\"\"\r\n"},
-      {"ANSI letters stay as they are", "n", regtype::String, Sz("caf\xe9"), "\"n\"=\"caf\xe9\"\r\n"},
+      {"text in any language stays as it is", kWorldText, regtype::String, Sz(kWorldText),
+       std::string("\"") + DoubleBackslashes(kWorldText) + "\"=\"" + DoubleBackslashes(kWorldText) + "\"\r\n"},
+      {"a lone surrogate in a name", std::string("n") + kLoneSurrogate, regtype::Dword, {1, 0, 0, 0},
+       std::string("\"n") + kLoneSurrogate + "\"=dword:00000001\r\n"},
       {"dword", "d", regtype::Dword, {0x2B, 0x1A, 0, 0}, "\"d\"=dword:00001A2B\r\n"},
       {"negative dword", "d", regtype::Dword, {0xFE, 0xFF, 0xFF, 0xFF}, "\"d\"=dword:FFFFFFFE\r\n"},
       {"binary", "b", regtype::Binary, {0x00, 0xAB, 0x7F}, "\"b\"=hex:00,AB,7F\r\n"},
       {"empty binary", "b", regtype::Binary, {}, "\"b\"=hex:\r\n"},
       // Types a quoted string or a dword would change are written as their raw bytes.
-      {"expandable string", "x", regtype::ExpandString, Sz("%A%"), "\"x\"=hex(2):25,41,25,00\r\n"},
-      {"multi-string", "m", regtype::MultiString, Bytes(std::string("a\0b\0\0", 5)), "\"m\"=hex(7):61,00,62,00,00\r\n"},
+      {"expandable string", "x", regtype::ExpandString, Sz("%A%"), "\"x\"=hex(2):25,00,41,00,25,00,00,00\r\n"},
+      {"multi-string", "m", regtype::MultiString, Bytes(std::string("a\0\0\0b\0\0\0\0\0", 10)),
+       "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"},
+      {"empty multi-string", "m", regtype::MultiString, Bytes(std::string("\0\0", 2)), "\"m\"=hex(7):00,00\r\n"},
+      {"multi-string of no bytes", "m", regtype::MultiString, {}, "\"m\"=hex(7):\r\n"},
       {"dword of two bytes", "d", regtype::Dword, {1, 2}, "\"d\"=hex(4):01,02\r\n"},
       {"qword", "q", regtype::Qword, {1, 0, 0, 0, 0, 0, 0, 0xFF}, "\"q\"=hex(b):01,00,00,00,00,00,00,FF\r\n"},
       {"none", "n", regtype::None, {}, "\"n\"=hex(0):\r\n"},
       {"big-endian dword", "n", regtype::DwordBigEndian, {0, 0, 0, 1}, "\"n\"=hex(5):00,00,00,01\r\n"},
       {"type above 15", "n", 0x1C, {9}, "\"n\"=hex(1c):09\r\n"},
-      {"string with a line break", "s", regtype::String, Sz("a\r\nb"), "\"s\"=hex(1):61,0D,0A,62,00\r\n"},
-      {"string with a lone line feed", "s", regtype::String, Sz("a\nb"), "\"s\"=hex(1):61,0A,62,00\r\n"},
-      {"string without its NUL", "s", regtype::String, Bytes("ab"), "\"s\"=hex(1):61,62\r\n"},
-      {"string with bytes after its NUL", "s", regtype::String, Bytes(std::string("a\0b\0", 4)),
-       "\"s\"=hex(1):61,00,62,00\r\n"},
+      {"string with a line break", "s", regtype::String, Sz("a\r\nb"), "\"s\"=hex(1):61,00,0D,00,0A,00,62,00,00,00\r\n"},
+      {"string with a lone line feed", "s", regtype::String, Sz("a\nb"), "\"s\"=hex(1):61,00,0A,00,62,00,00,00\r\n"},
+      {"string with a lone surrogate", "s", regtype::String, Sz(std::string("a") + kLoneSurrogate),
+       "\"s\"=hex(1):61,00,00,D8,00,00\r\n"},
+      {"string with units after its NUL", "s", regtype::String, Bytes(std::string("a\0\0\0b\0\0\0", 8)),
+       "\"s\"=hex(1):61,00,00,00,62,00,00,00\r\n"},
       {"string of no bytes", "s", regtype::String, {}, "\"s\"=hex(1):\r\n"},
+      {"odd length after a NUL unit", "s", regtype::String, {0, 0, 0x41}, "\"s\"=hex(1):00,00,41\r\n"},
+      // The registry editor ends string data with a NUL unit when its last whole unit is not one (and
+      // crashes on a single byte), so such data gives no line at all.
+      {"string without its NUL", "s", regtype::String, Bytes(std::string("a\0b\0", 4)), ""},
+      {"string of one byte", "s", regtype::String, {0x41}, ""},
+      {"string of odd length", "s", regtype::String, {0x41, 0, 0x42}, ""},
+      {"expandable string without its NUL", "x", regtype::ExpandString, {0x41, 0}, ""},
+      {"multi-string without its last NUL", "m", regtype::MultiString, {0x41, 0, 0}, ""},
       // A name that cannot stand on one line gives no line at all.
       {"name with a line feed", "two\nlines", regtype::String, Sz("x"), ""},
       {"name with a carriage return", "two\rlines", regtype::Dword, {0, 0, 0, 0}, ""},
@@ -107,15 +124,15 @@ TEST(RegBackupText, BinaryBreaksAfterEvery25BytesFromTheTwentySixth) {
     EXPECT_EQ(line, expected) << layout.size << " bytes";
   }
   // The same layout for the raw-byte types.
-  const std::string qwordLike = RegValueLine("m", regtype::MultiString, Counting(27));
-  EXPECT_EQ(qwordLike, "\"m\"=hex(7):" + HexList(26) + ",\\\r\n1A\r\n");
+  const std::string qwordLike = RegValueLine("m", regtype::Qword, Counting(27));
+  EXPECT_EQ(qwordLike, "\"m\"=hex(b):" + HexList(26) + ",\\\r\n1A\r\n");
 }
 
 class RegBackupTest : public ::testing::Test {
  protected:
   void SetUp() override { env_.files.AddFolder("C:\\Backup"); }
 
-  std::string Backup() const { return env_.files.Contents(kBackup).value_or("<no file>"); }
+  std::string Backup() const { return testkit::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
   bool HasBackup() const { return env_.files.Exists(kBackup); }
   MemoryRegistry& Reg() { return env_.registry; }
   const Platform& Env() { return env_.platform; }
@@ -126,20 +143,29 @@ class RegBackupTest : public ::testing::Test {
 };
 
 TEST_F(RegBackupTest, WholeKeyListsValuesThenSubkeysDepthFirst) {
+  const std::string lone = std::string("x") + kLoneSurrogate;
   Reg().SetString(RootKey::LocalMachine, "Software\\Vendor\\App", "", "C:\\App");
   Reg().SetDword(RootKey::LocalMachine, "Software\\Vendor\\App", "Count", 0xFFFFFFFF);
   Reg().SetString(RootKey::LocalMachine, "Software\\Vendor\\App\\A", "Name", "a");
   Reg().SetString(RootKey::LocalMachine, "Software\\Vendor\\App\\A\\Deep", "Level", "3");
   Reg().CreateKey(RootKey::LocalMachine, "Software\\Vendor\\App\\B");
+  Reg().SetExpandString(RootKey::LocalMachine, "Software\\Vendor\\App\\" + lone, "\xE6\x96\x87", "%\xCE\x94%");
 
   ASSERT_TRUE(Writer().AppendToBackup(RootKey::LocalMachine, "Software\\Vendor\\App\\", "", true));
-  EXPECT_EQ(Backup(),
-            "REGEDIT4\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App]\r\n@=\"C:\\\\App\"\r\n\"Count\"=dword:FFFFFFFF\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A]\r\n\"Name\"=\"a\"\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A\\Deep]\r\n\"Level\"=\"3\"\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\B]\r\n");
+  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App]\r\n@=\"C:\\\\App\"\r\n\"Count\"=dword:FFFFFFFF\r\n"
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A]\r\n\"Name\"=\"a\"\r\n"
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A\\Deep]\r\n\"Level\"=\"3\"\r\n"
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\B]\r\n"
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\" + lone + "]\r\n"
+                          "\"\xE6\x96\x87\"=hex(2):25,00,94,03,25,00,00,00\r\n");
   EXPECT_EQ(Reg().OpenHandleCount(), 0u);
+}
+
+TEST(RegBackupFile, TextIsWrittenAsUtf16WithTheByteOrderMarkOnRequest) {
+  EXPECT_EQ(RegFileBytes("A\xCE\x94\r\n", true), std::string("\xFF\xFE" "A\0\x94\x03\r\0\n\0", 10));
+  EXPECT_EQ(RegFileBytes(std::string("\xF0\x9F\x98\x80") + kLoneSurrogate, false),
+            std::string("\x3D\xD8\x00\xDE\x00\xD8", 6));
 }
 
 TEST_F(RegBackupTest, ValueSectionHoldsOnlyThatValueAndLaterSectionsAppend) {
@@ -149,19 +175,17 @@ TEST_F(RegBackupTest, ValueSectionHoldsOnlyThatValueAndLaterSectionsAppend) {
 
   ASSERT_TRUE(Writer().AppendToBackup(RootKey::CurrentUser, "Software\\Run", "Tool", false));
   ASSERT_TRUE(Writer().AppendToBackup(RootKey::CurrentUser, "", "AtRoot", false));
-  EXPECT_EQ(Backup(),
-            "REGEDIT4\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Tool\"=\"C:\\\\tool.exe\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\]\r\n\"AtRoot\"=\"r\"\r\n");
+  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Tool\"=\"C:\\\\tool.exe\"\r\n"
+                          "\r\n[HKEY_CURRENT_USER\\]\r\n\"AtRoot\"=\"r\"\r\n");
 }
 
 TEST_F(RegBackupTest, AnExistingFileGetsNoSecondHeader) {
-  env_.files.AddFile(kBackup, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Earlier]\r\n");
+  const std::string earlier = std::string(kRegFileHeader) + "\r\n[HKEY_CURRENT_USER\\Earlier]\r\n";
+  env_.files.AddFile(kBackup, RegFileBytes(earlier.substr(3), true));
   Reg().SetDword(RootKey::CurrentUser, "Software\\X", "n", 1);
   ASSERT_TRUE(Writer().AppendToBackup(RootKey::CurrentUser, "Software\\X", "n", false));
-  EXPECT_EQ(Backup(),
-            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Earlier]\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"n\"=dword:00000001\r\n");
+  EXPECT_EQ(Backup(), earlier + "\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"n\"=dword:00000001\r\n");
 }
 
 TEST_F(RegBackupTest, AFileThatCannotBeWrittenThrowsAndTheEntryStays) {
@@ -196,8 +220,10 @@ TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
       {RootKey::CurrentUser, "Software\\Tree\\Open", "v"},   {RootKey::CurrentUser, "Software\\Tree\\Hidden", "secret"},
       {RootKey::CurrentUser, "Software\\ReadOnly", "v"},     {RootKey::CurrentUser, "Software\\Unreadable", "v"},
       {RootKey::CurrentUser, "Software\\Lines", "two\r\nlines"}, {RootKey::CurrentUser, "Software\\Odd\nKey", "v"},
+      {RootKey::CurrentUser, "Software\\Unending", "v"},
   };
   for (const Entry& e : entries) Reg().SetString(e.root, e.path, e.name, "data");
+  Reg().SetValue(RootKey::CurrentUser, "Software\\Unending", "v", regtype::String, {'d', 0, 'a', 0});
   Reg().DenyRights(RootKey::CurrentUser, "Software\\Tree\\Hidden", 0x1);  // KEY_QUERY_VALUE
   Reg().DenyRights(RootKey::CurrentUser, "Software\\ReadOnly", 0x2);      // KEY_SET_VALUE: no all-access open
   Reg().FailReads(RootKey::CurrentUser, "Software\\Unreadable", "v");
@@ -223,6 +249,8 @@ TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
       {"a key with a name a line cannot carry", true, "HKEY_CURRENT_USER", "Software\\Lines", ""},
       {"a value name a line cannot carry", false, "HKEY_CURRENT_USER", "Software\\Lines", "two\r\nlines"},
       {"a key path a line cannot carry", true, "HKEY_CURRENT_USER", "Software\\Odd\nKey", ""},
+      {"a key with a string the editor would change", true, "HKEY_CURRENT_USER", "Software\\Unending", ""},
+      {"a string the editor would change", false, "HKEY_CURRENT_USER", "Software\\Unending", "v"},
   };
   for (const Case& c : cases) {
     const RemoveOutcome outcome = c.wholeKey ? Writer().RemoveKeyWithBackup(c.root, c.path)

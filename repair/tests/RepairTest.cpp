@@ -6,12 +6,15 @@
 
 #include "platform/memory/MemoryPlatform.h"
 #include "repair/Repair.h"
+#include "testkit/TestKit.h"
 
 namespace tamrisk {
 namespace {
 
 constexpr const char* kFolder = "C:\\Tamrisk\\Backup";
 constexpr const char* kBackup = "C:\\Tamrisk\\Backup\\Backup20240102030405.reg";
+
+using testkit::kRegFileHeader;
 
 ProblemRow Checked(const std::string& key, const std::string& value, RowKind kind) {
   return ProblemRow{true, "Issue", key, value, kind};
@@ -25,7 +28,7 @@ class RepairTest : public ::testing::Test {
   void SetUp() override { env_.files.AddFolder(kFolder); }
 
   void Repair() { RepairRows(env_.platform, results_, kBackup); }
-  std::string Backup() const { return env_.files.Contents(kBackup).value_or("<no file>"); }
+  std::string Backup() const { return testkit::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
   MemoryRegistry& Reg() { return env_.registry; }
 
   MemoryPlatform env_;
@@ -58,8 +61,7 @@ TEST_F(RepairTest, EveryKindRemovesWhatItNames) {
   EXPECT_TRUE(Reg().GetValue(RootKey::LocalMachine, "Software\\App Paths\\a.exe", "Path"));
   EXPECT_FALSE(Reg().KeyExists(RootKey::ClassesRoot, "CLSID\\{1}\\InprocServer32"));
   // Sections in the order the rows were handled: from the last row up.
-  EXPECT_EQ(Backup(),
-            "REGEDIT4\r\n"
+  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
             "\r\n[HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32]\r\n@=\"C:\\\\gone\\\\x.ocx\"\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\Software\\App Paths\\a.exe]\r\n@=\"C:\\\\gone\\\\a.exe\"\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\.xyz]\r\n@=\"\"\r\n"
@@ -75,8 +77,7 @@ TEST_F(RepairTest, AKeyBelowItsValueRowGoesFirstAndTakesTheValueAlong) {
   };
   Repair();
   EXPECT_TRUE(results_.rows.empty());  // the value row found nothing and still left
-  EXPECT_EQ(Backup(),
-            "REGEDIT4\r\n"
+  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
             "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n");
 }
@@ -89,8 +90,7 @@ TEST_F(RepairTest, AValueBelowItsKeyRowGoesFirstIntoASectionOfItsOwn) {
   };
   Repair();
   EXPECT_TRUE(results_.rows.empty());
-  EXPECT_EQ(Backup(),
-            "REGEDIT4\r\n"
+  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
             "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n");
@@ -140,7 +140,7 @@ TEST_F(RepairTest, AnEntryThatCannotBeBackedUpStaysInTheList) {
   Repair();
   EXPECT_EQ(results_.rows, std::vector<ProblemRow>{locked});
   EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\App\\Locked"));
-  EXPECT_EQ(Backup(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"w\"=\"2\"\r\n");
+  EXPECT_EQ(Backup(), std::string(kRegFileHeader) + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"w\"=\"2\"\r\n");
 }
 
 TEST_F(RepairTest, ABackupFailureStopsAtThatRowAndKeepsTheRowsAboveIt) {
@@ -189,8 +189,7 @@ TEST_F(RepairTest, ASecondRepairInTheSameSecondAppendsWithoutASecondHeader) {
   Repair();
   results_.rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath)};
   Repair();
-  EXPECT_EQ(Backup(),
-            "REGEDIT4\r\n"
+  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"A\"=\"a\"\r\n"
             "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"B\"=\"b\"\r\n");
 }

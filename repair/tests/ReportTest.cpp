@@ -11,9 +11,10 @@
 namespace tamrisk {
 namespace {
 
-constexpr const char* kHeader = "Problem,Registry key,Value,Kind\r\n";
+// UTF-8 after its byte-order mark.
+constexpr const char* kHeader = "\xEF\xBB\xBFProblem,Registry key,Value,Kind\r\n";
 
-TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedIt) {
+TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
   struct Case {
     const char* label;
     std::string value;
@@ -26,7 +27,13 @@ TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedIt) {
       {"quote", "\"C:\\App\\app.exe\" %1", "\"\"\"C:\\App\\app.exe\"\" %1\""},
       {"line feed", "a\nb", "\"a\nb\""},
       {"carriage return", "a\rb", "\"a\rb\""},
-      {"ANSI bytes stay", "caf\xe9;x", "caf\xe9;x"},
+      {"text in any language stays", "C:\\\xCE\x94" "ata\\\xE6\x96\x87 \xF0\x9F\x98\x80", "C:\\\xCE\x94" "ata\\\xE6\x96\x87 \xF0\x9F\x98\x80"},
+      // A spreadsheet would run these as formulas.
+      {"equals sign", "=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+      {"plus sign", "+1", "'+1"},
+      {"minus sign", "-cmd", "'-cmd"},
+      {"at sign", "@SUM(A1)", "'@SUM(A1)"},
+      {"sign later in the text", "a=b-c", "a=b-c"},
   };
   for (const Case& c : cases) {
     const std::vector<ProblemRow> rows = {{true, "Issue", "HKEY_CURRENT_USER\\Software\\X", c.value, rkValueInColumn}};

@@ -1,5 +1,6 @@
-// The repair on the real registry: every entry it deletes must come back with the same type and bytes
-// when "regedit /s" imports the backup file. Keys, values and files carry the test's unique name.
+// The repair on the real registry: every entry it deletes must come back with the same names, type and
+// bytes when "regedit /s" imports the backup file, and an entry the editor would not give back exactly
+// is not deleted. Keys, values and files carry the test's unique name.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,15 +15,26 @@
 #include <vector>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "repair/Repair.h"
 #include "scan/ProblemRow.h"
+#include "testkit/TestKit.h"
 #include "testkit/WinFixture.h"
 
 namespace tamrisk {
 namespace {
 
+using win32::Utf8;
+using win32::Wide;
+
 constexpr const char* kRoot = "HKEY_CURRENT_USER\\";
+// Greek, Hebrew, CJK, a character outside the BMP, and a lone surrogate as names and data may hold it.
+constexpr const char* kGreek = "\xCE\x94" "ata";
+constexpr const char* kHebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+constexpr const char* kCjk = "\xE6\x96\x87\xE4\xBB\xB6";
+constexpr const char* kEmoji = "\xF0\x9F\x98\x80";
+constexpr const char* kLone = "\xED\xA0\x80";
 
 struct Data {
   DWORD type = REG_NONE;
@@ -30,7 +42,7 @@ struct Data {
   friend bool operator==(const Data&, const Data&) = default;
 };
 
-// Every value of every key below a key, as the A functions show them.
+// Every value of every key below a key.
 using Snapshot = std::map<std::string, std::map<std::string, Data>>;
 
 std::ostream& operator<<(std::ostream& out, const Data& data) {
@@ -39,7 +51,8 @@ std::ostream& operator<<(std::ostream& out, const Data& data) {
   return out << " ]";
 }
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+using testkit::Bytes;
+std::vector<std::uint8_t> Sz(std::string_view text) { return testkit::TextBytes(text); }
 
 std::vector<std::uint8_t> Counting(std::size_t n) {
   std::vector<std::uint8_t> bytes(n);
@@ -49,19 +62,20 @@ std::vector<std::uint8_t> Counting(std::size_t n) {
 
 win32::UniqueRegKey OpenKey(const std::string& path, REGSAM rights = KEY_READ) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, rights, &key) != ERROR_SUCCESS) return {};
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, rights, &key) != ERROR_SUCCESS) return {};
   return win32::UniqueRegKey(key);
 }
 
 std::optional<Data> ReadValue(const std::string& path, const std::string& name) {
   const win32::UniqueRegKey key = OpenKey(path);
   if (!key) return std::nullopt;
+  const std::wstring wideName = Wide(name);
   DWORD type = 0, size = 0;
-  if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+  if (::RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   Data data{type, std::vector<std::uint8_t>(size)};
-  if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, data.bytes.data(), &size) != ERROR_SUCCESS) {
+  if (::RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, data.bytes.data(), &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   data.bytes.resize(size);
@@ -72,17 +86,18 @@ void AddToSnapshot(const std::string& path, Snapshot& snapshot) {
   const win32::UniqueRegKey key = OpenKey(path);
   ASSERT_TRUE(key) << path;
   auto& values = snapshot[path];
-  char name[16384];
+  std::wstring name(16384, L'\0');
   for (DWORD i = 0;; ++i) {
-    DWORD length = sizeof name;
-    if (::RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    values[name] = ReadValue(path, name).value();
+    DWORD length = static_cast<DWORD>(name.size());
+    if (::RegEnumValueW(key.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    const std::string utf8 = Utf8(std::wstring_view(name.data(), length));
+    values[utf8] = ReadValue(path, utf8).value();
   }
   std::vector<std::string> subkeys;
   for (DWORD i = 0;; ++i) {
-    DWORD length = sizeof name;
-    if (::RegEnumKeyExA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    subkeys.emplace_back(name);
+    DWORD length = static_cast<DWORD>(name.size());
+    if (::RegEnumKeyExW(key.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subkeys.push_back(Utf8(std::wstring_view(name.data(), length)));
   }
   for (const std::string& subkey : subkeys) AddToSnapshot(path + "\\" + subkey, snapshot);
 }
@@ -93,14 +108,14 @@ Snapshot Take(const std::string& path) {
   return snapshot;
 }
 
-void SetValue(const std::string& path, const std::string& name, DWORD type, const std::vector<std::uint8_t>& bytes) {
-  HKEY key = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  win32::UniqueRegKey owner(key);
-  ASSERT_EQ(::RegSetValueExA(key, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
-            ERROR_SUCCESS)
-      << name;
+// Through the backend, which stores string data exactly as given, terminated or not. Without a name
+// only the key is made.
+void SetValue(const std::string& path, const std::optional<std::string>& name, DWORD type = REG_NONE,
+              const std::vector<std::uint8_t>& bytes = {}) {
+  win32::Win32Registry registry;
+  RegistryAccess access(registry, RootKey::CurrentUser);
+  ASSERT_TRUE(access.OpenPath(path, true)) << path;
+  if (name) access.WriteRaw(*name, type, bytes);
 }
 
 ProblemRow Checked(const std::string& key, const std::string& value, RowKind kind) {
@@ -125,6 +140,7 @@ class RepairRoundTripWin : public ::testing::Test {
   void Restore() {
     unsigned long exitCode = 1;
     ASSERT_TRUE(test::RunAndWait("regedit /s \"" + backup_ + "\"", 60000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
   }
 
   win32::Win32Platform system_;
@@ -142,16 +158,23 @@ std::vector<ValueCase> ValueCases() {
   const std::int32_t minusTwo = -2;
   std::vector<std::uint8_t> negative(4);
   std::memcpy(negative.data(), &minusTwo, 4);
+  const std::string world = std::string("C:\\") + kGreek + "\\" + kHebrew + " " + kCjk + " " + kEmoji + ".exe";
   return {
-      {"string with backslashes and quotes", "path \\ \"quoted\"", REG_SZ, Bytes(std::string("C:\\Dir\\\"x\" \\\\srv\\") + '\0')},
-      {"empty string", "empty", REG_SZ, Bytes(std::string(1, '\0'))},
+      {"string with backslashes and quotes", "path \\ \"quoted\"", REG_SZ, Sz("C:\\Dir\\\"x\" \\\\srv\\")},
+      {"empty string", "empty", REG_SZ, Sz("")},
       {"string of no bytes", "nothing", REG_SZ, {}},
-      {"default value", "", REG_SZ, Bytes(std::string("default text") + '\0')},
-      {"string with a line break", "lines", REG_SZ, Bytes(std::string("one\r\ntwo\nthree") + '\0')},
-      {"string with an inner NUL", "inner nul", REG_SZ, Bytes(std::string("a\0b\0", 4))},
-      {"string with an ANSI letter", "ansi", REG_SZ, Bytes(std::string("caf\xe9") + '\0')},
-      {"expandable string", "expand", REG_EXPAND_SZ, Bytes(std::string("%SystemRoot%\\x.dll") + '\0')},
-      {"multi-string", "multi", REG_MULTI_SZ, Bytes(std::string("one\0two\0\0", 9))},
+      {"default value", "", REG_SZ, Sz("default text")},
+      {"string with a line break", "lines", REG_SZ, Sz("one\r\ntwo\nthree")},
+      {"string with an inner NUL", "inner nul", REG_SZ, Sz(std::string("a\0b", 3))},
+      {"string of odd length after its NUL", "odd", REG_SZ, {0, 0, 0x41}},
+      {"text in any language", std::string(kHebrew) + " " + kEmoji, REG_SZ, Sz(world)},
+      {"lone surrogates in name and data", std::string("n") + kLone, REG_SZ, Sz(std::string("d") + kLone)},
+      {"expandable string", "expand", REG_EXPAND_SZ, Sz("%SystemRoot%\\x.dll")},
+      {"expandable string in any language", kCjk, REG_EXPAND_SZ, Sz(std::string("%") + kGreek + "%\\" + kCjk)},
+      {"multi-string", "multi", REG_MULTI_SZ, Sz(std::string("one\0two\0", 8))},
+      {"multi-string in any language", kGreek, REG_MULTI_SZ, Sz(std::string(kHebrew) + '\0' + kEmoji + '\0')},
+      {"empty multi-string", "multi empty", REG_MULTI_SZ, Sz("")},
+      {"multi-string of no bytes", "multi nothing", REG_MULTI_SZ, {}},
       {"dword", "dword", REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
       {"negative dword", "negative", REG_DWORD, negative},
       {"dword of two bytes", "short dword", REG_DWORD, {0x01, 0x02}},
@@ -165,7 +188,8 @@ std::vector<ValueCase> ValueCases() {
       {"binary of 27 bytes", "bin27", REG_BINARY, Counting(27)},
       {"binary of 51 bytes", "bin51", REG_BINARY, Counting(51)},
       {"binary of 1000 bytes", "bin1000", REG_BINARY, Counting(1000)},
-      {"name with = and brackets", "a=b [c]", REG_SZ, Bytes(std::string("v") + '\0')},
+      {"binary of 100 KB", "bin100k", REG_BINARY, Counting(100 * 1024)},
+      {"name with = and brackets", "a=b [c]", REG_SZ, Sz("v")},
   };
 }
 
@@ -196,19 +220,17 @@ TEST_F(RepairRoundTripWin, EveryValueTypeComesBackFromTheBackup) {
 
 TEST_F(RepairRoundTripWin, NestedKeysComeBackWithEveryValue) {
   const std::string tree = key_ + "\\Tree";
-  SetValue(tree, "", REG_SZ, Bytes(std::string("top") + '\0'));
+  SetValue(tree, "", REG_SZ, Sz("top"));
   SetValue(tree, "dword", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF});
-  SetValue(tree + "\\Child one", "multi", REG_MULTI_SZ, Bytes(std::string("a\0b\0\0", 5)));
+  SetValue(tree + "\\Child one", "multi", REG_MULTI_SZ, Sz(std::string("a\0b\0", 4)));
   SetValue(tree + "\\Child one\\Grand]child", "bin", REG_BINARY, Counting(60));
-  SetValue(tree + "\\Child one\\Grand]child\\ spaced ", "text", REG_SZ, Bytes(std::string("q\"\\") + '\0'));
-  SetValue(tree + "\\Child two", "expand", REG_EXPAND_SZ, Bytes(std::string("%TEMP%") + '\0'));
-  HKEY empty = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, (tree + "\\Empty").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &empty, nullptr),
-            ERROR_SUCCESS);
-  ::RegCloseKey(empty);
+  SetValue(tree + "\\Child one\\Grand]child\\ spaced ", "text", REG_SZ, Sz("q\"\\"));
+  SetValue(tree + "\\Child two", "expand", REG_EXPAND_SZ, Sz("%TEMP%"));
+  SetValue(tree + "\\" + kGreek + "\\" + kCjk + " " + kEmoji, kHebrew, REG_SZ, Sz(kCjk));
+  SetValue(tree + "\\" + kGreek + "\\k" + kLone, std::string("v") + kLone, REG_DWORD, {1, 0, 0, 0});
+  SetValue(tree + "\\Empty", std::nullopt);
   const Snapshot before = Take(tree);
-  ASSERT_EQ(before.size(), 6u);
+  ASSERT_EQ(before.size(), 9u);
 
   VectorResults results({Checked(kRoot + tree, "C:\\gone.exe", rkKey)});
   Repair(results);
@@ -220,13 +242,13 @@ TEST_F(RepairRoundTripWin, NestedKeysComeBackWithEveryValue) {
 }
 
 TEST_F(RepairRoundTripWin, EveryRowKindRestoresTheWholeKey) {
-  SetValue(key_ + "\\Run", "Tool", REG_SZ, Bytes(std::string("C:\\gone\\tool.exe /min") + '\0'));
-  SetValue(key_ + "\\Run", "Keep", REG_SZ, Bytes(std::string("C:\\kept.exe") + '\0'));
+  SetValue(key_ + "\\Run", "Tool", REG_SZ, Sz("C:\\gone\\tool.exe /min"));
+  SetValue(key_ + "\\Run", "Keep", REG_SZ, Sz("C:\\kept.exe"));
   SetValue(key_ + "\\Dlls", "C:\\gone\\x.dll", REG_DWORD, {0, 0, 0, 0});
-  SetValue(key_ + "\\Classes\\.xyz", "", REG_SZ, Bytes(std::string(1, '\0')));
-  SetValue(key_ + "\\App", "", REG_SZ, Bytes(std::string("C:\\gone\\app.exe") + '\0'));
-  SetValue(key_ + "\\App", "Other", REG_SZ, Bytes(std::string("stays") + '\0'));
-  SetValue(key_ + "\\Clsid\\{1}\\InprocServer32", "", REG_SZ, Bytes(std::string("C:\\gone\\x.ocx") + '\0'));
+  SetValue(key_ + "\\Classes\\.xyz", "", REG_SZ, Sz(""));
+  SetValue(key_ + "\\App", "", REG_SZ, Sz("C:\\gone\\app.exe"));
+  SetValue(key_ + "\\App", "Other", REG_SZ, Sz("stays"));
+  SetValue(key_ + "\\Clsid\\{1}\\InprocServer32", "", REG_SZ, Sz("C:\\gone\\x.ocx"));
   const Snapshot before = Take(key_);
 
   VectorResults results({
@@ -250,6 +272,30 @@ TEST_F(RepairRoundTripWin, EveryRowKindRestoresTheWholeKey) {
   EXPECT_EQ(Take(key_), before);
 }
 
+// String data the registry editor would change on import (it adds a NUL unit, or crashes on a single
+// byte) is neither deleted nor backed up, and neither is a key that holds such a value.
+TEST_F(RepairRoundTripWin, ValuesTheEditorWouldChangeStayListed) {
+  const std::vector<ValueCase> cases = {
+      {"string without its NUL", "unending", REG_SZ, Bytes(std::string("a\0b\0", 4))},
+      {"string of one byte", "one byte", REG_SZ, {0x41}},
+      {"string of odd length", "odd", REG_SZ, {0x41, 0, 0x42}},
+      {"expandable string without its NUL", "expand", REG_EXPAND_SZ, Bytes(std::string("%\\0A\\0", 4))},
+      {"multi-string without its last NUL", "multi", REG_MULTI_SZ, {0x41, 0, 0, 0, 0x42, 0}},
+  };
+  for (const ValueCase& c : cases) SetValue(key_ + "\\Values", c.name, c.type, c.bytes);
+  SetValue(key_ + "\\Holder\\Inner", "unending", REG_SZ, {0x41, 0});
+  SetValue(key_ + "\\Holder", "fine", REG_SZ, Sz("fine"));
+  const Snapshot before = Take(key_);
+
+  VectorResults results({Checked(kRoot + key_ + "\\Holder", "", rkKey)});
+  for (const ValueCase& c : cases) results.rows.push_back(Checked(kRoot + key_ + "\\Values", c.name, rkValueInColumn));
+  const std::vector<ProblemRow> listed = results.rows;
+  Repair(results);
+  EXPECT_EQ(results.rows, listed);
+  EXPECT_EQ(Take(key_), before);
+  EXPECT_EQ(::GetFileAttributesW(Wide(backup_).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(RepairRoundTripWin, ShortcutRowDeletesOnlyThatShortcut) {
   const std::string shortcut = folder_ + "\\Gone.lnk";
   ASSERT_TRUE(test::MakeShortcut(shortcut, "C:\\" + name_ + "\\missing.exe"));
@@ -258,9 +304,9 @@ TEST_F(RepairRoundTripWin, ShortcutRowDeletesOnlyThatShortcut) {
                          Checked(folder_ + "\\*.lnk", "", rkShortcutFile)});
   Repair(results);
   ASSERT_EQ(results.rows.size(), 1u);  // the wildcard row deletes nothing
-  EXPECT_EQ(::GetFileAttributesA(shortcut.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_NE(::GetFileAttributesA((folder_ + "\\Other.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(::GetFileAttributesA(backup_.c_str()), INVALID_FILE_ATTRIBUTES);  // no backup for files
+  EXPECT_EQ(::GetFileAttributesW(Wide(shortcut).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(::GetFileAttributesW(Wide(folder_ + "\\Other.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(::GetFileAttributesW(Wide(backup_).c_str()), INVALID_FILE_ATTRIBUTES);  // no backup for files
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "platform/Text.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "settings/tests/OddOptionsFile.h"
 
@@ -294,7 +295,7 @@ TEST(SharedOperationsTest, WriteUserRegistryTextMakesTheKey) {
   const std::optional<RegValue> value = memory.registry.GetValue(RootKey::CurrentUser, key, "LastKey");
   ASSERT_TRUE(value);
   EXPECT_EQ(value->type, regtype::String);
-  EXPECT_EQ(std::string(value->data.begin(), value->data.end()), std::string("HKEY_LOCAL_MACHINE\\Software") + '\0');
+  EXPECT_EQ(value->data, Utf16BytesOf("HKEY_LOCAL_MACHINE\\Software"));
   EXPECT_EQ(memory.registry.OpenHandleCount(), 0u);
 }
 

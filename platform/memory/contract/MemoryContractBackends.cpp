@@ -17,6 +17,7 @@ class MemoryContractEnvironment final : public ContractEnvironment {
   RegistryBackend& Registry() override { return memory_.registry; }
   FileSystem& Files() override { return memory_.files; }
   SystemInfo& System() override { return memory_.system; }
+  IniFile& Ini() override { return memory_.ini; }
   std::string ScratchKey() override { return kScratchKey; }
   std::string ScratchFolder() override { return kScratchFolder; }
   bool CanDenyRights() override { return true; }

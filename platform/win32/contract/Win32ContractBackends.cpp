@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/contract/ContractBackends.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "testkit/WinFixture.h"
 
@@ -15,8 +16,8 @@ class Win32ContractEnvironment final : public ContractEnvironment {
       : key_("Software\\TamriskContract\\" + test::UniqueName("c")), folder_(test::FreshFolder(test::UniqueName("c"))) {
     test::DeleteKeyTree(RootKey::CurrentUser, key_);
     HKEY created = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created,
-                          nullptr) == ERROR_SUCCESS) {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, win32::Wide(key_).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &created, nullptr) == ERROR_SUCCESS) {
       ::RegCloseKey(created);
     }
   }
@@ -28,6 +29,7 @@ class Win32ContractEnvironment final : public ContractEnvironment {
   RegistryBackend& Registry() override { return system_.registry; }
   FileSystem& Files() override { return system_.files; }
   SystemInfo& System() override { return system_.system; }
+  IniFile& Ini() override { return system_.ini; }
   std::string ScratchKey() override { return key_; }
   std::string ScratchFolder() override { return folder_; }
   // Wine does not enforce registry access control lists.
@@ -37,7 +39,7 @@ class Win32ContractEnvironment final : public ContractEnvironment {
     test::MakeShortcut(shortcutPath, target);
   }
   void SetEnvironmentVariable(const std::string& name, const std::string& value) override {
-    ::SetEnvironmentVariableA(name.c_str(), value.c_str());
+    ::SetEnvironmentVariableW(win32::Wide(name).c_str(), win32::Wide(value).c_str());
   }
   bool ValuesListInCreationOrder() override { return false; }
 
