@@ -167,6 +167,10 @@ class SystemInfo {
   // Folder of the running executable, with its trailing "\".
   virtual std::string ExecutableFolder() = 0;
   virtual LocalDateTime Now() = 0;
+  // GetWindowsDirectoryW, with its trailing "\"; "" when it fails. The system's own programs are
+  // started from there by full path: a bare name is looked for in the program's own folder and the
+  // current folder first, where anyone may have put a program of that name.
+  virtual std::string WindowsFolder() = 0;
 };
 
 // GetPrivateProfileStringW / WritePrivateProfileStringW: each write reaches the file at once. A file

@@ -210,4 +210,13 @@ bool SelectDirectory(const Platform& platform, std::uintptr_t owner, std::string
   return true;
 }
 
+std::string RegeditPath(const Platform& platform) {
+  const std::string windows = platform.system.WindowsFolder();
+  return windows.empty() ? std::string() : windows + "regedit.exe";
+}
+
+std::string RegeditCommand(const Platform& platform, const std::string& switches) {
+  return "\"" + RegeditPath(platform) + "\" " + switches;
+}
+
 }  // namespace tamrisk

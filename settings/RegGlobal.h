@@ -107,6 +107,11 @@ std::string TwoDigits(int n);
 // Deletes one file outright (not to the recycle bin), silently; true when the shell reports success.
 bool ShellDeleteFile(const Platform& platform, const std::string& path);
 
+// The registry editor by its full path in the Windows folder ("" when that folder is unknown), and
+// a command line that starts it with switches.
+std::string RegeditPath(const Platform& platform);
+std::string RegeditCommand(const Platform& platform, const std::string& switches);
+
 // 1 Windows 95, 3 Windows 98, 8 Windows Me, 5 NT 3, 6 NT 4, 7 Windows 2000, 9 XP, 10 everything else.
 int WindowsVersionCode(const Platform& platform);
 

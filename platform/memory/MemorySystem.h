@@ -25,6 +25,7 @@ class MemorySystemInfo final : public SystemInfo {
   VersionInfo Version() override;
   std::string CurrentUserSid() override;
   std::string ExecutableFolder() override;
+  std::string WindowsFolder() override { return "C:\\Windows\\"; }
   LocalDateTime Now() override;
 
   void SetVariable(const std::string& name, const std::string& value);

@@ -327,6 +327,15 @@ std::string Win32SystemInfo::ExecutableFolder() {
   return Utf8(std::wstring_view(path).substr(0, path.find_last_of(L'\\') + 1));
 }
 
+std::string Win32SystemInfo::WindowsFolder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const UINT length = ::GetWindowsDirectoryW(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::string folder = Utf8(std::wstring_view(path, length));
+  if (folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
 LocalDateTime Win32SystemInfo::Now() {
   SYSTEMTIME st{};
   ::GetLocalTime(&st);

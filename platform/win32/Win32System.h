@@ -29,6 +29,7 @@ class Win32SystemInfo final : public SystemInfo {
   VersionInfo Version() override;
   std::string CurrentUserSid() override;
   std::string ExecutableFolder() override;
+  std::string WindowsFolder() override;
   LocalDateTime Now() override;
 };
 

@@ -25,6 +25,7 @@ class RedirectedSystem final : public SystemInfo {
   std::string CurrentUserSid() override { return inner_.CurrentUserSid(); }
   std::string ExecutableFolder() override { return folder_; }
   LocalDateTime Now() override { return inner_.Now(); }
+  std::string WindowsFolder() override { return inner_.WindowsFolder(); }
 
  private:
   SystemInfo& inner_;

@@ -300,7 +300,7 @@ void TfrmOptions::bOKClick() {
 
 void TfrmOptions::bAddClick() {
   HWND list = ListInFront();
-  TfrmRegAddRegistry entry(Prompts(), platform_.shell);
+  TfrmRegAddRegistry entry(Prompts(), platform_);
   if (entry.ShowModal(Handle()) == IDOK) AppendItem(list, entry.RegistryKey);
 }
 
@@ -308,7 +308,7 @@ void TfrmOptions::bEditClick() {
   HWND list = ListInFront();
   const int selected = SelectedItem(list);
   if (selected < 0) return;
-  TfrmRegAddRegistry entry(Prompts(), platform_.shell);
+  TfrmRegAddRegistry entry(Prompts(), platform_);
   entry.RegistryKey = ListItemText(list, selected);
   if (entry.ShowModal(Handle()) == IDOK) SetListItemText(list, selected, 0, entry.RegistryKey);
 }

@@ -1,13 +1,14 @@
 #include "ui/dialogs/RegAddRegistry.h"
 
 #include "platform/Text.h"
+#include "settings/RegGlobal.h"
 #include "ui/main/WindowText.h"
 #include "ui/res/options_ids.h"
 
 namespace tamrisk {
 
-TfrmRegAddRegistry::TfrmRegAddRegistry(Prompt& prompt, Shell& shell)
-    : ModalDialog(prompt, IDD_REGADDREGISTRY), shell_(shell) {}
+TfrmRegAddRegistry::TfrmRegAddRegistry(Prompt& prompt, const Platform& platform)
+    : ModalDialog(prompt, IDD_REGADDREGISTRY), platform_(platform) {}
 
 bool TfrmRegAddRegistry::AcceptsEntry(const std::string& text) {
   return AsciiUpper(text).find("HKEY_") != std::string::npos;
@@ -71,7 +72,7 @@ void TfrmRegAddRegistry::aOKExecute() {
 
 void TfrmRegAddRegistry::bLaunchRegeditClick() {
   // Started plainly beside the dialog; a missing editor shows nothing.
-  shell_.Open(reinterpret_cast<std::uintptr_t>(Handle()), "Regedit.exe", "", "", SW_SHOW);
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), RegeditPath(platform_), "", "", SW_SHOW);
 }
 
 }  // namespace tamrisk

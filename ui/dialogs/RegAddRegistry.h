@@ -12,7 +12,7 @@ namespace tamrisk {
 
 class TfrmRegAddRegistry final : public ModalDialog {
  public:
-  TfrmRegAddRegistry(Prompt& prompt, Shell& shell);
+  TfrmRegAddRegistry(Prompt& prompt, const Platform& platform);
 
   // Filled by the caller before ShowModal; after IDOK it holds the text exactly as typed.
   std::string RegistryKey;
@@ -30,7 +30,7 @@ class TfrmRegAddRegistry final : public ModalDialog {
   void FormCreate();
   std::string EnteredText() const;
 
-  Shell& shell_;
+  Platform platform_;
 };
 
 }  // namespace tamrisk

@@ -225,7 +225,7 @@ std::string TfrmRestore::SelectedPath() const {
 
 void TfrmRestore::aRestoreExecute() {
   if (SelectedIndex() < 0) return;
-  const std::string command = "Regedit /s \"" + SelectedPath() + "\"";
+  const std::string command = RegeditCommand(platform_, "/s \"" + SelectedPath() + "\"");
   bool ended = false;
   {
     // The hint window belongs to the main window; this dialog must take no input meanwhile.

@@ -742,7 +742,7 @@ void TfrmHivora::aOpenRegeditExecute() {
   if (selected < 0) return;
   WriteUserRegistryText(platform_, kRegeditKey, "LastKey",
                         RegeditKeyText(results_.Row(static_cast<std::size_t>(selected))));
-  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), "Regedit", "-m", "", SW_SHOW);
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), RegeditPath(platform_), "-m", "", SW_SHOW);
 }
 
 bool TfrmHivora::aIgnoreValueUpdate() const {
@@ -883,13 +883,6 @@ std::string FileExtension(const std::string& path) {
   return path.substr(dot);
 }
 
-std::string TrimmedBlanks(const std::string& text) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  const auto first = std::find_if_not(text.begin(), text.end(), blank);
-  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
-  return first < last ? std::string(first, last) : std::string();
-}
-
 }  // namespace
 
 void TfrmHivora::miBackupFullRegistryClick() {
@@ -904,17 +897,14 @@ void TfrmHivora::miBackupFullRegistryClick() {
     return;
   }
   // Neither a finished nor a stopped export is reported.
-  RunCommandWithHint("Regedit /e \"" + file + "\"", "Backup registry...");
+  RunCommandWithHint(RegeditCommand(platform_, "/e \"" + file + "\""), "Backup registry...");
 }
 
 void TfrmHivora::miWindowsBackupClick() {
-  std::string systemRoot = "%SystemRoot%";
-  if (const std::optional<std::string> expanded = platform_.system.ExpandEnvironment(systemRoot, 1024)) {
-    const std::string folder = TrimmedBlanks(*expanded);
-    if (platform_.files.PathIsFolder(folder)) systemRoot = folder;
-  }
-  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), systemRoot + "\\system32\\ntbackup.exe", "", "",
-                       SW_SHOW);
+  // By full path from the Windows folder, like the registry editor; no folder, no start.
+  const std::string windows = platform_.system.WindowsFolder();
+  if (windows.empty()) return;
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(window_), windows + "system32\\ntbackup.exe", "", "", SW_SHOW);
 }
 
 void TfrmHivora::miHelpClick() {

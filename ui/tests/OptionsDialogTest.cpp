@@ -475,14 +475,14 @@ TEST_F(OptionsDialog, EntryDialogOffersOkOnlyForATextNamingARoot) {
     const std::vector<ShellOpenCall> opens = memory.shell.Opens();
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].owner, reinterpret_cast<std::uintptr_t>(entry));
-    EXPECT_EQ(opens[0].file, "Regedit.exe");
+    EXPECT_EQ(opens[0].file, "C:\\Windows\\regedit.exe");
     EXPECT_EQ(opens[0].parameters, "");
     EXPECT_EQ(opens[0].directory, "");
     EXPECT_EQ(opens[0].show, SW_SHOW);
     Type(entry, IDC_ADD_REGISTRYKEY, "HKEY_X");
     Click(entry, IDOK);
   });
-  TfrmRegAddRegistry entry(prompt, memory.shell);
+  TfrmRegAddRegistry entry(prompt, memory.platform);
   entry.RegistryKey = "start";
   EXPECT_EQ(script.Run([&] { return entry.ShowModal(owner.get()); }), IDOK);
   EXPECT_EQ(entry.RegistryKey, "HKEY_X");

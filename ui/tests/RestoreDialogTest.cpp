@@ -273,7 +273,7 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
       EXPECT_TRUE(::IsWindowEnabled(dialog->Handle())) << c.what;
     });
     ASSERT_EQ(runs.size(), 1u) << c.what;
-    EXPECT_EQ(runs[0].command, "Regedit /s \"C:\\Backups\\Backup20230101120000.reg\"") << c.what;
+    EXPECT_EQ(runs[0].command, "\"C:\\Windows\\regedit.exe\" /s \"C:\\Backups\\Backup20230101120000.reg\"") << c.what;
     EXPECT_EQ(runs[0].hint, "Restore registry...") << c.what;
     EXPECT_FALSE(runs[0].dialogEnabled) << c.what << ": the dialog took input during the import";
     EXPECT_EQ(memory.files.Exists("C:\\Backups\\Backup20230101120000.reg"), c.fileLeft) << c.what;

@@ -259,7 +259,7 @@ TEST_F(OpenInRegedit, HandsTheEditorTheKeyThatEachRowKindNames) {
     const std::vector<ShellOpenCall> opens = memory.shell.Opens();
     ASSERT_EQ(opens.size(), i + 1);
     EXPECT_EQ(opens.back().owner, reinterpret_cast<std::uintptr_t>(form->Handle()));
-    EXPECT_EQ(opens.back().file, "Regedit");
+    EXPECT_EQ(opens.back().file, "C:\\Windows\\regedit.exe");
     EXPECT_EQ(opens.back().parameters, "-m");
     EXPECT_EQ(opens.back().directory, "");
     EXPECT_EQ(opens.back().show, SW_SHOW);
