@@ -398,11 +398,16 @@ TEST_F(RegistryContract, NameLengthLimits) {
     ASSERT_EQ(registry_.OpenKey(scratch.get(), name, rights::AllAccess, handle), status::Success) << name.size();
     registry_.CloseKey(handle);
   }
-  const std::vector<std::string> listed{"a", longKey, "z", longCjk, longEmoji + "x"};
+  std::vector<std::string> listed{"a", longKey, "z", longCjk, longEmoji + "x"};
+  // Windows refuses a longer name; Wine takes it, and then it is listed like any other.
+  if (registry_.CreateKey(scratch.get(), longKey + "k", rights::AllAccess, handle) == status::Success) {
+    registry_.CloseKey(handle);
+    listed.insert(listed.begin() + 2, longKey + "k");
+  }
   EXPECT_EQ(EnumAll(scratch.get(), true), listed);
   auto access = AccessAt();
   EXPECT_EQ(access->ListSubkeys(), listed);
-  EXPECT_EQ(access->QueryKeyInfo().maxSubkeyNameLength, 255u);
+  EXPECT_GE(access->QueryKeyInfo().maxSubkeyNameLength, 255u);
 }
 
 TEST_F(RegistryContract, HandleRightsLimitWhatItMayDo) {

@@ -38,8 +38,16 @@ long Win32Registry::CloseKey(KeyHandle key) { return ::RegCloseKey(ToHkey(key));
 long Win32Registry::EnumKey(KeyHandle key, std::uint32_t index, std::string& name) {
   wchar_t buffer[kMaxKeyName];
   DWORD length = kMaxKeyName;
-  const LONG rc = ::RegEnumKeyExW(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
-  if (rc == ERROR_SUCCESS) name = Utf8(std::wstring_view(buffer, length));
+  LONG rc = ::RegEnumKeyExW(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+  if (rc == ERROR_SUCCESS) {
+    name = Utf8(std::wstring_view(buffer, length));
+  } else if (rc == ERROR_MORE_DATA) {
+    // Wine, unlike Windows, takes key names longer than 255 characters.
+    std::wstring longer(kMaxValueName, L'\0');
+    length = kMaxValueName;
+    rc = ::RegEnumKeyExW(ToHkey(key), index, longer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_SUCCESS) name = Utf8(std::wstring_view(longer.data(), length));
+  }
   return rc;
 }
 

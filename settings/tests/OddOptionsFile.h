@@ -1,5 +1,5 @@
 // A hand-written "options.ini" full of odd values, and what it loads to, shared by the native test
-// (memory ini) and the one under Wine (GetPrivateProfileStringA).
+// (memory ini) and the one under Wine (GetPrivateProfileStringW).
 #pragma once
 
 #include <gtest/gtest.h>
