@@ -8,8 +8,9 @@
 # 2. "-report" lists exactly expected-rows.csv among its rows that mention the fixture (compared
 #    sorted: the file system lists the shortcut folders in no fixed order). A second copy without
 #    the ignore lists shows that they are what keeps expected-ignored-rows.csv out.
-# 3. "-cleanonce" removes exactly expected-removed.txt from the fixture's part of the registry
-#    exports (fixture-view.awk) and the shortcut files of the rows, and adds nothing.
+# 3. "-cleanonce", run with no Backup folder as on a new machine, makes the folder without a
+#    question, logs its run, removes exactly expected-removed.txt from the fixture's part of the
+#    registry exports (fixture-view.awk) and the shortcut files of the rows, and adds nothing.
 # 4. A "-report" after it finds nothing more of the fixture.
 # 5. "regedit /s" of the repair's backup file gives back the fixture's part of the exports byte for
 #    byte, in export order.
@@ -95,7 +96,8 @@ write_options() {
 
 program_dir="$prefix/drive_c/TamriskE2E"
 plain_dir="$program_dir/NoIgnore"
-mkdir -p "$program_dir/Backup" "$plain_dir"
+# No Backup folder: the first unattended run on a machine must make it without asking anyone.
+mkdir -p "$program_dir" "$plain_dir"
 cp "$tamrisk_exe" "$program_dir/Tamrisk.exe"
 cp "$tamrisk_exe" "$plain_dir/Tamrisk.exe"
 write_options "$program_dir/options.ini" "$(seq -s ' ' 1 22)" ignore
@@ -200,6 +202,9 @@ if grep -qi "${MARKER}Ignored" "$work/rows-before.txt"; then fail "-report lists
 
 step "-cleanonce"
 run_tamrisk "$program_dir" -cleanonce || fail "-cleanonce ended with exit code $?"
+if ! tr -d '\r' <"$program_dir/Tamrisk.log" 2>/dev/null | grep -q -- '-cleanonce  categories .* exit 0$'; then
+  fail "-cleanonce wrote no log line that says it finished"
+fi
 backups=("$program_dir"/Backup/Backup*.reg)
 if [ "${#backups[@]}" -ne 1 ] || [ ! -e "${backups[0]}" ]; then
   fail "-cleanonce left ${#backups[@]} backup files instead of one"
