@@ -89,4 +89,29 @@ class RegistryBackend {
   virtual long DeleteValue(KeyHandle key, const std::string& name) = 0;
 };
 
+// Owns a key opened directly on a backend, closing it on every way out. The open's status is kept
+// for callers that must tell "not found" from other failures.
+class BackendKey {
+ public:
+  BackendKey(RegistryBackend& backend, KeyHandle parent, const std::string& subkey, std::uint32_t rights)
+      : backend_(backend), status_(backend.OpenKey(parent, subkey, rights, key_)) {
+    if (status_ != status::Success) key_ = 0;
+  }
+  // Takes over a key that is already open.
+  BackendKey(RegistryBackend& backend, KeyHandle opened) : backend_(backend), key_(opened), status_(status::Success) {}
+  ~BackendKey() {
+    if (key_ != 0) backend_.CloseKey(key_);
+  }
+  BackendKey(const BackendKey&) = delete;
+  BackendKey& operator=(const BackendKey&) = delete;
+
+  long Status() const { return status_; }
+  KeyHandle get() const { return key_; }
+
+ private:
+  RegistryBackend& backend_;
+  KeyHandle key_ = 0;
+  long status_;
+};
+
 }  // namespace tamrisk

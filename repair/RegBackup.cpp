@@ -119,38 +119,19 @@ bool ListedAll(RegistryAccess& access, std::size_t values, std::size_t subkeys) 
   return info.valueCount == values && info.subkeyCount == subkeys;
 }
 
-// Closes a key opened directly on the backend.
-class ProbeKey {
- public:
-  ProbeKey(RegistryBackend& backend, RootKey root, const std::string& path, std::uint32_t rights)
-      : backend_(backend), status_(backend.OpenKey(RootHandle(root), path, rights, key_)) {}
-  ~ProbeKey() {
-    if (status_ == status::Success && key_ != 0) backend_.CloseKey(key_);
-  }
-  ProbeKey(const ProbeKey&) = delete;
-  ProbeKey& operator=(const ProbeKey&) = delete;
-  long Status() const { return status_; }
-  KeyHandle Handle() const { return key_; }
-
- private:
-  RegistryBackend& backend_;
-  KeyHandle key_ = 0;
-  long status_;
-};
-
 // Whether a key may still be there. Only a "not found" proves it gone; a key the user may not even
 // look at counts as present, so its row is not dropped as if it had been repaired.
 bool KeyMayExist(const Platform& platform, RootKey root, const std::string& path) {
-  ProbeKey key(platform.registry, root, path, rights::QueryEnumerate);
+  const BackendKey key(platform.registry, RootHandle(root), path, rights::QueryEnumerate);
   return key.Status() != status::FileNotFound;
 }
 
 bool ValueMayExist(const Platform& platform, RootKey root, const std::string& path, const std::string& name) {
-  ProbeKey key(platform.registry, root, path, rights::Read);
+  const BackendKey key(platform.registry, RootHandle(root), path, rights::Read);
   if (key.Status() == status::FileNotFound) return false;
   if (key.Status() != status::Success) return KeyMayExist(platform, root, path);
   std::uint32_t type = 0, size = 0;
-  return platform.registry.QueryValueInfo(key.Handle(), name, type, size) != status::FileNotFound;
+  return platform.registry.QueryValueInfo(key.get(), name, type, size) != status::FileNotFound;
 }
 
 bool AppendValueLine(RegistryAccess& access, const std::string& name, std::string& out) {

@@ -199,26 +199,8 @@ std::string FullName(const RegFileKey& key) {
   return key.path.empty() ? RootName(key.root) : RootName(key.root) + "\\" + key.path;
 }
 
-// Closes a key opened for the check.
-class OpenedKey {
- public:
-  OpenedKey(RegistryBackend& registry, const RegFileKey& key) : registry_(registry) {
-    if (registry_.OpenKey(RootHandle(key.root), key.path, rights::Read, handle_) != status::Success) handle_ = 0;
-  }
-  ~OpenedKey() {
-    if (handle_ != 0) registry_.CloseKey(handle_);
-  }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
-  KeyHandle get() const { return handle_; }
-
- private:
-  RegistryBackend& registry_;
-  KeyHandle handle_ = 0;
-};
-
 std::size_t MissingIn(RegistryBackend& registry, const RegFileKey& key) {
-  OpenedKey opened(registry, key);
+  const BackendKey opened(registry, RootHandle(key.root), key.path, rights::Read);
   if (opened.get() == 0) return 1 + key.values.size();
   std::size_t missing = 0;
   std::uint32_t type = 0;
