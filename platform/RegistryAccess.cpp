@@ -1,5 +1,6 @@
 #include "platform/RegistryAccess.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Text.h"
@@ -28,6 +29,17 @@ DataKind KindOfType(std::uint32_t type) {
 }
 
 bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
+bool IsNumberKind(DataKind kind) { return kind == DataKind::Integer; }
+
+// UTF-16 units of string data before its first NUL, counted no further than limit + 1, so that a
+// text too long to use is known without walking all of it.
+std::size_t TextUnits(const std::vector<std::uint8_t>& data, std::size_t limit) {
+  const std::size_t units = std::min(data.size() / 2, limit + 1);
+  for (std::size_t i = 0; i < units; ++i) {
+    if (data[2 * i] == 0 && data[2 * i + 1] == 0) return i;
+  }
+  return units;
+}
 
 struct RootNameEntry {
   RootKey root;
@@ -159,6 +171,36 @@ std::int32_t RegistryAccess::ReadNumber(const std::string& name) {
   if (backend_.QueryValue(CurrentOrRoot(), name, type, data) != status::Success) FailGet(name);
   if (KindOfType(type) != DataKind::Integer) FailType(name);
   if (data.size() != 4) FailGet(name);
+  std::uint32_t value = 0;
+  std::memcpy(&value, data.data(), 4);
+  return static_cast<std::int32_t>(value);
+}
+
+// One query gives type and data together. Only when it fails is the kind asked on its own, so that a
+// value of a wanted kind that cannot be read raises its read error and any other is passed over.
+bool RegistryAccess::ReadOfKind(const std::string& name, bool (*wanted)(DataKind), std::vector<std::uint8_t>& data) {
+  std::uint32_t type = 0;
+  const long rc = backend_.QueryValue(CurrentOrRoot(), name, type, data);
+  if (rc == status::FileNotFound) return false;
+  if (rc != status::Success) {
+    if (!wanted(ValueKind(name))) return false;
+    FailGet(name);
+  }
+  return wanted(KindOfType(type));
+}
+
+std::optional<std::string> RegistryAccess::ReadTextValue(const std::string& name) {
+  std::vector<std::uint8_t> data;
+  if (!ReadOfKind(name, IsTextKind, data)) return std::nullopt;
+  const std::size_t units = TextUnits(data, kMaxUsableTextUnits);
+  if (units > kMaxUsableTextUnits) return std::nullopt;
+  data.resize(units * 2);
+  return TextFromUtf16Bytes(data);
+}
+
+std::optional<std::int32_t> RegistryAccess::ReadNumberValue(const std::string& name) {
+  std::vector<std::uint8_t> data;
+  if (!ReadOfKind(name, IsNumberKind, data) || data.size() != 4) return std::nullopt;
   std::uint32_t value = 0;
   std::memcpy(&value, data.data(), 4);
   return static_cast<std::int32_t>(value);

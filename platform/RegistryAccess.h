@@ -21,6 +21,11 @@ class RegistryError : public std::runtime_error {
 
 enum class DataKind { Unknown, String, ExpandString, Integer, Binary };
 
+// The longest text, in UTF-16 units, that can name a file or a program: Windows' longest path (with
+// the "\\?\" prefix) and the longest command line CreateProcess takes are both 32,767 characters.
+// Longer string data names nothing, so the scanners pass it over instead of testing it.
+inline constexpr std::size_t kMaxUsableTextUnits = 32767;
+
 // "HKEY_LOCAL_MACHINE" and the other four scan roots, compared after ASCII upper-casing.
 std::optional<RootKey> RootFromName(const std::string& name);
 // Full upper-case name of any of the seven predefined roots, as the registry editor writes it.
@@ -55,6 +60,12 @@ class RegistryAccess {
   // converted; everything else sees the registry's bytes (UTF-16LE for the string types).
   std::string ReadText(const std::string& name);
   std::int32_t ReadNumber(const std::string& name);
+  // The reads the scanners use, which tell a value they cannot use (nullopt) from one that cannot be
+  // read (RegistryError). Text: REG_SZ or REG_EXPAND_SZ data up to its first NUL, also when the NUL
+  // is missing or the last byte is odd; nullopt when the value is missing, of another type, or its
+  // text is longer than kMaxUsableTextUnits. Number: a REG_DWORD of exactly four bytes.
+  std::optional<std::string> ReadTextValue(const std::string& name);
+  std::optional<std::int32_t> ReadNumberValue(const std::string& name);
   std::size_t ReadBytes(const std::string& name, std::uint8_t* buffer, std::size_t capacity);
   // Raw type and bytes, whatever the type; false when the value is missing or unreadable.
   bool ReadRaw(const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data);
@@ -78,6 +89,8 @@ class RegistryAccess {
   Target Resolve(const std::string& path) const;
   KeyHandle CurrentOrRoot() const { return current_ != 0 ? current_ : RootHandle(root_); }
   bool RemoveTree(KeyHandle parent, const std::string& subkey);
+  // The data of a value whose kind is wanted; false when it is missing or of another kind.
+  bool ReadOfKind(const std::string& name, bool (*wanted)(DataKind), std::vector<std::uint8_t>& data);
 
   RegistryBackend& backend_;
   RootKey root_;

@@ -79,23 +79,6 @@ std::string ChildPath(const std::string& path, const std::string& name) {
   return path.empty() ? name : path + "\\" + name;
 }
 
-bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
-
-// The text of a string or expandable string value, unexpanded; nothing for other kinds. One query
-// gives type and data together (a registry round trip fewer per value than asking the kind first);
-// only when it fails is the value asked again the plain way, so that an unreadable string value
-// still raises its read error and any other kind is still passed over.
-std::optional<std::string> StringData(RegistryAccess& access, const std::string& name) {
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
-  if (access.ReadRaw(name, type, data)) {
-    if (type != regtype::String && type != regtype::ExpandString) return std::nullopt;
-    return TextFromUtf16Bytes(data);
-  }
-  if (!IsTextKind(access.ValueKind(name))) return std::nullopt;
-  return access.ReadText(name);
-}
-
 // One walk over one subtree. Each level of the recursion holds its own registry instance (one open
 // key) and its subkey names, so what is held at once grows with the depth, not the size, of the tree.
 class TreeWalk {
@@ -124,7 +107,7 @@ class TreeWalk {
  private:
   void TestValues(RegistryAccess& access, const std::string& path) {
     for (const std::string& name : access.ListValues()) {
-      const std::optional<std::string> data = StringData(access, name);
+      const std::optional<std::string> data = access.ReadTextValue(name);
       if (!data) continue;
       const std::string& text = *data;
       if (!ReferenceMissing(task_.Env(), text, filter_, drives_, true)) continue;

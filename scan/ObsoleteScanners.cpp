@@ -119,11 +119,9 @@ void TScanTaskThread::ScanWindowsServices() {
     services.ClosePath();
     if (!services.OpenPath(path, false)) continue;
     ShowCurrentKey(path);
-    const DataKind kind = services.ValueKind("ImagePath");
-    if (kind != DataKind::String && kind != DataKind::ExpandString) continue;
-    const std::string image = services.ReadText("ImagePath");
-    if (ReferenceMissing(Env(), image, "", TestedDrives, true)) {
-      AppendProblem("Windows Service Issue", "HKEY_LOCAL_MACHINE\\" + path + "\\ImagePath", image, rkValueInPath);
+    const std::optional<std::string> image = services.ReadTextValue("ImagePath");
+    if (image && ReferenceMissing(Env(), *image, "", TestedDrives, true)) {
+      AppendProblem("Windows Service Issue", "HKEY_LOCAL_MACHINE\\" + path + "\\ImagePath", *image, rkValueInPath);
     }
   }
 }

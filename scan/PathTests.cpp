@@ -144,16 +144,13 @@ std::string SearchTree(const Platform& platform, RootKey root, const std::string
     if (!registry.OpenPath(path, false)) return {};
     children = registry.ListSubkeys();
     if (registry.OpenPath(subkeyName, false)) {
-      const DataKind kind = registry.ValueKind(valueName);
-      if (kind == DataKind::String || kind == DataKind::ExpandString) {
-        std::string text = registry.ReadText(valueName);
-        if (!text.empty()) {
-          if (lastFound.empty()) {
-            lastFound = path;
-            return text;
-          }
-          if (lastFound == path) lastFound.clear();  // the previous match: the next one further on is wanted
+      std::optional<std::string> text = registry.ReadTextValue(valueName);
+      if (text && !text->empty()) {
+        if (lastFound.empty()) {
+          lastFound = path;
+          return std::move(*text);
         }
+        if (lastFound == path) lastFound.clear();  // the previous match: the next one further on is wanted
       }
     }
   } catch (const std::exception&) {
@@ -169,8 +166,8 @@ std::string SearchTree(const Platform& platform, RootKey root, const std::string
 bool OnlyValueIsEmptyDefault(RegistryAccess& registry) {
   const std::vector<std::string> names = registry.ListValues();
   if (names.size() != 1 || !names.front().empty()) return false;
-  const DataKind kind = registry.ValueKind("");
-  return (kind == DataKind::String || kind == DataKind::ExpandString) && registry.ReadText("").empty();
+  const std::optional<std::string> text = registry.ReadTextValue("");
+  return text && text->empty();
 }
 
 }  // namespace

@@ -22,8 +22,6 @@ constexpr char kFontsNt[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fo
 constexpr const char* kHelpKeys[] = {"Software\\Microsoft\\Windows\\Help", "Software\\Microsoft\\Windows\\Html Help"};
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
-bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
-
 // Windows 95, 98 and Me keep their fonts outside the "Windows NT" branch.
 bool IsWindows9xFamily(int versionCode) {
   return versionCode == 1 || versionCode == 2 || versionCode == 3 || versionCode == 4 || versionCode == 8;
@@ -89,12 +87,11 @@ void TScanTaskThread::ScanSoftwareLocations() {
     registry.ClosePath();
     if (!registry.OpenPath(path, false)) continue;
     ShowCurrentKey(path);
-    if (!IsTextKind(registry.ValueKind(""))) continue;
-    const std::string target = registry.ReadText("");
-    if (target.empty()) continue;
+    const std::optional<std::string> target = registry.ReadTextValue("");
+    if (!target || target->empty()) continue;
     // Only the program the subkey is named after is tested; its other values (search paths) are not.
-    if (ReferenceMissing(Env(), target, name, TestedDrives, true)) {
-      AppendProblem("Software Locations Issue", kMachine + path, target, rkKey);
+    if (ReferenceMissing(Env(), *target, name, TestedDrives, true)) {
+      AppendProblem("Software Locations Issue", kMachine + path, *target, rkKey);
     }
   }
 }
@@ -111,12 +108,13 @@ void TScanTaskThread::ScanWindowsFonts() {
   ShowCurrentKey(key);
   for (const std::string& name : registry.ListValues()) {
     CheckStop();
-    if (!IsTextKind(registry.ValueKind(name))) continue;
-    const std::string file = registry.ReadText(name);
+    const std::optional<std::string> file = registry.ReadTextValue(name);
+    if (!file) continue;
     // A full path names the file itself (per-user fonts on Windows 10, fonts Wine finds on the host);
     // a bare name is a file of the Fonts folder.
-    const bool present = IsFullPath(file) ? Env().files.PathIsFile(file) : installed->count(AsciiUpper(file)) != 0;
-    if (!present) AppendValueProblem("Fonts Issue", kMachine + key, name, file);
+    const bool present =
+        IsFullPath(*file) ? Env().files.PathIsFile(*file) : installed->count(AsciiUpper(*file)) != 0;
+    if (!present) AppendValueProblem("Fonts Issue", kMachine + key, name, *file);
   }
 }
 
@@ -129,11 +127,10 @@ void TScanTaskThread::ScanHelpFiles() {
     ShowCurrentKey(key);
     for (const std::string& name : registry.ListValues()) {
       CheckStop();
-      // The folder is text; reading another kind as text would fail and end the whole scan.
-      if (!IsTextKind(registry.ValueKind(name))) continue;
-      std::string folder = registry.ReadText(name);
-      if (!folder.empty() && folder.back() != '\\') folder += '\\';
-      const std::string file = folder + name;
+      std::optional<std::string> folder = registry.ReadTextValue(name);
+      if (!folder) continue;
+      if (!folder->empty() && folder->back() != '\\') *folder += '\\';
+      const std::string file = *folder + name;
       if (!Env().files.PathIsFile(file)) {
         AppendProblem("Invalid Help Files", kMachine + std::string(key) + "\\" + name, file, rkValueInPath);
       }
@@ -150,9 +147,15 @@ void TScanTaskThread::ScanSharedDlls() {
   for (const std::string& name : registry.ListValues()) {
     CheckStop();
     if (registry.ValueKind(name) != DataKind::Integer) continue;
-    // The count is read only for a file that exists; a zero count is as stale as a missing file.
-    const bool inUse = Env().files.PathIsFile(name) && registry.ReadNumber(name) != 0;
-    if (!inUse) AppendProblem("Missing Shared Dlls", kMachine + std::string(kSharedDlls), name, rkValueInColumn);
+    // The count is read only for a file that exists; a zero count is as stale as a missing file, and
+    // an entry whose count is not a four-byte number is passed over.
+    bool stale = !Env().files.PathIsFile(name);
+    if (!stale) {
+      const std::optional<std::int32_t> count = registry.ReadNumberValue(name);
+      if (!count) continue;
+      stale = *count == 0;
+    }
+    if (stale) AppendProblem("Missing Shared Dlls", kMachine + std::string(kSharedDlls), name, rkValueInColumn);
   }
 }
 

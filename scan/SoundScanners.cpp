@@ -18,8 +18,6 @@ constexpr const char* kInstallerFoldersPath = "SOFTWARE\\Microsoft\\Windows\\Cur
 constexpr const char* kArpCachePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
 constexpr const char* kApplicationsPath = "Software\\Classes\\Applications";
 
-bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
-
 // The scheme keys that name a sound file.
 bool IsSchemeName(const std::string& name) {
   const std::string lower = AsciiLower(name);
@@ -56,11 +54,11 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
   RegistryAccess access(Env().registry, *root);
   const std::string keyPath = path + name;
   if (!access.OpenPath(keyPath, false)) return;
-  if (IsSchemeName(name) && IsTextKind(access.ValueKind(""))) {
+  const std::optional<std::string> sound = IsSchemeName(name) ? access.ReadTextValue("") : std::nullopt;
+  if (sound) {
     ShowCurrentKey(keyPath);
-    const std::string sound = access.ReadText("");
-    if (ReferenceMissing(Env(), sound, "", TestedDrives, false)) {
-      AppendProblem("Missing Sound File", RootName(*root) + "\\" + keyPath, sound, rkDefaultValue);
+    if (ReferenceMissing(Env(), *sound, "", TestedDrives, false)) {
+      AppendProblem("Missing Sound File", RootName(*root) + "\\" + keyPath, *sound, rkDefaultValue);
     }
   }
   for (const std::string& subkey : access.ListSubkeys()) ScanSoundKey(rootName, keyPath + "\\", subkey);
@@ -80,11 +78,10 @@ void TScanTaskThread::ScanMruLists() {
     ShowCurrentKey(kMruPath);
     extensions = history.ListSubkeys();
     for (const std::string& name : history.ListValues()) {
-      if (!IsTextKind(history.ValueKind(name))) continue;
-      const std::string text = history.ReadText(name);
-      if (!IsTestedDrivePath(text, TestedDrives)) continue;
-      if (FoundWithAnyExtension(Env().files, text, extensions)) continue;
-      AppendValueProblem(kMruProblem, std::string("HKEY_CURRENT_USER\\") + kMruPath, name, text);
+      const std::optional<std::string> text = history.ReadTextValue(name);
+      if (!text || !IsTestedDrivePath(*text, TestedDrives)) continue;
+      if (FoundWithAnyExtension(Env().files, *text, extensions)) continue;
+      AppendValueProblem(kMruProblem, std::string("HKEY_CURRENT_USER\\") + kMruPath, name, *text);
     }
   }
   for (const std::string& extension : extensions) {

@@ -24,18 +24,6 @@ constexpr char kMachineClasses[] = "Software\\Classes";
 constexpr char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr char kStartupProblem[] = "Missing Startup Programs";
 
-bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == DataKind::ExpandString; }
-
-// The default value's text when it is of a string kind. One registry query instead of a kind test and
-// a read: the class ID walk does this for every key below CLSID.
-std::optional<std::string> DefaultText(RegistryAccess& registry) {
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
-  if (!registry.ReadRaw("", type, data)) return std::nullopt;
-  if (type != regtype::String && type != regtype::ExpandString) return std::nullopt;
-  return TextFromUtf16Bytes(data);
-}
-
 // A plain (unanchored) test: does the text name a program or file that is gone?
 bool CommandMissing(const TScanTaskThread& task, const std::string& text) {
   return ReferenceMissing(task.Env(), text, "", task.TestedDrives, false);
@@ -52,12 +40,10 @@ void ScanMsConfigStartup(TScanTaskThread& task) {
     for (const std::string& name : registry.ListSubkeys()) {
       task.CheckStop();
       if (!registry.OpenPath(name, false)) continue;
-      if (IsTextKind(registry.ValueKind("command"))) {
-        const std::string command = registry.ReadText("command");
-        if (CommandMissing(task, command)) {
-          task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name,
-                             command, rkKey);
-        }
+      const std::optional<std::string> command = registry.ReadTextValue("command");
+      if (command && CommandMissing(task, *command)) {
+        task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name,
+                           *command, rkKey);
       }
       // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
       registry.ClosePath();
@@ -68,11 +54,12 @@ void ScanMsConfigStartup(TScanTaskThread& task) {
 }
 
 // A file type of the machine's classes that says nothing: no subkeys, and an empty default text as
-// its only value. A key without a default text of a string kind is not judged.
+// its only value. A key without a usable default text is not judged.
 bool IsUnusedClass(RegistryAccess& registry) {
   const KeyInfo info = registry.QueryKeyInfo();
-  if (!IsTextKind(registry.ValueKind(""))) return false;
-  return info.subkeyCount == 0 && info.valueCount == 1 && registry.ReadText("").empty();
+  if (info.subkeyCount != 0 || info.valueCount != 1) return false;
+  const std::optional<std::string> text = registry.ReadTextValue("");
+  return text && text->empty();
 }
 
 
@@ -136,7 +123,7 @@ struct ClassKeyWalk {
     if (!registry.OpenPath(path, false)) return;  // the key and everything below it are skipped
     task.ShowCurrentKey(path);
     // The row names the key that holds the reference (a server key, say), not the whole class.
-    const std::optional<std::string> server = DefaultText(registry);
+    const std::optional<std::string> server = registry.ReadTextValue("");
     if (server && ReferenceMissing(platform, *server, "", task.TestedDrives, false)) {
       task.AppendProblem("Custom Controls Issue", rootPrefix + path, *server, rkKey);
     }
@@ -164,9 +151,8 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
   ShowCurrentKey(path);
   for (const std::string& name : registry.ListValues()) {
     CheckStop();
-    if (!IsTextKind(registry.ValueKind(name))) continue;
-    const std::string command = registry.ReadText(name);
-    if (CommandMissing(*this, command)) AppendValueProblem(kStartupProblem, location, name, command);
+    const std::optional<std::string> command = registry.ReadTextValue(name);
+    if (command && CommandMissing(*this, *command)) AppendValueProblem(kStartupProblem, location, name, *command);
   }
 }
 

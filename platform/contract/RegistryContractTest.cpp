@@ -239,6 +239,47 @@ TEST_F(RegistryContract, ReadsFollowTheValueKind) {
   }
 }
 
+// The scanners' reads give nothing for a value they cannot use: another type, a number of another
+// size, a text longer than any path or command line. A text stops at its first NUL, wherever that is.
+TEST_F(RegistryContract, ScannerReadsPassOverWhatTheyCannotUse) {
+  const std::string longest(kMaxUsableTextUnits, 'x');
+  Bytes afterNul = Sz("abc");
+  afterNul.resize(afterNul.size() + 2 * kMaxUsableTextUnits, 'x');
+  struct Case {
+    const char* name;
+    std::uint32_t type;
+    Bytes data;
+    std::optional<std::string> text;
+    std::optional<std::int32_t> number;
+  };
+  const Case cases[] = {
+      {"plain", regtype::String, Sz("abc"), "abc", std::nullopt},
+      {"unterminated", regtype::String, U("abc"), "abc", std::nullopt},
+      {"odd length", regtype::String, {'a', 0, 'b'}, "a", std::nullopt},
+      {"empty", regtype::String, {}, "", std::nullopt},
+      {"expand", regtype::ExpandString, Sz("%X%\\y"), "%X%\\y", std::nullopt},
+      {"longest", regtype::String, U(longest), longest, std::nullopt},
+      {"too long", regtype::ExpandString, Sz(longest + "x"), std::nullopt, std::nullopt},
+      {"long after its NUL", regtype::String, afterNul, "abc", std::nullopt},
+      {"dword", regtype::Dword, {0xFE, 0xFF, 0xFF, 0xFF}, std::nullopt, -2},
+      {"dword of 2 bytes", regtype::Dword, {1, 0}, std::nullopt, std::nullopt},
+      {"dword of 8 bytes", regtype::Dword, {1, 0, 0, 0, 0, 0, 0, 0}, std::nullopt, std::nullopt},
+      {"dword of 0 bytes", regtype::Dword, {}, std::nullopt, std::nullopt},
+      {"big-endian dword", regtype::DwordBigEndian, {0, 0, 0, 1}, std::nullopt, std::nullopt},
+      {"binary", regtype::Binary, Sz("abc"), std::nullopt, std::nullopt},
+      {"multi", regtype::MultiString, U(std::string_view("a\0\0", 3)), std::nullopt, std::nullopt},
+  };
+  auto access = AccessAt();
+  for (const auto& c : cases) access->WriteRaw(c.name, c.type, c.data);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(access->ReadTextValue(c.name), c.text);
+    EXPECT_EQ(access->ReadNumberValue(c.name), c.number);
+  }
+  EXPECT_EQ(access->ReadTextValue("missing"), std::nullopt);
+  EXPECT_EQ(access->ReadNumberValue("missing"), std::nullopt);
+}
+
 TEST_F(RegistryContract, ReadBytesHonoursCapacityAndKind) {
   auto access = AccessAt();
   access->WriteRaw("bin", regtype::Binary, {1, 2, 3, 4});
