@@ -52,22 +52,6 @@ constexpr RootNameEntry kRootNames[] = {
     {RootKey::DynData, "HKEY_DYN_DATA"},
 };
 
-// Closes a backend key when it goes out of scope.
-class ScopedKey {
- public:
-  ScopedKey(RegistryBackend& backend, KeyHandle key) : backend_(backend), key_(key) {}
-  ~ScopedKey() {
-    if (key_ != 0) backend_.CloseKey(key_);
-  }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  KeyHandle get() const { return key_; }
-
- private:
-  RegistryBackend& backend_;
-  KeyHandle key_;
-};
-
 std::vector<std::string> ListNames(RegistryBackend& backend, KeyHandle key, bool subkeys) {
   std::vector<std::string> names;
   KeyInfo info;
@@ -241,7 +225,7 @@ bool RegistryAccess::HasSubkey(const std::string& path) {
 bool RegistryAccess::RemoveTree(KeyHandle parent, const std::string& subkey) {
   KeyHandle opened = 0;
   if (backend_.OpenKey(parent, subkey, access_, opened) == status::Success) {
-    ScopedKey key(backend_, opened);
+    const BackendKey key(backend_, opened);
     const std::vector<std::string> children = ListNames(backend_, key.get(), true);
     for (auto it = children.rbegin(); it != children.rend(); ++it) RemoveTree(key.get(), *it);
   }
