@@ -84,10 +84,10 @@ bool IsTextKind(DataKind kind) { return kind == DataKind::String || kind == Data
 // The text of a string or expandable string value, unexpanded; nothing for other kinds. One query
 // gives type and data together (a registry round trip fewer per value than asking the kind first);
 // only when it fails is the value asked again the plain way, so that an unreadable string value
-// still raises its read error and any other kind is still passed over.
-std::optional<std::string> StringData(RegistryAccess& access, const std::string& name) {
+// still raises its read error and any other kind is still passed over. The caller lends the buffer,
+// so a walk reads its values without an allocation each.
+std::optional<std::string> StringData(RegistryAccess& access, const std::string& name, std::vector<std::uint8_t>& data) {
   std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
   if (access.ReadRaw(name, type, data)) {
     if (type != regtype::String && type != regtype::ExpandString) return std::nullopt;
     return TextFromUtf16Bytes(data);
@@ -124,7 +124,7 @@ class TreeWalk {
  private:
   void TestValues(RegistryAccess& access, const std::string& path) {
     for (const std::string& name : access.ListValues()) {
-      const std::optional<std::string> data = StringData(access, name);
+      const std::optional<std::string> data = StringData(access, name, buffer_);
       if (!data) continue;
       const std::string& text = *data;
       if (!ReferenceMissing(task_.Env(), text, filter_, drives_, true)) continue;
@@ -139,6 +139,7 @@ class TreeWalk {
   const std::string& filter_;
   const std::string& problem_;
   SkipList skip_;
+  std::vector<std::uint8_t> buffer_;  // the data of the value being tested, one for the whole walk
 };
 
 }  // namespace
