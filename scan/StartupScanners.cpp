@@ -66,32 +66,15 @@ bool IsUnusedClass(RegistryAccess& registry) {
 // Remembers the answers of the two existence tests for one walk. Class registrations name the same
 // servers and folders thousands of times, and each answer costs a file-system call; a file that
 // appears or goes during the walk is judged as it was first seen.
-class RememberedFileTests final : public FileSystem {
+class RememberedFileTests final : public ForwardingFileSystem {
  public:
-  explicit RememberedFileTests(FileSystem& files) : files_(files) {}
+  explicit RememberedFileTests(FileSystem& files) : ForwardingFileSystem(files) {}
 
   bool PathIsFile(const std::string& path) override {
-    return Remember(isFile_, path, [&] { return files_.PathIsFile(path); });
+    return Remember(isFile_, path, [&] { return Inner().PathIsFile(path); });
   }
   bool PathIsFolder(const std::string& path) override {
-    return Remember(isFolder_, path, [&] { return files_.PathIsFolder(path); });
-  }
-  std::optional<std::uint32_t> Attributes(const std::string& path) override { return files_.Attributes(path); }
-  bool MakeFolder(const std::string& path) override { return files_.MakeFolder(path); }
-  std::vector<FileEntry> ListFolder(const std::string& mask) override { return files_.ListFolder(mask); }
-  unsigned DriveType(char letter) override { return files_.DriveType(letter); }
-  bool ShellDelete(const std::string& path, bool toRecycleBin) override {
-    return files_.ShellDelete(path, toRecycleBin);
-  }
-  std::string ShortcutTarget(const std::string& shortcutPath) override { return files_.ShortcutTarget(shortcutPath); }
-  bool ReadFile(const std::string& path, std::string& contents, std::string* error) override {
-    return files_.ReadFile(path, contents, error);
-  }
-  bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override {
-    return files_.WriteFile(path, contents, error);
-  }
-  bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override {
-    return files_.AppendFile(path, contents, error);
+    return Remember(isFolder_, path, [&] { return Inner().PathIsFolder(path); });
   }
 
  private:
@@ -104,7 +87,6 @@ class RememberedFileTests final : public FileSystem {
     return answer;
   }
 
-  FileSystem& files_;
   std::unordered_map<std::string, bool> isFile_;
   std::unordered_map<std::string, bool> isFolder_;
 };
