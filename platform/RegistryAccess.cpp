@@ -175,6 +175,10 @@ bool RegistryAccess::ReadOfKind(const std::string& name, bool (*wanted)(DataKind
 
 std::optional<std::string> RegistryAccess::ReadTextValue(const std::string& name) {
   std::vector<std::uint8_t> data;
+  return ReadTextValue(name, data);
+}
+
+std::optional<std::string> RegistryAccess::ReadTextValue(const std::string& name, std::vector<std::uint8_t>& data) {
   if (!ReadOfKind(name, IsTextKind, data)) return std::nullopt;
   const std::size_t units = TextUnits(data, kMaxUsableTextUnits);
   if (units > kMaxUsableTextUnits) return std::nullopt;

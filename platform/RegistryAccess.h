@@ -65,6 +65,8 @@ class RegistryAccess {
   // is missing or the last byte is odd; nullopt when the value is missing, of another type, or its
   // text is longer than kMaxUsableTextUnits. Number: a REG_DWORD of exactly four bytes.
   std::optional<std::string> ReadTextValue(const std::string& name);
+  // The same with a buffer the caller lends, so a walk reads its values without an allocation each.
+  std::optional<std::string> ReadTextValue(const std::string& name, std::vector<std::uint8_t>& buffer);
   std::optional<std::int32_t> ReadNumberValue(const std::string& name);
   std::size_t ReadBytes(const std::string& name, std::uint8_t* buffer, std::size_t capacity);
   // Raw type and bytes, whatever the type; false when the value is missing or unreadable.

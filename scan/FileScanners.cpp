@@ -107,7 +107,7 @@ class TreeWalk {
  private:
   void TestValues(RegistryAccess& access, const std::string& path) {
     for (const std::string& name : access.ListValues()) {
-      const std::optional<std::string> data = access.ReadTextValue(name);
+      const std::optional<std::string> data = access.ReadTextValue(name, buffer_);
       if (!data) continue;
       const std::string& text = *data;
       if (!ReferenceMissing(task_.Env(), text, filter_, drives_, true)) continue;
@@ -122,6 +122,7 @@ class TreeWalk {
   const std::string& filter_;
   const std::string& problem_;
   SkipList skip_;
+  std::vector<std::uint8_t> buffer_;  // the data of the value being tested, one for the whole walk
 };
 
 }  // namespace
