@@ -1,7 +1,6 @@
 #include "ui/dialogs/About.h"
 
 #include "BuildInfo.h"
-#include "ui/main/WindowText.h"
 #include "ui/res/restore_ids.h"
 
 namespace tamrisk {
@@ -12,28 +11,22 @@ std::string TAboutBox::VersionText() { return std::string("Version ") + TAMRISK_
 
 std::string TAboutBox::BuildText() { return std::string("Built on ") + TAMRISK_BUILD_DATE; }
 
-bool TAboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
-  switch (message) {
-    case WM_INITDIALOG:
-      FormCreate();
-      result = TRUE;
-      return true;
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndModal(LOWORD(wParam));
-      return true;
-    case WM_CLOSE:
-      EndModal(IDCANCEL);
-      return true;
-    default:
-      return false;
-  }
+bool TAboutBox::OnInit() {
+  FormCreate();
+  return true;
+}
+
+bool TAboutBox::OnCommand(int id, int) {
+  if (id != IDOK) return false;
+  EndModal(IDOK);
+  return true;
 }
 
 void TAboutBox::FormCreate() {
-  SetText(Item(IDC_ABOUT_PRODUCT), kMessageCaption);
-  SetText(Item(IDC_ABOUT_VERSION), VersionText());
-  SetText(Item(IDC_ABOUT_BUILD), BuildText());
-  CentreOn(::GetWindow(Handle(), GW_OWNER));
+  SetItemText(IDC_ABOUT_PRODUCT, kMessageCaption);
+  SetItemText(IDC_ABOUT_VERSION, VersionText());
+  SetItemText(IDC_ABOUT_BUILD, BuildText());
+  CentreOnOwner();
 }
 
 }  // namespace tamrisk

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/dialogs/ModalDialog.h"
+#include "ui/common/ModalDialog.h"
 
 namespace tamrisk {
 
@@ -17,7 +17,8 @@ class TAboutBox final : public ModalDialog {
   static std::string BuildText();
 
  private:
-  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  bool OnInit() override;
+  bool OnCommand(int id, int code) override;
   void FormCreate();
 };
 

@@ -2,7 +2,8 @@
 
 #include <commctrl.h>
 
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
+#include "ui/dialogs/BarSteps.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -17,40 +18,28 @@ constexpr int kBarMaximum = 500;
 TfrmBackupHint::TfrmBackupHint(Prompt& prompt, Shell& shell) : ModalDialog(prompt, IDD_BACKUPHINT), shell_(shell) {}
 
 int TfrmBackupHint::BackupBarStep(int position) {
-  if (position <= 300) return 10;
-  if (position <= 400) return 5;
-  if (position <= 450) return 3;
-  if (position <= 490) return 2;
-  if (position <= 500) return 1;
-  return 0;
+  return StepOfStage(position, {{300, 10}, {400, 5}, {450, 3}, {490, 2}, {500, 1}});
 }
 
-bool TfrmBackupHint::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
-  switch (message) {
-    case WM_INITDIALOG:
-      FormCreate();
-      result = TRUE;
-      return true;
-    case WM_TIMER:
-      if (wParam == kTimer1) Timer1Timer();
-      return true;
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDC_STOP) {
-        bStopClick();
-      } else if (LOWORD(wParam) == IDCANCEL) {
-        // Escape or the close box: the wait ends, the program runs on.
-        EndModal(IDCANCEL);
-      }
-      return true;
-    case WM_CLOSE:
-      EndModal(IDCANCEL);
-      return true;
-    case WM_DESTROY:
-      ::KillTimer(Handle(), kTimer1);
-      return false;
-    default:
-      return false;
-  }
+bool TfrmBackupHint::OnInit() {
+  FormCreate();
+  return true;
+}
+
+// Escape or the close box (IDCANCEL, left to the base) ends the wait; the program runs on.
+bool TfrmBackupHint::OnCommand(int id, int) {
+  if (id != IDC_STOP) return false;
+  bStopClick();
+  return true;
+}
+
+void TfrmBackupHint::OnTimer(UINT_PTR id) {
+  if (id == kTimer1) Timer1Timer();
+}
+
+bool TfrmBackupHint::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
+  if (message == WM_DESTROY) ::KillTimer(Handle(), kTimer1);
+  return false;
 }
 
 void TfrmBackupHint::FormCreate() {
@@ -62,8 +51,8 @@ void TfrmBackupHint::FormCreate() {
   position_ = 0;
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
   SetText(Handle(), kMessageCaption);
-  SetText(Item(IDC_HINT), HintText);
-  CentreOn(::GetWindow(Handle(), GW_OWNER));
+  SetItemText(IDC_HINT, HintText);
+  CentreOnOwner();
   ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/System.h"
-#include "ui/dialogs/ModalDialog.h"
+#include "ui/common/ModalDialog.h"
 
 namespace tamrisk {
 
@@ -29,6 +29,9 @@ class TfrmBackupHint final : public ModalDialog {
   int Position() const { return position_; }
 
  private:
+  bool OnInit() override;
+  bool OnCommand(int id, int code) override;
+  void OnTimer(UINT_PTR id) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void FormCreate();
 

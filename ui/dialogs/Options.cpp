@@ -8,9 +8,9 @@
 
 #include "platform/Text.h"
 #include "platform/win32/TaskScheduler.h"
-#include "scan/IgnoreFilter.h"
+#include "settings/IgnoreListEdit.h"
 #include "ui/dialogs/RegAddRegistry.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/options_ids.h"
 
 namespace tamrisk {
@@ -26,34 +26,7 @@ constexpr std::initializer_list<int> kGeneralControls = {IDC_OPT_FOLDERGROUP, ID
 constexpr std::initializer_list<int> kIgnoreListControls = {IDC_OPT_IGNORELABEL, IDC_OPT_LISTPAGES, IDC_OPT_ADD,
                                                             IDC_OPT_EDIT, IDC_OPT_REMOVE};
 
-// ---- The two ignore lists as the options record holds them ----
-
-// The counted part of a list: entries 0 to count - 1, as every reader walks it.
-std::size_t CountedEntries(std::int32_t count, const std::vector<std::string>& list) {
-  return std::min(static_cast<std::size_t>(std::max<std::int32_t>(count, 0)), list.size());
-}
-
-std::vector<std::string> CountedList(std::int32_t count, const std::vector<std::string>& list) {
-  return {list.begin(), list.begin() + static_cast<std::ptrdiff_t>(CountedEntries(count, list))};
-}
-
-void AddCountedEntry(std::int32_t& count, std::vector<std::string>& list, const std::string& entry) {
-  // Entries past the count are read by nobody and saved by nobody; the new one goes right after the
-  // counted ones so that it is seen.
-  list.resize(CountedEntries(count, list));
-  const bool known =
-      std::any_of(list.begin(), list.end(), [&](const std::string& each) { return EqualsNoCase(each, entry); });
-  if (!known) list.push_back(entry);
-  count = static_cast<std::int32_t>(list.size());
-}
-
 // ---- The check-box lists "Values" and "Keys" ----
-
-void InitItemsList(HWND list, int columnWidth) {
-  ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-  InsertListColumn(list, 0, "Items", columnWidth);
-}
 
 int ItemCount(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
@@ -89,30 +62,6 @@ int TabInFront(HWND tabs) { return static_cast<int>(::SendMessageW(tabs, TCM_GET
 
 }  // namespace
 
-std::optional<std::string> IgnoreValueEntryOf(const ProblemRow& row) {
-  const std::optional<RowTarget> target = TargetOf(row);
-  if (!target || target->value.empty()) return std::nullopt;
-  return target->key + "\\" + target->value;
-}
-
-std::optional<std::string> IgnoreKeyEntryOf(const ProblemRow& row) {
-  const std::optional<RowTarget> target = TargetOf(row);
-  if (!target) return std::nullopt;
-  // A value straight under a root names the root itself; as a key entry it would hide a whole hive.
-  std::string key = target->key;
-  while (!key.empty() && key.back() == '\\') key.pop_back();
-  if (key.find('\\') == std::string::npos) return std::nullopt;
-  return target->key;
-}
-
-void AddIgnoreValue(TOptionsSetting& options, const std::string& entry) {
-  AddCountedEntry(options.IgnoreValueCount, options.IgnoreValues, entry);
-}
-
-void AddIgnoreKey(TOptionsSetting& options, const std::string& entry) {
-  AddCountedEntry(options.IgnoreKeyCount, options.IgnoreKeys, entry);
-}
-
 TfrmOptions::TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetting& options,
                          TaskScheduler* scheduler)
     : ModalDialog(prompt, IDD_OPTIONS),
@@ -121,27 +70,16 @@ TfrmOptions::TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetti
       systemScheduler_(scheduler ? nullptr : std::make_unique<win32::Win32TaskScheduler>()),
       schedule_(prompt, platform_, scheduler ? *scheduler : *systemScheduler_) {}
 
-bool TfrmOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-  switch (message) {
-    case WM_INITDIALOG:
-      FormCreate();
-      FormShow();
-      result = TRUE;
-      return true;
-    case WM_COMMAND:
-      return OnCommand(LOWORD(wParam), HIWORD(wParam));
-    case WM_NOTIFY:
-      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
-    default:
-      return false;
-  }
+bool TfrmOptions::OnInit() {
+  FormCreate();
+  FormShow();
+  return true;
 }
 
 bool TfrmOptions::OnCommand(int id, int code) {
   if (code != BN_CLICKED) return false;
   switch (id) {
     case IDOK: bOKClick(); return true;
-    case IDCANCEL: EndModal(IDCANCEL); return true;  // Cancel, Escape and the close box
     case IDC_OPT_BROWSE: bBrowseClick(); return true;
     case IDC_OPT_ADD: bAddClick(); return true;
     case IDC_OPT_EDIT:
@@ -177,8 +115,8 @@ void TfrmOptions::FormCreate() {
   InsertTab(Item(IDC_OPT_LISTPAGES), pgValues, "Values");
   InsertTab(Item(IDC_OPT_LISTPAGES), pgKeys, "Keys");
   PlaceControls();  // after the tabs: a page's area depends on its tab row
-  InitItemsList(Item(IDC_OPT_VALUES), 360);
-  InitItemsList(Item(IDC_OPT_KEYS), 320);
+  SetUpList(IDC_OPT_VALUES, {{"Items", 360}}, true);
+  SetUpList(IDC_OPT_KEYS, {{"Items", 320}}, true);
   // The tab controls lie under their pages' controls, the outer one lowest.
   ::SetWindowPos(Item(IDC_OPT_LISTPAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(Item(IDC_OPT_PAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -188,7 +126,7 @@ void TfrmOptions::FormCreate() {
   ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&schedulePage), 2);
   ::SendMessageW(Item(IDC_OPT_PAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&schedulePage));
   schedule_.Create(Handle(), schedulePage);
-  CentreOn(::GetWindow(Handle(), GW_OWNER));
+  CentreOnOwner();
 }
 
 void TfrmOptions::PlaceControls() {
@@ -215,10 +153,10 @@ void TfrmOptions::PlaceControls() {
 }
 
 void TfrmOptions::FormShow() {
-  SetText(Item(IDC_OPT_OUTPUTFOLDER), options_.OutputDirectory);
-  SetTicked(IDC_OPT_DELETEBACKUPFILE, options_.DeleteBackupFile);
-  SetTicked(IDC_OPT_INCLUDEREMOVEMEDIA, options_.IncludeRemoveMedia);
-  SetTicked(IDC_OPT_INCLUDECDDRIVE, options_.IncludeCDdrive);
+  SetItemText(IDC_OPT_OUTPUTFOLDER, options_.OutputDirectory);
+  SetChecked(IDC_OPT_DELETEBACKUPFILE, options_.DeleteBackupFile);
+  SetChecked(IDC_OPT_INCLUDEREMOVEMEDIA, options_.IncludeRemoveMedia);
+  SetChecked(IDC_OPT_INCLUDECDDRIVE, options_.IncludeCDdrive);
   FillItems(Item(IDC_OPT_VALUES), CountedList(options_.IgnoreValueCount, options_.IgnoreValues));
   FillItems(Item(IDC_OPT_KEYS), CountedList(options_.IgnoreKeyCount, options_.IgnoreKeys));
   schedule_.Load();  // the registered task, not options.ini, says what is scheduled
@@ -257,23 +195,15 @@ HWND TfrmOptions::ListInFront() const {
   return Item(ListPageInFront() == pgKeys ? IDC_OPT_KEYS : IDC_OPT_VALUES);
 }
 
-bool TfrmOptions::IsTicked(int id) const {
-  return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void TfrmOptions::SetTicked(int id, bool ticked) {
-  ::SendMessageW(Item(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
 void TfrmOptions::bBrowseClick() {
   std::string folder;
   if (SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), folder)) {
-    SetText(Item(IDC_OPT_OUTPUTFOLDER), folder);
+    SetItemText(IDC_OPT_OUTPUTFOLDER, folder);
   }
 }
 
 void TfrmOptions::bOKClick() {
-  const std::string folder = TextOf(Item(IDC_OPT_OUTPUTFOLDER));
+  const std::string folder = ItemText(IDC_OPT_OUTPUTFOLDER);
   if (!platform_.files.PathIsFolder(folder)) {
     Prompts().Message(Handle(), folder + ",The backup directory does not exist.", kMessageCaption,
                       MB_OK | MB_ICONERROR);
@@ -288,9 +218,9 @@ void TfrmOptions::bOKClick() {
     return;
   }
   options_.OutputDirectory = folder;
-  options_.DeleteBackupFile = IsTicked(IDC_OPT_DELETEBACKUPFILE);
-  options_.IncludeRemoveMedia = IsTicked(IDC_OPT_INCLUDEREMOVEMEDIA);
-  options_.IncludeCDdrive = IsTicked(IDC_OPT_INCLUDECDDRIVE);
+  options_.DeleteBackupFile = IsChecked(IDC_OPT_DELETEBACKUPFILE);
+  options_.IncludeRemoveMedia = IsChecked(IDC_OPT_INCLUDEREMOVEMEDIA);
+  options_.IncludeCDdrive = IsChecked(IDC_OPT_INCLUDECDDRIVE);
   options_.IgnoreValues = ItemTexts(Item(IDC_OPT_VALUES));
   options_.IgnoreValueCount = static_cast<std::int32_t>(options_.IgnoreValues.size());
   options_.IgnoreKeys = ItemTexts(Item(IDC_OPT_KEYS));
@@ -323,7 +253,7 @@ void TfrmOptions::bRemoveClick() {
 
 bool TfrmOptions::bEditUpdate() {
   const bool enabled = SelectedItem(ListInFront()) >= 0;
-  ::EnableWindow(Item(IDC_OPT_EDIT), enabled);
+  EnableItem(IDC_OPT_EDIT, enabled);
   return enabled;
 }
 

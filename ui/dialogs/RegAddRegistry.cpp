@@ -2,7 +2,6 @@
 
 #include "platform/Text.h"
 #include "settings/RegGlobal.h"
-#include "ui/main/WindowText.h"
 #include "ui/res/options_ids.h"
 
 namespace tamrisk {
@@ -14,30 +13,23 @@ bool TfrmRegAddRegistry::AcceptsEntry(const std::string& text) {
   return AsciiUpper(text).find("HKEY_") != std::string::npos;
 }
 
-bool TfrmRegAddRegistry::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
-  switch (message) {
-    case WM_INITDIALOG:
-      FormCreate();
-      result = TRUE;
+bool TfrmRegAddRegistry::OnInit() {
+  FormCreate();
+  return true;
+}
+
+bool TfrmRegAddRegistry::OnCommand(int id, int code) {
+  switch (id) {
+    case IDOK:
+      // Enter reaches here even while OK is greyed.
+      if (aOKUpdate()) aOKExecute();
       return true;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          // Enter reaches here even while OK is greyed.
-          if (aOKUpdate()) aOKExecute();
-          return true;
-        case IDCANCEL:
-          EndModal(IDCANCEL);
-          return true;
-        case IDC_ADD_LAUNCHREGEDIT:
-          bLaunchRegeditClick();
-          return true;
-        case IDC_ADD_REGISTRYKEY:
-          if (HIWORD(wParam) == EN_CHANGE) aOKUpdate();
-          return true;
-        default:
-          return false;
-      }
+    case IDC_ADD_LAUNCHREGEDIT:
+      bLaunchRegeditClick();
+      return true;
+    case IDC_ADD_REGISTRYKEY:
+      if (code == EN_CHANGE) aOKUpdate();
+      return true;
     default:
       return false;
   }
@@ -52,16 +44,16 @@ void TfrmRegAddRegistry::FormCreate() {
   PlaceItem(IDC_ADD_HINT, 20, 92, 352, 40);
   PlaceItem(IDOK, 228, 156, 75, 25);
   PlaceItem(IDCANCEL, 309, 156, 75, 25);
-  SetText(Item(IDC_ADD_REGISTRYKEY), RegistryKey);
+  SetItemText(IDC_ADD_REGISTRYKEY, RegistryKey);
   aOKUpdate();
-  CentreOn(::GetWindow(Handle(), GW_OWNER));
+  CentreOnOwner();
 }
 
-std::string TfrmRegAddRegistry::EnteredText() const { return TextOf(Item(IDC_ADD_REGISTRYKEY)); }
+std::string TfrmRegAddRegistry::EnteredText() const { return ItemText(IDC_ADD_REGISTRYKEY); }
 
 bool TfrmRegAddRegistry::aOKUpdate() {
   const bool enabled = AcceptsEntry(EnteredText());
-  ::EnableWindow(Item(IDOK), enabled);
+  EnableItem(IDOK, enabled);
   return enabled;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/System.h"
-#include "ui/dialogs/ModalDialog.h"
+#include "ui/common/ModalDialog.h"
 
 namespace tamrisk {
 
@@ -26,7 +26,8 @@ class TfrmRegAddRegistry final : public ModalDialog {
   void bLaunchRegeditClick();
 
  private:
-  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  bool OnInit() override;
+  bool OnCommand(int id, int code) override;
   void FormCreate();
   std::string EnteredText() const;
 

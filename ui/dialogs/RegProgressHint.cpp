@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "settings/RegGlobal.h"
-#include "ui/main/RegMain.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
+#include "ui/dialogs/BarSteps.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -20,8 +20,8 @@ constexpr int kBarMaximum = 1000;
 
 }  // namespace
 
-TfrmRegProgressHint::TfrmRegProgressHint(TfrmHivora& owner, const std::vector<std::string>& codes)
-    : ModalDialog(owner.Prompts(), IDD_REGPROGRESSHINT), owner_(owner), codes_(codes) {}
+TfrmRegProgressHint::TfrmRegProgressHint(ScanHost& owner, const std::vector<std::string>& codes)
+    : ModalDialog(owner.ScanPrompt(), IDD_REGPROGRESSHINT), owner_(owner), codes_(codes) {}
 
 TfrmRegProgressHint::~TfrmRegProgressHint() {
   if (sink_) sink_->Close();
@@ -29,26 +29,39 @@ TfrmRegProgressHint::~TfrmRegProgressHint() {
 }
 
 INT_PTR TfrmRegProgressHint::ShowModal() {
-  const INT_PTR result = ModalDialog::ShowModal(owner_.Handle());
+  const INT_PTR result = ModalDialog::ShowModal(owner_.ScanOwner());
   if (failure_) std::rethrow_exception(failure_);
   return result;
 }
 
-int TfrmRegProgressHint::ScanBarStep(int position) {
-  if (position <= 200) return 10;
-  if (position <= 400) return 5;
-  if (position <= 700) return 3;
-  if (position <= 800) return 2;
-  if (position <= 998) return 1;
-  return 0;
+bool TfrmRegProgressHint::OnInit() {
+  FormShow();
+  return true;
 }
 
-bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+bool TfrmRegProgressHint::OnCommand(int id, int) {
+  if (id != IDC_STOP && id != IDCANCEL) return false;
+  bStopClick();
+  return true;
+}
+
+void TfrmRegProgressHint::OnTimer(UINT_PTR id) {
+  if (id == kTimer1) Timer1Timer();
+  if (id == kDisplayTimer) TakeScanData();
+}
+
+// The worker's end-of-scan notice, or the close box: closing while the scan runs counts as Stop, so
+// the worker never outlives the controls it reports to.
+void TfrmRegProgressHint::OnClose() {
+  if (sink_ && sink_->EndedByWorker()) {
+    EndScan(IDCANCEL);
+  } else {
+    bStopClick();
+  }
+}
+
+bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
   switch (message) {
-    case WM_INITDIALOG:
-      FormShow();
-      result = TRUE;
-      return true;
     case WM_WINDOWPOSCHANGING:
       // An unattended run never shows this window, not even when the modal loop first goes idle.
       if (hidden_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
@@ -69,22 +82,6 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         FinishCategory();
       }
       return true;
-    case WM_TIMER:
-      if (wParam == kTimer1) Timer1Timer();
-      if (wParam == kDisplayTimer) TakeScanData();
-      return true;
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDC_STOP || LOWORD(wParam) == IDCANCEL) bStopClick();
-      return true;
-    case WM_CLOSE:
-      // The worker's end-of-scan notice, or the close box: closing while the scan runs counts as
-      // Stop, so the worker never outlives the controls it reports to.
-      if (sink_ && sink_->EndedByWorker()) {
-        EndScan(IDCANCEL);
-      } else {
-        bStopClick();
-      }
-      return true;
     case WM_DESTROY:
       if (sink_) sink_->Close();
       if (worker_ && !worker_->Ended()) worker_->RequestStop();
@@ -95,24 +92,24 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 }
 
 void TfrmRegProgressHint::FormShow() {
-  hidden_ = owner_.CleanOnce;
+  hidden_ = owner_.ScanUnattended();
   SetClientSize(361, 166);
   PlaceItem(IDC_SCANTASK, 20, 16, 321, 16);
   PlaceItem(IDC_SCANKEY, 20, 40, 321, 31);
   PlaceItem(IDC_PROGRESS, 20, 86, 321, 18);
   PlaceItem(IDC_STOP, 266, 124, 75, 25);
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
-  CentreOn(owner_.Handle());
+  CentreOn(owner_.ScanOwner());
   sink_ = std::make_shared<ProgressSink>(Handle());
   ::PostMessageW(Handle(), WM_STARTSCAN, 0, 0);
 }
 
 void TfrmRegProgressHint::StartScan() {
-  if (owner_.CleanOnce) {
+  if (owner_.ScanUnattended()) {
     hidden_ = true;
     ::ShowWindow(Handle(), SW_HIDE);
   }
-  worker_ = std::make_shared<TScanTaskThread>(owner_.Env(), sink_, OptionsSetting.IncludeRemoveMedia,
+  worker_ = std::make_shared<TScanTaskThread>(owner_.ScanPlatform(), sink_, OptionsSetting.IncludeRemoveMedia,
                                               OptionsSetting.IncludeCDdrive);
   worker_->Categories = codes_;
   owner_.NoteScanWorker(worker_);
@@ -137,6 +134,10 @@ void TfrmRegProgressHint::SetPosition(int position) {
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
 }
 
+int TfrmRegProgressHint::ScanBarStep(int position) {
+  return StepOfStage(position, {{200, 10}, {400, 5}, {700, 3}, {800, 2}, {998, 1}});
+}
+
 void TfrmRegProgressHint::Timer1Timer() { SetPosition(position_ + ScanBarStep(position_)); }
 
 void TfrmRegProgressHint::TakeScanData() {
@@ -144,7 +145,7 @@ void TfrmRegProgressHint::TakeScanData() {
   ProgressSink::Pending pending = sink_->TakePending();
   if (pending.caption) SetText(Item(IDC_SCANTASK), *pending.caption);
   if (pending.key) SetText(Item(IDC_SCANKEY), *pending.key);
-  owner_.Results().AppendRows(pending.rows);
+  owner_.TakeScanRows(pending.rows);
 }
 
 void TfrmRegProgressHint::bStopClick() {

@@ -1,5 +1,5 @@
 // TfrmRegProgressHint: the modal "Scanning" window. It starts the scan worker once it is shown,
-// shows its caption, current key and progress, appends the rows it finds to the main window's list,
+// shows its caption, current key and progress, hands the rows it finds to its host (the main window),
 // and closes when the worker says the scan is over or when the user stops it.
 #pragma once
 
@@ -9,19 +9,18 @@
 #include <vector>
 
 #include "scan/ScanTask.h"
-#include "ui/dialogs/ModalDialog.h"
+#include "ui/common/ModalDialog.h"
 #include "ui/dialogs/ProgressSink.h"
+#include "ui/dialogs/ScanHost.h"
 
 namespace tamrisk {
-
-class TfrmHivora;
 
 // Posted by the window to itself once it is shown; the scan starts on it.
 inline constexpr UINT WM_STARTSCAN = 9225;
 
 class TfrmRegProgressHint final : public ModalDialog {
  public:
-  TfrmRegProgressHint(TfrmHivora& owner, const std::vector<std::string>& codes);
+  TfrmRegProgressHint(ScanHost& owner, const std::vector<std::string>& codes);
   ~TfrmRegProgressHint() override;
 
   // Runs the window modally over the main window until the scan ends or is stopped. A scan that
@@ -31,11 +30,16 @@ class TfrmRegProgressHint final : public ModalDialog {
   // The timer's step for a bar position: shrinking steps, none from 999 on.
   static int ScanBarStep(int position);
 
+  int Position() const { return position_; }
   void Timer1Timer();
   void bStopClick();
-  int Position() const { return position_; }
 
  private:
+  bool OnInit() override;
+  // The worker's end-of-scan notice, or the close box.
+  void OnClose() override;
+  bool OnCommand(int id, int code) override;
+  void OnTimer(UINT_PTR id) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void FormShow();
   void StartScan();
@@ -47,7 +51,7 @@ class TfrmRegProgressHint final : public ModalDialog {
   // Takes every row the worker handed over so far, then closes the window with result.
   void EndScan(INT_PTR result);
 
-  TfrmHivora& owner_;
+  ScanHost& owner_;
   std::vector<std::string> codes_;
   std::shared_ptr<ProgressSink> sink_;
   std::shared_ptr<TScanTaskThread> worker_;

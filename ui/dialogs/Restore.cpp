@@ -10,7 +10,7 @@
 #include "platform/win32/Wide.h"
 #include "repair/RegFile.h"
 #include "settings/RegGlobal.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/restore_ids.h"
 
 namespace tamrisk {
@@ -19,11 +19,6 @@ namespace {
 // Posted to itself once the dialog is set up, so the folder is listed (and a missing one reported)
 // from the dialog's own message loop.
 constexpr UINT WM_RESTORESHOW = WM_APP + 1;
-
-std::string WithTrailingBackslash(std::string folder) {
-  if (folder.empty() || folder.back() != '\\') folder.push_back('\\');
-  return folder;
-}
 
 // Keeps a window disabled while another modal window, owned elsewhere, runs over it.
 class DisabledWhile {
@@ -54,34 +49,19 @@ std::u16string AnsiCodePageText(std::string_view bytes) {
 
 }  // namespace
 
-std::string BackupSizeText(std::uint64_t bytes) {
-  const std::uint64_t kilobytes = bytes / 1024 + (bytes % 1024 > 0 ? 1 : 0);
-  const std::string digits = std::to_string(kilobytes);
-  std::string grouped;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) grouped.push_back(',');
-    grouped.push_back(digits[i]);
-  }
-  return grouped + " KB";
-}
-
-bool IsBackupFileName(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  return dot != std::string::npos && AsciiUpper(std::string_view(name).substr(dot)) == ".REG";
-}
-
-std::string BackupDateText(const LocalDateTime& when) {
+std::string BackupDateText(const LocalDateTime& lastWrite) {
+  const LocalDateTime when = BackupListedTime(lastWrite);
   SYSTEMTIME time{};
   time.wYear = static_cast<WORD>(when.year);
   time.wMonth = static_cast<WORD>(when.month);
   time.wDay = static_cast<WORD>(when.day);
   time.wHour = static_cast<WORD>(when.hour);
   time.wMinute = static_cast<WORD>(when.minute);
-  time.wSecond = static_cast<WORD>(when.second - when.second % 2);
+  time.wSecond = static_cast<WORD>(when.second);
   // The user's locale may write dates and times in its own script.
   wchar_t date[128] = {};
   if (::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, std::size(date)) == 0) return {};
-  if (time.wHour == 0 && time.wMinute == 0 && time.wSecond == 0) return win32::Utf8(date);
+  if (ShowsDateOnly(when)) return win32::Utf8(date);
   wchar_t clock[128] = {};
   if (::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, std::size(clock)) == 0) return win32::Utf8(date);
   return win32::Utf8(date) + " " + win32::Utf8(clock);
@@ -91,62 +71,53 @@ TfrmRestore::TfrmRestore(const Platform& platform, Prompt& prompt, CommandRunner
     : ModalDialog(prompt, IDD_RESTORE), platform_(platform), runCommand_(std::move(runCommand)) {}
 
 int TfrmRestore::ListView1Compare(const std::string& a, const std::string& b) {
-  // Descending: the later name first. With the repair's stamped names the newest backup leads.
-  return AsciiUpper(b).compare(AsciiUpper(a));
+  return CompareBackupNames(a, b);
 }
 
-bool TfrmRestore::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-  switch (message) {
-    case WM_INITDIALOG:
-      FormCreate();
-      ::PostMessageW(Handle(), WM_RESTORESHOW, 0, 0);
-      result = TRUE;
-      return true;
-    case WM_RESTORESHOW:
-      FormShow();
-      return true;
-    case WM_COMMAND:
-      HandleCommand(LOWORD(wParam));
-      return true;
-    case WM_NOTIFY: {
-      const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
-      if (header.hwndFrom != List()) return false;
-      if (header.code == LVN_ITEMCHANGED) {
-        UpdateActions();
-      } else if (header.code == NM_DBLCLK) {
-        aRestoreExecute();
-      }
-      return true;
-    }
-    case WM_CLOSE:
-      EndModal(IDCANCEL);
-      return true;
-    default:
-      return false;
+bool TfrmRestore::OnInit() {
+  FormCreate();
+  ::PostMessageW(Handle(), WM_RESTORESHOW, 0, 0);
+  return true;
+}
+
+bool TfrmRestore::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
+  if (message != WM_RESTORESHOW) return false;
+  FormShow();
+  return true;
+}
+
+bool TfrmRestore::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom != List()) return false;
+  if (header.code == LVN_ITEMCHANGED) {
+    UpdateActions();
+  } else if (header.code == NM_DBLCLK) {
+    aRestoreExecute();
   }
+  return true;
 }
 
-void TfrmRestore::HandleCommand(int id) {
+bool TfrmRestore::OnCommand(int id, int) {
   switch (id) {
-    case IDC_RESTORE_BROWSE: bBrowseFolderClick(); break;
-    case IDC_RESTORE_OPENDIR: bOpenDirectoryClick(); break;
-    case IDC_RESTORE_RESTORE: aRestoreExecute(); break;
-    case IDC_RESTORE_DELETE: aDeleteExecute(); break;
-    case IDC_RESTORE_CLOSE:
-    case IDCANCEL:
-      EndModal(IDCANCEL);
-      break;
-    default:
-      break;
+    case IDC_RESTORE_BROWSE: bBrowseFolderClick(); return true;
+    case IDC_RESTORE_OPENDIR: bOpenDirectoryClick(); return true;
+    case IDC_RESTORE_RESTORE: aRestoreExecute(); return true;
+    case IDC_RESTORE_DELETE: aDeleteExecute(); return true;
+    case IDC_RESTORE_CLOSE: EndModal(IDCANCEL); return true;
+    default: return false;
   }
 }
 
 void TfrmRestore::FormCreate() {
   SetText(Handle(), kMessageCaption);
   LayOut();
-  AddColumns();
-  CentreOn(::GetWindow(Handle(), GW_OWNER));
+  SetUpList(IDC_RESTORE_LIST, {{"Backup file", 190}, {"Date", 110}, {"Size", 92}});
+  CentreOnOwner();
   UpdateActions();
+}
+
+void TfrmRestore::FormShow() {
+  SetItemText(IDC_RESTORE_FOLDER, OptionsSetting.OutputDirectory);
+  ListFolder();
 }
 
 void TfrmRestore::LayOut() {
@@ -161,26 +132,10 @@ void TfrmRestore::LayOut() {
   PlaceItem(IDC_RESTORE_CLOSE, 318, 362, 86, 25);
 }
 
-void TfrmRestore::AddColumns() {
-  ::SendMessageW(List(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  struct ColumnSpec {
-    const char* caption;
-    int width;
-  };
-  const ColumnSpec columns[] = {{"Backup file", 190}, {"Date", 110}, {"Size", 92}};
-  int index = 0;
-  for (const ColumnSpec& layout : columns) InsertListColumn(List(), index++, layout.caption, layout.width);
-}
-
-void TfrmRestore::FormShow() {
-  SetText(Item(IDC_RESTORE_FOLDER), OptionsSetting.OutputDirectory);
-  ListFolder();
-}
-
 void TfrmRestore::bBrowseFolderClick() {
   std::string folder;
   if (!SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), folder)) return;
-  SetText(Item(IDC_RESTORE_FOLDER), folder);
+  SetItemText(IDC_RESTORE_FOLDER, folder);
   ::SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
   UpdateActions();
   ListFolder();
@@ -196,27 +151,15 @@ void TfrmRestore::ListFolder() {
     Prompts().Message(Handle(), "The backup directory does not exist.", kMessageCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  std::vector<Row> rows = BackupFilesOf(folder);
-  std::stable_sort(rows.begin(), rows.end(),
-                   [](const Row& a, const Row& b) { return ListView1Compare(a.name, b.name) < 0; });
-  for (const Row& row : rows) AddRow(row);
+  for (const FileEntry& file : BackupFilesIn(platform_.files, folder)) AddRow(file);
   UpdateActions();
 }
 
-std::vector<TfrmRestore::Row> TfrmRestore::BackupFilesOf(const std::string& folder) const {
-  std::vector<Row> rows;
-  for (const FileEntry& entry : platform_.files.ListFolder(WithTrailingBackslash(folder) + "*")) {
-    if ((entry.attributes & fileattr::Directory) != 0 || !IsBackupFileName(entry.name)) continue;
-    rows.push_back({entry.name, BackupDateText(entry.lastWrite), BackupSizeText(entry.size)});
-  }
-  return rows;
-}
-
-void TfrmRestore::AddRow(const Row& row) {
-  const int index = InsertListItem(List(), RowCount(), row.name);
+void TfrmRestore::AddRow(const FileEntry& file) {
+  const int index = InsertListItem(List(), RowCount(), file.name);
   if (index < 0) return;
-  SetListItemText(List(), index, colDate, row.date);
-  SetListItemText(List(), index, colSize, row.size);
+  SetListItemText(List(), index, colDate, BackupDateText(file.lastWrite));
+  SetListItemText(List(), index, colSize, BackupSizeText(file.size));
 }
 
 std::string TfrmRestore::SelectedPath() const {
@@ -275,14 +218,14 @@ void TfrmRestore::DeleteSelected() {
 bool TfrmRestore::aRestoreUpdate() const { return SelectedIndex() >= 0; }
 
 void TfrmRestore::UpdateActions() {
-  const BOOL enabled = aRestoreUpdate() ? TRUE : FALSE;
-  ::EnableWindow(Item(IDC_RESTORE_RESTORE), enabled);
-  ::EnableWindow(Item(IDC_RESTORE_DELETE), enabled);
+  const bool enabled = aRestoreUpdate();
+  EnableItem(IDC_RESTORE_RESTORE, enabled);
+  EnableItem(IDC_RESTORE_DELETE, enabled);
 }
 
 HWND TfrmRestore::List() const { return Item(IDC_RESTORE_LIST); }
 
-std::string TfrmRestore::FolderText() const { return TextOf(Item(IDC_RESTORE_FOLDER)); }
+std::string TfrmRestore::FolderText() const { return ItemText(IDC_RESTORE_FOLDER); }
 
 int TfrmRestore::RowCount() const { return static_cast<int>(::SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
 

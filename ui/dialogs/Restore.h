@@ -2,26 +2,19 @@
 // registry editor import it silently. It also deletes backup files and opens the folder in the shell.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/System.h"
-#include "ui/dialogs/ModalDialog.h"
+#include "repair/BackupListing.h"
+#include "ui/common/ModalDialog.h"
 
 namespace tamrisk {
 
 // Starts a command line and waits for it behind the backup hint window; true when the program
 // ended by itself (the main window's RunCommandWithHint).
 using CommandRunner = std::function<bool(const std::string& commandLine, const std::string& hintText)>;
-
-// The size in kilobytes, rounded up, digits grouped in threes with "," whatever the locale:
-// 1,048,576 bytes give "1,024 KB".
-std::string BackupSizeText(std::uint64_t bytes);
-
-// True when the name's extension (from its last ".") is ".REG" in any letter case.
-bool IsBackupFileName(const std::string& name);
 
 // A file's local last-write time as the short date, a blank and the long time of the user's locale.
 // Seconds count in twos, as file dates do; a time of exactly midnight shows the date alone.
@@ -53,20 +46,14 @@ class TfrmRestore final : public ModalDialog {
   enum Column { colFile = 0, colDate = 1, colSize = 2 };
 
  private:
-  struct Row {
-    std::string name;
-    std::string date;
-    std::string size;
-  };
-
+  bool OnInit() override;
+  bool OnCommand(int id, int code) override;
+  bool OnNotify(const NMHDR& header) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
-  void HandleCommand(int id);
   void LayOut();
-  void AddColumns();
   // Lists the backup files of the folder that eFolder shows, in the list's order.
   void ListFolder();
-  std::vector<Row> BackupFilesOf(const std::string& folder) const;
-  void AddRow(const Row& row);
+  void AddRow(const FileEntry& file);
   std::string SelectedPath() const;
   // Whether every key and value of the file is in the registry as the file has it; otherwise says
   // so in a message box.

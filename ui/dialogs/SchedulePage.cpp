@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/schedule_ids.h"
 
 namespace tamrisk {
@@ -24,11 +25,6 @@ constexpr char kOtherNote[] =
     "The task \"Tamrisk scheduled clean\" has a schedule this page does not offer (it was changed in the Task "
     "Scheduler). It stays as it is unless you choose a schedule here.";
 
-bool IsTicked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-void SetTicked(HWND button, bool ticked) {
-  ::SendMessageW(button, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
 }  // namespace
 
 std::string ThisProgramPath() {
@@ -42,41 +38,25 @@ std::string ThisProgramPath() {
 }
 
 SchedulePage::SchedulePage(Prompt& prompt, const Platform& platform, TaskScheduler& scheduler)
-    : prompt_(prompt), platform_(platform), scheduler_(scheduler) {}
+    : WindowBase(prompt), platform_(platform), scheduler_(scheduler) {}
 
-INT_PTR CALLBACK SchedulePage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<SchedulePage*>(::GetWindowLongPtrW(window, DWLP_USER));
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<SchedulePage*>(lParam);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, DWLP_USER, lParam);
-    return FALSE;  // the options dialog keeps the focus
-  }
-  if (!self) return FALSE;
-  switch (message) {
-    case WM_COMMAND:
-      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
-      self->UpdateControls();  // sends messages only: nothing here can throw into user32
-      return TRUE;
-    case WM_NCDESTROY:
-      ::SetWindowLongPtrW(window, DWLP_USER, 0);
-      self->window_ = nullptr;
-      return FALSE;
-    default:
-      return FALSE;
-  }
+// WM_INITDIALOG answers FALSE: the options dialog keeps the focus.
+INT_PTR SchedulePage::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
+  UpdateControls();
+  return TRUE;
 }
 
 void SchedulePage::Create(HWND dialog, const RECT& area) {
   const INITCOMMONCONTROLSEX dates{sizeof(INITCOMMONCONTROLSEX), ICC_DATE_CLASSES};
   ::InitCommonControlsEx(&dates);
-  if (!::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SCHEDULEPAGE), dialog, Procedure,
-                            reinterpret_cast<LPARAM>(this))) {
+  if (!::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SCHEDULEPAGE), dialog, DialogProcedure,
+                            reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)))) {
     throw std::runtime_error("Cannot create the Schedule page");
   }
-  ::SetWindowLongPtrW(window_, GWLP_ID, IDD_SCHEDULEPAGE);  // found as an item of the dialog
+  ::SetWindowLongPtrW(Handle(), GWLP_ID, IDD_SCHEDULEPAGE);  // found as an item of the dialog
   // Above the tab control it lies on.
-  ::SetWindowPos(window_, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+  ::SetWindowPos(Handle(), HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_NOACTIVATE);
   PlaceControls(area);
   ::SendMessageW(Item(IDC_SCH_TIME), DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH':'mm"));
@@ -116,10 +96,10 @@ void SchedulePage::Load() {
 }
 
 void SchedulePage::Show(bool shown) {
-  ::ShowWindow(window_, shown ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(Handle(), shown ? SW_SHOW : SW_HIDE);
   if (shown && readError_ && !readErrorShown_) {
     readErrorShown_ = true;
-    prompt_.Message(
+    Prompts().Message(
         Owner(),
         "The Task Scheduler cannot be reached, so the schedule can be neither shown nor changed:\r\n" + *readError_,
         kMessageCaption, MB_OK | MB_ICONWARNING);
@@ -132,7 +112,7 @@ bool SchedulePage::Apply() {
   try {
     ApplySchedule(scheduler_, chosen, {ThisProgramPath(), platform_.system.CurrentUserSid(), platform_.system.Now()});
   } catch (const TaskSchedulerError& error) {
-    prompt_.Message(Owner(), "The schedule could not be changed in the Task Scheduler:\r\n" + std::string(error.what()),
+    Prompts().Message(Owner(), "The schedule could not be changed in the Task Scheduler:\r\n" + std::string(error.what()),
                     kMessageCaption, MB_OK | MB_ICONERROR);
     return false;
   }
@@ -143,7 +123,7 @@ bool SchedulePage::Apply() {
 Schedule SchedulePage::Chosen() const {
   Schedule schedule{ScheduleKind::Other};
   for (std::size_t i = 0; i < kKindButtons.size(); ++i) {
-    if (IsTicked(Item(kKindButtons[i]))) schedule.kind = static_cast<ScheduleKind>(i);
+    if (IsButtonChecked(Item(kKindButtons[i]))) schedule.kind = static_cast<ScheduleKind>(i);
   }
   SYSTEMTIME time{};
   if (::SendMessageW(Item(IDC_SCH_TIME), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) == GDT_VALID) {
@@ -152,13 +132,13 @@ Schedule SchedulePage::Chosen() const {
   }
   const auto day = static_cast<int>(::SendMessageW(Item(IDC_SCH_DAY), CB_GETCURSEL, 0, 0));
   if (day >= 0 && day < static_cast<int>(kDayNames.size())) schedule.dayOfWeek = day;
-  schedule.reportOnly = IsTicked(Item(IDC_SCH_REPORTONLY));
+  schedule.reportOnly = IsButtonChecked(Item(IDC_SCH_REPORTONLY));
   return Normalised(schedule);
 }
 
 void SchedulePage::ShowSchedule(const Schedule& schedule) {
   for (std::size_t i = 0; i < kKindButtons.size(); ++i) {
-    SetTicked(Item(kKindButtons[i]), schedule.kind == static_cast<ScheduleKind>(i));
+    SetButtonChecked(Item(kKindButtons[i]), schedule.kind == static_cast<ScheduleKind>(i));
   }
   SYSTEMTIME time{};
   ::GetLocalTime(&time);  // the picker wants a whole valid date
@@ -168,7 +148,7 @@ void SchedulePage::ShowSchedule(const Schedule& schedule) {
   time.wMilliseconds = 0;
   ::SendMessageW(Item(IDC_SCH_TIME), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
   ::SendMessageW(Item(IDC_SCH_DAY), CB_SETCURSEL, static_cast<WPARAM>(schedule.dayOfWeek), 0);
-  SetTicked(Item(IDC_SCH_REPORTONLY), schedule.reportOnly);
+  SetButtonChecked(Item(IDC_SCH_REPORTONLY), schedule.reportOnly);
   SetNote(schedule.kind == ScheduleKind::Other ? kOtherNote : kAboutNote);
   UpdateControls();
 }

@@ -12,15 +12,14 @@
 #include "platform/System.h"
 #include "platform/TaskScheduler.h"
 #include "settings/Schedule.h"
-#include "ui/main/Prompt.h"
+#include "ui/common/Prompt.h"
+#include "ui/common/WindowBase.h"
 
 namespace tamrisk {
 
-class SchedulePage {
+class SchedulePage final : public WindowBase {
  public:
   SchedulePage(Prompt& prompt, const Platform& platform, TaskScheduler& scheduler);
-  SchedulePage(const SchedulePage&) = delete;
-  SchedulePage& operator=(const SchedulePage&) = delete;
 
   // Makes the page, hidden, as a child of dialog over area (the dialog's client pixels).
   void Create(HWND dialog, const RECT& area);
@@ -34,22 +33,19 @@ class SchedulePage {
 
   // What the page shows now; Other while it shows a task whose form it does not offer.
   Schedule Chosen() const;
-  HWND Handle() const { return window_; }
 
  private:
-  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void PlaceControls(const RECT& area);
   void ShowSchedule(const Schedule& schedule);
   // Enables what the chosen kind uses.
   void UpdateControls();
   void SetNote(const std::string& text);
-  HWND Item(int id) const { return ::GetDlgItem(window_, id); }
-  HWND Owner() const { return ::GetParent(window_); }
+  HWND Item(int id) const { return ::GetDlgItem(Handle(), id); }
+  HWND Owner() const { return ::GetParent(Handle()); }
 
-  Prompt& prompt_;
   Platform platform_;
   TaskScheduler& scheduler_;
-  HWND window_ = nullptr;
   Schedule read_;
   std::optional<std::string> readError_;
   bool readErrorShown_ = false;

@@ -172,6 +172,30 @@ void CategoryTree::Toggle(HTREEITEM node) {
   }
 }
 
+void CategoryTree::Walk(HTREEITEM node, int mode, std::vector<std::string>* collected) {
+  ForEachFrom(node, [&](HTREEITEM each) {
+    const int code = CodeOf(each);
+    const bool stored = code >= TNodeChecks::First && code <= TNodeChecks::Last;
+    switch (mode) {
+      case kWalkCollect:
+        if (StateOf(each) == kChecked && collected) collected->push_back(std::to_string(code));
+        break;
+      case kUnchecked:
+      case kChecked:
+        SetState(each, mode);
+        break;
+      case kWalkStore:
+        if (stored) OptionsSetting.TreeViewNodeCheck[code] = StateOf(each) == kChecked;
+        break;
+      case kWalkRestore:
+        if (stored) SetState(each, OptionsSetting.TreeViewNodeCheck[code] ? kChecked : kUnchecked);
+        break;
+      default:
+        break;
+    }
+  });
+}
+
 TNodeChecks CategoryTree::Checks() const {
   TNodeChecks checks;
   ForEachFrom(Root(), [&](HTREEITEM node) {

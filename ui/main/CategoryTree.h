@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "settings/RegGlobal.h"
 
@@ -15,6 +17,10 @@ class CategoryTree {
  public:
   static constexpr int kUnchecked = 1;
   static constexpr int kChecked = 2;
+  // Modes of Walk besides kUnchecked and kChecked, which set every state.
+  static constexpr int kWalkCollect = -1;  // the checked codes into collected
+  static constexpr int kWalkStore = 99;    // the states into OptionsSetting
+  static constexpr int kWalkRestore = 100; // the states from OptionsSetting
 
   CategoryTree() = default;
   CategoryTree(const CategoryTree&) = delete;
@@ -42,6 +48,9 @@ class CategoryTree {
   bool PressAt(POINT point);
   // Toggles one node and applies the group rules.
   void Toggle(HTREEITEM node);
+
+  // Visits node, its subtree and each following sibling with its subtree in one of the modes above.
+  void Walk(HTREEITEM node, int mode, std::vector<std::string>* collected);
 
   // State 2 gives true, anything else false.
   TNodeChecks Checks() const;

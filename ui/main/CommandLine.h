@@ -5,24 +5,22 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/UiHandles.h"
 
 namespace tamrisk {
 
 // The arguments after the program's name, split as CommandLineToArgvW splits them.
 inline std::vector<std::string> ArgumentsOf(const wchar_t* commandLine) {
-  struct LocalDeleter {
-    void operator()(LPWSTR* memory) const { ::LocalFree(memory); }
-  };
   int count = 0;
-  const std::unique_ptr<LPWSTR, LocalDeleter> split(::CommandLineToArgvW(commandLine, &count));
+  LPWSTR* split = ::CommandLineToArgvW(commandLine, &count);
+  const UniqueLocalMemory owner(split);
   std::vector<std::string> arguments;
   if (!split) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(win32::Utf8(split.get()[i]));
+  for (int i = 1; i < count; ++i) arguments.push_back(win32::Utf8(split[i]));
   return arguments;
 }
 

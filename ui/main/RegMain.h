@@ -1,5 +1,7 @@
-// TfrmHivora: the main window. It holds the category tree, the results list and the commands on
-// them, runs scans behind the progress window, and runs the unattended clean-once mode.
+// TfrmHivora: the main window. It holds the banner, the category tree and the results list (whose
+// commands are ResultsCommands), runs scans behind the progress window, repairs, and runs the
+// unattended clean-once mode. Its menu commands that start other windows and programs are in
+// RegMainMenus.cpp.
 #pragma once
 
 #include <windows.h>
@@ -10,13 +12,17 @@
 #include <vector>
 
 #include "platform/System.h"
-#include "platform/win32/Handles.h"
 #include "repair/RunLog.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
+#include "ui/common/Prompt.h"
+#include "ui/common/WindowBase.h"
+#include "ui/dialogs/ScanHost.h"
+#include "ui/main/Banner.h"
 #include "ui/main/CategoryTree.h"
-#include "ui/main/Prompt.h"
+#include "ui/main/ResultsCommands.h"
 #include "ui/main/ResultsListView.h"
+#include "ui/main/ScanWorkers.h"
 
 namespace tamrisk {
 
@@ -26,8 +32,6 @@ inline constexpr char kMainWindowClass[] = "Varkon Tamrisk Made by Varkon Softwa
 inline constexpr UINT WM_SHOWINSTANCE = 9232;
 // The main window to itself: scan and repair unattended, then close.
 inline constexpr UINT WM_CLEANONCE = 9233;
-
-inline constexpr char kRegeditKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
 
 // How a run starts the main window.
 struct MainWindowStart {
@@ -39,19 +43,13 @@ struct MainWindowStart {
   bool endsProgram = true;
 };
 
-// The key the registry editor opens at for a row: its "Registry key" text, cut or extended by kind.
-std::string RegeditKeyText(const ProblemRow& row);
-
-class TfrmHivora {
+class TfrmHivora final : public WindowBase, public ScanHost {
  public:
   TfrmHivora(const Platform& platform, Prompt& prompt, MainWindowStart start = {});
-  ~TfrmHivora();
-  TfrmHivora(const TfrmHivora&) = delete;
-  TfrmHivora& operator=(const TfrmHivora&) = delete;
+  ~TfrmHivora() override;
 
   // Creates the window (FormCreate), then shows it (FormShow). Throws when the window cannot be made.
   void Create(int showCommand);
-  HWND Handle() const { return window_; }
   // 0; for a clean-once run 1 when it failed and 2 when its scan was incomplete.
   int ExitCode() const { return exitCode_; }
 
@@ -77,23 +75,10 @@ class TfrmHivora {
   void miBackupFullRegistryClick();
   void miWindowsBackupClick();
   void miOptionsClick();
-  void miSaveResultsClick();
   void miHelpClick();
   void miHomePageClick();
   void miAboutClick();
   void lvRegistryDataClick();
-  void aSelectAllExecute();
-  void aSelectAllTypeExecute();
-  void aSelectNoneExecute();
-  void aSelectNoneTypeExecute();
-  void aOpenRegeditExecute();
-  void aIgnoreValueExecute();
-  void aIgnoreKeyExecute();
-  bool aSelectAllTypeUpdate() const;
-  bool aOpenRegeditUpdate() const;
-  // Offered when the selected row names a value (or a key) the ignore lists can hold.
-  bool aIgnoreValueUpdate() const;
-  bool aIgnoreKeyUpdate() const;
 
   void UpdateCounts();
   void LayoutControls();
@@ -105,56 +90,46 @@ class TfrmHivora {
   // itself.
   bool RunCommandWithHint(const std::string& commandLine, const std::string& hintText);
 
-  // What the progress window and tests reach.
-  const Platform& Env() const { return platform_; }
-  Prompt& Prompts() { return prompt_; }
+  // What tests reach.
   ResultsListView& Results() { return results_; }
+  ResultsCommands& Commands() { return commands_; }
   CategoryTree& Tree() { return tree_; }
   HWND StatusBar() const { return statusBar_; }
-  // The progress window hands over its worker, so the window can wait for a stopped scan to wind
-  // down before the platform it uses goes away.
-  void NoteScanWorker(const std::shared_ptr<TScanTaskThread>& worker);
   // True when no scan worker is running any more (waiting up to timeoutMs).
-  bool WaitForScanWorker(DWORD timeoutMs);
+  bool WaitForScanWorker(DWORD timeoutMs) { return workers_.WaitForAll(timeoutMs); }
   // Codes of the categories the last scan could not finish.
   const std::vector<int>& IncompleteCategories() const { return incomplete_; }
 
+  // The progress window's host.
+  HWND ScanOwner() const override { return Handle(); }
+  Prompt& ScanPrompt() override { return Prompts(); }
+  const Platform& ScanPlatform() const override { return platform_; }
+  bool ScanUnattended() const override { return CleanOnce; }
+  void TakeScanRows(const std::vector<ProblemRow>& rows) override { results_.AppendRows(rows); }
+  void NoteScanWorker(const std::shared_ptr<TScanTaskThread>& worker) override { workers_.Note(worker); }
+
  private:
-  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK TreeProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                         DWORD_PTR self);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT HandleNotify(NMHDR& header);
   void HandleCommand(int id);
   void RegisterWindowClass() const;
-  void CreateFonts();
   void CreateControls();
-  void PlaceWindow(const std::optional<WindowBounds>& bounds);
-  WindowSnapshot Snapshot() const;
+  void CreateTaskControls();
   void ShowInstance();
   void PostCleanOnceOnce();
   void RunCleanOnce();
   void LogCleanOnce();
   void CloseWindow();
-  // Asks every worker still running to stop and waits for it, however long its current call takes:
-  // it uses the platform, which goes away with the program.
-  void EndScanWorkers();
-  void CheckRowsOfSelectedType(bool checked);
-  void DropIgnoredRows();
-  void UpdateActionStates(HMENU menu) const;
-  void ShowListMenu(LPARAM where);
-  void DrawLinkButton(const DRAWITEMSTRUCT& item) const;
+  void DestroyWindowParts();
 
   Platform platform_;
   // A clean-once run shows no box: its questions are answered and its errors go to the log.
   UnattendedPrompt unattended_;
-  Prompt& prompt_;
   MainWindowStart start_;
   HINSTANCE instance_ = nullptr;
-  HWND window_ = nullptr;
-  HWND banner_ = nullptr;
-  HWND title_ = nullptr;
-  HWND titleHint_ = nullptr;
+  Banner banner_;
   HWND tasksLabel_ = nullptr;
   HWND scanButton_ = nullptr;
   HWND repairButton_ = nullptr;
@@ -163,12 +138,9 @@ class TfrmHivora {
   HWND statusBar_ = nullptr;
   CategoryTree tree_;
   ResultsListView results_;
-  win32::UniqueGdiObject font_;
-  win32::UniqueGdiObject boldFont_;
-  win32::UniqueGdiObject titleFont_;
-  win32::UniqueGdiObject linkFont_;
-  std::vector<std::shared_ptr<TScanTaskThread>> workers_;
-  std::shared_ptr<TScanTaskThread> scanWorker_;  // the current scan's
+  ResultsCommands commands_;
+  MainFonts fonts_;
+  ScanWorkers workers_;
   std::vector<int> incomplete_;
   RunLogEntry cleanOnceLog_;
   bool activated_ = false;

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowBase.h"
+#include "ui/common/WindowText.h"
 
 namespace tamrisk {
 namespace {
@@ -20,8 +21,9 @@ const std::string& CellText(const ProblemRow& row, int column) {
 
 }  // namespace
 
-void ResultsListView::Attach(HWND list, std::function<void()> checkClicked) {
+void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> checkClicked) {
   list_ = list;
+  prompt_ = &prompt;
   checkClicked_ = std::move(checkClicked);
   ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
                  LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
@@ -35,33 +37,38 @@ void ResultsListView::Attach(HWND list, std::function<void()> checkClicked) {
 
 // The check boxes are toggled here, not by the control: an owner-data list leaves that to its
 // owner, and implementations differ in what they do themselves.
+// No exception may cross the procedure: an error is shown over the list's parent, and the message
+// counts as handled.
 LRESULT CALLBACK ResultsListView::ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                                 DWORD_PTR data) {
   auto* self = reinterpret_cast<ResultsListView*>(data);
+  if (message == WM_NCDESTROY) ::RemoveWindowSubclass(list, ListProcedure, 0);
+  bool handled = true;
+  ShowingErrors(*self->prompt_, ::GetParent(list),
+                [&] { handled = self->HandleListMessage(message, wParam, lParam); });
+  return handled ? 0 : ::DefSubclassProc(list, message, wParam, lParam);
+}
+
+bool ResultsListView::HandleListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
-      const int row = self->CheckBoxAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-      if (row < 0) break;
-      self->Toggle(static_cast<std::size_t>(row));
-      if (self->checkClicked_) self->checkClicked_();
-      return 0;
+      const int row = CheckBoxAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+      if (row < 0) return false;
+      Toggle(static_cast<std::size_t>(row));
+      if (checkClicked_) checkClicked_();
+      return true;
     }
     case WM_KEYDOWN:
-      if (wParam != VK_SPACE) break;
+      if (wParam != VK_SPACE) return false;
       // The space bar toggles the selected row's check box; the counts wait for the next click.
-      if (const int row = self->SelectedIndex(); row >= 0) self->Toggle(static_cast<std::size_t>(row));
-      return 0;
+      if (const int row = SelectedIndex(); row >= 0) Toggle(static_cast<std::size_t>(row));
+      return true;
     case WM_CHAR:
-      if (wParam == ' ') return 0;
-      break;
-    case WM_NCDESTROY:
-      ::RemoveWindowSubclass(list, ListProcedure, 0);
-      break;
+      return wParam == ' ';
     default:
-      break;
+      return false;
   }
-  return ::DefSubclassProc(list, message, wParam, lParam);
 }
 
 int ResultsListView::CheckBoxAt(POINT point) const {

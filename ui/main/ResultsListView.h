@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "scan/ProblemRow.h"
+#include "ui/common/Prompt.h"
 
 namespace tamrisk {
 
@@ -21,8 +22,9 @@ class ResultsListView final : public ResultsModel {
   enum Column { colProblem = 0, colRegistryKey = 1, colValue = 2 };
 
   // Takes an owner-data report list view: check boxes, full-row selection and the three columns.
-  // checkClicked runs after a mouse press has toggled a row's check box.
-  void Attach(HWND list, std::function<void()> checkClicked);
+  // checkClicked runs after a mouse press has toggled a row's check box. An error raised while the
+  // control's own messages are handled is shown through prompt.
+  void Attach(HWND list, Prompt& prompt, std::function<void()> checkClicked);
   HWND Handle() const { return list_; }
 
   // The control's LVN_GETDISPINFOW, which its parent hands over. The parent is a Unicode window,
@@ -57,12 +59,15 @@ class ResultsListView final : public ResultsModel {
  private:
   static LRESULT CALLBACK ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                         DWORD_PTR self);
+  // The list's own mouse and key messages; true when handled here, and not by the control.
+  bool HandleListMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // The row whose check box is at a point of the control, or -1.
   int CheckBoxAt(POINT point) const;
   void Toggle(std::size_t index);
   void RedrawRow(std::size_t index) const;
 
   HWND list_ = nullptr;
+  Prompt* prompt_ = nullptr;
   std::vector<ProblemRow> rows_;
   std::function<void()> checkClicked_;
 };

@@ -16,17 +16,23 @@
 #include "repair/RunLog.h"
 #include "settings/Schedule.h"
 #include "ui/main/CommandLine.h"
-#include "ui/main/Prompt.h"
+#include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
 
 namespace {
 
 // Releases COM on every way out of the program's run.
-struct ComApartment {
-  const bool ready = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+class ComApartment {
+ public:
+  ComApartment() = default;
   ~ComApartment() {
-    if (ready) ::CoUninitialize();
+    if (ready_) ::CoUninitialize();
   }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  const bool ready_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 };
 
 int RunMessageLoop() {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "ui/main/CommandLine.h"
-#include "ui/main/Prompt.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/Prompt.h"
+#include "ui/common/WindowText.h"
 #include "ui/tests/UiTestSupport.h"
 
 namespace tamrisk::test {

@@ -18,7 +18,7 @@
 #include "settings/RegGlobal.h"
 #include "testkit/WinFixture.h"
 #include "ui/dialogs/About.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/res/restore_ids.h"
 #include "ui/tests/UiTestSupport.h"

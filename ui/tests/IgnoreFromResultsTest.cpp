@@ -18,7 +18,8 @@
 #include "platform/win32/Wide.h"
 #include "repair/Report.h"
 #include "settings/RegGlobal.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/UiHandles.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/options_ids.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
@@ -55,6 +56,42 @@ std::vector<ProblemRow> RowsAt(const std::vector<std::size_t>& indexes) {
 
 bool MenuEnabled(HWND window, int id) {
   return (::GetMenuState(::GetMenu(window), static_cast<UINT>(id), MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+void ClearIgnoreLists() {
+  OptionsSetting.IgnoreValues.clear();
+  OptionsSetting.IgnoreValueCount = 0;
+  OptionsSetting.IgnoreKeys.clear();
+  OptionsSetting.IgnoreKeyCount = 0;
+}
+
+// Both status panels count this many rows, all ticked.
+void ExpectCounts(TfrmHivora& form, std::size_t rows, const char* what) {
+  EXPECT_EQ(PanelText(form.StatusBar(), 0), " " + std::to_string(rows) + " problems found") << what;
+  EXPECT_EQ(PanelText(form.StatusBar(), 1), " " + std::to_string(rows) + " problems selected for repairing") << what;
+}
+
+// The entries the options dialog's two lists show when it is opened from the main window's menu;
+// nullopt when it never showed.
+std::optional<std::pair<std::vector<std::string>, std::vector<std::string>>> ListsInOptions(TfrmHivora& form) {
+  std::vector<std::string> shownValues, shownKeys;
+  bool seen = false;
+  {
+    ThreadTicker look([&] {
+      HWND dialog = FindThreadWindow("Options");
+      if (!dialog || seen || !::IsWindowVisible(dialog)) return;
+      seen = true;
+      for (auto [id, shown] : {std::pair{IDC_OPT_VALUES, &shownValues}, std::pair{IDC_OPT_KEYS, &shownKeys}}) {
+        HWND list = ::GetDlgItem(dialog, id);
+        const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) shown->push_back(ListItemText(list, i));
+      }
+      ::SendMessageW(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    SendCommand(form.Handle(), IDM_OPTIONS);
+  }
+  if (!seen) return std::nullopt;
+  return std::pair{shownValues, shownKeys};
 }
 
 class IgnoreFromResults : public ::testing::Test {
@@ -110,10 +147,7 @@ TEST_F(IgnoreFromResults, EachRowKindAddsTheEntryTheFilterMatchesAndDropsTheRows
   };
   auto form = MakeMainWindow(memory.platform, prompt);
   for (const Case& c : cases) {
-    OptionsSetting.IgnoreValues.clear();
-    OptionsSetting.IgnoreValueCount = 0;
-    OptionsSetting.IgnoreKeys.clear();
-    OptionsSetting.IgnoreKeyCount = 0;
+    ClearIgnoreLists();
     form->Results().Clear();
     form->Results().AppendRows(FixtureRows());
     form->Results().Select(static_cast<int>(c.row));
@@ -125,10 +159,7 @@ TEST_F(IgnoreFromResults, EachRowKindAddsTheEntryTheFilterMatchesAndDropsTheRows
     EXPECT_EQ(OptionsSetting.IgnoreValueCount, static_cast<std::int32_t>(c.values.size())) << c.what;
     EXPECT_EQ(OptionsSetting.IgnoreKeys, c.keys) << c.what;
     EXPECT_EQ(OptionsSetting.IgnoreKeyCount, static_cast<std::int32_t>(c.keys.size())) << c.what;
-    const std::string found = " " + std::to_string(c.remaining.size()) + " problems found";
-    const std::string selected = " " + std::to_string(c.remaining.size()) + " problems selected for repairing";
-    EXPECT_EQ(PanelText(form->StatusBar(), 0), found) << c.what;
-    EXPECT_EQ(PanelText(form->StatusBar(), 1), selected) << c.what;
+    ExpectCounts(*form, c.remaining.size(), c.what);
     EXPECT_TRUE(prompt.calls.empty()) << c.what;
   }
 }
@@ -191,25 +222,10 @@ TEST_F(IgnoreFromResults, EntriesAreKeptAfterTheStoredOnesAndSurviveARestart) {
   const std::vector<std::string> keys = {"HKEY_LOCAL_MACHINE\\Software\\X"};
   EXPECT_EQ(OptionsSetting.IgnoreValues, values);
   EXPECT_EQ(OptionsSetting.IgnoreKeys, keys);
-  std::vector<std::string> shownValues, shownKeys;
-  bool seen = false;
-  {
-    ThreadTicker look([&] {
-      HWND dialog = FindThreadWindow("Options");
-      if (!dialog || seen || !::IsWindowVisible(dialog)) return;
-      seen = true;
-      for (auto [id, shown] : {std::pair{IDC_OPT_VALUES, &shownValues}, std::pair{IDC_OPT_KEYS, &shownKeys}}) {
-        HWND list = ::GetDlgItem(dialog, id);
-        const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) shown->push_back(ListItemText(list, i));
-      }
-      ::SendMessageW(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-    });
-    SendCommand(form->Handle(), IDM_OPTIONS);
-  }
-  EXPECT_TRUE(seen);
-  EXPECT_EQ(shownValues, values);
-  EXPECT_EQ(shownKeys, keys);
+  const auto shown = ListsInOptions(*form);
+  ASSERT_TRUE(shown.has_value());
+  EXPECT_EQ(shown->first, values);
+  EXPECT_EQ(shown->second, keys);
 
   // The same row ignored again adds no second entry.
   form->Results().AppendRows({FixtureRows()[4]});
@@ -298,21 +314,19 @@ TEST(ResultsMenus, NewCommandsStandWhereTheUserLooksForThem) {
     return items;
   };
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  HMENU main = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
-  HMENU popup = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_LISTPOPUP));
+  const UniqueMenu main(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU)));
+  const UniqueMenu popup(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_LISTPOPUP)));
   ASSERT_TRUE(main && popup);
-  const std::vector<std::string> file = itemsOf(::GetSubMenu(main, 0));
+  const std::vector<std::string> file = itemsOf(::GetSubMenu(main.get(), 0));
   ASSERT_GE(file.size(), 3u);
   EXPECT_EQ(std::vector<std::string>(file.end() - 3, file.end()),
             (std::vector<std::string>{"Save Results...", "-", "&Exit"}));
   const std::vector<std::string> ignore = {"&Open in RegEdit...", "-", "Ignore this value", "Ignore this key"};
-  const std::vector<std::string> edit = itemsOf(::GetSubMenu(main, 2));
+  const std::vector<std::string> edit = itemsOf(::GetSubMenu(main.get(), 2));
   EXPECT_NE(std::search(edit.begin(), edit.end(), ignore.begin(), ignore.end()), edit.end());
-  const std::vector<std::string> list = itemsOf(::GetSubMenu(popup, 0));
+  const std::vector<std::string> list = itemsOf(::GetSubMenu(popup.get(), 0));
   ASSERT_GE(list.size(), ignore.size());
   EXPECT_EQ(std::vector<std::string>(list.end() - static_cast<std::ptrdiff_t>(ignore.size()), list.end()), ignore);
-  ::DestroyMenu(main);
-  ::DestroyMenu(popup);
 }
 
 }  // namespace

@@ -6,188 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/memory/MemoryPlatform.h"
-#include "ui/dialogs/Options.h"
 #include "ui/dialogs/RegAddRegistry.h"
-#include "ui/main/WindowText.h"
 #include "ui/res/options_ids.h"
-#include "ui/tests/UiTestSupport.h"
+#include "ui/tests/OptionsDialogScript.h"
 
 namespace tamrisk::test {
 namespace {
-
-using test::HiddenOwner;
-
-constexpr char kOptionsCaption[] = "Options";
-constexpr char kEntryCaption[] = "Add to Ignore List";
-
-// Steps that act on the thread's dialogs from inside their modal loops, in order: each step waits
-// until a window with its caption is up. A step whose window never comes, or a dialog still open
-// after the last step, ends the dialogs in time, so a fault fails the test instead of hanging it.
-class DialogScript {
- public:
-  using Action = std::function<void(HWND)>;
-
-  DialogScript& Then(const char* caption, Action action) {
-    steps_.push_back({caption, std::move(action)});
-    return *this;
-  }
-
-  // Shows a dialog with the steps acting on it and the dialogs it opens; the dialog's result.
-  INT_PTR Run(const std::function<INT_PTR()>& show) {
-    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    ThreadTicker ticker([this] { Tick(); });
-    const INT_PTR result = show();
-    EXPECT_EQ(next_, steps_.size()) << "steps left when the dialog ended";
-    EXPECT_FALSE(timedOut_) << "a step's window did not come up, or a dialog did not close";
-    return result;
-  }
-
- private:
-  struct Step {
-    const char* caption;
-    Action action;
-  };
-
-  void Tick() {
-    if (std::chrono::steady_clock::now() > deadline_) {
-      for (const char* caption : {kEntryCaption, kOptionsCaption}) {
-        if (HWND stuck = FindThreadWindow(caption)) {
-          timedOut_ = true;
-          ::EndDialog(stuck, -2);
-        }
-      }
-      return;
-    }
-    if (next_ >= steps_.size()) return;
-    HWND window = FindThreadWindow(steps_[next_].caption);
-    if (!window || !::IsWindowVisible(window) || !::IsWindowEnabled(window)) return;
-    // Counted before it acts: a step that opens a dialog lets the next steps run inside it.
-    Step& step = steps_[next_++];
-    step.action(window);
-  }
-
-  std::vector<Step> steps_;
-  std::size_t next_ = 0;
-  std::chrono::steady_clock::time_point deadline_;
-  bool timedOut_ = false;
-};
-
-// ---- Acting on controls as the user does ----
-
-void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-
-// Clicks a tab, so the tab control itself tells the dialog of the change.
-void ClickTab(HWND dialog, int tabsId, int index) {
-  HWND tabs = ::GetDlgItem(dialog, tabsId);
-  RECT tab{};
-  ::SendMessageW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tab));
-  const LPARAM at = MAKELPARAM((tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
-  ::SendMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  ::SendMessageW(tabs, WM_LBUTTONUP, 0, at);
-}
-
-void Type(HWND dialog, int id, const std::string& text) { SetText(::GetDlgItem(dialog, id), text); }
-
-std::string TextOf(HWND dialog, int id) { return tamrisk::TextOf(::GetDlgItem(dialog, id)); }
-
-bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != 0; }
-bool Shown(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != 0; }
-bool Ticked(HWND dialog, int id) { return ::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-int TabInFront(HWND dialog, int id) { return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), TCM_GETCURSEL, 0, 0)); }
-
-void SetRowState(HWND dialog, int listId, int row, UINT state, UINT mask) {
-  LVITEMW item{};
-  item.state = state;
-  item.stateMask = mask;
-  ::SendMessageW(::GetDlgItem(dialog, listId), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                 reinterpret_cast<LPARAM>(&item));
-}
-
-// As a click on the row's check box does.
-void TickRow(HWND dialog, int listId, int row) {
-  SetRowState(dialog, listId, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
-}
-
-void SelectRow(HWND dialog, int listId, int row) {
-  SetRowState(dialog, listId, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-}
-
-struct ListRow {
-  std::string text;
-  bool ticked = false;
-  friend bool operator==(const ListRow&, const ListRow&) = default;
-};
-
-std::vector<ListRow> RowsOf(HWND dialog, int listId) {
-  HWND list = ::GetDlgItem(dialog, listId);
-  std::vector<ListRow> rows;
-  const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    const auto state = static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(i),
-                                                        LVIS_STATEIMAGEMASK));
-    rows.push_back({ListItemText(list, i), state == INDEXTOSTATEIMAGEMASK(2)});
-  }
-  return rows;
-}
-
-std::vector<ListRow> Unticked(const std::vector<std::string>& texts) {
-  std::vector<ListRow> rows;
-  for (const std::string& text : texts) rows.push_back({text, false});
-  return rows;
-}
-
-int ColumnWidth(HWND dialog, int listId) {
-  return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, listId), LVM_GETCOLUMNWIDTH, 0, 0));
-}
-
-SIZE ClientSize(HWND window) {
-  RECT client{};
-  ::GetClientRect(window, &client);
-  return {client.right, client.bottom};
-}
-
-TOptionsSetting StartingOptions() {
-  TOptionsSetting options;
-  options.OutputDirectory = "C:\\Backup";
-  options.DeleteBackupFile = true;
-  options.IncludeRemoveMedia = false;
-  options.IncludeCDdrive = true;
-  options.TreeViewNodeCheck.Fill(true);
-  options.IgnoreValues = {"HKEY_LOCAL_MACHINE\\Software\\A\\Run\\One", "HKEY_CURRENT_USER\\Software\\B\\@",
-                          "HKEY_USERS\\.DEFAULT\\Software\\C\\Three"};
-  options.IgnoreValueCount = 3;
-  // The count decides: the third key lies past it and is nobody's entry.
-  options.IgnoreKeys = {"HKEY_LOCAL_MACHINE\\Software\\Old", "Software\\Vendor", "HKEY_CLASSES_ROOT\\Stale"};
-  options.IgnoreKeyCount = 2;
-  return options;
-}
-
-class OptionsDialog : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InitControls();
-    memory.files.AddFolder("C:\\Backup");
-    memory.files.AddFolder("C:\\Other");
-    options = StartingOptions();
-  }
-
-  // Opens the dialog with the script acting on it; the dialog's result.
-  INT_PTR Open(DialogScript& script) {
-    TfrmOptions dialog(prompt, memory.platform, options);
-    return script.Run([&] { return dialog.ShowModal(owner.get()); });
-  }
-
-  MemoryPlatform memory;
-  ScriptedPrompt prompt;
-  HiddenOwner owner;
-  TOptionsSetting options;
-};
 
 TEST_F(OptionsDialog, OpensOnTheGeneralPageWithCopiesOfTheOptions) {
   DialogScript script;
@@ -313,8 +141,8 @@ TEST_F(OptionsDialog, TextInAnyLanguageComesBackExactly) {
   EXPECT_EQ(options.IgnoreKeys, std::vector<std::string>{edited});
 }
 
-TEST_F(OptionsDialog, AddEditAndRemoveActOnTheListInFrontOnly) {
-  DialogScript script;
+// Remove, Add and Edit on the list in front, as AddEditAndRemoveActOnTheListInFrontOnly scripts them.
+void ScriptRemoveAddAndEdit(DialogScript& script) {
   script.Then(kOptionsCaption, [&](HWND dialog) {
     ClickTab(dialog, IDC_OPT_PAGES, 1);
     // Two values and one key ticked; Remove with "Values" in front takes the two values only, and
@@ -356,6 +184,9 @@ TEST_F(OptionsDialog, AddEditAndRemoveActOnTheListInFrontOnly) {
     Type(entry, IDC_ADD_REGISTRYKEY, "Software\\HKEY_X ");
     Click(entry, IDOK);
   });
+}
+
+void ScriptCancelledEditAndAdd(DialogScript& script) {
   // An edit that is cancelled changes nothing; neither does an add that is cancelled.
   script.Then(kOptionsCaption, [&](HWND dialog) { Click(dialog, IDC_OPT_EDIT); });
   script.Then(kEntryCaption, [&](HWND entry) {
@@ -367,6 +198,12 @@ TEST_F(OptionsDialog, AddEditAndRemoveActOnTheListInFrontOnly) {
     Type(entry, IDC_ADD_REGISTRYKEY, "HKEY_CLASSES_ROOT\\Thrown");
     Click(entry, IDCANCEL);
   });
+}
+
+TEST_F(OptionsDialog, AddEditAndRemoveActOnTheListInFrontOnly) {
+  DialogScript script;
+  ScriptRemoveAddAndEdit(script);
+  ScriptCancelledEditAndAdd(script);
   script.Then(kOptionsCaption, [&](HWND dialog) {
     // Edit follows the selection of the list in front: the value row selected before the removal
     // is still selected.

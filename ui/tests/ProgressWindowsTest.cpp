@@ -11,7 +11,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "ui/dialogs/BackupHint.h"
 #include "ui/dialogs/RegProgressHint.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 

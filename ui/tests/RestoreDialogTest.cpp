@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -81,19 +82,6 @@ void SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local) {
   win32::UniqueHandle file(
       ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &utc)) << path;
-}
-
-TEST(RestoreTexts, LargeSizesGroupTheirDigits) {
-  struct Case {
-    std::uint64_t bytes;
-    const char* expected;
-  };
-  for (const Case& c : std::vector<Case>{{999 * 1024, "999 KB"},
-                                         {999 * 1024 + 1, "1,000 KB"},
-                                         {1073741824, "1,048,576 KB"},
-                                         {5000000000ull, "4,882,813 KB"}}) {
-    EXPECT_EQ(BackupSizeText(c.bytes), c.expected) << c.bytes;
-  }
 }
 
 // Files on the real disk: only ".REG" files (any case, hidden too) list, newest stamp first, with
@@ -223,6 +211,31 @@ TEST_F(RestoreDialog, DeleteRemovesTheFileAndSelectsTheRowInItsPlace) {
   EXPECT_TRUE(prompt.calls.empty());
 }
 
+// Restore on the selected row, by its button or by a double click on the row.
+void PressRestore(TfrmRestore& dialog, bool byDoubleClick) {
+  if (!byDoubleClick) {
+    ::SendMessageW(::GetDlgItem(dialog.Handle(), IDC_RESTORE_RESTORE), BM_CLICK, 0, 0);
+    return;
+  }
+  NMITEMACTIVATE click{};
+  click.hdr = {::GetDlgItem(dialog.Handle(), IDC_RESTORE_LIST), IDC_RESTORE_LIST, NM_DBLCLK};
+  click.iItem = dialog.SelectedIndex();
+  ::SendMessageW(dialog.Handle(), WM_NOTIFY, IDC_RESTORE_LIST, reinterpret_cast<LPARAM>(&click));
+}
+
+// One message box that begins with warning, or none when warning is "".
+void ExpectWarning(const ScriptedPrompt& prompt, const char* warning, const char* what) {
+  if (!*warning) {
+    EXPECT_TRUE(prompt.calls.empty()) << what;
+    return;
+  }
+  ASSERT_EQ(prompt.calls.size(), 1u) << what;
+  EXPECT_EQ(prompt.calls[0].text.rfind(warning, 0), 0u) << prompt.calls[0].text;
+}
+
+constexpr char kBack[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n";
+constexpr char kNotBack[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Gone\"=\"x\"\r\n";
+
 TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhenAsked) {
   struct Case {
     const char* what;
@@ -237,16 +250,14 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
   // The editor "ended by itself" in the runner without importing anything: only what the registry
   // already holds counts as back.
   memory.registry.SetString(RootKey::CurrentUser, "Software\\TamriskBack", "Here", "x");
-  const char* back = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n";
-  const char* notBack = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Gone\"=\"x\"\r\n";
   for (const Case& c : std::vector<Case>{
            {"completed, delete set", "C:\\Backups", true, true, false, false},
            {"completed, delete not set", "C:\\Backups", true, false, false, true},
            {"stopped, delete set", "C:\\Backups", false, true, false, true},
            {"folder with its backslash", "C:\\Backups\\", true, true, false, false},
            {"double click", "C:\\Backups", true, true, true, false},
-           {"everything back", "C:\\Backups", true, true, false, false, back},
-           {"a value not back", "C:\\Backups", true, true, false, true, notBack,
+           {"everything back", "C:\\Backups", true, true, false, false, kBack},
+           {"a value not back", "C:\\Backups", true, true, false, true, kNotBack,
             "1 entries of the backup did not come back, the first in HKEY_CURRENT_USER\\Software\\TamriskBack."},
            {"not a registry file", "C:\\Backups", true, true, false, true, "garbage",
             "The backup file could not be read back"},
@@ -261,14 +272,7 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
     dialog = MakeDialog();
     WithDialog(*dialog, owner.get(), [&] {
       dialog->SelectRow(1);
-      if (c.byDoubleClick) {
-        NMITEMACTIVATE click{};
-        click.hdr = {::GetDlgItem(dialog->Handle(), IDC_RESTORE_LIST), IDC_RESTORE_LIST, NM_DBLCLK};
-        click.iItem = 1;
-        ::SendMessageW(dialog->Handle(), WM_NOTIFY, IDC_RESTORE_LIST, reinterpret_cast<LPARAM>(&click));
-      } else {
-        ::SendMessageW(::GetDlgItem(dialog->Handle(), IDC_RESTORE_RESTORE), BM_CLICK, 0, 0);
-      }
+      PressRestore(*dialog, c.byDoubleClick);
       EXPECT_EQ(dialog->RowCount(), c.fileLeft ? 2 : 1) << c.what;
       EXPECT_TRUE(::IsWindowEnabled(dialog->Handle())) << c.what;
     });
@@ -277,12 +281,7 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
     EXPECT_EQ(runs[0].hint, "Restore registry...") << c.what;
     EXPECT_FALSE(runs[0].dialogEnabled) << c.what << ": the dialog took input during the import";
     EXPECT_EQ(memory.files.Exists("C:\\Backups\\Backup20230101120000.reg"), c.fileLeft) << c.what;
-    if (*c.warning) {
-      ASSERT_EQ(prompt.calls.size(), 1u) << c.what;
-      EXPECT_EQ(prompt.calls[0].text.rfind(c.warning, 0), 0u) << prompt.calls[0].text;
-    } else {
-      EXPECT_TRUE(prompt.calls.empty()) << c.what;
-    }
+    ExpectWarning(prompt, c.warning, c.what);
     EXPECT_TRUE(memory.files.Exists("C:\\Backups\\Backup20240101120000.reg")) << c.what;
   }
 }
@@ -318,22 +317,39 @@ TEST_F(RestoreDialog, BrowseListsThePickedFolderAndKeepsTheBackupFolder) {
   EXPECT_EQ(picks[1].startPath, "");
 }
 
+// A key with a text value "Path" and a number "Count" in the current user's hive.
+void MakeKeyWithValues(const std::string& key, const char* text, DWORD number) {
+  HKEY raw = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
+            ERROR_SUCCESS);
+  win32::UniqueRegKey sub(raw);
+  ::RegSetValueExA(sub.get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
+  ::RegSetValueExA(sub.get(), "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+void ExpectKeyWithValues(const std::string& key, const char* text, DWORD number) {
+  char restored[64] = {};
+  DWORD size = sizeof restored;
+  EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), "Path", RRF_RT_REG_SZ, nullptr, restored, &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(restored, text);
+  DWORD count = 0;
+  size = sizeof count;
+  ::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), "Count", RRF_RT_REG_DWORD, nullptr, &count, &size);
+  EXPECT_EQ(count, number);
+}
+
 // The repair's backup file, imported by the real registry editor through the main window's runner.
 TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
   for (const bool deleteAfter : {true, false}) {
     const std::string name = UniqueName(deleteAfter ? "h9del" : "h9keep");
     const std::string key = "Software\\" + name;
     const std::string folder = FreshFolder(name);
-    HKEY raw = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\Sub").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &raw, nullptr),
-              ERROR_SUCCESS);
-    win32::UniqueRegKey sub(raw);
     const char text[] = "C:\\gone\\tool.exe";
     const DWORD number = 0x12345678;
-    ::RegSetValueExA(sub.get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
-    ::RegSetValueExA(sub.get(), "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    sub.reset();
+    MakeKeyWithValues(key + "\\Sub", text, number);
+    if (::testing::Test::HasFatalFailure()) return;
 
     win32::Win32Platform system;
     VectorResults results({ProblemRow{true, "Test Issue", "HKEY_CURRENT_USER\\" + key + "\\Sub", "", rkKey}});
@@ -355,16 +371,7 @@ TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
       EXPECT_EQ(restore.RowCount(), deleteAfter ? 0 : 1);
     });
 
-    char restored[64] = {};
-    DWORD size = sizeof restored;
-    EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, (key + "\\Sub").c_str(), "Path", RRF_RT_REG_SZ, nullptr, restored,
-                             &size),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(restored, text);
-    DWORD count = 0;
-    size = sizeof count;
-    ::RegGetValueA(HKEY_CURRENT_USER, (key + "\\Sub").c_str(), "Count", RRF_RT_REG_DWORD, nullptr, &count, &size);
-    EXPECT_EQ(count, number);
+    ExpectKeyWithValues(key + "\\Sub", text, number);
     EXPECT_EQ(::GetFileAttributesA(backup.c_str()) != INVALID_FILE_ATTRIBUTES, !deleteAfter) << deleteAfter;
     EXPECT_TRUE(prompt.calls.empty());
     DeleteKeyTree(RootKey::CurrentUser, key);

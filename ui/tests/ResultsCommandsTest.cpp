@@ -12,7 +12,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Registry.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 

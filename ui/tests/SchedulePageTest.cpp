@@ -145,8 +145,10 @@ TEST_F(SchedulePageTest, ShowsTheRegisteredTaskAndOffersWhatItsKindUses) {
               IDCANCEL);
     EXPECT_EQ(scheduler.Changes(), changes);
   }
+  EXPECT_TRUE(prompt.calls.empty());
+}
 
-  // Each kind turns on the inputs it uses.
+TEST_F(SchedulePageTest, EachKindTurnsOnTheInputsItUses) {
   EXPECT_EQ(Open([&](HWND dialog) {
               const std::vector<std::pair<int, std::vector<bool>>> clicks = {{IDC_SCH_WEEKLY, {true, true, true}},
                                                                              {IDC_SCH_LOGON, {false, false, true}},

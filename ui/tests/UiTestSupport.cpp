@@ -8,7 +8,7 @@
 
 #include "platform/win32/Wide.h"
 #include "testkit/WinFixture.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 
 namespace tamrisk::test {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/System.h"
-#include "ui/main/Prompt.h"
+#include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
 
 namespace tamrisk::test {

@@ -21,6 +21,10 @@ std::string ResourceText(HINSTANCE instance, UINT id);
 // with a terminating NUL and never between the two halves of a character outside the BMP.
 void CopyToBuffer(std::string_view text, wchar_t* buffer, int capacity);
 
+// Check boxes and radio buttons.
+bool IsButtonChecked(HWND button);
+void SetButtonChecked(HWND button, bool checked);
+
 // ---- List views (report style) and tab controls ----
 
 void InsertListColumn(HWND list, int index, std::string_view caption, int width);

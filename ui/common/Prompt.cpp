@@ -1,4 +1,4 @@
-#include "ui/main/Prompt.h"
+#include "ui/common/Prompt.h"
 
 #include <commdlg.h>
 

@@ -1,4 +1,4 @@
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 
 #include <commctrl.h>
 
@@ -37,6 +37,12 @@ void CopyToBuffer(std::string_view text, wchar_t* buffer, int capacity) {
   if (length > 0 && length < units.size() && units[length - 1] >= 0xD800 && units[length - 1] <= 0xDBFF) --length;
   std::memcpy(buffer, units.data(), length * sizeof(wchar_t));
   buffer[length] = L'\0';
+}
+
+bool IsButtonChecked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetButtonChecked(HWND button, bool checked) {
+  ::SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void InsertListColumn(HWND list, int index, std::string_view caption, int width) {

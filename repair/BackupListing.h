@@ -1,0 +1,34 @@
+// What the restore dialog lists of a backup folder: the ".REG" files, newest stamp first, with the
+// texts of their sizes and the parts of their dates that do not depend on the user's locale.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/System.h"
+
+namespace tamrisk {
+
+// The size in kilobytes, rounded up, digits grouped in threes with "," whatever the locale:
+// 1,048,576 bytes give "1,024 KB".
+std::string BackupSizeText(std::uint64_t bytes);
+
+// True when the name's extension (from its last ".") is ".REG" in any letter case.
+bool IsBackupFileName(const std::string& name);
+
+// Negative when a lists before b: names in descending order, ignoring ASCII letter case.
+int CompareBackupNames(const std::string& a, const std::string& b);
+
+// The folder with one "\" at its end.
+std::string WithTrailingBackslash(std::string folder);
+
+// The backup files of a folder (not its subfolders), in the list's order.
+std::vector<FileEntry> BackupFilesIn(FileSystem& files, const std::string& folder);
+
+// The time a file's date shows: seconds count in twos, as file dates do.
+LocalDateTime BackupListedTime(LocalDateTime when);
+// A listed time of exactly midnight shows the date alone.
+bool ShowsDateOnly(const LocalDateTime& listed);
+
+}  // namespace tamrisk

@@ -1,0 +1,24 @@
+#include "ui/common/ChildWindow.h"
+
+#include <stdexcept>
+
+#include "platform/win32/Wide.h"
+
+namespace tamrisk {
+
+HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int id, HFONT font,
+               DWORD exStyle) {
+  HWND child = ::CreateWindowExW(exStyle, className, win32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
+                                 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 ::GetModuleHandleW(nullptr), nullptr);
+  if (!child) throw std::runtime_error("Cannot create the control " + win32::Utf8(className));
+  if (font) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return child;
+}
+
+void Place(HWND control, int left, int top, int width, int height) {
+  ::SetWindowPos(control, nullptr, left, top, width > 0 ? width : 0, height > 0 ? height : 0,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,17 @@
+// Child windows made and placed in code, for the windows that have no dialog template.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tamrisk {
+
+// A visible child control with its text and font. Throws when it cannot be made.
+HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int id, HFONT font,
+               DWORD exStyle = 0);
+
+// Moves and sizes a child; a negative size counts as 0.
+void Place(HWND control, int left, int top, int width, int height);
+
+}  // namespace tamrisk

@@ -1,0 +1,88 @@
+// The main window's commands that hand work to other windows and programs: the backups, the restore
+// dialog, the options, the help and the about box.
+#include "ui/main/RegMain.h"
+
+#include <cstdint>
+
+#include "platform/Text.h"
+#include "scan/ResultTexts.h"
+#include "ui/common/WindowText.h"
+#include "ui/dialogs/About.h"
+#include "ui/dialogs/BackupHint.h"
+#include "ui/dialogs/Options.h"
+#include "ui/dialogs/Restore.h"
+#include "ui/res/resource.h"
+
+namespace tamrisk {
+
+bool TfrmHivora::RunCommandWithHint(const std::string& commandLine, const std::string& hintText) {
+  if (!platform_.shell.StartHidden(commandLine, BackupProcess)) {
+    Prompts().Message(Handle(), "Please check if Regedit.exe exists.", kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    return false;
+  }
+  INT_PTR result = IDCANCEL;
+  try {
+    TfrmBackupHint hint(Prompts(), platform_.shell);
+    hint.Process = BackupProcess;
+    hint.HintText = hintText;
+    result = hint.ShowModal(Handle());
+  } catch (...) {
+    platform_.shell.Release(BackupProcess);
+    throw;
+  }
+  platform_.shell.Release(BackupProcess);
+  return result == IDOK;
+}
+
+void TfrmHivora::miBackupFullRegistryClick() {
+  const std::optional<std::string> chosen =
+      Prompts().SaveFileName(Handle(), "Save full registry", "Registry backup files (*.reg)|*.REG");
+  if (!chosen) return;
+  std::string file = *chosen;
+  if (AsciiUpper(FileExtension(file)) != ".REG") file += ".reg";
+  if (platform_.files.PathIsFile(file) &&
+      Prompts().Message(Handle(), file + " has existed,overite it?", kMessageCaption,
+                      MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
+  // Neither a finished nor a stopped export is reported.
+  RunCommandWithHint(RegeditCommand(platform_, "/e \"" + file + "\""), "Backup registry...");
+}
+
+void TfrmHivora::miWindowsBackupClick() {
+  // By full path from the Windows folder, like the registry editor; no folder, no start.
+  const std::string windows = platform_.system.WindowsFolder();
+  if (windows.empty()) return;
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), windows + "system32\\ntbackup.exe", "", "", SW_SHOW);
+}
+
+void TfrmHivora::miHelpClick() {
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), platform_.system.ExecutableFolder() + "Hivora.chm",
+                       "", "", SW_SHOW);
+}
+
+void TfrmHivora::miHomePageClick() {
+  const std::string address = ResourceText(instance_, IDS_HOME_PAGE);
+  if (address.empty()) return;
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), address, "", "", SW_SHOW);
+}
+
+void TfrmHivora::bRestoreRegistryClick() {
+  TfrmRestore restore(platform_, Prompts(), [this](const std::string& commandLine, const std::string& hintText) {
+    return RunCommandWithHint(commandLine, hintText);
+  });
+  restore.ShowModal(Handle());
+}
+
+void TfrmHivora::miAboutClick() {
+  TAboutBox about(Prompts());
+  about.ShowModal(Handle());
+}
+
+// The commands below belong to the full-backup, options and restore work, which hooks in here.
+void TfrmHivora::miOptionsClick() {
+  TfrmOptions options(Prompts(), platform_);
+  options.ShowModal(Handle());
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,178 @@
+#include "ui/main/ResultsCommands.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+
+#include "platform/Text.h"
+#include "repair/Report.h"
+#include "scan/IgnoreEntries.h"
+#include "scan/IgnoreFilter.h"
+#include "scan/ResultTexts.h"
+#include "settings/IgnoreListEdit.h"
+#include "settings/RegGlobal.h"
+#include "ui/common/UiHandles.h"
+#include "ui/res/resource.h"
+
+namespace tamrisk {
+
+ResultsCommands::ResultsCommands(const Platform& platform, Prompt& prompt, ResultsListView& results,
+                                 std::function<void()> countsChanged)
+    : platform_(platform), prompt_(prompt), results_(results), countsChanged_(std::move(countsChanged)) {}
+
+bool ResultsCommands::Run(int id) {
+  switch (id) {
+    case IDM_SELECTALL: aSelectAllExecute(); return true;
+    case IDM_SELECTNONE: aSelectNoneExecute(); return true;
+    case IDM_SELECTALLTYPE:
+      if (aSelectAllTypeUpdate()) aSelectAllTypeExecute();
+      return true;
+    case IDM_SELECTNONETYPE:
+      if (aSelectAllTypeUpdate()) aSelectNoneTypeExecute();
+      return true;
+    case IDM_OPENREGEDIT:
+      if (aOpenRegeditUpdate()) aOpenRegeditExecute();
+      return true;
+    case IDM_IGNOREVALUE:
+      if (aIgnoreValueUpdate()) aIgnoreValueExecute();
+      return true;
+    case IDM_IGNOREKEY:
+      if (aIgnoreKeyUpdate()) aIgnoreKeyExecute();
+      return true;
+    case IDM_SAVERESULTS: miSaveResultsClick(); return true;
+    default: return false;
+  }
+}
+
+std::optional<ProblemRow> ResultsCommands::SelectedRow() const {
+  const int selected = results_.SelectedIndex();
+  if (selected < 0) return std::nullopt;
+  return results_.Row(static_cast<std::size_t>(selected));
+}
+
+void ResultsCommands::aSelectAllExecute() {
+  results_.SetAllChecked(true);
+  countsChanged_();
+}
+
+void ResultsCommands::aSelectNoneExecute() {
+  results_.SetAllChecked(false);
+  countsChanged_();
+}
+
+void ResultsCommands::CheckRowsOfSelectedType(bool checked) {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  if (!selected) return;
+  const std::size_t count = results_.RowCount();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (results_.ProblemText(i) == selected->problem) results_.SetChecked(i, checked);
+  }
+  countsChanged_();
+}
+
+void ResultsCommands::aSelectAllTypeExecute() { CheckRowsOfSelectedType(true); }
+
+void ResultsCommands::aSelectNoneTypeExecute() { CheckRowsOfSelectedType(false); }
+
+bool ResultsCommands::aSelectAllTypeUpdate() const { return results_.SelectedIndex() >= 0; }
+
+bool ResultsCommands::aOpenRegeditUpdate() const {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  return selected && selected->kind != rkShortcutFile;
+}
+
+void ResultsCommands::aOpenRegeditExecute() {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  if (!selected) return;
+  WriteUserRegistryText(platform_, kRegeditKey, "LastKey", RegeditKeyText(*selected));
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(owner_), RegeditPath(platform_), "-m", "", SW_SHOW);
+}
+
+bool ResultsCommands::aIgnoreValueUpdate() const {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  return selected && IgnoreValueEntryOf(*selected).has_value();
+}
+
+bool ResultsCommands::aIgnoreKeyUpdate() const {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  return selected && IgnoreKeyEntryOf(*selected).has_value();
+}
+
+void ResultsCommands::aIgnoreValueExecute() {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  const std::optional<std::string> entry = selected ? IgnoreValueEntryOf(*selected) : std::nullopt;
+  if (!entry) return;
+  AddIgnoreValue(OptionsSetting, *entry);
+  DropIgnoredRows();
+}
+
+void ResultsCommands::aIgnoreKeyExecute() {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  const std::optional<std::string> entry = selected ? IgnoreKeyEntryOf(*selected) : std::nullopt;
+  if (!entry) return;
+  AddIgnoreKey(OptionsSetting, *entry);
+  DropIgnoredRows();
+}
+
+// The enlarged lists take out every row they now cover, as after a scan.
+void ResultsCommands::DropIgnoredRows() {
+  ApplyIgnoreLists(results_, IgnoreListsOf(platform_));
+  countsChanged_();
+  UpdateActionStates(::GetMenu(owner_));
+}
+
+void ResultsCommands::miSaveResultsClick() {
+  const std::optional<std::string> chosen =
+      prompt_.SaveFileName(owner_, "Save Results", "Comma-separated values (*.csv)|*.CSV");
+  if (!chosen) return;
+  std::string file = *chosen;
+  if (!EndsWithNoCase(file, ".csv")) file += ".csv";
+  // The file dialog does not ask; an existing file is replaced only on the user's word.
+  if (platform_.files.PathIsFile(file) &&
+      prompt_.Message(owner_, file + " already exists. Do you want to replace it?", kMessageCaption,
+                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
+  std::string error;
+  if (!WriteReport(platform_, file, results_.Rows(), &error)) {
+    prompt_.Message(owner_, "Cannot write " + file + (error.empty() ? "." : ": " + error), kMessageCaption,
+                    MB_OK | MB_ICONERROR);
+  }
+}
+
+void ResultsCommands::UpdateActionStates(HMENU menu) const {
+  if (!menu) return;
+  const auto enable = [menu](UINT id, bool enabled) {
+    ::EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  };
+  const bool typeEnabled = aSelectAllTypeUpdate();
+  enable(IDM_SELECTALLTYPE, typeEnabled);
+  enable(IDM_SELECTNONETYPE, typeEnabled);
+  enable(IDM_OPENREGEDIT, aOpenRegeditUpdate());
+  enable(IDM_IGNOREVALUE, aIgnoreValueUpdate());
+  enable(IDM_IGNOREKEY, aIgnoreKeyUpdate());
+  enable(IDM_SELECTALL, true);
+  enable(IDM_SELECTNONE, true);
+}
+
+void ResultsCommands::ShowListMenu(LPARAM where) {
+  POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
+  if (where == -1) {
+    // From the keyboard: beside the selected row, or the list's corner.
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    const int selected = results_.SelectedIndex();
+    if (selected < 0 ||
+        !::SendMessageW(results_.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&row))) {
+      row = RECT{0, 0, 0, 0};
+    }
+    at = POINT{row.left + 16, row.bottom};
+    ::ClientToScreen(results_.Handle(), &at);
+  }
+  const UniqueMenu menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_LISTPOPUP)));
+  if (!menu) return;
+  HMENU popup = ::GetSubMenu(menu.get(), 0);
+  UpdateActionStates(popup);
+  ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner_, nullptr);
+}
+
+}  // namespace tamrisk

@@ -1,0 +1,66 @@
+// The commands on the results list, in the Edit menu, the list's pop-up menu and the File menu:
+// select all or none, all or none of the selected row's type, open the registry editor at the row,
+// ignore its value or key, and save the results.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+
+#include "platform/System.h"
+#include "scan/ProblemRow.h"
+#include "ui/common/Prompt.h"
+#include "ui/main/ResultsListView.h"
+
+namespace tamrisk {
+
+inline constexpr char kRegeditKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+
+class ResultsCommands {
+ public:
+  // countsChanged runs after each command that changes the rows or their check boxes.
+  ResultsCommands(const Platform& platform, Prompt& prompt, ResultsListView& results,
+                  std::function<void()> countsChanged);
+  ResultsCommands(const ResultsCommands&) = delete;
+  ResultsCommands& operator=(const ResultsCommands&) = delete;
+
+  // The window that owns the boxes, the pop-up menu and the registry editor.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  // Runs the command with this menu id; false when it is none of these. A disabled action does not
+  // run, whatever sends its command.
+  bool Run(int id);
+
+  void aSelectAllExecute();
+  void aSelectAllTypeExecute();
+  void aSelectNoneExecute();
+  void aSelectNoneTypeExecute();
+  void aOpenRegeditExecute();
+  void aIgnoreValueExecute();
+  void aIgnoreKeyExecute();
+  void miSaveResultsClick();
+  bool aSelectAllTypeUpdate() const;
+  bool aOpenRegeditUpdate() const;
+  // Offered when the selected row names a value (or a key) the ignore lists can hold.
+  bool aIgnoreValueUpdate() const;
+  bool aIgnoreKeyUpdate() const;
+
+  // Enables and greys the actions' items of a menu by the selected row.
+  void UpdateActionStates(HMENU menu) const;
+  // The list's pop-up menu at a screen point, or beside the selected row for -1 (the keyboard).
+  void ShowListMenu(LPARAM where);
+
+ private:
+  std::optional<ProblemRow> SelectedRow() const;
+  void CheckRowsOfSelectedType(bool checked);
+  void DropIgnoredRows();
+
+  const Platform& platform_;
+  Prompt& prompt_;
+  ResultsListView& results_;
+  std::function<void()> countsChanged_;
+  HWND owner_ = nullptr;
+};
+
+}  // namespace tamrisk
