@@ -29,7 +29,7 @@
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "ui/main/RegMain.h"
-#include "ui/main/WindowText.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 
 namespace {
