@@ -50,10 +50,7 @@ bool ModalDialog::IsChecked(int id) const { return IsButtonChecked(Item(id)); }
 void ModalDialog::SetChecked(int id, bool checked) { SetButtonChecked(Item(id), checked); }
 
 void ModalDialog::SetUpList(int id, std::initializer_list<ListColumn> columns, bool checkBoxes) {
-  const LPARAM style = LVS_EX_FULLROWSELECT | (checkBoxes ? LVS_EX_CHECKBOXES : 0);
-  ::SendMessageW(Item(id), LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(style), style);
-  int index = 0;
-  for (const ListColumn& column : columns) InsertListColumn(Item(id), index++, column.caption, column.width);
+  SetUpReportList(Item(id), columns, checkBoxes);
 }
 
 void ModalDialog::SetClientSize(int width, int height) {

@@ -12,6 +12,7 @@
 
 #include "ui/common/Prompt.h"
 #include "ui/common/WindowBase.h"
+#include "ui/common/WindowText.h"
 
 namespace tamrisk {
 
@@ -42,11 +43,7 @@ class ModalDialog : public WindowBase {
   void EnableItem(int id, bool enabled);
   bool IsChecked(int id) const;
   void SetChecked(int id, bool checked);
-  // Report style with full-row selection (and check boxes when asked), and the columns as given.
-  struct ListColumn {
-    const char* caption;
-    int width;
-  };
+  // A report list with full-row selection (and check boxes when asked), and the columns as given.
   void SetUpList(int id, std::initializer_list<ListColumn> columns, bool checkBoxes = false);
   // Sizes the client area in pixels, whatever the dialog units of the template give.
   void SetClientSize(int width, int height);

@@ -55,6 +55,19 @@ void InsertListColumn(HWND list, int index, std::string_view caption, int width)
   ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
 }
 
+void SetUpReportList(HWND list, std::initializer_list<ListColumn> columns, bool checkBoxes) {
+  const LPARAM style = LVS_EX_FULLROWSELECT | (checkBoxes ? LVS_EX_CHECKBOXES : 0);
+  ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(style), style);
+  int index = 0;
+  for (const ListColumn& column : columns) InsertListColumn(list, index++, column.caption, column.width);
+}
+
+int ListItemCount(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+int SelectedListItem(HWND list) {
+  return static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
 int InsertListItem(HWND list, int index, std::string_view text, UINT state, UINT stateMask) {
   std::wstring wide = Wide(text);
   LVITEMW item{};

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,15 @@ void SetButtonChecked(HWND button, bool checked);
 // ---- List views (report style) and tab controls ----
 
 void InsertListColumn(HWND list, int index, std::string_view caption, int width);
+struct ListColumn {
+  const char* caption;
+  int width;
+};
+// Full-row selection, check boxes when asked, and the columns in order.
+void SetUpReportList(HWND list, std::initializer_list<ListColumn> columns, bool checkBoxes);
+int ListItemCount(HWND list);
+// The selected row of a single-selection list, or -1.
+int SelectedListItem(HWND list);
 // Inserts a row at index with its first column's text and the given state bits; the row's index,
 // or -1.
 int InsertListItem(HWND list, int index, std::string_view text, UINT state = 0, UINT stateMask = 0);

@@ -28,10 +28,8 @@ constexpr std::initializer_list<int> kIgnoreListControls = {IDC_OPT_IGNORELABEL,
 
 // ---- The check-box lists "Values" and "Keys" ----
 
-int ItemCount(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
-
 void AppendItem(HWND list, const std::string& text) {
-  InsertListItem(list, ItemCount(list), text, kUnticked, LVIS_STATEIMAGEMASK);
+  InsertListItem(list, ListItemCount(list), text, kUnticked, LVIS_STATEIMAGEMASK);
 }
 
 bool IsItemTicked(HWND list, int index) {
@@ -40,13 +38,9 @@ bool IsItemTicked(HWND list, int index) {
   return (state & LVIS_STATEIMAGEMASK) == kTicked;
 }
 
-int SelectedItem(HWND list) {
-  return static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
 std::vector<std::string> ItemTexts(HWND list) {
   std::vector<std::string> texts;
-  const int count = ItemCount(list);
+  const int count = ListItemCount(list);
   for (int i = 0; i < count; ++i) texts.push_back(ListItemText(list, i));
   return texts;
 }
@@ -236,7 +230,7 @@ void TfrmOptions::bAddClick() {
 
 void TfrmOptions::bEditClick() {
   HWND list = ListInFront();
-  const int selected = SelectedItem(list);
+  const int selected = SelectedListItem(list);
   if (selected < 0) return;
   TfrmRegAddRegistry entry(Prompts(), platform_);
   entry.RegistryKey = ListItemText(list, selected);
@@ -245,14 +239,14 @@ void TfrmOptions::bEditClick() {
 
 void TfrmOptions::bRemoveClick() {
   HWND list = ListInFront();
-  for (int i = ItemCount(list); i-- > 0;) {
+  for (int i = ListItemCount(list); i-- > 0;) {
     if (IsItemTicked(list, i)) ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(i), 0);
   }
   bEditUpdate();
 }
 
 bool TfrmOptions::bEditUpdate() {
-  const bool enabled = SelectedItem(ListInFront()) >= 0;
+  const bool enabled = SelectedListItem(ListInFront()) >= 0;
   EnableItem(IDC_OPT_EDIT, enabled);
   return enabled;
 }

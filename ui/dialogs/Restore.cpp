@@ -227,11 +227,9 @@ HWND TfrmRestore::List() const { return Item(IDC_RESTORE_LIST); }
 
 std::string TfrmRestore::FolderText() const { return ItemText(IDC_RESTORE_FOLDER); }
 
-int TfrmRestore::RowCount() const { return static_cast<int>(::SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
+int TfrmRestore::RowCount() const { return ListItemCount(List()); }
 
-int TfrmRestore::SelectedIndex() const {
-  return static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
+int TfrmRestore::SelectedIndex() const { return SelectedListItem(List()); }
 
 std::string TfrmRestore::CellText(int row, int column) const { return ListItemText(List(), row, column); }
 

@@ -25,13 +25,9 @@ void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> ch
   list_ = list;
   prompt_ = &prompt;
   checkClicked_ = std::move(checkClicked);
-  ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  SetUpReportList(list_, {{"Problem", 120}, {"Registry key", 300}, {"Value", 150}}, true);
   // The control asks for the check box image of each row it draws.
   ::SendMessageW(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
-  InsertListColumn(list_, colProblem, "Problem", 120);
-  InsertListColumn(list_, colRegistryKey, "Registry key", 300);
-  InsertListColumn(list_, colValue, "Value", 150);
   ::SetWindowSubclass(list_, ListProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -130,9 +126,7 @@ std::size_t ResultsListView::CheckedCount() const {
       std::count_if(rows_.begin(), rows_.end(), [](const ProblemRow& row) { return row.checked; }));
 }
 
-int ResultsListView::SelectedIndex() const {
-  return static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
+int ResultsListView::SelectedIndex() const { return SelectedListItem(list_); }
 
 void ResultsListView::Select(int index) {
   LVITEMW clear{};
