@@ -92,7 +92,6 @@ class TfrmHivora final : public WindowBase, public ScanHost {
 
   // What tests reach.
   ResultsListView& Results() { return results_; }
-  ResultsCommands& Commands() { return commands_; }
   CategoryTree& Tree() { return tree_; }
   HWND StatusBar() const { return statusBar_; }
   // True when no scan worker is running any more (waiting up to timeoutMs).

@@ -21,27 +21,28 @@ ResultsCommands::ResultsCommands(const Platform& platform, Prompt& prompt, Resul
     : platform_(platform), prompt_(prompt), results_(results), countsChanged_(std::move(countsChanged)) {}
 
 bool ResultsCommands::Run(int id) {
-  switch (id) {
-    case IDM_SELECTALL: aSelectAllExecute(); return true;
-    case IDM_SELECTNONE: aSelectNoneExecute(); return true;
-    case IDM_SELECTALLTYPE:
-      if (aSelectAllTypeUpdate()) aSelectAllTypeExecute();
-      return true;
-    case IDM_SELECTNONETYPE:
-      if (aSelectAllTypeUpdate()) aSelectNoneTypeExecute();
-      return true;
-    case IDM_OPENREGEDIT:
-      if (aOpenRegeditUpdate()) aOpenRegeditExecute();
-      return true;
-    case IDM_IGNOREVALUE:
-      if (aIgnoreValueUpdate()) aIgnoreValueExecute();
-      return true;
-    case IDM_IGNOREKEY:
-      if (aIgnoreKeyUpdate()) aIgnoreKeyExecute();
-      return true;
-    case IDM_SAVERESULTS: miSaveResultsClick(); return true;
-    default: return false;
+  using Self = ResultsCommands;
+  struct Action {
+    int id;
+    bool (Self::*enabled)() const;  // null: always
+    void (Self::*execute)();
+  };
+  static constexpr Action kActions[] = {
+      {IDM_SELECTALL, nullptr, &Self::aSelectAllExecute},
+      {IDM_SELECTNONE, nullptr, &Self::aSelectNoneExecute},
+      {IDM_SELECTALLTYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectAllTypeExecute},
+      {IDM_SELECTNONETYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectNoneTypeExecute},
+      {IDM_OPENREGEDIT, &Self::aOpenRegeditUpdate, &Self::aOpenRegeditExecute},
+      {IDM_IGNOREVALUE, &Self::aIgnoreValueUpdate, &Self::aIgnoreValueExecute},
+      {IDM_IGNOREKEY, &Self::aIgnoreKeyUpdate, &Self::aIgnoreKeyExecute},
+      {IDM_SAVERESULTS, nullptr, &Self::miSaveResultsClick},
+  };
+  for (const Action& action : kActions) {
+    if (action.id != id) continue;
+    if (!action.enabled || (this->*action.enabled)()) (this->*action.execute)();
+    return true;
   }
+  return false;
 }
 
 std::optional<ProblemRow> ResultsCommands::SelectedRow() const {
@@ -88,27 +89,29 @@ void ResultsCommands::aOpenRegeditExecute() {
   platform_.shell.Open(reinterpret_cast<std::uintptr_t>(owner_), RegeditPath(platform_), "-m", "", SW_SHOW);
 }
 
-bool ResultsCommands::aIgnoreValueUpdate() const {
+std::optional<std::string> ResultsCommands::SelectedValueEntry() const {
   const std::optional<ProblemRow> selected = SelectedRow();
-  return selected && IgnoreValueEntryOf(*selected).has_value();
+  return selected ? IgnoreValueEntryOf(*selected) : std::nullopt;
 }
 
-bool ResultsCommands::aIgnoreKeyUpdate() const {
+std::optional<std::string> ResultsCommands::SelectedKeyEntry() const {
   const std::optional<ProblemRow> selected = SelectedRow();
-  return selected && IgnoreKeyEntryOf(*selected).has_value();
+  return selected ? IgnoreKeyEntryOf(*selected) : std::nullopt;
 }
+
+bool ResultsCommands::aIgnoreValueUpdate() const { return SelectedValueEntry().has_value(); }
+
+bool ResultsCommands::aIgnoreKeyUpdate() const { return SelectedKeyEntry().has_value(); }
 
 void ResultsCommands::aIgnoreValueExecute() {
-  const std::optional<ProblemRow> selected = SelectedRow();
-  const std::optional<std::string> entry = selected ? IgnoreValueEntryOf(*selected) : std::nullopt;
+  const std::optional<std::string> entry = SelectedValueEntry();
   if (!entry) return;
   AddIgnoreValue(OptionsSetting, *entry);
   DropIgnoredRows();
 }
 
 void ResultsCommands::aIgnoreKeyExecute() {
-  const std::optional<ProblemRow> selected = SelectedRow();
-  const std::optional<std::string> entry = selected ? IgnoreKeyEntryOf(*selected) : std::nullopt;
+  const std::optional<std::string> entry = SelectedKeyEntry();
   if (!entry) return;
   AddIgnoreKey(OptionsSetting, *entry);
   DropIgnoredRows();

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
@@ -53,6 +54,9 @@ class ResultsCommands {
 
  private:
   std::optional<ProblemRow> SelectedRow() const;
+  // The ignore-list entry for the selected row; nullopt when no row is selected or it has none.
+  std::optional<std::string> SelectedValueEntry() const;
+  std::optional<std::string> SelectedKeyEntry() const;
   void CheckRowsOfSelectedType(bool checked);
   void DropIgnoredRows();
 
