@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -15,6 +16,12 @@ struct MenuTraits {
 };
 // A menu loaded for one use (a pop-up), or one not yet handed to a window.
 using UniqueMenu = win32::UniqueResource<HMENU, MenuTraits>;
+
+struct ImageListTraits {
+  static HIMAGELIST Invalid() { return nullptr; }
+  static void Close(HIMAGELIST images) { ::ImageList_Destroy(images); }
+};
+using UniqueImageList = win32::UniqueResource<HIMAGELIST, ImageListTraits>;
 
 struct LocalMemoryTraits {
   static HLOCAL Invalid() { return nullptr; }

@@ -58,19 +58,13 @@ HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout) {
 
 }  // namespace
 
-CategoryTree::~CategoryTree() {
-  if (stateImages_) ::ImageList_Destroy(stateImages_);
-}
-
 void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   tree_ = tree;
-  stateImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 0);
-  if (HBITMAP bitmap = static_cast<HBITMAP>(
-          ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_STATEIMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
-    ::ImageList_AddMasked(stateImages_, bitmap, RGB(255, 0, 255));
-    ::DeleteObject(bitmap);
-  }
-  ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_));
+  stateImages_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 0));
+  const win32::UniqueGdiObject bitmap(
+      ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_STATEIMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (bitmap) ::ImageList_AddMasked(stateImages_.get(), static_cast<HBITMAP>(bitmap.get()), RGB(255, 0, 255));
+  ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_.get()));
 
   HTREEITEM parents[3] = {};
   for (const NodeSpec& layout : kNodes) {

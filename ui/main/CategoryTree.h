@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "settings/RegGlobal.h"
+#include "ui/common/UiHandles.h"
 
 namespace tamrisk {
 
@@ -25,7 +26,6 @@ class CategoryTree {
   CategoryTree() = default;
   CategoryTree(const CategoryTree&) = delete;
   CategoryTree& operator=(const CategoryTree&) = delete;
-  ~CategoryTree();
 
   // Fills the tree view with the 22 nodes, fully expanded and not selected.
   void Attach(HWND tree, HINSTANCE resources);
@@ -61,7 +61,7 @@ class CategoryTree {
   void UpdateGroup(HTREEITEM parent);
 
   HWND tree_ = nullptr;
-  HIMAGELIST stateImages_ = nullptr;
+  UniqueImageList stateImages_;
 };
 
 }  // namespace tamrisk
