@@ -65,6 +65,15 @@ void ModalDialog::PlaceItem(int id, int left, int top, int width, int height) {
   ::SetWindowPos(Item(id), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void ModalDialog::LayOut(int width, int height, std::initializer_list<ItemPlace> items) {
+  SetClientSize(width, height);
+  PlaceItems(items);
+}
+
+void ModalDialog::PlaceItems(std::initializer_list<ItemPlace> items) {
+  for (const ItemPlace& item : items) PlaceItem(item.id, item.left, item.top, item.width, item.height);
+}
+
 void ModalDialog::CentreOn(HWND owner) {
   RECT area{};
   if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) {

@@ -48,6 +48,12 @@ class ModalDialog : public WindowBase {
   // Sizes the client area in pixels, whatever the dialog units of the template give.
   void SetClientSize(int width, int height);
   void PlaceItem(int id, int left, int top, int width, int height);
+  struct ItemPlace {
+    int id, left, top, width, height;
+  };
+  void PlaceItems(std::initializer_list<ItemPlace> items);
+  // The client size and the items' places in pixels, as the dialog is designed.
+  void LayOut(int width, int height, std::initializer_list<ItemPlace> items);
   // Centres the dialog on owner, or on the screen when owner is null.
   void CentreOn(HWND owner);
   // Centres the dialog on the window that owns it.

@@ -124,26 +124,19 @@ void TfrmOptions::FormCreate() {
 }
 
 void TfrmOptions::PlaceControls() {
-  PlaceItem(IDC_OPT_PAGES, 8, 8, 439, 304);
-  PlaceItem(IDC_OPT_FOLDERGROUP, 20, 42, 415, 66);
-  PlaceItem(IDC_OPT_OUTPUTFOLDER, 32, 68, 300, 22);
-  PlaceItem(IDC_OPT_BROWSE, 342, 66, 81, 25);
-  PlaceItem(IDC_OPT_DELETEBACKUPFILE, 24, 124, 410, 20);
-  PlaceItem(IDC_OPT_INCLUDEREMOVEMEDIA, 24, 150, 410, 20);
-  PlaceItem(IDC_OPT_INCLUDECDDRIVE, 24, 176, 410, 20);
-  PlaceItem(IDC_OPT_IGNORELABEL, 20, 42, 415, 16);
-  PlaceItem(IDC_OPT_LISTPAGES, 20, 62, 415, 204);
+  PlaceItems({{IDC_OPT_PAGES, 8, 8, 439, 304}, {IDC_OPT_FOLDERGROUP, 20, 42, 415, 66},
+              {IDC_OPT_OUTPUTFOLDER, 32, 68, 300, 22}, {IDC_OPT_BROWSE, 342, 66, 81, 25},
+              {IDC_OPT_DELETEBACKUPFILE, 24, 124, 410, 20}, {IDC_OPT_INCLUDEREMOVEMEDIA, 24, 150, 410, 20},
+              {IDC_OPT_INCLUDECDDRIVE, 24, 176, 410, 20}, {IDC_OPT_IGNORELABEL, 20, 42, 415, 16},
+              {IDC_OPT_LISTPAGES, 20, 62, 415, 204}});
   // Each list fills the inner tab control's page area.
   RECT page{20, 62, 20 + 415, 62 + 204};
   ::SendMessageW(Item(IDC_OPT_LISTPAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
   for (int list : {IDC_OPT_VALUES, IDC_OPT_KEYS}) {
     PlaceItem(list, page.left + 2, page.top + 2, page.right - page.left - 4, page.bottom - page.top - 4);
   }
-  PlaceItem(IDC_OPT_ADD, 192, 276, 75, 25);
-  PlaceItem(IDC_OPT_EDIT, 275, 276, 75, 25);
-  PlaceItem(IDC_OPT_REMOVE, 358, 276, 75, 25);
-  PlaceItem(IDOK, 291, 322, 75, 25);
-  PlaceItem(IDCANCEL, 372, 322, 75, 25);
+  PlaceItems({{IDC_OPT_ADD, 192, 276, 75, 25}, {IDC_OPT_EDIT, 275, 276, 75, 25}, {IDC_OPT_REMOVE, 358, 276, 75, 25},
+              {IDOK, 291, 322, 75, 25}, {IDCANCEL, 372, 322, 75, 25}});
 }
 
 void TfrmOptions::FormShow() {

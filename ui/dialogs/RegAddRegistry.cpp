@@ -36,14 +36,9 @@ bool TfrmRegAddRegistry::OnCommand(int id, int code) {
 }
 
 void TfrmRegAddRegistry::FormCreate() {
-  SetClientSize(392, 193);
-  PlaceItem(IDC_ADD_GROUP, 8, 6, 376, 136);
-  PlaceItem(IDC_ADD_KEYLABEL, 20, 32, 150, 16);
-  PlaceItem(IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25);
-  PlaceItem(IDC_ADD_REGISTRYKEY, 20, 60, 352, 22);
-  PlaceItem(IDC_ADD_HINT, 20, 92, 352, 40);
-  PlaceItem(IDOK, 228, 156, 75, 25);
-  PlaceItem(IDCANCEL, 309, 156, 75, 25);
+  LayOut(392, 193, {{IDC_ADD_GROUP, 8, 6, 376, 136}, {IDC_ADD_KEYLABEL, 20, 32, 150, 16},
+                    {IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25}, {IDC_ADD_REGISTRYKEY, 20, 60, 352, 22},
+                    {IDC_ADD_HINT, 20, 92, 352, 40}, {IDOK, 228, 156, 75, 25}, {IDCANCEL, 309, 156, 75, 25}});
   SetItemText(IDC_ADD_REGISTRYKEY, RegistryKey);
   aOKUpdate();
   CentreOnOwner();

@@ -93,11 +93,8 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 
 void TfrmRegProgressHint::FormShow() {
   hidden_ = owner_.ScanUnattended();
-  SetClientSize(361, 166);
-  PlaceItem(IDC_SCANTASK, 20, 16, 321, 16);
-  PlaceItem(IDC_SCANKEY, 20, 40, 321, 31);
-  PlaceItem(IDC_PROGRESS, 20, 86, 321, 18);
-  PlaceItem(IDC_STOP, 266, 124, 75, 25);
+  LayOut(361, 166, {{IDC_SCANTASK, 20, 16, 321, 16}, {IDC_SCANKEY, 20, 40, 321, 31}, {IDC_PROGRESS, 20, 86, 321, 18},
+                    {IDC_STOP, 266, 124, 75, 25}});
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   CentreOn(owner_.ScanOwner());
   sink_ = std::make_shared<ProgressSink>(Handle());

@@ -109,7 +109,7 @@ bool TfrmRestore::OnCommand(int id, int) {
 
 void TfrmRestore::FormCreate() {
   SetText(Handle(), kMessageCaption);
-  LayOut();
+  PlaceControls();
   SetUpList(IDC_RESTORE_LIST, {{"Backup file", 190}, {"Date", 110}, {"Size", 92}});
   CentreOnOwner();
   UpdateActions();
@@ -120,16 +120,11 @@ void TfrmRestore::FormShow() {
   ListFolder();
 }
 
-void TfrmRestore::LayOut() {
-  SetClientSize(412, 396);
-  PlaceItem(IDC_RESTORE_FOLDERGROUP, 8, 6, 396, 58);
-  PlaceItem(IDC_RESTORE_FOLDER, 18, 28, 346, 22);
-  PlaceItem(IDC_RESTORE_BROWSE, 370, 27, 26, 24);
-  PlaceItem(IDC_RESTORE_LIST, 8, 74, 396, 276);
-  PlaceItem(IDC_RESTORE_RESTORE, 8, 362, 90, 25);
-  PlaceItem(IDC_RESTORE_OPENDIR, 106, 362, 110, 25);
-  PlaceItem(IDC_RESTORE_DELETE, 224, 362, 86, 25);
-  PlaceItem(IDC_RESTORE_CLOSE, 318, 362, 86, 25);
+void TfrmRestore::PlaceControls() {
+  LayOut(412, 396, {{IDC_RESTORE_FOLDERGROUP, 8, 6, 396, 58}, {IDC_RESTORE_FOLDER, 18, 28, 346, 22},
+                    {IDC_RESTORE_BROWSE, 370, 27, 26, 24}, {IDC_RESTORE_LIST, 8, 74, 396, 276},
+                    {IDC_RESTORE_RESTORE, 8, 362, 90, 25}, {IDC_RESTORE_OPENDIR, 106, 362, 110, 25},
+                    {IDC_RESTORE_DELETE, 224, 362, 86, 25}, {IDC_RESTORE_CLOSE, 318, 362, 86, 25}});
 }
 
 void TfrmRestore::bBrowseFolderClick() {

@@ -94,8 +94,10 @@ inline std::string TextOf(HWND dialog, int id) { return tamrisk::TextOf(::GetDlg
 
 inline bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != 0; }
 inline bool Shown(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != 0; }
-inline bool Ticked(HWND dialog, int id) { return ::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-inline int TabInFront(HWND dialog, int id) { return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), TCM_GETCURSEL, 0, 0)); }
+inline bool Ticked(HWND dialog, int id) { return IsButtonChecked(::GetDlgItem(dialog, id)); }
+inline int TabInFront(HWND dialog, int id) {
+  return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), TCM_GETCURSEL, 0, 0));
+}
 
 inline void SetRowState(HWND dialog, int listId, int row, UINT state, UINT mask) {
   LVITEMW item{};
