@@ -140,8 +140,8 @@ void TfrmRegProgressHint::Timer1Timer() { SetPosition(position_ + ScanBarStep(po
 void TfrmRegProgressHint::TakeScanData() {
   if (!sink_ || sink_->IsClosed()) return;
   ProgressSink::Pending pending = sink_->TakePending();
-  if (pending.caption) SetText(Item(IDC_SCANTASK), *pending.caption);
-  if (pending.key) SetText(Item(IDC_SCANKEY), *pending.key);
+  if (pending.caption) SetItemText(IDC_SCANTASK, *pending.caption);
+  if (pending.key) SetItemText(IDC_SCANKEY, *pending.key);
   owner_.TakeScanRows(pending.rows);
 }
 

@@ -165,6 +165,6 @@ void SchedulePage::UpdateControls() {
   ::EnableWindow(Item(IDC_SCH_REPORTONLY), usable && kind != ScheduleKind::Off && kind != ScheduleKind::Other);
 }
 
-void SchedulePage::SetNote(const std::string& text) { ::SetWindowTextW(Item(IDC_SCH_NOTE), win32::Wide(text).c_str()); }
+void SchedulePage::SetNote(const std::string& text) { SetText(Item(IDC_SCH_NOTE), text); }
 
 }  // namespace tamrisk
