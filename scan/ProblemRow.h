@@ -27,6 +27,9 @@ struct ProblemRow {
   std::string registryKey;
   std::string value;
   RowKind kind = rkKey;
+  // Why the row is listed, in a few words with the text that failed ("file not found: C:\Gone\a.exe");
+  // shown as the row's tip and in the report's last column.
+  std::string reason;
 
   friend bool operator==(const ProblemRow&, const ProblemRow&) = default;
 };
