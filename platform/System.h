@@ -224,4 +224,8 @@ struct Platform {
 // once a trailing "\" is dropped, counts as existing.
 bool MakeFolderPath(FileSystem& files, const std::string& path);
 
+// The Windows version as the scanners tell versions apart: 1 Windows 95, 3 Windows 98, 8 Windows Me,
+// 5 NT 3, 6 NT 4, 7 Windows 2000, 9 XP, 10 everything else.
+int WindowsVersionCode(const Platform& platform);
+
 }  // namespace tamrisk

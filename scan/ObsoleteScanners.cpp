@@ -7,7 +7,6 @@
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/ScanTask.h"
-#include "settings/RegGlobal.h"
 
 namespace tamrisk {
 namespace {
@@ -87,7 +86,6 @@ bool HasDriveRoot(const std::string& path) { return path.size() >= 3 && path[1] 
 }  // namespace
 
 void TScanTaskThread::ScanObsoleteSoftware() {
-  ShowTask("Scanning Software Locations...");
   ScanSoftwareSubkeys("HKEY_CURRENT_USER", "Software");
   ScanSoftwareSubkeys("HKEY_LOCAL_MACHINE", "Software");
 }
@@ -111,7 +109,6 @@ void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std
 }
 
 void TScanTaskThread::ScanWindowsServices() {
-  ShowTask("Scanning Windows Services...");
   RegistryAccess services(Env().registry, RootKey::LocalMachine);
   if (!services.OpenPath(kServicesPath, false)) return;
   for (const std::string& name : services.ListSubkeys()) {
@@ -127,7 +124,6 @@ void TScanTaskThread::ScanWindowsServices() {
 }
 
 void TScanTaskThread::ScanStartMenu() {
-  ShowTask("Scanning Start Menu...");
   std::vector<std::string> folders;
   AddSubfolderNames(Env(), csidl::Programs, folders);
   AddSubfolderNames(Env(), csidl::CommonPrograms, folders);
@@ -144,7 +140,6 @@ void TScanTaskThread::ScanStartMenu() {
 }
 
 void TScanTaskThread::ScanShortcuts() {
-  ShowTask("Scanning Shortcuts...");
   for (const int folder : {csidl::CommonStartMenu, csidl::CommonDesktop, csidl::AppData, csidl::Recent,
                            csidl::StartMenu, csidl::Desktop}) {
     const std::string path = Env().system.SpecialFolder(folder);

@@ -30,7 +30,7 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   using Scanner = void (TScanTaskThread::*)();
   struct Category {
     int code;
-    const char* caption;  // nullptr: the scanner shows no caption of its own
+    const char* caption;  // shown before the scanner runs; nullptr: the caption before stays
     Scanner scanner;
     const char* name;  // as the category tree names it, for messages about the category
   };
@@ -38,6 +38,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   static const std::vector<Category>& DispatchTable();
   // The category's name for messages ("Shared DLLs"); "Category N" for a code outside the table.
   static std::string CategoryName(int code);
+  // The caption shown while the category runs; "" for none.
+  static std::string CategoryCaption(int code);
 
   // Runs on the window thread: reads the drive options and fixes TestedDrives.
   TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
@@ -107,11 +109,13 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ScanApplications();
 
  protected:
-  // Runs the scanner of one code (none for codes outside the table). Tests of the category loop
-  // replace it with scripted scanners.
+  // Shows the category's caption and runs its scanner (nothing for codes outside the table). Tests of
+  // the category loop replace it with scripted scanners.
   virtual void RunCategory(int code);
 
  private:
+  // The table row of a code; nullptr outside the table.
+  static const Category* CategoryOf(int code);
   // RunCategory; false when a failure ended the category (recorded as incomplete).
   bool RunCategoryGuarded(int code);
   // Recursive and per-root steps of codes 14, 17 and 18.

@@ -10,7 +10,6 @@
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/ScanTask.h"
-#include "settings/RegGlobal.h"
 
 namespace tamrisk {
 namespace {
@@ -75,7 +74,6 @@ bool IsFullPath(const std::string& text) {
 }  // namespace
 
 void TScanTaskThread::ScanSoftwareLocations() {
-  ShowTask("Scanning Software Locations...");
   RegistryAccess registry(Env().registry, RootKey::LocalMachine);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(kAppPaths, false)) return;
@@ -97,7 +95,6 @@ void TScanTaskThread::ScanSoftwareLocations() {
 }
 
 void TScanTaskThread::ScanWindowsFonts() {
-  ShowTask("Scanning Windows Fonts...");
   const std::string key = IsWindows9xFamily(WindowsVersionCode(Env())) ? kFonts9x : kFontsNt;
   const std::optional<std::unordered_set<std::string>> installed = InstalledFontFiles(Env());
   if (!installed) return;
@@ -119,7 +116,6 @@ void TScanTaskThread::ScanWindowsFonts() {
 }
 
 void TScanTaskThread::ScanHelpFiles() {
-  ShowTask("Scanning Invalid Help Files...");
   for (const char* key : kHelpKeys) {
     RegistryAccess registry(Env().registry, RootKey::LocalMachine);
     registry.SetAccess(rights::Read);
@@ -139,7 +135,6 @@ void TScanTaskThread::ScanHelpFiles() {
 }
 
 void TScanTaskThread::ScanSharedDlls() {
-  ShowTask("Scanning Shared DLLs...");
   RegistryAccess registry(Env().registry, RootKey::LocalMachine);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(kSharedDlls, false)) return;

@@ -43,7 +43,6 @@ bool FoundWithAnyExtension(FileSystem& files, const std::string& text, const std
 }  // namespace
 
 void TScanTaskThread::ScanSoundEvents() {
-  ShowTask("Scanning Sound and Appevents...");
   ScanSoundKey("HKEY_Current_User", "AppEvents\\Schemes\\Apps", "");
 }
 
@@ -65,12 +64,10 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
 }
 
 void TScanTaskThread::ScanActiveX() {
-  ShowTask("Scanning Invalid ActiveX...");
   WalkRegistryTree("HKEY_CLASSES_ROOT", "TypeLib", TestedDrives, ".dll", "ActiveX Issue");
 }
 
 void TScanTaskThread::ScanMruLists() {
-  ShowTask("Scanning MRU and History Lists...");
   std::vector<std::string> extensions;
   {
     RegistryAccess history(Env().registry, RootKey::CurrentUser);
@@ -90,7 +87,6 @@ void TScanTaskThread::ScanMruLists() {
 }
 
 void TScanTaskThread::ScanInstaller() {
-  ShowTask("Scanning Installer...");
   WalkRegistryTree("HKEY_LOCAL_MACHINE", kUninstallPath, TestedDrives, ".exe", kInstallerProblem);
 
   RegistryAccess machine(Env().registry, RootKey::LocalMachine);

@@ -115,7 +115,6 @@ struct ClassKeyWalk {
 }  // namespace
 
 void TScanTaskThread::ScanStartupPrograms() {
-  ShowTask("Scanning Startup Programs...");
   ScanRunKey("HKEY_CURRENT_USER", kRunKey);
   ScanRunKey("HKEY_CURRENT_USER", kRunOnceKey);
   ScanRunKey("HKEY_LOCAL_MACHINE", kRunKey);
@@ -139,7 +138,6 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
 }
 
 void TScanTaskThread::ScanAddRemovePrograms() {
-  ShowTask("Scanning Add/Remove Programs...");
   RegistryAccess registry(Env().registry, RootKey::LocalMachine);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(kUninstall, false)) return;
@@ -156,7 +154,6 @@ void TScanTaskThread::ScanAddRemovePrograms() {
 }
 
 void TScanTaskThread::ScanFileExtensions() {
-  ShowTask("Scanning File Extensions...");
   {
     RegistryAccess registry(Env().registry, RootKey::LocalMachine);
     registry.SetAccess(rights::Read);
@@ -192,7 +189,6 @@ void TScanTaskThread::ScanFileExtensions() {
 }
 
 void TScanTaskThread::ScanCustomControls() {
-  ShowTask("Scanning Custom Controls...");
   ScanClassKey("HKEY_CLASSES_ROOT", "CLSID");
 }
 

@@ -27,6 +27,13 @@ struct ScanResult {
   std::vector<int> incomplete;  // codes a failure ended
 };
 
+// A row as a scan reports it (unticked).
+ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind);
+
+// Rows in key-and-value order: value order within a key is the registry's own, so such rows compare
+// as sets.
+std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows);
+
 // Scans the codes (decimal texts) with TestedDrives set to drives.
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives = "c");
 

@@ -129,7 +129,7 @@ std::string ExportKey(const std::string& fullKeyPath) {
   ::DeleteFileW(Wide(file).c_str());
   // The editor writes UTF-16 after a byte-order mark.
   if (raw.rfind("\xFF\xFE", 0) != 0) return raw;
-  return testkit::Utf8OfUtf16File(raw.substr(2));
+  return test::Utf8OfUtf16File(raw.substr(2));
 }
 
 void DeleteKeyTree(RootKey root, const std::string& path) {

@@ -16,9 +16,9 @@ namespace {
 
 constexpr const char* kBackup = "C:\\Backup\\Backup20240102030405.reg";
 
-using testkit::Bytes;
-using testkit::kRegFileHeader;
-std::vector<std::uint8_t> Sz(std::string_view text) { return testkit::TextBytes(text); }
+using test::Bytes;
+using test::kRegFileHeader;
+std::vector<std::uint8_t> Sz(std::string_view text) { return test::TextBytes(text); }
 // Greek, Hebrew, CJK and a character outside the BMP.
 constexpr const char* kWorldText =
     "C:\\\xCE\x94" "ata\\\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80.exe";
@@ -132,7 +132,7 @@ class RegBackupTest : public ::testing::Test {
  protected:
   void SetUp() override { env_.files.AddFolder("C:\\Backup"); }
 
-  std::string Backup() const { return testkit::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
+  std::string Backup() const { return test::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
   bool HasBackup() const { return env_.files.Exists(kBackup); }
   MemoryRegistry& Reg() { return env_.registry; }
   const Platform& Env() { return env_.platform; }

@@ -18,7 +18,7 @@
 namespace tamrisk {
 namespace {
 
-using namespace testkit;
+using namespace test;
 
 constexpr char kGood[] = "Good";  // in the key or value column of every good entry's row
 

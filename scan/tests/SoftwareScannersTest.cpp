@@ -16,7 +16,7 @@ namespace tamrisk {
 
 namespace {
 
-using namespace testkit;
+using namespace test;
 
 constexpr char kAppPaths[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kAppPathsRow[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
@@ -26,10 +26,6 @@ constexpr char kHelp[] = "HKLM\\Software\\Microsoft\\Windows\\Help";
 constexpr char kHtmlHelp[] = "HKLM\\Software\\Microsoft\\Windows\\Html Help";
 constexpr char kSharedDlls[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 constexpr char kSharedDllsRow[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
-
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
-}
 
 class SoftwareScannersTest : public ::testing::Test {
  protected:

@@ -14,11 +14,7 @@ namespace tamrisk {
 
 namespace {
 
-using namespace testkit;
-
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
-}
+using namespace test;
 
 class SoundScannersTest : public ::testing::Test {
  protected:

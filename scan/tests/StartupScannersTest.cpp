@@ -17,7 +17,7 @@ namespace tamrisk {
 
 namespace {
 
-using namespace testkit;
+using namespace test;
 
 constexpr char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -28,10 +28,6 @@ constexpr char kStartup[] = "Missing Startup Programs";
 
 std::string Hklm(const std::string& path) { return "HKLM\\" + path; }
 std::string Hkcu(const std::string& path) { return "HKCU\\" + path; }
-
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
-}
 
 class StartupScannersTest : public ::testing::Test {
  protected:

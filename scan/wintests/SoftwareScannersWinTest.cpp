@@ -22,6 +22,8 @@ namespace tamrisk {
 
 namespace {
 
+using test::Row;
+using test::Sorted;
 using test::FillFixture;
 using test::ValuesMentioning;
 
@@ -30,18 +32,6 @@ constexpr char kFonts[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Font
 constexpr char kHelp[] = "Software\\Microsoft\\Windows\\Help";
 constexpr char kHtmlHelp[] = "Software\\Microsoft\\Windows\\Html Help";
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
-
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
-}
-
-// Value order within a key is the registry's own; compare such rows as sets.
-std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows) {
-  std::sort(rows.begin(), rows.end(), [](const ProblemRow& a, const ProblemRow& b) {
-    return a.registryKey + "|" + a.value < b.registryKey + "|" + b.value;
-  });
-  return rows;
-}
 
 class SoftwareScannersWin : public ::testing::Test {
  protected:

@@ -22,6 +22,8 @@ namespace tamrisk {
 
 namespace {
 
+using test::Row;
+using test::ToHkey;
 using test::FillFixture;
 using test::ValuesMentioning;
 
@@ -30,12 +32,6 @@ constexpr char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOn
 constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 constexpr char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-
-HKEY ToHkey(RootKey root) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(root)); }
-
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
-}
 
 class StartupScannersWin : public ::testing::Test {
  protected:

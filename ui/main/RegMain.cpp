@@ -11,7 +11,7 @@
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
 #include "repair/Repair.h"
-#include "repair/Report.h"
+#include "unattended/Report.h"
 #include "scan/IgnoreFilter.h"
 #include "settings/Schedule.h"
 #include "ui/dialogs/About.h"
@@ -644,7 +644,7 @@ void TfrmHivora::bScanRegistryClick() {
   aSelectAllExecute();
   if (results_.RowCount() > 0) {
     results_.FitColumnsToText();
-    ApplyIgnoreLists(results_, IgnoreListsOf(platform_));
+    ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   }
   UpdateCounts();
 }
@@ -775,7 +775,7 @@ void TfrmHivora::aIgnoreKeyExecute() {
 
 // The enlarged lists take out every row they now cover, as after a scan.
 void TfrmHivora::DropIgnoredRows() {
-  ApplyIgnoreLists(results_, IgnoreListsOf(platform_));
+  ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   UpdateCounts();
   UpdateActionStates(::GetMenu(window_));
 }

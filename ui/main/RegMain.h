@@ -11,7 +11,7 @@
 
 #include "platform/System.h"
 #include "platform/win32/Handles.h"
-#include "repair/RunLog.h"
+#include "unattended/RunLog.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "ui/main/CategoryTree.h"
