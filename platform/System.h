@@ -211,6 +211,20 @@ class Shell {
                                                 const std::string& startPath) = 0;
 };
 
+// Releases a started process's handles through its shell when the scope ends, on every way out; the
+// record stays the caller's, so others may look at it meanwhile.
+class ProcessHandlesGuard {
+ public:
+  ProcessHandlesGuard(Shell& shell, ProcessInfo& info) : shell_(shell), info_(info) {}
+  ~ProcessHandlesGuard() { shell_.Release(info_); }
+  ProcessHandlesGuard(const ProcessHandlesGuard&) = delete;
+  ProcessHandlesGuard& operator=(const ProcessHandlesGuard&) = delete;
+
+ private:
+  Shell& shell_;
+  ProcessInfo& info_;
+};
+
 // The services one program run uses; the engine receives it by reference.
 struct Platform {
   RegistryBackend& registry;

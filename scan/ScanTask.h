@@ -78,35 +78,35 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   // For scanner loops that show no key: throws ScanStopped once a stop has been requested.
   void CheckStop() const;
 
-  // Files and folders (codes 3 to 5) and the walk they share with codes 19 to 21.
+  // Files and folders (codes 3 to 5, FileScanners.cpp) and the walk they share with codes 19 to 21.
   void ScanLocalMachineFiles();
   void ScanCurrentUserFiles();
   void ScanUsersFiles();
   void WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
                         const std::string& extensionFilter, const std::string& problem);
-  // Codes 6 to 9.
-  void ScanSoftwareLocations();
-  void ScanWindowsFonts();
-  void ScanHelpFiles();
-  void ScanSharedDlls();
-  // Codes 10 to 13.
-  void ScanStartupPrograms();
+  // Codes 6 to 22, in the files named after their categories ("...Scanners.cpp"): SoftwareLocation-
+  // AndSharedDll 6 and 9, FontAndHelpFile 7 and 8, StartupAndUninstall 10 and 11, Class 12, 13 and 19,
+  // ObsoleteSoftwareAndService 14 and 15, StartMenuAndShortcut 16 and 17, SoundAndHistory 18 and 20,
+  // InstallerAndApplication 21 and 22.
+  void ScanSoftwareLocations();  // 6
+  void ScanWindowsFonts();       // 7
+  void ScanHelpFiles();          // 8
+  void ScanSharedDlls();         // 9
+  void ScanStartupPrograms();    // 10
   void ScanRunKey(const std::string& rootName, const std::string& path);
-  void ScanAddRemovePrograms();
-  void ScanFileExtensions();
-  void ScanCustomControls();
+  void ScanAddRemovePrograms();  // 11
+  void ScanFileExtensions();     // 12
+  void ScanCustomControls();     // 13
   void ScanClassKey(const std::string& rootName, const std::string& path);
-  // Codes 14 to 17.
-  void ScanObsoleteSoftware();
-  void ScanWindowsServices();
-  void ScanStartMenu();
-  void ScanShortcuts();
-  // Codes 18 to 22.
-  void ScanSoundEvents();
-  void ScanActiveX();
-  void ScanMruLists();
-  void ScanInstaller();
-  void ScanApplications();
+  void ScanObsoleteSoftware();  // 14
+  void ScanWindowsServices();   // 15
+  void ScanStartMenu();         // 16
+  void ScanShortcuts();         // 17
+  void ScanSoundEvents();       // 18
+  void ScanActiveX();           // 19
+  void ScanMruLists();          // 20
+  void ScanInstaller();         // 21
+  void ScanApplications();      // 22
 
  protected:
   // Shows the category's caption and runs its scanner (nothing for codes outside the table). Tests of

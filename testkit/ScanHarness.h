@@ -1,11 +1,14 @@
 // Runs categories through a real TScanTaskThread, synchronously, and collects what it reported.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/System.h"
+#include "platform/memory/MemoryPlatform.h"
 #include "scan/ProblemRow.h"
 
 namespace tamrisk {
@@ -36,6 +39,16 @@ std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows);
 
 // Scans the codes (decimal texts) with TestedDrives set to drives.
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives = "c");
+
+// A test of scanners on the memory backends: fill env, then Scan.
+class MemoryScanTest : public ::testing::Test {
+ protected:
+  ScanResult Scan(const std::vector<std::string>& codes, const std::string& drives = "c") {
+    return RunScan(env.platform, codes, drives);
+  }
+
+  MemoryPlatform env;
+};
 
 // Only the rows whose Value column contains marker (ignoring case).
 std::vector<ProblemRow> ValuesMentioning(const std::vector<ProblemRow>& rows, const std::string& marker);

@@ -30,15 +30,9 @@ ProblemRow FileRow(const std::string& key, const std::string& value, RowKind kin
   return Row(problem, key, value, kind);
 }
 
-class HiveWalkTest : public ::testing::Test {
+class HiveWalkTest : public test::MemoryScanTest {
  protected:
   void SetUp() override { SeedFiles(env.files, {"C:\\Apps\\here.exe", "C:\\Data\\", "D:\\Other\\"}); }
-
-  test::ScanResult Scan(const std::vector<std::string>& codes, const std::string& drives = "c") {
-    return test::RunScan(env.platform, codes, drives);
-  }
-
-  MemoryPlatform env;
 };
 
 TEST_F(HiveWalkTest, LocalMachineScanWalksSoftwareOnlyAndReportsMissingTargets) {
