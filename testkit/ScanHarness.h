@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "platform/System.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "scan/ProblemRow.h"
+#include "scan/ScanSink.h"
+#include "scan/ScanTask.h"
 
 namespace tamrisk {
 
@@ -46,8 +49,15 @@ class MemoryScanTest : public ::testing::Test {
   ScanResult Scan(const std::vector<std::string>& codes, const std::string& drives = "c") {
     return RunScan(env.platform, codes, drives);
   }
+  // A worker (tested drive C:) for calling one scanner step directly; it reports to sink.
+  std::shared_ptr<TScanTaskThread> Task() {
+    auto task = std::make_shared<TScanTaskThread>(env.platform, sink, false, false);
+    task->TestedDrives = "c";
+    return task;
+  }
 
   MemoryPlatform env;
+  std::shared_ptr<HeadlessSink> sink = std::make_shared<HeadlessSink>();
 };
 
 // Only the rows whose Value column contains marker (ignoring case).

@@ -23,17 +23,7 @@ constexpr char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Expl
 
 std::string Hkcu(const std::string& path) { return "HKCU\\" + path; }
 
-class ClassScannersTest : public test::MemoryScanTest {
- protected:
-  // A worker for calling one scanner step directly.
-  std::shared_ptr<TScanTaskThread> Task() {
-    auto task = std::make_shared<TScanTaskThread>(env.platform, sink, false, false);
-    task->TestedDrives = "c";
-    return task;
-  }
-
-  std::shared_ptr<HeadlessSink> sink = std::make_shared<HeadlessSink>();
-};
+using ClassScannersTest = test::MemoryScanTest;
 
 // ---- Code 12: file extensions ----
 

@@ -28,17 +28,7 @@ constexpr char kStartup[] = "Missing Startup Programs";
 std::string Hklm(const std::string& path) { return "HKLM\\" + path; }
 std::string Hkcu(const std::string& path) { return "HKCU\\" + path; }
 
-class StartupAndUninstallScannersTest : public test::MemoryScanTest {
- protected:
-  // A worker for calling one scanner step directly.
-  std::shared_ptr<TScanTaskThread> Task() {
-    auto task = std::make_shared<TScanTaskThread>(env.platform, sink, false, false);
-    task->TestedDrives = "c";
-    return task;
-  }
-
-  std::shared_ptr<HeadlessSink> sink = std::make_shared<HeadlessSink>();
-};
+using StartupAndUninstallScannersTest = test::MemoryScanTest;
 
 // ---- Code 10: startup programs ----
 
