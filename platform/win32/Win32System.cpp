@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <optional>
 #include <stdexcept>
 
 #include "platform/win32/Handles.h"
@@ -103,19 +104,20 @@ void MakeUnicodeFile(const std::string& path) {
                        false);
 }
 
-// The path of an item ID list the caller hands over (freed here), "" when there is none or it names no
-// file-system object.
-std::wstring PathOfItems(LPITEMIDLIST items) {
+// The path of an item ID list the caller hands over (freed here); nullopt when there is none or it
+// names no file-system object.
+std::optional<std::wstring> PathOfItems(LPITEMIDLIST items) {
   const UniqueCoTaskMemory owned(items);
   wchar_t path[MAX_PATH] = {};
-  return items && ::SHGetPathFromIDListW(items, path) ? std::wstring(path) : std::wstring();
+  if (!items || !::SHGetPathFromIDListW(items, path)) return std::nullopt;
+  return std::wstring(path);
 }
 
 // The target path of a link's item ID list, "" when it has none or names no file-system object.
 std::wstring ItemListPath(IShellLinkW* link) {
   LPITEMIDLIST items = nullptr;
   if (FAILED(link->GetIDList(&items))) return {};
-  return PathOfItems(items);
+  return PathOfItems(items).value_or(L"");
 }
 
 // Whether exact is lossy with the characters a code page lost restored: the same length, and the
@@ -289,7 +291,7 @@ std::optional<std::string> Win32SystemInfo::ExpandEnvironment(const std::string&
 std::string Win32SystemInfo::SpecialFolder(int csidl) {
   LPITEMIDLIST items = nullptr;
   if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &items))) return {};
-  return Utf8(PathOfItems(items));
+  return Utf8(PathOfItems(items).value_or(L""));
 }
 
 VersionInfo Win32SystemInfo::Version() {
@@ -422,9 +424,8 @@ std::optional<std::string> Win32Shell::PickFolder(std::uintptr_t owner, const st
   const ComApartment com;
   LPITEMIDLIST items = ::SHBrowseForFolderW(&browse);
   ::SetErrorMode(oldMode);
-  if (!items) return std::nullopt;
-  const std::wstring path = PathOfItems(items);
-  return path.empty() ? std::nullopt : std::optional<std::string>(Utf8(path));
+  const std::optional<std::wstring> path = PathOfItems(items);
+  return path ? std::optional<std::string>(Utf8(*path)) : std::nullopt;
 }
 
 }  // namespace tamrisk::win32
