@@ -37,4 +37,33 @@ bool MakeFolderPath(FileSystem& files, const std::string& path) {
   return files.MakeFolder(target) || files.PathIsFolder(target);
 }
 
+namespace {
+
+int Windows9xCode(const VersionInfo& version) {
+  if (version.major == 4 && version.minor == 0) return 1;
+  if (version.major == 4 && version.minor == 10) return 3;
+  if (version.major == 4 && version.minor == 90) return 8;
+  return 10;
+}
+
+int WindowsNtCode(const VersionInfo& version) {
+  switch (version.major) {
+    case 3: return 5;
+    case 4: return 6;
+    case 5:
+      if (version.minor == 0) return 7;
+      if (version.minor == 1) return 9;
+      return 10;
+    default: return 10;
+  }
+}
+
+}  // namespace
+
+int WindowsVersionCode(const Platform& platform) {
+  constexpr std::uint32_t kPlatformNt = 2;
+  const VersionInfo version = platform.system.Version();
+  return version.platformId == kPlatformNt ? WindowsNtCode(version) : Windows9xCode(version);
+}
+
 }  // namespace tamrisk

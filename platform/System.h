@@ -211,6 +211,20 @@ class Shell {
                                                 const std::string& startPath) = 0;
 };
 
+// Releases a started process's handles through its shell when the scope ends, on every way out; the
+// record stays the caller's, so others may look at it meanwhile.
+class ProcessHandlesGuard {
+ public:
+  ProcessHandlesGuard(Shell& shell, ProcessInfo& info) : shell_(shell), info_(info) {}
+  ~ProcessHandlesGuard() { shell_.Release(info_); }
+  ProcessHandlesGuard(const ProcessHandlesGuard&) = delete;
+  ProcessHandlesGuard& operator=(const ProcessHandlesGuard&) = delete;
+
+ private:
+  Shell& shell_;
+  ProcessInfo& info_;
+};
+
 // The services one program run uses; the engine receives it by reference.
 struct Platform {
   RegistryBackend& registry;
@@ -223,5 +237,9 @@ struct Platform {
 // Creates each missing level of a folder path from the top down. A path shorter than 3 characters,
 // once a trailing "\" is dropped, counts as existing.
 bool MakeFolderPath(FileSystem& files, const std::string& path);
+
+// The Windows version as the scanners tell versions apart: 1 Windows 95, 3 Windows 98, 8 Windows Me,
+// 5 NT 3, 6 NT 4, 7 Windows 2000, 9 XP, 10 everything else.
+int WindowsVersionCode(const Platform& platform);
 
 }  // namespace tamrisk

@@ -39,6 +39,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+bool ContainsNoCase(const std::vector<std::string>& names, std::string_view name) {
+  return std::any_of(names.begin(), names.end(), [&](const std::string& entry) { return EqualsNoCase(entry, name); });
+}
+
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
 }

@@ -21,6 +21,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 int CompareNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+// Whether the list holds name, ignoring case.
+bool ContainsNoCase(const std::vector<std::string>& names, std::string_view name);
 // Position of the first occurrence of needle in text ignoring case, or npos. An empty needle is at 0.
 std::size_t FindNoCase(std::string_view text, std::string_view needle);
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/Text.h"
+#include "repair/RegFile.h"
 #include "repair/Repair.h"
 
 namespace tamrisk {
@@ -22,10 +23,6 @@ std::string QuotedText(std::string_view text) {
   quoted += EscapeQuotes(DoubleBackslashes(text));
   quoted += '"';
   return quoted;
-}
-
-bool IsStringType(std::uint32_t type) {
-  return type == regtype::String || type == regtype::ExpandString || type == regtype::MultiString;
 }
 
 std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {

@@ -6,6 +6,11 @@
 #include "platform/Text.h"
 
 namespace tamrisk {
+
+bool IsStringType(std::uint32_t type) {
+  return type == regtype::String || type == regtype::ExpandString || type == regtype::MultiString;
+}
+
 namespace {
 
 constexpr std::string_view kRegedit4 = "REGEDIT4";
@@ -105,10 +110,6 @@ bool TakeHexBytes(std::string_view text, std::vector<std::uint8_t>& bytes) {
     i += 2;
   }
   return true;
-}
-
-bool IsStringType(std::uint32_t type) {
-  return type == regtype::String || type == regtype::ExpandString || type == regtype::MultiString;
 }
 
 // The data after "=": quoted text, dword:, hex: or hex(N):, the hex lines already joined.

@@ -14,6 +14,9 @@
 
 namespace tamrisk {
 
+// REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: the types whose data is UTF-16 text.
+bool IsStringType(std::uint32_t type);
+
 struct RegFileValue {
   std::string name;  // "" for the default value
   std::uint32_t type = 0;

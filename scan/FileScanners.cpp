@@ -12,9 +12,8 @@
 namespace tamrisk {
 namespace {
 
-constexpr const char* kLocalMachineCaption = "Scanning Files and Folders - HKEY_LOCAL_MACHINE...";
-constexpr const char* kCurrentUserCaption = "Scanning Files and Folders - HKEY_CURRENT_USER...";
-constexpr const char* kUsersCaption = "Scanning Files and Folders - HKEY_USERS...";
+constexpr int kLocalMachineFilesCode = 3;
+constexpr int kCurrentUserFilesCode = 4;
 constexpr const char* kFileProblem = "Invalid File or Folder";
 
 // Keys that other categories examine, so the hive scans leave them (and everything below) alone.
@@ -66,8 +65,8 @@ SkipList WithMirrors(const std::array<std::string_view, N>& entries) {
 
 // Only the two hive scans skip anything; the other callers walk their subtrees whole.
 SkipList SkipListForCaption(const std::string& caption) {
-  if (caption == kLocalMachineCaption) return WithMirrors(LocalMachineSkipList);
-  if (caption == kCurrentUserCaption) return WithMirrors(CurrentUserSkipList);
+  if (caption == TScanTaskThread::CategoryCaption(kLocalMachineFilesCode)) return WithMirrors(LocalMachineSkipList);
+  if (caption == TScanTaskThread::CategoryCaption(kCurrentUserFilesCode)) return WithMirrors(CurrentUserSkipList);
   return {};
 }
 
@@ -128,17 +127,14 @@ class TreeWalk {
 }  // namespace
 
 void TScanTaskThread::ScanLocalMachineFiles() {
-  ShowTask(kLocalMachineCaption);
   WalkRegistryTree("HKEY_LOCAL_MACHINE", "Software", TestedDrives, "", kFileProblem);
 }
 
 void TScanTaskThread::ScanCurrentUserFiles() {
-  ShowTask(kCurrentUserCaption);
   WalkRegistryTree("HKEY_CURRENT_USER", "", TestedDrives, "", kFileProblem);
 }
 
 void TScanTaskThread::ScanUsersFiles() {
-  ShowTask(kUsersCaption);
   WalkRegistryTree("HKEY_USERS", "", TestedDrives, "", kFileProblem);
 }
 

@@ -2,11 +2,16 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"
 
 namespace tamrisk {
+
+IgnoreLists IgnoreListsOf(const Platform& platform, std::vector<std::string> values, std::vector<std::string> keys) {
+  return IgnoreLists{std::move(values), std::move(keys), platform.system.CurrentUserSid()};
+}
 
 std::optional<RowTarget> TargetOf(const ProblemRow& row) {
   const std::size_t slash = row.registryKey.find('\\');

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/System.h"
 #include "scan/ProblemRow.h"
 
 namespace tamrisk {
@@ -15,6 +16,9 @@ struct IgnoreLists {
   // SID of the current user: HKEY_USERS\<sid> and HKEY_CURRENT_USER name the same hive.
   std::string currentUserSid;
 };
+
+// The lists as the filter takes them: the entries in use of each, and the current user's SID.
+IgnoreLists IgnoreListsOf(const Platform& platform, std::vector<std::string> values, std::vector<std::string> keys);
 
 // The key path a row names and the value name within it ("" when the row names a whole key, "@" for
 // a default value). nullopt for rows the lists never cover: shortcut files and texts without "\".

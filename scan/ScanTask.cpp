@@ -69,20 +69,28 @@ void TScanTaskThread::Start() {
   std::thread([self = shared_from_this()] { self->Execute(); }).detach();
 }
 
-void TScanTaskThread::RunCategory(int code) {
+const TScanTaskThread::Category* TScanTaskThread::CategoryOf(int code) {
   for (const Category& category : DispatchTable()) {
-    if (category.code == code) {
-      (this->*category.scanner)();
-      return;
-    }
+    if (category.code == code) return &category;
   }
+  return nullptr;
+}
+
+void TScanTaskThread::RunCategory(int code) {
+  const Category* category = CategoryOf(code);
+  if (category == nullptr) return;
+  if (category->caption != nullptr) ShowTask(category->caption);
+  (this->*category->scanner)();
 }
 
 std::string TScanTaskThread::CategoryName(int code) {
-  for (const Category& category : DispatchTable()) {
-    if (category.code == code) return category.name;
-  }
-  return "Category " + std::to_string(code);
+  const Category* category = CategoryOf(code);
+  return category != nullptr ? category->name : "Category " + std::to_string(code);
+}
+
+std::string TScanTaskThread::CategoryCaption(int code) {
+  const Category* category = CategoryOf(code);
+  return category != nullptr && category->caption != nullptr ? category->caption : "";
 }
 
 // A failure a scanner did not catch ends that category only: the rows it found stay, the scan goes

@@ -30,7 +30,7 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   using Scanner = void (TScanTaskThread::*)();
   struct Category {
     int code;
-    const char* caption;  // nullptr: the scanner shows no caption of its own
+    const char* caption;  // shown before the scanner runs; nullptr: the caption before stays
     Scanner scanner;
     const char* name;  // as the category tree names it, for messages about the category
   };
@@ -38,6 +38,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   static const std::vector<Category>& DispatchTable();
   // The category's name for messages ("Shared DLLs"); "Category N" for a code outside the table.
   static std::string CategoryName(int code);
+  // The caption shown while the category runs; "" for none.
+  static std::string CategoryCaption(int code);
 
   // Runs on the window thread: reads the drive options and fixes TestedDrives.
   TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
@@ -76,42 +78,44 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   // For scanner loops that show no key: throws ScanStopped once a stop has been requested.
   void CheckStop() const;
 
-  // Files and folders (codes 3 to 5) and the walk they share with codes 19 to 21.
+  // Files and folders (codes 3 to 5, FileScanners.cpp) and the walk they share with codes 19 to 21.
   void ScanLocalMachineFiles();
   void ScanCurrentUserFiles();
   void ScanUsersFiles();
   void WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
                         const std::string& extensionFilter, const std::string& problem);
-  // Codes 6 to 9.
-  void ScanSoftwareLocations();
-  void ScanWindowsFonts();
-  void ScanHelpFiles();
-  void ScanSharedDlls();
-  // Codes 10 to 13.
-  void ScanStartupPrograms();
+  // Codes 6 to 22, in the files named after their categories ("...Scanners.cpp"): SoftwareLocation-
+  // AndSharedDll 6 and 9, FontAndHelpFile 7 and 8, StartupAndUninstall 10 and 11, Class 12, 13 and 19,
+  // ObsoleteSoftwareAndService 14 and 15, StartMenuAndShortcut 16 and 17, SoundAndHistory 18 and 20,
+  // InstallerAndApplication 21 and 22.
+  void ScanSoftwareLocations();  // 6
+  void ScanWindowsFonts();       // 7
+  void ScanHelpFiles();          // 8
+  void ScanSharedDlls();         // 9
+  void ScanStartupPrograms();    // 10
   void ScanRunKey(const std::string& rootName, const std::string& path);
-  void ScanAddRemovePrograms();
-  void ScanFileExtensions();
-  void ScanCustomControls();
+  void ScanAddRemovePrograms();  // 11
+  void ScanFileExtensions();     // 12
+  void ScanCustomControls();     // 13
   void ScanClassKey(const std::string& rootName, const std::string& path);
-  // Codes 14 to 17.
-  void ScanObsoleteSoftware();
-  void ScanWindowsServices();
-  void ScanStartMenu();
-  void ScanShortcuts();
-  // Codes 18 to 22.
-  void ScanSoundEvents();
-  void ScanActiveX();
-  void ScanMruLists();
-  void ScanInstaller();
-  void ScanApplications();
+  void ScanObsoleteSoftware();  // 14
+  void ScanWindowsServices();   // 15
+  void ScanStartMenu();         // 16
+  void ScanShortcuts();         // 17
+  void ScanSoundEvents();       // 18
+  void ScanActiveX();           // 19
+  void ScanMruLists();          // 20
+  void ScanInstaller();         // 21
+  void ScanApplications();      // 22
 
  protected:
-  // Runs the scanner of one code (none for codes outside the table). Tests of the category loop
-  // replace it with scripted scanners.
+  // Shows the category's caption and runs its scanner (nothing for codes outside the table). Tests of
+  // the category loop replace it with scripted scanners.
   virtual void RunCategory(int code);
 
  private:
+  // The table row of a code; nullptr outside the table.
+  static const Category* CategoryOf(int code);
   // RunCategory; false when a failure ended the category (recorded as incomplete).
   bool RunCategoryGuarded(int code);
   // Recursive and per-root steps of codes 14, 17 and 18.

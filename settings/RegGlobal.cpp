@@ -99,23 +99,10 @@ WindowBounds LoadBounds(const SettingsFile& file, const WindowMetrics& window) {
   return bounds;
 }
 
-int Windows9xCode(const VersionInfo& version) {
-  if (version.major == 4 && version.minor == 0) return 1;
-  if (version.major == 4 && version.minor == 10) return 3;
-  if (version.major == 4 && version.minor == 90) return 8;
-  return 10;
-}
-
-int WindowsNtCode(const VersionInfo& version) {
-  switch (version.major) {
-    case 3: return 5;
-    case 4: return 6;
-    case 5:
-      if (version.minor == 0) return 7;
-      if (version.minor == 1) return 9;
-      return 10;
-    default: return 10;
-  }
+// Entries 0 to count - 1 of a stored list; the count may disagree with the list in a hand-edited file.
+std::vector<std::string> FirstEntries(const std::vector<std::string>& list, std::int32_t count) {
+  const std::size_t n = std::min(static_cast<std::size_t>(std::max<std::int32_t>(count, 0)), list.size());
+  return std::vector<std::string>(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 }  // namespace
@@ -166,16 +153,12 @@ void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const 
   file.WriteInteger("Window", "Height", window.bounds.height);
 }
 
-IgnoreLists IgnoreListsOf(const Platform& platform, const TOptionsSetting& options) {
-  const auto firstEntries = [](const std::vector<std::string>& list, std::int32_t count) {
-    const std::size_t n = std::min(static_cast<std::size_t>(std::max<std::int32_t>(count, 0)), list.size());
-    return std::vector<std::string>(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(n));
-  };
-  IgnoreLists lists;
-  lists.values = firstEntries(options.IgnoreValues, options.IgnoreValueCount);
-  lists.keys = firstEntries(options.IgnoreKeys, options.IgnoreKeyCount);
-  lists.currentUserSid = platform.system.CurrentUserSid();
-  return lists;
+std::vector<std::string> IgnoredValues(const TOptionsSetting& options) {
+  return FirstEntries(options.IgnoreValues, options.IgnoreValueCount);
+}
+
+std::vector<std::string> IgnoredKeys(const TOptionsSetting& options) {
+  return FirstEntries(options.IgnoreKeys, options.IgnoreKeyCount);
 }
 
 std::string TwoDigits(int n) {
@@ -186,12 +169,6 @@ std::string TwoDigits(int n) {
 
 bool ShellDeleteFile(const Platform& platform, const std::string& path) {
   return platform.files.ShellDelete(path, false);
-}
-
-int WindowsVersionCode(const Platform& platform) {
-  constexpr std::uint32_t kPlatformNt = 2;
-  const VersionInfo version = platform.system.Version();
-  return version.platformId == kPlatformNt ? WindowsNtCode(version) : Windows9xCode(version);
 }
 
 void WriteUserRegistryText(const Platform& platform, const std::string& key, const std::string& name,

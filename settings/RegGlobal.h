@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/System.h"
-#include "scan/IgnoreFilter.h"
 
 namespace tamrisk {
 
@@ -98,8 +97,9 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
 void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
                  TOptionsSetting& options = OptionsSetting);
 
-// The ignore lists as the filter takes them: entries 0 to count - 1, and the current user's SID.
-IgnoreLists IgnoreListsOf(const Platform& platform, const TOptionsSetting& options = OptionsSetting);
+// The entries of the ignore lists in use: 0 to count - 1 of each.
+std::vector<std::string> IgnoredValues(const TOptionsSetting& options = OptionsSetting);
+std::vector<std::string> IgnoredKeys(const TOptionsSetting& options = OptionsSetting);
 
 // "07" for 7, "12" for 12.
 std::string TwoDigits(int n);
@@ -111,9 +111,6 @@ bool ShellDeleteFile(const Platform& platform, const std::string& path);
 // a command line that starts it with switches.
 std::string RegeditPath(const Platform& platform);
 std::string RegeditCommand(const Platform& platform, const std::string& switches);
-
-// 1 Windows 95, 3 Windows 98, 8 Windows Me, 5 NT 3, 6 NT 4, 7 Windows 2000, 9 XP, 10 everything else.
-int WindowsVersionCode(const Platform& platform);
 
 // Stores a text value below HKEY_CURRENT_USER, making the key when missing. Writes nothing when the
 // key cannot be opened or made; a failed write throws RegistryError.

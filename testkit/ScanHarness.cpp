@@ -1,5 +1,6 @@
 #include "testkit/ScanHarness.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -15,6 +16,17 @@ void PrintTo(const ProblemRow& row, std::ostream* os) {
 }  // namespace tamrisk
 
 namespace tamrisk::test {
+
+ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
+  return ProblemRow{false, problem, key, value, kind};
+}
+
+std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows) {
+  std::sort(rows.begin(), rows.end(), [](const ProblemRow& a, const ProblemRow& b) {
+    return a.registryKey + "|" + a.value < b.registryKey + "|" + b.value;
+  });
+  return rows;
+}
 
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives) {
   auto sink = std::make_shared<HeadlessSink>();

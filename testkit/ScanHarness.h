@@ -1,12 +1,18 @@
 // Runs categories through a real TScanTaskThread, synchronously, and collects what it reported.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/System.h"
+#include "platform/memory/MemoryPlatform.h"
 #include "scan/ProblemRow.h"
+#include "scan/ScanSink.h"
+#include "scan/ScanTask.h"
 
 namespace tamrisk {
 
@@ -27,8 +33,32 @@ struct ScanResult {
   std::vector<int> incomplete;  // codes a failure ended
 };
 
+// A row as a scan reports it (unticked).
+ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind);
+
+// Rows in key-and-value order: value order within a key is the registry's own, so such rows compare
+// as sets.
+std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows);
+
 // Scans the codes (decimal texts) with TestedDrives set to drives.
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives = "c");
+
+// A test of scanners on the memory backends: fill env, then Scan.
+class MemoryScanTest : public ::testing::Test {
+ protected:
+  ScanResult Scan(const std::vector<std::string>& codes, const std::string& drives = "c") {
+    return RunScan(env.platform, codes, drives);
+  }
+  // A worker (tested drive C:) for calling one scanner step directly; it reports to sink.
+  std::shared_ptr<TScanTaskThread> Task() {
+    auto task = std::make_shared<TScanTaskThread>(env.platform, sink, false, false);
+    task->TestedDrives = "c";
+    return task;
+  }
+
+  MemoryPlatform env;
+  std::shared_ptr<HeadlessSink> sink = std::make_shared<HeadlessSink>();
+};
 
 // Only the rows whose Value column contains marker (ignoring case).
 std::vector<ProblemRow> ValuesMentioning(const std::vector<ProblemRow>& rows, const std::string& marker);

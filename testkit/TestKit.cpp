@@ -5,7 +5,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 
-namespace tamrisk::testkit {
+namespace tamrisk::test {
 
 std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
@@ -76,4 +76,4 @@ void SeedFiles(MemoryFileSystem& files, const std::vector<std::string>& paths) {
   }
 }
 
-}  // namespace tamrisk::testkit
+}  // namespace tamrisk::test

@@ -12,7 +12,7 @@
 #include "platform/memory/MemoryFileSystem.h"
 #include "platform/memory/MemoryRegistry.h"
 
-namespace tamrisk::testkit {
+namespace tamrisk::test {
 
 // The bytes of a text as written, and a text as string data (UTF-16LE with its terminating NUL).
 std::vector<std::uint8_t> Bytes(std::string_view text);
@@ -51,4 +51,4 @@ void Seed(MemoryRegistry& registry, const std::vector<RegRow>& rows);
 //   SeedFiles(files, {"C:\\Windows\\", "C:\\App\\app.exe"});
 void SeedFiles(MemoryFileSystem& files, const std::vector<std::string>& paths);
 
-}  // namespace tamrisk::testkit
+}  // namespace tamrisk::test

@@ -61,24 +61,19 @@ std::string FreshFolder(const std::string& name) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& contents) {
-  win32::UniqueHandle file(
+  const win32::UniqueFileHandle file(
       ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return false;
-  }
+  if (!file) return false;
   DWORD written = 0;
   return ::WriteFile(file.get(), contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
          written == contents.size();
 }
 
 std::string ReadTextFile(const std::string& path) {
-  win32::UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return {};
-  }
+  const win32::UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
   std::string contents;
   char buffer[65536];
   DWORD got = 0;
@@ -129,17 +124,17 @@ std::string ExportKey(const std::string& fullKeyPath) {
   ::DeleteFileW(Wide(file).c_str());
   // The editor writes UTF-16 after a byte-order mark.
   if (raw.rfind("\xFF\xFE", 0) != 0) return raw;
-  return testkit::Utf8OfUtf16File(raw.substr(2));
+  return test::Utf8OfUtf16File(raw.substr(2));
 }
 
 void DeleteKeyTree(RootKey root, const std::string& path) {
-  const HKEY rootKey = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(root));
+  const HKEY rootKey = ToHkey(root);
   ::RegDeleteTreeW(rootKey, Wide(path).c_str());
   ::RegDeleteKeyW(rootKey, Wide(path).c_str());
 }
 
 bool MakeShortcut(const std::string& shortcutPath, const std::string& targetPath) {
-  ::CoInitialize(nullptr);
+  const win32::ComApartment com;  // made first, so the objects below are released before it ends
   win32::ComPtr<IShellLinkW> link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()))) {
     return false;

@@ -3,11 +3,17 @@
 
 #ifdef _WIN32
 
+#include <windows.h>
+
+#include <cstdint>
 #include <string>
 
 #include "platform/RegistryBackend.h"
 
 namespace tamrisk::test {
+
+// The predefined key handle of a root (the root's value is its HKEY).
+inline HKEY ToHkey(RootKey root) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(root)); }
 
 // A name unique to the running test (suite, test and process id), safe in key and file names.
 std::string UniqueName(const std::string& prefix);

@@ -80,7 +80,7 @@ TEST(MemoryFileSystemLinks, PathsRunThroughReparsePointsEvenInALoop) {
 
 TEST(MemoryFileSystemPaths, RelativePathsCountFromTheCurrentFolder) {
   MemoryFileSystem files;
-  testkit::SeedFiles(files, {"C:\\Work\\here.txt", "C:\\top.txt", "D:\\other.txt", "C:\\Work\\Sub\\"});
+  test::SeedFiles(files, {"C:\\Work\\here.txt", "C:\\top.txt", "D:\\other.txt", "C:\\Work\\Sub\\"});
   files.SetCurrentFolder("C:\\Work");
   struct Case {
     const char* path;
@@ -99,7 +99,7 @@ TEST(MemoryFileSystemPaths, RelativePathsCountFromTheCurrentFolder) {
 
 TEST(MemoryFileSystemChanges, LockedFilesStayAndReadOnlyFilesRefuseWrites) {
   MemoryFileSystem files;
-  testkit::SeedFiles(files, {"C:\\Data\\locked.dat", "C:\\Data\\free.dat", "C:\\Data\\Inner\\x.dat"});
+  test::SeedFiles(files, {"C:\\Data\\locked.dat", "C:\\Data\\free.dat", "C:\\Data\\Inner\\x.dat"});
   files.SetUndeletable("C:\\Data\\locked.dat");
   files.AddFile("C:\\ro.txt", "old", fileattr::ReadOnly | fileattr::Archive);
 
@@ -121,7 +121,7 @@ TEST(MemoryFileSystemChanges, LockedFilesStayAndReadOnlyFilesRefuseWrites) {
 
 TEST(MemoryFileSystemChanges, FailuresCarryTheSystemMessage) {
   MemoryFileSystem files;
-  testkit::SeedFiles(files, {"C:\\Dir\\", "C:\\file.txt"});
+  test::SeedFiles(files, {"C:\\Dir\\", "C:\\file.txt"});
   struct Case {
     const char* path;
     const char* message;
@@ -161,7 +161,7 @@ TEST(MemoryFileSystemListing, ReportsTheSizesAndTimesTheTestSet) {
 
 TEST(MemoryFileSystemCounting, CountsCallsButNotInspection) {
   MemoryFileSystem files;
-  testkit::SeedFiles(files, {"C:\\a.txt"});
+  test::SeedFiles(files, {"C:\\a.txt"});
   EXPECT_EQ(files.Calls().Total(), 0u);
   files.PathIsFile("C:\\a.txt");
   files.PathIsFolder("C:\\");

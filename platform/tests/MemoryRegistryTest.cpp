@@ -13,9 +13,9 @@
 namespace tamrisk {
 namespace {
 
-using testkit::Key;
-using testkit::Seed;
-using testkit::Str;
+using test::Key;
+using test::Seed;
+using test::Str;
 using Names = std::vector<std::string>;
 
 constexpr std::uint32_t kDelete = 0x10000;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -25,10 +26,10 @@ class UniqueResource {
   }
 
   T get() const { return value_; }
-  explicit operator bool() const { return value_ != Traits::Invalid(); }
+  explicit operator bool() const { return !Empty(value_); }
   T release() { return std::exchange(value_, Traits::Invalid()); }
   void reset(T value = Traits::Invalid()) {
-    if (value_ != Traits::Invalid()) Traits::Close(value_);
+    if (!Empty(value_)) Traits::Close(value_);
     value_ = value;
   }
   // For APIs that fill in a handle: releases the current one first.
@@ -38,11 +39,26 @@ class UniqueResource {
   }
 
  private:
+  // Traits may name more than one empty value (IsEmpty); by default only Invalid() is.
+  static bool Empty(T value) {
+    if constexpr (requires { Traits::IsEmpty(value); }) {
+      return Traits::IsEmpty(value);
+    } else {
+      return value == Traits::Invalid();
+    }
+  }
+
   T value_ = Traits::Invalid();
 };
 
 struct KernelHandleTraits {
   static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+// CreateFileW fails with INVALID_HANDLE_VALUE, most other calls with NULL: both are empty.
+struct FileHandleTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static bool IsEmpty(HANDLE h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { ::CloseHandle(h); }
 };
 struct FindHandleTraits {
@@ -53,15 +69,45 @@ struct RegKeyTraits {
   static HKEY Invalid() { return nullptr; }
   static void Close(HKEY h) { ::RegCloseKey(h); }
 };
+// Memory the system allocated for the caller: FormatMessageW's buffer, security descriptors.
+struct LocalMemoryTraits {
+  static HLOCAL Invalid() { return nullptr; }
+  static void Close(HLOCAL h) { ::LocalFree(h); }
+};
+// Memory COM or the shell allocated for the caller: item ID lists, strings.
+struct CoTaskMemoryTraits {
+  static void* Invalid() { return nullptr; }
+  static void Close(void* p) { ::CoTaskMemFree(p); }
+};
 struct GdiObjectTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static void Close(HGDIOBJ h) { ::DeleteObject(h); }
 };
 
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
+using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
+using UniqueLocalMemory = UniqueResource<HLOCAL, LocalMemoryTraits>;
+using UniqueCoTaskMemory = UniqueResource<void*, CoTaskMemoryTraits>;
 using UniqueFindHandle = UniqueResource<HANDLE, FindHandleTraits>;
 using UniqueRegKey = UniqueResource<HKEY, RegKeyTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
+
+// The COM apartment of the calling thread for the owner's lifetime: uninitialized only when this
+// initialization succeeded (S_FALSE, already initialized, counts and is balanced too).
+class ComApartment {
+ public:
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : result_(::CoInitializeEx(nullptr, model)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  HRESULT Result() const { return result_; }
+  bool Ready() const { return SUCCEEDED(result_); }
+
+ private:
+  HRESULT result_;
+};
 
 // Releases a COM interface pointer.
 template <typename T>

@@ -8,6 +8,7 @@
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/Win32System.h"
 
 namespace tamrisk::win32 {
 namespace {
@@ -50,22 +51,11 @@ class UniqueVariant {
   VARIANT value_;
 };
 
-// COM on this thread for one call, released on every way out. A thread already in the other apartment
-// kind keeps it: the scheduler's objects work in both.
-class ComScope {
- public:
-  ComScope() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
-    if (FAILED(result_) && result_ != RPC_E_CHANGED_MODE) throw TaskSchedulerError(ComErrorText(result_));
-  }
-  ~ComScope() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT result_;
-};
+// Throws unless COM is up on this thread. A thread already in the other apartment kind keeps it: the
+// scheduler's objects work in both.
+void CheckApartment(const ComApartment& com) {
+  if (FAILED(com.Result()) && com.Result() != RPC_E_CHANGED_MODE) throw TaskSchedulerError(ComErrorText(com.Result()));
+}
 
 void Check(HRESULT result) {
   if (FAILED(result)) throw TaskSchedulerError(ComErrorText(result));
@@ -80,6 +70,7 @@ bool IsMissing(HRESULT result) {
 class RootFolder {
  public:
   RootFolder() {
+    CheckApartment(com_);
     Check(
         ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService, service_.put_void()));
     const UniqueVariant none;
@@ -89,30 +80,18 @@ class RootFolder {
   ITaskFolder* operator->() const { return folder_.get(); }
 
  private:
-  ComScope com_;  // first in, last out: the objects below are released while COM is still up
+  ComApartment com_;  // first in, last out: the objects below are released while COM is still up
   ComPtr<ITaskService> service_;
   ComPtr<ITaskFolder> folder_;
 };
 
-std::string MessageText(DWORD source, HMODULE module, HRESULT result) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source, module,
-                                        static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = length && text ? Utf8(std::wstring_view(text, length)) : std::string();
-  if (text) ::LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-    message.pop_back();
-  }
-  return message;
-}
-
 }  // namespace
 
 std::string ComErrorText(long result) {
-  std::string text = MessageText(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, result);
+  std::string text = FormattedMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, static_cast<unsigned long>(result));
   // The scheduler's own results (SCHED_E_...) are described in its library's message table.
   if (HMODULE library = ::GetModuleHandleW(L"taskschd.dll"); text.empty() && library) {
-    text = MessageText(FORMAT_MESSAGE_FROM_HMODULE, library, result);
+    text = FormattedMessage(FORMAT_MESSAGE_FROM_HMODULE, library, static_cast<unsigned long>(result));
   }
   if (!text.empty()) return text;
   char code[32];

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <optional>
 #include <stdexcept>
 
 #include "platform/win32/Handles.h"
@@ -38,29 +39,26 @@ bool WriteAll(HANDLE file, std::string_view contents, std::string* error) {
   return true;
 }
 
-UniqueHandle OpenForWriting(const std::string& path, std::string* error, bool append) {
-  UniqueHandle file(::CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
-                                  nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    SetError(error, ::GetLastError());
-    file.release();
-  }
+UniqueFileHandle OpenForWriting(const std::string& path, std::string* error, bool append) {
+  UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) SetError(error, ::GetLastError());
   return file;
 }
 
 bool WriteWithDisposition(const std::string& path, std::string_view contents, std::string* error, bool append) {
-  UniqueHandle file = OpenForWriting(path, error, append);
+  UniqueFileHandle file = OpenForWriting(path, error, append);
   return file && WriteAll(file.get(), contents, error);
 }
 
 // WriteFile hands each append to the system at once; there is no buffer of ours to lose.
 class HandleAppendStream final : public AppendStream {
  public:
-  explicit HandleAppendStream(UniqueHandle file) : file_(std::move(file)) {}
+  explicit HandleAppendStream(UniqueFileHandle file) : file_(std::move(file)) {}
   bool Append(std::string_view contents, std::string* error) override { return WriteAll(file_.get(), contents, error); }
 
  private:
-  UniqueHandle file_;
+  UniqueFileHandle file_;
 };
 
 // The longest path the wide functions take ("\\?\" form), in characters with the NUL.
@@ -76,11 +74,10 @@ bool FitsCodePage(const std::wstring& text) {
 }
 
 bool ReadWhole(const std::string& path, std::string& contents, std::string* error) {
-  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
+  UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     SetError(error, ::GetLastError());
-    file.release();
     return false;
   }
   contents.clear();
@@ -107,14 +104,20 @@ void MakeUnicodeFile(const std::string& path) {
                        false);
 }
 
+// The path of an item ID list the caller hands over (freed here); nullopt when there is none or it
+// names no file-system object.
+std::optional<std::wstring> PathOfItems(LPITEMIDLIST items) {
+  const UniqueCoTaskMemory owned(items);
+  wchar_t path[MAX_PATH] = {};
+  if (!items || !::SHGetPathFromIDListW(items, path)) return std::nullopt;
+  return std::wstring(path);
+}
+
 // The target path of a link's item ID list, "" when it has none or names no file-system object.
 std::wstring ItemListPath(IShellLinkW* link) {
   LPITEMIDLIST items = nullptr;
-  if (FAILED(link->GetIDList(&items)) || !items) return {};
-  wchar_t path[MAX_PATH] = {};
-  const BOOL ok = ::SHGetPathFromIDListW(items, path);
-  ::CoTaskMemFree(items);
-  return ok ? std::wstring(path) : std::wstring();
+  if (FAILED(link->GetIDList(&items))) return {};
+  return PathOfItems(items).value_or(L"");
 }
 
 // Whether exact is lossy with the characters a code page lost restored: the same length, and the
@@ -141,18 +144,22 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
 
 }  // namespace
 
-std::string SystemMessage(unsigned long code) {
+std::string FormattedMessage(unsigned long source, void* module, unsigned long code) {
   wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message =
-      length && text ? Utf8(std::wstring_view(text, length)) : "System error " + std::to_string(code) + ".";
-  if (text) ::LocalFree(text);
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source, module, code, 0,
+                       reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const UniqueLocalMemory owned(text);
+  std::string message = length && text ? Utf8(std::wstring_view(text, length)) : std::string();
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
     message.pop_back();
   }
   return message;
+}
+
+std::string SystemMessage(unsigned long code) {
+  const std::string message = FormattedMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code);
+  return message.empty() ? "System error " + std::to_string(code) + "." : message;
 }
 
 bool Win32FileSystem::PathIsFile(const std::string& path) {
@@ -260,7 +267,7 @@ bool Win32FileSystem::AppendFile(const std::string& path, std::string_view conte
 }
 
 std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& path, std::string* error) {
-  UniqueHandle file = OpenForWriting(path, error, true);
+  UniqueFileHandle file = OpenForWriting(path, error, true);
   if (!file) return nullptr;
   return std::make_unique<HandleAppendStream>(std::move(file));
 }
@@ -283,11 +290,8 @@ std::optional<std::string> Win32SystemInfo::ExpandEnvironment(const std::string&
 
 std::string Win32SystemInfo::SpecialFolder(int csidl) {
   LPITEMIDLIST items = nullptr;
-  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return {};
-  wchar_t path[MAX_PATH] = {};
-  const BOOL ok = ::SHGetPathFromIDListW(items, path);
-  ::CoTaskMemFree(items);
-  return ok ? Utf8(path) : std::string();
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &items))) return {};
+  return Utf8(PathOfItems(items).value_or(L""));
 }
 
 VersionInfo Win32SystemInfo::Version() {
@@ -308,9 +312,8 @@ std::string Win32SystemInfo::CurrentUserSid() {
   if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
   wchar_t* text = nullptr;
   if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
-  std::string sid = Utf8(text);
-  ::LocalFree(text);
-  return sid;
+  const UniqueLocalMemory owned(text);
+  return Utf8(text);
 }
 
 std::string Win32SystemInfo::ExecutableFolder() {
@@ -395,8 +398,9 @@ void Win32Shell::Terminate(const ProcessInfo& info) {
 }
 
 void Win32Shell::Release(ProcessInfo& info) {
-  if (info.process != 0) ::CloseHandle(reinterpret_cast<HANDLE>(info.process));
-  if (info.thread != 0) ::CloseHandle(reinterpret_cast<HANDLE>(info.thread));
+  // Both closed on every way out, then the record cleared.
+  const UniqueHandle process(reinterpret_cast<HANDLE>(info.process));
+  const UniqueHandle thread(reinterpret_cast<HANDLE>(info.thread));
   info = {};
 }
 
@@ -417,17 +421,11 @@ std::optional<std::string> Win32Shell::PickFolder(std::uintptr_t owner, const st
   browse.lParam = reinterpret_cast<LPARAM>(&start);
 
   const UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
-  const HRESULT init = ::CoInitialize(nullptr);
+  const ComApartment com;
   LPITEMIDLIST items = ::SHBrowseForFolderW(&browse);
   ::SetErrorMode(oldMode);
-  std::optional<std::string> chosen;
-  if (items) {
-    wchar_t path[MAX_PATH] = {};
-    if (::SHGetPathFromIDListW(items, path)) chosen = Utf8(path);
-    ::CoTaskMemFree(items);
-  }
-  if (SUCCEEDED(init)) ::CoUninitialize();
-  return chosen;
+  const std::optional<std::wstring> path = PathOfItems(items);
+  return path ? std::optional<std::string>(Utf8(*path)) : std::nullopt;
 }
 
 }  // namespace tamrisk::win32

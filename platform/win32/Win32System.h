@@ -63,6 +63,10 @@ struct Win32Platform {
   Platform platform{registry, files, system, ini, shell};
 };
 
+// FormatMessageW's text for a code, from the system (source FORMAT_MESSAGE_FROM_SYSTEM) or a module's
+// message table (FORMAT_MESSAGE_FROM_HMODULE), without the trailing line break; "" when it has none.
+std::string FormattedMessage(unsigned long source, void* module, unsigned long code);
+
 // The system's message text for a Win32 error code, without the trailing line break.
 std::string SystemMessage(unsigned long code);
 

@@ -16,9 +16,9 @@ namespace {
 
 constexpr const char* kBackup = "C:\\Backup\\Backup20240102030405.reg";
 
-using testkit::Bytes;
-using testkit::kRegFileHeader;
-std::vector<std::uint8_t> Sz(std::string_view text) { return testkit::TextBytes(text); }
+using test::Bytes;
+using test::kRegFileHeader;
+std::vector<std::uint8_t> Sz(std::string_view text) { return test::TextBytes(text); }
 // Greek, Hebrew, CJK and a character outside the BMP.
 constexpr const char* kWorldText =
     "C:\\\xCE\x94" "ata\\\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80.exe";
@@ -132,7 +132,7 @@ class RegBackupTest : public ::testing::Test {
  protected:
   void SetUp() override { env_.files.AddFolder("C:\\Backup"); }
 
-  std::string Backup() const { return testkit::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
+  std::string Backup() const { return test::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
   bool HasBackup() const { return env_.files.Exists(kBackup); }
   MemoryRegistry& Reg() { return env_.registry; }
   const Platform& Env() { return env_.platform; }
@@ -208,26 +208,33 @@ TEST(RegBackupGuard, KeysTooNearTheRootAreNotRemovable) {
   for (const Case& c : cases) EXPECT_EQ(IsRemovableKeyPath(c.path), c.removable) << '"' << c.path << '"';
 }
 
-// Entries that are refused, or that cannot be read or written back faithfully, stay as they are and
-// leave no trace in the backup.
-TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
-  struct Entry {
-    RootKey root;
-    std::string path, name;
-  };
-  const std::vector<Entry> entries = {
+struct HeldEntry {
+  RootKey root;
+  std::string path, name;
+};
+
+// Values that resist a faithful backup each in its own way (refused, unreadable, unwritable as a line,
+// changed by the editor), beside ordinary ones.
+std::vector<HeldEntry> SeedEntriesThatResistABackup(MemoryRegistry& registry) {
+  const std::vector<HeldEntry> entries = {
       {RootKey::CurrentUser, "Software\\Vendor", "v"},       {RootKey::ClassesRoot, "CLSID\\{1}", ""},
       {RootKey::CurrentUser, "Software\\Tree\\Open", "v"},   {RootKey::CurrentUser, "Software\\Tree\\Hidden", "secret"},
       {RootKey::CurrentUser, "Software\\ReadOnly", "v"},     {RootKey::CurrentUser, "Software\\Unreadable", "v"},
       {RootKey::CurrentUser, "Software\\Lines", "two\r\nlines"}, {RootKey::CurrentUser, "Software\\Odd\nKey", "v"},
       {RootKey::CurrentUser, "Software\\Unending", "v"},
   };
-  for (const Entry& e : entries) Reg().SetString(e.root, e.path, e.name, "data");
-  Reg().SetValue(RootKey::CurrentUser, "Software\\Unending", "v", regtype::String, {'d', 0, 'a', 0});
-  Reg().DenyRights(RootKey::CurrentUser, "Software\\Tree\\Hidden", 0x1);  // KEY_QUERY_VALUE
-  Reg().DenyRights(RootKey::CurrentUser, "Software\\ReadOnly", 0x2);      // KEY_SET_VALUE: no all-access open
-  Reg().FailReads(RootKey::CurrentUser, "Software\\Unreadable", "v");
+  for (const HeldEntry& e : entries) registry.SetString(e.root, e.path, e.name, "data");
+  registry.SetValue(RootKey::CurrentUser, "Software\\Unending", "v", regtype::String, {'d', 0, 'a', 0});
+  registry.DenyRights(RootKey::CurrentUser, "Software\\Tree\\Hidden", 0x1);  // KEY_QUERY_VALUE
+  registry.DenyRights(RootKey::CurrentUser, "Software\\ReadOnly", 0x2);      // KEY_SET_VALUE: no all-access open
+  registry.FailReads(RootKey::CurrentUser, "Software\\Unreadable", "v");
+  return entries;
+}
 
+// Entries that are refused, or that cannot be read or written back faithfully, stay as they are and
+// leave no trace in the backup.
+TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
+  const std::vector<HeldEntry> entries = SeedEntriesThatResistABackup(Reg());
   struct Case {
     const char* label;
     bool wholeKey;
@@ -257,7 +264,7 @@ TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
                                              : Writer().RemoveValueWithBackup(c.root, c.path, c.name);
     EXPECT_EQ(outcome, RemoveOutcome::Kept) << c.label;
   }
-  for (const Entry& e : entries) EXPECT_TRUE(Reg().GetValue(e.root, e.path, e.name)) << e.path << "\\" << e.name;
+  for (const HeldEntry& e : entries) EXPECT_TRUE(Reg().GetValue(e.root, e.path, e.name)) << e.path << "\\" << e.name;
   EXPECT_FALSE(HasBackup());
   EXPECT_EQ(Writer().RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\ReadOnly", "none"), RemoveOutcome::NotFound);
   EXPECT_EQ(Reg().OpenHandleCount(), 0u);

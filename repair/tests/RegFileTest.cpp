@@ -10,7 +10,7 @@
 namespace tamrisk {
 namespace {
 
-using testkit::Raw;
+using test::Raw;
 
 // Code page 1252 for the bytes the tests use: Latin-1 but for the euro sign.
 std::u16string Cp1252(std::string_view ansi) {
@@ -58,7 +58,7 @@ constexpr const char* kUnicodeBackup =
     "[-HKEY_CURRENT_USER\\Software\\Gone]\r\n"
     "\"Ignored\"=\"x\"\r\n";
 
-std::vector<testkit::RegRow> BackedUpRows() {
+std::vector<test::RegRow> BackedUpRows() {
   std::vector<std::uint8_t> blob;
   for (int i = 0; i < 28; ++i) blob.push_back(static_cast<std::uint8_t>(i));
   return {Raw(kKey, "", regtype::String, Utf16BytesOf("C:\\\xCE\x94" "ata\\app.exe")),
@@ -76,7 +76,7 @@ TEST(RegFile, ReadsEveryFormTheBackupWriterUses) {
   const RegFileKey& key = file->keys[0];
   EXPECT_EQ(key.root, RootKey::CurrentUser);
   EXPECT_EQ(key.path, "Software\\Tamrisk\\\xCE\x94" "ata");
-  const std::vector<testkit::RegRow> rows = BackedUpRows();
+  const std::vector<test::RegRow> rows = BackedUpRows();
   ASSERT_EQ(key.values.size(), rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(key.values[i].name, *rows[i].name);
@@ -103,10 +103,10 @@ TEST(RegFile, CountsWhatDidNotComeBack) {
   };
   for (const Case& c : cases) {
     MemoryRegistry registry;
-    std::vector<testkit::RegRow> rows = BackedUpRows();
+    std::vector<test::RegRow> rows = BackedUpRows();
     if (c.changeCount) rows[1].data = {43, 0, 0, 0};
     if (c.dropRow < rows.size()) rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(c.dropRow));
-    testkit::Seed(registry, rows);
+    test::Seed(registry, rows);
     const RestoreCheck check = CheckRestored(registry, *file);
     EXPECT_EQ(check.missing, c.missing) << c.what;
     EXPECT_EQ(check.firstMissingKey, c.missing ? "HKEY_CURRENT_USER\\Software\\Tamrisk\\\xCE\x94" "ata" : "")

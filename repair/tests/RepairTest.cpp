@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kFolder = "C:\\Tamrisk\\Backup";
 constexpr const char* kBackup = "C:\\Tamrisk\\Backup\\Backup20240102030405.reg";
 
-using testkit::kRegFileHeader;
+using test::kRegFileHeader;
 
 ProblemRow Checked(const std::string& key, const std::string& value, RowKind kind) {
   return ProblemRow{true, "Issue", key, value, kind};
@@ -28,7 +28,7 @@ class RepairTest : public ::testing::Test {
   void SetUp() override { env_.files.AddFolder(kFolder); }
 
   void Repair() { RepairRows(env_.platform, results_, kBackup); }
-  std::string Backup() const { return testkit::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
+  std::string Backup() const { return test::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
   MemoryRegistry& Reg() { return env_.registry; }
 
   MemoryPlatform env_;

@@ -36,7 +36,7 @@ std::string SamplePath() {
 // The sample's text with every key moved from HKEY_CURRENT_USER to below key.
 std::string RerootedSample(const std::string& key) {
   const std::string raw = test::ReadTextFile(SamplePath());
-  std::string text = testkit::Utf8OfUtf16File(raw.size() >= 2 ? raw.substr(2) : raw);  // without the BOM
+  std::string text = test::Utf8OfUtf16File(raw.size() >= 2 ? raw.substr(2) : raw);  // without the BOM
   const std::string from = "\n[HKEY_CURRENT_USER", to = from + "\\" + key;
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);

@@ -51,8 +51,8 @@ std::ostream& operator<<(std::ostream& out, const Data& data) {
   return out << " ]";
 }
 
-using testkit::Bytes;
-std::vector<std::uint8_t> Sz(std::string_view text) { return testkit::TextBytes(text); }
+using test::Bytes;
+std::vector<std::uint8_t> Sz(std::string_view text) { return test::TextBytes(text); }
 
 std::vector<std::uint8_t> Counting(std::size_t n) {
   std::vector<std::uint8_t> bytes(n);

@@ -19,25 +19,20 @@ namespace tamrisk {
 
 namespace {
 
-using namespace testkit;
+using namespace test;
 
 constexpr const char* kProblem = "Invalid File or Folder";
 constexpr const char* kGone = "C:\\Gone\\app.exe";
 
-ProblemRow Row(const std::string& key, const std::string& value, RowKind kind = rkValueInPath,
-               const std::string& problem = kProblem) {
-  return ProblemRow{false, problem, key, value, kind};
+// A row of the hive walk's problem.
+ProblemRow FileRow(const std::string& key, const std::string& value, RowKind kind = rkValueInPath,
+                   const std::string& problem = kProblem) {
+  return Row(problem, key, value, kind);
 }
 
-class HiveWalkTest : public ::testing::Test {
+class HiveWalkTest : public test::MemoryScanTest {
  protected:
   void SetUp() override { SeedFiles(env.files, {"C:\\Apps\\here.exe", "C:\\Data\\", "D:\\Other\\"}); }
-
-  test::ScanResult Scan(const std::vector<std::string>& codes, const std::string& drives = "c") {
-    return test::RunScan(env.platform, codes, drives);
-  }
-
-  MemoryPlatform env;
 };
 
 TEST_F(HiveWalkTest, LocalMachineScanWalksSoftwareOnlyAndReportsMissingTargets) {
@@ -51,9 +46,10 @@ TEST_F(HiveWalkTest, LocalMachineScanWalksSoftwareOnlyAndReportsMissingTargets) 
                      });
   const test::ScanResult result = Scan({"3"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Files and Folders - HKEY_LOCAL_MACHINE..."});
-  EXPECT_EQ(result.rows, std::vector<ProblemRow>{Row("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Path", kGone)});
+  EXPECT_EQ(result.rows, std::vector<ProblemRow>{FileRow("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Path", kGone)});
   EXPECT_EQ(Scan({"3"}, "D").rows,
-            std::vector<ProblemRow>{Row("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\OtherDrive", "D:\\Gone\\app.exe")});
+            std::vector<ProblemRow>{
+                FileRow("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\OtherDrive", "D:\\Gone\\app.exe")});
   EXPECT_EQ(Scan({"3"}, "").rows, std::vector<ProblemRow>{});
 }
 
@@ -73,15 +69,15 @@ TEST_F(HiveWalkTest, RowsNameEachValueExactlyInPreOrder) {
                      });
   EXPECT_EQ(Scan({"4"}).rows, (std::vector<ProblemRow>{
                                   // Directly under the root the empty start path gives two backslashes.
-                                  Row("HKEY_CURRENT_USER\\\\AtRoot", kGone),
+                                  FileRow("HKEY_CURRENT_USER\\\\AtRoot", kGone),
                                   // The default value: the key's path and a trailing backslash.
-                                  Row("HKEY_CURRENT_USER\\A\\", "C:\\Gone\\default.exe"),
-                                  Row("HKEY_CURRENT_USER\\A\\Expand", "C:\\Gone\\expand.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\A\\", "C:\\Gone\\default.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\A\\Expand", "C:\\Gone\\expand.exe"),
                                   // A name holding "\" would be cut in a key + name row.
-                                  Row("HKEY_CURRENT_USER\\A", "C:\\Shared\\lib.dll", rkValueInColumn),
-                                  Row("HKEY_CURRENT_USER\\A\\B\\Deep", "C:\\Gone\\deep.exe"),
-                                  Row("HKEY_CURRENT_USER\\A\\C\\Deeper", "C:\\Gone\\deeper.exe"),
-                                  Row("HKEY_CURRENT_USER\\D\\Last", "C:\\Gone\\last.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\A", "C:\\Shared\\lib.dll", rkValueInColumn),
+                                  FileRow("HKEY_CURRENT_USER\\A\\B\\Deep", "C:\\Gone\\deep.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\A\\C\\Deeper", "C:\\Gone\\deeper.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\D\\Last", "C:\\Gone\\last.exe"),
                               }));
 }
 
@@ -117,8 +113,8 @@ TEST_P(SkipListTest, ListedKeyIsSkippedWholeButNotItsLookalikeOrParent) {
                      });
   const std::string rowRoot = c.rowRoot;
   EXPECT_EQ(Scan({c.code}).rows, (std::vector<ProblemRow>{
-                                     Row(rowRoot + "\\" + parent + "\\Parent", kGone),
-                                     Row(rowRoot + "\\" + listed + "X\\Path", kGone),
+                                     FileRow(rowRoot + "\\" + parent + "\\Parent", kGone),
+                                     FileRow(rowRoot + "\\" + listed + "X\\Path", kGone),
                                  }));
 }
 
@@ -184,9 +180,9 @@ TEST_F(HiveWalkTest, EachSkipListBelongsToItsOwnHive) {
                              "a", kGone),
                      });
   EXPECT_EQ(Scan({"4"}).rows,
-            std::vector<ProblemRow>{Row("HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{X}\\Path", kGone)});
+            std::vector<ProblemRow>{FileRow("HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{X}\\Path", kGone)});
   EXPECT_EQ(Scan({"3"}).rows,
-            std::vector<ProblemRow>{Row(
+            std::vector<ProblemRow>{FileRow(
                 "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU\\a",
                 kGone)});
 }
@@ -202,8 +198,8 @@ TEST_F(HiveWalkTest, UsersScanWalksEveryHiveWithoutSkipping) {
   EXPECT_EQ(users.tasks, std::vector<std::string>{"Scanning Files and Folders - HKEY_USERS..."});
   EXPECT_EQ(users.rows,
             (std::vector<ProblemRow>{
-                Row("HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tool", kGone),
-                Row("HKEY_USERS\\S-1-5-21-7\\AppEvents\\Schemes\\Apps\\.Default\\Start\\.Current\\", kGone),
+                FileRow("HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tool", kGone),
+                FileRow("HKEY_USERS\\S-1-5-21-7\\AppEvents\\Schemes\\Apps\\.Default\\Start\\.Current\\", kGone),
             }));
 }
 
@@ -218,9 +214,9 @@ TEST_F(HiveWalkTest, KeysAreOpenedForReadingOnlyAndUnreadableOnesArePassedOver) 
   env.registry.DenyRights(RootKey::CurrentUser, "Locked", rights::Read);
   env.registry.DenyRights(RootKey::CurrentUser, "ReadOnly", 0x0002 /* KEY_SET_VALUE */ | 0x10000 /* DELETE */);
   EXPECT_EQ(Scan({"4"}).rows, (std::vector<ProblemRow>{
-                                  Row("HKEY_CURRENT_USER\\ReadOnly\\Path", "C:\\Gone\\readonly.exe"),
-                                  Row("HKEY_CURRENT_USER\\ReadOnly\\Below\\Path", "C:\\Gone\\below.exe"),
-                                  Row("HKEY_CURRENT_USER\\Zed\\Path", "C:\\Gone\\zed.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\ReadOnly\\Path", "C:\\Gone\\readonly.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\ReadOnly\\Below\\Path", "C:\\Gone\\below.exe"),
+                                  FileRow("HKEY_CURRENT_USER\\Zed\\Path", "C:\\Gone\\zed.exe"),
                               }));
 }
 
@@ -234,7 +230,7 @@ TEST_F(HiveWalkTest, AFailedReadEndsTheCategoryKeepingTheRowsFoundBefore) {
   env.registry.FailReads(RootKey::CurrentUser, "B", "Path");
   const test::ScanResult result = Scan({"4", "14"});
   ASSERT_EQ(result.rows.size(), 2u);  // A's row, then the next category's
-  EXPECT_EQ(result.rows[0], Row("HKEY_CURRENT_USER\\A\\Path", "C:\\Gone\\a.exe"));
+  EXPECT_EQ(result.rows[0], FileRow("HKEY_CURRENT_USER\\A\\Path", "C:\\Gone\\a.exe"));
   EXPECT_EQ(result.tasks.size(), 2u) << "the next category runs";
   EXPECT_EQ(result.incomplete, std::vector<int>{4});
   EXPECT_TRUE(result.ended);

@@ -6,13 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory/MemoryPlatform.h"
+#include "testkit/ScanHarness.h"
+
 namespace tamrisk {
 namespace {
 
 constexpr const char* kSid = "S-1-5-21-1004336348-1177238915-682003330-1000";
 
-ProblemRow Row(const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, "Issue", key, value, kind};
+// A row of problem "Issue" at key.
+ProblemRow At(const std::string& key, const std::string& value, RowKind kind) {
+  return test::Row("Issue", key, value, kind);
 }
 
 struct IgnoreCase {
@@ -34,32 +38,32 @@ TEST(IgnoreFilterTest, ValueEntriesMatchTheWholeValuePathOrCoverTheKeyAbove) {
   const std::string tool = "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool";
   ExpectCases(
       {
-          {"value in path, other case", Row("hkey_local_machine\\software\\x\\run\\tool", "C:\\t.exe", rkValueInPath),
+          {"value in path, other case", At("hkey_local_machine\\software\\x\\run\\tool", "C:\\t.exe", rkValueInPath),
            {tool}, {}, true},
-          {"value in path, other value", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool2", "", rkValueInPath),
+          {"value in path, other value", At("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool2", "", rkValueInPath),
            {tool}, {}, false},
-          {"value in path is no substring match", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\To", "", rkValueInPath),
+          {"value in path is no substring match", At("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\To", "", rkValueInPath),
            {tool}, {}, false},
-          {"value in column", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run", "TOOL", rkValueInColumn), {tool}, {}, true},
+          {"value in column", At("HKEY_LOCAL_MACHINE\\Software\\X\\Run", "TOOL", rkValueInColumn), {tool}, {}, true},
           {"value in column, shared DLL path as name",
-           Row("HKEY_LOCAL_MACHINE\\Software\\Dlls", "C:\\a\\b.dll", rkValueInColumn),
+           At("HKEY_LOCAL_MACHINE\\Software\\Dlls", "C:\\a\\b.dll", rkValueInColumn),
            {"HKEY_LOCAL_MACHINE\\Software\\Dlls\\c:\\A\\B.DLL"}, {}, true},
-          {"default value is @", Row("HKEY_CLASSES_ROOT\\.txt", "C:\\x.exe", rkDefaultValue),
+          {"default value is @", At("HKEY_CLASSES_ROOT\\.txt", "C:\\x.exe", rkDefaultValue),
            {"HKEY_CLASSES_ROOT\\.txt\\@"}, {}, true},
-          {"default value needs @", Row("HKEY_CLASSES_ROOT\\.txt", "C:\\x.exe", rkDefaultValue),
+          {"default value needs @", At("HKEY_CLASSES_ROOT\\.txt", "C:\\x.exe", rkDefaultValue),
            {"HKEY_CLASSES_ROOT\\.txt\\"}, {}, false},
-          {"key row above the value", Row("HKEY_LOCAL_MACHINE\\Software\\X", "C:\\x.exe", rkKey), {tool}, {}, true},
-          {"key row elsewhere", Row("HKEY_LOCAL_MACHINE\\Software\\Y", "", rkKey), {tool}, {}, false},
-          {"key row, entry in other case", Row("HKEY_LOCAL_MACHINE\\SOFTWARE\\x\\run", "", rkKey), {tool}, {}, true},
-          {"subkey row above the value", Row("HKEY_LOCAL_MACHINE\\Software", "X", rkSubkeyInColumn), {tool}, {}, true},
-          {"subkey row beside the value", Row("HKEY_LOCAL_MACHINE\\Software", "Z", rkSubkeyInColumn), {tool}, {}, false},
-          {"key row whose name only begins the entry's key", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Ru", "", rkKey),
+          {"key row above the value", At("HKEY_LOCAL_MACHINE\\Software\\X", "C:\\x.exe", rkKey), {tool}, {}, true},
+          {"key row elsewhere", At("HKEY_LOCAL_MACHINE\\Software\\Y", "", rkKey), {tool}, {}, false},
+          {"key row, entry in other case", At("HKEY_LOCAL_MACHINE\\SOFTWARE\\x\\run", "", rkKey), {tool}, {}, true},
+          {"subkey row above the value", At("HKEY_LOCAL_MACHINE\\Software", "X", rkSubkeyInColumn), {tool}, {}, true},
+          {"subkey row beside the value", At("HKEY_LOCAL_MACHINE\\Software", "Z", rkSubkeyInColumn), {tool}, {}, false},
+          {"key row whose name only begins the entry's key", At("HKEY_LOCAL_MACHINE\\Software\\X\\Ru", "", rkKey),
            {tool}, {}, false},
-          {"key row named like the value", Row("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool", "", rkKey), {tool}, {},
+          {"key row named like the value", At("HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool", "", rkKey), {tool}, {},
            false},
-          {"subkey row whose name only begins a step", Row("HKEY_LOCAL_MACHINE\\Software\\X", "Ru", rkSubkeyInColumn),
+          {"subkey row whose name only begins a step", At("HKEY_LOCAL_MACHINE\\Software\\X", "Ru", rkSubkeyInColumn),
            {tool}, {}, false},
-          {"empty entry never matches", Row("HKEY_LOCAL_MACHINE\\Software\\X", "", rkKey), {""}, {}, false},
+          {"empty entry never matches", At("HKEY_LOCAL_MACHINE\\Software\\X", "", rkKey), {""}, {}, false},
       },
       "");
 }
@@ -68,35 +72,35 @@ TEST(IgnoreFilterTest, KeyEntriesCoverTheKeyTheyNameAndEverythingBelowItAtWholeS
   const std::string fileExts = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
   ExpectCases(
       {
-          {"the entry's own key", Row(fileExts, ".ab", rkSubkeyInColumn), {}, {fileExts + "\\.ab"}, true},
-          {"a key below it", Row(fileExts + "\\.ab\\OpenWithList", "a", rkValueInColumn), {}, {fileExts + "\\.AB"},
+          {"the entry's own key", At(fileExts, ".ab", rkSubkeyInColumn), {}, {fileExts + "\\.ab"}, true},
+          {"a key below it", At(fileExts + "\\.ab\\OpenWithList", "a", rkValueInColumn), {}, {fileExts + "\\.AB"},
            true},
-          {"a name that only begins with the entry's last step", Row(fileExts, ".abc", rkSubkeyInColumn), {},
+          {"a name that only begins with the entry's last step", At(fileExts, ".abc", rkSubkeyInColumn), {},
            {fileExts + "\\.ab"}, false},
-          {"a name that only ends with the entry's first step", Row("HKEY_LOCAL_MACHINE\\Software\\MyVendor", "", rkKey),
+          {"a name that only ends with the entry's first step", At("HKEY_LOCAL_MACHINE\\Software\\MyVendor", "", rkKey),
            {}, {"Vendor"}, false},
-          {"a partial path in the middle of the key", Row("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Run", "", rkKey),
+          {"a partial path in the middle of the key", At("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Run", "", rkKey),
            {}, {"Software\\Vendor"}, true},
-          {"a partial path at its end", Row("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey), {}, {"software\\vendor"},
+          {"a partial path at its end", At("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey), {}, {"software\\vendor"},
            true},
-          {"a partial path whose look-alike comes first", Row("HKEY_LOCAL_MACHINE\\Software\\VendorX\\Software\\Vendor",
+          {"a partial path whose look-alike comes first", At("HKEY_LOCAL_MACHINE\\Software\\VendorX\\Software\\Vendor",
                                                               "", rkKey), {}, {"Software\\Vendor"}, true},
-          {"an entry ending in \\ covers only what is below", Row("HKEY_LOCAL_MACHINE\\Software\\Vendor", "", rkKey),
+          {"an entry ending in \\ covers only what is below", At("HKEY_LOCAL_MACHINE\\Software\\Vendor", "", rkKey),
            {}, {"Software\\Vendor\\"}, false},
-          {"an entry ending in \\, a key below", Row("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App", "", rkKey),
+          {"an entry ending in \\, a key below", At("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App", "", rkKey),
            {}, {"Software\\Vendor\\"}, true},
-          {"any root, any case", Row("HKEY_CURRENT_USER\\SOFTWARE\\X\\Run\\Tool", "", rkValueInPath),
+          {"any root, any case", At("HKEY_CURRENT_USER\\SOFTWARE\\X\\Run\\Tool", "", rkValueInPath),
            {}, {"Software\\X"}, true},
-          {"machine root too", Row("HKEY_LOCAL_MACHINE\\software\\x", "", rkKey), {}, {"Software\\X"}, true},
-          {"subkey in column", Row("HKEY_LOCAL_MACHINE\\Software", "X", rkSubkeyInColumn), {}, {"Software\\X"}, true},
-          {"value name is not part of the key", Row("HKEY_LOCAL_MACHINE\\Software", "X", rkValueInColumn),
+          {"machine root too", At("HKEY_LOCAL_MACHINE\\software\\x", "", rkKey), {}, {"Software\\X"}, true},
+          {"subkey in column", At("HKEY_LOCAL_MACHINE\\Software", "X", rkSubkeyInColumn), {}, {"Software\\X"}, true},
+          {"value name is not part of the key", At("HKEY_LOCAL_MACHINE\\Software", "X", rkValueInColumn),
            {}, {"Software\\X"}, false},
-          {"value name in path is not part of the key", Row("HKEY_LOCAL_MACHINE\\Software\\X", "", rkValueInPath),
+          {"value name in path is not part of the key", At("HKEY_LOCAL_MACHINE\\Software\\X", "", rkValueInPath),
            {}, {"Software\\X"}, false},
-          {"a longer entry does not cover a shorter key", Row("HKEY_LOCAL_MACHINE\\Software", "", rkKey),
+          {"a longer entry does not cover a shorter key", At("HKEY_LOCAL_MACHINE\\Software", "", rkKey),
            {}, {"HKEY_LOCAL_MACHINE\\Software\\X"}, false},
-          {"empty entry never matches", Row("HKEY_LOCAL_MACHINE\\Software", "", rkKey), {}, {""}, false},
-          {"later entry matches", Row("HKEY_LOCAL_MACHINE\\Software\\B", "", rkKey), {}, {"\\A", "\\B"}, true},
+          {"empty entry never matches", At("HKEY_LOCAL_MACHINE\\Software", "", rkKey), {}, {""}, false},
+          {"later entry matches", At("HKEY_LOCAL_MACHINE\\Software\\B", "", rkKey), {}, {"\\A", "\\B"}, true},
       },
       "");
 }
@@ -104,10 +108,10 @@ TEST(IgnoreFilterTest, KeyEntriesCoverTheKeyTheyNameAndEverythingBelowItAtWholeS
 TEST(IgnoreFilterTest, RowsThatNameNoRegistryKeyAreNeverRemoved) {
   ExpectCases(
       {
-          {"shortcut file", Row("C:\\Users\\me\\Desktop\\Tool.lnk", "C:\\Tool.exe", rkShortcutFile),
+          {"shortcut file", At("C:\\Users\\me\\Desktop\\Tool.lnk", "C:\\Tool.exe", rkShortcutFile),
            {"C:\\Users\\me\\Desktop\\Tool.lnk\\C:\\Tool.exe"}, {"Desktop"}, false},
-          {"no backslash", Row("HKEY_LOCAL_MACHINE", "", rkKey), {"HKEY_LOCAL_MACHINE"}, {"HKEY"}, false},
-          {"unknown kind", Row("HKEY_LOCAL_MACHINE\\Software", "", static_cast<RowKind>(7)), {}, {"Software"}, false},
+          {"no backslash", At("HKEY_LOCAL_MACHINE", "", rkKey), {"HKEY_LOCAL_MACHINE"}, {"HKEY"}, false},
+          {"unknown kind", At("HKEY_LOCAL_MACHINE\\Software", "", static_cast<RowKind>(7)), {}, {"Software"}, false},
       },
       "");
 }
@@ -116,25 +120,25 @@ TEST(IgnoreFilterTest, CurrentUserHiveMatchesThroughBothRoots) {
   const std::string hku = std::string("HKEY_USERS\\") + kSid;
   ExpectCases(
       {
-          {"HKCU value entry, HKU row", Row(hku + "\\Software\\X\\Run\\Tool", "", rkValueInPath),
+          {"HKCU value entry, HKU row", At(hku + "\\Software\\X\\Run\\Tool", "", rkValueInPath),
            {"HKEY_CURRENT_USER\\Software\\X\\Run\\Tool"}, {}, true},
-          {"HKU value entry, HKCU row", Row("HKEY_CURRENT_USER\\Software\\X\\Run\\Tool", "", rkValueInPath),
+          {"HKU value entry, HKCU row", At("HKEY_CURRENT_USER\\Software\\X\\Run\\Tool", "", rkValueInPath),
            {hku + "\\Software\\X\\Run\\Tool"}, {}, true},
-          {"HKU value entry in other case, HKCU row", Row("hkey_current_user\\Software\\X\\Run", "Tool", rkValueInColumn),
+          {"HKU value entry in other case, HKCU row", At("hkey_current_user\\Software\\X\\Run", "Tool", rkValueInColumn),
            {"hkey_users\\" + std::string(kSid) + "\\SOFTWARE\\X\\Run\\Tool"}, {}, true},
-          {"HKCU value entry covers HKU key row", Row(hku + "\\Software\\X", "", rkKey),
+          {"HKCU value entry covers HKU key row", At(hku + "\\Software\\X", "", rkKey),
            {"HKEY_CURRENT_USER\\Software\\X\\Run\\Tool"}, {}, true},
-          {"HKU value entry covers HKCU key row", Row("HKEY_CURRENT_USER\\Software\\X", "", rkKey),
+          {"HKU value entry covers HKCU key row", At("HKEY_CURRENT_USER\\Software\\X", "", rkKey),
            {hku + "\\Software\\X\\Run\\Tool"}, {}, true},
-          {"HKCU default value, HKU row", Row(hku + "\\Software\\Classes\\.t", "x", rkDefaultValue),
+          {"HKCU default value, HKU row", At(hku + "\\Software\\Classes\\.t", "x", rkDefaultValue),
            {"HKEY_CURRENT_USER\\Software\\Classes\\.t\\@"}, {}, true},
-          {"HKCU key entry, HKU row", Row(hku + "\\Software\\X\\Sub", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"},
+          {"HKCU key entry, HKU row", At(hku + "\\Software\\X\\Sub", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"},
            true},
-          {"HKU key entry, HKCU row", Row("HKEY_CURRENT_USER\\Software\\X", "Sub", rkSubkeyInColumn),
+          {"HKU key entry, HKCU row", At("HKEY_CURRENT_USER\\Software\\X", "Sub", rkSubkeyInColumn),
            {}, {hku + "\\Software\\X"}, true},
-          {"whole HKU hive entry, HKCU row", Row("HKEY_CURRENT_USER\\Software", "", rkKey), {}, {hku}, true},
-          {"whole HKCU entry, HKU row", Row(hku + "\\Software", "", rkKey), {}, {"HKEY_CURRENT_USER"}, true},
-          {"HKCU key entry does not cover other keys", Row(hku + "\\Software\\Y", "", rkKey),
+          {"whole HKU hive entry, HKCU row", At("HKEY_CURRENT_USER\\Software", "", rkKey), {}, {hku}, true},
+          {"whole HKCU entry, HKU row", At(hku + "\\Software", "", rkKey), {}, {"HKEY_CURRENT_USER"}, true},
+          {"HKCU key entry does not cover other keys", At(hku + "\\Software\\Y", "", rkKey),
            {}, {"HKEY_CURRENT_USER\\Software\\X"}, false},
       },
       kSid);
@@ -148,16 +152,16 @@ TEST(IgnoreFilterTest, AClassRegistrationMatchesOnEveryRoadToIt) {
   std::vector<IgnoreCase> cases;
   for (const std::string& entryRoad : roads) {
     for (const std::string& rowRoad : roads) {
-      cases.push_back({"key entry", Row(rowRoad + "\\.ab\\shell", "", rkKey), {}, {entryRoad + "\\.ab"}, true});
-      cases.push_back({"value entry", Row(rowRoad + "\\.ab", "x", rkDefaultValue), {entryRoad + "\\.ab\\@"}, {}, true});
-      cases.push_back({"whole steps", Row(rowRoad + "\\.abc", "", rkKey), {}, {entryRoad + "\\.ab"}, false});
+      cases.push_back({"key entry", At(rowRoad + "\\.ab\\shell", "", rkKey), {}, {entryRoad + "\\.ab"}, true});
+      cases.push_back({"value entry", At(rowRoad + "\\.ab", "x", rkDefaultValue), {entryRoad + "\\.ab\\@"}, {}, true});
+      cases.push_back({"whole steps", At(rowRoad + "\\.abc", "", rkKey), {}, {entryRoad + "\\.ab"}, false});
     }
   }
-  cases.push_back({"the classes key itself", Row("HKEY_LOCAL_MACHINE\\Software", "Classes", rkSubkeyInColumn), {},
+  cases.push_back({"the classes key itself", At("HKEY_LOCAL_MACHINE\\Software", "Classes", rkSubkeyInColumn), {},
                    {"HKEY_CLASSES_ROOT"}, true});
-  cases.push_back({"outside the classes", Row("HKEY_LOCAL_MACHINE\\Software\\ClassesX\\.ab", "", rkKey), {},
+  cases.push_back({"outside the classes", At("HKEY_LOCAL_MACHINE\\Software\\ClassesX\\.ab", "", rkKey), {},
                    {"HKEY_CLASSES_ROOT\\.ab"}, false});
-  cases.push_back({"another user's classes", Row("HKEY_USERS\\S-1-5-21-9_Classes\\.ab", "", rkKey), {},
+  cases.push_back({"another user's classes", At("HKEY_USERS\\S-1-5-21-9_Classes\\.ab", "", rkKey), {},
                    {"HKEY_CLASSES_ROOT\\.ab"}, false});
   ExpectCases(cases, kSid);
 }
@@ -167,18 +171,18 @@ TEST(IgnoreFilterTest, OtherUsersHivesAreMatchedOnlyAsWritten) {
   const std::string longer = std::string("HKEY_USERS\\") + kSid + "0";  // the SID is a prefix of this one
   ExpectCases(
       {
-          {"other SID row, HKCU entry", Row(other + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"},
+          {"other SID row, HKCU entry", At(other + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"},
            false},
-          {"longer SID row, HKCU entry", Row(longer + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software"},
+          {"longer SID row, HKCU entry", At(longer + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software"},
            false},
-          {"HKCU row, other SID entry", Row("HKEY_CURRENT_USER\\Software\\X", "", rkKey), {}, {other + "\\Software"},
+          {"HKCU row, other SID entry", At("HKEY_CURRENT_USER\\Software\\X", "", rkKey), {}, {other + "\\Software"},
            false},
-          {"other SID row, its own entry", Row(other + "\\Software\\X", "", rkKey), {}, {other + "\\Software"}, true},
-          {"default user row", Row("HKEY_USERS\\.DEFAULT\\Software\\X", "", rkKey), {},
+          {"other SID row, its own entry", At(other + "\\Software\\X", "", rkKey), {}, {other + "\\Software"}, true},
+          {"default user row", At("HKEY_USERS\\.DEFAULT\\Software\\X", "", rkKey), {},
            {"HKEY_CURRENT_USER\\Software\\X"}, false},
-          {"the classes hive is not the user's hive", Row(std::string("HKEY_USERS\\") + kSid + "_Classes\\.txt", "",
+          {"the classes hive is not the user's hive", At(std::string("HKEY_USERS\\") + kSid + "_Classes\\.txt", "",
                                                           rkKey), {}, {"HKEY_CURRENT_USER\\.txt"}, false},
-          {"root name prefix only", Row("HKEY_CURRENT_USER_X\\Software\\X", "", rkKey), {},
+          {"root name prefix only", At("HKEY_CURRENT_USER_X\\Software\\X", "", rkKey), {},
            {std::string("HKEY_USERS\\") + kSid + "_X\\Software"}, false},
       },
       kSid);
@@ -188,20 +192,20 @@ TEST(IgnoreFilterTest, WithoutAKnownSidTheRootsStayApart) {
   const std::string hku = std::string("HKEY_USERS\\") + kSid;
   ExpectCases(
       {
-          {"HKCU entry, HKU row", Row(hku + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"}, false},
-          {"HKU entry, HKCU row", Row("HKEY_CURRENT_USER\\Software\\X", "", rkKey), {}, {hku + "\\Software"}, false},
+          {"HKCU entry, HKU row", At(hku + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"}, false},
+          {"HKU entry, HKCU row", At("HKEY_CURRENT_USER\\Software\\X", "", rkKey), {}, {hku + "\\Software"}, false},
       },
       "");
 }
 
 TEST(IgnoreFilterTest, ApplyRemovesEveryIgnoredRowAndKeepsTheOrderOfTheRest) {
   VectorResults results({
-      Row("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey),
-      Row("HKEY_LOCAL_MACHINE\\Software\\B", "", rkKey),
-      Row("HKEY_LOCAL_MACHINE\\Software\\A\\Run\\Tool", "", rkValueInPath),
-      Row("C:\\Desktop\\A.lnk", "C:\\A.exe", rkShortcutFile),
-      Row("HKEY_CURRENT_USER\\Software\\C", "", rkKey),
-      Row("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey),
+      At("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey),
+      At("HKEY_LOCAL_MACHINE\\Software\\B", "", rkKey),
+      At("HKEY_LOCAL_MACHINE\\Software\\A\\Run\\Tool", "", rkValueInPath),
+      At("C:\\Desktop\\A.lnk", "C:\\A.exe", rkShortcutFile),
+      At("HKEY_CURRENT_USER\\Software\\C", "", rkKey),
+      At("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey),
   });
   ApplyIgnoreLists(results, IgnoreLists{{"HKEY_CURRENT_USER\\Software\\C\\Value"}, {"Software\\A"}, ""});
   ASSERT_EQ(results.rows.size(), 2u);
@@ -210,9 +214,17 @@ TEST(IgnoreFilterTest, ApplyRemovesEveryIgnoredRowAndKeepsTheOrderOfTheRest) {
 }
 
 TEST(IgnoreFilterTest, EmptyListsKeepEveryRow) {
-  VectorResults results({Row("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey)});
+  VectorResults results({At("HKEY_LOCAL_MACHINE\\Software\\A", "", rkKey)});
   ApplyIgnoreLists(results, IgnoreLists{});
   EXPECT_EQ(results.rows.size(), 1u);
+}
+
+TEST(IgnoreListsTest, CarryTheUsersSid) {
+  MemoryPlatform memory;
+  memory.system.SetCurrentUserSid("S-1-5-21-1-2-3-1000");
+  const IgnoreLists lists = IgnoreListsOf(memory.platform, {"a"}, {});
+  EXPECT_EQ(lists.values, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(lists.currentUserSid, "S-1-5-21-1-2-3-1000");
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 namespace tamrisk {
 namespace {
 
-using namespace testkit;
+using namespace test;
 
 constexpr char kGood[] = "Good";  // in the key or value column of every good entry's row
 
@@ -96,67 +96,64 @@ const std::string kMenuOrder =
 const std::string kMru = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 constexpr char kGoneExe[] = "C:\\Gone\\$T.exe";
 
-const std::vector<CategoryCase>& Categories() {
-  static const std::vector<CategoryCase> cases = {
-      {3, {{"HKLM\\Software\\Malformed", "$T", kGoneExe}}, 2},
-      {4, {{"HKCU\\Software\\Malformed", "$T", kGoneExe}}, 2},
-      {5, {{"HKU\\S-1-5-21-7\\Software\\Malformed", "$T", kGoneExe}}, 2},
-      {6, {{kMachineWindows + "App Paths\\$T.exe", "", kGoneExe}}, 2},
-      {7,
-       {{"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "$T", "$T.ttf"}},
-       2,
-       {},
-       {"C:\\Windows\\Fonts\\arial.ttf"},
-       [](MemoryPlatform& env) { env.system.SetSpecialFolder(csidl::Fonts, "C:\\Windows\\Fonts"); }},
-      {8,
-       {{"HKLM\\Software\\Microsoft\\Windows\\Help", "$T.hlp", "C:\\Gone"},
-        {"HKLM\\Software\\Microsoft\\Windows\\Html Help", "$T.chm", "C:\\Gone"}},
-       4},
-      // The count is read only for a file that exists: every name here does.
-      {9,
-       {{kMachineWindows + "SharedDlls", "C:\\Here\\$T.dll", std::nullopt}},
-       2,
-       {Dword(kMachineWindows + "SharedDlls", "C:\\Here\\Good.dll", 0),
-        Dword(kMachineWindows + "SharedDlls", "C:\\Here\\ZGood.dll", 0)},
-       {"C:\\Here\\$T.dll"}},
-      {10,
-       {{"HKCU\\" + kRun, "$T", kGoneExe},
-        {"HKLM\\" + kRun + "Once", "$T", kGoneExe},
-        {"HKLM\\Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg\\$T", "command", kGoneExe}},
-       6},
-      // An entry that holds nothing but an empty default text is empty.
-      {11, {{kMachineWindows + "Uninstall\\$T", "", ""}}, 2},
-      {12, {{"HKLM\\Software\\Classes\\.$T", "", ""}}, 2},
-      {13, {{"HKCR\\CLSID\\{$T}\\InprocServer32", "", "C:\\Gone\\$T.dll"}}, 2},
-      // Counts values and reads none: a key holding a malformed value is not empty.
-      {14,
-       {{"HKCU\\Software\\$T", "Data", std::nullopt}},
-       2,
-       {Key("HKCU\\Software\\Good"), Key("HKCU\\Software\\ZGood")}},
-      {15, {{"HKLM\\SYSTEM\\CurrentControlSet\\Services\\$T", "ImagePath", kGoneExe}}, 2},
-      // Judges the order key's subkeys; the values beside them are never read.
-      {16, {{kMenuOrder, "$T", std::nullopt}}, 2, {Key(kMenuOrder + "\\Good"), Key(kMenuOrder + "\\ZGood")}},
-      // Reads shortcut files, not the registry.
-      {17,
-       {},
-       2,
-       {},
-       {},
-       [](MemoryPlatform& env) {
-         env.system.SetSpecialFolder(csidl::StartMenu, "C:\\Menu");
-         env.files.AddShortcut("C:\\Menu\\Good.lnk", "C:\\Gone\\good.exe");
-         env.files.AddShortcut("C:\\Menu\\ZGood.lnk", "C:\\Gone\\zgood.exe");
-       }},
-      {18, {{"HKCU\\AppEvents\\Schemes\\Apps\\.Default\\$T\\.Current", "", "C:\\Gone\\$T.wav"}}, 2},
-      {19, {{"HKCR\\TypeLib\\{$T}\\1.0\\0\\win32", "", "C:\\Gone\\$T.dll"}}, 2},
-      // The history's own values (tried with each extension subkey) and those of its extension subkeys.
-      {20, {{kMru, "$T", "C:\\Gone\\$T"}, {kMru + "\\txt", "$T", "C:\\Gone\\$T.txt"}}, 4},
-      // The uninstall entries' values; Installer\Folders is judged by its value names alone.
-      {21, {{kMachineWindows + "Uninstall\\$T", "UninstallString", kGoneExe}}, 2},
-      {22, {{"HKLM\\Software\\Classes\\Applications\\$T.exe\\shell\\open\\command", "", kGoneExe}}, 2},
-  };
-  return cases;
-}
+const std::vector<CategoryCase> kCategories = {
+    {3, {{"HKLM\\Software\\Malformed", "$T", kGoneExe}}, 2},
+    {4, {{"HKCU\\Software\\Malformed", "$T", kGoneExe}}, 2},
+    {5, {{"HKU\\S-1-5-21-7\\Software\\Malformed", "$T", kGoneExe}}, 2},
+    {6, {{kMachineWindows + "App Paths\\$T.exe", "", kGoneExe}}, 2},
+    {7,
+     {{"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "$T", "$T.ttf"}},
+     2,
+     {},
+     {"C:\\Windows\\Fonts\\arial.ttf"},
+     [](MemoryPlatform& env) { env.system.SetSpecialFolder(csidl::Fonts, "C:\\Windows\\Fonts"); }},
+    {8,
+     {{"HKLM\\Software\\Microsoft\\Windows\\Help", "$T.hlp", "C:\\Gone"},
+      {"HKLM\\Software\\Microsoft\\Windows\\Html Help", "$T.chm", "C:\\Gone"}},
+     4},
+    // The count is read only for a file that exists: every name here does.
+    {9,
+     {{kMachineWindows + "SharedDlls", "C:\\Here\\$T.dll", std::nullopt}},
+     2,
+     {Dword(kMachineWindows + "SharedDlls", "C:\\Here\\Good.dll", 0),
+      Dword(kMachineWindows + "SharedDlls", "C:\\Here\\ZGood.dll", 0)},
+     {"C:\\Here\\$T.dll"}},
+    {10,
+     {{"HKCU\\" + kRun, "$T", kGoneExe},
+      {"HKLM\\" + kRun + "Once", "$T", kGoneExe},
+      {"HKLM\\Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg\\$T", "command", kGoneExe}},
+     6},
+    // An entry that holds nothing but an empty default text is empty.
+    {11, {{kMachineWindows + "Uninstall\\$T", "", ""}}, 2},
+    {12, {{"HKLM\\Software\\Classes\\.$T", "", ""}}, 2},
+    {13, {{"HKCR\\CLSID\\{$T}\\InprocServer32", "", "C:\\Gone\\$T.dll"}}, 2},
+    // Counts values and reads none: a key holding a malformed value is not empty.
+    {14,
+     {{"HKCU\\Software\\$T", "Data", std::nullopt}},
+     2,
+     {Key("HKCU\\Software\\Good"), Key("HKCU\\Software\\ZGood")}},
+    {15, {{"HKLM\\SYSTEM\\CurrentControlSet\\Services\\$T", "ImagePath", kGoneExe}}, 2},
+    // Judges the order key's subkeys; the values beside them are never read.
+    {16, {{kMenuOrder, "$T", std::nullopt}}, 2, {Key(kMenuOrder + "\\Good"), Key(kMenuOrder + "\\ZGood")}},
+    // Reads shortcut files, not the registry.
+    {17,
+     {},
+     2,
+     {},
+     {},
+     [](MemoryPlatform& env) {
+       env.system.SetSpecialFolder(csidl::StartMenu, "C:\\Menu");
+       env.files.AddShortcut("C:\\Menu\\Good.lnk", "C:\\Gone\\good.exe");
+       env.files.AddShortcut("C:\\Menu\\ZGood.lnk", "C:\\Gone\\zgood.exe");
+     }},
+    {18, {{"HKCU\\AppEvents\\Schemes\\Apps\\.Default\\$T\\.Current", "", "C:\\Gone\\$T.wav"}}, 2},
+    {19, {{"HKCR\\TypeLib\\{$T}\\1.0\\0\\win32", "", "C:\\Gone\\$T.dll"}}, 2},
+    // The history's own values (tried with each extension subkey) and those of its extension subkeys.
+    {20, {{kMru, "$T", "C:\\Gone\\$T"}, {kMru + "\\txt", "$T", "C:\\Gone\\$T.txt"}}, 4},
+    // The uninstall entries' values; Installer\Folders is judged by its value names alone.
+    {21, {{kMachineWindows + "Uninstall\\$T", "UninstallString", kGoneExe}}, 2},
+    {22, {{"HKLM\\Software\\Classes\\Applications\\$T.exe\\shell\\open\\command", "", kGoneExe}}, 2},
+};
 
 std::vector<RegRow> GoodEntries(const CategoryCase& c) {
   std::vector<RegRow> rows = c.otherGood;
@@ -219,7 +216,7 @@ TEST_P(MalformedValuesTest, APassesOverWhatItCannotUseAndReportsTheGoodEntriesAr
   EXPECT_LT(elapsed, std::chrono::seconds(3));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCategory, MalformedValuesTest, ::testing::ValuesIn(Categories()),
+INSTANTIATE_TEST_SUITE_P(EveryCategory, MalformedValuesTest, ::testing::ValuesIn(kCategories),
                          [](const ::testing::TestParamInfo<CategoryCase>& info) {
                            return "Code" + std::to_string(info.param.code);
                          });

@@ -22,13 +22,9 @@ namespace tamrisk {
 
 namespace {
 
+using test::Row;
+using test::ToHkey;
 using test::RowsMentioning;
-
-HKEY ToHkey(RootKey root) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(root)); }
-
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
-}
 
 // Rows that mention marker in either column: the kinds that keep an entry's name in the Value column
 // show a shared key in the other.

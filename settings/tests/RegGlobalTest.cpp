@@ -239,44 +239,20 @@ TEST_F(OptionsStoreTest, FailedWriteStopsTheSaveAndKeepsWhatWasWritten) {
                        "IncludeCDdrive=0\r\n");
 }
 
-TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntriesAndTheUsersSid) {
-  memory.system.SetCurrentUserSid("S-1-5-21-1-2-3-1000");
+TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntries) {
   TOptionsSetting options;
   options.IgnoreValues = {"a", "b", "c"};
   options.IgnoreValueCount = 2;
   options.IgnoreKeys = {"k"};
   options.IgnoreKeyCount = -1;
-  const IgnoreLists lists = IgnoreListsOf(memory.platform, options);
-  EXPECT_EQ(lists.values, (std::vector<std::string>{"a", "b"}));
-  EXPECT_TRUE(lists.keys.empty());
-  EXPECT_EQ(lists.currentUserSid, "S-1-5-21-1-2-3-1000");
+  EXPECT_EQ(IgnoredValues(options), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(IgnoredKeys(options).empty());
 }
 
 TEST(SharedOperationsTest, TwoDigits) {
   const std::vector<std::pair<int, std::string>> cases = {{0, "00"}, {7, "07"}, {9, "09"}, {10, "10"},
                                                           {12, "12"}, {59, "59"}, {2006, "2006"}};
   for (const auto& [n, text] : cases) EXPECT_EQ(TwoDigits(n), text) << n;
-}
-
-TEST(SharedOperationsTest, WindowsVersionCode) {
-  struct Case {
-    VersionInfo version;
-    int code;
-    const char* name;
-  };
-  const std::vector<Case> cases = {
-      {{1, 4, 0}, 1, "95"},        {{1, 4, 10}, 3, "98"},     {{1, 4, 90}, 8, "Me"},
-      {{1, 4, 3}, 10, "9x other"}, {{0, 4, 0}, 1, "Win32s-like 4.0"},
-      {{2, 3, 51}, 5, "NT 3.51"},  {{2, 4, 0}, 6, "NT 4"},    {{2, 5, 0}, 7, "2000"},
-      {{2, 5, 1}, 9, "XP"},        {{2, 5, 2}, 10, "2003"},   {{2, 5, 3}, 10, "NT 5.3"},
-      {{2, 6, 1}, 10, "7"},        {{2, 10, 0}, 10, "10"},    {{2, 2, 0}, 10, "NT 2"},
-      {{0, 0, 0}, 10, "failed call"},
-  };
-  MemoryPlatform memory;
-  for (const Case& c : cases) {
-    memory.system.SetVersion(c.version);
-    EXPECT_EQ(WindowsVersionCode(memory.platform), c.code) << c.name;
-  }
 }
 
 TEST(SharedOperationsTest, ShellDeleteFileRemovesOutright) {

@@ -371,7 +371,7 @@ void TfrmHivora::bScanRegistryClick() {
   commands_.aSelectAllExecute();
   if (results_.RowCount() > 0) {
     results_.FitColumnsToText();
-    ApplyIgnoreLists(results_, IgnoreListsOf(platform_));
+    ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   }
   UpdateCounts();
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/System.h"
-#include "repair/RunLog.h"
+#include "unattended/RunLog.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/Prompt.h"

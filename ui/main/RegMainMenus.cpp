@@ -20,18 +20,11 @@ bool TfrmHivora::RunCommandWithHint(const std::string& commandLine, const std::s
     Prompts().Message(Handle(), "Please check if Regedit.exe exists.", kMessageCaption, MB_OK | MB_ICONINFORMATION);
     return false;
   }
-  INT_PTR result = IDCANCEL;
-  try {
-    TfrmBackupHint hint(Prompts(), platform_.shell);
-    hint.Process = BackupProcess;
-    hint.HintText = hintText;
-    result = hint.ShowModal(Handle());
-  } catch (...) {
-    platform_.shell.Release(BackupProcess);
-    throw;
-  }
-  platform_.shell.Release(BackupProcess);
-  return result == IDOK;
+  ProcessHandlesGuard handles(platform_.shell, BackupProcess);
+  TfrmBackupHint hint(Prompts(), platform_.shell);
+  hint.Process = BackupProcess;
+  hint.HintText = hintText;
+  return hint.ShowModal(Handle()) == IDOK;
 }
 
 void TfrmHivora::miBackupFullRegistryClick() {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/Text.h"
-#include "repair/Report.h"
+#include "unattended/Report.h"
 #include "scan/IgnoreEntries.h"
 #include "scan/IgnoreFilter.h"
 #include "scan/ResultTexts.h"
@@ -119,7 +119,7 @@ void ResultsCommands::aIgnoreKeyExecute() {
 
 // The enlarged lists take out every row they now cover, as after a scan.
 void ResultsCommands::DropIgnoredRows() {
-  ApplyIgnoreLists(results_, IgnoreListsOf(platform_));
+  ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   countsChanged_();
   UpdateActionStates(::GetMenu(owner_));
 }

@@ -10,30 +10,17 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
-#include "repair/Report.h"
-#include "repair/RunLog.h"
+#include "unattended/Report.h"
+#include "unattended/RunLog.h"
 #include "settings/Schedule.h"
 #include "ui/main/CommandLine.h"
 #include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
 
 namespace {
-
-// Releases COM on every way out of the program's run.
-class ComApartment {
- public:
-  ComApartment() = default;
-  ~ComApartment() {
-    if (ready_) ::CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  const bool ready_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-};
 
 int RunMessageLoop() {
   MSG message{};
@@ -84,7 +71,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
-  ComApartment com;
+  win32::ComApartment com;  // released on every way out of the run
 
   win32::Win32Platform system;
   Win32Prompt prompt;

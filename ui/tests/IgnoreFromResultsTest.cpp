@@ -16,7 +16,7 @@
 
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Wide.h"
-#include "repair/Report.h"
+#include "unattended/Report.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowText.h"

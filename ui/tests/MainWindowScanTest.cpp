@@ -25,8 +25,8 @@
 namespace tamrisk::test {
 namespace {
 
-using testkit::Seed;
-using testkit::Str;
+using test::Seed;
+using test::Str;
 
 constexpr char kStopKey[] = "HKLM\\Software\\TamriskStop";
 constexpr int kStaleKeys = 300;
@@ -132,7 +132,7 @@ class MainWindowScan : public ::testing::Test {
   }
 
   void SeedStaleKeys() {
-    std::vector<testkit::RegRow> rows;
+    std::vector<test::RegRow> rows;
     for (int i = 0; i < kStaleKeys; ++i) {
       const std::string n = std::to_string(1000 + i);
       rows.push_back(Str(std::string(kStopKey) + "\\App" + n, "Path", "C:\\Missing\\app" + n + ".exe"));

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
-#include "repair/Report.h"
+#include "unattended/Report.h"
 
 namespace tamrisk {
 namespace {

@@ -1,8 +1,8 @@
-#include "repair/Report.h"
+#include "unattended/Report.h"
 
 #include <memory>
 
-#include "repair/RunLog.h"
+#include "unattended/RunLog.h"
 #include "scan/IgnoreFilter.h"
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
@@ -96,7 +96,7 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
   log.categories = StoredCategories(options);
   HeadlessScan scan = ScanHeadless(platform, options);
   VectorResults results(std::move(scan.rows));
-  ApplyIgnoreLists(results, IgnoreListsOf(platform, options));
+  ApplyIgnoreLists(results, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
   log.found = results.rows.size();
   log.incomplete = std::move(scan.incomplete);
   std::string target = file;

@@ -1,5 +1,5 @@
-// Software location, font, help file and shared DLL scanners (codes 6 to 9). Each reads fixed keys
-// under HKEY_LOCAL_MACHINE through an access object of its own.
+// Windows Fonts and Invalid Help Files scanners (codes 7 and 8). Each reads fixed keys under
+// HKEY_LOCAL_MACHINE.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,28 +8,19 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
-#include "scan/PathTests.h"
 #include "scan/ScanTask.h"
-#include "settings/RegGlobal.h"
 
 namespace tamrisk {
 namespace {
 
 constexpr char kMachine[] = "HKEY_LOCAL_MACHINE\\";
-constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kFonts9x[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
 constexpr char kFontsNt[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 constexpr const char* kHelpKeys[] = {"Software\\Microsoft\\Windows\\Help", "Software\\Microsoft\\Windows\\Html Help"};
-constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
 // Windows 95, 98 and Me keep their fonts outside the "Windows NT" branch.
 bool IsWindows9xFamily(int versionCode) {
   return versionCode == 1 || versionCode == 2 || versionCode == 3 || versionCode == 4 || versionCode == 8;
-}
-
-// App Paths names the subkeys after the program; names with another extension are not programs.
-bool IsProgramName(const std::string& name) {
-  return name.find('.') == std::string::npos || EndsWithNoCase(name, ".EXE");
 }
 
 // Upper-cased names of the files (not folders) in the folder, hidden and system ones included.
@@ -74,30 +65,7 @@ bool IsFullPath(const std::string& text) {
 
 }  // namespace
 
-void TScanTaskThread::ScanSoftwareLocations() {
-  ShowTask("Scanning Software Locations...");
-  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
-  registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(kAppPaths, false)) return;
-  const std::vector<std::string> names = registry.ListSubkeys();
-  for (const std::string& name : names) {
-    CheckStop();
-    if (!IsProgramName(name)) continue;
-    const std::string path = std::string(kAppPaths) + "\\" + name;
-    registry.ClosePath();
-    if (!registry.OpenPath(path, false)) continue;
-    ShowCurrentKey(path);
-    const std::optional<std::string> target = registry.ReadTextValue("");
-    if (!target || target->empty()) continue;
-    // Only the program the subkey is named after is tested; its other values (search paths) are not.
-    if (ReferenceMissing(Env(), *target, name, TestedDrives, true)) {
-      AppendProblem("Software Locations Issue", kMachine + path, *target, rkKey);
-    }
-  }
-}
-
 void TScanTaskThread::ScanWindowsFonts() {
-  ShowTask("Scanning Windows Fonts...");
   const std::string key = IsWindows9xFamily(WindowsVersionCode(Env())) ? kFonts9x : kFontsNt;
   const std::optional<std::unordered_set<std::string>> installed = InstalledFontFiles(Env());
   if (!installed) return;
@@ -119,7 +87,6 @@ void TScanTaskThread::ScanWindowsFonts() {
 }
 
 void TScanTaskThread::ScanHelpFiles() {
-  ShowTask("Scanning Invalid Help Files...");
   for (const char* key : kHelpKeys) {
     RegistryAccess registry(Env().registry, RootKey::LocalMachine);
     registry.SetAccess(rights::Read);
@@ -135,27 +102,6 @@ void TScanTaskThread::ScanHelpFiles() {
         AppendProblem("Invalid Help Files", kMachine + std::string(key) + "\\" + name, file, rkValueInPath);
       }
     }
-  }
-}
-
-void TScanTaskThread::ScanSharedDlls() {
-  ShowTask("Scanning Shared DLLs...");
-  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
-  registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(kSharedDlls, false)) return;
-  ShowCurrentKey(kSharedDlls);
-  for (const std::string& name : registry.ListValues()) {
-    CheckStop();
-    if (registry.ValueKind(name) != DataKind::Integer) continue;
-    // The count is read only for a file that exists; a zero count is as stale as a missing file, and
-    // an entry whose count is not a four-byte number is passed over.
-    bool stale = !Env().files.PathIsFile(name);
-    if (!stale) {
-      const std::optional<std::int32_t> count = registry.ReadNumberValue(name);
-      if (!count) continue;
-      stale = *count == 0;
-    }
-    if (stale) AppendProblem("Missing Shared Dlls", kMachine + std::string(kSharedDlls), name, rkValueInColumn);
   }
 }
 

@@ -1,10 +1,7 @@
-// Startup, uninstall, file extension and class ID scanners (codes 10 to 13).
-#include <algorithm>
-#include <cstdint>
-#include <exception>
+// Scanners of the class registrations: File Extensions, Custom Controls (class IDs) and Invalid ActiveX
+// (type libraries), codes 12, 13 and 19.
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -16,42 +13,8 @@
 namespace tamrisk {
 namespace {
 
-constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
-constexpr char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kMachineClasses[] = "Software\\Classes";
 constexpr char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-constexpr char kStartupProblem[] = "Missing Startup Programs";
-
-// A plain (unanchored) test: does the text name a program or file that is gone?
-bool CommandMissing(const TScanTaskThread& task, const std::string& text) {
-  return ReferenceMissing(task.Env(), text, "", task.TestedDrives, false);
-}
-
-// MSConfig's list of disabled startup entries. Any failure here ends this pass alone: the rows found
-// so far stay and the category ends normally. A stop request (not a std::exception) still passes.
-void ScanMsConfigStartup(TScanTaskThread& task) {
-  try {
-    RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
-    registry.SetAccess(rights::Read);
-    if (!registry.OpenPath(kStartupReg, false)) return;
-    task.ShowCurrentKey(kStartupReg);
-    for (const std::string& name : registry.ListSubkeys()) {
-      task.CheckStop();
-      if (!registry.OpenPath(name, false)) continue;
-      const std::optional<std::string> command = registry.ReadTextValue("command");
-      if (command && CommandMissing(task, *command)) {
-        task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name,
-                           *command, rkKey);
-      }
-      // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
-      registry.ClosePath();
-      if (!registry.OpenPath(kStartupReg, false)) return;
-    }
-  } catch (const std::exception&) {
-  }
-}
 
 // A file type of the machine's classes that says nothing: no subkeys, and an empty default text as
 // its only value. A key without a usable default text is not judged.
@@ -61,7 +24,6 @@ bool IsUnusedClass(RegistryAccess& registry) {
   const std::optional<std::string> text = registry.ReadTextValue("");
   return text && text->empty();
 }
-
 
 // Remembers the answers of the two existence tests for one walk. Class registrations name the same
 // servers and folders thousands of times, and each answer costs a file-system call; a file that
@@ -112,51 +74,10 @@ struct ClassKeyWalk {
     for (const std::string& name : registry.ListSubkeys()) Visit(path + "\\" + name);
   }
 };
+
 }  // namespace
 
-void TScanTaskThread::ScanStartupPrograms() {
-  ShowTask("Scanning Startup Programs...");
-  ScanRunKey("HKEY_CURRENT_USER", kRunKey);
-  ScanRunKey("HKEY_CURRENT_USER", kRunOnceKey);
-  ScanRunKey("HKEY_LOCAL_MACHINE", kRunKey);
-  ScanRunKey("HKEY_LOCAL_MACHINE", kRunOnceKey);
-  ScanMsConfigStartup(*this);
-}
-
-void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string& path) {
-  const std::optional<RootKey> root = RootFromName(rootName);
-  if (!root) return;
-  const std::string location = AsciiUpper(rootName) + "\\" + path;
-  RegistryAccess registry(Env().registry, *root);
-  registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(path, false)) return;
-  ShowCurrentKey(path);
-  for (const std::string& name : registry.ListValues()) {
-    CheckStop();
-    const std::optional<std::string> command = registry.ReadTextValue(name);
-    if (command && CommandMissing(*this, *command)) AppendValueProblem(kStartupProblem, location, name, *command);
-  }
-}
-
-void TScanTaskThread::ScanAddRemovePrograms() {
-  ShowTask("Scanning Add/Remove Programs...");
-  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
-  registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(kUninstall, false)) return;
-  for (const std::string& name : registry.ListSubkeys()) {
-    // Entries named by a product code belong to Windows Installer and are never judged here.
-    if (!name.empty() && name.front() == '{') continue;
-    const std::string path = std::string(kUninstall) + "\\" + name;
-    ShowCurrentKey(path);
-    if (CountKeyValues(Env(), RootKey::LocalMachine, path, 1, true, false) < 1) {
-      AppendProblem("Add/Remove Programs Issue", std::string("HKEY_LOCAL_MACHINE\\") + kUninstall, name,
-                    rkSubkeyInColumn);
-    }
-  }
-}
-
 void TScanTaskThread::ScanFileExtensions() {
-  ShowTask("Scanning File Extensions...");
   {
     RegistryAccess registry(Env().registry, RootKey::LocalMachine);
     registry.SetAccess(rights::Read);
@@ -192,7 +113,6 @@ void TScanTaskThread::ScanFileExtensions() {
 }
 
 void TScanTaskThread::ScanCustomControls() {
-  ShowTask("Scanning Custom Controls...");
   ScanClassKey("HKEY_CLASSES_ROOT", "CLSID");
 }
 
@@ -203,6 +123,10 @@ void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::strin
   const Platform platform{Env().registry, files, Env().system, Env().ini, Env().shell};
   ClassKeyWalk walk{*this, platform, *root, AsciiUpper(rootName) + "\\"};
   walk.Visit(path);
+}
+
+void TScanTaskThread::ScanActiveX() {
+  WalkRegistryTree("HKEY_CLASSES_ROOT", "TypeLib", TestedDrives, ".dll", "ActiveX Issue");
 }
 
 }  // namespace tamrisk

@@ -1,4 +1,4 @@
-// Obsolete software, services, start menu order and shortcuts (codes 14 to 17) on the memory platform.
+// The Start Menu and Shortcuts scanners (codes 16 and 17) on the memory platform.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -13,109 +13,12 @@ namespace tamrisk {
 
 namespace {
 
-using namespace testkit;
+using namespace test;
 
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
-}
-
-class ObsoleteScannersTest : public ::testing::Test {
+class StartMenuAndShortcutScannersTest : public test::MemoryScanTest {
  protected:
   void SetUp() override { SeedFiles(env.files, {"C:\\Apps\\here.exe", "C:\\Data\\", "D:\\Other\\"}); }
-
-  test::ScanResult Scan(const std::vector<std::string>& codes, const std::string& drives = "c") {
-    return test::RunScan(env.platform, codes, drives);
-  }
-
-  MemoryPlatform env;
 };
-
-// ---- code 14 ----
-
-TEST_F(ObsoleteScannersTest, SoftwareKeysWithoutDataAreReportedUserHiveFirst) {
-  Seed(env.registry, {
-                         Key("HKLM\\Software\\Machine"),
-                         Key("HKCU\\Software\\A"),
-                         Key("HKCU\\Software\\B\\C"),
-                         Key("HKCU\\Software\\D\\X"),
-                         Key("HKCU\\Software\\D\\Y"),
-                         Str("HKCU\\Software\\E", "", ""),
-                         Dword("HKCU\\Software\\F", "Installed", 1),
-                         Key("HKCU\\Software\\G\\H\\I"),
-                         Str("HKCU\\Software\\J\\K", "Name", "x"),
-                     });
-  const test::ScanResult result = Scan({"14"});
-  EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Software Locations..."});
-  const std::string problem = "Obsolete Software Key";
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row(problem, "HKEY_CURRENT_USER\\Software", "A", rkSubkeyInColumn),
-                             Row(problem, "HKEY_CURRENT_USER\\Software", "B", rkSubkeyInColumn),
-                             Row(problem, "HKEY_CURRENT_USER\\Software", "G", rkSubkeyInColumn),
-                             Row(problem, "HKEY_LOCAL_MACHINE\\Software", "Machine", rkSubkeyInColumn),
-                         }));
-}
-
-TEST_F(ObsoleteScannersTest, SoftwareKeysThatWindowsOwnsAreNeverReported) {
-  // Empty on a new system, in any letter case, under either root; names that only begin like them are
-  // a program's.
-  for (const char* name : {"Classes", "CLIENTS", "Microsoft", "policies", "Registered Applications",
-                           "RegisteredApplications", "Wow6432Node", "ODBC", "Intel", "Wine"}) {
-    Seed(env.registry, {Key(std::string("HKCU\\Software\\") + name), Key(std::string("HKLM\\Software\\") + name)});
-  }
-  Seed(env.registry, {Key("HKCU\\Software\\WineApp"), Key("HKLM\\Software\\Policies Old")});
-  EXPECT_EQ(Scan({"14"}).rows,
-            (std::vector<ProblemRow>{
-                Row("Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "WineApp", rkSubkeyInColumn),
-                Row("Obsolete Software Key", "HKEY_LOCAL_MACHINE\\Software", "Policies Old", rkSubkeyInColumn),
-            }));
-}
-
-TEST_F(ObsoleteScannersTest, SoftwareKeysThatCannotBeOpenedAreLeftAlone) {
-  Seed(env.registry, {
-                         Key("HKCU\\Software\\Locked"),
-                         Key("HKCU\\Software\\NoWrite"),
-                         Key("HKCU\\Software\\Open"),
-                         Key("HKLM\\Software\\Machine"),
-                     });
-  env.registry.DenyRights(RootKey::CurrentUser, "Software\\Locked", rights::Read);
-  env.registry.DenyRights(RootKey::CurrentUser, "Software\\NoWrite", 0x0002 /* KEY_SET_VALUE */);
-  EXPECT_EQ(Scan({"14"}).rows,
-            (std::vector<ProblemRow>{
-                Row("Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "Open", rkSubkeyInColumn),
-                Row("Obsolete Software Key", "HKEY_LOCAL_MACHINE\\Software", "Machine", rkSubkeyInColumn),
-            }));
-
-  // A root whose "Software" does not open is skipped; the other is still examined.
-  env.registry.DenyRights(RootKey::CurrentUser, "Software", rights::Read);
-  EXPECT_EQ(Scan({"14"}).rows, (std::vector<ProblemRow>{Row("Obsolete Software Key", "HKEY_LOCAL_MACHINE\\Software",
-                                                            "Machine", rkSubkeyInColumn)}));
-}
-
-// ---- code 15 ----
-
-TEST_F(ObsoleteScannersTest, ServicesWhoseProgramIsMissingAreReported) {
-  const std::string services = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
-  Seed(env.registry, {
-                         ExpandStr(services + "Gone", "ImagePath", "\"C:\\Gone\\svc.exe\" -k netsvcs"),
-                         Str(services + "Relative", "ImagePath", "system32\\drivers\\gone.sys"),
-                         Key(services + "NoImage"),
-                         Dword(services + "Numeric", "ImagePath", 1),
-                         Str(services + "Present", "ImagePath", "C:\\Apps\\here.exe -service"),
-                         Str(services + "Folder", "ImagePath", "C:\\Data"),
-                         Str(services + "Locked", "ImagePath", "C:\\Gone\\locked.exe"),
-                         Str(services + "OtherDrive", "ImagePath", "D:\\Gone\\svc.exe"),
-                         Str(services + "Zed", "ImagePath", "C:\\Gone\\zed.exe"),
-                     });
-  env.registry.DenyRights(RootKey::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Locked", rights::Read);
-  const test::ScanResult result = Scan({"15"});
-  EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Windows Services..."});
-  const std::string key = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
-  EXPECT_EQ(result.rows,
-            (std::vector<ProblemRow>{
-                Row("Windows Service Issue", key + "Gone\\ImagePath", "\"C:\\Gone\\svc.exe\" -k netsvcs", rkValueInPath),
-                Row("Windows Service Issue", key + "Zed\\ImagePath", "C:\\Gone\\zed.exe", rkValueInPath),
-            }));
-}
 
 // ---- code 16 ----
 
@@ -124,7 +27,7 @@ struct VersionCase {
   const char* orderKey;
 };
 
-class StartMenuVersionTest : public ObsoleteScannersTest, public ::testing::WithParamInterface<VersionCase> {};
+class StartMenuVersionTest : public StartMenuAndShortcutScannersTest, public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(StartMenuVersionTest, TheOrderKeyFollowsTheWindowsVersion) {
   const std::string base = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\";
@@ -149,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, StartMenuVersionTest,
                                            VersionCase{{2, 4, 0}, "Start Menu\\&Programs"},        // NT 4
                                            VersionCase{{2, 3, 51}, "Start Menu\\&Programs"}));     // NT 3.51
 
-TEST_F(ObsoleteScannersTest, OrderKeysMatchFoldersOfEitherProgramsMenuIgnoringCase) {
+TEST_F(StartMenuAndShortcutScannersTest, OrderKeysMatchFoldersOfEitherProgramsMenuIgnoringCase) {
   env.system.SetSpecialFolder(csidl::Programs, "C:\\Users\\Me\\Start Menu\\Programs");
   env.system.SetSpecialFolder(csidl::CommonPrograms, "C:\\ProgramData\\Start Menu\\Programs\\");
   env.files.AddFolder("C:\\Users\\Me\\Start Menu\\Programs\\ACCESSORIES");
@@ -178,10 +81,10 @@ TEST_F(ObsoleteScannersTest, OrderKeysMatchFoldersOfEitherProgramsMenuIgnoringCa
 
 // ---- code 17 ----
 
-class ShortcutScanTest : public ObsoleteScannersTest {
+class ShortcutScanTest : public StartMenuAndShortcutScannersTest {
  protected:
   void SetUp() override {
-    ObsoleteScannersTest::SetUp();
+    StartMenuAndShortcutScannersTest::SetUp();
     env.system.SetSpecialFolder(csidl::CommonDesktop, "C:\\Users\\Public\\Desktop");
     env.system.SetSpecialFolder(csidl::AppData, "C:\\Users\\Me\\AppData");
     env.system.SetSpecialFolder(csidl::Recent, "C:\\Users\\Me\\Recent");

@@ -1,4 +1,4 @@
-#include "repair/RunLog.h"
+#include "unattended/RunLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,79 @@
+// Installer and Applications scanners (codes 21 and 22).
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/Text.h"
+#include "scan/PathTests.h"
+#include "scan/ScanTask.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr const char* kInstallerProblem = "Installer Refrence Issue";
+constexpr const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char* kInstallerFoldersPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
+constexpr const char* kArpCachePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
+constexpr const char* kApplicationsPath = "Software\\Classes\\Applications";
+
+}  // namespace
+
+void TScanTaskThread::ScanInstaller() {
+  WalkRegistryTree("HKEY_LOCAL_MACHINE", kUninstallPath, TestedDrives, ".exe", kInstallerProblem);
+
+  RegistryAccess machine(Env().registry, RootKey::LocalMachine);
+  if (machine.OpenPath(kInstallerFoldersPath, false)) {
+    ShowCurrentKey(kInstallerFoldersPath);
+    for (const std::string& folder : machine.ListValues()) {
+      if (ReferenceMissing(Env(), folder, "", TestedDrives, true)) {
+        AppendProblem(kInstallerProblem, std::string("HKEY_LOCAL_MACHINE\\") + kInstallerFoldersPath, folder,
+                      rkValueInColumn);
+      }
+    }
+  }
+  machine.ClosePath();
+  machine.SetAccess(rights::Read);
+
+  // Without the list of uninstall entries nothing shows that a cache entry is stale, and a repair
+  // would delete every one of them: then the cache is not examined.
+  if (!machine.OpenPath(kUninstallPath, false)) return;
+  const std::vector<std::string> uninstallEntries = machine.ListSubkeys();
+  machine.ClosePath();
+
+  if (!machine.OpenPath(kArpCachePath, false)) return;
+  ShowCurrentKey(kArpCachePath);
+  for (const std::string& entry : machine.ListSubkeys()) {
+    if (!ContainsNoCase(uninstallEntries, entry)) {
+      AppendProblem(kInstallerProblem, std::string("HKEY_LOCAL_MACHINE\\") + kArpCachePath, entry, rkSubkeyInColumn);
+    }
+  }
+}
+
+void TScanTaskThread::ScanApplications() {
+  try {
+    RegistryAccess applications(Env().registry, RootKey::LocalMachine);
+    if (!applications.OpenPath(kApplicationsPath, false)) return;
+    std::string lastFound;
+    for (const std::string& name : applications.ListSubkeys()) {
+      const std::string appPath = std::string(kApplicationsPath) + "\\" + name;
+      ShowCurrentKey(appPath);
+      // Each call resumes after the key lastFound names and moves it on to the next match; the last
+      // call, finding none, leaves it empty for the next application.
+      const auto nextCommand = [&] {
+        return FindNextValueInTree(Env(), RootKey::LocalMachine, appPath, "command", "", lastFound);
+      };
+      for (std::string command = nextCommand(); !command.empty(); command = nextCommand()) {
+        CheckStop();
+        if (ReferenceMissing(Env(), command, "", TestedDrives, false)) {
+          AppendProblem("Open with Application Issue", "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", command,
+                        rkDefaultValue);
+        }
+      }
+    }
+  } catch (const std::exception&) {
+    // A failure ends this category alone; the scan goes on and the rows found so far stay.
+  }
+}
+
+}  // namespace tamrisk

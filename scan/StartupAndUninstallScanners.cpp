@@ -1,0 +1,90 @@
+// Startup Programs and Add/Remove Programs scanners (codes 10 and 11).
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "platform/RegistryAccess.h"
+#include "platform/Text.h"
+#include "scan/PathTests.h"
+#include "scan/ScanTask.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
+constexpr char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kStartupProblem[] = "Missing Startup Programs";
+
+// A plain (unanchored) test: does the text name a program or file that is gone?
+bool CommandMissing(const TScanTaskThread& task, const std::string& text) {
+  return ReferenceMissing(task.Env(), text, "", task.TestedDrives, false);
+}
+
+// MSConfig's list of disabled startup entries. Any failure here ends this pass alone: the rows found
+// so far stay and the category ends normally. A stop request (not a std::exception) still passes.
+void ScanMsConfigStartup(TScanTaskThread& task) {
+  try {
+    RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(kStartupReg, false)) return;
+    task.ShowCurrentKey(kStartupReg);
+    for (const std::string& name : registry.ListSubkeys()) {
+      task.CheckStop();
+      if (!registry.OpenPath(name, false)) continue;
+      const std::optional<std::string> command = registry.ReadTextValue("command");
+      if (command && CommandMissing(task, *command)) {
+        task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name,
+                           *command, rkKey);
+      }
+      // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
+      registry.ClosePath();
+      if (!registry.OpenPath(kStartupReg, false)) return;
+    }
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace
+
+void TScanTaskThread::ScanStartupPrograms() {
+  ScanRunKey("HKEY_CURRENT_USER", kRunKey);
+  ScanRunKey("HKEY_CURRENT_USER", kRunOnceKey);
+  ScanRunKey("HKEY_LOCAL_MACHINE", kRunKey);
+  ScanRunKey("HKEY_LOCAL_MACHINE", kRunOnceKey);
+  ScanMsConfigStartup(*this);
+}
+
+void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string& path) {
+  const std::optional<RootKey> root = RootFromName(rootName);
+  if (!root) return;
+  const std::string location = AsciiUpper(rootName) + "\\" + path;
+  RegistryAccess registry(Env().registry, *root);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(path, false)) return;
+  ShowCurrentKey(path);
+  for (const std::string& name : registry.ListValues()) {
+    CheckStop();
+    const std::optional<std::string> command = registry.ReadTextValue(name);
+    if (command && CommandMissing(*this, *command)) AppendValueProblem(kStartupProblem, location, name, *command);
+  }
+}
+
+void TScanTaskThread::ScanAddRemovePrograms() {
+  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(kUninstall, false)) return;
+  for (const std::string& name : registry.ListSubkeys()) {
+    // Entries named by a product code belong to Windows Installer and are never judged here.
+    if (!name.empty() && name.front() == '{') continue;
+    const std::string path = std::string(kUninstall) + "\\" + name;
+    ShowCurrentKey(path);
+    if (CountKeyValues(Env(), RootKey::LocalMachine, path, 1, true, false) < 1) {
+      AppendProblem("Add/Remove Programs Issue", std::string("HKEY_LOCAL_MACHINE\\") + kUninstall, name,
+                    rkSubkeyInColumn);
+    }
+  }
+}
+
+}  // namespace tamrisk
