@@ -100,6 +100,14 @@ Value* FindValue(Node& node, std::string_view name) {
   return nullptr;
 }
 
+// The status a read of the named value fails with, as FailReads set it.
+long ReadFailure(const Node& node, std::string_view name) {
+  for (const auto& [failing, failure] : node.failingReads) {
+    if (EqualsNoCase(failing, name)) return failure;
+  }
+  return status::Success;
+}
+
 void MarkDeleted(Node& node) {
   node.deleted = true;
   node.parent = nullptr;
@@ -443,6 +451,23 @@ long MemoryRegistry::EnumValue(KeyHandle key, std::uint32_t index, std::string& 
   return status::Success;
 }
 
+long MemoryRegistry::EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                                   std::vector<std::uint8_t>& data) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.enumValues;
+  KeyRef ref;
+  if (long rc = impl_->Lookup(key, ref); rc != status::Success) return rc;
+  if (!(ref.rights & kQueryValue)) return status::AccessDenied;
+  const Node* node = ref.Effective();
+  if (index >= node->values.size()) return status::NoMoreItems;
+  const Value& value = node->values[index];
+  if (const long failure = ReadFailure(*node, value.name); failure != status::Success) return failure;
+  name = value.name;
+  type = value.type;
+  data.assign(value.data.begin(), value.data.end());
+  return status::Success;
+}
+
 long MemoryRegistry::QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type,
                                     std::uint32_t& size) {
   std::lock_guard lock(impl_->mutex);
@@ -467,9 +492,7 @@ long MemoryRegistry::QueryValue(KeyHandle key, const std::string& name, std::uin
   Node* node = ref.Effective();
   const Value* value = FindValue(*node, name);
   if (value == nullptr) return status::FileNotFound;
-  for (const auto& [failing, failure] : node->failingReads) {
-    if (EqualsNoCase(failing, name)) return failure;
-  }
+  if (const long failure = ReadFailure(*node, name); failure != status::Success) return failure;
   type = value->type;
   data = value->data;
   return status::Success;
