@@ -345,6 +345,15 @@ struct MemoryRegistry::Impl {
     return names;
   }
 
+  // The key holding the value at index of an open key, as enumerating its values finds it.
+  long KeyWithValueAt(KeyHandle key, std::uint32_t index, const Node*& node) {
+    KeyRef ref;
+    if (long rc = Lookup(key, ref); rc != status::Success) return rc;
+    if (!(ref.rights & kQueryValue)) return status::AccessDenied;
+    node = ref.Effective();
+    return index < node->values.size() ? status::Success : status::NoMoreItems;
+  }
+
   void SetValueOn(Node& node, std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
     if (Value* existing = FindValue(node, name)) {
       existing->type = type;
@@ -442,11 +451,8 @@ long MemoryRegistry::EnumKey(KeyHandle key, std::uint32_t index, std::string& na
 long MemoryRegistry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name) {
   std::lock_guard lock(impl_->mutex);
   ++impl_->calls.enumValues;
-  KeyRef ref;
-  if (long rc = impl_->Lookup(key, ref); rc != status::Success) return rc;
-  if (!(ref.rights & kQueryValue)) return status::AccessDenied;
-  const Node* node = ref.Effective();
-  if (index >= node->values.size()) return status::NoMoreItems;
+  const Node* node = nullptr;
+  if (long rc = impl_->KeyWithValueAt(key, index, node); rc != status::Success) return rc;
   name = node->values[index].name;
   return status::Success;
 }
@@ -455,11 +461,8 @@ long MemoryRegistry::EnumValueData(KeyHandle key, std::uint32_t index, std::stri
                                    std::vector<std::uint8_t>& data) {
   std::lock_guard lock(impl_->mutex);
   ++impl_->calls.enumValues;
-  KeyRef ref;
-  if (long rc = impl_->Lookup(key, ref); rc != status::Success) return rc;
-  if (!(ref.rights & kQueryValue)) return status::AccessDenied;
-  const Node* node = ref.Effective();
-  if (index >= node->values.size()) return status::NoMoreItems;
+  const Node* node = nullptr;
+  if (long rc = impl_->KeyWithValueAt(key, index, node); rc != status::Success) return rc;
   const Value& value = node->values[index];
   if (const long failure = ReadFailure(*node, value.name); failure != status::Success) return failure;
   name = value.name;
