@@ -98,6 +98,10 @@ class CountingRegistry final : public RegistryBackend {
   long EnumValue(KeyHandle key, std::uint32_t index, std::string& name) override {
     return Count(inner_.EnumValue(key, index, name));
   }
+  long EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                     std::vector<std::uint8_t>& data) override {
+    return Count(inner_.EnumValueData(key, index, name, type, data));
+  }
   long QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) override {
     return Count(inner_.QueryValueInfo(key, name, type, size));
   }

@@ -41,6 +41,14 @@ std::size_t TextUnits(const std::vector<std::uint8_t>& data, std::size_t limit) 
   return units;
 }
 
+// String data the scanners can use as text (see ReadTextValue); data is cut to the text's bytes.
+std::optional<std::string> UsableText(std::vector<std::uint8_t>& data) {
+  const std::size_t units = TextUnits(data, kMaxUsableTextUnits);
+  if (units > kMaxUsableTextUnits) return std::nullopt;
+  data.resize(units * 2);
+  return TextFromUtf16Bytes(data);
+}
+
 struct RootNameEntry {
   RootKey root;
   const char* name;
@@ -52,11 +60,9 @@ constexpr RootNameEntry kRootNames[] = {
     {RootKey::DynData, "HKEY_DYN_DATA"},
 };
 
-std::vector<std::string> ListNames(RegistryBackend& backend, KeyHandle key, bool subkeys) {
+// Names up to count, or up to the first that cannot be listed.
+std::vector<std::string> ListNames(RegistryBackend& backend, KeyHandle key, bool subkeys, std::uint32_t count) {
   std::vector<std::string> names;
-  KeyInfo info;
-  if (backend.QueryInfoKey(key, info) != status::Success) return names;
-  const std::uint32_t count = subkeys ? info.subkeyCount : info.valueCount;
   names.reserve(count);
   std::string name;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -65,6 +71,12 @@ std::vector<std::string> ListNames(RegistryBackend& backend, KeyHandle key, bool
     names.push_back(name);
   }
   return names;
+}
+
+std::vector<std::string> ListNames(RegistryBackend& backend, KeyHandle key, bool subkeys) {
+  KeyInfo info;
+  if (backend.QueryInfoKey(key, info) != status::Success) return {};
+  return ListNames(backend, key, subkeys, subkeys ? info.subkeyCount : info.valueCount);
 }
 
 }  // namespace
@@ -116,6 +128,15 @@ bool RegistryAccess::OpenPath(const std::string& path, bool create) {
   return true;
 }
 
+bool RegistryAccess::OpenSubkeyOf(const RegistryAccess& parent, const std::string& name) {
+  KeyHandle opened = 0;
+  if (backend_.OpenKey(parent.CurrentOrRoot(), name, access_, opened) != status::Success) return false;
+  ClosePath();
+  current_ = opened;
+  currentPath_ = parent.currentPath_.empty() ? name : parent.currentPath_ + "\\" + name;
+  return true;
+}
+
 void RegistryAccess::ClosePath() {
   if (current_ != 0) backend_.CloseKey(current_);
   current_ = 0;
@@ -123,6 +144,10 @@ void RegistryAccess::ClosePath() {
 }
 
 std::vector<std::string> RegistryAccess::ListSubkeys() { return ListNames(backend_, CurrentOrRoot(), true); }
+
+std::vector<std::string> RegistryAccess::ListSubkeys(const KeyInfo& info) {
+  return ListNames(backend_, CurrentOrRoot(), true, info.subkeyCount);
+}
 
 std::vector<std::string> RegistryAccess::ListValues() { return ListNames(backend_, CurrentOrRoot(), false); }
 
@@ -180,10 +205,20 @@ std::optional<std::string> RegistryAccess::ReadTextValue(const std::string& name
 
 std::optional<std::string> RegistryAccess::ReadTextValue(const std::string& name, std::vector<std::uint8_t>& data) {
   if (!ReadOfKind(name, IsTextKind, data)) return std::nullopt;
-  const std::size_t units = TextUnits(data, kMaxUsableTextUnits);
-  if (units > kMaxUsableTextUnits) return std::nullopt;
-  data.resize(units * 2);
-  return TextFromUtf16Bytes(data);
+  return UsableText(data);
+}
+
+bool RegistryAccess::ReadTextValueAt(std::uint32_t index, std::string& name, std::optional<std::string>& text,
+                                     std::vector<std::uint8_t>& data) {
+  std::uint32_t type = 0;
+  const long rc = backend_.EnumValueData(CurrentOrRoot(), index, name, type, data);
+  if (rc == status::Success) {
+    text = IsTextKind(KindOfType(type)) ? UsableText(data) : std::nullopt;
+    return true;
+  }
+  if (rc == status::NoMoreItems || backend_.EnumValue(CurrentOrRoot(), index, name) != status::Success) return false;
+  text = ReadTextValue(name, data);
+  return true;
 }
 
 std::optional<std::int32_t> RegistryAccess::ReadNumberValue(const std::string& name) {

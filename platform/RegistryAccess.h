@@ -46,12 +46,18 @@ class RegistryAccess {
   // A path that begins with "\" counts from the root, others from the current key (or the root when
   // none is open). On failure the current key is unchanged.
   bool OpenPath(const std::string& path, bool create);
+  // Opens the subkey name of parent's current key (or root), through parent's open key rather than
+  // from the root; parent must use the same backend and root. The current path becomes the
+  // parent's path and name. On failure the current key is unchanged.
+  bool OpenSubkeyOf(const RegistryAccess& parent, const std::string& name);
   void ClosePath();
   bool HasCurrentKey() const { return current_ != 0; }
   // Path of the current key below the root, as it was opened ("" when none).
   const std::string& CurrentPath() const { return currentPath_; }
 
   std::vector<std::string> ListSubkeys();
+  // The same with the count of a QueryKeyInfo just made, which saves asking for it again.
+  std::vector<std::string> ListSubkeys(const KeyInfo& info);
   std::vector<std::string> ListValues();
   DataKind ValueKind(const std::string& name);
   // Bytes of the value's data, or -1 when it is missing.
@@ -67,6 +73,11 @@ class RegistryAccess {
   std::optional<std::string> ReadTextValue(const std::string& name);
   // The same with a buffer the caller lends, so a walk reads its values without an allocation each.
   std::optional<std::string> ReadTextValue(const std::string& name, std::vector<std::uint8_t>& buffer);
+  // The value at index of the current key, its name and what ReadTextValue gives for it, from one
+  // registry call when it reads (one that does not is asked again by name, to be passed over or
+  // raise as ReadTextValue does); false past the last value. For walks that read every value.
+  bool ReadTextValueAt(std::uint32_t index, std::string& name, std::optional<std::string>& text,
+                       std::vector<std::uint8_t>& buffer);
   std::optional<std::int32_t> ReadNumberValue(const std::string& name);
   std::size_t ReadBytes(const std::string& name, std::uint8_t* buffer, std::size_t capacity);
   // Raw type and bytes, whatever the type; false when the value is missing or unreadable.

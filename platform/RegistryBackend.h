@@ -76,6 +76,15 @@ class RegistryBackend {
   virtual long CloseKey(KeyHandle key) = 0;
   virtual long EnumKey(KeyHandle key, std::uint32_t index, std::string& name) = 0;
   virtual long EnumValue(KeyHandle key, std::uint32_t index, std::string& name) = 0;
+  // The value at index with its type and data, in one call where the backend can (RegEnumValueW with
+  // a data buffer). data is lent by the caller and reused: it grows to fit and is resized to the
+  // value's bytes. On failure name, type and data say nothing. This fallback, for backends that wrap
+  // another, asks the name and then the data.
+  virtual long EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                             std::vector<std::uint8_t>& data) {
+    const long rc = EnumValue(key, index, name);
+    return rc == status::Success ? QueryValue(key, name, type, data) : rc;
+  }
   // Type and size in bytes of a value, without its data.
   virtual long QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) = 0;
   // Type and all bytes of a value.
@@ -107,6 +116,12 @@ class BackendKey {
 
   long Status() const { return status_; }
   KeyHandle get() const { return key_; }
+  // Hands the key over unclosed.
+  KeyHandle release() {
+    const KeyHandle key = key_;
+    key_ = 0;
+    return key;
+  }
 
  private:
   RegistryBackend& backend_;

@@ -80,6 +80,8 @@ std::string ChildPath(const std::string& path, const std::string& name) {
 
 // One walk over one subtree. Each level of the recursion holds its own registry instance (one open
 // key) and its subkey names, so what is held at once grows with the depth, not the size, of the tree.
+// A subkey is opened through its parent's key, and each value is read with its name in one call: per
+// key one open, one key-information query, one call per value and per subkey, one close.
 class TreeWalk {
  public:
   TreeWalk(TScanTaskThread& task, RootKey root, const std::string& drives, const std::string& filter,
@@ -96,21 +98,30 @@ class TreeWalk {
     if (IsListed(skip_, path)) return;
     RegistryAccess access(task_.Env().registry, root_);
     access.SetAccess(rights::Read);
-    if (!access.OpenPath(path, false)) return;
-    task_.ShowCurrentKey(path);
-    TestValues(access, path);
-    const std::vector<std::string> subkeys = access.ListSubkeys();
-    for (const std::string& name : subkeys) Visit(ChildPath(path, name));
+    if (access.OpenPath(path, false)) VisitOpen(access);
   }
 
  private:
-  void TestValues(RegistryAccess& access, const std::string& path) {
-    for (const std::string& name : access.ListValues()) {
-      const std::optional<std::string> data = access.ReadTextValue(name, buffer_);
-      if (!data) continue;
-      const std::string& text = *data;
-      if (!ReferenceMissing(task_.Env(), text, filter_, drives_, true)) continue;
-      task_.AppendValueProblem(problem_, rootName_ + "\\" + path, name, text);
+  void VisitOpen(RegistryAccess& access) {
+    const std::string& path = access.CurrentPath();
+    task_.ShowCurrentKey(path);
+    const KeyInfo info = access.QueryKeyInfo();
+    TestValues(access, path, info.valueCount);
+    const std::vector<std::string> subkeys = access.ListSubkeys(info);
+    for (const std::string& name : subkeys) {
+      if (!skip_.empty() && IsListed(skip_, ChildPath(path, name))) continue;
+      RegistryAccess child(task_.Env().registry, root_);
+      child.SetAccess(rights::Read);
+      if (child.OpenSubkeyOf(access, name)) VisitOpen(child);
+    }
+  }
+
+  void TestValues(RegistryAccess& access, const std::string& path, std::uint32_t count) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (!access.ReadTextValueAt(i, name_, text_, buffer_)) break;
+      if (!text_) continue;
+      if (!ReferenceMissing(task_.Env(), *text_, filter_, drives_, true)) continue;
+      task_.AppendValueProblem(problem_, rootName_ + "\\" + path, name_, *text_);
     }
   }
 
@@ -121,7 +132,10 @@ class TreeWalk {
   const std::string& filter_;
   const std::string& problem_;
   SkipList skip_;
-  std::vector<std::uint8_t> buffer_;  // the data of the value being tested, one for the whole walk
+  // The value being tested, one of each for the whole walk.
+  std::string name_;
+  std::optional<std::string> text_;
+  std::vector<std::uint8_t> buffer_;
 };
 
 }  // namespace

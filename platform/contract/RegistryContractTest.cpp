@@ -2,10 +2,11 @@
 // under Wine). Everything happens below the environment's scratch key in HKEY_CURRENT_USER.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/RegistryAccess.h"
@@ -33,23 +34,6 @@ constexpr const char* kHebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
 constexpr const char* kCjk = "\xE6\x96\x87\xE4\xBB\xB6";
 constexpr const char* kEmoji = "\xF0\x9F\x98\x80";
 const std::string kWorldPath = std::string("C:\\") + kGreek + "\\" + kHebrew + " " + kCjk + " " + kEmoji + ".exe";
-
-// A backend handle closed on every way out.
-class OpenKey {
- public:
-  OpenKey(RegistryBackend& registry, KeyHandle handle) : registry_(registry), handle_(handle) {}
-  ~OpenKey() {
-    if (handle_ != 0) registry_.CloseKey(handle_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  KeyHandle get() const { return handle_; }
-  KeyHandle release() { return std::exchange(handle_, 0); }
-
- private:
-  RegistryBackend& registry_;
-  KeyHandle handle_;
-};
 
 class RegistryContract : public ::testing::Test {
  protected:
@@ -91,10 +75,10 @@ class RegistryContract : public ::testing::Test {
 };
 
 TEST_F(RegistryContract, NamesIgnoreCaseAndKeepTheirStoredCase) {
-  OpenKey inner(registry_, Open("MixedCase\\Inner", true));
-  OpenKey again(registry_, Open("MIXEDCASE\\inner"));
+  BackendKey inner(registry_, Open("MixedCase\\Inner", true));
+  BackendKey again(registry_, Open("MIXEDCASE\\inner"));
   ASSERT_NE(again.get(), 0u);
-  OpenKey recreated(registry_, Open("mixedcase", true));
+  BackendKey recreated(registry_, Open("mixedcase", true));
 
   auto access = AccessAt();
   EXPECT_EQ(access->ListSubkeys(), std::vector<std::string>{"MixedCase"});
@@ -125,7 +109,7 @@ TEST_F(RegistryContract, SubkeysEnumerateSortedIgnoringCase) {
   for (const auto& c : cases) {
     const std::string parent = "order" + std::to_string(n++);
     for (const auto& name : c.created) registry_.CloseKey(Open(parent + "\\" + name, true));
-    OpenKey key(registry_, Open(parent));
+    BackendKey key(registry_, Open(parent));
     EXPECT_EQ(EnumAll(key.get(), true), c.listed);
     EXPECT_EQ(AccessAt(parent)->ListSubkeys(), c.listed);
   }
@@ -142,18 +126,25 @@ TEST_F(RegistryContract, ValuesListOnceEachWithTheDefaultAsEmptyName) {
   EXPECT_EQ(access->ReadText(""), "x");
 }
 
+// Each value reads back as written, by name and by index with its data (in one buffer lent to every
+// call: larger values than it first holds, then smaller ones, whichever order the backend lists them).
 TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
   struct Case {
-    const char* name;
+    std::string name;
     std::uint32_t type;
     Bytes data;
   };
+  Bytes large(100000);
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<std::uint8_t>(i * 7);
   const Case cases[] = {
       {"sz", regtype::String, B(std::string_view("text\0", 5))},
+      {"sz-large", regtype::String, Sz(std::string(3000, 'x') + kCjk)},
+      {"sz-odd", regtype::String, {'a', 0, 'b'}},
       {"sz-empty", regtype::String, {}},
       {"expand", regtype::ExpandString, B(std::string_view("%SystemRoot%\\x\0", 15))},
       {"binary", regtype::Binary, {0, 1, 2, 0xFF, 0x80}},
       {"binary-empty", regtype::Binary, {}},
+      {"binary-large", regtype::Binary, large},
       {"dword", regtype::Dword, {0x78, 0x56, 0x34, 0x12}},
       {"dword-big", regtype::DwordBigEndian, {0x12, 0x34, 0x56, 0x78}},
       {"multi", regtype::MultiString, B(std::string_view("a\0bc\0\0", 6))},
@@ -167,13 +158,14 @@ TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
       {kHebrew, regtype::ExpandString, Sz(std::string("%") + kHebrew + "%\\" + kCjk)},
       {kCjk, regtype::MultiString, U(std::string(kGreek) + '\0' + kEmoji + '\0' + '\0')},
       {kEmoji, regtype::String, U(kEmoji)},  // without its NUL
+      {std::string(16383, 'n'), regtype::String, Sz(kWorldPath)},  // the longest name
   };
-  OpenKey key(registry_, Open("types", true));
+  BackendKey key(registry_, Open("types", true));
   for (const auto& c : cases) ASSERT_EQ(registry_.SetValue(key.get(), c.name, c.type, c.data), status::Success);
 
   auto access = AccessAt("types");
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.name.substr(0, 20));
     std::uint32_t type = 0, size = 0;
     Bytes data{0xEE};
     ASSERT_EQ(registry_.QueryValue(key.get(), c.name, type, data), status::Success);
@@ -185,6 +177,23 @@ TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
     ASSERT_TRUE(access->ReadRaw(c.name, type, data));
     EXPECT_EQ(data, c.data);
   }
+
+  Bytes lent;
+  std::string name;
+  std::uint32_t index = 0;
+  for (std::uint32_t type = 0;; ++index) {
+    const long rc = registry_.EnumValueData(key.get(), index, name, type, lent);
+    if (rc != status::Success) {
+      EXPECT_EQ(rc, status::NoMoreItems);
+      break;
+    }
+    const auto c = std::find_if(std::begin(cases), std::end(cases), [&](const Case& c) { return c.name == name; });
+    ASSERT_NE(c, std::end(cases)) << name;
+    SCOPED_TRACE(c->name.substr(0, 20));
+    EXPECT_EQ(type, c->type);
+    EXPECT_EQ(lent, c->data);
+  }
+  EXPECT_EQ(index, std::size(cases));
 }
 
 TEST_F(RegistryContract, ReadsFollowTheValueKind) {
@@ -276,6 +285,17 @@ TEST_F(RegistryContract, ScannerReadsPassOverWhatTheyCannotUse) {
     EXPECT_EQ(access->ReadTextValue(c.name), c.text);
     EXPECT_EQ(access->ReadNumberValue(c.name), c.number);
   }
+  // A walk's read by index gives the same, each value once.
+  std::string name;
+  std::optional<std::string> text;
+  Bytes buffer;
+  std::uint32_t index = 0;
+  for (; access->ReadTextValueAt(index, name, text, buffer); ++index) {
+    const auto c = std::find_if(std::begin(cases), std::end(cases), [&](const Case& c) { return c.name == name; });
+    ASSERT_NE(c, std::end(cases)) << name;
+    EXPECT_EQ(text, c->text) << name;
+  }
+  EXPECT_EQ(index, std::size(cases));
   EXPECT_EQ(access->ReadTextValue("missing"), std::nullopt);
   EXPECT_EQ(access->ReadNumberValue("missing"), std::nullopt);
 }
@@ -313,7 +333,7 @@ TEST_F(RegistryContract, MissingValuesReadAsAbsent) {
   EXPECT_THROW(access->ReadNumber("nothing"), RegistryError);
   EXPECT_FALSE(access->HasValue(""));  // no default value until one is set
 
-  OpenKey key(registry_, Open(""));
+  BackendKey key(registry_, Open(""));
   std::uint32_t type = 0, size = 0;
   Bytes data;
   EXPECT_EQ(registry_.QueryValue(key.get(), "nothing", type, data), status::FileNotFound);
@@ -342,8 +362,8 @@ TEST_F(RegistryContract, PathsCountFromTheRootOrTheCurrentKey) {
 }
 
 TEST_F(RegistryContract, SubkeyArgumentsParseAsAdvapi32Does) {
-  OpenKey scratch(registry_, Open(""));
-  OpenKey child(registry_, Open("child", true));
+  BackendKey scratch(registry_, Open(""));
+  BackendKey child(registry_, Open("child", true));
   KeyHandle handle = 0;
 
   EXPECT_EQ(registry_.OpenKey(scratch.get(), "\\child", rights::AllAccess, handle), kBadPathname);
@@ -352,11 +372,11 @@ TEST_F(RegistryContract, SubkeyArgumentsParseAsAdvapi32Does) {
             kBadPathname);
 
   ASSERT_EQ(registry_.OpenKey(scratch.get(), "child\\", rights::AllAccess, handle), status::Success);
-  OpenKey trailing(registry_, handle);
+  BackendKey trailing(registry_, handle);
 
   // No subkey: a new handle to the same key, but a predefined root comes back as itself.
   ASSERT_EQ(registry_.OpenKey(child.get(), "", rights::AllAccess, handle), status::Success);
-  OpenKey same(registry_, handle);
+  BackendKey same(registry_, handle);
   EXPECT_NE(same.get(), child.get());
   ASSERT_EQ(registry_.SetValue(same.get(), "v", regtype::String, B(std::string_view("1\0", 2))), status::Success);
   std::uint32_t type = 0, size = 0;
@@ -373,7 +393,7 @@ TEST_F(RegistryContract, RemoveSubkeyTakesTheWholeTree) {
     ASSERT_TRUE(maker.OpenPath("\\" + scratch_ + "\\" + path, true));
     maker.WriteText("v", path);
   }
-  OpenKey scratch(registry_, Open(""));
+  BackendKey scratch(registry_, Open(""));
   EXPECT_EQ(registry_.DeleteKey(scratch.get(), "tree"), status::AccessDenied);  // has subkeys
   EXPECT_EQ(registry_.DeleteKey(scratch.get(), "nothing"), status::FileNotFound);
 
@@ -384,8 +404,8 @@ TEST_F(RegistryContract, RemoveSubkeyTakesTheWholeTree) {
 }
 
 TEST_F(RegistryContract, KeyDeletedThroughAnotherHandleReportsKeyDeleted) {
-  OpenKey parent(registry_, Open("", true));
-  OpenKey victim(registry_, Open("victim", true));
+  BackendKey parent(registry_, Open("", true));
+  BackendKey victim(registry_, Open("victim", true));
   ASSERT_EQ(registry_.SetValue(victim.get(), "v", regtype::String, B(std::string_view("x\0", 2))), status::Success);
   RegistryAccess reader(registry_, RootKey::CurrentUser);
   ASSERT_TRUE(reader.OpenPath("\\" + scratch_ + "\\victim", false));
@@ -418,7 +438,7 @@ TEST_F(RegistryContract, KeyDeletedThroughAnotherHandleReportsKeyDeleted) {
 }
 
 TEST_F(RegistryContract, NameLengthLimits) {
-  OpenKey scratch(registry_, Open(""));
+  BackendKey scratch(registry_, Open(""));
   const std::string longest(16383, 'v');
   EXPECT_EQ(registry_.SetValue(scratch.get(), longest, regtype::String, {0}), status::Success);
   EXPECT_EQ(registry_.SetValue(scratch.get(), std::string(16384, 'w'), regtype::String, {0}),
@@ -452,16 +472,16 @@ TEST_F(RegistryContract, NameLengthLimits) {
 }
 
 TEST_F(RegistryContract, HandleRightsLimitWhatItMayDo) {
-  OpenKey full(registry_, Open("", true));
+  BackendKey full(registry_, Open("", true));
   ASSERT_EQ(registry_.SetValue(full.get(), "v", regtype::String, {'a', 0}), status::Success);
   std::uint32_t type = 0, size = 0;
 
-  OpenKey probe(registry_, Open("", false, rights::QueryEnumerate));
+  BackendKey probe(registry_, Open("", false, rights::QueryEnumerate));
   EXPECT_EQ(registry_.QueryValueInfo(probe.get(), "v", type, size), status::Success);
   EXPECT_EQ(registry_.SetValue(probe.get(), "w", regtype::String, {0}), status::AccessDenied);
   EXPECT_EQ(registry_.DeleteValue(probe.get(), "v"), status::AccessDenied);
 
-  OpenKey none(registry_, Open("", false, 0));
+  BackendKey none(registry_, Open("", false, 0));
   EXPECT_EQ(registry_.QueryValueInfo(none.get(), "v", type, size), status::AccessDenied);
 
   RegistryAccess reader(registry_, RootKey::CurrentUser);
@@ -492,7 +512,7 @@ TEST_F(RegistryContract, KeyInfoCountsSubkeysAndValues) {
   EXPECT_GE(info.maxValueDataLength, 40u);
   EXPECT_NE(info.lastWriteTime, 0u);
 
-  OpenKey key(registry_, Open(""));
+  BackendKey key(registry_, Open(""));
   std::string name;
   EXPECT_EQ(registry_.EnumKey(key.get(), 2, name), status::NoMoreItems);
   EXPECT_EQ(registry_.EnumValue(key.get(), 3, name), status::NoMoreItems);

@@ -100,6 +100,14 @@ Value* FindValue(Node& node, std::string_view name) {
   return nullptr;
 }
 
+// The status a read of the named value fails with, as FailReads set it.
+long ReadFailure(const Node& node, std::string_view name) {
+  for (const auto& [failing, failure] : node.failingReads) {
+    if (EqualsNoCase(failing, name)) return failure;
+  }
+  return status::Success;
+}
+
 void MarkDeleted(Node& node) {
   node.deleted = true;
   node.parent = nullptr;
@@ -337,6 +345,15 @@ struct MemoryRegistry::Impl {
     return names;
   }
 
+  // The key holding the value at index of an open key, as enumerating its values finds it.
+  long KeyWithValueAt(KeyHandle key, std::uint32_t index, const Node*& node) {
+    KeyRef ref;
+    if (long rc = Lookup(key, ref); rc != status::Success) return rc;
+    if (!(ref.rights & kQueryValue)) return status::AccessDenied;
+    node = ref.Effective();
+    return index < node->values.size() ? status::Success : status::NoMoreItems;
+  }
+
   void SetValueOn(Node& node, std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
     if (Value* existing = FindValue(node, name)) {
       existing->type = type;
@@ -434,12 +451,23 @@ long MemoryRegistry::EnumKey(KeyHandle key, std::uint32_t index, std::string& na
 long MemoryRegistry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name) {
   std::lock_guard lock(impl_->mutex);
   ++impl_->calls.enumValues;
-  KeyRef ref;
-  if (long rc = impl_->Lookup(key, ref); rc != status::Success) return rc;
-  if (!(ref.rights & kQueryValue)) return status::AccessDenied;
-  const Node* node = ref.Effective();
-  if (index >= node->values.size()) return status::NoMoreItems;
+  const Node* node = nullptr;
+  if (long rc = impl_->KeyWithValueAt(key, index, node); rc != status::Success) return rc;
   name = node->values[index].name;
+  return status::Success;
+}
+
+long MemoryRegistry::EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                                   std::vector<std::uint8_t>& data) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.enumValues;
+  const Node* node = nullptr;
+  if (long rc = impl_->KeyWithValueAt(key, index, node); rc != status::Success) return rc;
+  const Value& value = node->values[index];
+  if (const long failure = ReadFailure(*node, value.name); failure != status::Success) return failure;
+  name = value.name;
+  type = value.type;
+  data.assign(value.data.begin(), value.data.end());
   return status::Success;
 }
 
@@ -467,9 +495,7 @@ long MemoryRegistry::QueryValue(KeyHandle key, const std::string& name, std::uin
   Node* node = ref.Effective();
   const Value* value = FindValue(*node, name);
   if (value == nullptr) return status::FileNotFound;
-  for (const auto& [failing, failure] : node->failingReads) {
-    if (EqualsNoCase(failing, name)) return failure;
-  }
+  if (const long failure = ReadFailure(*node, name); failure != status::Success) return failure;
   type = value->type;
   data = value->data;
   return status::Success;

@@ -26,7 +26,7 @@ struct RegistryCalls {
   std::size_t creates = 0;  // CreateKey
   std::size_t closes = 0;
   std::size_t enumKeys = 0;
-  std::size_t enumValues = 0;
+  std::size_t enumValues = 0;    // EnumValue and EnumValueData
   std::size_t valueQueries = 0;  // QueryValue and QueryValueInfo
   std::size_t infoQueries = 0;   // QueryInfoKey
   std::size_t writes = 0;        // SetValue
@@ -48,6 +48,8 @@ class MemoryRegistry final : public RegistryBackend {
   long CloseKey(KeyHandle key) override;
   long EnumKey(KeyHandle key, std::uint32_t index, std::string& name) override;
   long EnumValue(KeyHandle key, std::uint32_t index, std::string& name) override;
+  long EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                     std::vector<std::uint8_t>& data) override;
   long QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) override;
   long QueryValue(KeyHandle key, const std::string& name, std::uint32_t& type,
                   std::vector<std::uint8_t>& data) override;
@@ -76,7 +78,8 @@ class MemoryRegistry final : public RegistryBackend {
   // Opening root\path asking any right in rightsMask fails with AccessDenied, as an ACL would; so
   // does deleting it when the mask holds DELETE (0x10000). The key is made if missing.
   void DenyRights(RootKey root, const std::string& path, std::uint32_t rightsMask);
-  // QueryValue of that value fails with the given status (its type and size still read).
+  // QueryValue and EnumValueData of that value fail with the given status (its type and size still
+  // read).
   void FailReads(RootKey root, const std::string& path, const std::string& valueName,
                  long failure = status::AccessDenied);
   // HKEY_CURRENT_USER becomes HKEY_USERS\<sid> (its content moves there, replacing any key of that

@@ -15,6 +15,14 @@ KeyHandle FromHkey(HKEY key) { return reinterpret_cast<KeyHandle>(key); }
 // Longest names the registry allows, in characters, plus the terminating NUL.
 constexpr DWORD kMaxKeyName = 256;
 constexpr DWORD kMaxValueName = 16384;
+// Data bytes tried first: a string of 255 characters.
+constexpr std::size_t kFirstDataSize = 512;
+
+// One buffer per thread: a value name may be 16383 characters, and walks list millions of them.
+wchar_t* ValueNameBuffer() {
+  thread_local std::wstring buffer(kMaxValueName, L'\0');
+  return buffer.data();
+}
 
 }  // namespace
 
@@ -52,12 +60,39 @@ long Win32Registry::EnumKey(KeyHandle key, std::uint32_t index, std::string& nam
 }
 
 long Win32Registry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name) {
-  // One buffer per thread: a value name may be 16383 characters, and walks list millions of them.
-  thread_local std::wstring buffer(kMaxValueName, L'\0');
+  wchar_t* buffer = ValueNameBuffer();
   DWORD length = kMaxValueName;
-  const LONG rc = ::RegEnumValueW(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-  if (rc == ERROR_SUCCESS) name = Utf8(std::wstring_view(buffer.data(), length));
+  const LONG rc = ::RegEnumValueW(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+  if (rc == ERROR_SUCCESS) name = Utf8(std::wstring_view(buffer, length));
   return rc;
+}
+
+long Win32Registry::EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                                  std::vector<std::uint8_t>& data) {
+  wchar_t* nameBuffer = ValueNameBuffer();
+  // The bytes arrive in a buffer of the thread's that keeps the size of the largest value read so
+  // far, and are copied into the caller's, which keeps its capacity: neither grows once a walk has
+  // met its longest value.
+  thread_local std::vector<std::uint8_t> room(kFirstDataSize);
+  // The value can grow between two tries; each try fetches it whole again.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD length = kMaxValueName;
+    DWORD size = static_cast<DWORD>(room.size());
+    DWORD t = 0;
+    const LONG rc = ::RegEnumValueW(ToHkey(key), index, nameBuffer, &length, nullptr, &t, room.data(), &size);
+    if (rc == ERROR_SUCCESS) {
+      name = Utf8(std::wstring_view(nameBuffer, length));
+      type = t;
+      data.assign(room.begin(), room.begin() + size);
+      return rc;
+    }
+    // ERROR_MORE_DATA stands for a short data buffer or a short name buffer, and only the data's
+    // size comes back. The name buffer holds the longest name the registry allows, so a name that
+    // does not fit is a failure like any other.
+    if (rc != ERROR_MORE_DATA || size <= room.size()) return rc;
+    room.resize(size);
+  }
+  return ERROR_MORE_DATA;
 }
 
 long Win32Registry::QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type,
@@ -74,9 +109,8 @@ long Win32Registry::QueryValueInfo(KeyHandle key, const std::string& name, std::
 long Win32Registry::QueryValue(KeyHandle key, const std::string& name, std::uint32_t& type,
                                std::vector<std::uint8_t>& data) {
   const std::wstring wideName = Wide(name);
-  // Room for a string of 255 characters at the first try. The value can grow between the size
-  // query and the read; retry until the buffer fits.
-  DWORD size = 512;
+  // The value can grow between the size query and the read; retry until the buffer fits.
+  DWORD size = static_cast<DWORD>(kFirstDataSize);
   for (int attempt = 0; attempt < 8; ++attempt) {
     data.resize(size);
     DWORD t = 0;

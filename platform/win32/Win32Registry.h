@@ -13,6 +13,8 @@ class Win32Registry final : public RegistryBackend {
   long CloseKey(KeyHandle key) override;
   long EnumKey(KeyHandle key, std::uint32_t index, std::string& name) override;
   long EnumValue(KeyHandle key, std::uint32_t index, std::string& name) override;
+  long EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                     std::vector<std::uint8_t>& data) override;
   long QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) override;
   long QueryValue(KeyHandle key, const std::string& name, std::uint32_t& type,
                   std::vector<std::uint8_t>& data) override;
