@@ -2,15 +2,12 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
-#include "repair/Repair.h"
 #include "scan/IgnoreFilter.h"
-#include "settings/Schedule.h"
 #include "ui/common/ChildWindow.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowText.h"
@@ -115,6 +112,7 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return ::DefWindowProcW(Handle(), message, wParam, lParam);
     case WM_INITMENUPOPUP:
       commands_.UpdateActionStates(reinterpret_cast<HMENU>(wParam));
+      UpdateUndoState(reinterpret_cast<HMENU>(wParam));
       return 0;
     case WM_DRAWITEM:
       DrawLinkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), fonts_);
@@ -238,6 +236,7 @@ void TfrmHivora::HandleCommand(int id) {
     case IDC_SCANREGISTRY: bScanRegistryClick(); break;
     case IDC_REPAIRREGISTRY: bRepairRegistryClick(); break;
     case IDC_RESTOREREGISTRY: bRestoreRegistryClick(); break;
+    case IDM_UNDOREPAIR: miUndoRepairClick(); break;
     case IDM_BACKUPFULLREGISTRY: miBackupFullRegistryClick(); break;
     case IDM_WINDOWSBACKUP: miWindowsBackupClick(); break;
     case IDM_EXIT: miExitClick(); break;
@@ -267,6 +266,7 @@ void TfrmHivora::FormCreate() {
     ::DeleteMenu(::GetMenu(Handle()), IDM_WINDOWSBACKUP, MF_BYCOMMAND);
   }
   commands_.UpdateActionStates(::GetMenu(Handle()));
+  UpdateUndoState(::GetMenu(Handle()));
 }
 
 void TfrmHivora::FormShow() {
@@ -360,6 +360,7 @@ void TfrmHivora::bScanRegistryClick() {
   if (ScanCodes->empty()) return;
   results_.Clear();
   incomplete_.clear();
+  actionNotice_.clear();
   workers_.ForgetCurrent();
   {
     TfrmRegProgressHint progress(*this, *ScanCodes);
@@ -376,47 +377,6 @@ void TfrmHivora::bScanRegistryClick() {
   UpdateCounts();
 }
 
-void TfrmHivora::bRepairRegistryClick() {
-  const auto askYesNo = [this](const std::string& question) {
-    return Prompts().Message(Handle(), question, kMessageCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
-  };
-  if (!EnsureBackupFolder(platform_, OptionsSetting.OutputDirectory, askYesNo)) return;
-  if (results_.RowCount() == 0) return;
-  BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
-  RepairRows(platform_, results_, BackupFileName);
-  UpdateCounts();
-}
-
-void TfrmHivora::RunCleanOnce() {
-  try {
-    ::ShowWindow(Handle(), SW_HIDE);
-    bScanRegistryClick();
-    cleanOnceLog_.categories = ScanCodes.value_or(std::vector<std::string>{});
-    cleanOnceLog_.found = results_.RowCount();
-    bRepairRegistryClick();
-    if (!incomplete_.empty()) exitCode_ = 2;
-  } catch (const std::exception& error) {
-    // Nobody watches a clean-once run: the error goes to the log, and the run ends with a failure
-    // code instead of staying alive hidden.
-    ShowStandardError(Prompts(), Handle(), error.what());
-    exitCode_ = 1;
-  }
-  // A repair that failed part-way has still removed the rows below the one it failed at.
-  cleanOnceLog_.kept = std::min(results_.RowCount(), cleanOnceLog_.found);
-  cleanOnceLog_.repaired = cleanOnceLog_.found - cleanOnceLog_.kept;
-  CloseWindow();
-}
-
-void TfrmHivora::LogCleanOnce() {
-  cleanOnceLog_.mode = "-cleanonce";
-  cleanOnceLog_.scheduled = IsScheduledRun(start_.arguments);
-  if (!BackupFileName.empty() && platform_.files.PathIsFile(BackupFileName)) cleanOnceLog_.backupFile = BackupFileName;
-  for (const int code : incomplete_) cleanOnceLog_.incomplete.push_back(TScanTaskThread::CategoryName(code));
-  cleanOnceLog_.exitCode = exitCode_;
-  cleanOnceLog_.error = unattended_.Errors();
-  AppendRunLog(platform_, cleanOnceLog_);
-}
-
 // ---- The results list ----
 
 void TfrmHivora::UpdateCounts() {
@@ -425,8 +385,10 @@ void TfrmHivora::UpdateCounts() {
       std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
   // A scan that could not finish every category must not pass for a complete one.
-  const std::string notice = IncompleteNotice(incomplete_);
-  const std::string second = notice.empty() ? selected : selected + "    " + notice;
+  std::string second = selected;
+  for (const std::string& notice : {IncompleteNotice(incomplete_), actionNotice_}) {
+    if (!notice.empty()) second.append("    ").append(notice);
+  }
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(second).c_str()));
 }
 

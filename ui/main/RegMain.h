@@ -1,7 +1,7 @@
 // TfrmHivora: the main window. It holds the banner, the category tree and the results list (whose
 // commands are ResultsCommands), runs scans behind the progress window, repairs, and runs the
 // unattended clean-once mode. Its menu commands that start other windows and programs are in
-// RegMainMenus.cpp.
+// RegMainMenus.cpp, the repair, its undo and the clean-once run in RegMainRepair.cpp.
 #pragma once
 
 #include <windows.h>
@@ -71,6 +71,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void bScanRegistryClick();
   void bRepairRegistryClick();
   void bRestoreRegistryClick();
+  // Restores the current repair's backup file with the verified restore.
+  void miUndoRepairClick();
+  // Whether the current repair's backup file is there to undo it with.
+  bool CanUndoRepair();
   void miExitClick();
   void miBackupFullRegistryClick();
   void miWindowsBackupClick();
@@ -114,6 +118,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   LRESULT HandleNotify(NMHDR& header);
   void HandleCommand(int id);
   void RegisterWindowClass() const;
+  void UpdateUndoState(HMENU menu);
   void CreateControls();
   void CreateTaskControls();
   void ShowInstance();
@@ -141,6 +146,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   MainFonts fonts_;
   ScanWorkers workers_;
   std::vector<int> incomplete_;
+  // What the last repair or undo came to, for the status bar; cleared by a scan.
+  std::string actionNotice_;
   RunLogEntry cleanOnceLog_;
   bool activated_ = false;
   bool closing_ = false;
