@@ -9,6 +9,7 @@
 #include "platform/win32/Wide.h"
 #include "scan/IgnoreFilter.h"
 #include "ui/common/ChildWindow.h"
+#include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowText.h"
 #include "ui/dialogs/RegProgressHint.h"
@@ -23,11 +24,13 @@ namespace {
 
 constexpr char kProductTitle[] = "Varkon Tamrisk 1.1";
 
-// The designed window size and the places of the controls whose left and top stay put.
+// The designed window size and the places of the controls whose left and top stay put (pixels at
+// 96 DPI, scaled by the window's DPI).
 constexpr int kDesignedWidth = 684;
 constexpr int kDesignedHeight = 520;
 constexpr int kTreeLeft = 6, kTreeTop = 192, kTreeWidth = 183;
 constexpr int kListLeft = 194, kListTop = 48;
+constexpr int kRegistryKeyWidth = 300, kValueWidth = 150;
 
 bool CleanOnceRequested(const std::vector<std::string>& arguments) {
   return !arguments.empty() && EqualsNoCase(arguments.front(), "-cleanonce");
@@ -73,9 +76,11 @@ void TfrmHivora::RegisterWindowClass() const {
 void TfrmHivora::Create(int showCommand) {
   RegisterWindowClass();
   UniqueMenu menu(::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_MAINMENU)));
+  // The window's DPI is the system's until it exists.
+  const int dpi = DpiOf(nullptr);
   if (!::CreateWindowExW(0, win32::Wide(start_.className).c_str(), L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                         CW_USEDEFAULT, CW_USEDEFAULT, kDesignedWidth, kDesignedHeight, nullptr, menu.get(),
-                         instance_, static_cast<WindowBase*>(this))) {
+                         CW_USEDEFAULT, CW_USEDEFAULT, Scaled(kDesignedWidth, dpi), Scaled(kDesignedHeight, dpi),
+                         nullptr, menu.get(), instance_, static_cast<WindowBase*>(this))) {
     throw std::runtime_error("Cannot create the main window");
   }
   menu.release();  // the window's own now, destroyed with it
@@ -135,15 +140,16 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TfrmHivora::CreateControls() {
-  fonts_.Create();
+  dpi_ = DpiOf(Handle());
+  fonts_.Create(dpi_);
   const HFONT font = MainFonts::Of(fonts_.normal);
-  banner_.Create(Handle(), fonts_);
+  banner_.Create(Handle(), fonts_, dpi_);
   CreateTaskControls();
   // No horizontal scroll bar, and as narrow an indent as the system allows, so more of the hives'
   // names fit the designed width.
   HWND tree = MakeChild(Handle(), WC_TREEVIEWW, "", TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_NOHSCROLL | WS_TABSTOP,
                         IDC_REGISTRYTREE, font, WS_EX_CLIENTEDGE);
-  ::SendMessageW(tree, TVM_SETINDENT, 12, 0);
+  ::SendMessageW(tree, TVM_SETINDENT, static_cast<WPARAM>(Scaled(12, dpi_)), 0);
   tree_.Attach(tree, instance_);
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 
@@ -155,7 +161,7 @@ void TfrmHivora::CreateControls() {
 
   statusBar_ = MakeChild(Handle(), STATUSCLASSNAMEW, "", SBARS_SIZEGRIP, IDC_STATUSBAR, font);
   // The last panel reaches to the right edge, so its text is not cut at 50 pixels.
-  const int edges[] = {200, -1};
+  const int edges[] = {Scaled(200, dpi_), -1};
   ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
   // The banner lies under the list, which reaches two pixels into it.
   ::SetWindowPos(banner_.Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -168,11 +174,11 @@ void TfrmHivora::CreateTaskControls() {
   repairButton_ = MakeLinkButton(Handle(), "Repair registry issue", IDC_REPAIRREGISTRY, fonts_);
   restoreButton_ = MakeLinkButton(Handle(), "Restore previous registry ", IDC_RESTOREREGISTRY, fonts_);
   sectionsLabel_ = MakeChild(Handle(), WC_STATICW, "Select the sections to scan", SS_NOPREFIX, IDC_SECTIONS, bold);
-  Place(tasksLabel_, 8, 58, 180, 16);
-  Place(scanButton_, 14, 80, 175, 20);
-  Place(repairButton_, 14, 102, 175, 20);
-  Place(restoreButton_, 14, 124, 175, 20);
-  Place(sectionsLabel_, 8, 172, 183, 16);
+  PlaceScaled(tasksLabel_, {8, 58, 180, 16}, dpi_);
+  PlaceScaled(scanButton_, {14, 80, 175, 20}, dpi_);
+  PlaceScaled(repairButton_, {14, 102, 175, 20}, dpi_);
+  PlaceScaled(restoreButton_, {14, 124, 175, 20}, dpi_);
+  PlaceScaled(sectionsLabel_, {8, 172, 183, 16}, dpi_);
 }
 
 void TfrmHivora::DestroyWindowParts() {
@@ -299,9 +305,12 @@ void TfrmHivora::LayoutControls() {
   RECT status{};
   ::GetWindowRect(statusBar_, &status);
   const int statusHeight = status.bottom - status.top;
-  Place(banner_.Handle(), 0, 0, client.right, kBannerHeight);
-  Place(tree_.Handle(), kTreeLeft, kTreeTop, kTreeWidth, client.bottom - kTreeTop - statusHeight);
-  Place(results_.Handle(), kListLeft, kListTop, client.right - kListLeft, client.bottom - kListTop - statusHeight);
+  const auto scaled = [this](int value) { return Scaled(value, dpi_); };
+  Place(banner_.Handle(), 0, 0, client.right, scaled(kBannerHeight));
+  Place(tree_.Handle(), scaled(kTreeLeft), scaled(kTreeTop), scaled(kTreeWidth),
+        client.bottom - scaled(kTreeTop) - statusHeight);
+  Place(results_.Handle(), scaled(kListLeft), scaled(kListTop), client.right - scaled(kListLeft),
+        client.bottom - scaled(kListTop) - statusHeight);
   Place(statusBar_, 0, client.bottom - statusHeight, client.right, statusHeight);
 }
 
@@ -354,8 +363,8 @@ void TfrmHivora::bScanRegistryClick() {
   }
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkCollect);
   if (results_.RowCount() == 0) {
-    results_.SetColumnWidth(ResultsListView::colRegistryKey, 300);
-    results_.SetColumnWidth(ResultsListView::colValue, 150);
+    results_.SetColumnWidth(ResultsListView::colRegistryKey, Scaled(kRegistryKeyWidth, dpi_));
+    results_.SetColumnWidth(ResultsListView::colValue, Scaled(kValueWidth, dpi_));
   }
   if (ScanCodes->empty()) return;
   results_.Clear();

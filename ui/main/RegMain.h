@@ -15,6 +15,7 @@
 #include "repair/RunLog.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
+#include "ui/common/Dpi.h"
 #include "ui/common/Prompt.h"
 #include "ui/common/WindowBase.h"
 #include "ui/dialogs/ScanHost.h"
@@ -98,6 +99,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   ResultsListView& Results() { return results_; }
   CategoryTree& Tree() { return tree_; }
   HWND StatusBar() const { return statusBar_; }
+  HWND Control(int id) const { return ::GetDlgItem(Handle(), id); }
   // True when no scan worker is running any more (waiting up to timeoutMs).
   bool WaitForScanWorker(DWORD timeoutMs) { return workers_.WaitForAll(timeoutMs); }
   // Codes of the categories the last scan could not finish.
@@ -144,6 +146,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   ResultsListView results_;
   ResultsCommands commands_;
   MainFonts fonts_;
+  // The DPI the window was made at; its designed sizes are scaled by it.
+  int dpi_ = kDesignDpi;
   ScanWorkers workers_;
   std::vector<int> incomplete_;
   // What the last repair or undo came to, for the status bar; cleared by a scan.
