@@ -111,7 +111,7 @@ std::string RepairSummaryText(const RepairSummary& summary) {
   std::string text = "Repaired " + std::to_string(summary.repaired) + (summary.repaired == 1 ? " problem" : " problems") +
                      ", kept " + std::to_string(summary.kept);
   if (summary.backupFile.empty()) return text;
-  return text + ", backup " + summary.backupFile.substr(summary.backupFile.rfind('\\') + 1);
+  return text + " (" + summary.backupFile.substr(summary.backupFile.rfind('\\') + 1) + ")";
 }
 
 }  // namespace tamrisk

@@ -43,7 +43,7 @@ struct RepairSummary {
 // Throws RepairError when the backup file cannot be written; that row and the rows above it stay.
 RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName);
 
-// "Repaired 3 problems, kept 1" and, when there is one, the backup file's name.
+// "Repaired 3 problems, kept 1" and, when there is one, the backup file's name in brackets.
 std::string RepairSummaryText(const RepairSummary& summary);
 
 }  // namespace tamrisk

@@ -258,9 +258,9 @@ TEST(RepairSummaryText, SaysWhatHappenedAndNamesTheBackupFile) {
     RepairSummary summary;
     const char* text;
   } cases[] = {
-      {{3, 1, kBackup}, "Repaired 3 problems, kept 1, backup Backup20240102030405.reg"},
+      {{3, 1, kBackup}, "Repaired 3 problems, kept 1 (Backup20240102030405.reg)"},
       {{1, 0, ""}, "Repaired 1 problem, kept 0"},
-      {{0, 2, "Backup.reg"}, "Repaired 0 problems, kept 2, backup Backup.reg"},
+      {{0, 2, "Backup.reg"}, "Repaired 0 problems, kept 2 (Backup.reg)"},
   };
   for (const auto& c : cases) EXPECT_EQ(RepairSummaryText(c.summary), c.text);
 }

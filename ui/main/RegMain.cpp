@@ -393,11 +393,11 @@ void TfrmHivora::UpdateCounts() {
   const std::string selected =
       std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
-  // A scan that could not finish every category must not pass for a complete one.
-  std::string second = selected;
-  for (const std::string& notice : {IncompleteNotice(incomplete_), actionNotice_}) {
-    if (!notice.empty()) second.append("    ").append(notice);
-  }
+  // What the last repair or undo did comes first, where the designed width does not cut it; a scan
+  // that could not finish every category must not pass for a complete one.
+  std::string second = actionNotice_.empty() ? selected : " " + actionNotice_ + "   " + selected;
+  const std::string incomplete = IncompleteNotice(incomplete_);
+  if (!incomplete.empty()) second.append("    ").append(incomplete);
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(second).c_str()));
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "repair/Repair.h"
 #include "settings/RegGlobal.h"
@@ -28,6 +29,20 @@ bool UndoOffered(TfrmHivora& form) {
 }
 
 std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
+// The panel shows text uncut at the designed window size.
+void ExpectFits(HWND statusBar, int panel, const std::string& shown) {
+  RECT box{};
+  ::SendMessageW(statusBar, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&box));
+  const std::wstring text = win32::Wide(shown);
+  HDC dc = ::GetDC(statusBar);
+  const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(statusBar, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(statusBar, dc);
+  EXPECT_LE(extent.cx, box.right - box.left) << shown;
+}
 
 // The real registry editor puts back what the repair removed; the export of the key is as before.
 TEST(RepairStatusWin, TheStatusSaysWhatTheRepairDidAndUndoPutsBackWhatItRemoved) {
@@ -50,8 +65,9 @@ TEST(RepairStatusWin, TheStatusSaysWhatTheRepairDidAndUndoPutsBackWhatItRemoved)
 
   SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
   EXPECT_EQ(ExportKey(key).find("App"), std::string::npos);
-  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 1 problems selected for repairing    Repaired 1 problem, kept 1, backup " +
-                                                 FileNameOf(form->BackupFileName));
+  const std::string repaired = " Repaired 1 problem, kept 1 (" + FileNameOf(form->BackupFileName) + ")";
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), repaired + "    1 problems selected for repairing");
+  ExpectFits(form->StatusBar(), 1, repaired);
   ASSERT_EQ(form->Results().RowCount(), 1u);
   EXPECT_EQ(form->Results().Row(0).reason,
             "kept: refused, it would delete more than this entry; file not found: C:\\gone.exe");
@@ -60,7 +76,7 @@ TEST(RepairStatusWin, TheStatusSaysWhatTheRepairDidAndUndoPutsBackWhatItRemoved)
   SendCommand(form->Handle(), IDM_UNDOREPAIR);
   EXPECT_EQ(ExportKey(key), before);
   EXPECT_EQ(PanelText(form->StatusBar(), 1),
-            " 1 problems selected for repairing    Undone: " + FileNameOf(form->BackupFileName) + " restored");
+            " Undone: " + FileNameOf(form->BackupFileName) + " restored    1 problems selected for repairing");
   EXPECT_EQ(::GetFileAttributesA(form->BackupFileName.c_str()), INVALID_FILE_ATTRIBUTES) << "the restored file goes";
   EXPECT_FALSE(UndoOffered(*form));
   EXPECT_TRUE(prompt.calls.empty());
@@ -91,8 +107,8 @@ TEST(RepairStatus, AnUndoWhoseEntriesDidNotComeBackKeepsTheBackupAndSaysSo) {
                                       form->BackupFileName);
   EXPECT_EQ(prompt.calls[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
   EXPECT_TRUE(memory.files.Exists(form->BackupFileName));
-  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 0 problems selected for repairing    Undo incomplete: 2 entries did "
-                                             "not come back, " + FileNameOf(form->BackupFileName) + " kept");
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), " Undo incomplete: 2 entries did not come back, " +
+                                                 FileNameOf(form->BackupFileName) + " kept    0 problems selected for repairing");
   EXPECT_TRUE(UndoOffered(*form));
 }
 
