@@ -272,17 +272,17 @@ bool RegBackup::AppendToBackup(RootKey root, const std::string& path, const std:
 RemoveOutcome RegBackup::RemoveKeyWithBackup(const std::string& rootName, const std::string& path) {
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return RemoveOutcome::NotFound;
-  if (!IsRemovableKeyPath(path)) return RemoveOutcome::Kept;
+  if (!IsRemovableKeyPath(path)) return RemoveOutcome::Refused;
   const std::string key = WithoutTrailingBackslash(path);
 
   RegistryAccess access(platform_.registry, *root);
   std::string section;
   if (!WriteRegSection(access, key, "", true, section)) {
-    return KeyMayExist(platform_, *root, key) ? RemoveOutcome::Kept : RemoveOutcome::NotFound;
+    return KeyMayExist(platform_, *root, key) ? RemoveOutcome::NotBackedUp : RemoveOutcome::NotFound;
   }
   Append(std::move(section));
   if (access.RemoveSubkey(key)) return RemoveOutcome::Removed;
-  return KeyMayExist(platform_, *root, key) ? RemoveOutcome::Kept : RemoveOutcome::Removed;
+  return KeyMayExist(platform_, *root, key) ? RemoveOutcome::NotDeleted : RemoveOutcome::Removed;
 }
 
 RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, const std::string& path,
@@ -290,7 +290,7 @@ RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, cons
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return RemoveOutcome::NotFound;
   const auto absent = [&] {
-    return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::Kept : RemoveOutcome::NotFound;
+    return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::NotBackedUp : RemoveOutcome::NotFound;
   };
   RegistryAccess access(platform_.registry, *root);
   if (!access.OpenPath(path, false)) return absent();
@@ -298,7 +298,7 @@ RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, cons
   if (!AppendValueSection(access, WithoutTrailingBackslash(path), valueName, section)) return absent();
   Append(std::move(section));
   if (access.RemoveValue(valueName)) return RemoveOutcome::Removed;
-  return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::Kept : RemoveOutcome::Removed;
+  return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::NotDeleted : RemoveOutcome::Removed;
 }
 
 }  // namespace tamrisk

@@ -38,10 +38,18 @@ bool WriteRegSection(RegistryAccess& access, const std::string& path, const std:
 
 // What became of one entry of a repair.
 enum class RemoveOutcome {
-  Removed,   // backed up and deleted
-  NotFound,  // nothing there to back up or delete (or no such root)
-  Kept,      // still there: refused, not backed up faithfully, or the deletion failed
+  Removed,      // backed up and deleted
+  NotFound,     // nothing there to back up or delete (or no such root)
+  // Still there:
+  Refused,      // deleting it would take more than the entry (a key too near its root)
+  NotBackedUp,  // it could not be read or written to the backup faithfully
+  NotDeleted,   // backed up, but the deletion failed
 };
+
+// Whether the entry is still there after the outcome.
+inline bool IsKept(RemoveOutcome outcome) {
+  return outcome != RemoveOutcome::Removed && outcome != RemoveOutcome::NotFound;
+}
 
 // The backup file of one repair, and the removals that write to it. Every entry is appended (one
 // write per entry) before it is deleted, so the file always holds whatever has gone.
@@ -63,6 +71,8 @@ class RegBackup {
                                       const std::string& valueName);
 
   const std::string& FileName() const { return fileName_; }
+  // Whether anything has been written to the file.
+  bool Written() const { return written_; }
 
  private:
   void Append(const std::string& text);

@@ -1,5 +1,7 @@
 #include "repair/Repair.h"
 
+#include <string_view>
+
 #include "repair/RegBackup.h"
 #include "settings/RegGlobal.h"
 
@@ -9,15 +11,15 @@ namespace {
 // Shortcut rows name a file that no backup holds, so it goes to the Recycle Bin rather than away
 // for good. A path with wildcards, or one that is a folder, would take more than the one shortcut.
 RemoveOutcome RemoveShortcut(FileSystem& files, const std::string& path) {
-  if (path.find_first_of("*?") != std::string::npos) return RemoveOutcome::Kept;
-  if (!files.PathIsFile(path)) return files.PathIsFolder(path) ? RemoveOutcome::Kept : RemoveOutcome::NotFound;
+  if (path.find_first_of("*?") != std::string::npos) return RemoveOutcome::Refused;
+  if (!files.PathIsFile(path)) return files.PathIsFolder(path) ? RemoveOutcome::Refused : RemoveOutcome::NotFound;
   files.ShellDelete(path, true);
-  return files.PathIsFile(path) ? RemoveOutcome::Kept : RemoveOutcome::Removed;
+  return files.PathIsFile(path) ? RemoveOutcome::NotDeleted : RemoveOutcome::Removed;
 }
 
 RemoveOutcome RepairRow(const Platform& platform, RegBackup& backup, const ProblemRow& row) {
   const std::size_t slash = row.registryKey.find('\\');
-  if (slash == std::string::npos) return RemoveOutcome::Kept;
+  if (slash == std::string::npos) return RemoveOutcome::Refused;
   const std::string rootName = row.registryKey.substr(0, slash);
   const std::string rest = row.registryKey.substr(slash + 1);
 
@@ -34,7 +36,7 @@ RemoveOutcome RepairRow(const Platform& platform, RegBackup& backup, const Probl
       return backup.RemoveValueWithBackup(rootName, rest, row.value);
     case rkSubkeyInColumn:
       // Without a subkey name the row would name its parent key instead.
-      if (row.value.empty()) return RemoveOutcome::Kept;
+      if (row.value.empty()) return RemoveOutcome::Refused;
       return backup.RemoveKeyWithBackup(rootName, rest + "\\" + row.value);
     case rkShortcutFile:
       return RemoveShortcut(platform.files, row.registryKey);
@@ -42,6 +44,25 @@ RemoveOutcome RepairRow(const Platform& platform, RegBackup& backup, const Probl
       return backup.RemoveValueWithBackup(rootName, rest, "");
   }
   return RemoveOutcome::NotFound;
+}
+
+constexpr std::string_view kKept = "kept: ";
+constexpr std::string_view kThen = "; ";
+
+// Why a row stayed, in front of the reason it was listed ("kept: not backed up faithfully; file not
+// found: C:\a.exe"). A row kept again replaces the earlier "why" instead of piling them up.
+std::string KeptReason(RemoveOutcome outcome, const std::string& listed) {
+  const char* why = outcome == RemoveOutcome::Refused       ? "refused, it would delete more than this entry"
+                    : outcome == RemoveOutcome::NotBackedUp ? "not backed up faithfully"
+                                                            : "still present after deletion";
+  std::string_view rest = listed;
+  if (rest.starts_with(kKept)) {
+    const std::size_t end = rest.find(kThen);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + kThen.size());
+  }
+  std::string reason = std::string(kKept) + why;
+  if (!rest.empty()) reason.append(kThen).append(rest);
+  return reason;
 }
 
 }  // namespace
@@ -66,14 +87,31 @@ std::string NewBackupFileName(const Platform& platform, const std::string& folde
          TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second) + ".reg";
 }
 
-void RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName) {
+RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName) {
   RegBackup backup(platform, backupFileName);
+  RepairSummary summary;
   for (std::size_t i = results.RowCount(); i-- > 0;) {
     const ProblemRow row = results.Row(i);
     if (!row.checked) continue;
-    // A row leaves the list unless its entry is still there.
-    if (RepairRow(platform, backup, row) != RemoveOutcome::Kept) results.RemoveRow(i);
+    // A row leaves the list unless its entry is still there; then it says why.
+    const RemoveOutcome outcome = RepairRow(platform, backup, row);
+    if (IsKept(outcome)) {
+      results.SetReason(i, KeptReason(outcome, row.reason));
+      ++summary.kept;
+    } else {
+      results.RemoveRow(i);
+      ++summary.repaired;
+    }
   }
+  if (backup.Written()) summary.backupFile = backupFileName;
+  return summary;
+}
+
+std::string RepairSummaryText(const RepairSummary& summary) {
+  std::string text = "Repaired " + std::to_string(summary.repaired) + (summary.repaired == 1 ? " problem" : " problems") +
+                     ", kept " + std::to_string(summary.kept);
+  if (summary.backupFile.empty()) return text;
+  return text + " (" + summary.backupFile.substr(summary.backupFile.rfind('\\') + 1) + ")";
 }
 
 }  // namespace tamrisk

@@ -26,12 +26,24 @@ bool EnsureBackupFolder(const Platform& platform, const std::string& folder,
 // folder + "\Backup" + YYYYMMDDhhmmss + ".reg" for the current local time.
 std::string NewBackupFileName(const Platform& platform, const std::string& folder);
 
+// What a repair did with the checked rows.
+struct RepairSummary {
+  std::size_t repaired = 0;  // rows that left the list: their entries are gone
+  std::size_t kept = 0;      // checked rows that stayed, each with why in its reason
+  std::string backupFile;    // the backup file when the repair wrote to it, else empty
+
+  friend bool operator==(const RepairSummary&, const RepairSummary&) = default;
+};
+
 // Walks the rows from the last to the first and repairs each checked one, backing it up into
 // backupFileName first (the file is made by the first entry written). A handled row leaves results
 // unless its entry is still there: refused (a key at most one level below its root, a row without a
 // subkey name, a shortcut path with wildcards or naming a folder), not backed up faithfully, or not
-// deleted. Shortcuts go to the Recycle Bin. Throws RepairError when the backup file cannot be
-// written; that row and the rows above it stay.
-void RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName);
+// deleted; such a row's reason then begins with "kept: " and why. Shortcuts go to the Recycle Bin.
+// Throws RepairError when the backup file cannot be written; that row and the rows above it stay.
+RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName);
+
+// "Repaired 3 problems, kept 1" and, when there is one, the backup file's name in brackets.
+std::string RepairSummaryText(const RepairSummary& summary);
 
 }  // namespace tamrisk

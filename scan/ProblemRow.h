@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tamrisk {
@@ -22,6 +23,17 @@ enum RowKind {
 const char* RowKindName(RowKind kind);
 
 struct ProblemRow {
+  ProblemRow() = default;
+  // The reason is optional here so that a row can be written in one line without it.
+  ProblemRow(bool checked, std::string problem, std::string registryKey, std::string value, RowKind kind,
+             std::string reason = {})
+      : checked(checked),
+        problem(std::move(problem)),
+        registryKey(std::move(registryKey)),
+        value(std::move(value)),
+        kind(kind),
+        reason(std::move(reason)) {}
+
   bool checked = false;
   std::string problem;
   std::string registryKey;
@@ -42,6 +54,8 @@ class ResultsModel {
   virtual std::size_t RowCount() const = 0;
   virtual ProblemRow Row(std::size_t index) const = 0;
   virtual void RemoveRow(std::size_t index) = 0;
+  // Replaces the row's reason, as the repair does for a row it kept.
+  virtual void SetReason(std::size_t index, const std::string& reason) = 0;
 };
 
 class VectorResults final : public ResultsModel {
@@ -51,6 +65,7 @@ class VectorResults final : public ResultsModel {
   std::size_t RowCount() const override { return rows.size(); }
   ProblemRow Row(std::size_t index) const override { return rows.at(index); }
   void RemoveRow(std::size_t index) override { rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(index)); }
+  void SetReason(std::size_t index, const std::string& reason) override { rows.at(index).reason = reason; }
 
   std::vector<ProblemRow> rows;
 };

@@ -259,10 +259,13 @@ TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
       {"a key with a string the editor would change", true, "HKEY_CURRENT_USER", "Software\\Unending", ""},
       {"a string the editor would change", false, "HKEY_CURRENT_USER", "Software\\Unending", "v"},
   };
-  for (const Case& c : cases) {
+  // The first five are refused without a look at the registry; the rest cannot be backed up.
+  constexpr std::size_t kRefused = 5;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
     const RemoveOutcome outcome = c.wholeKey ? Writer().RemoveKeyWithBackup(c.root, c.path)
                                              : Writer().RemoveValueWithBackup(c.root, c.path, c.name);
-    EXPECT_EQ(outcome, RemoveOutcome::Kept) << c.label;
+    EXPECT_EQ(outcome, i < kRefused ? RemoveOutcome::Refused : RemoveOutcome::NotBackedUp) << c.label;
   }
   for (const HeldEntry& e : entries) EXPECT_TRUE(Reg().GetValue(e.root, e.path, e.name)) << e.path << "\\" << e.name;
   EXPECT_FALSE(HasBackup());
@@ -315,9 +318,10 @@ TEST_F(RegBackupTest, AFailedDeletionKeepsTheEntryButItsBackupIsWritten) {
   RefusingDeletes refusing(Reg(), {"Pinned"});
   const Platform platform{refusing, env_.files, env_.system, env_.ini, env_.shell};
 
-  EXPECT_EQ(RegBackup(platform, kBackup).RemoveKeyWithBackup("HKEY_CURRENT_USER", "Software\\App"), RemoveOutcome::Kept);
+  EXPECT_EQ(RegBackup(platform, kBackup).RemoveKeyWithBackup("HKEY_CURRENT_USER", "Software\\App"),
+            RemoveOutcome::NotDeleted);
   EXPECT_EQ(RegBackup(platform, kBackup).RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\Run", "Pinned"),
-            RemoveOutcome::Kept);
+            RemoveOutcome::NotDeleted);
   EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\App\\Pinned"));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "Pinned"));
   // What could go did go, and the backup holds all of it.

@@ -14,6 +14,8 @@ namespace {
 constexpr const char* kFolder = "C:\\Tamrisk\\Backup";
 constexpr const char* kBackup = "C:\\Tamrisk\\Backup\\Backup20240102030405.reg";
 
+constexpr const char* kRefused = "kept: refused, it would delete more than this entry";
+
 using test::kRegFileHeader;
 
 ProblemRow Checked(const std::string& key, const std::string& value, RowKind kind) {
@@ -27,13 +29,19 @@ class RepairTest : public ::testing::Test {
  protected:
   void SetUp() override { env_.files.AddFolder(kFolder); }
 
-  void Repair() { RepairRows(env_.platform, results_, kBackup); }
+  void Repair() { summary_ = RepairRows(env_.platform, results_, kBackup); }
   std::string Backup() const { return test::Utf8OfUtf16File(env_.files.Contents(kBackup).value_or("")); }
   MemoryRegistry& Reg() { return env_.registry; }
 
   MemoryPlatform env_;
   VectorResults results_;
+  RepairSummary summary_;
 };
+
+ProblemRow KeptAs(ProblemRow row, const std::string& reason) {
+  row.reason = reason;
+  return row;
+}
 
 TEST_F(RepairTest, EveryKindRemovesWhatItNames) {
   Reg().SetString(RootKey::CurrentUser, "Software\\Run", "Tool", "C:\\gone\\tool.exe");
@@ -53,6 +61,7 @@ TEST_F(RepairTest, EveryKindRemovesWhatItNames) {
   Repair();
 
   EXPECT_TRUE(results_.rows.empty());
+  EXPECT_EQ(summary_, (RepairSummary{5, 0, kBackup}));
   EXPECT_FALSE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "Tool"));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "Keep"));
   EXPECT_FALSE(Reg().GetValue(RootKey::LocalMachine, "Software\\SharedDlls", "C:\\gone\\x.dll"));
@@ -111,7 +120,9 @@ TEST_F(RepairTest, RowsThatAreNotRepairedKeepTheirPlaces) {
                    stay[2], stay[3], stay[4], Checked("HKEY_CURRENT_USER\\Software\\Run\\D", "", rkValueInPath),
                    stay[5]};
   Repair();
-  EXPECT_EQ(results_.rows, stay);
+  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{stay[0], KeptAs(stay[1], kRefused), KeptAs(stay[2], kRefused),
+                                                    KeptAs(stay[3], kRefused), KeptAs(stay[4], kRefused), stay[5]}));
+  EXPECT_EQ(summary_, (RepairSummary{2, 4, kBackup}));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
   EXPECT_FALSE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "B"));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "C"));
@@ -128,6 +139,7 @@ TEST_F(RepairTest, RowsWhoseEntryIsGoneLeaveWithoutAFile) {
   };
   Repair();
   EXPECT_TRUE(results_.rows.empty());
+  EXPECT_EQ(summary_, (RepairSummary{4, 0, ""}));
   EXPECT_FALSE(env_.files.Exists(kBackup));
 }
 
@@ -135,10 +147,12 @@ TEST_F(RepairTest, AnEntryThatCannotBeBackedUpStaysInTheList) {
   Reg().SetString(RootKey::CurrentUser, "Software\\App\\Locked", "v", "1");
   Reg().DenyRights(RootKey::CurrentUser, "Software\\App\\Locked", 0x1);
   Reg().SetString(RootKey::CurrentUser, "Software\\Other", "w", "2");
-  const ProblemRow locked = Checked("HKEY_CURRENT_USER\\Software\\App", "", rkKey);
+  const ProblemRow locked = KeptAs(Checked("HKEY_CURRENT_USER\\Software\\App", "", rkKey), "no values below this key");
   results_.rows = {locked, Checked("HKEY_CURRENT_USER\\Software\\Other\\w", "", rkValueInPath)};
   Repair();
-  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{locked});
+  EXPECT_EQ(results_.rows,
+            std::vector<ProblemRow>{KeptAs(locked, "kept: not backed up faithfully; no values below this key")});
+  EXPECT_EQ(summary_, (RepairSummary{1, 1, kBackup}));
   EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\App\\Locked"));
   EXPECT_EQ(Backup(), std::string(kRegFileHeader) + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"w\"=\"2\"\r\n");
 }
@@ -165,7 +179,7 @@ TEST_F(RepairTest, ShortcutsGoToTheRecycleBinOneFileAtATime) {
   const ProblemRow folder = Checked("C:\\Desk\\Folder.lnk", "", rkShortcutFile);
   results_.rows = {wildcard, folder, Checked("C:\\Desk\\Gone.lnk", "C:\\gone.exe", rkShortcutFile)};
   Repair();
-  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{wildcard, folder}));
+  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{KeptAs(wildcard, kRefused), KeptAs(folder, kRefused)}));
   EXPECT_EQ(env_.files.RecycledPaths(), std::vector<std::string>{"C:\\Desk\\Gone.lnk"});
   EXPECT_FALSE(env_.files.Exists("C:\\Desk\\Gone.lnk"));
   EXPECT_TRUE(env_.files.Exists("C:\\Desk\\Other.lnk"));
@@ -176,10 +190,15 @@ TEST_F(RepairTest, ShortcutsGoToTheRecycleBinOneFileAtATime) {
 TEST_F(RepairTest, AShortcutThatCannotBeDeletedStays) {
   env_.files.AddShortcut("C:\\Desk\\Locked.lnk", "C:\\gone.exe");
   env_.files.SetUndeletable("C:\\Desk\\Locked.lnk");
-  const ProblemRow row = Checked("C:\\Desk\\Locked.lnk", "C:\\gone.exe", rkShortcutFile);
+  const ProblemRow row = KeptAs(Checked("C:\\Desk\\Locked.lnk", "C:\\gone.exe", rkShortcutFile), "target gone");
+  const ProblemRow kept = KeptAs(row, "kept: still present after deletion; target gone");
   results_.rows = {row};
   Repair();
-  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{row});
+  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{kept});
+  EXPECT_EQ(summary_, (RepairSummary{0, 1, ""}));
+  // Kept again, it says why once.
+  Repair();
+  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{kept});
 }
 
 TEST_F(RepairTest, ASecondRepairInTheSameSecondAppendsWithoutASecondHeader) {
@@ -232,6 +251,18 @@ TEST(BackupFolder, AFolderThatCannotBeMadeIsAnError) {
   } catch (const RepairError& error) {
     EXPECT_STREQ(error.what(), "Cannot create Q:\\Backup");
   }
+}
+
+TEST(RepairSummaryText, SaysWhatHappenedAndNamesTheBackupFile) {
+  const struct {
+    RepairSummary summary;
+    const char* text;
+  } cases[] = {
+      {{3, 1, kBackup}, "Repaired 3 problems, kept 1 (Backup20240102030405.reg)"},
+      {{1, 0, ""}, "Repaired 1 problem, kept 0"},
+      {{0, 2, "Backup.reg"}, "Repaired 0 problems, kept 2 (Backup.reg)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RepairSummaryText(c.summary), c.text);
 }
 
 TEST(BackupFileName, StampsTheLocalTimeWithTwoDigitParts) {

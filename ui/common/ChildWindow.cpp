@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/Dpi.h"
 
 namespace tamrisk {
 
@@ -19,6 +20,10 @@ HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, D
 void Place(HWND control, int left, int top, int width, int height) {
   ::SetWindowPos(control, nullptr, left, top, width > 0 ? width : 0, height > 0 ? height : 0,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PlaceScaled(HWND control, const DesignedPlace& place, int dpi) {
+  Place(control, Scaled(place.left, dpi), Scaled(place.top, dpi), Scaled(place.width, dpi), Scaled(place.height, dpi));
 }
 
 }  // namespace tamrisk

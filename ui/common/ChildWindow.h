@@ -14,4 +14,11 @@ HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, D
 // Moves and sizes a child; a negative size counts as 0.
 void Place(HWND control, int left, int top, int width, int height);
 
+// A designed place in pixels at 96 DPI.
+struct DesignedPlace {
+  int left, top, width, height;
+};
+// Places a child at a designed place scaled to dpi.
+void PlaceScaled(HWND control, const DesignedPlace& place, int dpi);
+
 }  // namespace tamrisk

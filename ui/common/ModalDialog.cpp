@@ -1,5 +1,6 @@
 #include "ui/common/ModalDialog.h"
 
+#include "ui/common/Dpi.h"
 #include "ui/common/WindowText.h"
 
 namespace tamrisk {
@@ -65,13 +66,19 @@ void ModalDialog::PlaceItem(int id, int left, int top, int width, int height) {
   ::SetWindowPos(Item(id), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+int ModalDialog::Scaled(int value) const { return tamrisk::Scaled(value, DpiOf(Handle())); }
+
 void ModalDialog::LayOut(int width, int height, std::initializer_list<ItemPlace> items) {
-  SetClientSize(width, height);
+  SetClientSize(Scaled(width), Scaled(height));
   PlaceItems(items);
 }
 
 void ModalDialog::PlaceItems(std::initializer_list<ItemPlace> items) {
-  for (const ItemPlace& item : items) PlaceItem(item.id, item.left, item.top, item.width, item.height);
+  const int dpi = DpiOf(Handle());
+  for (const ItemPlace& item : items) {
+    PlaceItem(item.id, tamrisk::Scaled(item.left, dpi), tamrisk::Scaled(item.top, dpi),
+              tamrisk::Scaled(item.width, dpi), tamrisk::Scaled(item.height, dpi));
+  }
 }
 
 void ModalDialog::CentreOn(HWND owner) {

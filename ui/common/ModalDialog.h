@@ -48,11 +48,15 @@ class ModalDialog : public WindowBase {
   // Sizes the client area in pixels, whatever the dialog units of the template give.
   void SetClientSize(int width, int height);
   void PlaceItem(int id, int left, int top, int width, int height);
+  // A designed size or place (pixels at 96 DPI) at the dialog's DPI.
+  int Scaled(int value) const;
   struct ItemPlace {
     int id, left, top, width, height;
   };
+  // The items at their designed places, scaled.
   void PlaceItems(std::initializer_list<ItemPlace> items);
-  // The client size and the items' places in pixels, as the dialog is designed.
+  // The designed client size and the items' designed places, scaled; whatever the dialog units of
+  // the template give.
   void LayOut(int width, int height, std::initializer_list<ItemPlace> items);
   // Centres the dialog on owner, or on the screen when owner is null.
   void CentreOn(HWND owner);

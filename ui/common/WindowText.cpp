@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/Dpi.h"
 
 namespace tamrisk {
 
@@ -59,7 +60,8 @@ void SetUpReportList(HWND list, std::initializer_list<ListColumn> columns, bool 
   const LPARAM style = LVS_EX_FULLROWSELECT | (checkBoxes ? LVS_EX_CHECKBOXES : 0);
   ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(style), style);
   int index = 0;
-  for (const ListColumn& column : columns) InsertListColumn(list, index++, column.caption, column.width);
+  const int dpi = DpiOf(list);
+  for (const ListColumn& column : columns) InsertListColumn(list, index++, column.caption, Scaled(column.width, dpi));
 }
 
 int ListItemCount(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }

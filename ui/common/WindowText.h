@@ -33,7 +33,8 @@ struct ListColumn {
   const char* caption;
   int width;
 };
-// Full-row selection, check boxes when asked, and the columns in order.
+// Full-row selection, check boxes when asked, and the columns in order at their designed widths,
+// scaled to the list's DPI.
 void SetUpReportList(HWND list, std::initializer_list<ListColumn> columns, bool checkBoxes);
 int ListItemCount(HWND list);
 // The selected row of a single-selection list, or -1.

@@ -102,7 +102,7 @@ bool TfrmOptions::OnNotify(const NMHDR& header) {
 }
 
 void TfrmOptions::FormCreate() {
-  SetClientSize(455, 356);
+  SetClientSize(Scaled(455), Scaled(356));
   InsertTab(Item(IDC_OPT_PAGES), pgGeneral, "General");
   InsertTab(Item(IDC_OPT_PAGES), pgIgnoreLists, "Ignore Lists");
   InsertTab(Item(IDC_OPT_PAGES), pgSchedule, "Schedule");
@@ -130,10 +130,11 @@ void TfrmOptions::PlaceControls() {
               {IDC_OPT_INCLUDECDDRIVE, 24, 176, 410, 20}, {IDC_OPT_IGNORELABEL, 20, 42, 415, 16},
               {IDC_OPT_LISTPAGES, 20, 62, 415, 204}});
   // Each list fills the inner tab control's page area.
-  RECT page{20, 62, 20 + 415, 62 + 204};
+  RECT page{Scaled(20), Scaled(62), Scaled(20 + 415), Scaled(62 + 204)};
   ::SendMessageW(Item(IDC_OPT_LISTPAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
   for (int list : {IDC_OPT_VALUES, IDC_OPT_KEYS}) {
-    PlaceItem(list, page.left + 2, page.top + 2, page.right - page.left - 4, page.bottom - page.top - 4);
+    const int edge = Scaled(2);
+    PlaceItem(list, page.left + edge, page.top + edge, page.right - page.left - 2 * edge, page.bottom - page.top - 2 * edge);
   }
   PlaceItems({{IDC_OPT_ADD, 192, 276, 75, 25}, {IDC_OPT_EDIT, 275, 276, 75, 25}, {IDC_OPT_REMOVE, 358, 276, 75, 25},
               {IDOK, 291, 322, 75, 25}, {IDCANCEL, 372, 322, 75, 25}});

@@ -93,8 +93,9 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 
 void TfrmRegProgressHint::FormShow() {
   hidden_ = owner_.ScanUnattended();
+  // The caption and the key take the whole width; the count goes on the Stop button's line.
   LayOut(361, 166, {{IDC_SCANTASK, 20, 16, 321, 16}, {IDC_SCANKEY, 20, 40, 321, 31}, {IDC_PROGRESS, 20, 86, 321, 18},
-                    {IDC_STOP, 266, 124, 75, 25}});
+                    {IDC_SCANCOUNT, 20, 129, 230, 16}, {IDC_STOP, 266, 124, 75, 25}});
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   CentreOn(owner_.ScanOwner());
   sink_ = std::make_shared<ProgressSink>(Handle());
@@ -142,6 +143,9 @@ void TfrmRegProgressHint::TakeScanData() {
   ProgressSink::Pending pending = sink_->TakePending();
   if (pending.caption) SetItemText(IDC_SCANTASK, *pending.caption);
   if (pending.key) SetItemText(IDC_SCANKEY, *pending.key);
+  if (pending.rows.empty()) return;
+  found_ += pending.rows.size();
+  SetItemText(IDC_SCANCOUNT, "Problems found: " + std::to_string(found_));
   owner_.TakeScanRows(pending.rows);
 }
 

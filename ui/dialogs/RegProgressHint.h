@@ -1,5 +1,6 @@
 // TfrmRegProgressHint: the modal "Scanning" window. It starts the scan worker once it is shown,
-// shows its caption, current key and progress, hands the rows it finds to its host (the main window),
+// shows its caption, current key, progress and the number of problems found so far, hands the rows
+// it finds to its host (the main window),
 // and closes when the worker says the scan is over or when the user stops it.
 #pragma once
 
@@ -31,6 +32,8 @@ class TfrmRegProgressHint final : public ModalDialog {
   static int ScanBarStep(int position);
 
   int Position() const { return position_; }
+  // The rows handed to the host so far, as the window shows them.
+  std::size_t FoundCount() const { return found_; }
   void Timer1Timer();
   void bStopClick();
 
@@ -56,6 +59,7 @@ class TfrmRegProgressHint final : public ModalDialog {
   std::shared_ptr<ProgressSink> sink_;
   std::shared_ptr<TScanTaskThread> worker_;
   int position_ = 0;
+  std::size_t found_ = 0;
   bool hidden_ = false;
   std::exception_ptr failure_;
 };

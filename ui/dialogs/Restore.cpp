@@ -8,7 +8,6 @@
 
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
-#include "repair/RegFile.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/restore_ids.h"
@@ -48,6 +47,14 @@ std::u16string AnsiCodePageText(std::string_view bytes) {
 }
 
 }  // namespace
+
+RestoreResult RestoreVerified(const Platform& platform, Prompt& prompt, HWND owner,
+                              const std::function<bool(const std::string&)>& runImport, const std::string& path) {
+  const RestoreResult result = RestoreBackupFile(platform, path, runImport, AnsiCodePageText);
+  const std::string failure = RestoreFailureText(result, path);
+  if (!failure.empty()) prompt.Message(owner, failure, kMessageCaption, MB_OK | MB_ICONWARNING);
+  return result;
+}
 
 std::string BackupDateText(const LocalDateTime& lastWrite) {
   const LocalDateTime when = BackupListedTime(lastWrite);
@@ -163,34 +170,13 @@ std::string TfrmRestore::SelectedPath() const {
 
 void TfrmRestore::aRestoreExecute() {
   if (SelectedIndex() < 0) return;
-  const std::string command = RegeditCommand(platform_, "/s \"" + SelectedPath() + "\"");
-  bool ended = false;
-  {
+  const RestoreResult result = RestoreVerified(platform_, Prompts(), Handle(), [this](const std::string& command) {
     // The hint window belongs to the main window; this dialog must take no input meanwhile.
     DisabledWhile disabled(Handle());
-    ended = runCommand_(command, "Restore registry...");
-  }
-  // The editor reports nothing back, so the file is read again and held against the registry: the
-  // only copy of what a repair removed goes only when all of it is back.
-  if (ended && ImportCameBack(SelectedPath()) && OptionsSetting.DeleteBackupFile) DeleteSelected();
-}
-
-bool TfrmRestore::ImportCameBack(const std::string& path) {
-  std::string bytes;
-  std::optional<RegFile> file;
-  if (platform_.files.ReadFile(path, bytes)) file = ParseRegFile(bytes, AnsiCodePageText);
-  if (!file) {
-    Prompts().Message(Handle(), "The backup file could not be read back to check the restore, so it was kept:\r\n" + path,
-                      kMessageCaption, MB_OK | MB_ICONWARNING);
-    return false;
-  }
-  const RestoreCheck check = CheckRestored(platform_.registry, *file);
-  if (check.missing == 0) return true;
-  Prompts().Message(Handle(),
-                    std::to_string(check.missing) + " entries of the backup did not come back, the first in " +
-                        check.firstMissingKey + ".\r\nThe backup file was kept:\r\n" + path,
-                    kMessageCaption, MB_OK | MB_ICONWARNING);
-  return false;
+    return runCommand_(command, "Restore registry...");
+  }, SelectedPath());
+  // The only copy of what a repair removed goes only when all of it is back.
+  if (result.status == RestoreResult::Status::Restored && OptionsSetting.DeleteBackupFile) DeleteSelected();
 }
 
 void TfrmRestore::aDeleteExecute() {

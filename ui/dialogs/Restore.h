@@ -8,6 +8,7 @@
 
 #include "platform/System.h"
 #include "repair/BackupListing.h"
+#include "repair/VerifiedRestore.h"
 #include "ui/common/ModalDialog.h"
 
 namespace tamrisk {
@@ -15,6 +16,12 @@ namespace tamrisk {
 // Starts a command line and waits for it behind the backup hint window; true when the program
 // ended by itself (the main window's RunCommandWithHint).
 using CommandRunner = std::function<bool(const std::string& commandLine, const std::string& hintText)>;
+
+// Restores a backup file through runImport and checks that everything came back (RestoreBackupFile);
+// when not, a message box over owner says so. The restore command and the main window's undo use it.
+RestoreResult RestoreVerified(const Platform& platform, Prompt& prompt, HWND owner,
+                              const std::function<bool(const std::string& commandLine)>& runImport,
+                              const std::string& path);
 
 // A file's local last-write time as the short date, a blank and the long time of the user's locale.
 // Seconds count in twos, as file dates do; a time of exactly midnight shows the date alone.
@@ -55,9 +62,6 @@ class TfrmRestore final : public ModalDialog {
   void ListFolder();
   void AddRow(const FileEntry& file);
   std::string SelectedPath() const;
-  // Whether every key and value of the file is in the registry as the file has it; otherwise says
-  // so in a message box.
-  bool ImportCameBack(const std::string& path);
   void DeleteSelected();
   void UpdateActions();
   HWND List() const;

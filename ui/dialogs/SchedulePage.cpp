@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/Dpi.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/schedule_ids.h"
 
@@ -67,9 +68,13 @@ void SchedulePage::Create(HWND dialog, const RECT& area) {
 
 void SchedulePage::PlaceControls(const RECT& area) {
   const int width = area.right - area.left, height = area.bottom - area.top;
+  // Designed places, scaled; the widths and heights that follow the page are scaled already.
+  const int dpi = DpiOf(Handle());
   const auto place = [&](int id, int left, int top, int w, int h) {
-    ::SetWindowPos(Item(id), nullptr, left, top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(Item(id), nullptr, Scaled(left, dpi), Scaled(top, dpi), Scaled(w, dpi), Scaled(h, dpi),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   };
+  const int designedWidth = ::MulDiv(width, kDesignDpi, dpi), designedHeight = ::MulDiv(height, kDesignDpi, dpi);
   // Time beside Daily, day beside Weekly.
   for (std::size_t i = 0; i < kKindButtons.size(); ++i) {
     place(kKindButtons[i], 12, 8 + 26 * static_cast<int>(i), 160, 20);
@@ -78,8 +83,8 @@ void SchedulePage::PlaceControls(const RECT& area) {
   place(IDC_SCH_TIME, 245, 32, 90, 24);
   place(IDC_SCH_DAYLABEL, 190, 63, 50, 18);
   place(IDC_SCH_DAY, 245, 58, 150, 200);
-  place(IDC_SCH_REPORTONLY, 12, 124, width - 24, 20);
-  place(IDC_SCH_NOTE, 12, 156, width - 24, height - 160);
+  place(IDC_SCH_REPORTONLY, 12, 124, designedWidth - 24, 20);
+  place(IDC_SCH_NOTE, 12, 156, designedWidth - 24, designedHeight - 160);
 }
 
 void SchedulePage::Load() {

@@ -4,6 +4,7 @@
 
 #include "platform/win32/Wide.h"
 #include "ui/common/ChildWindow.h"
+#include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
@@ -29,9 +30,11 @@ void PaintBanner(HWND window) {
     RECT line{client.left, y, client.right, y + 1};
     ::FillRect(dc, &line, static_cast<HBRUSH>(brush.get()));
   }
+  const int dpi = DpiOf(window);
+  const int side = Scaled(32, dpi);
   if (HICON icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAMRISK),
-                                                   IMAGE_ICON, 32, 32, LR_SHARED))) {
-    ::DrawIconEx(dc, 12, (kBannerHeight - 32) / 2, icon, 32, 32, 0, nullptr, DI_NORMAL);
+                                                   IMAGE_ICON, side, side, LR_SHARED))) {
+    ::DrawIconEx(dc, Scaled(12, dpi), (Scaled(kBannerHeight, dpi) - side) / 2, icon, side, side, 0, nullptr, DI_NORMAL);
   }
   ::EndPaint(window, &paint);
 }
@@ -57,7 +60,7 @@ LRESULT CALLBACK BannerProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-void MainFonts::Create() {
+void MainFonts::Create(int dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   LOGFONTW base{};
@@ -71,7 +74,7 @@ void MainFonts::Create() {
   boldFont.lfWeight = FW_BOLD;
   bold.reset(::CreateFontIndirectW(&boldFont));
   LOGFONTW titleFont = boldFont;
-  titleFont.lfHeight = -20;
+  titleFont.lfHeight = -Scaled(20, dpi);
   title.reset(::CreateFontIndirectW(&titleFont));
   LOGFONTW linkFont = base;
   linkFont.lfUnderline = TRUE;
@@ -88,13 +91,13 @@ void Banner::RegisterWindowClass(HINSTANCE instance) {
   ::RegisterClassExW(&banner);
 }
 
-void Banner::Create(HWND parent, const MainFonts& fonts) {
+void Banner::Create(HWND parent, const MainFonts& fonts, int dpi) {
   band_ = MakeChild(parent, kBannerClass, "", WS_CLIPSIBLINGS, IDC_BANNER, nullptr);
   title_ = MakeChild(band_, WC_STATICW, "Tamrisk", SS_NOPREFIX, IDC_TITLE, MainFonts::Of(fonts.title));
   titleHint_ = MakeChild(band_, WC_STATICW, "Scan and repair your registry to improve PC performance", SS_NOPREFIX,
                          IDC_TITLEHINT, MainFonts::Of(fonts.normal));
-  Place(title_, 54, 5, 400, 24);
-  Place(titleHint_, 56, 29, 560, 16);
+  PlaceScaled(title_, {54, 5, 400, 24}, dpi);
+  PlaceScaled(titleHint_, {56, 29, 560, 16}, dpi);
 }
 
 HWND MakeLinkButton(HWND parent, const std::string& caption, int id, const MainFonts& fonts) {
@@ -113,7 +116,7 @@ void DrawLinkButton(const DRAWITEMSTRUCT& item, const MainFonts& fonts) {
   {
     const SelectedObject font(item.hDC, fonts.link.get());
     RECT textBox = box;
-    textBox.left += 4;
+    textBox.left += Scaled(4, DpiOf(item.hwndItem));
     ::DrawTextW(item.hDC, text.c_str(), -1, &textBox, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
   if (item.itemState & ODS_FOCUS) {

@@ -10,16 +10,19 @@
 
 namespace tamrisk {
 
+// Designed at 96 DPI, scaled by the window's DPI.
 inline constexpr int kBannerHeight = 50;
 
-// The fonts of the main window: the message font, bold, the banner's title and the underlined links.
+// The fonts of the main window: the system's message font, bold, the banner's title and the
+// underlined links.
 struct MainFonts {
   win32::UniqueGdiObject normal;
   win32::UniqueGdiObject bold;
   win32::UniqueGdiObject title;
   win32::UniqueGdiObject link;
 
-  void Create();
+  // The title's designed size is scaled to dpi; the message font has the system's size already.
+  void Create(int dpi);
   static HFONT Of(const win32::UniqueGdiObject& font) { return static_cast<HFONT>(font.get()); }
 };
 
@@ -28,7 +31,7 @@ class Banner {
   // Registers the band's window class; a second window of the process finds it registered already.
   static void RegisterWindowClass(HINSTANCE instance);
   // Makes the band and its labels as children of parent.
-  void Create(HWND parent, const MainFonts& fonts);
+  void Create(HWND parent, const MainFonts& fonts, int dpi);
   HWND Handle() const { return band_; }
 
  private:

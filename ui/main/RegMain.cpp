@@ -2,16 +2,14 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
-#include "repair/Repair.h"
 #include "scan/IgnoreFilter.h"
-#include "settings/Schedule.h"
 #include "ui/common/ChildWindow.h"
+#include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowText.h"
 #include "ui/dialogs/RegProgressHint.h"
@@ -26,11 +24,13 @@ namespace {
 
 constexpr char kProductTitle[] = "Varkon Tamrisk 1.1";
 
-// The designed window size and the places of the controls whose left and top stay put.
+// The designed window size and the places of the controls whose left and top stay put (pixels at
+// 96 DPI, scaled by the window's DPI).
 constexpr int kDesignedWidth = 684;
 constexpr int kDesignedHeight = 520;
 constexpr int kTreeLeft = 6, kTreeTop = 192, kTreeWidth = 183;
 constexpr int kListLeft = 194, kListTop = 48;
+constexpr int kRegistryKeyWidth = 300, kValueWidth = 150;
 
 bool CleanOnceRequested(const std::vector<std::string>& arguments) {
   return !arguments.empty() && EqualsNoCase(arguments.front(), "-cleanonce");
@@ -76,9 +76,11 @@ void TfrmHivora::RegisterWindowClass() const {
 void TfrmHivora::Create(int showCommand) {
   RegisterWindowClass();
   UniqueMenu menu(::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_MAINMENU)));
+  // The window's DPI is the system's until it exists.
+  const int dpi = DpiOf(nullptr);
   if (!::CreateWindowExW(0, win32::Wide(start_.className).c_str(), L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                         CW_USEDEFAULT, CW_USEDEFAULT, kDesignedWidth, kDesignedHeight, nullptr, menu.get(),
-                         instance_, static_cast<WindowBase*>(this))) {
+                         CW_USEDEFAULT, CW_USEDEFAULT, Scaled(kDesignedWidth, dpi), Scaled(kDesignedHeight, dpi),
+                         nullptr, menu.get(), instance_, static_cast<WindowBase*>(this))) {
     throw std::runtime_error("Cannot create the main window");
   }
   menu.release();  // the window's own now, destroyed with it
@@ -115,6 +117,7 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return ::DefWindowProcW(Handle(), message, wParam, lParam);
     case WM_INITMENUPOPUP:
       commands_.UpdateActionStates(reinterpret_cast<HMENU>(wParam));
+      UpdateUndoState(reinterpret_cast<HMENU>(wParam));
       return 0;
     case WM_DRAWITEM:
       DrawLinkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), fonts_);
@@ -137,15 +140,16 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TfrmHivora::CreateControls() {
-  fonts_.Create();
+  dpi_ = DpiOf(Handle());
+  fonts_.Create(dpi_);
   const HFONT font = MainFonts::Of(fonts_.normal);
-  banner_.Create(Handle(), fonts_);
+  banner_.Create(Handle(), fonts_, dpi_);
   CreateTaskControls();
   // No horizontal scroll bar, and as narrow an indent as the system allows, so more of the hives'
   // names fit the designed width.
   HWND tree = MakeChild(Handle(), WC_TREEVIEWW, "", TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_NOHSCROLL | WS_TABSTOP,
                         IDC_REGISTRYTREE, font, WS_EX_CLIENTEDGE);
-  ::SendMessageW(tree, TVM_SETINDENT, 12, 0);
+  ::SendMessageW(tree, TVM_SETINDENT, static_cast<WPARAM>(Scaled(12, dpi_)), 0);
   tree_.Attach(tree, instance_);
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 
@@ -157,7 +161,7 @@ void TfrmHivora::CreateControls() {
 
   statusBar_ = MakeChild(Handle(), STATUSCLASSNAMEW, "", SBARS_SIZEGRIP, IDC_STATUSBAR, font);
   // The last panel reaches to the right edge, so its text is not cut at 50 pixels.
-  const int edges[] = {200, -1};
+  const int edges[] = {Scaled(200, dpi_), -1};
   ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
   // The banner lies under the list, which reaches two pixels into it.
   ::SetWindowPos(banner_.Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -170,11 +174,11 @@ void TfrmHivora::CreateTaskControls() {
   repairButton_ = MakeLinkButton(Handle(), "Repair registry issue", IDC_REPAIRREGISTRY, fonts_);
   restoreButton_ = MakeLinkButton(Handle(), "Restore previous registry ", IDC_RESTOREREGISTRY, fonts_);
   sectionsLabel_ = MakeChild(Handle(), WC_STATICW, "Select the sections to scan", SS_NOPREFIX, IDC_SECTIONS, bold);
-  Place(tasksLabel_, 8, 58, 180, 16);
-  Place(scanButton_, 14, 80, 175, 20);
-  Place(repairButton_, 14, 102, 175, 20);
-  Place(restoreButton_, 14, 124, 175, 20);
-  Place(sectionsLabel_, 8, 172, 183, 16);
+  PlaceScaled(tasksLabel_, {8, 58, 180, 16}, dpi_);
+  PlaceScaled(scanButton_, {14, 80, 175, 20}, dpi_);
+  PlaceScaled(repairButton_, {14, 102, 175, 20}, dpi_);
+  PlaceScaled(restoreButton_, {14, 124, 175, 20}, dpi_);
+  PlaceScaled(sectionsLabel_, {8, 172, 183, 16}, dpi_);
 }
 
 void TfrmHivora::DestroyWindowParts() {
@@ -238,6 +242,7 @@ void TfrmHivora::HandleCommand(int id) {
     case IDC_SCANREGISTRY: bScanRegistryClick(); break;
     case IDC_REPAIRREGISTRY: bRepairRegistryClick(); break;
     case IDC_RESTOREREGISTRY: bRestoreRegistryClick(); break;
+    case IDM_UNDOREPAIR: miUndoRepairClick(); break;
     case IDM_BACKUPFULLREGISTRY: miBackupFullRegistryClick(); break;
     case IDM_WINDOWSBACKUP: miWindowsBackupClick(); break;
     case IDM_EXIT: miExitClick(); break;
@@ -267,6 +272,7 @@ void TfrmHivora::FormCreate() {
     ::DeleteMenu(::GetMenu(Handle()), IDM_WINDOWSBACKUP, MF_BYCOMMAND);
   }
   commands_.UpdateActionStates(::GetMenu(Handle()));
+  UpdateUndoState(::GetMenu(Handle()));
 }
 
 void TfrmHivora::FormShow() {
@@ -299,9 +305,12 @@ void TfrmHivora::LayoutControls() {
   RECT status{};
   ::GetWindowRect(statusBar_, &status);
   const int statusHeight = status.bottom - status.top;
-  Place(banner_.Handle(), 0, 0, client.right, kBannerHeight);
-  Place(tree_.Handle(), kTreeLeft, kTreeTop, kTreeWidth, client.bottom - kTreeTop - statusHeight);
-  Place(results_.Handle(), kListLeft, kListTop, client.right - kListLeft, client.bottom - kListTop - statusHeight);
+  const auto scaled = [this](int value) { return Scaled(value, dpi_); };
+  Place(banner_.Handle(), 0, 0, client.right, scaled(kBannerHeight));
+  Place(tree_.Handle(), scaled(kTreeLeft), scaled(kTreeTop), scaled(kTreeWidth),
+        client.bottom - scaled(kTreeTop) - statusHeight);
+  Place(results_.Handle(), scaled(kListLeft), scaled(kListTop), client.right - scaled(kListLeft),
+        client.bottom - scaled(kListTop) - statusHeight);
   Place(statusBar_, 0, client.bottom - statusHeight, client.right, statusHeight);
 }
 
@@ -354,12 +363,13 @@ void TfrmHivora::bScanRegistryClick() {
   }
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkCollect);
   if (results_.RowCount() == 0) {
-    results_.SetColumnWidth(ResultsListView::colRegistryKey, 300);
-    results_.SetColumnWidth(ResultsListView::colValue, 150);
+    results_.SetColumnWidth(ResultsListView::colRegistryKey, Scaled(kRegistryKeyWidth, dpi_));
+    results_.SetColumnWidth(ResultsListView::colValue, Scaled(kValueWidth, dpi_));
   }
   if (ScanCodes->empty()) return;
   results_.Clear();
   incomplete_.clear();
+  actionNotice_.clear();
   workers_.ForgetCurrent();
   {
     TfrmRegProgressHint progress(*this, *ScanCodes);
@@ -376,47 +386,6 @@ void TfrmHivora::bScanRegistryClick() {
   UpdateCounts();
 }
 
-void TfrmHivora::bRepairRegistryClick() {
-  const auto askYesNo = [this](const std::string& question) {
-    return Prompts().Message(Handle(), question, kMessageCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
-  };
-  if (!EnsureBackupFolder(platform_, OptionsSetting.OutputDirectory, askYesNo)) return;
-  if (results_.RowCount() == 0) return;
-  BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
-  RepairRows(platform_, results_, BackupFileName);
-  UpdateCounts();
-}
-
-void TfrmHivora::RunCleanOnce() {
-  try {
-    ::ShowWindow(Handle(), SW_HIDE);
-    bScanRegistryClick();
-    cleanOnceLog_.categories = ScanCodes.value_or(std::vector<std::string>{});
-    cleanOnceLog_.found = results_.RowCount();
-    bRepairRegistryClick();
-    if (!incomplete_.empty()) exitCode_ = 2;
-  } catch (const std::exception& error) {
-    // Nobody watches a clean-once run: the error goes to the log, and the run ends with a failure
-    // code instead of staying alive hidden.
-    ShowStandardError(Prompts(), Handle(), error.what());
-    exitCode_ = 1;
-  }
-  // A repair that failed part-way has still removed the rows below the one it failed at.
-  cleanOnceLog_.kept = std::min(results_.RowCount(), cleanOnceLog_.found);
-  cleanOnceLog_.repaired = cleanOnceLog_.found - cleanOnceLog_.kept;
-  CloseWindow();
-}
-
-void TfrmHivora::LogCleanOnce() {
-  cleanOnceLog_.mode = "-cleanonce";
-  cleanOnceLog_.scheduled = IsScheduledRun(start_.arguments);
-  if (!BackupFileName.empty() && platform_.files.PathIsFile(BackupFileName)) cleanOnceLog_.backupFile = BackupFileName;
-  for (const int code : incomplete_) cleanOnceLog_.incomplete.push_back(TScanTaskThread::CategoryName(code));
-  cleanOnceLog_.exitCode = exitCode_;
-  cleanOnceLog_.error = unattended_.Errors();
-  AppendRunLog(platform_, cleanOnceLog_);
-}
-
 // ---- The results list ----
 
 void TfrmHivora::UpdateCounts() {
@@ -424,9 +393,11 @@ void TfrmHivora::UpdateCounts() {
   const std::string selected =
       std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
-  // A scan that could not finish every category must not pass for a complete one.
-  const std::string notice = IncompleteNotice(incomplete_);
-  const std::string second = notice.empty() ? selected : selected + "    " + notice;
+  // What the last repair or undo did comes first, where the designed width does not cut it; a scan
+  // that could not finish every category must not pass for a complete one.
+  std::string second = actionNotice_.empty() ? selected : " " + actionNotice_ + "   " + selected;
+  const std::string incomplete = IncompleteNotice(incomplete_);
+  if (!incomplete.empty()) second.append("    ").append(incomplete);
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(second).c_str()));
 }
 

@@ -1,7 +1,7 @@
 // TfrmHivora: the main window. It holds the banner, the category tree and the results list (whose
 // commands are ResultsCommands), runs scans behind the progress window, repairs, and runs the
 // unattended clean-once mode. Its menu commands that start other windows and programs are in
-// RegMainMenus.cpp.
+// RegMainMenus.cpp, the repair, its undo and the clean-once run in RegMainRepair.cpp.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,7 @@
 #include "unattended/RunLog.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
+#include "ui/common/Dpi.h"
 #include "ui/common/Prompt.h"
 #include "ui/common/WindowBase.h"
 #include "ui/dialogs/ScanHost.h"
@@ -71,6 +72,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void bScanRegistryClick();
   void bRepairRegistryClick();
   void bRestoreRegistryClick();
+  // Restores the current repair's backup file with the verified restore.
+  void miUndoRepairClick();
+  // Whether the current repair's backup file is there to undo it with.
+  bool CanUndoRepair();
   void miExitClick();
   void miBackupFullRegistryClick();
   void miWindowsBackupClick();
@@ -94,6 +99,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   ResultsListView& Results() { return results_; }
   CategoryTree& Tree() { return tree_; }
   HWND StatusBar() const { return statusBar_; }
+  HWND Control(int id) const { return ::GetDlgItem(Handle(), id); }
   // True when no scan worker is running any more (waiting up to timeoutMs).
   bool WaitForScanWorker(DWORD timeoutMs) { return workers_.WaitForAll(timeoutMs); }
   // Codes of the categories the last scan could not finish.
@@ -114,6 +120,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   LRESULT HandleNotify(NMHDR& header);
   void HandleCommand(int id);
   void RegisterWindowClass() const;
+  void UpdateUndoState(HMENU menu);
   void CreateControls();
   void CreateTaskControls();
   void ShowInstance();
@@ -139,8 +146,12 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   ResultsListView results_;
   ResultsCommands commands_;
   MainFonts fonts_;
+  // The DPI the window was made at; its designed sizes are scaled by it.
+  int dpi_ = kDesignDpi;
   ScanWorkers workers_;
   std::vector<int> incomplete_;
+  // What the last repair or undo came to, for the status bar; cleared by a scan.
+  std::string actionNotice_;
   RunLogEntry cleanOnceLog_;
   bool activated_ = false;
   bool closing_ = false;

@@ -34,6 +34,7 @@ class ResultsListView final : public ResultsModel {
   std::size_t RowCount() const override { return rows_.size(); }
   ProblemRow Row(std::size_t index) const override { return rows_.at(index); }
   void RemoveRow(std::size_t index) override;
+  void SetReason(std::size_t index, const std::string& reason) override { rows_.at(index).reason = reason; }
 
   // Rows keep the check state they come with; a scan's rows come unticked.
   void AppendRows(const std::vector<ProblemRow>& rows);

@@ -49,6 +49,7 @@
 #define IDM_SAVERESULTS 3400
 #define IDM_IGNOREVALUE 3401
 #define IDM_IGNOREKEY 3402
+#define IDM_UNDOREPAIR 3410
 
 // Controls of the progress windows
 #define IDC_SCANTASK 1300
@@ -56,3 +57,4 @@
 #define IDC_PROGRESS 1302
 #define IDC_STOP 1303
 #define IDC_HINT 1304
+#define IDC_SCANCOUNT 1305

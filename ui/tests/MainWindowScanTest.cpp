@@ -19,6 +19,7 @@
 #include "platform/win32/Handles.h"
 #include "testkit/ScanHarness.h"
 #include "testkit/TestKit.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 
@@ -189,6 +190,11 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     ThreadTicker stopper([&] {
       HWND progress = FindThreadWindow("Scanning");
       if (ending == Ending::ByItself || stopped || !progress || !gated.Reached()) return;
+      // While the walk waits at the gate, the window shows how many problems it has listed so far.
+      const std::size_t listed = form->Results().RowCount();
+      if (listed == 0 || TextOf(::GetDlgItem(progress, IDC_SCANCOUNT)) != "Problems found: " + std::to_string(listed)) {
+        return;
+      }
       stopped = true;
       if (ending == Ending::StopButton) {
         ::SendMessageW(::GetDlgItem(progress, IDC_STOP), BM_CLICK, 0, 0);

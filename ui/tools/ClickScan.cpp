@@ -28,6 +28,8 @@ HWND ScanningWindow() { return ::FindWindowW(reinterpret_cast<LPCWSTR>(32770), L
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The bounds it prints are the screen's pixels, whatever the DPI.
+  ::SetProcessDPIAware();
   const DWORD timeoutMs = (argc > 1 ? static_cast<DWORD>(std::atoi(argv[1])) : 300) * 1000u;
   HWND main = nullptr;
   if (!WaitFor([&] { return (main = ::FindWindowW(kMainWindowClass, nullptr)) && ::IsWindowVisible(main); }, 60000)) {

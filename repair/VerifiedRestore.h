@@ -1,0 +1,39 @@
+// The restore of a backup file that can be trusted: the registry editor imports it, then the file is
+// read again and every key and value in it is held against the registry, because the editor reports
+// nothing back. The restore dialog and the main window's undo both go through here.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/System.h"
+#include "repair/RegFile.h"
+
+namespace tamrisk {
+
+struct RestoreResult {
+  enum class Status {
+    Restored,    // every key and value of the file is back
+    NotEnded,    // the editor could not start, or was stopped before it ended
+    Unreadable,  // the file could not be read back to check it
+    Incomplete,  // some entries are not in the registry as the file has them
+  };
+  Status status = Status::Restored;
+  std::string error;  // the system's text when the file could not be read
+  RestoreCheck check;
+};
+
+// Starts "regedit /s path" through runImport (true when the editor ended by itself), then checks the
+// file against the registry. REGEDIT4 text is decoded with ansiToUtf16, as the editor reads it.
+RestoreResult RestoreBackupFile(const Platform& platform, const std::string& path,
+                                const std::function<bool(const std::string& commandLine)>& runImport,
+                                const AnsiDecoder& ansiToUtf16);
+
+// What a message box says about a restore that did not put everything back; "" when it did, or when
+// the editor did not end (that was said already).
+std::string RestoreFailureText(const RestoreResult& result, const std::string& path);
+
+// One line for a status bar: what the undo of a repair from path came to.
+std::string UndoSummaryText(const RestoreResult& result, const std::string& path);
+
+}  // namespace tamrisk
