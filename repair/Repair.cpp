@@ -18,6 +18,11 @@ RemoveOutcome RemoveShortcut(FileSystem& files, const std::string& path) {
 }
 
 RemoveOutcome RepairRow(const Platform& platform, RegBackup& backup, const ProblemRow& row) {
+  // The registry allows a NUL inside a name, but the system's calls end a name at its first NUL:
+  // such a row would back up and delete another entry.
+  if (row.registryKey.find('\0') != std::string::npos || row.value.find('\0') != std::string::npos) {
+    return RemoveOutcome::Refused;
+  }
   const std::size_t slash = row.registryKey.find('\\');
   if (slash == std::string::npos) return RemoveOutcome::Refused;
   const std::string rootName = row.registryKey.substr(0, slash);

@@ -115,14 +115,17 @@ TEST_F(RepairTest, RowsThatAreNotRepairedKeepTheirPlaces) {
       Checked("HKEY_CURRENT_USER", "Software", rkSubkeyInColumn),      // the same, written another way
       Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkSubkeyInColumn),  // no subkey name
       Unchecked("HKEY_CURRENT_USER\\Software\\Run\\C", "", rkValueInPath),
+      // The system's calls end a name at its first NUL: this would delete value "A".
+      Checked("HKEY_CURRENT_USER\\Software\\Run", std::string("A\0hidden", 8), rkValueInColumn),
   };
   results_.rows = {stay[0], stay[1], Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath),
                    stay[2], stay[3], stay[4], Checked("HKEY_CURRENT_USER\\Software\\Run\\D", "", rkValueInPath),
-                   stay[5]};
+                   stay[5], stay[6]};
   Repair();
   EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{stay[0], KeptAs(stay[1], kRefused), KeptAs(stay[2], kRefused),
-                                                    KeptAs(stay[3], kRefused), KeptAs(stay[4], kRefused), stay[5]}));
-  EXPECT_EQ(summary_, (RepairSummary{2, 4, kBackup}));
+                                                    KeptAs(stay[3], kRefused), KeptAs(stay[4], kRefused), stay[5],
+                                                    KeptAs(stay[6], kRefused)}));
+  EXPECT_EQ(summary_, (RepairSummary{2, 5, kBackup}));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
   EXPECT_FALSE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "B"));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "C"));
