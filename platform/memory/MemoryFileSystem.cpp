@@ -163,35 +163,25 @@ struct MemoryFileSystem::Impl {
   std::vector<std::string> recycled;
   FileSystemCalls calls;
 
-  // Win32 path normalisation: "/" is "\", empty and "." levels drop, ".." climbs, a level's single
-  // final dot drops, and the last level loses its trailing dots and spaces.
-  long Parse(std::string_view input, bool wildcardInLast, ParsedPath& out) const {
-    std::string path(input);
-    std::replace(path.begin(), path.end(), '/', '\\');
-    if (path.empty()) return kPathNotFound;
-    std::string full;
+  // The path made absolute against the current folder ("" for paths that are not modelled).
+  std::string Absolute(const std::string& path) const {
     const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
                           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     if (hasDrive) {
       const char drive = AsciiUpperChar(path[0]);
       const std::string rest = path.substr(2);
-      if (!rest.empty() && rest.front() == '\\') {
-        full = std::string{drive, ':'} + rest;
-      } else {
-        const std::string base = drive == currentFolder.drive ? currentFolder.Text() : std::string{drive, ':', '\\'};
-        full = base + "\\" + rest;
-      }
-    } else if (path.rfind("\\\\", 0) == 0) {
-      return kPathNotFound;  // network and device paths are not modelled
-    } else if (path.front() == '\\') {
-      full = std::string{currentFolder.drive, ':'} + path;
-    } else {
-      full = currentFolder.Text() + "\\" + path;
+      if (!rest.empty() && rest.front() == '\\') return std::string{drive, ':'} + rest;
+      const std::string base = drive == currentFolder.drive ? currentFolder.Text() : std::string{drive, ':', '\\'};
+      return base + "\\" + rest;
     }
+    if (path.rfind("\\\\", 0) == 0) return "";  // network and device paths are not modelled
+    if (path.front() == '\\') return std::string{currentFolder.drive, ':'} + path;
+    return currentFolder.Text() + "\\" + path;
+  }
 
-    ParsedPath parsed;
-    parsed.drive = full[0];
-    parsed.trailingSlash = path.back() == '\\';
+  // The levels of an absolute path: empty and "." levels drop, ".." climbs, a level's single final
+  // dot drops, and (without a trailing "\") the last level loses its trailing dots and spaces.
+  static void SplitLevels(const std::string& full, ParsedPath& parsed) {
     std::size_t start = 2;
     while (start <= full.size()) {
       std::size_t end = full.find('\\', start);
@@ -212,6 +202,21 @@ struct MemoryFileSystem::Impl {
       if (last.empty()) parsed.levels.pop_back();
     }
     if (parsed.levels.empty()) parsed.trailingSlash = true;
+  }
+
+  // Win32 path normalisation: "/" is "\", then as Absolute and SplitLevels say; wildcards only in
+  // the last level, and only where the call takes a mask.
+  long Parse(std::string_view input, bool wildcardInLast, ParsedPath& out) const {
+    std::string path(input);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.empty()) return kPathNotFound;
+    const std::string full = Absolute(path);
+    if (full.empty()) return kPathNotFound;
+
+    ParsedPath parsed;
+    parsed.drive = full[0];
+    parsed.trailingSlash = path.back() == '\\';
+    SplitLevels(full, parsed);
     for (std::size_t i = 0; i < parsed.levels.size(); ++i) {
       const bool last = i + 1 == parsed.levels.size();
       if (HasWildcards(parsed.levels[i]) && !(last && wildcardInLast)) return kInvalidName;
