@@ -141,31 +141,14 @@ double Median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const int keys = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
-  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  const int every = argc > 3 ? std::max(1, std::atoi(argv[3])) : 100;
-
-  RemoveTree();
-  const auto seedStart = Clock::now();
-  if (!SeedTree(keys, every)) {
-    std::fprintf(stderr, "could not seed HKEY_CURRENT_USER\\%s\n", kBenchKey);
-    RemoveTree();
-    return 1;
-  }
-  const std::chrono::duration<double> seeded = Clock::now() - seedStart;
-  std::printf("seeded %d keys below HKEY_CURRENT_USER\\%s in %.2f s, every %d-th naming a missing file\n", keys,
-              kBenchKey, seeded.count(), every);
-
+// The three walks of a run follow one another closely (their order turning each run), so load from
+// other programs on the machine falls on all three alike; each run gives its own ratios.
+void TimeWalks(int runs) {
   win32::Win32Platform system;
   RunBare();  // warm the registry caches once for both
   const std::string drive = "c";
   RunEngine(system.platform, drive);
 
-  // The three walks of a run follow one another closely (their order turning each run), so load from
-  // other programs on the machine falls on all three alike; each run gives its own ratios.
   std::vector<double> engine, untested, bare, ratio, untestedRatio;
   long rows = 0, visited = 0;
   for (int run = 0; run < runs; ++run) {
@@ -194,6 +177,27 @@ int main(int argc, char** argv) {
               runs, Median(engine), Median(bare), Median(ratio));
   std::printf("engine testing no drive (walk and reads only): median %.3f s, median ratio %.2f\n", Median(untested),
               Median(untestedRatio));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int keys = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  const int every = argc > 3 ? std::max(1, std::atoi(argv[3])) : 100;
+
+  RemoveTree();
+  const auto seedStart = Clock::now();
+  if (!SeedTree(keys, every)) {
+    std::fprintf(stderr, "could not seed HKEY_CURRENT_USER\\%s\n", kBenchKey);
+    RemoveTree();
+    return 1;
+  }
+  const std::chrono::duration<double> seeded = Clock::now() - seedStart;
+  std::printf("seeded %d keys below HKEY_CURRENT_USER\\%s in %.2f s, every %d-th naming a missing file\n", keys,
+              kBenchKey, seeded.count(), every);
+
+  TimeWalks(runs);
   RemoveTree();
   return 0;
 }
