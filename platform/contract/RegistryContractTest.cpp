@@ -126,17 +126,17 @@ TEST_F(RegistryContract, ValuesListOnceEachWithTheDefaultAsEmptyName) {
   EXPECT_EQ(access->ReadText(""), "x");
 }
 
-// Each value reads back as written, by name and by index with its data (in one buffer lent to every
-// call: larger values than it first holds, then smaller ones, whichever order the backend lists them).
-TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
-  struct Case {
-    std::string name;
-    std::uint32_t type;
-    Bytes data;
-  };
+// One value of every type and of the sizes that test a backend's buffers, names in any language.
+struct TypedValue {
+  std::string name;
+  std::uint32_t type;
+  Bytes data;
+};
+
+std::vector<TypedValue> ValuesOfEveryType() {
   Bytes large(100000);
   for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<std::uint8_t>(i * 7);
-  const Case cases[] = {
+  return {
       {"sz", regtype::String, B(std::string_view("text\0", 5))},
       {"sz-large", regtype::String, Sz(std::string(3000, 'x') + kCjk)},
       {"sz-odd", regtype::String, {'a', 0, 'b'}},
@@ -160,6 +160,12 @@ TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
       {kEmoji, regtype::String, U(kEmoji)},  // without its NUL
       {std::string(16383, 'n'), regtype::String, Sz(kWorldPath)},  // the longest name
   };
+}
+
+// Each value reads back as written, by name and by index with its data (in one buffer lent to every
+// call: larger values than it first holds, then smaller ones, whichever order the backend lists them).
+TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
+  const std::vector<TypedValue> cases = ValuesOfEveryType();
   BackendKey key(registry_, Open("types", true));
   for (const auto& c : cases) ASSERT_EQ(registry_.SetValue(key.get(), c.name, c.type, c.data), status::Success);
 
@@ -187,13 +193,28 @@ TEST_F(RegistryContract, EveryTypeKeepsItsBytes) {
       EXPECT_EQ(rc, status::NoMoreItems);
       break;
     }
-    const auto c = std::find_if(std::begin(cases), std::end(cases), [&](const Case& c) { return c.name == name; });
-    ASSERT_NE(c, std::end(cases)) << name;
+    const auto c = std::find_if(cases.begin(), cases.end(), [&](const TypedValue& v) { return v.name == name; });
+    ASSERT_NE(c, cases.end()) << name;
     SCOPED_TRACE(c->name.substr(0, 20));
     EXPECT_EQ(type, c->type);
     EXPECT_EQ(lent, c->data);
   }
-  EXPECT_EQ(index, std::size(cases));
+  EXPECT_EQ(index, cases.size());
+}
+
+// read() gives expected, or (with no expected value) raises a RegistryError saying error.
+template <typename Read, typename T>
+void ExpectReadOrRaise(Read read, const std::optional<T>& expected, const std::string& error) {
+  if (expected) {
+    EXPECT_EQ(read(), *expected);
+    return;
+  }
+  try {
+    read();
+    ADD_FAILURE() << "the read did not raise";
+  } catch (const RegistryError& e) {
+    EXPECT_EQ(std::string(e.what()), error);
+  }
 }
 
 TEST_F(RegistryContract, ReadsFollowTheValueKind) {
@@ -225,26 +246,8 @@ TEST_F(RegistryContract, ReadsFollowTheValueKind) {
     SCOPED_TRACE(c.name);
     const std::string invalid = std::string("Invalid data type for '") + c.name + "'";
     EXPECT_EQ(access->ValueKind(c.name), c.kind);
-    if (c.text) {
-      EXPECT_EQ(access->ReadText(c.name), *c.text);
-    } else {
-      try {
-        access->ReadText(c.name);
-        ADD_FAILURE() << "ReadText did not raise";
-      } catch (const RegistryError& e) {
-        EXPECT_EQ(std::string(e.what()), invalid);
-      }
-    }
-    if (c.number) {
-      EXPECT_EQ(access->ReadNumber(c.name), *c.number);
-    } else {
-      try {
-        access->ReadNumber(c.name);
-        ADD_FAILURE() << "ReadNumber did not raise";
-      } catch (const RegistryError& e) {
-        EXPECT_EQ(std::string(e.what()), invalid);
-      }
-    }
+    ExpectReadOrRaise([&] { return access->ReadText(c.name); }, c.text, invalid);
+    ExpectReadOrRaise([&] { return access->ReadNumber(c.name); }, c.number, invalid);
   }
 }
 
