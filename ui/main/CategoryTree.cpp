@@ -1,5 +1,7 @@
 #include "ui/main/CategoryTree.h"
 
+#include <array>
+#include <charconv>
 #include <stdexcept>
 #include <string>
 
@@ -42,6 +44,10 @@ constexpr NodeSpec kNodes[] = {
     {22, "Applications", 1},
 };
 
+constexpr std::size_t kCodeSlots = TNodeChecks::Last + 1;
+
+bool IsCode(int code) { return code >= TNodeChecks::First && code <= TNodeChecks::Last; }
+
 HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout) {
   std::wstring caption = win32::Wide(layout.caption);
   TVINSERTSTRUCTW insert{};
@@ -71,6 +77,8 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
     HTREEITEM node = InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout);
     if (!node) throw std::runtime_error("Cannot fill the category tree");
     parents[layout.level] = node;
+    nodes_.push_back(node);
+    captions_.emplace_back(layout.caption);
   }
   ForEachFrom(Root(), [this](HTREEITEM node) {
     ::SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
@@ -197,6 +205,66 @@ TNodeChecks CategoryTree::Checks() const {
     if (code >= TNodeChecks::First && code <= TNodeChecks::Last) checks[code] = StateOf(node) == kChecked;
   });
   return checks;
+}
+
+void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
+  scanned_.fill(false);
+  for (const std::string& text : codes) {
+    int code = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
+    if (error == std::errc() && end == text.data() + text.size() && IsCode(code)) {
+      scanned_[static_cast<std::size_t>(code)] = true;
+    }
+  }
+  for (std::size_t i = 0; i < std::size(kNodes); ++i) SetCaption(i, kNodes[i].caption);
+}
+
+void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
+  std::array<std::size_t, kCodeSlots> found{};
+  for (const ProblemRow& row : rows) {
+    if (IsCode(row.category)) ++found[static_cast<std::size_t>(row.category)];
+  }
+  // From the last node up, so each group has its members' sums before its own parent takes them.
+  constexpr std::size_t kCount = std::size(kNodes);
+  std::array<std::size_t, kCount> sums{};
+  std::array<bool, kCount> counted{};
+  for (std::size_t i = kCount; i-- > 0;) {
+    const auto code = static_cast<std::size_t>(kNodes[i].code);
+    if (scanned_[code]) {
+      sums[i] += found[code];
+      counted[i] = true;
+    }
+    for (std::size_t parent = i; parent-- > 0;) {
+      if (kNodes[parent].level != kNodes[i].level - 1) continue;
+      sums[parent] += sums[i];
+      counted[parent] = counted[parent] || counted[i];
+      break;
+    }
+    const std::string caption = kNodes[i].caption;
+    SetCaption(i, counted[i] ? caption + " (" + std::to_string(sums[i]) + ")" : caption);
+  }
+}
+
+void CategoryTree::SetCaption(std::size_t node, const std::string& caption) {
+  if (node >= nodes_.size() || captions_[node] == caption) return;
+  std::wstring text = win32::Wide(caption);
+  TVITEMW item{};
+  item.mask = TVIF_HANDLE | TVIF_TEXT;
+  item.hItem = nodes_[node];
+  item.pszText = text.data();
+  ::SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  captions_[node] = caption;
+}
+
+std::string CategoryTree::CaptionOf(HTREEITEM node) const {
+  wchar_t text[128] = {};
+  TVITEMW item{};
+  item.mask = TVIF_HANDLE | TVIF_TEXT;
+  item.hItem = node;
+  item.pszText = text;
+  item.cchTextMax = static_cast<int>(std::size(text));
+  ::SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  return win32::Utf8(text);
 }
 
 }  // namespace tamrisk

@@ -91,6 +91,7 @@ void TfrmHivora::Create(int showCommand) {
 }
 
 INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (commands_.HandleFindMessage(message)) return 0;
   switch (message) {
     case WM_CREATE:
       // A window without its controls is no use: CreateWindowEx fails.
@@ -150,7 +151,7 @@ void TfrmHivora::CreateControls() {
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 
   HWND list = MakeChild(Handle(), WC_LISTVIEWW, "",
-                        LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYDATA,
+                        LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYDATA,
                         font, WS_EX_CLIENTEDGE);
   results_.Attach(list, Prompts(), [this] { lvRegistryDataClick(); });
   commands_.SetOwner(Handle());
@@ -213,23 +214,7 @@ LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
     }
     return 0;
   }
-  if (header.hwndFrom == results_.Handle()) {
-    switch (header.code) {
-      case LVN_GETDISPINFOW:
-        results_.FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
-        break;
-      case NM_CLICK:
-        lvRegistryDataClick();
-        break;
-      case LVN_ITEMCHANGED:
-      case LVN_ODSTATECHANGED:
-        // The selection may have changed: the actions that need a selected row follow it.
-        commands_.UpdateActionStates(::GetMenu(Handle()));
-        break;
-      default:
-        break;
-    }
-  }
+  if (header.hwndFrom == results_.Handle()) return ListNotify(header);
   return 0;
 }
 
@@ -359,6 +344,7 @@ void TfrmHivora::bScanRegistryClick() {
   }
   if (ScanCodes->empty()) return;
   results_.Clear();
+  tree_.StartCounts(*ScanCodes);
   incomplete_.clear();
   workers_.ForgetCurrent();
   {
@@ -426,8 +412,9 @@ void TfrmHivora::UpdateCounts() {
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
   // A scan that could not finish every category must not pass for a complete one.
   const std::string notice = IncompleteNotice(incomplete_);
-  const std::string second = notice.empty() ? selected : selected + "    " + notice;
-  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(second).c_str()));
+  statusCounts_ = notice.empty() ? selected : selected + "    " + notice;
+  ShowSelectedReason();
+  tree_.ShowCounts(results_.Rows());
 }
 
 void TfrmHivora::lvRegistryDataClick() { UpdateCounts(); }

@@ -11,6 +11,7 @@
 // Menus
 #define IDR_MAINMENU 200
 #define IDR_LISTPOPUP 201
+#define IDR_ACCELERATORS 202
 
 // Dialog templates
 #define IDD_REGPROGRESSHINT 300
@@ -49,6 +50,8 @@
 #define IDM_SAVERESULTS 3400
 #define IDM_IGNOREVALUE 3401
 #define IDM_IGNOREKEY 3402
+#define IDM_FIND 3410
+#define IDM_FINDNEXT 3411
 
 // Controls of the progress windows
 #define IDC_SCANTASK 1300
