@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/WindowText.h"
 
 #include "ui/res/resource.h"
 
@@ -48,13 +49,15 @@ constexpr std::size_t kCodeSlots = TNodeChecks::Last + 1;
 
 bool IsCode(int code) { return code >= TNodeChecks::First && code <= TNodeChecks::Last; }
 
-HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout) {
-  std::wstring caption = win32::Wide(layout.caption);
+// The caption is asked for (TVN_GETDISPINFOW) by the node's place in kNodes, held in its lParam:
+// a count shown is then one text width measured, without the layout a new text costs each time.
+HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout, std::size_t place) {
   TVINSERTSTRUCTW insert{};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
-  insert.item.pszText = caption.data();
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE | TVIF_PARAM;
+  insert.item.pszText = LPSTR_TEXTCALLBACKW;
+  insert.item.lParam = static_cast<LPARAM>(place);
   insert.item.iImage = layout.code;
   insert.item.iSelectedImage = layout.code;
   insert.item.state = INDEXTOSTATEIMAGEMASK(CategoryTree::kUnchecked);
@@ -72,13 +75,14 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   if (bitmap) ::ImageList_AddMasked(stateImages_.get(), static_cast<HBITMAP>(bitmap.get()), RGB(255, 0, 255));
   ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_.get()));
 
+  for (const NodeSpec& layout : kNodes) captions_.emplace_back(layout.caption);
   HTREEITEM parents[3] = {};
   for (const NodeSpec& layout : kNodes) {
-    HTREEITEM node = InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout);
+    HTREEITEM node =
+        InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout, nodes_.size());
     if (!node) throw std::runtime_error("Cannot fill the category tree");
     parents[layout.level] = node;
     nodes_.push_back(node);
-    captions_.emplace_back(layout.caption);
   }
   ForEachFrom(Root(), [this](HTREEITEM node) {
     ::SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
@@ -216,7 +220,9 @@ void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
       scanned_[static_cast<std::size_t>(code)] = true;
     }
   }
-  for (std::size_t i = 0; i < std::size(kNodes); ++i) SetCaption(i, kNodes[i].caption);
+  std::vector<std::string> bare;
+  for (const NodeSpec& node : kNodes) bare.emplace_back(node.caption);
+  ShowCaptions(bare);
 }
 
 void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
@@ -228,6 +234,7 @@ void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
   constexpr std::size_t kCount = std::size(kNodes);
   std::array<std::size_t, kCount> sums{};
   std::array<bool, kCount> counted{};
+  std::vector<std::string> captions(kCount);
   for (std::size_t i = kCount; i-- > 0;) {
     const auto code = static_cast<std::size_t>(kNodes[i].code);
     if (scanned_[code]) {
@@ -240,20 +247,31 @@ void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
       counted[parent] = counted[parent] || counted[i];
       break;
     }
-    const std::string caption = kNodes[i].caption;
-    SetCaption(i, counted[i] ? caption + " (" + std::to_string(sums[i]) + ")" : caption);
+    captions[i] = kNodes[i].caption;
+    if (counted[i]) captions[i] += " (" + std::to_string(sums[i]) + ")";
   }
+  ShowCaptions(captions);
 }
 
-void CategoryTree::SetCaption(std::size_t node, const std::string& caption) {
-  if (node >= nodes_.size() || captions_[node] == caption) return;
-  std::wstring text = win32::Wide(caption);
-  TVITEMW item{};
-  item.mask = TVIF_HANDLE | TVIF_TEXT;
-  item.hItem = nodes_[node];
-  item.pszText = text.data();
-  ::SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  captions_[node] = caption;
+// Setting the callback again has the control measure the new caption; it draws it when asked.
+void CategoryTree::ShowCaptions(const std::vector<std::string>& captions) {
+  if (captions.size() != nodes_.size() || captions == captions_) return;
+  for (std::size_t node = 0; node < nodes_.size(); ++node) {
+    if (captions_[node] == captions[node]) continue;
+    captions_[node] = captions[node];
+    TVITEMW item{};
+    item.mask = TVIF_HANDLE | TVIF_TEXT;
+    item.hItem = nodes_[node];
+    item.pszText = LPSTR_TEXTCALLBACKW;
+    ::SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  ::InvalidateRect(tree_, nullptr, TRUE);
+}
+
+void CategoryTree::FillDisplayInfo(NMTVDISPINFOW& info) const {
+  const auto place = static_cast<std::size_t>(info.item.lParam);
+  if ((info.item.mask & TVIF_TEXT) == 0 || place >= captions_.size()) return;
+  CopyToBuffer(captions_[place], info.item.pszText, info.item.cchTextMax);
 }
 
 std::string CategoryTree::CaptionOf(HTREEITEM node) const {

@@ -67,13 +67,16 @@ class CategoryTree {
   void ShowCounts(const std::vector<ProblemRow>& rows);
   // The caption a node shows now.
   std::string CaptionOf(HTREEITEM node) const;
+  // The control asks its parent for the captions (TVN_GETDISPINFOW); the parent hands that here.
+  void FillDisplayInfo(NMTVDISPINFOW& info) const;
 
  private:
   HTREEITEM Next(HTREEITEM node, UINT relation) const;
   // 2 when at least one child of parent is selected, else 1.
   void UpdateGroup(HTREEITEM parent);
 
-  void SetCaption(std::size_t node, const std::string& caption);
+  // One caption per node, in tree order; only the changed ones are set.
+  void ShowCaptions(const std::vector<std::string>& captions);
 
   HWND tree_ = nullptr;
   UniqueImageList stateImages_;

@@ -207,6 +207,7 @@ LRESULT CALLBACK TfrmHivora::TreeProcedure(HWND tree, UINT message, WPARAM wPara
 
 LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
   if (header.hwndFrom == tree_.Handle()) {
+    if (header.code == TVN_GETDISPINFOW) tree_.FillDisplayInfo(reinterpret_cast<NMTVDISPINFOW&>(header));
     if (header.code == TVN_ITEMEXPANDINGW) {
       // tvRegistryCollapsing: the tree always stays expanded.
       const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
