@@ -30,7 +30,8 @@ LRESULT TfrmHivora::ListNotify(NMHDR& header) {
 
 void TfrmHivora::ShowSelectedReason() {
   const std::string reason = results_.SelectedReason();
-  const std::string text = reason.empty() ? statusCounts_ : statusCounts_ + "    " + reason;
+  const std::string text = reason.empty() || statusCounts_.empty() ? statusCounts_ + reason
+                                                                   : statusCounts_ + "    " + reason;
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(text).c_str()));
 }
 
