@@ -1,5 +1,6 @@
 // The counts the category tree shows after a scan: per category and summed per group, following the
-// list as rows are ignored and repaired, gone while a new scan runs, and the ticks left alone.
+// list as rows are ignored and repaired (the repair in a sorted list), gone while a new scan runs,
+// and the ticks left alone.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -71,13 +72,19 @@ TEST(CategoryCounts, FollowTheListThroughIgnoreAndRepairAndLeaveWhileANewScanRun
   SendCommand(form->Handle(), IDM_IGNOREKEY);
   EXPECT_EQ(Captions(*form), Expected(*form, {{1, 3}, {2, 2}, {3, 1}, {4, 1}, {10, 1}})) << "after ignoring a key";
 
-  // Only the row of A is repaired; the unticked rows stay and keep counting.
+  // Only the row of A is repaired, in a sorted list; the unticked rows stay and keep counting.
+  form->Results().SortBy(ResultsListView::colRegistryKey);
+  form->Results().SortBy(ResultsListView::colRegistryKey);
   const int repaired = RowOf(*form, "HKEY_LOCAL_MACHINE\\Software\\TamriskCount\\A\\Path");
   ASSERT_GE(repaired, 0);
   SendCommand(form->Handle(), IDM_SELECTNONE);
   form->Results().SetChecked(static_cast<std::size_t>(repaired), true);
   SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
   EXPECT_EQ(form->Results().RowCount(), 2u);
+  EXPECT_EQ(RowOf(*form, "HKEY_LOCAL_MACHINE\\Software\\TamriskCount\\A\\Path"), -1);
+  EXPECT_FALSE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\TamriskCount\\A", "Path").has_value());
+  EXPECT_TRUE(memory.registry.GetValue(RootKey::CurrentUser, "Software\\TamriskCount\\C", "Path").has_value());
+  EXPECT_TRUE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\TamriskCount\\B", "Path").has_value());
   // A scanned category with no row left shows its 0.
   EXPECT_EQ(Captions(*form), Expected(*form, {{1, 2}, {2, 1}, {3, 0}, {4, 1}, {10, 1}})) << "after the repair";
 
