@@ -42,8 +42,14 @@ struct ProblemRow {
   // Why the row is listed, in a few words with the text that failed ("file not found: C:\Gone\a.exe");
   // shown as the row's tip and in the report's last column.
   std::string reason;
+  // The code of the category whose scanner found the row (3 to 22); 0 for a row from elsewhere. The
+  // tree counts by it. It says where the row came from, not what it names, so equality leaves it out.
+  int category = 0;
 
-  friend bool operator==(const ProblemRow&, const ProblemRow&) = default;
+  friend bool operator==(const ProblemRow& a, const ProblemRow& b) {
+    return a.checked == b.checked && a.problem == b.problem && a.registryKey == b.registryKey &&
+           a.value == b.value && a.kind == b.kind && a.reason == b.reason;
+  }
 };
 
 // The results list as the engine sees it: the main window wraps its list view in one, tests and the

@@ -122,7 +122,8 @@ void TScanTaskThread::Execute() {
         break;
       }
       sink_->StartCategory();
-      const bool finished = RunCategoryGuarded(CodeOf(entry));
+      category_ = CodeOf(entry);
+      const bool finished = RunCategoryGuarded(category_);
       if (finished && !StopRequested()) sink_->FinishCategory();
     }
   } catch (const ScanStopped&) {
@@ -154,7 +155,9 @@ void TScanTaskThread::ShowCurrentKey(const std::string& text) {
 void TScanTaskThread::AppendProblem(const std::string& problem, const std::string& registryKey,
                                     const std::string& value, RowKind kind) {
   CheckStop();
-  sink_->AppendProblem(ProblemRow{false, problem, registryKey, value, kind});
+  ProblemRow row{false, problem, registryKey, value, kind};
+  row.category = category_;
+  sink_->AppendProblem(row);
 }
 
 void TScanTaskThread::AppendValueProblem(const std::string& problem, const std::string& key, const std::string& name,

@@ -130,6 +130,7 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   std::string taskCaption_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> ended_{false};
+  int category_ = 0;  // the code being scanned, for the rows it finds (worker thread only)
   mutable std::mutex incompleteMutex_;
   std::vector<int> incomplete_;
 };

@@ -65,7 +65,7 @@ TEST_F(ScanTaskTest, EmptyListRunsNothingAndEndsAtOnce) {
   EXPECT_TRUE(task->Ended());
 }
 
-TEST_F(ScanTaskTest, CodesRunInListOrderAndACodeGivenTwiceRunsTwice) {
+TEST_F(ScanTaskTest, CodesRunInListOrderAndACodeGivenTwiceRunsTwiceAndRowsCarryTheirCode) {
   auto task = MakeTask({"6", "9", "6"});
   task->Execute();
   EXPECT_EQ(task->codesRun, (std::vector<int>{6, 9, 6}));
@@ -74,7 +74,12 @@ TEST_F(ScanTaskTest, CodesRunInListOrderAndACodeGivenTwiceRunsTwice) {
   EXPECT_EQ(sink->Started(), 3);
   EXPECT_EQ(sink->Finished(), 3);
   EXPECT_TRUE(sink->Ended());
-  for (const ProblemRow& row : sink->Rows()) EXPECT_FALSE(row.checked);
+  std::vector<int> categories;
+  for (const ProblemRow& row : sink->Rows()) {
+    EXPECT_FALSE(row.checked);
+    categories.push_back(row.category);
+  }
+  EXPECT_EQ(categories, (std::vector<int>{6, 9, 6})) << "each row carries the code that found it";
 }
 
 TEST_F(ScanTaskTest, TextsThatAreNotDecimalNumbersCountAsZero) {

@@ -1,9 +1,12 @@
 #include "ui/main/CategoryTree.h"
 
+#include <array>
+#include <charconv>
 #include <stdexcept>
 #include <string>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/WindowText.h"
 
 #include "ui/res/resource.h"
 
@@ -42,13 +45,19 @@ constexpr NodeSpec kNodes[] = {
     {22, "Applications", 1},
 };
 
-HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout) {
-  std::wstring caption = win32::Wide(layout.caption);
+constexpr std::size_t kCodeSlots = TNodeChecks::Last + 1;
+
+bool IsCode(int code) { return code >= TNodeChecks::First && code <= TNodeChecks::Last; }
+
+// The caption is asked for (TVN_GETDISPINFOW) by the node's place in kNodes, held in its lParam:
+// a count shown is then one text width measured, without the layout a new text costs each time.
+HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout, std::size_t place) {
   TVINSERTSTRUCTW insert{};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
-  insert.item.pszText = caption.data();
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE | TVIF_PARAM;
+  insert.item.pszText = LPSTR_TEXTCALLBACKW;
+  insert.item.lParam = static_cast<LPARAM>(place);
   insert.item.iImage = layout.code;
   insert.item.iSelectedImage = layout.code;
   insert.item.state = INDEXTOSTATEIMAGEMASK(CategoryTree::kUnchecked);
@@ -66,11 +75,14 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   if (bitmap) ::ImageList_AddMasked(stateImages_.get(), static_cast<HBITMAP>(bitmap.get()), RGB(255, 0, 255));
   ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_.get()));
 
+  for (const NodeSpec& layout : kNodes) captions_.emplace_back(layout.caption);
   HTREEITEM parents[3] = {};
   for (const NodeSpec& layout : kNodes) {
-    HTREEITEM node = InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout);
+    HTREEITEM node =
+        InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout, nodes_.size());
     if (!node) throw std::runtime_error("Cannot fill the category tree");
     parents[layout.level] = node;
+    nodes_.push_back(node);
   }
   ForEachFrom(Root(), [this](HTREEITEM node) {
     ::SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
@@ -197,6 +209,80 @@ TNodeChecks CategoryTree::Checks() const {
     if (code >= TNodeChecks::First && code <= TNodeChecks::Last) checks[code] = StateOf(node) == kChecked;
   });
   return checks;
+}
+
+void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
+  scanned_.fill(false);
+  for (const std::string& text : codes) {
+    int code = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
+    if (error == std::errc() && end == text.data() + text.size() && IsCode(code)) {
+      scanned_[static_cast<std::size_t>(code)] = true;
+    }
+  }
+  std::vector<std::string> bare;
+  for (const NodeSpec& node : kNodes) bare.emplace_back(node.caption);
+  ShowCaptions(bare);
+}
+
+void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
+  std::array<std::size_t, kCodeSlots> found{};
+  for (const ProblemRow& row : rows) {
+    if (IsCode(row.category)) ++found[static_cast<std::size_t>(row.category)];
+  }
+  // From the last node up, so each group has its members' sums before its own parent takes them.
+  constexpr std::size_t kCount = std::size(kNodes);
+  std::array<std::size_t, kCount> sums{};
+  std::array<bool, kCount> counted{};
+  std::vector<std::string> captions(kCount);
+  for (std::size_t i = kCount; i-- > 0;) {
+    const auto code = static_cast<std::size_t>(kNodes[i].code);
+    if (scanned_[code]) {
+      sums[i] += found[code];
+      counted[i] = true;
+    }
+    for (std::size_t parent = i; parent-- > 0;) {
+      if (kNodes[parent].level != kNodes[i].level - 1) continue;
+      sums[parent] += sums[i];
+      counted[parent] = counted[parent] || counted[i];
+      break;
+    }
+    captions[i] = kNodes[i].caption;
+    if (counted[i]) captions[i] += " (" + std::to_string(sums[i]) + ")";
+  }
+  ShowCaptions(captions);
+}
+
+// Setting the callback again has the control measure the new caption; it draws it when asked.
+void CategoryTree::ShowCaptions(const std::vector<std::string>& captions) {
+  if (captions.size() != nodes_.size() || captions == captions_) return;
+  for (std::size_t node = 0; node < nodes_.size(); ++node) {
+    if (captions_[node] == captions[node]) continue;
+    captions_[node] = captions[node];
+    TVITEMW item{};
+    item.mask = TVIF_HANDLE | TVIF_TEXT;
+    item.hItem = nodes_[node];
+    item.pszText = LPSTR_TEXTCALLBACKW;
+    ::SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  ::InvalidateRect(tree_, nullptr, TRUE);
+}
+
+void CategoryTree::FillDisplayInfo(NMTVDISPINFOW& info) const {
+  const auto place = static_cast<std::size_t>(info.item.lParam);
+  if ((info.item.mask & TVIF_TEXT) == 0 || place >= captions_.size()) return;
+  CopyToBuffer(captions_[place], info.item.pszText, info.item.cchTextMax);
+}
+
+std::string CategoryTree::CaptionOf(HTREEITEM node) const {
+  wchar_t text[128] = {};
+  TVITEMW item{};
+  item.mask = TVIF_HANDLE | TVIF_TEXT;
+  item.hItem = node;
+  item.pszText = text;
+  item.cchTextMax = static_cast<int>(std::size(text));
+  ::SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  return win32::Utf8(text);
 }
 
 }  // namespace tamrisk

@@ -1,14 +1,17 @@
 // The category tree: one node per category code, the code in the node's image index, and a state
-// image (1 not selected, 2 selected) that only a mouse press on the icon toggles.
+// image (1 not selected, 2 selected) that only a mouse press on the icon toggles. After a scan the
+// nodes show how many of the listed rows each category found.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "scan/ProblemRow.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/UiHandles.h"
 
@@ -55,13 +58,33 @@ class CategoryTree {
   // State 2 gives true, anything else false.
   TNodeChecks Checks() const;
 
+  // A new scan: every node shows its bare caption again, and the counts shown from now on are those
+  // of these codes (decimal texts, as the scan takes them).
+  void StartCounts(const std::vector<std::string>& codes);
+  // Each scanned category's node shows how many of the rows it found, "Startup Programs (4)", and
+  // each group the sum over its scanned members; the other nodes show their bare captions, as all do
+  // before the first scan. Only changed captions are set.
+  void ShowCounts(const std::vector<ProblemRow>& rows);
+  // The caption a node shows now.
+  std::string CaptionOf(HTREEITEM node) const;
+  // The control asks its parent for the captions (TVN_GETDISPINFOW); the parent hands that here.
+  void FillDisplayInfo(NMTVDISPINFOW& info) const;
+
  private:
   HTREEITEM Next(HTREEITEM node, UINT relation) const;
   // 2 when at least one child of parent is selected, else 1.
   void UpdateGroup(HTREEITEM parent);
 
+  // One caption per node, in tree order; only the changed ones are set.
+  void ShowCaptions(const std::vector<std::string>& captions);
+
   HWND tree_ = nullptr;
   UniqueImageList stateImages_;
+  // Per node in tree order: its handle and the caption it shows.
+  std::vector<HTREEITEM> nodes_;
+  std::vector<std::string> captions_;
+  // By code: whether the last scan took it.
+  std::array<bool, TNodeChecks::Last + 1> scanned_{};
 };
 
 }  // namespace tamrisk

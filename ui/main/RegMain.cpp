@@ -93,6 +93,7 @@ void TfrmHivora::Create(int showCommand) {
 }
 
 INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (commands_.HandleFindMessage(message)) return 0;
   switch (message) {
     case WM_CREATE:
       // A window without its controls is no use: CreateWindowEx fails.
@@ -154,7 +155,7 @@ void TfrmHivora::CreateControls() {
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 
   HWND list = MakeChild(Handle(), WC_LISTVIEWW, "",
-                        LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYDATA,
+                        LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYDATA,
                         font, WS_EX_CLIENTEDGE);
   results_.Attach(list, Prompts(), [this] { lvRegistryDataClick(); });
   commands_.SetOwner(Handle());
@@ -210,6 +211,7 @@ LRESULT CALLBACK TfrmHivora::TreeProcedure(HWND tree, UINT message, WPARAM wPara
 
 LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
   if (header.hwndFrom == tree_.Handle()) {
+    if (header.code == TVN_GETDISPINFOW) tree_.FillDisplayInfo(reinterpret_cast<NMTVDISPINFOW&>(header));
     if (header.code == TVN_ITEMEXPANDINGW) {
       // tvRegistryCollapsing: the tree always stays expanded.
       const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
@@ -217,23 +219,7 @@ LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
     }
     return 0;
   }
-  if (header.hwndFrom == results_.Handle()) {
-    switch (header.code) {
-      case LVN_GETDISPINFOW:
-        results_.FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
-        break;
-      case NM_CLICK:
-        lvRegistryDataClick();
-        break;
-      case LVN_ITEMCHANGED:
-      case LVN_ODSTATECHANGED:
-        // The selection may have changed: the actions that need a selected row follow it.
-        commands_.UpdateActionStates(::GetMenu(Handle()));
-        break;
-      default:
-        break;
-    }
-  }
+  if (header.hwndFrom == results_.Handle()) return ListNotify(header);
   return 0;
 }
 
@@ -368,6 +354,7 @@ void TfrmHivora::bScanRegistryClick() {
   }
   if (ScanCodes->empty()) return;
   results_.Clear();
+  tree_.StartCounts(*ScanCodes);
   incomplete_.clear();
   actionNotice_.clear();
   workers_.ForgetCurrent();
@@ -395,10 +382,11 @@ void TfrmHivora::UpdateCounts() {
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
   // What the last repair or undo did comes first, where the designed width does not cut it; a scan
   // that could not finish every category must not pass for a complete one.
-  std::string second = actionNotice_.empty() ? selected : " " + actionNotice_ + "   " + selected;
+  statusCounts_ = actionNotice_.empty() ? selected : " " + actionNotice_ + "   " + selected;
   const std::string incomplete = IncompleteNotice(incomplete_);
-  if (!incomplete.empty()) second.append("    ").append(incomplete);
-  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(second).c_str()));
+  if (!incomplete.empty()) statusCounts_.append("    ").append(incomplete);
+  ShowSelectedReason();
+  tree_.ShowCounts(results_.Rows());
 }
 
 void TfrmHivora::lvRegistryDataClick() { UpdateCounts(); }

@@ -95,6 +95,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // itself.
   bool RunCommandWithHint(const std::string& commandLine, const std::string& hintText);
 
+  // For the message loop, before a message is dispatched: the find box's keystrokes and the menu's
+  // keys (Ctrl+F, F3). True when the message is done with.
+  bool PreTranslateMessage(MSG& message);
+
   // What tests reach.
   ResultsListView& Results() { return results_; }
   CategoryTree& Tree() { return tree_; }
@@ -118,6 +122,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
                                         DWORD_PTR self);
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT HandleNotify(NMHDR& header);
+  // The results list's notifications (RegMainResults.cpp).
+  LRESULT ListNotify(NMHDR& header);
+  // The second status panel: the counts and notices of UpdateCounts, then the selected row's reason.
+  void ShowSelectedReason();
   void HandleCommand(int id);
   void RegisterWindowClass() const;
   void UpdateUndoState(HMENU menu);
@@ -152,6 +160,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   std::vector<int> incomplete_;
   // What the last repair or undo came to, for the status bar; cleared by a scan.
   std::string actionNotice_;
+  // The second status panel's text before the selected row's reason.
+  std::string statusCounts_;
+  // Loaded from the resources on first use; the system frees it with the program.
+  HACCEL accelerators_ = nullptr;
   RunLogEntry cleanOnceLog_;
   bool activated_ = false;
   bool closing_ = false;

@@ -8,6 +8,7 @@
 #include "unattended/Report.h"
 #include "scan/IgnoreEntries.h"
 #include "scan/IgnoreFilter.h"
+#include "scan/ResultFind.h"
 #include "scan/ResultTexts.h"
 #include "settings/IgnoreListEdit.h"
 #include "settings/RegGlobal.h"
@@ -36,6 +37,8 @@ bool ResultsCommands::Run(int id) {
       {IDM_IGNOREVALUE, &Self::aIgnoreValueUpdate, &Self::aIgnoreValueExecute},
       {IDM_IGNOREKEY, &Self::aIgnoreKeyUpdate, &Self::aIgnoreKeyExecute},
       {IDM_SAVERESULTS, nullptr, &Self::miSaveResultsClick},
+      {IDM_FIND, nullptr, &Self::aFindExecute},
+      {IDM_FINDNEXT, nullptr, &Self::aFindNextExecute},
   };
   for (const Action& action : kActions) {
     if (action.id != id) continue;
@@ -141,6 +144,36 @@ void ResultsCommands::miSaveResultsClick() {
     prompt_.Message(owner_, "Cannot write " + file + (error.empty() ? "." : ": " + error), kMessageCaption,
                     MB_OK | MB_ICONERROR);
   }
+}
+
+void ResultsCommands::aFindExecute() { findBox_.Show(owner_); }
+
+void ResultsCommands::aFindNextExecute() {
+  if (findBox_.LastQuery()) {
+    FindNext(*findBox_.LastQuery());
+  } else {
+    aFindExecute();
+  }
+}
+
+bool ResultsCommands::HandleFindMessage(UINT message) {
+  if (!findBox_.IsFindMessage(message)) return false;
+  if (const std::optional<FindQuery> query = findBox_.TakeRequest()) FindNext(*query);
+  return true;
+}
+
+void ResultsCommands::FindNext(const FindQuery& query) {
+  const int current = results_.SelectedIndex();
+  const std::optional<std::size_t> found = FindNextRow(
+      results_.Rows(), current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt,
+      query);
+  if (found) {
+    results_.Select(static_cast<int>(*found));
+    return;
+  }
+  // Over the box while it is open, so the answer shows where the user looks.
+  HWND over = findBox_.Handle() ? findBox_.Handle() : owner_;
+  prompt_.Message(over, "Cannot find \"" + query.text + "\".", kMessageCaption, MB_OK | MB_ICONINFORMATION);
 }
 
 void ResultsCommands::UpdateActionStates(HMENU menu) const {

@@ -1,6 +1,6 @@
 // The commands on the results list, in the Edit menu, the list's pop-up menu and the File menu:
 // select all or none, all or none of the selected row's type, open the registry editor at the row,
-// ignore its value or key, and save the results.
+// ignore its value or key, find a row, and save the results.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
 #include "ui/common/Prompt.h"
+#include "ui/main/FindBox.h"
 #include "ui/main/ResultsListView.h"
 
 namespace tamrisk {
@@ -41,6 +42,9 @@ class ResultsCommands {
   void aIgnoreValueExecute();
   void aIgnoreKeyExecute();
   void miSaveResultsClick();
+  // Opens the find box; "Find Next" repeats its last search, or opens it when there was none.
+  void aFindExecute();
+  void aFindNextExecute();
   bool aSelectAllTypeUpdate() const;
   bool aOpenRegeditUpdate() const;
   // Offered when the selected row names a value (or a key) the ignore lists can hold.
@@ -52,6 +56,12 @@ class ResultsCommands {
   // The list's pop-up menu at a screen point, or beside the selected row for -1 (the keyboard).
   void ShowListMenu(LPARAM where);
 
+  // The find box's registered message to the owner: runs the search it asks for. False for any
+  // other message.
+  bool HandleFindMessage(UINT message);
+  // For the message loop: the open find box's keystrokes.
+  bool TranslateFindBoxMessage(MSG& message) { return findBox_.TranslateDialogMessage(message); }
+
  private:
   std::optional<ProblemRow> SelectedRow() const;
   // The ignore-list entry for the selected row; nullopt when no row is selected or it has none.
@@ -59,12 +69,15 @@ class ResultsCommands {
   std::optional<std::string> SelectedKeyEntry() const;
   void CheckRowsOfSelectedType(bool checked);
   void DropIgnoredRows();
+  // Selects and shows the next row the query finds, or says that none does.
+  void FindNext(const FindQuery& query);
 
   const Platform& platform_;
   Prompt& prompt_;
   ResultsListView& results_;
   std::function<void()> countsChanged_;
   HWND owner_ = nullptr;
+  FindBox findBox_;
 };
 
 }  // namespace tamrisk

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/win32/Wide.h"
 #include "ui/common/WindowBase.h"
 #include "ui/common/WindowText.h"
+#include "ui/res/resource.h"
 
 namespace tamrisk {
 namespace {
@@ -11,13 +13,18 @@ namespace {
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
 
-const std::string& CellText(const ProblemRow& row, int column) {
-  switch (column) {
-    case ResultsListView::colRegistryKey: return row.registryKey;
-    case ResultsListView::colValue: return row.value;
-    default: return row.problem;
-  }
+void SetRowState(HWND list, int index, UINT state, UINT mask) {
+  LVITEMW item{};
+  item.state = state;
+  item.stateMask = mask;
+  ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
+
+int NextRow(HWND list, int after, UINT flags) {
+  return static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(after), flags));
+}
+
+bool ControlKeyDown() { return ::GetKeyState(VK_CONTROL) < 0; }
 
 }  // namespace
 
@@ -26,6 +33,8 @@ void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> ch
   prompt_ = &prompt;
   checkClicked_ = std::move(checkClicked);
   SetUpReportList(list_, {{"Problem", 120}, {"Registry key", 300}, {"Value", 150}}, true);
+  // Each row's reason shows as its tip.
+  ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
   // The control asks for the check box image of each row it draws.
   ::SendMessageW(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
   ::SetWindowSubclass(list_, ListProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -56,12 +65,30 @@ bool ResultsListView::HandleListMessage(UINT message, WPARAM wParam, LPARAM lPar
       return true;
     }
     case WM_KEYDOWN:
-      if (wParam != VK_SPACE) return false;
-      // The space bar toggles the selected row's check box; the counts wait for the next click.
-      if (const int row = SelectedIndex(); row >= 0) Toggle(static_cast<std::size_t>(row));
-      return true;
+      return HandleKey(wParam);
     case WM_CHAR:
-      return wParam == ' ';
+      // The characters of the keys handled above (Ctrl+A gives 1), which would start a search.
+      return wParam == ' ' || wParam == 1;
+    default:
+      return false;
+  }
+}
+
+bool ResultsListView::HandleKey(WPARAM key) {
+  switch (key) {
+    case VK_SPACE:
+      // The counts wait for the next click, as after any keyboard toggle.
+      ToggleSelected();
+      return true;
+    case 'A':
+      if (!ControlKeyDown()) return false;
+      SelectAll();
+      return true;
+    case VK_RETURN:
+      ::SendMessageW(::GetParent(list_), WM_COMMAND, MAKEWPARAM(IDM_OPENREGEDIT, 0), 0);
+      return true;
+    case VK_DELETE:
+      return true;
     default:
       return false;
   }
@@ -75,14 +102,88 @@ int ResultsListView::CheckBoxAt(POINT point) const {
   return (hit.flags & LVHT_ONITEMSTATEICON) ? row : -1;
 }
 
+bool ResultsListView::HandleNotify(NMHDR& header) {
+  switch (header.code) {
+    case LVN_GETDISPINFOW:
+      FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+      return true;
+    case LVN_GETINFOTIPW:
+      FillInfoTip(reinterpret_cast<NMLVGETINFOTIPW&>(header));
+      return true;
+    case LVN_COLUMNCLICK: {
+      const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
+      if (column >= colProblem && column <= colValue) SortBy(static_cast<Column>(column));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 void ResultsListView::FillDisplayInfo(NMLVDISPINFOW& info) const {
   LVITEMW& item = info.item;
   if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
   const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
-  if (item.mask & LVIF_TEXT) CopyToBuffer(CellText(row, item.iSubItem), item.pszText, item.cchTextMax);
+  if (item.mask & LVIF_TEXT) CopyToBuffer(ColumnText(row, item.iSubItem), item.pszText, item.cchTextMax);
   if (item.mask & LVIF_STATE) {
     item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
     item.stateMask |= LVIS_STATEIMAGEMASK;
+  }
+}
+
+// A row whose text is cut off comes with that text in the buffer, and the reason goes below it.
+void ResultsListView::FillInfoTip(NMLVGETINFOTIPW& tip) const {
+  if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || !tip.pszText) return;
+  const std::string& reason = rows_[static_cast<std::size_t>(tip.iItem)].reason;
+  if (reason.empty()) return;
+  const bool cut = (tip.dwFlags & LVGIT_UNFOLDED) == 0 && tip.pszText[0] != L'\0';
+  const std::string text = cut ? win32::Utf8(tip.pszText) + "\r\n" + reason : reason;
+  CopyToBuffer(text, tip.pszText, tip.cchTextMax);
+}
+
+void ResultsListView::SortBy(Column column) {
+  sortDescending_ = sortColumn_ == column && !sortDescending_;
+  sortColumn_ = column;
+  const std::vector<std::size_t> order = SortedOrder(rows_, column, sortDescending_);
+  // Where each row moves to, so the selection can follow its rows.
+  std::vector<std::size_t> movedTo(order.size());
+  std::vector<ProblemRow> sorted;
+  sorted.reserve(order.size());
+  for (std::size_t place = 0; place < order.size(); ++place) {
+    movedTo[order[place]] = place;
+    sorted.push_back(std::move(rows_[order[place]]));
+  }
+  rows_ = std::move(sorted);
+  std::vector<std::size_t> selected = SelectedRows();
+  for (std::size_t& index : selected) index = movedTo[index];
+  const int focused = NextRow(list_, -1, LVNI_FOCUSED);
+  Reselect(selected, focused >= 0 && static_cast<std::size_t>(focused) < movedTo.size()
+                         ? static_cast<int>(movedTo[static_cast<std::size_t>(focused)])
+                         : -1);
+  ShowSortArrow();
+  ::InvalidateRect(list_, nullptr, FALSE);
+}
+
+void ResultsListView::Reselect(const std::vector<std::size_t>& selected, int focused) {
+  // Every row selected stays so in one message, whatever the order.
+  if (selected.size() != rows_.size() || rows_.empty()) {
+    SetRowState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (const std::size_t index : selected) SetRowState(list_, static_cast<int>(index), LVIS_SELECTED, LVIS_SELECTED);
+  }
+  if (focused < 0) return;
+  SetRowState(list_, focused, LVIS_FOCUSED, LVIS_FOCUSED);
+  ::SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
+}
+
+void ResultsListView::ShowSortArrow() const {
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(list_, LVM_GETHEADER, 0, 0));
+  for (int column = colProblem; column <= colValue; ++column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    ::SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (column == sortColumn_) item.fmt |= sortDescending_ ? HDF_SORTDOWN : HDF_SORTUP;
+    ::SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
   }
 }
 
@@ -103,6 +204,9 @@ void ResultsListView::AppendRows(const std::vector<ProblemRow>& rows) {
 void ResultsListView::Clear() {
   rows_.clear();
   ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  sortColumn_ = -1;
+  sortDescending_ = false;
+  ShowSortArrow();
 }
 
 void ResultsListView::RedrawRow(std::size_t index) const {
@@ -110,6 +214,14 @@ void ResultsListView::RedrawRow(std::size_t index) const {
 }
 
 void ResultsListView::Toggle(std::size_t index) { SetChecked(index, !rows_.at(index).checked); }
+
+void ResultsListView::ToggleSelected() {
+  const int lead = SelectedIndex();
+  if (lead < 0) return;
+  const bool checked = !rows_.at(static_cast<std::size_t>(lead)).checked;
+  for (const std::size_t index : SelectedRows()) rows_.at(index).checked = checked;
+  ::InvalidateRect(list_, nullptr, FALSE);
+}
 
 void ResultsListView::SetChecked(std::size_t index, bool checked) {
   rows_.at(index).checked = checked;
@@ -126,17 +238,33 @@ std::size_t ResultsListView::CheckedCount() const {
       std::count_if(rows_.begin(), rows_.end(), [](const ProblemRow& row) { return row.checked; }));
 }
 
-int ResultsListView::SelectedIndex() const { return SelectedListItem(list_); }
+int ResultsListView::SelectedIndex() const {
+  const int focused = NextRow(list_, -1, LVNI_FOCUSED | LVNI_SELECTED);
+  const int index = focused >= 0 ? focused : SelectedListItem(list_);
+  return index >= 0 && static_cast<std::size_t>(index) < rows_.size() ? index : -1;
+}
+
+std::vector<std::size_t> ResultsListView::SelectedRows() const {
+  std::vector<std::size_t> selected;
+  for (int index = NextRow(list_, -1, LVNI_SELECTED); index >= 0; index = NextRow(list_, index, LVNI_SELECTED)) {
+    if (static_cast<std::size_t>(index) >= rows_.size()) break;
+    selected.push_back(static_cast<std::size_t>(index));
+  }
+  return selected;
+}
 
 void ResultsListView::Select(int index) {
-  LVITEMW clear{};
-  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  SetRowState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   if (index < 0) return;
-  LVITEMW item{};
-  item.state = LVIS_SELECTED | LVIS_FOCUSED;
-  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  SetRowState(list_, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ::SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+}
+
+void ResultsListView::SelectAll() { SetRowState(list_, -1, LVIS_SELECTED, LVIS_SELECTED); }
+
+std::string ResultsListView::SelectedReason() const {
+  const int index = SelectedIndex();
+  return index >= 0 ? rows_[static_cast<std::size_t>(index)].reason : std::string();
 }
 
 int ResultsListView::ColumnWidth(Column column) const {

@@ -1,7 +1,9 @@
 // The results list: a report-style list view with check boxes over the rows it shows, as the
 // ResultsModel the ignore filter and the repair work on. The rows (texts, kind and check box) live
-// here and the control asks for what it draws (an owner-data list), so appending, ticking and
-// walking thousands of rows costs no per-item work in the control.
+// here in the order shown and the control asks for what it draws (an owner-data list), so appending,
+// ticking, sorting and walking thousands of rows costs no per-item work in the control.
+// Keys: Space ticks or unticks the selected rows, Ctrl+A selects every row, Enter sends the parent
+// "Open in RegEdit", and Delete does nothing (a repair is never one key press away).
 #pragma once
 
 #include <windows.h>
@@ -13,13 +15,15 @@
 #include <vector>
 
 #include "scan/ProblemRow.h"
+#include "scan/ResultOrder.h"
 #include "ui/common/Prompt.h"
 
 namespace tamrisk {
 
 class ResultsListView final : public ResultsModel {
  public:
-  enum Column { colProblem = 0, colRegistryKey = 1, colValue = 2 };
+  using Column = ResultColumn;
+  using enum ResultColumn;
 
   // Takes an owner-data report list view: check boxes, full-row selection and the three columns.
   // checkClicked runs after a mouse press has toggled a row's check box. An error raised while the
@@ -27,9 +31,20 @@ class ResultsListView final : public ResultsModel {
   void Attach(HWND list, Prompt& prompt, std::function<void()> checkClicked);
   HWND Handle() const { return list_; }
 
-  // The control's LVN_GETDISPINFOW, which its parent hands over. The parent is a Unicode window,
-  // so the control asks in the wide form only.
+  // The control's notifications that concern only the list, which its parent hands over: the texts
+  // it draws (LVN_GETDISPINFOW), a row's tip (LVN_GETINFOTIPW) and a click on a column's header
+  // (LVN_COLUMNCLICK). The parent is a Unicode window, so the control asks in the wide form only.
+  // False for any other notification.
+  bool HandleNotify(NMHDR& header);
   void FillDisplayInfo(NMLVDISPINFOW& info) const;
+  void FillInfoTip(NMLVGETINFOTIPW& tip) const;
+
+  // Sorts by a column: ascending, or the other way round when it is the column sorted by already.
+  // Check boxes and the selection stay with their rows; the header shows the direction.
+  void SortBy(Column column);
+  // The sorted column, or -1 while the rows are in the order found.
+  int SortColumn() const { return sortColumn_; }
+  bool SortDescending() const { return sortDescending_; }
 
   std::size_t RowCount() const override { return rows_.size(); }
   ProblemRow Row(std::size_t index) const override { return rows_.at(index); }
@@ -38,6 +53,7 @@ class ResultsListView final : public ResultsModel {
 
   // Rows keep the check state they come with; a scan's rows come unticked.
   void AppendRows(const std::vector<ProblemRow>& rows);
+  // Empties the list; the next rows show in the order they come, unsorted.
   void Clear();
   const std::vector<ProblemRow>& Rows() const { return rows_; }
   const std::string& ProblemText(std::size_t index) const { return rows_.at(index).problem; }
@@ -48,9 +64,15 @@ class ResultsListView final : public ResultsModel {
   void SetAllChecked(bool checked);
   std::size_t CheckedCount() const;
 
-  // The selected (focused) row, or -1.
+  // The row the single-row commands act on: the focused row when it is selected, else the first
+  // selected row; -1 when none is.
   int SelectedIndex() const;
+  std::vector<std::size_t> SelectedRows() const;
+  // Selects and focuses only this row (none for -1) and scrolls it into view.
   void Select(int index);
+  void SelectAll();
+  // Why the row SelectedIndex names is listed; empty when no row is selected.
+  std::string SelectedReason() const;
 
   int ColumnWidth(Column column) const;
   void SetColumnWidth(Column column, int width);
@@ -64,13 +86,21 @@ class ResultsListView final : public ResultsModel {
   bool HandleListMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // The row whose check box is at a point of the control, or -1.
   int CheckBoxAt(POINT point) const;
+  bool HandleKey(WPARAM key);
+  // Gives every selected row the opposite of the check state of the row SelectedIndex names.
+  void ToggleSelected();
   void Toggle(std::size_t index);
   void RedrawRow(std::size_t index) const;
+  // Selects the rows at these indexes, and focuses focused (when not -1).
+  void Reselect(const std::vector<std::size_t>& selected, int focused);
+  void ShowSortArrow() const;
 
   HWND list_ = nullptr;
   Prompt* prompt_ = nullptr;
   std::vector<ProblemRow> rows_;
   std::function<void()> checkClicked_;
+  int sortColumn_ = -1;
+  bool sortDescending_ = false;
 };
 
 }  // namespace tamrisk

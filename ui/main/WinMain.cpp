@@ -22,9 +22,10 @@
 
 namespace {
 
-int RunMessageLoop() {
+int RunMessageLoop(tamrisk::TfrmHivora& form) {
   MSG message{};
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (form.Handle() && form.PreTranslateMessage(message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
@@ -81,7 +82,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     TfrmHivora form(system.platform, prompt, start);
     frmHivora = &form;
     form.Create(showCommand);
-    const int exitCode = RunMessageLoop();
+    const int exitCode = RunMessageLoop(form);
     frmHivora = nullptr;
     return exitCode;
   } catch (const std::exception& error) {

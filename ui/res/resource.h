@@ -11,6 +11,7 @@
 // Menus
 #define IDR_MAINMENU 200
 #define IDR_LISTPOPUP 201
+#define IDR_ACCELERATORS 202
 
 // Dialog templates
 #define IDD_REGPROGRESSHINT 300
@@ -50,6 +51,8 @@
 #define IDM_IGNOREVALUE 3401
 #define IDM_IGNOREKEY 3402
 #define IDM_UNDOREPAIR 3410
+#define IDM_FIND 3411
+#define IDM_FINDNEXT 3412
 
 // Controls of the progress windows
 #define IDC_SCANTASK 1300

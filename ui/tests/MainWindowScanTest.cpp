@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <optional>
@@ -35,16 +34,6 @@ constexpr int kStaleKeys = 300;
 // The unattended runs' log beside options.ini.
 std::string RunLog(MemoryPlatform& memory) {
   return memory.files.Contents(memory.system.ExecutableFolder() + "Tamrisk.log").value_or("");
-}
-
-// Ticks of the tree as options.ini stores them: the listed codes checked, every other one not.
-std::string Ticks(std::initializer_list<int> checked) {
-  std::string text = "[TreeViewNodeCheck]\r\n";
-  for (int code = 1; code <= 22; ++code) {
-    const bool on = std::find(checked.begin(), checked.end(), code) != checked.end();
-    text += std::to_string(code) + (on ? "=1\r\n" : "=0\r\n");
-  }
-  return text;
 }
 
 // Holds the walk at one key open until the test lets it go, so a stop lands part-way through the

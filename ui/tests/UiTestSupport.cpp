@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/win32/Wide.h"
@@ -123,6 +124,15 @@ std::vector<int> TreeStates(TfrmHivora& form) {
   std::vector<int> states;
   for (int code = 1; code <= 22; ++code) states.push_back(form.Tree().StateOf(form.Tree().NodeOf(code)));
   return states;
+}
+
+std::string Ticks(std::initializer_list<int> checked) {
+  std::string text = "[TreeViewNodeCheck]\r\n";
+  for (int code = 1; code <= 22; ++code) {
+    const bool on = std::find(checked.begin(), checked.end(), code) != checked.end();
+    text += std::to_string(code) + (on ? "=1\r\n" : "=0\r\n");
+  }
+  return text;
 }
 
 void WriteSettings(const Platform& platform, FileSystem& files, const std::string& text) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,6 +73,9 @@ void SendCommand(HWND window, int id);
 
 // Category states of the tree by code, 1 to 22.
 std::vector<int> TreeStates(TfrmHivora& form);
+
+// Ticks of the tree as options.ini stores them: the listed codes checked, every other one not.
+std::string Ticks(std::initializer_list<int> checked);
 
 // Sets options.ini of the platform (executable folder + "options.ini") to these lines.
 void WriteSettings(const Platform& platform, FileSystem& files, const std::string& text);

@@ -1,0 +1,252 @@
+// What the results list adds for reading many rows: sorting by a header click, the keys (Space on a
+// multi-selection, Ctrl+A, Delete, Enter), the find box, and a row's reason as its tip and in the
+// status bar.
+#include <windows.h>
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/memory/MemoryPlatform.h"
+#include "platform/win32/Wide.h"
+#include "ui/common/WindowText.h"
+#include "ui/res/resource.h"
+#include "ui/tests/UiTestSupport.h"
+
+namespace tamrisk::test {
+namespace {
+
+ProblemRow Row(bool checked, const char* problem, const char* key, const char* value, const char* reason = "") {
+  ProblemRow row{checked, problem, key, value, rkValueInPath};
+  row.reason = reason;
+  return row;
+}
+
+// Texts that only a case-insensitive order with numbers by value puts right.
+std::vector<ProblemRow> SortRows() {
+  return {
+      Row(true, "Invalid File", "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe"),
+      Row(false, "empty key", "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe"),
+      Row(true, "Fonts Issue", "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe"),
+      Row(false, "Empty Key", "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe"),
+  };
+}
+
+void Key(HWND window, WPARAM key) {
+  ::SendMessageW(window, WM_KEYDOWN, key, 0);
+  ::SendMessageW(window, WM_KEYUP, key, 0);
+}
+
+void SetRowSelected(HWND list, int row, UINT state) {
+  LVITEMW item{};
+  item.state = state;
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+class ResultsList : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memory.files.AddFolder(memory.system.ExecutableFolder());
+    form = MakeMainWindow(memory.platform, prompt);
+  }
+
+  ResultsListView& Results() { return form->Results(); }
+  HWND List() { return form->Results().Handle(); }
+
+  // The Registry key column as the control shows it, top to bottom.
+  std::vector<std::string> ShownKeys() {
+    std::vector<std::string> keys;
+    for (int i = 0; i < ListItemCount(List()); ++i) keys.push_back(ListItemText(List(), i, ResultsListView::colRegistryKey));
+    return keys;
+  }
+  std::vector<std::string> SelectedKeys() {
+    std::vector<std::string> keys;
+    for (std::size_t i : Results().SelectedRows()) keys.push_back(Results().Row(i).registryKey);
+    return keys;
+  }
+
+  // A click on a column's header, as the mouse makes it.
+  void ClickHeader(int column) {
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(List(), LVM_GETHEADER, 0, 0));
+    RECT place{};
+    ::SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&place));
+    // Near the left edge: the list is narrower than its columns, so the last one is not all in view.
+    const LPARAM at = MAKELPARAM(place.left + 20, (place.top + place.bottom) / 2);
+    ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(header, WM_LBUTTONUP, 0, at);
+    PumpMessages();
+  }
+  // The sort arrow of each column's header: 1 up, -1 down, 0 none.
+  std::vector<int> Arrows() {
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(List(), LVM_GETHEADER, 0, 0));
+    std::vector<int> arrows;
+    for (int column = 0; column < 3; ++column) {
+      HDITEMW item{};
+      item.mask = HDI_FORMAT;
+      ::SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+      arrows.push_back((item.fmt & HDF_SORTUP) ? 1 : (item.fmt & HDF_SORTDOWN) ? -1 : 0);
+    }
+    return arrows;
+  }
+
+  MemoryPlatform memory;
+  ScriptedPrompt prompt;
+  std::unique_ptr<TfrmHivora> form;
+};
+
+TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFollowingTheRows) {
+  const std::vector<ProblemRow> rows = SortRows();
+  Results().AppendRows(rows);
+  SetRowSelected(List(), 2, LVIS_SELECTED | LVIS_FOCUSED);
+  SetRowSelected(List(), 3, LVIS_SELECTED);
+  const auto keys = [&](std::vector<int> order) {
+    std::vector<std::string> texts;
+    for (int i : order) texts.push_back(rows[static_cast<std::size_t>(i)].registryKey);
+    return texts;
+  };
+  struct Step {
+    int column;
+    std::vector<int> order;  // indexes into rows, top to bottom
+    int arrow;
+  };
+  const std::vector<Step> steps = {
+      {ResultsListView::colProblem, {1, 3, 2, 0}, 1},     {ResultsListView::colProblem, {0, 2, 1, 3}, -1},
+      {ResultsListView::colRegistryKey, {1, 3, 0, 2}, 1}, {ResultsListView::colRegistryKey, {2, 0, 3, 1}, -1},
+      {ResultsListView::colValue, {1, 0, 3, 2}, 1},       {ResultsListView::colValue, {2, 3, 0, 1}, -1},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << "column " << step.column << " arrow " << step.arrow);
+    ClickHeader(step.column);
+    EXPECT_EQ(ShownKeys(), keys(step.order));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(Results().IsChecked(i), rows[static_cast<std::size_t>(step.order[i])].checked) << "row " << i;
+    }
+    std::vector<int> arrows(3, 0);
+    arrows[static_cast<std::size_t>(step.column)] = step.arrow;
+    EXPECT_EQ(Arrows(), arrows);
+    std::vector<std::string> selected = SelectedKeys();
+    std::sort(selected.begin(), selected.end());
+    EXPECT_EQ(selected, keys({2, 3}));
+    EXPECT_EQ(Results().Row(static_cast<std::size_t>(Results().SelectedIndex())).registryKey, rows[2].registryKey)
+        << "the focused row stays the one the commands act on";
+  }
+
+  // A new scan's rows come in the order found, with no arrow.
+  Results().Clear();
+  Results().AppendRows(rows);
+  EXPECT_EQ(ShownKeys(), keys({0, 1, 2, 3}));
+  EXPECT_EQ(Arrows(), (std::vector<int>{0, 0, 0}));
+}
+
+TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNothing) {
+  Results().AppendRows(SortRows());
+  const auto checks = [&] {
+    std::vector<bool> states;
+    for (std::size_t i = 0; i < Results().RowCount(); ++i) states.push_back(Results().IsChecked(i));
+    return states;
+  };
+  SendCommand(form->Handle(), IDM_SELECTALL);
+
+  // Space gives every selected row the opposite of the focused row's tick; other rows keep theirs.
+  SetRowSelected(List(), 0, LVIS_SELECTED);
+  SetRowSelected(List(), 2, LVIS_SELECTED | LVIS_FOCUSED);
+  Results().SetChecked(2, false);
+  Key(List(), VK_SPACE);
+  EXPECT_EQ(checks(), (std::vector<bool>{true, true, true, true}));
+  Key(List(), VK_SPACE);
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true, false, true}));
+
+  // Ctrl+A selects every row; the ticks stay.
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  Key(List(), 'A');
+  keys[VK_CONTROL] = 0;
+  ::SetKeyboardState(keys);
+  EXPECT_EQ(::SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 4);
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true, false, true}));
+
+  // Delete removes, repairs and asks nothing.
+  Key(List(), VK_DELETE);
+  PumpMessages();
+  EXPECT_EQ(Results().Rows().size(), 4u);
+  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_TRUE(memory.files.ListFolder(memory.system.ExecutableFolder() + "Backup\\*.reg").empty());
+
+  // Enter opens the registry editor at the row the commands act on.
+  Results().Select(1);
+  Key(List(), VK_RETURN);
+  ASSERT_EQ(memory.shell.Opens().size(), 1u);
+  EXPECT_EQ(memory.shell.Opens()[0].parameters, "-m");
+  RegistryAccess registry(memory.registry);
+  ASSERT_TRUE(registry.OpenPath(kRegeditKey, false));
+  EXPECT_EQ(registry.ReadText("LastKey"), "HKEY_CURRENT_USER\\app9");
+}
+
+TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
+  Results().AppendRows({
+      Row(true, "Invalid File", "HKEY_CURRENT_USER\\One\\Path", "C:\\Gone\\one.exe", "file not found: C:\\Gone\\one.exe"),
+      Row(true, "Empty Key", "HKEY_CURRENT_USER\\Two", "", "no values below this key"),
+      Row(true, "Invalid File", "HKEY_CURRENT_USER\\Three\\Path", "C:\\Gone\\three.exe", "file not found"),
+  });
+  SendCommand(form->Handle(), IDM_SELECTALL);
+  Results().Select(0);
+  SendCommand(form->Handle(), IDM_FIND);
+  HWND box = FindThreadWindow("Find");
+  ASSERT_NE(box, nullptr);
+  const auto findNext = [&](const char* text) {
+    SetText(::GetDlgItem(box, edt1), text);
+    ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    PumpMessages();
+    return Results().SelectedIndex();
+  };
+  EXPECT_EQ(findNext("NO VALUES"), 1) << "a reason's text";
+  EXPECT_EQ(findNext("gone"), 2) << "the next match below";
+  EXPECT_EQ(findNext("gone"), 0) << "round past the last row";
+  EXPECT_EQ(PanelText(form->StatusBar(), 1),
+            " 3 problems selected for repairing    file not found: C:\\Gone\\one.exe") << "the selected row's reason";
+  EXPECT_TRUE(prompt.calls.empty());
+  findNext("nowhere");
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].text, "Cannot find \"nowhere\".");
+  EXPECT_EQ(Results().SelectedIndex(), 0);
+
+  // Closed, the box leaves its search to F3, which reaches the window through the message loop.
+  findNext("invalid");
+  ::SendMessageW(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0);
+  PumpMessages();
+  EXPECT_EQ(FindThreadWindow("Find"), nullptr);
+  MSG f3{List(), WM_KEYDOWN, VK_F3, 0, 0, {}};
+  EXPECT_TRUE(form->PreTranslateMessage(f3));
+  EXPECT_EQ(Results().SelectedIndex(), 0);
+}
+
+TEST_F(ResultsList, ARowsReasonIsItsTipBelowTheTextThatIsCutOff) {
+  Results().AppendRows({Row(true, "Invalid File", "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe", "file not found: C:\\a.exe"),
+                        Row(true, "Invalid File", "HKEY_CURRENT_USER\\B\\Path", "C:\\b.exe")});
+  const auto tip = [&](int row, DWORD flags, const std::wstring& shown) {
+    wchar_t text[INFOTIPSIZE] = {};
+    shown.copy(text, shown.size());
+    NMLVGETINFOTIPW request{};
+    request.hdr = NMHDR{List(), IDC_REGISTRYDATA, LVN_GETINFOTIPW};
+    request.dwFlags = flags;
+    request.pszText = text;
+    request.cchTextMax = INFOTIPSIZE;
+    request.iItem = row;
+    ::SendMessageW(form->Handle(), WM_NOTIFY, IDC_REGISTRYDATA, reinterpret_cast<LPARAM>(&request));
+    return win32::Utf8(text);
+  };
+  EXPECT_EQ(tip(0, LVGIT_UNFOLDED, L""), "file not found: C:\\a.exe");
+  EXPECT_EQ(tip(0, 0, L"Invalid File"), "Invalid File\r\nfile not found: C:\\a.exe");
+  EXPECT_EQ(tip(1, 0, L"Invalid File"), "Invalid File") << "no reason, no addition";
+}
+
+}  // namespace
+}  // namespace tamrisk::test
