@@ -222,6 +222,31 @@ void TimeSortAndCounts(TfrmHivora& form) {
               rows.size(), Seconds(counted - start) * 1000, Seconds(painted - counted) * 1000);
 }
 
+struct RoundTimes {
+  std::vector<double> headless, window, windowTotal;
+};
+
+// Headless and window scans in turn, the order alternating so neither kind always runs second.
+RoundTimes TimeRounds(const Platform& platform, TfrmHivora& form, int rounds) {
+  std::size_t headlessRows = 0, windowRows = 0;
+  RoundTimes t;
+  for (int round = 0; round < rounds; ++round) {
+    WindowTimes times;
+    if (round % 2 == 0) {
+      t.headless.push_back(HeadlessScan(platform, headlessRows));
+      times = WindowScan(form, windowRows);
+    } else {
+      times = WindowScan(form, windowRows);
+      t.headless.push_back(HeadlessScan(platform, headlessRows));
+    }
+    t.window.push_back(times.scan);
+    t.windowTotal.push_back(times.total);
+    std::printf("round %d: headless %.3f s (%zu rows), window %.3f s, with the steps after it %.3f s (%zu rows)\n",
+                round + 1, t.headless.back(), headlessRows, times.scan, times.total, windowRows);
+  }
+  return t;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -251,25 +276,10 @@ int main(int argc, char** argv) {
   WindowScan(form, windowRows);
   PrintWorkingSet(windowRows);
 
-  std::vector<double> headless, window, windowTotal;
-  for (int round = 0; round < rounds; ++round) {
-    // Alternate the order, so neither kind always runs second.
-    WindowTimes times;
-    if (round % 2 == 0) {
-      headless.push_back(HeadlessScan(platform, headlessRows));
-      times = WindowScan(form, windowRows);
-    } else {
-      times = WindowScan(form, windowRows);
-      headless.push_back(HeadlessScan(platform, headlessRows));
-    }
-    window.push_back(times.scan);
-    windowTotal.push_back(times.total);
-    std::printf("round %d: headless %.3f s (%zu rows), window %.3f s, with the steps after it %.3f s (%zu rows)\n",
-                round + 1, headless.back(), headlessRows, times.scan, times.total, windowRows);
-  }
+  const RoundTimes times = TimeRounds(platform, form, rounds);
   ::UnhookWindowsHookEx(hook);
   TimeSortAndCounts(form);
-  const double ratio = PrintRatios(headless, window, windowTotal);
+  const double ratio = PrintRatios(times.headless, times.window, times.windowTotal);
 
   ::SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
   SeedStaleEntries(0);
