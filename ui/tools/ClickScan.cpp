@@ -1,6 +1,7 @@
 // Drives a running Tamrisk for scripts/screenshot: waits for the main window, clicks
 // "Scan registry issue" by posting the button's command, waits until the "Scanning" window has come
-// and gone, then prints the main window's bounds as "left top width height".
+// and gone, selects the first row (so the status bar shows its reason), then prints the main window's
+// bounds as "left top width height".
 // Usage: ClickScan.exe [timeout-seconds]
 #include <windows.h>
 
@@ -43,6 +44,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ClickScan: the scan did not end in time\n");
     return 1;
   }
+  // The list moves its selection to the first row as if the user pressed Down in it.
+  const HWND list = ::GetDlgItem(main, IDC_REGISTRYDATA);
+  ::SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+  ::SendMessageW(list, WM_KEYUP, VK_DOWN, 0);
   ::Sleep(500);  // let the list repaint with its final column widths
   RECT frame{};
   ::GetWindowRect(main, &frame);
