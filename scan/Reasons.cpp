@@ -25,7 +25,7 @@ std::string CountIsZero() { return "count is 0"; }
 
 std::string NoValuesBelow() { return "no values below this key"; }
 
-std::string OnlyAnEmptyDefault() { return "no subkeys, only an empty default value"; }
+std::string OnlyAnEmptyDefault() { return "nothing but an empty default value"; }
 
 std::string NotInClassesRoot(const std::string& extension) { return "extension not registered: " + extension; }
 

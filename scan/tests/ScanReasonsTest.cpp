@@ -76,7 +76,7 @@ TEST_F(ScanReasonsTest, EveryCategoryNamesWhatFailed) {
       {"9", "x.dll", "file not found: C:\\Gone\\x.dll"},
       {"10", "Run\\Tool", "file not found: C:\\Gone\\tool.exe"},
       {"11", "EmptyEntry", "no values below this key"},
-      {"12", ".unused", "no subkeys, only an empty default value"},
+      {"12", ".unused", "nothing but an empty default value"},
       {"12", ".unknown", "extension not registered: .unknown"},
       {"13", "{Gone}", "file not found: C:\\Gone\\control.dll"},
       {"14", "Leftover", "no values below this key"},
