@@ -194,9 +194,9 @@ rows_of() {
 
 total=0
 wrong=0
-while IFS=$'\037' read -r problem key value kind; do
+while IFS=$'\037' read -r problem key value kind reason; do
   total=$((total + 1))
-  # 0 really broken, 1 an existing target, 2 no route, 3 a key the system owns
+  # 0 really broken, 1 an existing target, 2 no route, 3 a key the system owns, 4 no reason given
   verdict=0
   case "$problem|$kind" in
     "Obsolete Software Key|"* | "Add/Remove Programs Issue|"* | "Unused File Extension|"* | \
@@ -215,11 +215,13 @@ while IFS=$'\037' read -r problem key value kind; do
     rkKey) protected_key "$key" && verdict=3 ;;
     rkSubkeyInColumn) protected_key "$key\\$value" && verdict=3 ;;
   esac
+  [ -n "$reason" ] || verdict=4
   case "$verdict" in
-    0) echo "   really broken: $problem | $key | $value" >&2 ;;
+    0) echo "   really broken: $problem | $key | $value | $reason" >&2 ;;
     1) echo "FAIL: names an existing target: $problem | $key | $value" >&2 ;;
     2) echo "FAIL: no route of this test can check: $problem | $key | $value | $kind" >&2 ;;
     3) echo "FAIL: offers a key the system owns: $problem | $key | $value" >&2 ;;
+    4) echo "FAIL: says no reason why it is listed: $problem | $key | $value" >&2 ;;
   esac
   [ "$verdict" -eq 0 ] || wrong=$((wrong + 1))
 done < <(rows_of "$program_dir/report.csv")

@@ -8,6 +8,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -68,8 +69,9 @@ struct ClassKeyWalk {
     task.ShowCurrentKey(path);
     // The row names the key that holds the reference (a server key, say), not the whole class.
     const std::optional<std::string> server = registry.ReadTextValue("");
-    if (server && ReferenceMissing(platform, *server, "", task.TestedDrives, false)) {
-      task.AppendProblem("Custom Controls Issue", rootPrefix + path, *server, rkKey);
+    if (const std::optional<MissingPath> gone =
+            server ? MissingReference(platform, *server, "", task.TestedDrives, false) : std::nullopt) {
+      task.AppendProblem("Custom Controls Issue", rootPrefix + path, *server, rkKey, reason::Gone(*gone));
     }
     for (const std::string& name : registry.ListSubkeys()) Visit(path + "\\" + name);
   }
@@ -92,7 +94,7 @@ void TScanTaskThread::ScanFileExtensions() {
         const bool returned = registry.OpenPath(kMachineClasses, false);
         if (unused) {
           AppendProblem("Unused File Extension", std::string("HKEY_LOCAL_MACHINE\\") + kMachineClasses, name,
-                        rkSubkeyInColumn);
+                        rkSubkeyInColumn, reason::OnlyAnEmptyDefault());
         }
         if (!returned) break;
       }
@@ -107,7 +109,7 @@ void TScanTaskThread::ScanFileExtensions() {
     ShowCurrentKey(std::string(kFileExts) + "\\" + name);
     if (!classes.HasSubkey(name)) {
       AppendProblem("Unused File Extension", std::string("HKEY_CURRENT_USER\\") + kFileExts, name,
-                    rkSubkeyInColumn);
+                    rkSubkeyInColumn, reason::NotInClassesRoot(name));
     }
   }
 }

@@ -7,6 +7,7 @@
 
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -120,8 +121,9 @@ class TreeWalk {
     for (std::uint32_t i = 0; i < count; ++i) {
       if (!access.ReadTextValueAt(i, name_, text_, buffer_)) break;
       if (!text_) continue;
-      if (!ReferenceMissing(task_.Env(), *text_, filter_, drives_, true)) continue;
-      task_.AppendValueProblem(problem_, rootName_ + "\\" + path, name_, *text_);
+      const std::optional<MissingPath> gone = MissingReference(task_.Env(), *text_, filter_, drives_, true);
+      if (!gone) continue;
+      task_.AppendValueProblem(problem_, rootName_ + "\\" + path, name_, *text_, reason::Gone(*gone));
     }
   }
 

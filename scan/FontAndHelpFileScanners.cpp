@@ -4,10 +4,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -63,6 +65,14 @@ bool IsFullPath(const std::string& text) {
   return drive || (text.size() > 2 && text[0] == '\\' && text[1] == '\\');
 }
 
+// Why the font's file is missing; "" when it is there. A full path names the file itself (per-user
+// fonts on Windows 10, fonts Wine finds on the host); a bare name is a file of the Fonts folder.
+std::string MissingFontReason(FileSystem& files, const std::unordered_set<std::string>& installed,
+                              const std::string& file) {
+  if (IsFullPath(file)) return files.PathIsFile(file) ? "" : reason::FileNotFound(file);
+  return installed.count(AsciiUpper(file)) != 0 ? "" : reason::FontNotInFontsFolder(file);
+}
+
 }  // namespace
 
 void TScanTaskThread::ScanWindowsFonts() {
@@ -78,11 +88,8 @@ void TScanTaskThread::ScanWindowsFonts() {
     CheckStop();
     const std::optional<std::string> file = registry.ReadTextValue(name);
     if (!file) continue;
-    // A full path names the file itself (per-user fonts on Windows 10, fonts Wine finds on the host);
-    // a bare name is a file of the Fonts folder.
-    const bool present =
-        IsFullPath(*file) ? Env().files.PathIsFile(*file) : installed->count(AsciiUpper(*file)) != 0;
-    if (!present) AppendValueProblem("Fonts Issue", kMachine + key, name, *file);
+    std::string why = MissingFontReason(Env().files, *installed, *file);
+    if (!why.empty()) AppendValueProblem("Fonts Issue", kMachine + key, name, *file, std::move(why));
   }
 }
 
@@ -99,7 +106,8 @@ void TScanTaskThread::ScanHelpFiles() {
       if (!folder->empty() && folder->back() != '\\') *folder += '\\';
       const std::string file = *folder + name;
       if (!Env().files.PathIsFile(file)) {
-        AppendProblem("Invalid Help Files", kMachine + std::string(key) + "\\" + name, file, rkValueInPath);
+        AppendProblem("Invalid Help Files", kMachine + std::string(key) + "\\" + name, file, rkValueInPath,
+                      reason::FileNotFound(file));
       }
     }
   }

@@ -1,11 +1,13 @@
 // Installer and Applications scanners (codes 21 and 22).
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -26,9 +28,9 @@ void TScanTaskThread::ScanInstaller() {
   if (machine.OpenPath(kInstallerFoldersPath, false)) {
     ShowCurrentKey(kInstallerFoldersPath);
     for (const std::string& folder : machine.ListValues()) {
-      if (ReferenceMissing(Env(), folder, "", TestedDrives, true)) {
+      if (const std::optional<MissingPath> gone = MissingReference(Env(), folder, "", TestedDrives, true)) {
         AppendProblem(kInstallerProblem, std::string("HKEY_LOCAL_MACHINE\\") + kInstallerFoldersPath, folder,
-                      rkValueInColumn);
+                      rkValueInColumn, reason::Gone(*gone));
       }
     }
   }
@@ -45,7 +47,8 @@ void TScanTaskThread::ScanInstaller() {
   ShowCurrentKey(kArpCachePath);
   for (const std::string& entry : machine.ListSubkeys()) {
     if (!ContainsNoCase(uninstallEntries, entry)) {
-      AppendProblem(kInstallerProblem, std::string("HKEY_LOCAL_MACHINE\\") + kArpCachePath, entry, rkSubkeyInColumn);
+      AppendProblem(kInstallerProblem, std::string("HKEY_LOCAL_MACHINE\\") + kArpCachePath, entry, rkSubkeyInColumn,
+                    reason::NoUninstallEntry(entry));
     }
   }
 }
@@ -65,9 +68,9 @@ void TScanTaskThread::ScanApplications() {
       };
       for (std::string command = nextCommand(); !command.empty(); command = nextCommand()) {
         CheckStop();
-        if (ReferenceMissing(Env(), command, "", TestedDrives, false)) {
+        if (const std::optional<MissingPath> gone = MissingReference(Env(), command, "", TestedDrives, false)) {
           AppendProblem("Open with Application Issue", "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", command,
-                        rkDefaultValue);
+                        rkDefaultValue, reason::Gone(*gone));
         }
       }
     }

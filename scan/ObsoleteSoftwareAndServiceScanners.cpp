@@ -8,6 +8,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -65,7 +66,8 @@ void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std
     // before the repair deletes it: leave it alone.
     if (!KeyOpens(Env(), *root, subkey)) continue;
     if (CountKeyValues(Env(), *root, subkey, 1, true, true) < 1) {
-      AppendProblem("Obsolete Software Key", RootName(*root) + "\\" + path, name, rkSubkeyInColumn);
+      AppendProblem("Obsolete Software Key", RootName(*root) + "\\" + path, name, rkSubkeyInColumn,
+                    reason::NoValuesBelow());
     }
   }
 }
@@ -79,8 +81,10 @@ void TScanTaskThread::ScanWindowsServices() {
     if (!services.OpenPath(path, false)) continue;
     ShowCurrentKey(path);
     const std::optional<std::string> image = services.ReadTextValue("ImagePath");
-    if (image && ReferenceMissing(Env(), *image, "", TestedDrives, true)) {
-      AppendProblem("Windows Service Issue", "HKEY_LOCAL_MACHINE\\" + path + "\\ImagePath", *image, rkValueInPath);
+    if (const std::optional<MissingPath> gone =
+            image ? MissingReference(Env(), *image, "", TestedDrives, true) : std::nullopt) {
+      AppendProblem("Windows Service Issue", "HKEY_LOCAL_MACHINE\\" + path + "\\ImagePath", *image, rkValueInPath,
+                    reason::Gone(*gone));
     }
   }
 }

@@ -62,8 +62,8 @@ std::optional<std::string> TestablePath(std::string_view path, const std::string
   if (!anchor.empty()) {
     const std::size_t at = FindNoCase(path, anchor);
     if (at == std::string_view::npos) return std::nullopt;
-    std::string cut(path.substr(0, at));
-    cut += anchor;
+    // In the text's own letter case, as the reason quotes it; the anchor matched it ignoring case.
+    std::string cut(path.substr(0, at + anchor.size()));
     if (!OnTestedDrive(cut, drives) || !RootedAtDrive(cut)) return std::nullopt;
     return cut;
   }
@@ -108,30 +108,52 @@ bool PlainPathMissing(FileSystem& files, const std::string& path, bool acceptFol
   return !PresentFromStart(files, path);
 }
 
-bool TestedPathMissing(const Platform& platform, const std::string& path, bool anchored, bool acceptFolder) {
-  // An anchored path names one file; an existing folder there does not count.
-  if (anchored) return !platform.files.PathIsFile(path);
-  return PlainPathMissing(platform.files, path, acceptFolder);
+// The path a reason names: an anchored path and a folder ("C:\Gone\") as tested; of a command line
+// the part up to the first separator that ends a name with an extension ("C:\Gone\app.exe" of
+// "C:\Gone\app.exe /s"), else the whole. Runs only for a text found missing.
+MissingPath Named(std::string path, bool anchored, bool acceptFolder) {
+  if (anchored) return {std::move(path), MissingPath::File};
+  if (path.back() == '\\') return {std::move(path), MissingPath::Folder};
+  std::size_t nameStart = kDriveRoot.size() + 1;  // after "C:\"
+  for (std::size_t i = nameStart; i < path.size(); ++i) {
+    if (path[i] == '\\') nameStart = i + 1;
+    if (IsSeparator(path[i]) && path.find('.', nameStart) < i) {
+      path.resize(i);
+      return {std::move(path), MissingPath::File};
+    }
+  }
+  const bool hasExtension = path.find('.', nameStart) != std::string::npos;
+  return {std::move(path), acceptFolder && !hasExtension ? MissingPath::FileOrFolder : MissingPath::File};
 }
 
-bool ReferenceWithVariableMissing(const Platform& platform, std::string_view text, const std::string& anchor,
-                                  const std::string& drives, bool acceptFolder) {
+std::optional<MissingPath> TestedPathMissing(const Platform& platform, std::string path, bool anchored,
+                                             bool acceptFolder) {
+  // An anchored path names one file; an existing folder there does not count.
+  const bool missing =
+      anchored ? !platform.files.PathIsFile(path) : PlainPathMissing(platform.files, path, acceptFolder);
+  if (!missing) return std::nullopt;
+  return Named(std::move(path), anchored, acceptFolder);
+}
+
+std::optional<MissingPath> ReferenceWithVariableMissing(const Platform& platform, std::string_view text,
+                                                        const std::string& anchor, const std::string& drives,
+                                                        bool acceptFolder) {
   const std::string_view afterPercent = text.substr(1);
-  if (afterPercent.empty()) return false;
+  if (afterPercent.empty()) return std::nullopt;
   const std::size_t close = afterPercent.find('%');
-  if (close == std::string_view::npos) return false;  // no closing "%": not a path we can judge
+  if (close == std::string_view::npos) return std::nullopt;  // no closing "%": not a path we can judge
   const std::string reference(text.substr(0, close + 2));
   const std::string candidate = ExpansionCandidate(platform, reference);
   // A reference that stays unexpanded, or expands to a text that starts with "%", is never tested.
-  if (candidate.empty() || candidate.front() == '%') return false;
+  if (candidate.empty() || candidate.front() == '%') return std::nullopt;
   // The plain form's path begins with the expansion, so its drive letter is known already.
-  if (anchor.empty() && !OnTestedDrive(candidate, drives)) return false;
+  if (anchor.empty() && !OnTestedDrive(candidate, drives)) return std::nullopt;
   // Judge the would-be path before asking the file system whether the variable names a folder: a
-  // path that fails these tests gives false whatever the folder test says.
-  const std::optional<std::string> path =
+  // path that fails these tests is not missing whatever the folder test says.
+  std::optional<std::string> path =
       TestablePath(candidate + std::string(afterPercent.substr(close + 1)), anchor, drives);
-  if (!path || !platform.files.PathIsFolder(candidate)) return false;
-  return TestedPathMissing(platform, *path, !anchor.empty(), acceptFolder);
+  if (!path || !platform.files.PathIsFolder(candidate)) return std::nullopt;
+  return TestedPathMissing(platform, std::move(*path), !anchor.empty(), acceptFolder);
 }
 
 // Pre-order search for the next key whose subkeyName holds a non-empty text valueName.
@@ -185,21 +207,27 @@ std::string ComputeTestedDrives(FileSystem& files, bool includeRemoveMedia, bool
   return drives;
 }
 
-bool ReferenceMissing(const Platform& platform, const std::string& text, const std::string& anchor,
-                      const std::string& drives, bool acceptFolder) {
+std::optional<MissingPath> MissingReference(const Platform& platform, const std::string& text,
+                                            const std::string& anchor, const std::string& drives,
+                                            bool acceptFolder) {
   std::string_view path = text;
-  if (path.empty()) return false;
+  if (path.empty()) return std::nullopt;
   if (path.front() == '"') {
     path.remove_prefix(1);
-    if (path.empty()) return false;
+    if (path.empty()) return std::nullopt;
     path = path.substr(0, path.find('"'));  // a quoted program followed by "%1" gives the program alone
   }
   if (!path.empty() && path.front() == '%') {
     return ReferenceWithVariableMissing(platform, path, anchor, drives, acceptFolder);
   }
-  const std::optional<std::string> testable = TestablePath(path, anchor, drives);
-  if (!testable) return false;
-  return TestedPathMissing(platform, *testable, !anchor.empty(), acceptFolder);
+  std::optional<std::string> testable = TestablePath(path, anchor, drives);
+  if (!testable) return std::nullopt;
+  return TestedPathMissing(platform, std::move(*testable), !anchor.empty(), acceptFolder);
+}
+
+bool ReferenceMissing(const Platform& platform, const std::string& text, const std::string& anchor,
+                      const std::string& drives, bool acceptFolder) {
+  return MissingReference(platform, text, anchor, drives, acceptFolder).has_value();
 }
 
 std::string ExpandFolderVariable(const Platform& platform, const std::string& text) {

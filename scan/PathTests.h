@@ -2,6 +2,7 @@
 // routines several scanners use.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/RegistryBackend.h"
@@ -16,6 +17,21 @@ std::string ComputeTestedDrives(FileSystem& files, bool includeRemoveMedia, bool
 // cuts the path right after its first occurrence (ignoring case) and tests that file alone.
 bool ReferenceMissing(const Platform& platform, const std::string& text, const std::string& anchor,
                       const std::string& drives, bool acceptFolder);
+
+// What ReferenceMissing found gone, for the row's reason: the path it looked for, without quotes and
+// arguments and with a leading variable expanded, and what the text named there.
+struct MissingPath {
+  enum What { File, Folder, FileOrFolder };
+  std::string path;
+  What what = File;
+
+  friend bool operator==(const MissingPath&, const MissingPath&) = default;
+};
+
+// ReferenceMissing telling what is gone; nullopt where ReferenceMissing gives false.
+std::optional<MissingPath> MissingReference(const Platform& platform, const std::string& text,
+                                            const std::string& anchor, const std::string& drives,
+                                            bool acceptFolder);
 
 // Expands %VAR% references when the result is an existing folder; otherwise gives text back.
 std::string ExpandFolderVariable(const Platform& platform, const std::string& text);

@@ -4,6 +4,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "scan/PathTests.h"
 
@@ -153,20 +154,20 @@ void TScanTaskThread::ShowCurrentKey(const std::string& text) {
 }
 
 void TScanTaskThread::AppendProblem(const std::string& problem, const std::string& registryKey,
-                                    const std::string& value, RowKind kind) {
+                                    const std::string& value, RowKind kind, std::string reason) {
   CheckStop();
-  ProblemRow row{false, problem, registryKey, value, kind};
+  ProblemRow row{false, problem, registryKey, value, kind, std::move(reason)};
   row.category = category_;
   sink_->AppendProblem(row);
 }
 
 void TScanTaskThread::AppendValueProblem(const std::string& problem, const std::string& key, const std::string& name,
-                                         const std::string& text) {
+                                         const std::string& text, std::string reason) {
   // A name holding "\" would be cut at its last "\" in a key + name row, naming another value.
   if (name.find('\\') != std::string::npos) {
-    AppendProblem(problem, key, name, rkValueInColumn);
+    AppendProblem(problem, key, name, rkValueInColumn, std::move(reason));
   } else {
-    AppendProblem(problem, key + "\\" + name, text, rkValueInPath);
+    AppendProblem(problem, key + "\\" + name, text, rkValueInPath, std::move(reason));
   }
 }
 

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -39,8 +41,8 @@ void TScanTaskThread::ScanSoftwareLocations() {
     const std::optional<std::string> target = registry.ReadTextValue("");
     if (!target || target->empty()) continue;
     // Only the program the subkey is named after is tested; its other values (search paths) are not.
-    if (ReferenceMissing(Env(), *target, name, TestedDrives, true)) {
-      AppendProblem("Software Locations Issue", kMachine + path, *target, rkKey);
+    if (const std::optional<MissingPath> gone = MissingReference(Env(), *target, name, TestedDrives, true)) {
+      AppendProblem("Software Locations Issue", kMachine + path, *target, rkKey, reason::Gone(*gone));
     }
   }
 }
@@ -55,13 +57,15 @@ void TScanTaskThread::ScanSharedDlls() {
     if (registry.ValueKind(name) != DataKind::Integer) continue;
     // The count is read only for a file that exists; a zero count is as stale as a missing file, and
     // an entry whose count is not a four-byte number is passed over.
-    bool stale = !Env().files.PathIsFile(name);
-    if (!stale) {
+    std::string why;
+    if (!Env().files.PathIsFile(name)) {
+      why = reason::FileNotFound(name);
+    } else {
       const std::optional<std::int32_t> count = registry.ReadNumberValue(name);
-      if (!count) continue;
-      stale = *count == 0;
+      if (!count || *count != 0) continue;
+      why = reason::CountIsZero();
     }
-    if (stale) AppendProblem("Missing Shared Dlls", kMachine + std::string(kSharedDlls), name, rkValueInColumn);
+    AppendProblem("Missing Shared Dlls", kMachine + std::string(kSharedDlls), name, rkValueInColumn, std::move(why));
   }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -49,8 +50,9 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
   const std::optional<std::string> sound = IsSchemeName(name) ? access.ReadTextValue("") : std::nullopt;
   if (sound) {
     ShowCurrentKey(keyPath);
-    if (ReferenceMissing(Env(), *sound, "", TestedDrives, false)) {
-      AppendProblem("Missing Sound File", RootName(*root) + "\\" + keyPath, *sound, rkDefaultValue);
+    if (const std::optional<MissingPath> gone = MissingReference(Env(), *sound, "", TestedDrives, false)) {
+      AppendProblem("Missing Sound File", RootName(*root) + "\\" + keyPath, *sound, rkDefaultValue,
+                    reason::Gone(*gone));
     }
   }
   for (const std::string& subkey : access.ListSubkeys()) ScanSoundKey(rootName, keyPath + "\\", subkey);
@@ -67,7 +69,8 @@ void TScanTaskThread::ScanMruLists() {
       const std::optional<std::string> text = history.ReadTextValue(name);
       if (!text || !IsTestedDrivePath(*text, TestedDrives)) continue;
       if (FoundWithAnyExtension(Env().files, *text, extensions)) continue;
-      AppendValueProblem(kMruProblem, std::string("HKEY_CURRENT_USER\\") + kMruPath, name, *text);
+      AppendValueProblem(kMruProblem, std::string("HKEY_CURRENT_USER\\") + kMruPath, name, *text,
+                         reason::FileNotFoundWithAnyExtension(*text));
     }
   }
   for (const std::string& extension : extensions) {

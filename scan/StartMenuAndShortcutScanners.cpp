@@ -5,6 +5,7 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -59,7 +60,8 @@ void TScanTaskThread::ScanStartMenu() {
   for (const std::string& name : menu.ListSubkeys()) {
     ShowCurrentKey(orderKey + "\\" + name);
     if (!ContainsNoCase(folders, name)) {
-      AppendProblem("Old Start Menu Key", "HKEY_CURRENT_USER\\" + orderKey, name, rkSubkeyInColumn);
+      AppendProblem("Old Start Menu Key", "HKEY_CURRENT_USER\\" + orderKey, name, rkSubkeyInColumn,
+                    reason::NoProgramsFolder(name));
     }
   }
 }
@@ -89,7 +91,7 @@ void TScanTaskThread::ScanShortcutFolder(const std::string& folder) {
     if (!OnTestedDrive(target, TestedDrives)) continue;
     if (!HasDriveRoot(target)) continue;
     if (!Env().files.PathIsFile(target) && !Env().files.PathIsFolder(target)) {
-      AppendProblem("Missing ShortCut reference", path, target, rkShortcutFile);
+      AppendProblem("Missing ShortCut reference", path, target, rkShortcutFile, reason::ShortcutTargetNotFound(target));
     }
   }
 }

@@ -6,6 +6,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -18,8 +19,8 @@ constexpr char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uni
 constexpr char kStartupProblem[] = "Missing Startup Programs";
 
 // A plain (unanchored) test: does the text name a program or file that is gone?
-bool CommandMissing(const TScanTaskThread& task, const std::string& text) {
-  return ReferenceMissing(task.Env(), text, "", task.TestedDrives, false);
+std::optional<MissingPath> MissingCommand(const TScanTaskThread& task, const std::string& text) {
+  return MissingReference(task.Env(), text, "", task.TestedDrives, false);
 }
 
 // MSConfig's list of disabled startup entries. Any failure here ends this pass alone: the rows found
@@ -34,9 +35,9 @@ void ScanMsConfigStartup(TScanTaskThread& task) {
       task.CheckStop();
       if (!registry.OpenPath(name, false)) continue;
       const std::optional<std::string> command = registry.ReadTextValue("command");
-      if (command && CommandMissing(task, *command)) {
+      if (const std::optional<MissingPath> gone = command ? MissingCommand(task, *command) : std::nullopt) {
         task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name,
-                           *command, rkKey);
+                           *command, rkKey, reason::Gone(*gone));
       }
       // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
       registry.ClosePath();
@@ -67,7 +68,9 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
   for (const std::string& name : registry.ListValues()) {
     CheckStop();
     const std::optional<std::string> command = registry.ReadTextValue(name);
-    if (command && CommandMissing(*this, *command)) AppendValueProblem(kStartupProblem, location, name, *command);
+    if (const std::optional<MissingPath> gone = command ? MissingCommand(*this, *command) : std::nullopt) {
+      AppendValueProblem(kStartupProblem, location, name, *command, reason::Gone(*gone));
+    }
   }
 }
 
@@ -82,7 +85,7 @@ void TScanTaskThread::ScanAddRemovePrograms() {
     ShowCurrentKey(path);
     if (CountKeyValues(Env(), RootKey::LocalMachine, path, 1, true, false) < 1) {
       AppendProblem("Add/Remove Programs Issue", std::string("HKEY_LOCAL_MACHINE\\") + kUninstall, name,
-                    rkSubkeyInColumn);
+                    rkSubkeyInColumn, reason::NoValuesBelow());
     }
   }
 }

@@ -57,7 +57,10 @@ class RealScanTest : public ::testing::Test {
   }
   void OwnFile(const std::string& path) { files_.push_back(path); }
 
-  ScanResult Scan(const std::vector<std::string>& codes) { return RunScan(system_.platform, codes, "c"); }
+  // Rows without their reasons (WithoutReasons).
+  ScanResult Scan(const std::vector<std::string>& codes) {
+    return WithoutReasons(RunScan(system_.platform, codes, "c"));
+  }
 
   win32::Win32Platform system_;
   std::string name_;

@@ -10,7 +10,9 @@
 namespace tamrisk {
 
 void PrintTo(const ProblemRow& row, std::ostream* os) {
-  *os << "{" << row.problem << " | " << row.registryKey << " | " << row.value << " | " << RowKindName(row.kind) << "}";
+  *os << "{" << row.problem << " | " << row.registryKey << " | " << row.value << " | " << RowKindName(row.kind);
+  if (!row.reason.empty()) *os << " | " << row.reason;
+  *os << "}";
 }
 
 }  // namespace tamrisk
@@ -42,6 +44,21 @@ ScanResult RunScan(const Platform& platform, const std::vector<std::string>& cod
   result.finished = sink->Finished();
   result.ended = sink->Ended();
   result.incomplete = task->IncompleteCategories();
+  return result;
+}
+
+std::vector<ProblemRow> WithoutReasons(std::vector<ProblemRow> rows) {
+  for (ProblemRow& row : rows) {
+    if (row.reason.empty()) {
+      ADD_FAILURE() << "a row without a reason: " << row.problem << " | " << row.registryKey << " | " << row.value;
+    }
+    row.reason.clear();
+  }
+  return rows;
+}
+
+ScanResult WithoutReasons(ScanResult result) {
+  result.rows = WithoutReasons(std::move(result.rows));
   return result;
 }
 

@@ -1,6 +1,8 @@
 #include "unattended/Report.h"
 
+#include <initializer_list>
 #include <memory>
+#include <string_view>
 
 #include "unattended/RunLog.h"
 #include "scan/IgnoreFilter.h"
@@ -18,12 +20,12 @@ constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 // A spreadsheet runs a cell that begins with one of these as a formula; a leading "'" keeps
 // registry text text.
-bool LooksLikeFormula(const std::string& field) {
+bool LooksLikeFormula(std::string_view field) {
   return !field.empty() && (field.front() == '=' || field.front() == '+' || field.front() == '-' || field.front() == '@');
 }
 
-void AppendField(std::string& out, const std::string& text) {
-  const std::string field = LooksLikeFormula(text) ? "'" + text : text;
+void AppendField(std::string& out, std::string_view text) {
+  const std::string field = LooksLikeFormula(text) ? "'" + std::string(text) : std::string(text);
   if (field.find_first_of(",\"\r\n") == std::string::npos) {
     out += field;
     return;
@@ -36,15 +38,13 @@ void AppendField(std::string& out, const std::string& text) {
   out += '"';
 }
 
-void AppendLine(std::string& out, const std::string& problem, const std::string& key, const std::string& value,
-                const std::string& kind) {
-  AppendField(out, problem);
-  out += ',';
-  AppendField(out, key);
-  out += ',';
-  AppendField(out, value);
-  out += ',';
-  AppendField(out, kind);
+void AppendLine(std::string& out, std::initializer_list<std::string_view> fields) {
+  const char* separator = "";
+  for (const std::string_view field : fields) {
+    out += separator;
+    AppendField(out, field);
+    separator = ",";
+  }
   out += kLineEnd;
 }
 
@@ -76,8 +76,10 @@ HeadlessScan ScanHeadless(const Platform& platform, const TOptionsSetting& optio
 
 std::string FormatReportCsv(const std::vector<ProblemRow>& rows) {
   std::string csv = kByteOrderMark;
-  AppendLine(csv, "Problem", "Registry key", "Value", "Kind");
-  for (const ProblemRow& row : rows) AppendLine(csv, row.problem, row.registryKey, row.value, RowKindName(row.kind));
+  AppendLine(csv, {"Problem", "Registry key", "Value", "Kind", "Reason"});
+  for (const ProblemRow& row : rows) {
+    AppendLine(csv, {row.problem, row.registryKey, row.value, RowKindName(row.kind), row.reason});
+  }
   return csv;
 }
 

@@ -9,7 +9,7 @@
 
 namespace tamrisk {
 
-// "Problem,Registry key,Value,Kind" then one line per row; UTF-8 after a byte-order mark, RFC 4180
+// "Problem,Registry key,Value,Kind,Reason" then one line per row; UTF-8 after a byte-order mark, RFC 4180
 // quoting, CRLF. A field that begins with "=", "+", "-" or "@" gets a leading "'".
 std::string FormatReportCsv(const std::vector<ProblemRow>& rows);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,36 @@ TEST_F(PathTestsTest, ReferenceMissingSharedCases) {
     for (ScanFileCache* cache : {&fresh, &seenAll}) {
       const Platform cached = WithFiles(memory.platform, *cache);
       EXPECT_EQ(ReferenceMissing(cached, text, c.anchor, "c", c.acceptFolder), c.missing) << c.name << ", cached";
+    }
+  }
+}
+
+TEST_F(PathTestsTest, MissingReferenceNamesThePathItFoundGone) {
+  const std::string b = kBase;
+  struct Case {
+    std::string text;
+    const char* anchor;
+    bool acceptFolder;
+    std::optional<MissingPath> gone;
+  };
+  const std::vector<Case> cases = {
+      {b + "\\Tools\\app.exe", "", false, std::nullopt},
+      {b + "\\Gone\\app.exe /s", "", false, MissingPath{b + "\\Gone\\app.exe", MissingPath::File}},
+      {"\"" + b + "\\Tools\\gone.exe\" \"%1\"", "", false, MissingPath{b + "\\Tools\\gone.exe", MissingPath::File}},
+      {"%TAMRISK_REF_BASE%\\Sys\\gone.exe,1", "", false, MissingPath{b + "\\Sys\\gone.exe", MissingPath::File}},
+      {b + "\\Gone App\\v2\\app.exe -x", "", false, MissingPath{b + "\\Gone App\\v2\\app.exe", MissingPath::File}},
+      {b + "\\Tools\\app", "", false, MissingPath{b + "\\Tools\\app", MissingPath::File}},
+      {b + "\\NoData\\", "", true, MissingPath{b + "\\NoData\\", MissingPath::Folder}},
+      {b + "\\Gone\\Data -x", "", true, MissingPath{b + "\\Gone\\Data -x", MissingPath::FileOrFolder}},
+      {b + "\\Gone\\app.exe", "", true, MissingPath{b + "\\Gone\\app.exe", MissingPath::File}},
+      {b + "\\Data\\x.dat", "\\DATA", true, MissingPath{b + "\\Data", MissingPath::File}},
+  };
+  for (const Case& c : cases) {
+    const std::optional<MissingPath> gone = MissingReference(memory.platform, c.text, c.anchor, "c", c.acceptFolder);
+    EXPECT_EQ(gone.has_value(), c.gone.has_value()) << c.text;
+    if (gone && c.gone) {
+      EXPECT_EQ(gone->path, c.gone->path) << c.text;
+      EXPECT_EQ(gone->what, c.gone->what) << c.text;
     }
   }
 }

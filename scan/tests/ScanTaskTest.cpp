@@ -34,7 +34,7 @@ class ScriptedTask final : public TScanTaskThread {
       script->second(*this);
       return;
     }
-    AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Code" + std::to_string(code), "", rkKey);
+    AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Code" + std::to_string(code), "", rkKey, "scripted");
   }
 };
 
@@ -108,10 +108,10 @@ TEST_F(ScanTaskTest, StopDuringThirdOfFiveKeepsRowsAndSendsNoEndNotice) {
   auto task = MakeTask({"1", "2", "3", "4", "5"});
   bool rowAfterStopAccepted = true;
   task->scripts[3] = [&](ScriptedTask& self) {
-    self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Before", "", rkKey);
+    self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Before", "", rkKey, "scripted");
     self.RequestStop();
     try {
-      self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\After", "", rkKey);
+      self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\After", "", rkKey, "scripted");
     } catch (const ScanStopped&) {
       rowAfterStopAccepted = false;
       throw;
@@ -167,7 +167,7 @@ TEST_F(ScanTaskTest, FailureEndsOnlyItsCategoryAndMarksTheScanIncomplete) {
     sink = std::make_shared<HeadlessSink>();
     auto task = MakeTask({"1", "2", "3"});
     task->scripts[2] = [&](ScriptedTask& self) {
-      self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Partial", "", rkKey);
+      self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Partial", "", rkKey, "scripted");
       failure.raise();
     };
     task->Execute();

@@ -12,7 +12,7 @@ namespace tamrisk {
 namespace {
 
 // UTF-8 after its byte-order mark.
-constexpr const char* kHeader = "\xEF\xBB\xBFProblem,Registry key,Value,Kind\r\n";
+constexpr const char* kHeader = "\xEF\xBB\xBFProblem,Registry key,Value,Kind,Reason\r\n";
 
 TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
   struct Case {
@@ -35,30 +35,35 @@ TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
       {"at sign", "@SUM(A1)", "'@SUM(A1)"},
       {"sign later in the text", "a=b-c", "a=b-c"},
   };
+  // The reason quotes registry text too, so it is written as carefully.
   for (const Case& c : cases) {
-    const std::vector<ProblemRow> rows = {{true, "Issue", "HKEY_CURRENT_USER\\Software\\X", c.value, rkValueInColumn}};
-    EXPECT_EQ(FormatReportCsv(rows),
-              std::string(kHeader) + "Issue,HKEY_CURRENT_USER\\Software\\X," + c.field + ",rkValueInColumn\r\n")
+    const std::vector<ProblemRow> rows = {
+        {true, "Issue", "HKEY_CURRENT_USER\\Software\\X", c.value, rkValueInColumn, c.value}};
+    EXPECT_EQ(FormatReportCsv(rows), std::string(kHeader) + "Issue,HKEY_CURRENT_USER\\Software\\X," + c.field +
+                                         ",rkValueInColumn," + c.field + "\r\n")
         << c.label;
   }
 }
 
 TEST(ReportCsv, OneLinePerRowInListOrderWithTheKindsName) {
   const std::vector<ProblemRow> rows = {
-      {true, "Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "Old, Corp", rkSubkeyInColumn},
-      {false, "Shortcut Issue", "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile},
+      {true, "Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "Old, Corp", rkSubkeyInColumn,
+       "no values below this key"},
+      {false, "Shortcut Issue", "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile, "shortcut target not found: C:\\gone.exe"},
       {true, "Windows Fonts", "HKEY_LOCAL_MACHINE\\Fonts\\A", "a.ttf", rkValueInPath},
       {true, "Custom Controls Issue", "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
       {true, "Shared DLLs Issue", "HKEY_LOCAL_MACHINE\\SharedDlls", "C:\\x.dll", rkValueInColumn},
       {true, "Software Locations Issue", "HKEY_LOCAL_MACHINE\\App Paths\\a.exe", "C:\\a.exe", rkDefaultValue},
   };
   EXPECT_EQ(FormatReportCsv(rows), std::string(kHeader) +
-                                       "Obsolete Software Key,HKEY_CURRENT_USER\\Software,\"Old, Corp\",rkSubkeyInColumn\r\n"
-                                       "Shortcut Issue,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile\r\n"
-                                       "Windows Fonts,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath\r\n"
-                                       "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey\r\n"
-                                       "Shared DLLs Issue,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn\r\n"
-                                       "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue\r\n");
+                                       "Obsolete Software Key,HKEY_CURRENT_USER\\Software,\"Old, Corp\",rkSubkeyInColumn,"
+                                       "no values below this key\r\n"
+                                       "Shortcut Issue,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile,"
+                                       "shortcut target not found: C:\\gone.exe\r\n"
+                                       "Windows Fonts,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath,\r\n"
+                                       "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey,\r\n"
+                                       "Shared DLLs Issue,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn,\r\n"
+                                       "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue,\r\n");
   EXPECT_EQ(FormatReportCsv({}), kHeader);
 }
 
@@ -98,8 +103,9 @@ TEST_F(ReportRun, ScansTheTickedCategoriesAndDropsIgnoredRows) {
   EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv"), 0);
   const std::string key = std::string("HKEY_CURRENT_USER\\") + kRun;
   EXPECT_EQ(Report(), std::string(kHeader) + "Missing Startup Programs," + key +
-                          "\\Tool,C:\\Gone\\tool.exe /min,rkValueInPath\r\n"
-                          "Missing Startup Programs," + key + "\\Pair,\"\"\"C:\\Gone\\a b.exe\"\",x\",rkValueInPath\r\n");
+                          "\\Tool,C:\\Gone\\tool.exe /min,rkValueInPath,file not found: C:\\Gone\\tool.exe\r\n"
+                          "Missing Startup Programs," + key +
+                          "\\Pair,\"\"\"C:\\Gone\\a b.exe\"\",x\",rkValueInPath,file not found: C:\\Gone\\a b.exe\r\n");
   // Nothing repaired, nothing saved.
   EXPECT_TRUE(env_.registry.GetValue(RootKey::CurrentUser, kRun, "Tool"));
   EXPECT_EQ(env_.files.Contents(kIni).value(), iniBefore);
