@@ -15,7 +15,7 @@ namespace tamrisk {
 namespace {
 
 // A folder named in Greek and files named in Hebrew, CJK and a character outside the BMP.
-constexpr const char* kGreekFolder = "\xCE\x94" "ata";
+constexpr const char* kGreekFolder = "\u0394ata";
 const std::string kWorldFile = std::string("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80") + ".exe";
 
 class FileSystemContract : public ::testing::Test {
@@ -297,7 +297,7 @@ TEST_F(FileSystemContract, EnvironmentReferencesExpand) {
       {"%TAMRISK_CONTRACT_DIR", "%TAMRISK_CONTRACT_DIR"},
       {"a%%b", "a%%b"},
       {"", ""},
-      {"%TAMRISK_CONTRACT_WORLD%\\\xE6\x96\x87", "C:\\\xCE\x94" "ata\\\xE6\x96\x87"},
+      {"%TAMRISK_CONTRACT_WORLD%\\\xE6\x96\x87", "C:\\\u0394ata\\\xE6\x96\x87"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -307,7 +307,7 @@ TEST_F(FileSystemContract, EnvironmentReferencesExpand) {
   EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_DIR%", 7), std::optional<std::string>("C:\\Tam"));
   EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_DIR%", 6), std::nullopt);
   // The buffer counts characters, not bytes: "C:\" and four letters, one of them two bytes long.
-  EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_WORLD%", 8), std::optional<std::string>("C:\\\xCE\x94" "ata"));
+  EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_WORLD%", 8), std::optional<std::string>("C:\\\u0394ata"));
   EXPECT_EQ(system.ExpandEnvironment("%TAMRISK_CONTRACT_WORLD%", 7), std::nullopt);
 
   const std::string folder = system.ExecutableFolder();

@@ -15,7 +15,7 @@ TEST(Text, Utf8AndUtf16RoundTripEveryPlane) {
   const RoundTrip cases[] = {
       {"", 0},
       {"C:\\Data\\app.exe", 15},
-      {"C:\\\xCE\x94" "ata\\app.exe", 15},                 // Greek capital delta
+      {"C:\\\u0394ata\\app.exe", 15},                 // Greek capital delta
       {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", 4},             // Hebrew
       {"\xE6\x96\x87\xE4\xBB\xB6", 2},                     // CJK
       {"\xF0\x9F\x98\x80 smile", 8},                       // outside the BMP: a surrogate pair
@@ -47,9 +47,9 @@ TEST(Text, RegistryStringBytes) {
 }
 
 TEST(Text, CaseFoldingLeavesOtherCharactersExact) {
-  EXPECT_TRUE(EqualsNoCase("C:\\\xCE\x94" "ATA", "c:\\\xCE\x94" "ata"));
+  EXPECT_TRUE(EqualsNoCase("C:\\\u0394ATA", "c:\\\u0394ata"));
   EXPECT_FALSE(EqualsNoCase("\xCE\x94", "\xCE\xB4"));  // capital and small delta differ
-  EXPECT_EQ(FindNoCase("x\xE6\x96\x87" "ABC", "abc"), 4u);
+  EXPECT_EQ(FindNoCase("x\u6587ABC", "abc"), 4u);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ using test::kRegFileHeader;
 std::vector<std::uint8_t> Sz(std::string_view text) { return test::TextBytes(text); }
 // Greek, Hebrew, CJK and a character outside the BMP.
 constexpr const char* kWorldText =
-    "C:\\\xCE\x94" "ata\\\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80.exe";
+    "C:\\\u0394ata\\\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80.exe";
 constexpr const char* kLoneSurrogate = "\xED\xA0\x80";  // U+D800 alone, as names and data may hold it
 std::vector<std::uint8_t> Counting(std::size_t n) {
   std::vector<std::uint8_t> data(n);

@@ -40,14 +40,14 @@ std::vector<std::uint8_t> Units(std::u16string_view text) {
   return bytes;
 }
 
-constexpr const char* kKey = "HKCU\\Software\\Tamrisk\\\xCE\x94" "ata";
+constexpr const char* kKey = "HKCU\\Software\\Tamrisk\\\u0394ata";
 
 // What the backup of kKey holds, as a 5.00 file of the repair writes it.
 constexpr const char* kUnicodeBackup =
     "Windows Registry Editor Version 5.00\r\n"
     "\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Tamrisk\\\xCE\x94" "ata]\r\n"
-    "@=\"C:\\\\\xCE\x94" "ata\\\\app.exe\"\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Tamrisk\\\u0394ata]\r\n"
+    "@=\"C:\\\\\u0394ata\\\\app.exe\"\r\n"
     "\"Count\"=dword:0000002a\r\n"
     "\"Path\"=hex(2):25,00,41,00,25,00,00,00\r\n"
     "\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
@@ -61,7 +61,7 @@ constexpr const char* kUnicodeBackup =
 std::vector<test::RegRow> BackedUpRows() {
   std::vector<std::uint8_t> blob;
   for (int i = 0; i < 28; ++i) blob.push_back(static_cast<std::uint8_t>(i));
-  return {Raw(kKey, "", regtype::String, Utf16BytesOf("C:\\\xCE\x94" "ata\\app.exe")),
+  return {Raw(kKey, "", regtype::String, Utf16BytesOf("C:\\\u0394ata\\app.exe")),
           Raw(kKey, "Count", regtype::Dword, {42, 0, 0, 0}),
           Raw(kKey, "Path", regtype::ExpandString, Utf16BytesOf("%A%")),
           Raw(kKey, "List", regtype::MultiString, Units(std::u16string(u"a\0b\0\0", 5))),
@@ -75,7 +75,7 @@ TEST(RegFile, ReadsEveryFormTheBackupWriterUses) {
   ASSERT_EQ(file->keys.size(), 1u);  // the deleted key and its value are not expected back
   const RegFileKey& key = file->keys[0];
   EXPECT_EQ(key.root, RootKey::CurrentUser);
-  EXPECT_EQ(key.path, "Software\\Tamrisk\\\xCE\x94" "ata");
+  EXPECT_EQ(key.path, "Software\\Tamrisk\\\u0394ata");
   const std::vector<test::RegRow> rows = BackedUpRows();
   ASSERT_EQ(key.values.size(), rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -109,7 +109,7 @@ TEST(RegFile, CountsWhatDidNotComeBack) {
     test::Seed(registry, rows);
     const RestoreCheck check = CheckRestored(registry, *file);
     EXPECT_EQ(check.missing, c.missing) << c.what;
-    EXPECT_EQ(check.firstMissingKey, c.missing ? "HKEY_CURRENT_USER\\Software\\Tamrisk\\\xCE\x94" "ata" : "")
+    EXPECT_EQ(check.firstMissingKey, c.missing ? "HKEY_CURRENT_USER\\Software\\Tamrisk\\\u0394ata" : "")
         << c.what;
   }
   MemoryRegistry empty;

@@ -30,7 +30,7 @@ using win32::Wide;
 
 constexpr const char* kRoot = "HKEY_CURRENT_USER\\";
 // Greek, Hebrew, CJK, a character outside the BMP, and a lone surrogate as names and data may hold it.
-constexpr const char* kGreek = "\xCE\x94" "ata";
+constexpr const char* kGreek = "\u0394ata";
 constexpr const char* kHebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
 constexpr const char* kCjk = "\xE6\x96\x87\xE4\xBB\xB6";
 constexpr const char* kEmoji = "\xF0\x9F\x98\x80";

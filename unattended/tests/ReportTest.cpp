@@ -27,7 +27,7 @@ TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
       {"quote", "\"C:\\App\\app.exe\" %1", "\"\"\"C:\\App\\app.exe\"\" %1\""},
       {"line feed", "a\nb", "\"a\nb\""},
       {"carriage return", "a\rb", "\"a\rb\""},
-      {"text in any language stays", "C:\\\xCE\x94" "ata\\\xE6\x96\x87 \xF0\x9F\x98\x80", "C:\\\xCE\x94" "ata\\\xE6\x96\x87 \xF0\x9F\x98\x80"},
+      {"text in any language stays", "C:\\\u0394ata\\\xE6\x96\x87 \xF0\x9F\x98\x80", "C:\\\u0394ata\\\xE6\x96\x87 \xF0\x9F\x98\x80"},
       // A spreadsheet would run these as formulas.
       {"equals sign", "=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
       {"plus sign", "+1", "'+1"},
