@@ -5,7 +5,7 @@ TAMRISK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAMRISK_BUILD="${TAMRISK_BUILD:-$TAMRISK_ROOT/build}"
 
 TAMRISK_PACKAGES=(cmake make g++ googletest libbenchmark-dev wine wine64 g++-mingw-w64-x86-64-posix
-                  xvfb xauth imagemagick fp-utils xz-utils)
+                  xvfb xauth imagemagick fp-utils xz-utils clang-format)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -23,6 +23,20 @@ ensure_packages() {
   log "installing: ${missing[*]}"
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Fails when a C++ file differs from .clang-format (the style the code is written in).
+check_format() {
+  log "format check"
+  command -v clang-format >/dev/null || { log "clang-format is missing"; return 1; }
+  local files report
+  mapfile -t files < <(cd "$TAMRISK_ROOT" && { git ls-files '*.cpp' '*.h' 2>/dev/null ||
+    find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print; })
+  if ! report=$(cd "$TAMRISK_ROOT" && clang-format --dry-run --Werror "${files[@]}" 2>&1); then
+    printf '%s\n' "$report" | grep 'error:' | head -20 >&2
+    log "unformatted files: run clang-format -i on them"
+    return 1
+  fi
 }
 
 jobs_count() { nproc 2>/dev/null || echo 2; }

@@ -36,6 +36,7 @@ void ExpectCases(const std::vector<IgnoreCase>& cases, const std::string& sid) {
 
 TEST(IgnoreFilterTest, ValueEntriesMatchTheWholeValuePathOrCoverTheKeyAbove) {
   const std::string tool = "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool";
+  // clang-format off
   ExpectCases(
       {
           {"value in path, other case", At("hkey_local_machine\\software\\x\\run\\tool", "C:\\t.exe", rkValueInPath),
@@ -66,10 +67,12 @@ TEST(IgnoreFilterTest, ValueEntriesMatchTheWholeValuePathOrCoverTheKeyAbove) {
           {"empty entry never matches", At("HKEY_LOCAL_MACHINE\\Software\\X", "", rkKey), {""}, {}, false},
       },
       "");
+  // clang-format on
 }
 
 TEST(IgnoreFilterTest, KeyEntriesCoverTheKeyTheyNameAndEverythingBelowItAtWholeSteps) {
   const std::string fileExts = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+  // clang-format off
   ExpectCases(
       {
           {"the entry's own key", At(fileExts, ".ab", rkSubkeyInColumn), {}, {fileExts + "\\.ab"}, true},
@@ -103,9 +106,11 @@ TEST(IgnoreFilterTest, KeyEntriesCoverTheKeyTheyNameAndEverythingBelowItAtWholeS
           {"later entry matches", At("HKEY_LOCAL_MACHINE\\Software\\B", "", rkKey), {}, {"\\A", "\\B"}, true},
       },
       "");
+  // clang-format on
 }
 
 TEST(IgnoreFilterTest, RowsThatNameNoRegistryKeyAreNeverRemoved) {
+  // clang-format off
   ExpectCases(
       {
           {"shortcut file", At("C:\\Users\\me\\Desktop\\Tool.lnk", "C:\\Tool.exe", rkShortcutFile),
@@ -114,10 +119,12 @@ TEST(IgnoreFilterTest, RowsThatNameNoRegistryKeyAreNeverRemoved) {
           {"unknown kind", At("HKEY_LOCAL_MACHINE\\Software", "", static_cast<RowKind>(7)), {}, {"Software"}, false},
       },
       "");
+  // clang-format on
 }
 
 TEST(IgnoreFilterTest, CurrentUserHiveMatchesThroughBothRoots) {
   const std::string hku = std::string("HKEY_USERS\\") + kSid;
+  // clang-format off
   ExpectCases(
       {
           {"HKCU value entry, HKU row", At(hku + "\\Software\\X\\Run\\Tool", "", rkValueInPath),
@@ -142,6 +149,7 @@ TEST(IgnoreFilterTest, CurrentUserHiveMatchesThroughBothRoots) {
            {}, {"HKEY_CURRENT_USER\\Software\\X"}, false},
       },
       kSid);
+  // clang-format on
 }
 
 TEST(IgnoreFilterTest, AClassRegistrationMatchesOnEveryRoadToIt) {
@@ -169,6 +177,7 @@ TEST(IgnoreFilterTest, AClassRegistrationMatchesOnEveryRoadToIt) {
 TEST(IgnoreFilterTest, OtherUsersHivesAreMatchedOnlyAsWritten) {
   const std::string other = "HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001";
   const std::string longer = std::string("HKEY_USERS\\") + kSid + "0";  // the SID is a prefix of this one
+  // clang-format off
   ExpectCases(
       {
           {"other SID row, HKCU entry", At(other + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"},
@@ -186,16 +195,19 @@ TEST(IgnoreFilterTest, OtherUsersHivesAreMatchedOnlyAsWritten) {
            {std::string("HKEY_USERS\\") + kSid + "_X\\Software"}, false},
       },
       kSid);
+  // clang-format on
 }
 
 TEST(IgnoreFilterTest, WithoutAKnownSidTheRootsStayApart) {
   const std::string hku = std::string("HKEY_USERS\\") + kSid;
+  // clang-format off
   ExpectCases(
       {
           {"HKCU entry, HKU row", At(hku + "\\Software\\X", "", rkKey), {}, {"HKEY_CURRENT_USER\\Software\\X"}, false},
           {"HKU entry, HKCU row", At("HKEY_CURRENT_USER\\Software\\X", "", rkKey), {}, {hku + "\\Software"}, false},
       },
       "");
+  // clang-format on
 }
 
 TEST(IgnoreFilterTest, ApplyRemovesEveryIgnoredRowAndKeepsTheOrderOfTheRest) {

@@ -50,6 +50,18 @@ int RowOf(TfrmHivora& form, const std::string& key) {
   return -1;
 }
 
+// Sorts the list (so the repair meets the rows in another order than scanned), ticks only the row
+// of key and repairs.
+void RepairOnlyInSortedList(TfrmHivora& form, const std::string& key) {
+  form.Results().SortBy(ResultsListView::colRegistryKey);
+  form.Results().SortBy(ResultsListView::colRegistryKey);
+  const int row = RowOf(form, key);
+  ASSERT_GE(row, 0);
+  SendCommand(form.Handle(), IDM_SELECTNONE);
+  form.Results().SetChecked(static_cast<std::size_t>(row), true);
+  SendCommand(form.Handle(), IDC_REPAIRREGISTRY);
+}
+
 TEST(CategoryCounts, FollowTheListThroughIgnoreAndRepairAndLeaveWhileANewScanRuns) {
   MemoryPlatform memory;
   ScriptedPrompt prompt;
@@ -73,13 +85,7 @@ TEST(CategoryCounts, FollowTheListThroughIgnoreAndRepairAndLeaveWhileANewScanRun
   EXPECT_EQ(Captions(*form), Expected(*form, {{1, 3}, {2, 2}, {3, 1}, {4, 1}, {10, 1}})) << "after ignoring a key";
 
   // Only the row of A is repaired, in a sorted list; the unticked rows stay and keep counting.
-  form->Results().SortBy(ResultsListView::colRegistryKey);
-  form->Results().SortBy(ResultsListView::colRegistryKey);
-  const int repaired = RowOf(*form, "HKEY_LOCAL_MACHINE\\Software\\TamriskCount\\A\\Path");
-  ASSERT_GE(repaired, 0);
-  SendCommand(form->Handle(), IDM_SELECTNONE);
-  form->Results().SetChecked(static_cast<std::size_t>(repaired), true);
-  SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+  RepairOnlyInSortedList(*form, "HKEY_LOCAL_MACHINE\\Software\\TamriskCount\\A\\Path");
   EXPECT_EQ(form->Results().RowCount(), 2u);
   EXPECT_EQ(RowOf(*form, "HKEY_LOCAL_MACHINE\\Software\\TamriskCount\\A\\Path"), -1);
   EXPECT_FALSE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\TamriskCount\\A", "Path").has_value());

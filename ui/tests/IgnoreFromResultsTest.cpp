@@ -124,6 +124,7 @@ TEST_F(IgnoreFromResults, EachRowKindAddsTheEntryTheFilterMatchesAndDropsTheRows
     std::vector<std::string> keys;
     std::vector<std::size_t> remaining;
   };
+  // clang-format off
   const std::vector<Case> cases = {
       // A value entry takes the same value in any letter case, and a key row whose key holds it.
       {"value in the path", 0, IDM_IGNOREVALUE, {"HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool"}, {},
@@ -145,6 +146,7 @@ TEST_F(IgnoreFromResults, EachRowKindAddsTheEntryTheFilterMatchesAndDropsTheRows
       {"key of a value in the column", 11, IDM_IGNOREKEY, {}, {std::string("HKEY_USERS\\") + kSid + "\\Software\\X\\Run"},
        {0, 1, 2, 3, 4, 5, 6, 7, 9, 10}},
   };
+  // clang-format on
   auto form = MakeMainWindow(memory.platform, prompt);
   for (const Case& c : cases) {
     ClearIgnoreLists();
