@@ -23,21 +23,51 @@ constexpr const char* kDrives = "c";
 // Why a text is in the corpus: the first group can never name a tested path.
 enum class Shape {
   // Turned away by the drive-letter, ":\" or second-path tests.
-  Word, Number, Guid, RelativeCommand, Url, UncPath, UntestedDrive, QuotedUntestedDrive, DriveRelative, TwoPaths,
-  VariableOnUntestedDrive, Empty,
+  Word,
+  Number,
+  Guid,
+  RelativeCommand,
+  Url,
+  UncPath,
+  UntestedDrive,
+  QuotedUntestedDrive,
+  DriveRelative,
+  TwoPaths,
+  VariableOnUntestedDrive,
+  Empty,
   // Paths on drive C: that are looked up.
-  ProgramWithArguments, QuotedProgram, VariablePath, MissingProgram, FolderPath,
+  ProgramWithArguments,
+  QuotedProgram,
+  VariablePath,
+  MissingProgram,
+  FolderPath,
   // Programs in folders that are gone, as most stale texts of real registries are.
-  MissingFolder, QuotedMissingFolder,
+  MissingFolder,
+  QuotedMissingFolder,
 };
 
 bool TurnedAway(Shape shape) { return shape <= Shape::Empty; }
 
 const char* ShapeName(Shape shape) {
   static const char* const names[] = {
-      "word", "number", "guid", "relative command", "url", "unc path", "untested drive", "quoted untested drive",
-      "drive relative", "two paths", "variable on untested drive", "empty", "program with arguments",
-      "quoted program", "variable path", "missing program", "folder path", "missing folder",
+      "word",
+      "number",
+      "guid",
+      "relative command",
+      "url",
+      "unc path",
+      "untested drive",
+      "quoted untested drive",
+      "drive relative",
+      "two paths",
+      "variable on untested drive",
+      "empty",
+      "program with arguments",
+      "quoted program",
+      "variable path",
+      "missing program",
+      "folder path",
+      "missing folder",
       "quoted missing folder",
   };
   return names[static_cast<int>(shape)];
@@ -58,7 +88,8 @@ class CorpusBuilder {
     memory_.system.SetVariable("SystemRoot", "C:\\Windows");
     memory_.system.SetVariable("ProgramFiles", "C:\\Program Files");
     memory_.system.SetVariable("DataRoot", "D:\\Data");
-    for (int i = 0; i < 200; ++i) memory_.files.AddFile("C:\\Windows\\System32\\" + Word() + std::to_string(i) + ".dll");
+    for (int i = 0; i < 200; ++i)
+      memory_.files.AddFile("C:\\Windows\\System32\\" + Word() + std::to_string(i) + ".dll");
   }
 
   std::vector<Text> Build(std::size_t count) {
@@ -72,12 +103,24 @@ class CorpusBuilder {
   Text Next() {
     // Weights follow what a registry walk meets: mostly names, numbers, GUIDs and the like.
     static const std::vector<std::pair<Shape, int>> weights = {
-        {Shape::Word, 20},          {Shape::Number, 12},         {Shape::Guid, 12},
-        {Shape::RelativeCommand, 6}, {Shape::Url, 3},            {Shape::UncPath, 2},
-        {Shape::UntestedDrive, 6},  {Shape::QuotedUntestedDrive, 3}, {Shape::DriveRelative, 1},
-        {Shape::TwoPaths, 2},       {Shape::VariableOnUntestedDrive, 2}, {Shape::Empty, 3},
-        {Shape::ProgramWithArguments, 10}, {Shape::QuotedProgram, 8}, {Shape::VariablePath, 5},
-        {Shape::MissingProgram, 4}, {Shape::FolderPath, 1}, {Shape::MissingFolder, 3},
+        {Shape::Word, 20},
+        {Shape::Number, 12},
+        {Shape::Guid, 12},
+        {Shape::RelativeCommand, 6},
+        {Shape::Url, 3},
+        {Shape::UncPath, 2},
+        {Shape::UntestedDrive, 6},
+        {Shape::QuotedUntestedDrive, 3},
+        {Shape::DriveRelative, 1},
+        {Shape::TwoPaths, 2},
+        {Shape::VariableOnUntestedDrive, 2},
+        {Shape::Empty, 3},
+        {Shape::ProgramWithArguments, 10},
+        {Shape::QuotedProgram, 8},
+        {Shape::VariablePath, 5},
+        {Shape::MissingProgram, 4},
+        {Shape::FolderPath, 1},
+        {Shape::MissingFolder, 3},
         {Shape::QuotedMissingFolder, 2},
     };
     int total = 0;
@@ -92,8 +135,10 @@ class CorpusBuilder {
 
   std::string Make(Shape shape) {
     switch (shape) {
-      case Shape::Word: return Pick({"Microsoft Corporation", "&Open", "Open with Notepad", "Display", "en-US",
-                                     "Software Update", "Enabled"}) + (Uniform(2) ? "" : " " + Word());
+      case Shape::Word:
+        return Pick({"Microsoft Corporation", "&Open", "Open with Notepad", "Display", "en-US", "Software Update",
+                     "Enabled"}) +
+               (Uniform(2) ? "" : " " + Word());
       case Shape::Number: return Uniform(2) ? std::to_string(Uniform(100000)) : "0x" + Hex(8);
       case Shape::Guid: return "{" + Hex(8) + "-" + Hex(4) + "-" + Hex(4) + "-" + Hex(4) + "-" + Hex(12) + "}";
       case Shape::RelativeCommand:
@@ -109,8 +154,9 @@ class CorpusBuilder {
       case Shape::Empty: return "";
       case Shape::ProgramWithArguments: return Program(true) + " /" + Word();
       case Shape::QuotedProgram: return "\"" + Program(true) + "\" \"%1\"";
-      case Shape::VariablePath: return "%SystemRoot%\\System32\\" + Word() + std::to_string(Uniform(400)) + ".dll,-" +
-                                       std::to_string(Uniform(300));
+      case Shape::VariablePath:
+        return "%SystemRoot%\\System32\\" + Word() + std::to_string(Uniform(400)) + ".dll,-" +
+               std::to_string(Uniform(300));
       case Shape::MissingProgram: return Program(false) + " -" + Word();
       case Shape::FolderPath: return "C:\\Program Files\\" + Word() + "\\";
       case Shape::MissingFolder: return GoneFolder() + "\\" + Word() + ".exe /" + Word();
@@ -131,7 +177,7 @@ class CorpusBuilder {
   std::string GoneFolder() { return "C:\\Program Files\\" + Word() + " Gone" + std::to_string(Uniform(300)); }
 
   std::string Word() {
-    static const std::vector<std::string> words = {"Adobe",  "Vendor", "Update", "Helper", "Acme",  "Setup",
+    static const std::vector<std::string> words = {"Adobe",  "Vendor", "Update", "Helper", "Acme",   "Setup",
                                                    "Player", "Agent",  "Tray",   "Sync",   "Viewer", "Studio"};
     return words[static_cast<std::size_t>(Uniform(static_cast<int>(words.size())))];
   }

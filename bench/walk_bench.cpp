@@ -189,9 +189,8 @@ void Walk(benchmark::State& state, MemoryPlatform& env) {
     state.counters["peak_open_keys"] = static_cast<double>(sink->peakOpen);
   }
   const double keys = state.counters["keys"];
-  state.counters["ns_per_key"] =
-      benchmark::Counter(keys * static_cast<double>(state.iterations()) * 1e-9,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_key"] = benchmark::Counter(keys * static_cast<double>(state.iterations()) * 1e-9,
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["peak_walk_heap_bytes"] = static_cast<double>(peakHeap);
   state.counters["registry_calls_per_key"] = static_cast<double>(callsPerWalk) / keys;
   state.counters["allocs_per_value"] = static_cast<double>(allocationsPerWalk) / (3 * keys);

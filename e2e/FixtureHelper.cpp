@@ -27,10 +27,10 @@ using tamrisk::win32::Wide;
 
 // The folders the scanners of the start menu, shortcuts and fonts look at, and where the fixture
 // puts its files.
-constexpr int kFolders[] = {CSIDL_PROGRAMS,        CSIDL_RECENT,   CSIDL_STARTMENU,
-                            CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS,    CSIDL_COMMON_STARTMENU,
-                            CSIDL_COMMON_PROGRAMS,  CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_APPDATA,
-                            CSIDL_PERSONAL,         CSIDL_WINDOWS};
+constexpr int kFolders[] = {
+    CSIDL_PROGRAMS, CSIDL_RECENT,           CSIDL_STARTMENU,       CSIDL_DESKTOPDIRECTORY,
+    CSIDL_FONTS,    CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
+    CSIDL_APPDATA,  CSIDL_PERSONAL,         CSIDL_WINDOWS};
 
 int PrintFolders() {
   int missing = 0;

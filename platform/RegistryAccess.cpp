@@ -8,15 +8,9 @@
 namespace tamrisk {
 namespace {
 
-[[noreturn]] void FailGet(const std::string& name) {
-  throw RegistryError("Failed to get data for '" + name + "'");
-}
-[[noreturn]] void FailSet(const std::string& name) {
-  throw RegistryError("Failed to set data for '" + name + "'");
-}
-[[noreturn]] void FailType(const std::string& name) {
-  throw RegistryError("Invalid data type for '" + name + "'");
-}
+[[noreturn]] void FailGet(const std::string& name) { throw RegistryError("Failed to get data for '" + name + "'"); }
+[[noreturn]] void FailSet(const std::string& name) { throw RegistryError("Failed to set data for '" + name + "'"); }
+[[noreturn]] void FailType(const std::string& name) { throw RegistryError("Invalid data type for '" + name + "'"); }
 
 DataKind KindOfType(std::uint32_t type) {
   switch (type) {
@@ -54,9 +48,12 @@ struct RootNameEntry {
   const char* name;
 };
 constexpr RootNameEntry kRootNames[] = {
-    {RootKey::ClassesRoot, "HKEY_CLASSES_ROOT"},         {RootKey::CurrentUser, "HKEY_CURRENT_USER"},
-    {RootKey::LocalMachine, "HKEY_LOCAL_MACHINE"},       {RootKey::Users, "HKEY_USERS"},
-    {RootKey::PerformanceData, "HKEY_PERFORMANCE_DATA"}, {RootKey::CurrentConfig, "HKEY_CURRENT_CONFIG"},
+    {RootKey::ClassesRoot, "HKEY_CLASSES_ROOT"},
+    {RootKey::CurrentUser, "HKEY_CURRENT_USER"},
+    {RootKey::LocalMachine, "HKEY_LOCAL_MACHINE"},
+    {RootKey::Users, "HKEY_USERS"},
+    {RootKey::PerformanceData, "HKEY_PERFORMANCE_DATA"},
+    {RootKey::CurrentConfig, "HKEY_CURRENT_CONFIG"},
     {RootKey::DynData, "HKEY_DYN_DATA"},
 };
 

@@ -154,7 +154,8 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
-  return Utf8OfUnits(utf16.size(), [utf16](std::size_t i) { return utf16[i]; }, false);
+  return Utf8OfUnits(
+      utf16.size(), [utf16](std::size_t i) { return utf16[i]; }, false);
 }
 
 std::size_t Utf16Length(std::string_view utf8) {

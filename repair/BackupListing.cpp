@@ -49,8 +49,6 @@ LocalDateTime BackupListedTime(LocalDateTime when) {
   return when;
 }
 
-bool ShowsDateOnly(const LocalDateTime& listed) {
-  return listed.hour == 0 && listed.minute == 0 && listed.second == 0;
-}
+bool ShowsDateOnly(const LocalDateTime& listed) { return listed.hour == 0 && listed.minute == 0 && listed.second == 0; }
 
 }  // namespace tamrisk

@@ -38,8 +38,8 @@ bool WriteRegSection(RegistryAccess& access, const std::string& path, const std:
 
 // What became of one entry of a repair.
 enum class RemoveOutcome {
-  Removed,      // backed up and deleted
-  NotFound,     // nothing there to back up or delete (or no such root)
+  Removed,   // backed up and deleted
+  NotFound,  // nothing there to back up or delete (or no such root)
   // Still there:
   Refused,      // deleting it would take more than the entry (a key too near its root)
   NotBackedUp,  // it could not be read or written to the backup faithfully

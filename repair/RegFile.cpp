@@ -42,13 +42,14 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 // The file's text as UTF-8: a 5.00 file is UTF-16LE behind its byte-order mark, a REGEDIT4 file is
 // in the system's ANSI code page.
 std::string DecodeText(std::string_view bytes, const AnsiDecoder& ansiToUtf16, bool& unicode) {
-  unicode = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-            static_cast<unsigned char>(bytes[1]) == 0xFE;
+  unicode =
+      bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
   if (!unicode) return Utf16ToUtf8(ansiToUtf16(bytes));
   std::u16string units;
   units.reserve(bytes.size() / 2);
   for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    units +=
+        static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
   }
   return Utf16ToUtf8(units);
 }

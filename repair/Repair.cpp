@@ -29,24 +29,20 @@ RemoveOutcome RepairRow(const Platform& platform, RegBackup& backup, const Probl
   const std::string rest = row.registryKey.substr(slash + 1);
 
   switch (row.kind) {
-    case rkKey:
-      return backup.RemoveKeyWithBackup(rootName, rest);
+    case rkKey: return backup.RemoveKeyWithBackup(rootName, rest);
     case rkValueInPath: {
       const std::size_t last = rest.rfind('\\');
       const std::string path = last == std::string::npos ? std::string() : rest.substr(0, last);
       const std::string name = last == std::string::npos ? rest : rest.substr(last + 1);
       return backup.RemoveValueWithBackup(rootName, path, name);
     }
-    case rkValueInColumn:
-      return backup.RemoveValueWithBackup(rootName, rest, row.value);
+    case rkValueInColumn: return backup.RemoveValueWithBackup(rootName, rest, row.value);
     case rkSubkeyInColumn:
       // Without a subkey name the row would name its parent key instead.
       if (row.value.empty()) return RemoveOutcome::Refused;
       return backup.RemoveKeyWithBackup(rootName, rest + "\\" + row.value);
-    case rkShortcutFile:
-      return RemoveShortcut(platform.files, row.registryKey);
-    case rkDefaultValue:
-      return backup.RemoveValueWithBackup(rootName, rest, "");
+    case rkShortcutFile: return RemoveShortcut(platform.files, row.registryKey);
+    case rkDefaultValue: return backup.RemoveValueWithBackup(rootName, rest, "");
   }
   return RemoveOutcome::NotFound;
 }
@@ -88,8 +84,8 @@ std::string NewBackupFileName(const Platform& platform, const std::string& folde
   const LocalDateTime now = platform.system.Now();
   std::string name = folder;
   if (name.empty() || name.back() != '\\') name += '\\';
-  return name + "Backup" + std::to_string(now.year) + TwoDigits(now.month) + TwoDigits(now.day) +
-         TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second) + ".reg";
+  return name + "Backup" + std::to_string(now.year) + TwoDigits(now.month) + TwoDigits(now.day) + TwoDigits(now.hour) +
+         TwoDigits(now.minute) + TwoDigits(now.second) + ".reg";
 }
 
 RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName) {
@@ -113,8 +109,8 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
 }
 
 std::string RepairSummaryText(const RepairSummary& summary) {
-  std::string text = "Repaired " + std::to_string(summary.repaired) + (summary.repaired == 1 ? " problem" : " problems") +
-                     ", kept " + std::to_string(summary.kept);
+  std::string text = "Repaired " + std::to_string(summary.repaired) +
+                     (summary.repaired == 1 ? " problem" : " problems") + ", kept " + std::to_string(summary.kept);
   if (summary.backupFile.empty()) return text;
   return text + " (" + summary.backupFile.substr(summary.backupFile.rfind('\\') + 1) + ")";
 }

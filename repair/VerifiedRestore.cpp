@@ -34,20 +34,16 @@ std::string RestoreFailureText(const RestoreResult& result, const std::string& p
     case RestoreResult::Status::Incomplete:
       return std::to_string(result.check.missing) + " entries of the backup did not come back, the first in " +
              result.check.firstMissingKey + ".\r\nThe backup file was kept:\r\n" + path;
-    default:
-      return {};
+    default: return {};
   }
 }
 
 std::string UndoSummaryText(const RestoreResult& result, const std::string& path) {
   const std::string name = path.substr(path.rfind('\\') + 1);
   switch (result.status) {
-    case RestoreResult::Status::Restored:
-      return "Undone: " + name + " restored";
-    case RestoreResult::Status::NotEnded:
-      return "Undo did not finish, " + name + " kept";
-    case RestoreResult::Status::Unreadable:
-      return "Undo not checked, " + name + " kept";
+    case RestoreResult::Status::Restored: return "Undone: " + name + " restored";
+    case RestoreResult::Status::NotEnded: return "Undo did not finish, " + name + " kept";
+    case RestoreResult::Status::Unreadable: return "Undo not checked, " + name + " kept";
     case RestoreResult::Status::Incomplete:
       return "Undo incomplete: " + std::to_string(result.check.missing) + " entries did not come back, " + name +
              " kept";

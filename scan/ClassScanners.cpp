@@ -108,15 +108,13 @@ void TScanTaskThread::ScanFileExtensions() {
   for (const std::string& name : registry.ListSubkeys()) {
     ShowCurrentKey(std::string(kFileExts) + "\\" + name);
     if (!classes.HasSubkey(name)) {
-      AppendProblem("Unused File Extension", std::string("HKEY_CURRENT_USER\\") + kFileExts, name,
-                    rkSubkeyInColumn, reason::NotInClassesRoot(name));
+      AppendProblem("Unused File Extension", std::string("HKEY_CURRENT_USER\\") + kFileExts, name, rkSubkeyInColumn,
+                    reason::NotInClassesRoot(name));
     }
   }
 }
 
-void TScanTaskThread::ScanCustomControls() {
-  ScanClassKey("HKEY_CLASSES_ROOT", "CLSID");
-}
+void TScanTaskThread::ScanCustomControls() { ScanClassKey("HKEY_CLASSES_ROOT", "CLSID"); }
 
 void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::string& path) {
   const std::optional<RootKey> root = RootFromName(rootName);

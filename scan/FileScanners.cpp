@@ -150,9 +150,7 @@ void TScanTaskThread::ScanCurrentUserFiles() {
   WalkRegistryTree("HKEY_CURRENT_USER", "", TestedDrives, "", kFileProblem);
 }
 
-void TScanTaskThread::ScanUsersFiles() {
-  WalkRegistryTree("HKEY_USERS", "", TestedDrives, "", kFileProblem);
-}
+void TScanTaskThread::ScanUsersFiles() { WalkRegistryTree("HKEY_USERS", "", TestedDrives, "", kFileProblem); }
 
 void TScanTaskThread::WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
                                        const std::string& extensionFilter, const std::string& problem) {

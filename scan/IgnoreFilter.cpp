@@ -19,23 +19,18 @@ std::optional<RowTarget> TargetOf(const ProblemRow& row) {
   const std::string root = row.registryKey.substr(0, slash);
   const std::string rest = row.registryKey.substr(slash + 1);
   switch (row.kind) {
-    case rkKey:
-      return RowTarget{root + "\\" + rest, ""};
+    case rkKey: return RowTarget{root + "\\" + rest, ""};
     case rkValueInPath: {
       // The value name is cut at the last "\"; with none, the whole rest is the name.
       const std::size_t last = rest.rfind('\\');
       if (last == std::string::npos) return RowTarget{root + "\\", rest};
       return RowTarget{root + "\\" + rest.substr(0, last), rest.substr(last + 1)};
     }
-    case rkValueInColumn:
-      return RowTarget{root + "\\" + rest, row.value};
-    case rkSubkeyInColumn:
-      return RowTarget{root + "\\" + rest + "\\" + row.value, ""};
-    case rkDefaultValue:
-      return RowTarget{root + "\\" + rest, "@"};
+    case rkValueInColumn: return RowTarget{root + "\\" + rest, row.value};
+    case rkSubkeyInColumn: return RowTarget{root + "\\" + rest + "\\" + row.value, ""};
+    case rkDefaultValue: return RowTarget{root + "\\" + rest, "@"};
     case rkShortcutFile:
-    default:
-      return std::nullopt;  // a shortcut file is never covered by the registry ignore lists
+    default: return std::nullopt;  // a shortcut file is never covered by the registry ignore lists
   }
 }
 

@@ -19,20 +19,20 @@ constexpr const char* kServicesPath = "SYSTEM\\CurrentControlSet\\Services";
 // Subkeys of Software (the user's and the machine's) that Windows, or Wine, makes and reads itself.
 // Several are empty on a new system, yet they are no program's leftovers: code 14 never offers them.
 constexpr std::array<std::string_view, 14> kSystemSoftwareKeys = {
-    "Classes",                  // file types and COM classes; the user's own are merged into HKEY_CLASSES_ROOT
-    "Clients",                  // the mail, browser and media programs Windows offers as defaults
-    "Microsoft",                // Windows itself and its components
-    "Policies",                 // group policy settings: made empty at setup, read by Windows
-    "RegisteredApplications",   // programs' capabilities listed for Default Programs (Vista and later)
-    "Registered Applications",  // the same list as Wine names it
-    "Wow6432Node",              // the 32-bit programs' view of Software on 64-bit Windows and in Wine
-    "ODBC",                     // the ODBC driver manager's drivers and data sources
-    "Intel",                    // made by the Intel components that Windows setup installs
-    "AppDataLow",               // the user's key that low-integrity programs may write (Vista and later)
-    "Program Groups",           // Windows 2000 and XP: the converted Program Manager groups
-    "Secure",                   // Windows 2000 and XP: made empty at setup
+    "Classes",                       // file types and COM classes; the user's own are merged into HKEY_CLASSES_ROOT
+    "Clients",                       // the mail, browser and media programs Windows offers as defaults
+    "Microsoft",                     // Windows itself and its components
+    "Policies",                      // group policy settings: made empty at setup, read by Windows
+    "RegisteredApplications",        // programs' capabilities listed for Default Programs (Vista and later)
+    "Registered Applications",       // the same list as Wine names it
+    "Wow6432Node",                   // the 32-bit programs' view of Software on 64-bit Windows and in Wine
+    "ODBC",                          // the ODBC driver manager's drivers and data sources
+    "Intel",                         // made by the Intel components that Windows setup installs
+    "AppDataLow",                    // the user's key that low-integrity programs may write (Vista and later)
+    "Program Groups",                // Windows 2000 and XP: the converted Program Manager groups
+    "Secure",                        // Windows 2000 and XP: made empty at setup
     "Windows 3.1 Migration Status",  // Windows 2000 and XP: marks Windows 3.1 settings as taken over
-    "Wine",                     // Wine's own settings
+    "Wine",                          // Wine's own settings
 };
 
 bool IsSystemSoftwareKey(const std::string& name) {

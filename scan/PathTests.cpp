@@ -18,10 +18,16 @@ constexpr std::string_view kDriveRoot = ":\\";
 // Where a command line may end its program path.
 constexpr bool IsSeparator(char c) {
   switch (c) {
-    case ' ': case '*': case ',': case '/': case ':': case '<': case '>': case '?': case '|':
-      return true;
-    default:
-      return false;
+    case ' ':
+    case '*':
+    case ',':
+    case '/':
+    case ':':
+    case '<':
+    case '>':
+    case '?':
+    case '|': return true;
+    default: return false;
   }
 }
 
@@ -208,8 +214,7 @@ std::string ComputeTestedDrives(FileSystem& files, bool includeRemoveMedia, bool
 }
 
 std::optional<MissingPath> MissingReference(const Platform& platform, const std::string& text,
-                                            const std::string& anchor, const std::string& drives,
-                                            bool acceptFolder) {
+                                            const std::string& anchor, const std::string& drives, bool acceptFolder) {
   std::string_view path = text;
   if (path.empty()) return std::nullopt;
   if (path.front() == '"') {
@@ -261,8 +266,7 @@ long CountKeyValues(const Platform& platform, RootKey root, const std::string& p
 }
 
 std::string FindNextValueInTree(const Platform& platform, RootKey root, const std::string& path,
-                                const std::string& subkeyName, const std::string& valueName,
-                                std::string& lastFound) {
+                                const std::string& subkeyName, const std::string& valueName, std::string& lastFound) {
   std::string found = SearchTree(platform, root, path, subkeyName, valueName, lastFound);
   // The iteration is over: leave the cursor empty even when its key vanished since the last call, so
   // that the next iteration starts from the first match.

@@ -30,20 +30,18 @@ struct MissingPath {
 
 // ReferenceMissing telling what is gone; nullopt where ReferenceMissing gives false.
 std::optional<MissingPath> MissingReference(const Platform& platform, const std::string& text,
-                                            const std::string& anchor, const std::string& drives,
-                                            bool acceptFolder);
+                                            const std::string& anchor, const std::string& drives, bool acceptFolder);
 
 // Expands %VAR% references when the result is an existing folder; otherwise gives text back.
 std::string ExpandFolderVariable(const Platform& platform, const std::string& text);
 
 // Number of values in the subtree at path (0 when it cannot be opened), stopping at limit (0: none).
-long CountKeyValues(const Platform& platform, RootKey root, const std::string& path, long limit,
-                    bool stopOnSubkeys, bool countEmptyDefault);
+long CountKeyValues(const Platform& platform, RootKey root, const std::string& path, long limit, bool stopOnSubkeys,
+                    bool countEmptyDefault);
 
 // Pre-order search below path for keys with a subkey subkeyName holding a non-empty string value
 // valueName. Used as an iterator: lastFound carries the key of the previous match.
 std::string FindNextValueInTree(const Platform& platform, RootKey root, const std::string& path,
-                                const std::string& subkeyName, const std::string& valueName,
-                                std::string& lastFound);
+                                const std::string& subkeyName, const std::string& valueName, std::string& lastFound);
 
 }  // namespace tamrisk

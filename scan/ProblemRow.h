@@ -11,12 +11,12 @@ namespace tamrisk {
 
 // What a row names; the repair and the ignore filter act by it. The numbers are stored with the rows.
 enum RowKind {
-  rkKey = 0,            // Registry key = a key; the key and its subtree
-  rkValueInPath = 1,    // Registry key = key + "\" + value name; that value
-  rkValueInColumn = 2,  // Registry key = a key, Value = a value name of it
-  rkSubkeyInColumn = 3, // Registry key = a key, Value = the name of one of its subkeys
-  rkShortcutFile = 4,   // Registry key = path of a ".lnk" file
-  rkDefaultValue = 5,   // Registry key = a key; its default value
+  rkKey = 0,             // Registry key = a key; the key and its subtree
+  rkValueInPath = 1,     // Registry key = key + "\" + value name; that value
+  rkValueInColumn = 2,   // Registry key = a key, Value = a value name of it
+  rkSubkeyInColumn = 3,  // Registry key = a key, Value = the name of one of its subkeys
+  rkShortcutFile = 4,    // Registry key = path of a ".lnk" file
+  rkDefaultValue = 5,    // Registry key = a key; its default value
 };
 
 // "rkKey", "rkValueInPath", ...: the names the report writes.
@@ -47,8 +47,8 @@ struct ProblemRow {
   int category = 0;
 
   friend bool operator==(const ProblemRow& a, const ProblemRow& b) {
-    return a.checked == b.checked && a.problem == b.problem && a.registryKey == b.registryKey &&
-           a.value == b.value && a.kind == b.kind && a.reason == b.reason;
+    return a.checked == b.checked && a.problem == b.problem && a.registryKey == b.registryKey && a.value == b.value &&
+           a.kind == b.kind && a.reason == b.reason;
   }
 };
 

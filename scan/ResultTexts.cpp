@@ -14,14 +14,10 @@ std::string RegeditKeyText(const ProblemRow& row) {
   switch (row.kind) {
     case rkKey:
     case rkValueInColumn:
-    case rkDefaultValue:
-      return row.registryKey;
-    case rkValueInPath:
-      return TextUpToLastBackslash(row.registryKey);
-    case rkSubkeyInColumn:
-      return row.registryKey + "\\" + row.value;
-    case rkShortcutFile:
-      break;
+    case rkDefaultValue: return row.registryKey;
+    case rkValueInPath: return TextUpToLastBackslash(row.registryKey);
+    case rkSubkeyInColumn: return row.registryKey + "\\" + row.value;
+    case rkShortcutFile: break;
   }
   return {};
 }

@@ -32,10 +32,15 @@ constexpr bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a
 // "\", ":" before a stream name, and characters no name may hold.
 bool SpecialChar(char c) {
   switch (c) {
-    case '*': case '?': case '<': case '>': case '"': case '/': case ':': case '|':
-      return true;
-    default:
-      return static_cast<unsigned char>(c) < 0x20;
+    case '*':
+    case '?':
+    case '<':
+    case '>':
+    case '"':
+    case '/':
+    case ':':
+    case '|': return true;
+    default: return static_cast<unsigned char>(c) < 0x20;
   }
 }
 
@@ -65,7 +70,8 @@ bool MayBeHiddenInRoot(std::string_view name) { return !name.empty() && name.fro
 // A folder name Win32 takes as it is: no special character, and no final "." or " " (Win32 drops a
 // folder name's final dot, which covers "." and ".." too).
 bool PlainFolderName(std::string_view name) {
-  return !name.empty() && name.back() != '.' && name.back() != ' ' && std::none_of(name.begin(), name.end(), SpecialChar);
+  return !name.empty() && name.back() != '.' && name.back() != ' ' &&
+         std::none_of(name.begin(), name.end(), SpecialChar);
 }
 
 std::string_view DropTrailingDotsAndSpaces(std::string_view name) {
@@ -122,7 +128,7 @@ struct ScanFileCache::Impl {
   enum class State : std::uint8_t { Present, Missing, File, Unsure };
 
   struct Entry {
-    std::uint32_t offset;     // of the name in Folder::names
+    std::uint32_t offset;  // of the name in Folder::names
     std::uint16_t length;
     bool folder;
     std::uint32_t child = 0;  // 1 + its index in Folder::subfolders, once a path went through it
@@ -218,9 +224,8 @@ struct ScanFileCache::Impl {
       folder.names += entry.name;
       if (!FoldsAsListed(entry.name)) folder.exactOnly = true;
     }
-    std::sort(folder.entries.begin(), folder.entries.end(), [&](const Entry& a, const Entry& b) {
-      return CompareNoCase(folder.NameOf(a), folder.NameOf(b)) < 0;
-    });
+    std::sort(folder.entries.begin(), folder.entries.end(),
+              [&](const Entry& a, const Entry& b) { return CompareNoCase(folder.NameOf(a), folder.NameOf(b)) < 0; });
     for (std::size_t i = 1; i < folder.entries.size(); ++i) {
       if (CompareNoCase(folder.NameOf(folder.entries[i - 1]), folder.NameOf(folder.entries[i])) == 0) {
         folder.exactOnly = true;  // two names equal but for case, as a case-sensitive Unix folder may hold
@@ -230,8 +235,9 @@ struct ScanFileCache::Impl {
   }
 
   static Lookup Find(Folder& folder, std::string_view name, bool atRoot) {
-    auto it = std::lower_bound(folder.entries.begin(), folder.entries.end(), name,
-                               [&](const Entry& e, std::string_view n) { return CompareNoCase(folder.NameOf(e), n) < 0; });
+    auto it =
+        std::lower_bound(folder.entries.begin(), folder.entries.end(), name,
+                         [&](const Entry& e, std::string_view n) { return CompareNoCase(folder.NameOf(e), n) < 0; });
     const auto first = it;
     for (; it != folder.entries.end() && CompareNoCase(folder.NameOf(*it), name) == 0; ++it) {
       if (folder.NameOf(*it) == name) return {&*it, true};

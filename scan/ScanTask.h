@@ -70,8 +70,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   // Throws ScanStopped once a stop has been requested, so long walks end promptly.
   void ShowCurrentKey(const std::string& text);
   // reason: why the row is listed, from scan/Reasons.h.
-  void AppendProblem(const std::string& problem, const std::string& registryKey, const std::string& value,
-                     RowKind kind, std::string reason);
+  void AppendProblem(const std::string& problem, const std::string& registryKey, const std::string& value, RowKind kind,
+                     std::string reason);
   // The row of one value named name in key (a full key path): key + "\" + name with text in the
   // Value column, or, for a name holding "\", key with the name in the Value column.
   void AppendValueProblem(const std::string& problem, const std::string& key, const std::string& name,

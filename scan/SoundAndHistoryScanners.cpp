@@ -36,9 +36,7 @@ bool FoundWithAnyExtension(FileSystem& files, const std::string& text, const std
 
 }  // namespace
 
-void TScanTaskThread::ScanSoundEvents() {
-  ScanSoundKey("HKEY_Current_User", "AppEvents\\Schemes\\Apps", "");
-}
+void TScanTaskThread::ScanSoundEvents() { ScanSoundKey("HKEY_Current_User", "AppEvents\\Schemes\\Apps", ""); }
 
 void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::string& path, const std::string& name) {
   const std::optional<RootKey> root = RootFromName(rootName);

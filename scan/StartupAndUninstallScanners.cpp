@@ -36,8 +36,8 @@ void ScanMsConfigStartup(TScanTaskThread& task) {
       if (!registry.OpenPath(name, false)) continue;
       const std::optional<std::string> command = registry.ReadTextValue("command");
       if (const std::optional<MissingPath> gone = command ? MissingCommand(task, *command) : std::nullopt) {
-        task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name,
-                           *command, rkKey, reason::Gone(*gone));
+        task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name, *command,
+                           rkKey, reason::Gone(*gone));
       }
       // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
       registry.ClosePath();

@@ -40,21 +40,27 @@ std::string TriggerXml(const Schedule& schedule, const TaskTarget& target) {
   switch (schedule.kind) {
     case ScheduleKind::Daily:
     case ScheduleKind::Weekly: {
-      std::string xml = "    <CalendarTrigger>\n"
-                        "      <StartBoundary>" + StartBoundary(target.now, schedule.hour, schedule.minute) +
-                        "</StartBoundary>\n"
-                        "      <Enabled>true</Enabled>\n";
+      std::string xml =
+          "    <CalendarTrigger>\n"
+          "      <StartBoundary>" +
+          StartBoundary(target.now, schedule.hour, schedule.minute) +
+          "</StartBoundary>\n"
+          "      <Enabled>true</Enabled>\n";
       if (schedule.kind == ScheduleKind::Daily) {
-        xml += "      <ScheduleByDay>\n"
-               "        <DaysInterval>1</DaysInterval>\n"
-               "      </ScheduleByDay>\n";
+        xml +=
+            "      <ScheduleByDay>\n"
+            "        <DaysInterval>1</DaysInterval>\n"
+            "      </ScheduleByDay>\n";
       } else {
-        xml += "      <ScheduleByWeek>\n"
-               "        <DaysOfWeek>\n"
-               "          <" + std::string(kDayElements.at(static_cast<std::size_t>(schedule.dayOfWeek))) + " />\n"
-               "        </DaysOfWeek>\n"
-               "        <WeeksInterval>1</WeeksInterval>\n"
-               "      </ScheduleByWeek>\n";
+        xml +=
+            "      <ScheduleByWeek>\n"
+            "        <DaysOfWeek>\n"
+            "          <" +
+            std::string(kDayElements.at(static_cast<std::size_t>(schedule.dayOfWeek))) +
+            " />\n"
+            "        </DaysOfWeek>\n"
+            "        <WeeksInterval>1</WeeksInterval>\n"
+            "      </ScheduleByWeek>\n";
       }
       return xml + "    </CalendarTrigger>\n";
     }
@@ -62,10 +68,8 @@ std::string TriggerXml(const Schedule& schedule, const TaskTarget& target) {
       // Without a user the trigger would fire at anybody's logon, which only administrators may set.
       return "    <LogonTrigger>\n"
              "      <Enabled>true</Enabled>\n" +
-             UserIdElement("      ", target) +
-             "    </LogonTrigger>\n";
-    default:
-      throw std::invalid_argument("No task is registered for this schedule");
+             UserIdElement("      ", target) + "    </LogonTrigger>\n";
+    default: throw std::invalid_argument("No task is registered for this schedule");
   }
 }
 
@@ -165,7 +169,8 @@ std::string ScheduledTaskXml(const Schedule& schedule, const TaskTarget& target)
          "    <Description>Varkon Tamrisk's scheduled registry clean. Change it on the Schedule page of "
          "Tamrisk's options.</Description>\n"
          "  </RegistrationInfo>\n"
-         "  <Triggers>\n" + trigger +
+         "  <Triggers>\n" +
+         trigger +
          "  </Triggers>\n"
          "  <Principals>\n"
          "    <Principal id=\"Author\">\n" +
@@ -181,9 +186,15 @@ std::string ScheduledTaskXml(const Schedule& schedule, const TaskTarget& target)
          "  </Settings>\n"
          "  <Actions Context=\"Author\">\n"
          "    <Exec>\n"
-         "      <Command>" + XmlEscaped(target.program) + "</Command>\n"
-         "      <Arguments>" + ScheduledArguments(schedule.reportOnly) + "</Arguments>\n"
-         "      <WorkingDirectory>" + XmlEscaped(FolderOf(target.program)) + "</WorkingDirectory>\n"
+         "      <Command>" +
+         XmlEscaped(target.program) +
+         "</Command>\n"
+         "      <Arguments>" +
+         ScheduledArguments(schedule.reportOnly) +
+         "</Arguments>\n"
+         "      <WorkingDirectory>" +
+         XmlEscaped(FolderOf(target.program)) +
+         "</WorkingDirectory>\n"
          "    </Exec>\n"
          "  </Actions>\n"
          "</Task>\n";
@@ -229,8 +240,8 @@ bool IsScheduledRun(const std::vector<std::string>& arguments) {
 std::string ScheduledReportFile(const std::string& backupFolder, const LocalDateTime& now) {
   std::string file = backupFolder;
   if (file.empty() || file.back() != '\\') file += '\\';
-  return file + "Report" + std::to_string(now.year) + TwoDigits(now.month) + TwoDigits(now.day) +
-         TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second) + ".csv";
+  return file + "Report" + std::to_string(now.year) + TwoDigits(now.month) + TwoDigits(now.day) + TwoDigits(now.hour) +
+         TwoDigits(now.minute) + TwoDigits(now.second) + ".csv";
 }
 
 }  // namespace tamrisk

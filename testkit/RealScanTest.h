@@ -32,8 +32,7 @@ class RealScanTest : public ::testing::Test {
     for (const auto& [root, key] : keys_) DeleteKeyTree(root, key);
     for (const auto& [where, value] : values_) {
       win32::UniqueRegKey opened;
-      if (::RegOpenKeyExA(ToHkey(where.first), where.second.c_str(), 0, KEY_SET_VALUE, opened.put()) ==
-          ERROR_SUCCESS) {
+      if (::RegOpenKeyExA(ToHkey(where.first), where.second.c_str(), 0, KEY_SET_VALUE, opened.put()) == ERROR_SUCCESS) {
         ::RegDeleteValueA(opened.get(), value.c_str());
       }
     }

@@ -24,7 +24,7 @@ void PrintTo(const ProblemRow& row, std::ostream* os);
 namespace tamrisk::test {
 
 struct ScanResult {
-  std::vector<ProblemRow> rows;  // as reported, reasons included
+  std::vector<ProblemRow> rows;    // as reported, reasons included
   std::vector<std::string> tasks;  // captions in the order shown
   std::string lastKey;             // last current-key text, as broken for display
   int started = 0;

@@ -46,7 +46,9 @@ RegRow ExpandStr(std::string key, std::string name, std::string_view text) {
 }
 
 RegRow Dword(std::string key, std::string name, std::uint32_t value) {
-  return RegRow{std::move(key), std::move(name), regtype::Dword,
+  return RegRow{std::move(key),
+                std::move(name),
+                regtype::Dword,
                 {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
                  static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)}};
 }

@@ -70,9 +70,8 @@ bool WriteTextFile(const std::string& path, const std::string& contents) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-  const win32::UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win32::UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {};
   std::string contents;
   char buffer[65536];

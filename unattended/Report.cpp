@@ -21,7 +21,8 @@ constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 // A spreadsheet runs a cell that begins with one of these as a formula; a leading "'" keeps
 // registry text text.
 bool LooksLikeFormula(std::string_view field) {
-  return !field.empty() && (field.front() == '=' || field.front() == '+' || field.front() == '-' || field.front() == '@');
+  return !field.empty() &&
+         (field.front() == '=' || field.front() == '+' || field.front() == '-' || field.front() == '@');
 }
 
 void AppendField(std::string& out, std::string_view text) {

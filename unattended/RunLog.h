@@ -17,10 +17,10 @@ struct RunLogEntry {
   std::size_t found = 0;
   std::size_t repaired = 0;
   std::size_t kept = 0;
-  std::string backupFile;                // "" when nothing was backed up
-  std::vector<std::string> incomplete;   // names of categories that did not finish
+  std::string backupFile;               // "" when nothing was backed up
+  std::vector<std::string> incomplete;  // names of categories that did not finish
   int exitCode = 0;
-  std::string error;                     // "" when none
+  std::string error;  // "" when none
 };
 
 // Exit code of an unattended run: 0 done, 1 an error (nothing or not all done), 2 done but the scan

@@ -169,12 +169,13 @@ void TimeWalks(int runs) {
     untestedRatio.push_back(u.seconds / b.seconds);
     rows = e.count;
     visited = b.count;
-    std::printf("run %d: engine %.3f s, engine testing no drive %.3f s, bare %.3f s, ratio %.2f\n", run + 1,
-                e.seconds, u.seconds, b.seconds, ratio.back());
+    std::printf("run %d: engine %.3f s, engine testing no drive %.3f s, bare %.3f s, ratio %.2f\n", run + 1, e.seconds,
+                u.seconds, b.seconds, ratio.back());
   }
   std::printf("keys walked by the bare walk: %ld; rows found by the engine: %ld\n", visited, rows);
-  std::printf("median of %d runs: engine (codes 3, 4, 5) %.3f s, bare walk %.3f s; median ratio %.2f (target <= 1.25)\n",
-              runs, Median(engine), Median(bare), Median(ratio));
+  std::printf(
+      "median of %d runs: engine (codes 3, 4, 5) %.3f s, bare walk %.3f s; median ratio %.2f (target <= 1.25)\n", runs,
+      Median(engine), Median(bare), Median(ratio));
   std::printf("engine testing no drive (walk and reads only): median %.3f s, median ratio %.2f\n", Median(untested),
               Median(untestedRatio));
 }

@@ -96,7 +96,8 @@ void Seed(const std::string& base) {
 std::vector<ProblemRow> Rows(const std::string& base) {
   const std::string full = "HKEY_CURRENT_USER\\" + base;
   std::vector<ProblemRow> rows;
-  for (int i = 0; i < kKeys; ++i) rows.push_back({true, "Bench", full + "\\Keys\\" + Numbered("K", i), "", tamrisk::rkKey});
+  for (int i = 0; i < kKeys; ++i)
+    rows.push_back({true, "Bench", full + "\\Keys\\" + Numbered("K", i), "", tamrisk::rkKey});
   for (int i = 0; i < kValues; ++i) {
     rows.push_back({true, "Bench", full + "\\Values", Numbered("V", i), tamrisk::rkValueInColumn});
   }
@@ -136,8 +137,8 @@ std::string DeletionFile(const std::string& base) {
 }
 
 bool WriteWhole(const std::string& path, const std::string& text) {
-  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(
+      ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
     return false;

@@ -155,8 +155,8 @@ void PrintWorkingSet(std::size_t rows) {
   counters.cb = sizeof(counters);
   if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters))) return;
   constexpr double kMegabyte = 1024.0 * 1024.0;
-  std::printf("working set at the end of a window scan of %zu rows: %.1f MB, peak %.1f MB (target under 64 MB)\n",
-              rows, static_cast<double>(counters.WorkingSetSize) / kMegabyte,
+  std::printf("working set at the end of a window scan of %zu rows: %.1f MB, peak %.1f MB (target under 64 MB)\n", rows,
+              static_cast<double>(counters.WorkingSetSize) / kMegabyte,
               static_cast<double>(counters.PeakWorkingSetSize) / kMegabyte);
 }
 

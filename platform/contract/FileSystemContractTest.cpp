@@ -16,7 +16,8 @@ namespace {
 
 // A folder named in Greek and files named in Hebrew, CJK and a character outside the BMP.
 constexpr const char* kGreekFolder = "\u0394ata";
-const std::string kWorldFile = std::string("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80") + ".exe";
+const std::string kWorldFile =
+    std::string("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80") + ".exe";
 
 class FileSystemContract : public ::testing::Test {
  protected:
@@ -211,7 +212,7 @@ TEST_F(FileSystemContract, MakeFolderPathMakesEachMissingLevel) {
   EXPECT_FALSE(MakeFolderPath(files_, At("file.txt\\sub")));
   EXPECT_TRUE(MakeFolderPath(files_, "C:"));
 
-  EXPECT_FALSE(files_.MakeFolder(At("x")));              // exists
+  EXPECT_FALSE(files_.MakeFolder(At("x")));               // exists
   EXPECT_FALSE(files_.MakeFolder(At("no\\such\\deep")));  // parent missing
 }
 
@@ -255,10 +256,8 @@ TEST_F(FileSystemContract, WholeFileReadsAndWrites) {
   };
   Folder("folder");
   const Failure failures[] = {
-      {At("missing.txt"), false},
-      {At("no\\such\\file.txt"), false},
-      {At("folder"), false},
-      {At("no\\such\\file.txt"), true},
+      {At("missing.txt"), false}, {At("no\\such\\file.txt"), false},
+      {At("folder"), false},      {At("no\\such\\file.txt"), true},
       {At("folder"), true},
   };
   for (const auto& f : failures) {

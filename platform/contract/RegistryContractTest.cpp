@@ -46,8 +46,8 @@ class RegistryContract : public ::testing::Test {
     const std::string path = sub.empty() ? scratch_ : scratch_ + "\\" + sub;
     KeyHandle handle = 0;
     const KeyHandle root = RootHandle(RootKey::CurrentUser);
-    const long rc = create ? registry_.CreateKey(root, path, access, handle)
-                           : registry_.OpenKey(root, path, access, handle);
+    const long rc =
+        create ? registry_.CreateKey(root, path, access, handle) : registry_.OpenKey(root, path, access, handle);
     EXPECT_EQ(rc, status::Success) << path;
     return handle;
   }
@@ -157,7 +157,7 @@ std::vector<TypedValue> ValuesOfEveryType() {
       {kGreek, regtype::String, Sz(kWorldPath)},
       {kHebrew, regtype::ExpandString, Sz(std::string("%") + kHebrew + "%\\" + kCjk)},
       {kCjk, regtype::MultiString, U(std::string(kGreek) + '\0' + kEmoji + '\0' + '\0')},
-      {kEmoji, regtype::String, U(kEmoji)},  // without its NUL
+      {kEmoji, regtype::String, U(kEmoji)},                        // without its NUL
       {std::string(16383, 'n'), regtype::String, Sz(kWorldPath)},  // the longest name
   };
 }
@@ -223,7 +223,7 @@ TEST_F(RegistryContract, ReadsFollowTheValueKind) {
     std::uint32_t type;
     Bytes data;
     DataKind kind;
-    std::optional<std::string> text;    // nullopt: ReadText raises "Invalid data type"
+    std::optional<std::string> text;     // nullopt: ReadText raises "Invalid data type"
     std::optional<std::int32_t> number;  // nullopt: ReadNumber raises "Invalid data type"
   };
   const Case cases[] = {
@@ -236,8 +236,7 @@ TEST_F(RegistryContract, ReadsFollowTheValueKind) {
       {"expand", regtype::ExpandString, Sz("%X%\\y"), DataKind::ExpandString, "%X%\\y", std::nullopt},
       {"dword", regtype::Dword, {0xFE, 0xFF, 0xFF, 0xFF}, DataKind::Integer, std::nullopt, -2},
       {"binary", regtype::Binary, {1, 2}, DataKind::Binary, std::nullopt, std::nullopt},
-      {"multi", regtype::MultiString, U(std::string_view("a\0\0", 3)), DataKind::Unknown, std::nullopt,
-       std::nullopt},
+      {"multi", regtype::MultiString, U(std::string_view("a\0\0", 3)), DataKind::Unknown, std::nullopt, std::nullopt},
       {"qword", regtype::Qword, {1, 0, 0, 0, 0, 0, 0, 0}, DataKind::Unknown, std::nullopt, std::nullopt},
   };
   auto access = AccessAt();
@@ -444,8 +443,7 @@ TEST_F(RegistryContract, NameLengthLimits) {
   BackendKey scratch(registry_, Open(""));
   const std::string longest(16383, 'v');
   EXPECT_EQ(registry_.SetValue(scratch.get(), longest, regtype::String, {0}), status::Success);
-  EXPECT_EQ(registry_.SetValue(scratch.get(), std::string(16384, 'w'), regtype::String, {0}),
-            status::InvalidParameter);
+  EXPECT_EQ(registry_.SetValue(scratch.get(), std::string(16384, 'w'), regtype::String, {0}), status::InvalidParameter);
   std::uint32_t type = 0, size = 0;
   EXPECT_EQ(registry_.QueryValueInfo(scratch.get(), longest, type, size), status::Success);
 

@@ -91,10 +91,9 @@ struct FsNode {
 };
 
 FsNode* FindChild(const FsNode& folder, std::string_view name) {
-  auto it = std::lower_bound(folder.children.begin(), folder.children.end(), name,
-                             [](const std::unique_ptr<FsNode>& n, std::string_view v) {
-                               return CompareNoCase(n->name, v) < 0;
-                             });
+  auto it = std::lower_bound(
+      folder.children.begin(), folder.children.end(), name,
+      [](const std::unique_ptr<FsNode>& n, std::string_view v) { return CompareNoCase(n->name, v) < 0; });
   if (it != folder.children.end() && CompareNoCase((*it)->name, name) == 0) return it->get();
   return nullptr;
 }
@@ -107,10 +106,9 @@ FsNode* AddChild(FsNode& folder, std::string_view name, bool isFolder, const Loc
   node->lastWrite = when;
   node->parent = &folder;
   FsNode* raw = node.get();
-  auto it = std::lower_bound(folder.children.begin(), folder.children.end(), name,
-                             [](const std::unique_ptr<FsNode>& n, std::string_view v) {
-                               return CompareNoCase(n->name, v) < 0;
-                             });
+  auto it = std::lower_bound(
+      folder.children.begin(), folder.children.end(), name,
+      [](const std::unique_ptr<FsNode>& n, std::string_view v) { return CompareNoCase(n->name, v) < 0; });
   folder.children.insert(it, std::move(node));
   return raw;
 }

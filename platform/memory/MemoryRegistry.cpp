@@ -18,9 +18,7 @@ constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kMaxValueNameLength = 16383;
 
 // A UTF-8 name is never shorter in bytes than in UTF-16 units, so only long names are counted.
-bool LongerThan(std::string_view name, std::size_t units) {
-  return name.size() > units && Utf16Length(name) > units;
-}
+bool LongerThan(std::string_view name, std::size_t units) { return name.size() > units && Utf16Length(name) > units; }
 
 std::uint32_t NameLength(std::string_view name) { return static_cast<std::uint32_t>(Utf16Length(name)); }
 
@@ -61,9 +59,9 @@ struct Node {
   std::string name;
   Node* parent = nullptr;
   std::map<std::string, std::shared_ptr<Node>> subkeys;  // by FoldedName, so in enumeration order
-  std::vector<Node*> byIndex;                             // subkeys by index, rebuilt after changes
+  std::vector<Node*> byIndex;                            // subkeys by index, rebuilt after changes
   bool byIndexStale = false;
-  std::vector<Value> values;                   // in creation order, as Windows lists them
+  std::vector<Value> values;  // in creation order, as Windows lists them
   std::uint64_t lastWrite = 0;
   std::uint32_t denied = 0;
   std::vector<std::pair<std::string, long>> failingReads;
@@ -156,9 +154,7 @@ struct KeyRef {
     if (Alive(userKey)) return userKey.get();
     return Alive(key) ? key.get() : nullptr;
   }
-  std::uint32_t Denied() const {
-    return (Alive(key) ? key->denied : 0) | (Alive(userKey) ? userKey->denied : 0);
-  }
+  std::uint32_t Denied() const { return (Alive(key) ? key->denied : 0) | (Alive(userKey) ? userKey->denied : 0); }
 };
 
 KeyRef ChildOf(const KeyRef& ref, std::string_view name) {
@@ -183,7 +179,7 @@ struct MemoryRegistry::Impl {
   };
 
   mutable std::mutex mutex;
-  std::uint64_t generation = 0;                // bumped on every change of a subkey list
+  std::uint64_t generation = 0;                 // bumped on every change of a subkey list
   std::uint64_t clock = 133485408000000000ULL;  // FILETIME of 2024-01-01, one second per change
   std::shared_ptr<Node> machine = MakeHive("HKEY_LOCAL_MACHINE");
   std::shared_ptr<Node> users = MakeHive("HKEY_USERS");
@@ -389,8 +385,7 @@ long MemoryRegistry::OpenKey(KeyHandle parent, const std::string& subkey, std::u
   return status::Success;
 }
 
-long MemoryRegistry::CreateKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights,
-                               KeyHandle& result) {
+long MemoryRegistry::CreateKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) {
   std::lock_guard lock(impl_->mutex);
   ++impl_->calls.creates;
   result = 0;
@@ -471,8 +466,7 @@ long MemoryRegistry::EnumValueData(KeyHandle key, std::uint32_t index, std::stri
   return status::Success;
 }
 
-long MemoryRegistry::QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type,
-                                    std::uint32_t& size) {
+long MemoryRegistry::QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) {
   std::lock_guard lock(impl_->mutex);
   ++impl_->calls.valueQueries;
   KeyRef ref;
@@ -620,8 +614,7 @@ bool MemoryRegistry::KeyExists(RootKey root, const std::string& path) const {
   return impl_->Walk(impl_->RootRef(root), SplitLevels(path)).Exists();
 }
 
-std::optional<RegValue> MemoryRegistry::GetValue(RootKey root, const std::string& path,
-                                                 const std::string& name) const {
+std::optional<RegValue> MemoryRegistry::GetValue(RootKey root, const std::string& path, const std::string& name) const {
   std::lock_guard lock(impl_->mutex);
   const KeyRef ref = impl_->Walk(impl_->RootRef(root), SplitLevels(path));
   if (!ref.Exists()) return std::nullopt;

@@ -27,12 +27,24 @@ TEST(WildcardMatchTest, MatchesAsFindFirstFileDoes) {
     bool matches;
   };
   const Case cases[] = {
-      {"*", "anything.txt", true},   {"*.*", "noext", true},       {"*.*", "a.b.c", true},
-      {"*.txt", "A.TXT", true},      {"*.txt", "a.txt.bak", false}, {"a?c", "abc", true},
-      {"a?c", "ac", false},          {"a?", "a", false},            {"*b*", "abc", true},
-      {"*b", "abcb", true},          {"a*c*e", "abXcYe", true},     {"a*c*e", "abXcY", false},
-      {"setup.*", "setup", true},    {"setup.*", "setupx", false},  {"file.txt", "FILE.TXT", true},
-      {"?", ".", true},              {"??", "..", true},            {"", "", true},
+      {"*", "anything.txt", true},
+      {"*.*", "noext", true},
+      {"*.*", "a.b.c", true},
+      {"*.txt", "A.TXT", true},
+      {"*.txt", "a.txt.bak", false},
+      {"a?c", "abc", true},
+      {"a?c", "ac", false},
+      {"a?", "a", false},
+      {"*b*", "abc", true},
+      {"*b", "abcb", true},
+      {"a*c*e", "abXcYe", true},
+      {"a*c*e", "abXcY", false},
+      {"setup.*", "setup", true},
+      {"setup.*", "setupx", false},
+      {"file.txt", "FILE.TXT", true},
+      {"?", ".", true},
+      {"??", "..", true},
+      {"", "", true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(WildcardMatch(c.mask, c.name), c.matches) << c.mask << " vs " << c.name;
@@ -87,9 +99,9 @@ TEST(MemoryFileSystemPaths, RelativePathsCountFromTheCurrentFolder) {
     bool isFile;
   };
   const Case cases[] = {
-      {"here.txt", true},       {".\\here.txt", true}, {"Sub\\..\\here.txt", true}, {"..\\top.txt", true},
-      {"\\top.txt", true},      {"C:here.txt", true},  {"D:other.txt", true},       {"top.txt", false},
-      {"\\\\server\\share\\x", false},
+      {"here.txt", true},    {".\\here.txt", true}, {"Sub\\..\\here.txt", true},
+      {"..\\top.txt", true}, {"\\top.txt", true},   {"C:here.txt", true},
+      {"D:other.txt", true}, {"top.txt", false},    {"\\\\server\\share\\x", false},
   };
   for (const auto& c : cases) EXPECT_EQ(files.PathIsFile(c.path), c.isFile) << c.path;
   EXPECT_TRUE(files.PathIsFolder("Sub"));

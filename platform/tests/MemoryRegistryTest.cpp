@@ -22,9 +22,7 @@ constexpr std::uint32_t kDelete = 0x10000;
 constexpr std::uint32_t kSetValue = 0x2;
 constexpr std::uint32_t kGenericRead = 0x80000000u;
 
-std::string Text(const std::optional<RegValue>& value) {
-  return value ? TextFromUtf16Bytes(value->data) : "<missing>";
-}
+std::string Text(const std::optional<RegValue>& value) { return value ? TextFromUtf16Bytes(value->data) : "<missing>"; }
 
 TEST(MemoryRegistryRights, DeniedRightsRefuseTheOpensThatAskForThem) {
   struct Case {
@@ -47,8 +45,7 @@ TEST(MemoryRegistryRights, DeniedRightsRefuseTheOpensThatAskForThem) {
     registry.DenyRights(RootKey::LocalMachine, "Software\\Locked", c.denied);
     KeyHandle handle = 0;
     EXPECT_EQ(registry.OpenKey(RootHandle(RootKey::LocalMachine), "Software\\Locked", c.asked, handle), c.expected);
-    EXPECT_EQ(registry.CreateKey(RootHandle(RootKey::LocalMachine), "Software\\Locked", c.asked, handle),
-              c.expected);
+    EXPECT_EQ(registry.CreateKey(RootHandle(RootKey::LocalMachine), "Software\\Locked", c.asked, handle), c.expected);
     if (handle != 0) registry.CloseKey(handle);
   }
 }
@@ -116,8 +113,8 @@ TEST(MemoryRegistryHandles, EveryOpenIsCountedAndClosedAgain) {
     EXPECT_EQ(registry.OpenHandleCount(), 1u);
   }
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
-  EXPECT_EQ(registry.Calls().Total(), registry.Calls().opens + registry.Calls().closes +
-                                          registry.Calls().infoQueries + registry.Calls().enumKeys);
+  EXPECT_EQ(registry.Calls().Total(), registry.Calls().opens + registry.Calls().closes + registry.Calls().infoQueries +
+                                          registry.Calls().enumKeys);
 }
 
 TEST(MemoryRegistryHandles, ABackendHandleCanDeleteItsOwnKey) {

@@ -74,11 +74,10 @@ TEST_F(MemoryIniFileTest, ReadsValuesAsGetPrivateProfileStringDoes) {
     const char* expected;
   };
   const Case cases[] = {
-      {"Sp", "k1", "v1"},          {"sp", "K1", "v1"},          {" Sp ", " k1 ", "v1"},
-      {"Sp", "k2", "single"},      {"Sp", "k3", "\"unbalanced"}, {"Sp", "k4", "a\" b "},
-      {"Sp", "noeq", "dflt"},      {"Sp", "k5", " x "},          {"Sp", "k6", "dflt"},
-      {"Sp", "; comment", "dflt"}, {"Other", "lf", "only"},      {"Other", "k7", "a=b"},
-      {"Other", "empty", ""},      {"Missing", "k1", "dflt"},    {"Other", "k1", "dflt"},
+      {"Sp", "k1", "v1"},           {"sp", "K1", "v1"},          {" Sp ", " k1 ", "v1"},  {"Sp", "k2", "single"},
+      {"Sp", "k3", "\"unbalanced"}, {"Sp", "k4", "a\" b "},      {"Sp", "noeq", "dflt"},  {"Sp", "k5", " x "},
+      {"Sp", "k6", "dflt"},         {"Sp", "; comment", "dflt"}, {"Other", "lf", "only"}, {"Other", "k7", "a=b"},
+      {"Other", "empty", ""},       {"Missing", "k1", "dflt"},   {"Other", "k1", "dflt"},
   };
   for (const auto& c : cases) EXPECT_EQ(Read(c.section, c.key), c.expected) << c.section << "/" << c.key;
   EXPECT_EQ(Read("Sp", "k1", "d", 1), "v");

@@ -15,11 +15,11 @@ TEST(Text, Utf8AndUtf16RoundTripEveryPlane) {
   const RoundTrip cases[] = {
       {"", 0},
       {"C:\\Data\\app.exe", 15},
-      {"C:\\\u0394ata\\app.exe", 15},                 // Greek capital delta
-      {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", 4},             // Hebrew
-      {"\xE6\x96\x87\xE4\xBB\xB6", 2},                     // CJK
-      {"\xF0\x9F\x98\x80 smile", 8},                       // outside the BMP: a surrogate pair
-      {"\xED\xA0\x80x", 2},                                // a lone high surrogate, carried through
+      {"C:\\\u0394ata\\app.exe", 15},           // Greek capital delta
+      {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", 4},  // Hebrew
+      {"\xE6\x96\x87\xE4\xBB\xB6", 2},          // CJK
+      {"\xF0\x9F\x98\x80 smile", 8},            // outside the BMP: a surrogate pair
+      {"\xED\xA0\x80x", 2},                     // a lone high surrogate, carried through
   };
   for (const auto& c : cases) {
     const std::u16string wide = Utf8ToUtf16(c.utf8);
@@ -34,7 +34,9 @@ TEST(Text, LoneSurrogatesFromTheRegistryComeBackExactly) {
 }
 
 TEST(Text, BytesThatAreNotUtf8BecomeReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                        "b"),
+            u"a\uFFFDb");
   EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");  // overlong "/"
   EXPECT_EQ(Utf8ToUtf16("\xE6\x96"), u"\uFFFD");  // cut short
 }

@@ -35,8 +35,8 @@ long Win32Registry::OpenKey(KeyHandle parent, const std::string& subkey, std::ui
 
 long Win32Registry::CreateKey(KeyHandle parent, const std::string& subkey, std::uint32_t rights, KeyHandle& result) {
   HKEY created = nullptr;
-  const LONG rc = ::RegCreateKeyExW(ToHkey(parent), Wide(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    rights, nullptr, &created, nullptr);
+  const LONG rc = ::RegCreateKeyExW(ToHkey(parent), Wide(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights,
+                                    nullptr, &created, nullptr);
   if (rc == ERROR_SUCCESS) result = FromHkey(created);
   return rc;
 }
@@ -95,8 +95,7 @@ long Win32Registry::EnumValueData(KeyHandle key, std::uint32_t index, std::strin
   return ERROR_MORE_DATA;
 }
 
-long Win32Registry::QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type,
-                                   std::uint32_t& size) {
+long Win32Registry::QueryValueInfo(KeyHandle key, const std::string& name, std::uint32_t& type, std::uint32_t& size) {
   DWORD t = 0, s = 0;
   const LONG rc = ::RegQueryValueExW(ToHkey(key), Wide(name).c_str(), nullptr, &t, nullptr, &s);
   if (rc == ERROR_SUCCESS) {

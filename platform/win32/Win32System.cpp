@@ -69,7 +69,8 @@ bool FitsCodePage(const std::wstring& text) {
   if (text.empty()) return true;
   BOOL lost = FALSE;
   const int length = static_cast<int>(text.size());
-  const int needed = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), length, nullptr, 0, nullptr, &lost);
+  const int needed =
+      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), length, nullptr, 0, nullptr, &lost);
   return needed > 0 && !lost;
 }
 
@@ -95,9 +96,10 @@ void MakeUnicodeFile(const std::string& path) {
   if (!ReadWhole(path, contents, nullptr)) contents.clear();
   if (contents.rfind("\xFF\xFE", 0) == 0) return;  // UTF-16LE already
   std::wstring text(contents.size() + 1, L'\xFEFF');
-  const int length = contents.empty() ? 0
-                                      : ::MultiByteToWideChar(CP_ACP, 0, contents.data(), static_cast<int>(contents.size()),
-                                                              text.data() + 1, static_cast<int>(contents.size()));
+  const int length = contents.empty()
+                         ? 0
+                         : ::MultiByteToWideChar(CP_ACP, 0, contents.data(), static_cast<int>(contents.size()),
+                                                 text.data() + 1, static_cast<int>(contents.size()));
   text.resize(1 + static_cast<std::size_t>(length > 0 ? length : 0));
   // On failure the write that follows reports it.
   WriteWithDisposition(path, {reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)}, nullptr,
@@ -138,7 +140,8 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
   ::SetWindowPos(dialog, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                  (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   const auto* start = reinterpret_cast<const std::wstring*>(data);
-  if (start && !start->empty()) ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->c_str()));
+  if (start && !start->empty())
+    ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->c_str()));
   return 0;
 }
 
@@ -146,9 +149,8 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
 
 std::string FormattedMessage(unsigned long source, void* module, unsigned long code) {
   wchar_t* text = nullptr;
-  const DWORD length =
-      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source, module, code, 0,
-                       reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source, module,
+                                        code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   const UniqueLocalMemory owned(text);
   std::string message = length && text ? Utf8(std::wstring_view(text, length)) : std::string();
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
@@ -363,10 +365,9 @@ bool Win32IniFile::WriteString(const std::string& file, const std::string& secti
 bool Win32Shell::Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,
                       const std::string& directory, int show) {
   const std::wstring wideFile = Wide(file), wideParameters = Wide(parameters), wideDirectory = Wide(directory);
-  const HINSTANCE result =
-      ::ShellExecuteW(reinterpret_cast<HWND>(owner), L"Open", wideFile.c_str(),
-                      parameters.empty() ? nullptr : wideParameters.c_str(),
-                      directory.empty() ? nullptr : wideDirectory.c_str(), show);
+  const HINSTANCE result = ::ShellExecuteW(reinterpret_cast<HWND>(owner), L"Open", wideFile.c_str(),
+                                           parameters.empty() ? nullptr : wideParameters.c_str(),
+                                           directory.empty() ? nullptr : wideDirectory.c_str(), show);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
@@ -377,8 +378,8 @@ bool Win32Shell::StartHidden(const std::string& commandLine, ProcessInfo& info) 
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
   std::wstring line = Wide(commandLine);  // CreateProcessW may write into the command line
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                        &startup, &process)) {
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                        &process)) {
     info = {};
     return false;
   }

@@ -43,8 +43,8 @@ class Win32IniFile final : public IniFile {
 
 class Win32Shell final : public Shell {
  public:
-  bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,
-            const std::string& directory, int show) override;
+  bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters, const std::string& directory,
+            int show) override;
   bool StartHidden(const std::string& commandLine, ProcessInfo& info) override;
   bool HasEnded(const ProcessInfo& info) override;
   void Terminate(const ProcessInfo& info) override;

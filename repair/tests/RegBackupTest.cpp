@@ -63,7 +63,10 @@ TEST(RegBackupText, ValueLines) {
       {"empty string", "e", regtype::String, Sz(""), "\"e\"=\"\"\r\n"},
       {"text in any language stays as it is", kWorldText, regtype::String, Sz(kWorldText),
        std::string("\"") + DoubleBackslashes(kWorldText) + "\"=\"" + DoubleBackslashes(kWorldText) + "\"\r\n"},
-      {"a lone surrogate in a name", std::string("n") + kLoneSurrogate, regtype::Dword, {1, 0, 0, 0},
+      {"a lone surrogate in a name",
+       std::string("n") + kLoneSurrogate,
+       regtype::Dword,
+       {1, 0, 0, 0},
        std::string("\"n") + kLoneSurrogate + "\"=dword:00000001\r\n"},
       {"dword", "d", regtype::Dword, {0x2B, 0x1A, 0, 0}, "\"d\"=dword:00001A2B\r\n"},
       {"negative dword", "d", regtype::Dword, {0xFE, 0xFF, 0xFF, 0xFF}, "\"d\"=dword:FFFFFFFE\r\n"},
@@ -80,7 +83,8 @@ TEST(RegBackupText, ValueLines) {
       {"none", "n", regtype::None, {}, "\"n\"=hex(0):\r\n"},
       {"big-endian dword", "n", regtype::DwordBigEndian, {0, 0, 0, 1}, "\"n\"=hex(5):00,00,00,01\r\n"},
       {"type above 15", "n", 0x1C, {9}, "\"n\"=hex(1c):09\r\n"},
-      {"string with a line break", "s", regtype::String, Sz("a\r\nb"), "\"s\"=hex(1):61,00,0D,00,0A,00,62,00,00,00\r\n"},
+      {"string with a line break", "s", regtype::String, Sz("a\r\nb"),
+       "\"s\"=hex(1):61,00,0D,00,0A,00,62,00,00,00\r\n"},
       {"string with a lone line feed", "s", regtype::String, Sz("a\nb"), "\"s\"=hex(1):61,00,0A,00,62,00,00,00\r\n"},
       {"string with a lone surrogate", "s", regtype::String, Sz(std::string("a") + kLoneSurrogate),
        "\"s\"=hex(1):61,00,00,D8,00,00\r\n"},
@@ -152,18 +156,23 @@ TEST_F(RegBackupTest, WholeKeyListsValuesThenSubkeysDepthFirst) {
   Reg().SetExpandString(RootKey::LocalMachine, "Software\\Vendor\\App\\" + lone, "\xE6\x96\x87", "%\xCE\x94%");
 
   ASSERT_TRUE(Writer().AppendToBackup(RootKey::LocalMachine, "Software\\Vendor\\App\\", "", true));
-  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
-                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App]\r\n@=\"C:\\\\App\"\r\n\"Count\"=dword:FFFFFFFF\r\n"
-                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A]\r\n\"Name\"=\"a\"\r\n"
-                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A\\Deep]\r\n\"Level\"=\"3\"\r\n"
-                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\B]\r\n"
-                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\" + lone + "]\r\n"
-                          "\"\xE6\x96\x87\"=hex(2):25,00,94,03,25,00,00,00\r\n");
+  EXPECT_EQ(Backup(),
+            std::string(kRegFileHeader) +
+                "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App]\r\n@=\"C:\\\\App\"\r\n\"Count\"=dword:FFFFFFFF\r\n"
+                "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A]\r\n\"Name\"=\"a\"\r\n"
+                "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\A\\Deep]\r\n\"Level\"=\"3\"\r\n"
+                "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\B]\r\n"
+                "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\" +
+                lone +
+                "]\r\n"
+                "\"\xE6\x96\x87\"=hex(2):25,00,94,03,25,00,00,00\r\n");
   EXPECT_EQ(Reg().OpenHandleCount(), 0u);
 }
 
 TEST(RegBackupFile, TextIsWrittenAsUtf16WithTheByteOrderMarkOnRequest) {
-  EXPECT_EQ(RegFileBytes("A\xCE\x94\r\n", true), std::string("\xFF\xFE" "A\0\x94\x03\r\0\n\0", 10));
+  EXPECT_EQ(RegFileBytes("A\xCE\x94\r\n", true), std::string("\xFF\xFE"
+                                                             "A\0\x94\x03\r\0\n\0",
+                                                             10));
   EXPECT_EQ(RegFileBytes(std::string("\xF0\x9F\x98\x80") + kLoneSurrogate, false),
             std::string("\x3D\xD8\x00\xDE\x00\xD8", 6));
 }
@@ -191,7 +200,8 @@ TEST_F(RegBackupTest, AnExistingFileGetsNoSecondHeader) {
 TEST_F(RegBackupTest, AFileThatCannotBeWrittenThrowsAndTheEntryStays) {
   Reg().SetString(RootKey::CurrentUser, "Software\\X", "v", "1");
   const std::string missingFolder = "C:\\NoSuchFolder\\Backup.reg";
-  EXPECT_THROW(RegBackup(Env(), missingFolder).RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\X", "v"), RepairError);
+  EXPECT_THROW(RegBackup(Env(), missingFolder).RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\X", "v"),
+               RepairError);
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\X", "v"));
 }
 
@@ -201,9 +211,17 @@ TEST(RegBackupGuard, KeysTooNearTheRootAreNotRemovable) {
     bool removable;
   };
   const Case cases[] = {
-      {"", false},           {"\\", false},           {"Software", false},         {"Software\\", false},
-      {"CLSID", false},      {"\\Software", false},   {"Software\\\\X", false},    {"Software\\X\\\\", false},
-      {"Software\\X", true}, {"Software\\X\\", true}, {"SYSTEM\\CurrentControlSet\\Services\\Gone", true},
+      {"", false},
+      {"\\", false},
+      {"Software", false},
+      {"Software\\", false},
+      {"CLSID", false},
+      {"\\Software", false},
+      {"Software\\\\X", false},
+      {"Software\\X\\\\", false},
+      {"Software\\X", true},
+      {"Software\\X\\", true},
+      {"SYSTEM\\CurrentControlSet\\Services\\Gone", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsRemovableKeyPath(c.path), c.removable) << '"' << c.path << '"';
 }
@@ -217,10 +235,14 @@ struct HeldEntry {
 // changed by the editor), beside ordinary ones.
 std::vector<HeldEntry> SeedEntriesThatResistABackup(MemoryRegistry& registry) {
   const std::vector<HeldEntry> entries = {
-      {RootKey::CurrentUser, "Software\\Vendor", "v"},       {RootKey::ClassesRoot, "CLSID\\{1}", ""},
-      {RootKey::CurrentUser, "Software\\Tree\\Open", "v"},   {RootKey::CurrentUser, "Software\\Tree\\Hidden", "secret"},
-      {RootKey::CurrentUser, "Software\\ReadOnly", "v"},     {RootKey::CurrentUser, "Software\\Unreadable", "v"},
-      {RootKey::CurrentUser, "Software\\Lines", "two\r\nlines"}, {RootKey::CurrentUser, "Software\\Odd\nKey", "v"},
+      {RootKey::CurrentUser, "Software\\Vendor", "v"},
+      {RootKey::ClassesRoot, "CLSID\\{1}", ""},
+      {RootKey::CurrentUser, "Software\\Tree\\Open", "v"},
+      {RootKey::CurrentUser, "Software\\Tree\\Hidden", "secret"},
+      {RootKey::CurrentUser, "Software\\ReadOnly", "v"},
+      {RootKey::CurrentUser, "Software\\Unreadable", "v"},
+      {RootKey::CurrentUser, "Software\\Lines", "two\r\nlines"},
+      {RootKey::CurrentUser, "Software\\Odd\nKey", "v"},
       {RootKey::CurrentUser, "Software\\Unending", "v"},
   };
   for (const HeldEntry& e : entries) registry.SetString(e.root, e.path, e.name, "data");
@@ -277,8 +299,11 @@ TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
 // everything else works: the backup is written, the delete is refused.
 class RefusingDeletes final : public RegistryBackend {
  public:
-  RefusingDeletes(RegistryBackend& inner, std::set<std::string> refused) : inner_(inner), refused_(std::move(refused)) {}
-  long OpenKey(KeyHandle p, const std::string& s, std::uint32_t r, KeyHandle& k) override { return inner_.OpenKey(p, s, r, k); }
+  RefusingDeletes(RegistryBackend& inner, std::set<std::string> refused)
+      : inner_(inner), refused_(std::move(refused)) {}
+  long OpenKey(KeyHandle p, const std::string& s, std::uint32_t r, KeyHandle& k) override {
+    return inner_.OpenKey(p, s, r, k);
+  }
   long CreateKey(KeyHandle p, const std::string& s, std::uint32_t r, KeyHandle& k) override {
     return inner_.CreateKey(p, s, r, k);
   }

@@ -109,8 +109,7 @@ TEST(RegFile, CountsWhatDidNotComeBack) {
     test::Seed(registry, rows);
     const RestoreCheck check = CheckRestored(registry, *file);
     EXPECT_EQ(check.missing, c.missing) << c.what;
-    EXPECT_EQ(check.firstMissingKey, c.missing ? "HKEY_CURRENT_USER\\Software\\Tamrisk\\\u0394ata" : "")
-        << c.what;
+    EXPECT_EQ(check.firstMissingKey, c.missing ? "HKEY_CURRENT_USER\\Software\\Tamrisk\\\u0394ata" : "") << c.what;
   }
   MemoryRegistry empty;
   EXPECT_EQ(CheckRestored(empty, *file).missing, 1 + all);  // the key and each of its values

@@ -71,11 +71,11 @@ TEST_F(RepairTest, EveryKindRemovesWhatItNames) {
   EXPECT_FALSE(Reg().KeyExists(RootKey::ClassesRoot, "CLSID\\{1}\\InprocServer32"));
   // Sections in the order the rows were handled: from the last row up.
   EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
-            "\r\n[HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32]\r\n@=\"C:\\\\gone\\\\x.ocx\"\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\Software\\App Paths\\a.exe]\r\n@=\"C:\\\\gone\\\\a.exe\"\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\.xyz]\r\n@=\"\"\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\Software\\SharedDlls]\r\n\"C:\\\\gone\\\\x.dll\"=dword:00000000\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Tool\"=\"C:\\\\gone\\\\tool.exe\"\r\n");
+                          "\r\n[HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32]\r\n@=\"C:\\\\gone\\\\x.ocx\"\r\n"
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\App Paths\\a.exe]\r\n@=\"C:\\\\gone\\\\a.exe\"\r\n"
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\.xyz]\r\n@=\"\"\r\n"
+                          "\r\n[HKEY_LOCAL_MACHINE\\Software\\SharedDlls]\r\n\"C:\\\\gone\\\\x.dll\"=dword:00000000\r\n"
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Tool\"=\"C:\\\\gone\\\\tool.exe\"\r\n");
 }
 
 TEST_F(RepairTest, AKeyBelowItsValueRowGoesFirstAndTakesTheValueAlong) {
@@ -87,8 +87,8 @@ TEST_F(RepairTest, AKeyBelowItsValueRowGoesFirstAndTakesTheValueAlong) {
   Repair();
   EXPECT_TRUE(results_.rows.empty());  // the value row found nothing and still left
   EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
-            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n");
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n");
 }
 
 TEST_F(RepairTest, AValueBelowItsKeyRowGoesFirstIntoASectionOfItsOwn) {
@@ -100,9 +100,9 @@ TEST_F(RepairTest, AValueBelowItsKeyRowGoesFirstIntoASectionOfItsOwn) {
   Repair();
   EXPECT_TRUE(results_.rows.empty());
   EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
-            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n");
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n"
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n");
 }
 
 TEST_F(RepairTest, RowsThatAreNotRepairedKeepTheirPlaces) {
@@ -110,17 +110,17 @@ TEST_F(RepairTest, RowsThatAreNotRepairedKeepTheirPlaces) {
   Reg().SetString(RootKey::CurrentUser, "Software\\Vendor", "v", "1");
   const std::vector<ProblemRow> stay = {
       Unchecked("HKEY_CURRENT_USER\\Software\\Run\\A", "", rkValueInPath),
-      Checked("NoBackslash", "", rkKey),                               // no root to split off
-      Checked("HKEY_CURRENT_USER\\Software", "", rkKey),               // one level below the root
-      Checked("HKEY_CURRENT_USER", "Software", rkSubkeyInColumn),      // the same, written another way
+      Checked("NoBackslash", "", rkKey),                                     // no root to split off
+      Checked("HKEY_CURRENT_USER\\Software", "", rkKey),                     // one level below the root
+      Checked("HKEY_CURRENT_USER", "Software", rkSubkeyInColumn),            // the same, written another way
       Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkSubkeyInColumn),  // no subkey name
       Unchecked("HKEY_CURRENT_USER\\Software\\Run\\C", "", rkValueInPath),
       // The system's calls end a name at its first NUL: this would delete value "A".
       Checked("HKEY_CURRENT_USER\\Software\\Run", std::string("A\0hidden", 8), rkValueInColumn),
   };
-  results_.rows = {stay[0], stay[1], Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath),
-                   stay[2], stay[3], stay[4], Checked("HKEY_CURRENT_USER\\Software\\Run\\D", "", rkValueInPath),
-                   stay[5], stay[6]};
+  results_.rows = {stay[0], stay[1], Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath), stay[2],
+                   stay[3], stay[4], Checked("HKEY_CURRENT_USER\\Software\\Run\\D", "", rkValueInPath), stay[5],
+                   stay[6]};
   Repair();
   EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{stay[0], KeptAs(stay[1], kRefused), KeptAs(stay[2], kRefused),
                                                     KeptAs(stay[3], kRefused), KeptAs(stay[4], kRefused), stay[5],
@@ -212,8 +212,8 @@ TEST_F(RepairTest, ASecondRepairInTheSameSecondAppendsWithoutASecondHeader) {
   results_.rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath)};
   Repair();
   EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
-            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"A\"=\"a\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"B\"=\"b\"\r\n");
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"A\"=\"a\"\r\n"
+                          "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"B\"=\"b\"\r\n");
 }
 
 TEST(BackupFolder, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
@@ -230,8 +230,7 @@ TEST(BackupFolder, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
   EXPECT_FALSE(EnsureBackupFolder(env.platform, "C:\\Program\\Backup\\Deep", answer(false)));
   EXPECT_FALSE(env.files.PathIsFolder("C:\\Program\\Backup"));
   ASSERT_EQ(questions.size(), 1u);
-  EXPECT_EQ(questions[0],
-            "C:\\Program\\Backup\\Deep,The backup directory does not exist.\r\ncreates a new directory?");
+  EXPECT_EQ(questions[0], "C:\\Program\\Backup\\Deep,The backup directory does not exist.\r\ncreates a new directory?");
 
   EXPECT_TRUE(EnsureBackupFolder(env.platform, "C:\\Program\\Backup\\Deep", answer(true)));
   EXPECT_TRUE(env.files.PathIsFolder("C:\\Program\\Backup\\Deep"));

@@ -77,7 +77,8 @@ TEST(RealHive, RepairingEverythingAndRestoringTheBackupGivesBackTheSameExport) {
   ASSERT_TRUE(test::RunAndWait("regedit /s \"" + backup + "\"", 60000, &exitCode));
   EXPECT_EQ(exitCode, 0u);
   const std::string after = test::ExportKey(fullKey);
-  const std::size_t differs = std::mismatch(before.begin(), before.end(), after.begin(), after.end()).first - before.begin();
+  const std::size_t differs =
+      std::mismatch(before.begin(), before.end(), after.begin(), after.end()).first - before.begin();
   EXPECT_TRUE(after == before) << "the export differs after the restore, first at: "
                                << before.substr(before.rfind('\n', differs) + 1, 300);
 }

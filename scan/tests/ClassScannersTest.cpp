@@ -106,15 +106,14 @@ TEST_F(ClassScannersTest, EveryKeyBelowClsidIsExaminedInPreOrder) {
   const test::ScanResult result = Scan({"13"});
   const char* problem = "Custom Controls Issue";
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Custom Controls..."});
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row(problem, "HKEY_CLASSES_ROOT\\CLSID", "C:\\Gone\\root.dll", rkKey),
-                             Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{A}\\InprocServer32", "C:\\Gone\\a.dll", rkKey),
-                             Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{A}\\ToolboxBitmap32", "C:\\Gone\\a.dll,1",
-                                 rkKey),
-                             Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{C}", "C:\\Gone\\c.exe", rkKey),
-                             Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{C}\\deep\\er\\and\\deeper", "C:\\Gone\\deep.dll",
-                                 rkKey),
-                         }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                Row(problem, "HKEY_CLASSES_ROOT\\CLSID", "C:\\Gone\\root.dll", rkKey),
+                Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{A}\\InprocServer32", "C:\\Gone\\a.dll", rkKey),
+                Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{A}\\ToolboxBitmap32", "C:\\Gone\\a.dll,1", rkKey),
+                Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{C}", "C:\\Gone\\c.exe", rkKey),
+                Row(problem, "HKEY_CLASSES_ROOT\\CLSID\\{C}\\deep\\er\\and\\deeper", "C:\\Gone\\deep.dll", rkKey),
+            }));
   EXPECT_EQ(result.lastKey, "CLSID\\{E}\\InprocServer32");  // {F} cannot be opened, so it is not shown
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
 }
@@ -128,16 +127,16 @@ TEST_F(ClassScannersTest, ClassKeyStepTakesItsRootByNameAndStartsAnywhere) {
   task->ScanClassKey("hkey_classes_root", "CLSID\\{B}");
   task->ScanClassKey("HKCR", "CLSID");
   task->ScanClassKey("HKEY_CLASSES_ROOT", "CLSID\\{Missing}");
-  EXPECT_EQ(WithoutReasons(sink->Rows()), (std::vector<ProblemRow>{Row("Custom Controls Issue",
-                                                       "HKEY_CLASSES_ROOT\\CLSID\\{B}\\InprocServer32",
-                                                       "C:\\Gone\\b.dll", rkKey)}));
+  EXPECT_EQ(WithoutReasons(sink->Rows()),
+            (std::vector<ProblemRow>{Row("Custom Controls Issue", "HKEY_CLASSES_ROOT\\CLSID\\{B}\\InprocServer32",
+                                         "C:\\Gone\\b.dll", rkKey)}));
 }
 
 TEST_F(ClassScannersTest, ClassWalkAsksTheFileSystemOnceForEachRepeatedServer) {
   SeedFiles(env.files, {"C:\\Windows\\system32\\ole32.dll"});
   for (int i = 0; i < 200; ++i) {
-    Seed(env.registry, {Str("HKCR\\CLSID\\{" + std::to_string(i) + "}\\InprocServer32", "",
-                            "C:\\Windows\\system32\\ole32.dll")});
+    Seed(env.registry,
+         {Str("HKCR\\CLSID\\{" + std::to_string(i) + "}\\InprocServer32", "", "C:\\Windows\\system32\\ole32.dll")});
   }
   env.files.ResetCalls();
   const test::ScanResult result = Scan({"13"});

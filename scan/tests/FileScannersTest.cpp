@@ -47,9 +47,8 @@ TEST_F(HiveWalkTest, LocalMachineScanWalksSoftwareOnlyAndReportsMissingTargets) 
   const test::ScanResult result = Scan({"3"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Files and Folders - HKEY_LOCAL_MACHINE..."});
   EXPECT_EQ(result.rows, std::vector<ProblemRow>{FileRow("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Path", kGone)});
-  EXPECT_EQ(Scan({"3"}, "D").rows,
-            std::vector<ProblemRow>{
-                FileRow("HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\OtherDrive", "D:\\Gone\\app.exe")});
+  EXPECT_EQ(Scan({"3"}, "D").rows, std::vector<ProblemRow>{FileRow(
+                                       "HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\OtherDrive", "D:\\Gone\\app.exe")});
   EXPECT_EQ(Scan({"3"}, "").rows, std::vector<ProblemRow>{});
 }
 
@@ -131,19 +130,18 @@ INSTANTIATE_TEST_SUITE_P(
         SkipCase{"3", "HKLM", "HKEY_LOCAL_MACHINE", "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
         SkipCase{"3", "HKLM", "HKEY_LOCAL_MACHINE", "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
         SkipCase{"3", "HKLM", "HKEY_LOCAL_MACHINE", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-        SkipCase{"3", "HKLM", "HKEY_LOCAL_MACHINE",
-                 "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders"},
+        SkipCase{"3", "HKLM", "HKEY_LOCAL_MACHINE", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders"},
         SkipCase{"3", "HKLM", "HKEY_LOCAL_MACHINE",
                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache"}));
 
 INSTANTIATE_TEST_SUITE_P(
     CurrentUser, SkipListTest,
-    ::testing::Values(
-        SkipCase{"4", "HKCU", "HKEY_CURRENT_USER", "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        SkipCase{"4", "HKCU", "HKEY_CURRENT_USER", "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
-        SkipCase{"4", "HKCU", "HKEY_CURRENT_USER", "AppEvents\\Schemes\\Apps"},
-        SkipCase{"4", "HKCU", "HKEY_CURRENT_USER",
-                 "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU"}));
+    ::testing::Values(SkipCase{"4", "HKCU", "HKEY_CURRENT_USER", "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+                      SkipCase{"4", "HKCU", "HKEY_CURRENT_USER",
+                               "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+                      SkipCase{"4", "HKCU", "HKEY_CURRENT_USER", "AppEvents\\Schemes\\Apps"},
+                      SkipCase{"4", "HKCU", "HKEY_CURRENT_USER",
+                               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU"}));
 
 // 64-bit Windows and Wine keep a copy of Software for 32-bit programs under Software\Wow6432Node, and
 // of the machine's classes under Software\Classes\Wow6432Node: the copies of a listed key are skipped.
@@ -174,11 +172,11 @@ TEST_F(HiveWalkTest, CopiesOfListedKeysForThirtyTwoBitProgramsAreSkippedToo) {
 }
 
 TEST_F(HiveWalkTest, EachSkipListBelongsToItsOwnHive) {
-  Seed(env.registry, {
-                         Str("HKCU\\Software\\Classes\\CLSID\\{X}", "Path", kGone),
-                         Str("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU",
-                             "a", kGone),
-                     });
+  Seed(env.registry,
+       {
+           Str("HKCU\\Software\\Classes\\CLSID\\{X}", "Path", kGone),
+           Str("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU", "a", kGone),
+       });
   EXPECT_EQ(Scan({"4"}).rows,
             std::vector<ProblemRow>{FileRow("HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{X}\\Path", kGone)});
   EXPECT_EQ(Scan({"3"}).rows,
@@ -285,8 +283,7 @@ void SeedBigTree(MemoryRegistry& registry, int fanOut) {
   for (int a = 0; a < fanOut; ++a) {
     for (int b = 0; b < fanOut; ++b) {
       for (int c = 0; c < fanOut; ++c) {
-        const std::string path =
-            "Big\\A" + std::to_string(a) + "\\B" + std::to_string(b) + "\\C" + std::to_string(c);
+        const std::string path = "Big\\A" + std::to_string(a) + "\\B" + std::to_string(b) + "\\C" + std::to_string(c);
         registry.SetString(RootKey::CurrentUser, path, "Title", "item");
         registry.SetString(RootKey::CurrentUser, path, "Path", "C:\\Gone\\app.exe");
         registry.SetDword(RootKey::CurrentUser, path, "Size", 1);

@@ -50,17 +50,17 @@ TEST_F(FontAndHelpFileScannersTest, FontsAreFoundByBareNameInTheFontsFolderOrByT
   const test::ScanResult result = Scan({"7"});
   const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Windows Fonts..."});
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("Fonts Issue", key + "\\Gone", "gone.ttf", rkValueInPath),
-                             Row("Fonts Issue", key + "\\Folder", "sub.ttf", rkValueInPath),
-                             Row("Fonts Issue", key + "\\Outside gone", "C:\\Other\\gone.ttf", rkValueInPath),
-                             Row("Fonts Issue", key + "\\Full path to a folder", "C:\\Windows\\Fonts\\sub.ttf",
-                                 rkValueInPath),
-                             Row("Fonts Issue", key + "\\Network", "\\\\server\\fonts\\net.ttf", rkValueInPath),
-                             Row("Fonts Issue", key + "\\Relative", "Other\\elsewhere.ttf", rkValueInPath),
-                             // A key + name row would name the value "user" of a key "Fonts\Per".
-                             Row("Fonts Issue", key, "Per\\user", rkValueInColumn),
-                         }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                Row("Fonts Issue", key + "\\Gone", "gone.ttf", rkValueInPath),
+                Row("Fonts Issue", key + "\\Folder", "sub.ttf", rkValueInPath),
+                Row("Fonts Issue", key + "\\Outside gone", "C:\\Other\\gone.ttf", rkValueInPath),
+                Row("Fonts Issue", key + "\\Full path to a folder", "C:\\Windows\\Fonts\\sub.ttf", rkValueInPath),
+                Row("Fonts Issue", key + "\\Network", "\\\\server\\fonts\\net.ttf", rkValueInPath),
+                Row("Fonts Issue", key + "\\Relative", "Other\\elsewhere.ttf", rkValueInPath),
+                // A key + name row would name the value "user" of a key "Fonts\Per".
+                Row("Fonts Issue", key, "Per\\user", rkValueInColumn),
+            }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"));
 }
 

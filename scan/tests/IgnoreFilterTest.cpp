@@ -165,12 +165,21 @@ TEST(IgnoreFilterTest, AClassRegistrationMatchesOnEveryRoadToIt) {
       cases.push_back({"whole steps", At(rowRoad + "\\.abc", "", rkKey), {}, {entryRoad + "\\.ab"}, false});
     }
   }
-  cases.push_back({"the classes key itself", At("HKEY_LOCAL_MACHINE\\Software", "Classes", rkSubkeyInColumn), {},
-                   {"HKEY_CLASSES_ROOT"}, true});
-  cases.push_back({"outside the classes", At("HKEY_LOCAL_MACHINE\\Software\\ClassesX\\.ab", "", rkKey), {},
-                   {"HKEY_CLASSES_ROOT\\.ab"}, false});
-  cases.push_back({"another user's classes", At("HKEY_USERS\\S-1-5-21-9_Classes\\.ab", "", rkKey), {},
-                   {"HKEY_CLASSES_ROOT\\.ab"}, false});
+  cases.push_back({"the classes key itself",
+                   At("HKEY_LOCAL_MACHINE\\Software", "Classes", rkSubkeyInColumn),
+                   {},
+                   {"HKEY_CLASSES_ROOT"},
+                   true});
+  cases.push_back({"outside the classes",
+                   At("HKEY_LOCAL_MACHINE\\Software\\ClassesX\\.ab", "", rkKey),
+                   {},
+                   {"HKEY_CLASSES_ROOT\\.ab"},
+                   false});
+  cases.push_back({"another user's classes",
+                   At("HKEY_USERS\\S-1-5-21-9_Classes\\.ab", "", rkKey),
+                   {},
+                   {"HKEY_CLASSES_ROOT\\.ab"},
+                   false});
   ExpectCases(cases, kSid);
 }
 

@@ -45,14 +45,14 @@ TEST_F(InstallerAndApplicationScannersTest, InstallerReportsEntriesFoldersAndSta
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Installer..."});
   const std::string problem = "Installer Refrence Issue";
   const std::string machine = "HKEY_LOCAL_MACHINE\\";
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row(problem, machine + kUninstall + "\\App\\UninstallString",
-                                 "\"C:\\Gone\\uninst.exe\" /S", rkValueInPath),
-                             Row(problem, machine + kUninstall + "\\Other\\Sub\\Helper", "C:\\Gone\\helper.EXE -x",
-                                 rkValueInPath),
-                             Row(problem, machine + kFolders, "C:\\Gone\\Folder\\", rkValueInColumn),
-                             Row(problem, machine + kCache, "Stale", rkSubkeyInColumn),
-                         }));
+  EXPECT_EQ(
+      result.rows,
+      (std::vector<ProblemRow>{
+          Row(problem, machine + kUninstall + "\\App\\UninstallString", "\"C:\\Gone\\uninst.exe\" /S", rkValueInPath),
+          Row(problem, machine + kUninstall + "\\Other\\Sub\\Helper", "C:\\Gone\\helper.EXE -x", rkValueInPath),
+          Row(problem, machine + kFolders, "C:\\Gone\\Folder\\", rkValueInColumn),
+          Row(problem, machine + kCache, "Stale", rkSubkeyInColumn),
+      }));
 }
 
 TEST_F(InstallerAndApplicationScannersTest, CacheEntriesAreNotJudgedWithoutTheUninstallList) {
@@ -84,13 +84,13 @@ TEST_F(InstallerAndApplicationScannersTest, EveryCommandOfAnApplicationIsTestedI
   EXPECT_TRUE(result.tasks.empty()) << "code 22 keeps the caption it finds";
   const std::string key = "HKEY_LOCAL_MACHINE\\" + kApplications + "\\";
   const std::string problem = "Open with Application Issue";
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row(problem, key + "app.exe\\shell\\edit\\command", gone, rkDefaultValue),
-                             Row(problem, key + "app.exe\\shell\\open\\command", gone, rkDefaultValue),
-                             Row(problem, key + "itself.exe\\command", "C:\\Gone\\itself.exe %1", rkDefaultValue),
-                             Row(problem, key + "itself.exe\\shell\\open\\command", "C:\\Gone\\itself.exe /open",
-                                 rkDefaultValue),
-                         }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                Row(problem, key + "app.exe\\shell\\edit\\command", gone, rkDefaultValue),
+                Row(problem, key + "app.exe\\shell\\open\\command", gone, rkDefaultValue),
+                Row(problem, key + "itself.exe\\command", "C:\\Gone\\itself.exe %1", rkDefaultValue),
+                Row(problem, key + "itself.exe\\shell\\open\\command", "C:\\Gone\\itself.exe /open", rkDefaultValue),
+            }));
   EXPECT_EQ(Scan({"21", "22"}).tasks, std::vector<std::string>{"Scanning Installer..."});
 }
 

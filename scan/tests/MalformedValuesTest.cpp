@@ -52,11 +52,13 @@ const std::vector<Malformed>& MalformedValues() {
       {"MalDword8", regtype::Dword, {1, 0, 0, 0, 0, 0, 0, 0}, false},
       {"MalDword0", regtype::Dword, {}, false},
       {"MalNoNul", regtype::String, WithoutNul(TextBytes(GoneText("MalNoNul"))), true},
-      {"MalOddLength", regtype::String, [] {
+      {"MalOddLength", regtype::String,
+       [] {
          std::vector<std::uint8_t> bytes = TextBytes(GoneText("MalOddLength"));
          bytes.push_back('x');
          return bytes;
-       }(), true},
+       }(),
+       true},
       {"MalEmptyText", regtype::String, {}, true},
       {"MalHugeText", regtype::ExpandString, HugeText(), false},
   };

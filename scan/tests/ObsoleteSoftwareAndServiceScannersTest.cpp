@@ -100,11 +100,12 @@ TEST_F(ObsoleteSoftwareAndServiceScannersTest, ServicesWhoseProgramIsMissingAreR
   const test::ScanResult result = Scan({"15"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Windows Services..."});
   const std::string key = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
-  EXPECT_EQ(result.rows,
-            (std::vector<ProblemRow>{
-                Row("Windows Service Issue", key + "Gone\\ImagePath", "\"C:\\Gone\\svc.exe\" -k netsvcs", rkValueInPath),
-                Row("Windows Service Issue", key + "Zed\\ImagePath", "C:\\Gone\\zed.exe", rkValueInPath),
-            }));
+  EXPECT_EQ(
+      result.rows,
+      (std::vector<ProblemRow>{
+          Row("Windows Service Issue", key + "Gone\\ImagePath", "\"C:\\Gone\\svc.exe\" -k netsvcs", rkValueInPath),
+          Row("Windows Service Issue", key + "Zed\\ImagePath", "C:\\Gone\\zed.exe", rkValueInPath),
+      }));
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ class PathTestsTest : public ::testing::Test {
  protected:
   PathTestsTest() {
     memory.files.SetDriveType('c', drivetype::Fixed);
-    for (const std::string& folder : test::kReferenceFolders) memory.files.AddFolder(std::string(kBase) + "\\" + folder);
+    for (const std::string& folder : test::kReferenceFolders)
+      memory.files.AddFolder(std::string(kBase) + "\\" + folder);
     for (const std::string& file : test::kReferenceFiles) memory.files.AddFile(std::string(kBase) + "\\" + file);
     memory.system.SetVariable(test::kBaseVariable, kBase);
     memory.system.SetVariable(test::kFileVariable, test::WithBase(test::kFileVariableTarget, kBase));
@@ -100,8 +101,8 @@ TEST_F(PathTestsTest, TextsThatCannotNameATestedPathAskTheFileSystemNothing) {
       {"C:gone.exe", ""},
       {"C:/gone.exe", ""},
       {"C:\\a.exe C:\\b.txt", ""},
-      {"%ON_D%\\app.exe", ""},     // expands to an existing folder, but on an untested drive
-      {"%SHORT%gone.exe", ""},     // expands, but gives no ":\"
+      {"%ON_D%\\app.exe", ""},                  // expands to an existing folder, but on an untested drive
+      {"%SHORT%gone.exe", ""},                  // expands, but gives no ":\"
       {"%TAMRISK_REF_BASE%\\a.exe C:\\b", ""},  // second path after the expansion
       {"%NOT_SET%\\app.exe", ""},
       {"%UNCLOSED\\app.exe", ""},
@@ -147,8 +148,8 @@ TEST_F(PathTestsTest, ExpandFolderVariableExpandsOnlyToExistingFolders) {
   const std::vector<Case> cases = {
       {"%TAMRISK_REF_BASE%", kBase},
       {"%tamrisk_ref_base%\\Sys", std::string(kBase) + "\\Sys"},
-      {"%PADDED%", std::string(kBase) + "\\Sys"},          // spaces and control characters trimmed
-      {"%TAMRISK_REF_FILE%", "%TAMRISK_REF_FILE%"},        // names a file: left as it is
+      {"%PADDED%", std::string(kBase) + "\\Sys"},    // spaces and control characters trimmed
+      {"%TAMRISK_REF_FILE%", "%TAMRISK_REF_FILE%"},  // names a file: left as it is
       {"%TAMRISK_REF_BASE%\\Gone", "%TAMRISK_REF_BASE%\\Gone"},
       {"%NOT_SET%", "%NOT_SET%"},
       {"", ""},
@@ -247,13 +248,13 @@ TEST_F(RegistryRoutinesTest, CountKeyValuesCases) {
       {"U\\NamedEmpty", 1, true, false, 1},
       {"U\\Bare", 1, true, false, 0},
       {"U\\Missing", 1, true, true, 0},
-      {"U\\Chain", 1, true, false, 1},      // one chain of single subkeys is followed down
-      {"U\\Two", 1, true, false, 2},        // two subkeys count as not empty at once
-      {"U\\Two", 1, false, false, 0},       // unless subkeys are walked
-      {"U\\Deep", 0, false, false, 4},      // no limit: every value below
+      {"U\\Chain", 1, true, false, 1},  // one chain of single subkeys is followed down
+      {"U\\Two", 1, true, false, 2},    // two subkeys count as not empty at once
+      {"U\\Two", 1, false, false, 0},   // unless subkeys are walked
+      {"U\\Deep", 0, false, false, 4},  // no limit: every value below
       {"U\\Deep", 0, false, true, 4},
-      {"U\\Deep", 2, false, false, 2},      // stops at the limit
-      {"U\\Deep\\B", 0, false, false, 2},   // an empty default beside other values counts
+      {"U\\Deep", 2, false, false, 2},     // stops at the limit
+      {"U\\Deep\\B", 0, false, false, 2},  // an empty default beside other values counts
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Count(c.path, c.limit, c.stopOnSubkeys, c.countEmptyDefault), c.expected)
@@ -264,7 +265,8 @@ TEST_F(RegistryRoutinesTest, CountKeyValuesCases) {
 TEST_F(RegistryRoutinesTest, CountKeyValuesWithLimitOneOpensOneChainOnly) {
   const auto hklm = RootKey::LocalMachine;
   memory.registry.CreateKey(hklm, "U\\Entry\\Only\\Deeper");
-  for (int i = 0; i < 50; ++i) memory.registry.SetString(hklm, "U\\Entry\\Only\\Deeper\\K" + std::to_string(i), "V", "1");
+  for (int i = 0; i < 50; ++i)
+    memory.registry.SetString(hklm, "U\\Entry\\Only\\Deeper\\K" + std::to_string(i), "V", "1");
   memory.registry.ResetCalls();
   EXPECT_EQ(Count("U\\Entry", 1, true, false), 50);
   EXPECT_EQ(memory.registry.Calls().opens, 3u);
@@ -310,7 +312,8 @@ TEST_F(RegistryRoutinesTest, FindNextValueInTreeSkipsOnlyTheSubtreeOfAFailingKey
 
 TEST_F(RegistryRoutinesTest, FindNextValueInTreeOnAMissingKeyFindsNothing) {
   std::string cursor;
-  EXPECT_EQ(FindNextValueInTree(memory.platform, RootKey::LocalMachine, "Software\\Nothing", "command", "", cursor), "");
+  EXPECT_EQ(FindNextValueInTree(memory.platform, RootKey::LocalMachine, "Software\\Nothing", "command", "", cursor),
+            "");
   EXPECT_EQ(cursor, "");
 }
 

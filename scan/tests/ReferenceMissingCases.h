@@ -20,9 +20,8 @@ inline const std::vector<std::string> kReferenceFolders = {
     "Tools", "Program Files\\Foo", "Data", "Sys", "Weird,Dir",
 };
 inline const std::vector<std::string> kReferenceFiles = {
-    "Tools\\app.exe",   "Tools\\tool",        "Program Files\\Foo\\foo.exe",
-    "Sys\\notepad.exe", "present.txt",        "Weird,Dir\\inside.exe",
-    "Tools\\old~1.exe",
+    "Tools\\app.exe",        "Tools\\tool",      "Program Files\\Foo\\foo.exe", "Sys\\notepad.exe", "present.txt",
+    "Weird,Dir\\inside.exe", "Tools\\old~1.exe",
 };
 
 struct ReferenceCase {

@@ -20,19 +20,19 @@ TEST(ResultOrder, ComparesIgnoringCaseWithNumbersByValue) {
     int order;
   };
   const Case cases[] = {
-      {"App2", "App10", -1},                   // numbers by value, not by their first digit
-      {"app10", "APP9", 1},                    // and letters without case
-      {"Invalid File", "invalid file", 0},     // equal ignoring case
-      {"Key 2\\Sub10", "Key 2\\Sub9", 1},      // every run of digits counts
-      {"App007", "App7", 1},                   // equal numbers: fewer leading zeros first
-      {"App007x", "App7y", -1},                // ... but only when the rest is equal
-      {"App", "App1", -1},                     // a text before its own longer forms
+      {"App2", "App10", -1},                // numbers by value, not by their first digit
+      {"app10", "APP9", 1},                 // and letters without case
+      {"Invalid File", "invalid file", 0},  // equal ignoring case
+      {"Key 2\\Sub10", "Key 2\\Sub9", 1},   // every run of digits counts
+      {"App007", "App7", 1},                // equal numbers: fewer leading zeros first
+      {"App007x", "App7y", -1},             // ... but only when the rest is equal
+      {"App", "App1", -1},                  // a text before its own longer forms
       {"", "a", -1},
       {"99999999999999999999999", "100000000000000000000000", -1},  // beyond any integer type
       {"C:\\a", "C:\\B", -1},
-      {"Ärger", "Zeit", 1},                    // bytes above ASCII after every ASCII letter
+      {"Ärger", "Zeit", 1},  // bytes above ASCII after every ASCII letter
       {"x2y", "x2Y", 0},
-      {"Key\\Sub", "Key 2", -1},             // a key's subkeys before its siblings
+      {"Key\\Sub", "Key 2", -1},  // a key's subkeys before its siblings
       {"Key\\Sub", "KeyA", -1},
       {"Key\\", "Key\x01", -1},
   };
@@ -55,9 +55,8 @@ TEST(ResultOrder, SortsByEachColumnBothWaysKeepingTiesInTheirOrder) {
     std::vector<std::size_t> order;
   };
   const Case cases[] = {
-      {colProblem, false, {1, 2, 0, 3}},     {colProblem, true, {0, 3, 1, 2}},
-      {colRegistryKey, false, {1, 3, 0, 2}}, {colRegistryKey, true, {2, 0, 1, 3}},
-      {colValue, false, {2, 0, 3, 1}},       {colValue, true, {1, 0, 3, 2}},
+      {colProblem, false, {1, 2, 0, 3}},    {colProblem, true, {0, 3, 1, 2}}, {colRegistryKey, false, {1, 3, 0, 2}},
+      {colRegistryKey, true, {2, 0, 1, 3}}, {colValue, false, {2, 0, 3, 1}},  {colValue, true, {1, 0, 3, 2}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SortedOrder(rows, c.column, c.descending), c.order) << c.column << (c.descending ? " down" : " up");

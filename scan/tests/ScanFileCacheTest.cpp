@@ -75,22 +75,22 @@ const std::vector<CacheCase> kCacheCases = {
     {"C:\\", false},
     {"C:\\Base\\Gone\\Deeper\\x.exe", false},
     {"C:\\Base\\Gone\\", false},
-    {"C:\\Base\\Gone\\x.exe /s /t:1", false},      // whatever follows a missing folder
+    {"C:\\Base\\Gone\\x.exe /s /t:1", false},  // whatever follows a missing folder
     {"C:\\Base\\Gone\\*.exe", false},
-    {"Q:\\x.exe", false},                          // no such drive
-    {"C:\\Base\\Empty\\Gone\\x.exe", false},     // an empty folder gives no listing: asked once
+    {"Q:\\x.exe", false},                     // no such drive
+    {"C:\\Base\\Empty\\Gone\\x.exe", false},  // an empty folder gives no listing: asked once
     {"C:\\Base\\Empty\\x.exe", false},
     {kLongMissing, false},
-    {kLongFile, true},                             // may pass MAX_PATH in the system's units
+    {kLongFile, true},  // may pass MAX_PATH in the system's units
     // Names the listing cannot judge are asked once.
     {"C:\\$Extend", false},
     {"C:\\Base\\Tools\\APP~1.EXE", false},
     {"C:\\Base\\Tools\\gon\xC3\xA8.exe", false},
     {"C:\\Base\\Intl\\Caf\xC3\xA9\\menu.txt", false},
     {"C:\\Base\\Intl\\CAF\xC3\x89\\menu.txt", false},
-    {"C:\\Base\\Intl\\cafe", false},            // where listed names go beyond ASCII
+    {"C:\\Base\\Intl\\cafe", false},  // where listed names go beyond ASCII
     // What Win32 reads in its own way is asked each time.
-    {"C:\\Base\\Tools\\app.exe\\x", true},       // below a file
+    {"C:\\Base\\Tools\\app.exe\\x", true},  // below a file
     {"C:\\Base\\Gone\\..\\Tools\\app.exe", true},
     {"C:\\Base\\Gone\\x/..", true},
     {"C:\\Base\\Tools\\..", true},
@@ -100,7 +100,7 @@ const std::vector<CacheCase> kCacheCases = {
     {"C:\\Base\\Tools \\app.exe", true},
     {"C:\\Base\\Tools\\a*.exe", true},
     {"C:\\Base\\Tools\\app.exe:Zone.Identifier", true},
-    {"C:\\Base\\Tools\\nul.txt", true},          // a device in every folder
+    {"C:\\Base\\Tools\\nul.txt", true},  // a device in every folder
     {"C:\\Base\\Gone\\COM1", true},
 };
 

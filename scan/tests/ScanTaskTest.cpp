@@ -22,7 +22,8 @@ namespace {
 class ScriptedTask final : public TScanTaskThread {
  public:
   using Script = std::function<void(ScriptedTask&)>;
-  ScriptedTask(const Platform& platform, std::shared_ptr<ScanSink> sink) : TScanTaskThread(platform, sink, false, false) {}
+  ScriptedTask(const Platform& platform, std::shared_ptr<ScanSink> sink)
+      : TScanTaskThread(platform, sink, false, false) {}
 
   std::map<int, Script> scripts;
   std::vector<int> codesRun;

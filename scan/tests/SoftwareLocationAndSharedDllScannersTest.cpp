@@ -37,20 +37,44 @@ struct AppPathCase {
 };
 
 const AppPathCase kAppPathCases[] = {
-    {"anchored at the subkey's name, arguments cut off", "winword.exe", regtype::String, "C:\\Office\\WINWORD.EXE /n",
-     {}, true},
-    {"the named program exists in another letter case", "winword.exe", regtype::String,
-     "C:\\Office\\WINWORD.EXE /n", {"C:\\Office\\winword.exe"}, false},
+    {"anchored at the subkey's name, arguments cut off",
+     "winword.exe",
+     regtype::String,
+     "C:\\Office\\WINWORD.EXE /n",
+     {},
+     true},
+    {"the named program exists in another letter case",
+     "winword.exe",
+     regtype::String,
+     "C:\\Office\\WINWORD.EXE /n",
+     {"C:\\Office\\winword.exe"},
+     false},
     {"another extension is not a program", "Foo.EXE.old", regtype::String, "C:\\Gone\\foo.exe", {}, false},
     {"a short name with a dot", "a.b", regtype::String, "C:\\Gone\\a.b", {}, false},
-    {"no dot: examined, but the text does not contain the name", "Tool", regtype::String, "C:\\Bin\\other.exe", {},
+    {"no dot: examined, but the text does not contain the name",
+     "Tool",
+     regtype::String,
+     "C:\\Bin\\other.exe",
+     {},
      false},
-    {"the first occurrence of the name decides", "Tool", regtype::String, "C:\\Tools\\Tool.exe",
-     {"C:\\Tools\\Tool.exe"}, true},
-    {"no dot, the named file exists", "Tool", regtype::String, "C:\\Tools\\Tool.exe",
-     {"C:\\Tools\\Tool.exe", "C:\\Tool"}, false},
-    {"an existing folder of that name counts as missing", "app.exe", regtype::String, "C:\\Apps\\app.exe",
-     {"C:\\Apps\\app.exe\\"}, true},
+    {"the first occurrence of the name decides",
+     "Tool",
+     regtype::String,
+     "C:\\Tools\\Tool.exe",
+     {"C:\\Tools\\Tool.exe"},
+     true},
+    {"no dot, the named file exists",
+     "Tool",
+     regtype::String,
+     "C:\\Tools\\Tool.exe",
+     {"C:\\Tools\\Tool.exe", "C:\\Tool"},
+     false},
+    {"an existing folder of that name counts as missing",
+     "app.exe",
+     regtype::String,
+     "C:\\Apps\\app.exe",
+     {"C:\\Apps\\app.exe\\"},
+     true},
     {"a drive that is not tested", "app.exe", regtype::String, "D:\\Apps\\app.exe", {}, false},
     {"empty default text", "app.exe", regtype::String, "", {}, false},
     {"integer default value", "app.exe", regtype::Dword, "", {}, false},
@@ -83,16 +107,15 @@ TEST_F(SoftwareLocationAndSharedDllScannersTest, AppPathsRowsFollowTheSubkeyList
                          Str(std::string(kAppPaths) + "\\beta.exe", "", "C:\\Gone\\beta.exe"),
                          Str(std::string(kAppPaths) + "\\gamma.exe", "", "C:\\Gone\\gamma.exe"),
                      });
-  env.registry.DenyRights(RootKey::LocalMachine,
-                          "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\beta.exe", rights::Read);
+  env.registry.DenyRights(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\beta.exe",
+                          rights::Read);
   const test::ScanResult result = Scan({"6"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Software Locations..."});
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("Software Locations Issue", std::string(kAppPathsRow) + "alpha.exe",
-                                 "C:\\Gone\\alpha.exe", rkKey),
-                             Row("Software Locations Issue", std::string(kAppPathsRow) + "gamma.exe",
-                                 "C:\\Gone\\gamma.exe", rkKey),
-                         }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                Row("Software Locations Issue", std::string(kAppPathsRow) + "alpha.exe", "C:\\Gone\\alpha.exe", rkKey),
+                Row("Software Locations Issue", std::string(kAppPathsRow) + "gamma.exe", "C:\\Gone\\gamma.exe", rkKey),
+            }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gamma.exe"));
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
 }
@@ -105,10 +128,9 @@ TEST_F(SoftwareLocationAndSharedDllScannersTest, ScannersNeedOnlyReadRights) {
                          Dword(kSharedDlls, "C:\\Gone\\x.dll", 1),
                      });
   env.registry.DenyRights(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", kSetValue);
-  env.registry.DenyRights(RootKey::LocalMachine,
-                          "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\app.exe", kSetValue);
-  env.registry.DenyRights(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
+  env.registry.DenyRights(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\app.exe",
                           kSetValue);
+  env.registry.DenyRights(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", kSetValue);
   EXPECT_EQ(Scan({"6", "9"}).rows.size(), 2u);
 }
 
@@ -126,13 +148,12 @@ TEST_F(SoftwareLocationAndSharedDllScannersTest, SharedDllsAreReportedWhenMissin
                      });
   const test::ScanResult result = Scan({"9"});  // every drive, whatever the tested drives
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Shared DLLs..."});
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\x.dll",
-                                 rkValueInColumn),
-                             Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\gone.dll",
-                                 rkValueInColumn),
-                             Row("Missing Shared Dlls", kSharedDllsRow, "E:\\Lib\\e.dll", rkValueInColumn),
-                         }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\x.dll", rkValueInColumn),
+                Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\gone.dll", rkValueInColumn),
+                Row("Missing Shared Dlls", kSharedDllsRow, "E:\\Lib\\e.dll", rkValueInColumn),
+            }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls"));
 }
 

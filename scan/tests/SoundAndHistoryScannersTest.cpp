@@ -42,15 +42,14 @@ TEST_F(SoundAndHistoryScannersTest, OnlySchemeKeysNamingAMissingSoundAreReported
   const test::ScanResult result = Scan({"18"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Sound and Appevents..."});
   const std::string key = "HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\";
-  EXPECT_EQ(result.rows,
-            (std::vector<ProblemRow>{
-                // An existing folder is no sound file.
-                Row("Missing Sound File", key + ".Default\\SystemExit\\.CURRENT", "C:\\Data", rkDefaultValue),
-                Row("Missing Sound File", key + ".Default\\SystemStart\\.Current", "C:\\Media\\start.wav",
-                    rkDefaultValue),
-                Row("Missing Sound File", key + "Explorer\\Navigating\\utopia0", "C:\\Media\\navigate.wav",
-                    rkDefaultValue),
-            }));
+  EXPECT_EQ(
+      result.rows,
+      (std::vector<ProblemRow>{
+          // An existing folder is no sound file.
+          Row("Missing Sound File", key + ".Default\\SystemExit\\.CURRENT", "C:\\Data", rkDefaultValue),
+          Row("Missing Sound File", key + ".Default\\SystemStart\\.Current", "C:\\Media\\start.wav", rkDefaultValue),
+          Row("Missing Sound File", key + "Explorer\\Navigating\\utopia0", "C:\\Media\\navigate.wav", rkDefaultValue),
+      }));
 }
 
 // ---- code 20 ----

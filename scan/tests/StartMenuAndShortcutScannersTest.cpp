@@ -27,7 +27,8 @@ struct VersionCase {
   const char* orderKey;
 };
 
-class StartMenuVersionTest : public StartMenuAndShortcutScannersTest, public ::testing::WithParamInterface<VersionCase> {};
+class StartMenuVersionTest : public StartMenuAndShortcutScannersTest,
+                             public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(StartMenuVersionTest, TheOrderKeyFollowsTheWindowsVersion) {
   const std::string base = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\";
@@ -35,22 +36,22 @@ TEST_P(StartMenuVersionTest, TheOrderKeyFollowsTheWindowsVersion) {
     env.registry.CreateKey(RootKey::CurrentUser, base + key + "\\Gone");
   }
   env.system.SetVersion(GetParam().version);
-  EXPECT_EQ(Scan({"16"}).rows, (std::vector<ProblemRow>{Row("Old Start Menu Key",
-                                                            "HKEY_CURRENT_USER\\" + base + GetParam().orderKey,
-                                                            "Gone", rkSubkeyInColumn)}));
+  EXPECT_EQ(Scan({"16"}).rows,
+            (std::vector<ProblemRow>{Row("Old Start Menu Key", "HKEY_CURRENT_USER\\" + base + GetParam().orderKey,
+                                         "Gone", rkSubkeyInColumn)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, StartMenuVersionTest,
-                         ::testing::Values(VersionCase{{2, 5, 1}, "Start Menu2\\Programs"},        // XP
-                                           VersionCase{{2, 6, 1}, "Start Menu2\\Programs"},        // 7, Wine
-                                           VersionCase{{2, 5, 2}, "Start Menu2\\Programs"},        // 2003
-                                           VersionCase{{0, 0, 0}, "Start Menu2\\Programs"},        // query failed
-                                           VersionCase{{2, 5, 0}, "Start Menu\\Programs"},         // 2000
-                                           VersionCase{{1, 4, 90}, "Start Menu\\Programs"},        // Me
-                                           VersionCase{{1, 4, 0}, "Start Menu\\&Programs"},        // 95
-                                           VersionCase{{1, 4, 10}, "Start Menu\\&Programs"},       // 98
-                                           VersionCase{{2, 4, 0}, "Start Menu\\&Programs"},        // NT 4
-                                           VersionCase{{2, 3, 51}, "Start Menu\\&Programs"}));     // NT 3.51
+                         ::testing::Values(VersionCase{{2, 5, 1}, "Start Menu2\\Programs"},     // XP
+                                           VersionCase{{2, 6, 1}, "Start Menu2\\Programs"},     // 7, Wine
+                                           VersionCase{{2, 5, 2}, "Start Menu2\\Programs"},     // 2003
+                                           VersionCase{{0, 0, 0}, "Start Menu2\\Programs"},     // query failed
+                                           VersionCase{{2, 5, 0}, "Start Menu\\Programs"},      // 2000
+                                           VersionCase{{1, 4, 90}, "Start Menu\\Programs"},     // Me
+                                           VersionCase{{1, 4, 0}, "Start Menu\\&Programs"},     // 95
+                                           VersionCase{{1, 4, 10}, "Start Menu\\&Programs"},    // 98
+                                           VersionCase{{2, 4, 0}, "Start Menu\\&Programs"},     // NT 4
+                                           VersionCase{{2, 3, 51}, "Start Menu\\&Programs"}));  // NT 3.51
 
 TEST_F(StartMenuAndShortcutScannersTest, OrderKeysMatchFoldersOfEitherProgramsMenuIgnoringCase) {
   env.system.SetSpecialFolder(csidl::Programs, "C:\\Users\\Me\\Start Menu\\Programs");
@@ -60,8 +61,7 @@ TEST_F(StartMenuAndShortcutScannersTest, OrderKeysMatchFoldersOfEitherProgramsMe
                       fileattr::Directory | fileattr::Hidden | fileattr::System);
   env.files.AddFile("C:\\Users\\Me\\Start Menu\\Programs\\Notes");
   env.files.AddFolder("C:\\ProgramData\\Start Menu\\Programs\\Games");
-  const std::string order =
-      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs";
+  const std::string order = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs";
   for (const char* name : {"Accessories\\Gone Below", "games", "Hidden Tools", "Notes", "Zed"}) {
     env.registry.CreateKey(RootKey::CurrentUser, order + "\\" + name);
   }
@@ -105,7 +105,7 @@ TEST_F(ShortcutScanTest, ShortcutsWithMissingTargetsAreReportedFolderByFolder) {
   env.files.AddFolder("C:\\RecentStore");
   env.files.AddShortcut("C:\\RecentStore\\doc.lnk", "C:\\Gone\\doc.txt");
   env.files.AddLink("C:\\Users\\Me\\Recent", "C:\\RecentStore");  // a root that is a link is still scanned
-  env.files.AddShortcut(desk + "a.lnk", "C:gone.exe");           // no root: passed over on its own
+  env.files.AddShortcut(desk + "a.lnk", "C:gone.exe");            // no root: passed over on its own
   env.files.AddShortcut(desk + "b.lnk", "C:\\Gone\\b.exe");
   env.files.AddShortcut(desk + "d.lnk", "D:\\Gone\\d.exe");
   env.files.AddShortcut(desk + "e.lnk", "C:\\Data");
@@ -120,17 +120,16 @@ TEST_F(ShortcutScanTest, ShortcutsWithMissingTargetsAreReportedFolderByFolder) {
 
   const test::ScanResult result = Scan({"17"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Shortcuts..."});
-  EXPECT_EQ(result.rows,
-            (std::vector<ProblemRow>{
-                Missing("C:\\Users\\Public\\Desktop\\pub.lnk", "C:\\Gone\\pub.exe"),
-                // The start menu lies inside the application data folder, so it is met twice.
-                Missing("C:\\Users\\Me\\AppData\\Start Menu\\Programs\\app.lnk", "C:\\Gone\\app.exe"),
-                Missing("C:\\Users\\Me\\Recent\\doc.lnk", "C:\\Gone\\doc.txt"),
-                Missing("C:\\Users\\Me\\AppData\\Start Menu\\Programs\\app.lnk", "C:\\Gone\\app.exe"),
-                Missing(desk + "b.lnk", "C:\\Gone\\b.exe"),
-                Missing(desk + "Readme.LNK", "C:\\Gone\\readme.exe"),
-                Missing(desk + "Sub\\deep.lnk", "C:\\Gone\\deep.exe"),
-            }));
+  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
+                             Missing("C:\\Users\\Public\\Desktop\\pub.lnk", "C:\\Gone\\pub.exe"),
+                             // The start menu lies inside the application data folder, so it is met twice.
+                             Missing("C:\\Users\\Me\\AppData\\Start Menu\\Programs\\app.lnk", "C:\\Gone\\app.exe"),
+                             Missing("C:\\Users\\Me\\Recent\\doc.lnk", "C:\\Gone\\doc.txt"),
+                             Missing("C:\\Users\\Me\\AppData\\Start Menu\\Programs\\app.lnk", "C:\\Gone\\app.exe"),
+                             Missing(desk + "b.lnk", "C:\\Gone\\b.exe"),
+                             Missing(desk + "Readme.LNK", "C:\\Gone\\readme.exe"),
+                             Missing(desk + "Sub\\deep.lnk", "C:\\Gone\\deep.exe"),
+                         }));
   EXPECT_EQ(Scan({"17"}, "cd").rows.size(), result.rows.size() + 1) << "d.lnk once D: is tested";
 }
 

@@ -128,9 +128,9 @@ TEST_F(StartupAndUninstallScannersTest, RunKeyStepTakesItsRootByName) {
   task->ScanRunKey("hkey_local_machine", kRun);
   task->ScanRunKey("HKLM", kRun);
   task->ScanRunKey("HKEY_PERFORMANCE_DATA", kRun);
-  EXPECT_EQ(WithoutReasons(sink->Rows()), (std::vector<ProblemRow>{Row(
-                              kStartup, std::string("HKEY_LOCAL_MACHINE\\") + kRun + "\\A", "C:\\Gone\\a.exe",
-                              rkValueInPath)}));
+  EXPECT_EQ(WithoutReasons(sink->Rows()),
+            (std::vector<ProblemRow>{
+                Row(kStartup, std::string("HKEY_LOCAL_MACHINE\\") + kRun + "\\A", "C:\\Gone\\a.exe", rkValueInPath)}));
 }
 
 // ---- Code 11: Add/Remove Programs ----

@@ -21,7 +21,6 @@ namespace {
 using test::Row;
 using test::ValuesMentioning;
 
-
 constexpr char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 
 using ClassScannersWin = test::RealScanTest;
@@ -53,8 +52,7 @@ TEST_F(ClassScannersWin, FileExtensionsThatSayNothingOrHaveNoClassAreReported) {
   EXPECT_EQ(ValuesMentioning(Scan({"12"}).rows, name_),
             (std::vector<ProblemRow>{
                 Row(problem, "HKEY_LOCAL_MACHINE\\Software\\Classes", "." + name_ + "-empty", rkSubkeyInColumn),
-                Row(problem, "HKEY_CURRENT_USER\\" + std::string(kFileExts), "." + name_ + "-orphan",
-                    rkSubkeyInColumn),
+                Row(problem, "HKEY_CURRENT_USER\\" + std::string(kFileExts), "." + name_ + "-orphan", rkSubkeyInColumn),
             }));
 }
 

@@ -21,7 +21,6 @@ namespace {
 using test::Row;
 using test::Sorted;
 
-
 constexpr char kFonts[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 constexpr char kHelp[] = "Software\\Microsoft\\Windows\\Help";
 constexpr char kHtmlHelp[] = "Software\\Microsoft\\Windows\\Html Help";
@@ -59,7 +58,8 @@ TEST_F(FontAndHelpFileScannersWin, FontsAreFoundInTheFontsFolderByNameOrWhereThe
 TEST_F(FontAndHelpFileScannersWin, HelpFilesAreLookedForInTheirFolderAndOtherKindsAreSkipped) {
   File(name_ + "-here.hlp");
   File(name_ + "-slash.hlp");
-  for (const char* value : {"-here.hlp", "-slash.hlp", "-gone.hlp", "-number.hlp"}) OwnValue(RootKey::LocalMachine, kHelp, name_ + value);
+  for (const char* value : {"-here.hlp", "-slash.hlp", "-gone.hlp", "-number.hlp"})
+    OwnValue(RootKey::LocalMachine, kHelp, name_ + value);
   OwnValue(RootKey::LocalMachine, kHtmlHelp, name_ + "-gone.chm");
   Import(R"reg(REGEDIT4
 

@@ -23,15 +23,16 @@ namespace tamrisk {
 namespace {
 
 using test::Row;
-using test::ToHkey;
 using test::RowsMentioning;
+using test::ToHkey;
 
 // Rows that mention marker in either column: the kinds that keep an entry's name in the Value column
 // show a shared key in the other.
 std::vector<ProblemRow> AnyColumnMentioning(const std::vector<ProblemRow>& rows, const std::string& marker) {
   std::vector<ProblemRow> mine;
   for (const ProblemRow& row : rows) {
-    if (FindNoCase(row.value, marker) != std::string::npos || FindNoCase(row.registryKey, marker) != std::string::npos) {
+    if (FindNoCase(row.value, marker) != std::string::npos ||
+        FindNoCase(row.registryKey, marker) != std::string::npos) {
       mine.push_back(row);
     }
   }
@@ -251,7 +252,8 @@ TEST_F(HiveScannersWin, ObsoleteSoftwareReportsEmptyKeysOfBothRootsUserFirst) {
 
 TEST_F(HiveScannersWin, ServicesWithMissingImagesAreReported) {
   const std::string services = "SYSTEM\\CurrentControlSet\\Services\\";
-  for (const char* suffix : {"-gone", "-relative", "-here", "-number"}) OwnKey(RootKey::LocalMachine, services + name_ + suffix);
+  for (const char* suffix : {"-gone", "-relative", "-here", "-number"})
+    OwnKey(RootKey::LocalMachine, services + name_ + suffix);
   SetText(RootKey::LocalMachine, services + name_ + "-gone", "ImagePath", "\"" + Missing("svc.exe") + "\" -service",
           REG_EXPAND_SZ);
   SetText(RootKey::LocalMachine, services + name_ + "-relative", "ImagePath", "system32\\drivers\\gone.sys");

@@ -22,7 +22,6 @@ using test::Row;
 using test::Sorted;
 using test::ValuesMentioning;
 
-
 constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 

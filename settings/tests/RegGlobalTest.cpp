@@ -235,8 +235,9 @@ TEST_F(OptionsStoreTest, FailedWriteStopsTheSaveAndKeepsWhatWasWritten) {
   } catch (const SettingsWriteError& error) {
     EXPECT_STREQ(error.what(), "Unable to write to C:\\Program Files\\Tamrisk\\options.ini");
   }
-  EXPECT_EQ(IniText(), "[Options]\r\nOutputDirectory=C:\\B\r\nDeleteBackupFile=0\r\nIncludeRemoveMedia=0\r\n"
-                       "IncludeCDdrive=0\r\n");
+  EXPECT_EQ(IniText(),
+            "[Options]\r\nOutputDirectory=C:\\B\r\nDeleteBackupFile=0\r\nIncludeRemoveMedia=0\r\n"
+            "IncludeCDdrive=0\r\n");
 }
 
 TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntries) {
@@ -250,7 +251,7 @@ TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntries) {
 }
 
 TEST(SharedOperationsTest, TwoDigits) {
-  const std::vector<std::pair<int, std::string>> cases = {{0, "00"}, {7, "07"}, {9, "09"}, {10, "10"},
+  const std::vector<std::pair<int, std::string>> cases = {{0, "00"},  {7, "07"},  {9, "09"},     {10, "10"},
                                                           {12, "12"}, {59, "59"}, {2006, "2006"}};
   for (const auto& [n, text] : cases) EXPECT_EQ(TwoDigits(n), text) << n;
 }

@@ -77,7 +77,8 @@ TEST_F(RegGlobalWinTest, SavedFileLoadsBackIdentically) {
   const std::string text = test::ReadTextFile(IniPath());
   EXPECT_NE(text.find("Value4=HKEY_CURRENT_USER\\Software\\Dup"), std::string::npos) << text;
   const std::size_t options = text.find("[Options]"), nodes = text.find("[TreeViewNodeCheck]"),
-                    values = text.find("[IgnoreValue]"), keys = text.find("[IgnoreKey]"), window = text.find("[Window]");
+                    values = text.find("[IgnoreValue]"), keys = text.find("[IgnoreKey]"),
+                    window = text.find("[Window]");
   EXPECT_TRUE(options < nodes && nodes < values && values < keys && keys < window) << text;
   EXPECT_FALSE(LoadOptions(platform_, test::kDesignedWindow, loaded)) << "maximized: the bounds stay unread";
   saved.WindowState = wsMaximized;

@@ -9,8 +9,8 @@ namespace tamrisk {
 
 HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int id, HFONT font,
                DWORD exStyle) {
-  HWND child = ::CreateWindowExW(exStyle, className, win32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
-                                 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  HWND child = ::CreateWindowExW(exStyle, className, win32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
+                                 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  ::GetModuleHandleW(nullptr), nullptr);
   if (!child) throw std::runtime_error("Cannot create the control " + win32::Utf8(className));
   if (font) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

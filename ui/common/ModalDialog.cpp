@@ -12,18 +12,11 @@ INT_PTR ModalDialog::ShowModal(HWND owner) {
 
 INT_PTR ModalDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      return OnInit() ? TRUE : FALSE;
-    case WM_COMMAND:
-      return HandleCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    case WM_NOTIFY:
-      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
-    case WM_TIMER:
-      OnTimer(wParam);
-      return TRUE;
-    case WM_CLOSE:
-      OnClose();
-      return TRUE;
+    case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
+    case WM_COMMAND: return HandleCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
+    case WM_TIMER: OnTimer(wParam); return TRUE;
+    case WM_CLOSE: OnClose(); return TRUE;
     default: {
       INT_PTR result = FALSE;
       return OnMessage(message, wParam, lParam, result) ? result : FALSE;

@@ -13,8 +13,7 @@ int Win32Prompt::Message(HWND owner, const std::string& text, const std::string&
   return ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
 }
 
-std::optional<std::string> Win32Prompt::SaveFileName(HWND owner, const std::string& title,
-                                                     const std::string& filter) {
+std::optional<std::string> Win32Prompt::SaveFileName(HWND owner, const std::string& title, const std::string& filter) {
   // The dialog wants the filter's parts separated by NULs and ended by two.
   std::wstring filterList = Wide(filter);
   for (wchar_t& c : filterList) {

@@ -17,8 +17,7 @@ class Prompt {
   // A message box: the button the user pressed (IDOK, IDYES, IDNO, ...).
   virtual int Message(HWND owner, const std::string& text, const std::string& caption, UINT style) = 0;
   // The save-file dialog with a filter written "Description|*.EXT|..."; nullopt when cancelled.
-  virtual std::optional<std::string> SaveFileName(HWND owner, const std::string& title,
-                                                  const std::string& filter) = 0;
+  virtual std::optional<std::string> SaveFileName(HWND owner, const std::string& title, const std::string& filter) = 0;
 };
 
 class Win32Prompt final : public Prompt {

@@ -19,9 +19,9 @@ namespace {
 constexpr UINT kUnticked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kTicked = INDEXTOSTATEIMAGEMASK(2);
 
-constexpr std::initializer_list<int> kGeneralControls = {IDC_OPT_FOLDERGROUP, IDC_OPT_OUTPUTFOLDER, IDC_OPT_BROWSE,
-                                                         IDC_OPT_DELETEBACKUPFILE, IDC_OPT_INCLUDEREMOVEMEDIA,
-                                                         IDC_OPT_INCLUDECDDRIVE};
+constexpr std::initializer_list<int> kGeneralControls = {
+    IDC_OPT_FOLDERGROUP,      IDC_OPT_OUTPUTFOLDER,       IDC_OPT_BROWSE,
+    IDC_OPT_DELETEBACKUPFILE, IDC_OPT_INCLUDEREMOVEMEDIA, IDC_OPT_INCLUDECDDRIVE};
 // The lists are not here: only the one of the inner page in front is shown.
 constexpr std::initializer_list<int> kIgnoreListControls = {IDC_OPT_IGNORELABEL, IDC_OPT_LISTPAGES, IDC_OPT_ADD,
                                                             IDC_OPT_EDIT, IDC_OPT_REMOVE};
@@ -33,8 +33,8 @@ void AppendItem(HWND list, const std::string& text) {
 }
 
 bool IsItemTicked(HWND list, int index) {
-  const auto state = static_cast<UINT>(
-      ::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_STATEIMAGEMASK));
+  const auto state =
+      static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_STATEIMAGEMASK));
   return (state & LVIS_STATEIMAGEMASK) == kTicked;
 }
 
@@ -56,8 +56,7 @@ int TabInFront(HWND tabs) { return static_cast<int>(::SendMessageW(tabs, TCM_GET
 
 }  // namespace
 
-TfrmOptions::TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetting& options,
-                         TaskScheduler* scheduler)
+TfrmOptions::TfrmOptions(Prompt& prompt, const Platform& platform, TOptionsSetting& options, TaskScheduler* scheduler)
     : ModalDialog(prompt, IDD_OPTIONS),
       platform_(platform),
       options_(options),
@@ -96,8 +95,7 @@ bool TfrmOptions::OnNotify(const NMHDR& header) {
     case IDC_OPT_KEYS:
       if (header.code == LVN_ITEMCHANGED) bEditUpdate();
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -124,20 +122,28 @@ void TfrmOptions::FormCreate() {
 }
 
 void TfrmOptions::PlaceControls() {
-  PlaceItems({{IDC_OPT_PAGES, 8, 8, 439, 304}, {IDC_OPT_FOLDERGROUP, 20, 42, 415, 66},
-              {IDC_OPT_OUTPUTFOLDER, 32, 68, 300, 22}, {IDC_OPT_BROWSE, 342, 66, 81, 25},
-              {IDC_OPT_DELETEBACKUPFILE, 24, 124, 410, 20}, {IDC_OPT_INCLUDEREMOVEMEDIA, 24, 150, 410, 20},
-              {IDC_OPT_INCLUDECDDRIVE, 24, 176, 410, 20}, {IDC_OPT_IGNORELABEL, 20, 42, 415, 16},
+  PlaceItems({{IDC_OPT_PAGES, 8, 8, 439, 304},
+              {IDC_OPT_FOLDERGROUP, 20, 42, 415, 66},
+              {IDC_OPT_OUTPUTFOLDER, 32, 68, 300, 22},
+              {IDC_OPT_BROWSE, 342, 66, 81, 25},
+              {IDC_OPT_DELETEBACKUPFILE, 24, 124, 410, 20},
+              {IDC_OPT_INCLUDEREMOVEMEDIA, 24, 150, 410, 20},
+              {IDC_OPT_INCLUDECDDRIVE, 24, 176, 410, 20},
+              {IDC_OPT_IGNORELABEL, 20, 42, 415, 16},
               {IDC_OPT_LISTPAGES, 20, 62, 415, 204}});
   // Each list fills the inner tab control's page area.
   RECT page{Scaled(20), Scaled(62), Scaled(20 + 415), Scaled(62 + 204)};
   ::SendMessageW(Item(IDC_OPT_LISTPAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
   for (int list : {IDC_OPT_VALUES, IDC_OPT_KEYS}) {
     const int edge = Scaled(2);
-    PlaceItem(list, page.left + edge, page.top + edge, page.right - page.left - 2 * edge, page.bottom - page.top - 2 * edge);
+    PlaceItem(list, page.left + edge, page.top + edge, page.right - page.left - 2 * edge,
+              page.bottom - page.top - 2 * edge);
   }
-  PlaceItems({{IDC_OPT_ADD, 192, 276, 75, 25}, {IDC_OPT_EDIT, 275, 276, 75, 25}, {IDC_OPT_REMOVE, 358, 276, 75, 25},
-              {IDOK, 291, 322, 75, 25}, {IDCANCEL, 372, 322, 75, 25}});
+  PlaceItems({{IDC_OPT_ADD, 192, 276, 75, 25},
+              {IDC_OPT_EDIT, 275, 276, 75, 25},
+              {IDC_OPT_REMOVE, 358, 276, 75, 25},
+              {IDOK, 291, 322, 75, 25},
+              {IDCANCEL, 372, 322, 75, 25}});
 }
 
 void TfrmOptions::FormShow() {
@@ -179,9 +185,7 @@ TfrmOptions::ListPage TfrmOptions::ListPageInFront() const {
   return TabInFront(Item(IDC_OPT_LISTPAGES)) == pgKeys ? pgKeys : pgValues;
 }
 
-HWND TfrmOptions::ListInFront() const {
-  return Item(ListPageInFront() == pgKeys ? IDC_OPT_KEYS : IDC_OPT_VALUES);
-}
+HWND TfrmOptions::ListInFront() const { return Item(ListPageInFront() == pgKeys ? IDC_OPT_KEYS : IDC_OPT_VALUES); }
 
 void TfrmOptions::bBrowseClick() {
   std::string folder;

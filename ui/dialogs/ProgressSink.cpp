@@ -1,6 +1,5 @@
 #include "ui/dialogs/ProgressSink.h"
 
-
 namespace tamrisk {
 
 void ProgressSink::Step(WPARAM step) {

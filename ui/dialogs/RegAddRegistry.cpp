@@ -24,21 +24,23 @@ bool TfrmRegAddRegistry::OnCommand(int id, int code) {
       // Enter reaches here even while OK is greyed.
       if (aOKUpdate()) aOKExecute();
       return true;
-    case IDC_ADD_LAUNCHREGEDIT:
-      bLaunchRegeditClick();
-      return true;
+    case IDC_ADD_LAUNCHREGEDIT: bLaunchRegeditClick(); return true;
     case IDC_ADD_REGISTRYKEY:
       if (code == EN_CHANGE) aOKUpdate();
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
 void TfrmRegAddRegistry::FormCreate() {
-  LayOut(392, 193, {{IDC_ADD_GROUP, 8, 6, 376, 136}, {IDC_ADD_KEYLABEL, 20, 32, 150, 16},
-                    {IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25}, {IDC_ADD_REGISTRYKEY, 20, 60, 352, 22},
-                    {IDC_ADD_HINT, 20, 92, 352, 40}, {IDOK, 228, 156, 75, 25}, {IDCANCEL, 309, 156, 75, 25}});
+  LayOut(392, 193,
+         {{IDC_ADD_GROUP, 8, 6, 376, 136},
+          {IDC_ADD_KEYLABEL, 20, 32, 150, 16},
+          {IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25},
+          {IDC_ADD_REGISTRYKEY, 20, 60, 352, 22},
+          {IDC_ADD_HINT, 20, 92, 352, 40},
+          {IDOK, 228, 156, 75, 25},
+          {IDCANCEL, 309, 156, 75, 25}});
   SetItemText(IDC_ADD_REGISTRYKEY, RegistryKey);
   aOKUpdate();
   CentreOnOwner();

@@ -66,9 +66,7 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       // An unattended run never shows this window, not even when the modal loop first goes idle.
       if (hidden_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
       return false;
-    case WM_STARTSCAN:
-      try {
-        StartScan();
+    case WM_STARTSCAN: try { StartScan();
       } catch (...) {
         // Nothing would ever close the window; an unattended run would wait for ever.
         failure_ = std::current_exception();
@@ -86,16 +84,19 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       if (sink_) sink_->Close();
       if (worker_ && !worker_->Ended()) worker_->RequestStop();
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 
 void TfrmRegProgressHint::FormShow() {
   hidden_ = owner_.ScanUnattended();
   // The caption and the key take the whole width; the count goes on the Stop button's line.
-  LayOut(361, 166, {{IDC_SCANTASK, 20, 16, 321, 16}, {IDC_SCANKEY, 20, 40, 321, 31}, {IDC_PROGRESS, 20, 86, 321, 18},
-                    {IDC_SCANCOUNT, 20, 129, 230, 16}, {IDC_STOP, 266, 124, 75, 25}});
+  LayOut(361, 166,
+         {{IDC_SCANTASK, 20, 16, 321, 16},
+          {IDC_SCANKEY, 20, 40, 321, 31},
+          {IDC_PROGRESS, 20, 86, 321, 18},
+          {IDC_SCANCOUNT, 20, 129, 230, 16},
+          {IDC_STOP, 266, 124, 75, 25}});
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   CentreOn(owner_.ScanOwner());
   sink_ = std::make_shared<ProgressSink>(Handle());

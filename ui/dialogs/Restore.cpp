@@ -77,9 +77,7 @@ std::string BackupDateText(const LocalDateTime& lastWrite) {
 TfrmRestore::TfrmRestore(const Platform& platform, Prompt& prompt, CommandRunner runCommand)
     : ModalDialog(prompt, IDD_RESTORE), platform_(platform), runCommand_(std::move(runCommand)) {}
 
-int TfrmRestore::ListView1Compare(const std::string& a, const std::string& b) {
-  return CompareBackupNames(a, b);
-}
+int TfrmRestore::ListView1Compare(const std::string& a, const std::string& b) { return CompareBackupNames(a, b); }
 
 bool TfrmRestore::OnInit() {
   FormCreate();
@@ -128,10 +126,15 @@ void TfrmRestore::FormShow() {
 }
 
 void TfrmRestore::PlaceControls() {
-  LayOut(412, 396, {{IDC_RESTORE_FOLDERGROUP, 8, 6, 396, 58}, {IDC_RESTORE_FOLDER, 18, 28, 346, 22},
-                    {IDC_RESTORE_BROWSE, 370, 27, 26, 24}, {IDC_RESTORE_LIST, 8, 74, 396, 276},
-                    {IDC_RESTORE_RESTORE, 8, 362, 90, 25}, {IDC_RESTORE_OPENDIR, 106, 362, 110, 25},
-                    {IDC_RESTORE_DELETE, 224, 362, 86, 25}, {IDC_RESTORE_CLOSE, 318, 362, 86, 25}});
+  LayOut(412, 396,
+         {{IDC_RESTORE_FOLDERGROUP, 8, 6, 396, 58},
+          {IDC_RESTORE_FOLDER, 18, 28, 346, 22},
+          {IDC_RESTORE_BROWSE, 370, 27, 26, 24},
+          {IDC_RESTORE_LIST, 8, 74, 396, 276},
+          {IDC_RESTORE_RESTORE, 8, 362, 90, 25},
+          {IDC_RESTORE_OPENDIR, 106, 362, 110, 25},
+          {IDC_RESTORE_DELETE, 224, 362, 86, 25},
+          {IDC_RESTORE_CLOSE, 318, 362, 86, 25}});
 }
 
 void TfrmRestore::bBrowseFolderClick() {
@@ -170,11 +173,14 @@ std::string TfrmRestore::SelectedPath() const {
 
 void TfrmRestore::aRestoreExecute() {
   if (SelectedIndex() < 0) return;
-  const RestoreResult result = RestoreVerified(platform_, Prompts(), Handle(), [this](const std::string& command) {
-    // The hint window belongs to the main window; this dialog must take no input meanwhile.
-    DisabledWhile disabled(Handle());
-    return runCommand_(command, "Restore registry...");
-  }, SelectedPath());
+  const RestoreResult result = RestoreVerified(
+      platform_, Prompts(), Handle(),
+      [this](const std::string& command) {
+        // The hint window belongs to the main window; this dialog must take no input meanwhile.
+        DisabledWhile disabled(Handle());
+        return runCommand_(command, "Restore registry...");
+      },
+      SelectedPath());
   // The only copy of what a repair removed goes only when all of it is back.
   if (result.status == RestoreResult::Status::Restored && OptionsSetting.DeleteBackupFile) DeleteSelected();
 }

@@ -117,8 +117,9 @@ bool SchedulePage::Apply() {
   try {
     ApplySchedule(scheduler_, chosen, {ThisProgramPath(), platform_.system.CurrentUserSid(), platform_.system.Now()});
   } catch (const TaskSchedulerError& error) {
-    Prompts().Message(Owner(), "The schedule could not be changed in the Task Scheduler:\r\n" + std::string(error.what()),
-                    kMessageCaption, MB_OK | MB_ICONERROR);
+    Prompts().Message(Owner(),
+                      "The schedule could not be changed in the Task Scheduler:\r\n" + std::string(error.what()),
+                      kMessageCaption, MB_OK | MB_ICONERROR);
     return false;
   }
   read_ = chosen;

@@ -42,19 +42,15 @@ void PaintBanner(HWND window) {
 // The band's labels are its children and draw on it.
 LRESULT CALLBACK BannerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT:
-      PaintBanner(window);
-      return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: PaintBanner(window); return 0;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       ::SetBkMode(dc, TRANSPARENT);
       ::SetTextColor(dc, RGB(255, 255, 255));
       return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
     }
-    default:
-      return ::DefWindowProcW(window, message, wParam, lParam);
+    default: return ::DefWindowProcW(window, message, wParam, lParam);
   }
 }
 

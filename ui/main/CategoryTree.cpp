@@ -21,28 +21,17 @@ struct NodeSpec {
 
 // In tree order; each node's parent is the nearest node above it one level up.
 constexpr NodeSpec kNodes[] = {
-    {1, "My Computers", 0},
-    {2, "Files and Folders", 1},
-    {3, "HKEY_LOCAL_MACHINE", 2},
-    {4, "HKEY_CURRENT_USER", 2},
-    {5, "HKEY_USERS", 2},
-    {6, "Software Locations", 1},
-    {7, "Windows Fonts", 1},
-    {8, "Invalid Help Files", 1},
-    {9, "Shared DLLs", 1},
-    {10, "Startup Programs", 1},
-    {11, "Add/Remove Programs", 1},
-    {12, "File Extensions", 1},
-    {13, "Custom Controls", 1},
-    {14, "Obsolete Software", 1},
-    {15, "Windows Services", 1},
-    {16, "Start Menu", 1},
-    {17, "Shortcuts", 1},
-    {18, "Sound and Appevents", 1},
-    {19, "Invalid ActiveX", 1},
-    {20, "MRU and History Lists", 1},
-    {21, "Installer", 1},
-    {22, "Applications", 1},
+    {1, "My Computers", 0},         {2, "Files and Folders", 1},
+    {3, "HKEY_LOCAL_MACHINE", 2},   {4, "HKEY_CURRENT_USER", 2},
+    {5, "HKEY_USERS", 2},           {6, "Software Locations", 1},
+    {7, "Windows Fonts", 1},        {8, "Invalid Help Files", 1},
+    {9, "Shared DLLs", 1},          {10, "Startup Programs", 1},
+    {11, "Add/Remove Programs", 1}, {12, "File Extensions", 1},
+    {13, "Custom Controls", 1},     {14, "Obsolete Software", 1},
+    {15, "Windows Services", 1},    {16, "Start Menu", 1},
+    {17, "Shortcuts", 1},           {18, "Sound and Appevents", 1},
+    {19, "Invalid ActiveX", 1},     {20, "MRU and History Lists", 1},
+    {21, "Installer", 1},           {22, "Applications", 1},
 };
 
 constexpr std::size_t kCodeSlots = TNodeChecks::Last + 1;
@@ -78,8 +67,7 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   for (const NodeSpec& layout : kNodes) captions_.emplace_back(layout.caption);
   HTREEITEM parents[3] = {};
   for (const NodeSpec& layout : kNodes) {
-    HTREEITEM node =
-        InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout, nodes_.size());
+    HTREEITEM node = InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout, nodes_.size());
     if (!node) throw std::runtime_error("Cannot fill the category tree");
     parents[layout.level] = node;
     nodes_.push_back(node);
@@ -162,9 +150,7 @@ void CategoryTree::Toggle(HTREEITEM node) {
   const int toggled = state == kUnchecked ? kChecked : kUnchecked;
   SetState(node, toggled);
   switch (LevelOf(node)) {
-    case 0:
-      ForEachFrom(Root(), [&](HTREEITEM each) { SetState(each, toggled); });
-      break;
+    case 0: ForEachFrom(Root(), [&](HTREEITEM each) { SetState(each, toggled); }); break;
     case 1:
       for (HTREEITEM child = Next(node, TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) SetState(child, toggled);
       UpdateGroup(Root());
@@ -173,8 +159,7 @@ void CategoryTree::Toggle(HTREEITEM node) {
       UpdateGroup(Next(node, TVGN_PARENT));
       UpdateGroup(Root());
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -187,17 +172,14 @@ void CategoryTree::Walk(HTREEITEM node, int mode, std::vector<std::string>* coll
         if (StateOf(each) == kChecked && collected) collected->push_back(std::to_string(code));
         break;
       case kUnchecked:
-      case kChecked:
-        SetState(each, mode);
-        break;
+      case kChecked: SetState(each, mode); break;
       case kWalkStore:
         if (stored) OptionsSetting.TreeViewNodeCheck[code] = StateOf(each) == kChecked;
         break;
       case kWalkRestore:
         if (stored) SetState(each, OptionsSetting.TreeViewNodeCheck[code] ? kChecked : kUnchecked);
         break;
-      default:
-        break;
+      default: break;
     }
   });
 }

@@ -22,9 +22,9 @@ class CategoryTree {
   static constexpr int kUnchecked = 1;
   static constexpr int kChecked = 2;
   // Modes of Walk besides kUnchecked and kChecked, which set every state.
-  static constexpr int kWalkCollect = -1;  // the checked codes into collected
-  static constexpr int kWalkStore = 99;    // the states into OptionsSetting
-  static constexpr int kWalkRestore = 100; // the states from OptionsSetting
+  static constexpr int kWalkCollect = -1;   // the checked codes into collected
+  static constexpr int kWalkStore = 99;     // the states into OptionsSetting
+  static constexpr int kWalkRestore = 100;  // the states from OptionsSetting
 
   CategoryTree() = default;
   CategoryTree(const CategoryTree&) = delete;

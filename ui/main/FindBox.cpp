@@ -41,8 +41,6 @@ std::optional<FindQuery> FindBox::TakeRequest() {
   return last_;
 }
 
-bool FindBox::TranslateDialogMessage(MSG& message) {
-  return box_ && ::IsDialogMessageW(box_, &message);
-}
+bool FindBox::TranslateDialogMessage(MSG& message) { return box_ && ::IsDialogMessageW(box_, &message); }
 
 }  // namespace tamrisk

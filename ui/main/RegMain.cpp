@@ -62,8 +62,10 @@ void TfrmHivora::RegisterWindowClass() const {
   main.cbSize = sizeof main;
   main.lpfnWndProc = WindowProcedure;
   main.hInstance = instance_;
-  main.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAMRISK), IMAGE_ICON, 32, 32, LR_SHARED));
-  main.hIconSm = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAMRISK), IMAGE_ICON, 16, 16, LR_SHARED));
+  main.hIcon =
+      static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAMRISK), IMAGE_ICON, 32, 32, LR_SHARED));
+  main.hIconSm =
+      static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAMRISK), IMAGE_ICON, 16, 16, LR_SHARED));
   main.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   main.lpszClassName = className.c_str();
@@ -105,11 +107,8 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
       return ::DefWindowProcW(Handle(), message, wParam, lParam);
-    case WM_COMMAND:
-      HandleCommand(LOWORD(wParam));
-      return 0;
-    case WM_NOTIFY:
-      return HandleNotify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_COMMAND: HandleCommand(LOWORD(wParam)); return 0;
+    case WM_NOTIFY: return HandleNotify(*reinterpret_cast<NMHDR*>(lParam));
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wParam) == results_.Handle()) {
         commands_.ShowListMenu(lParam);
@@ -120,23 +119,12 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       commands_.UpdateActionStates(reinterpret_cast<HMENU>(wParam));
       UpdateUndoState(reinterpret_cast<HMENU>(wParam));
       return 0;
-    case WM_DRAWITEM:
-      DrawLinkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), fonts_);
-      return TRUE;
-    case WM_SHOWINSTANCE:
-      ShowInstance();
-      return 0;
-    case WM_CLEANONCE:
-      RunCleanOnce();
-      return 0;
-    case WM_CLOSE:
-      CloseWindow();
-      return 0;
-    case WM_DESTROY:
-      DestroyWindowParts();
-      return 0;
-    default:
-      return ::DefWindowProcW(Handle(), message, wParam, lParam);
+    case WM_DRAWITEM: DrawLinkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), fonts_); return TRUE;
+    case WM_SHOWINSTANCE: ShowInstance(); return 0;
+    case WM_CLEANONCE: RunCleanOnce(); return 0;
+    case WM_CLOSE: CloseWindow(); return 0;
+    case WM_DESTROY: DestroyWindowParts(); return 0;
+    default: return ::DefWindowProcW(Handle(), message, wParam, lParam);
   }
 }
 
@@ -154,9 +142,8 @@ void TfrmHivora::CreateControls() {
   tree_.Attach(tree, instance_);
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
 
-  HWND list = MakeChild(Handle(), WC_LISTVIEWW, "",
-                        LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYDATA,
-                        font, WS_EX_CLIENTEDGE);
+  HWND list = MakeChild(Handle(), WC_LISTVIEWW, "", LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                        IDC_REGISTRYDATA, font, WS_EX_CLIENTEDGE);
   results_.Attach(list, Prompts(), [this] { lvRegistryDataClick(); });
   commands_.SetOwner(Handle());
 
@@ -203,8 +190,7 @@ LRESULT CALLBACK TfrmHivora::TreeProcedure(HWND tree, UINT message, WPARAM wPara
       ShowingErrors(self->Prompts(), self->Handle(), [&] { self->tvRegistryMouseDown(point); });
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return ::DefSubclassProc(tree, message, wParam, lParam);
 }

@@ -35,7 +35,7 @@ void TfrmHivora::miBackupFullRegistryClick() {
   if (AsciiUpper(FileExtension(file)) != ".REG") file += ".reg";
   if (platform_.files.PathIsFile(file) &&
       Prompts().Message(Handle(), file + " has existed,overite it?", kMessageCaption,
-                      MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES) {
+                        MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES) {
     return;
   }
   // Neither a finished nor a stopped export is reported.

@@ -38,9 +38,9 @@ void TfrmHivora::UpdateUndoState(HMENU menu) {
 void TfrmHivora::miUndoRepairClick() {
   if (!CanUndoRepair()) return;
   const std::string backup = BackupFileName;
-  const RestoreResult result = RestoreVerified(platform_, Prompts(), Handle(), [this](const std::string& command) {
-    return RunCommandWithHint(command, "Restore registry...");
-  }, backup);
+  const RestoreResult result = RestoreVerified(
+      platform_, Prompts(), Handle(),
+      [this](const std::string& command) { return RunCommandWithHint(command, "Restore registry..."); }, backup);
   // As in the restore dialog: the backup goes only when all of it is back, and only when asked.
   if (result.status == RestoreResult::Status::Restored && OptionsSetting.DeleteBackupFile) {
     ShellDeleteFile(platform_, backup);

@@ -11,9 +11,7 @@ namespace tamrisk {
 
 LRESULT TfrmHivora::ListNotify(NMHDR& header) {
   switch (header.code) {
-    case NM_CLICK:
-      lvRegistryDataClick();
-      break;
+    case NM_CLICK: lvRegistryDataClick(); break;
     case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED:
       // The selection may have changed: the actions that need a selected row follow it, and so
@@ -21,17 +19,15 @@ LRESULT TfrmHivora::ListNotify(NMHDR& header) {
       commands_.UpdateActionStates(::GetMenu(Handle()));
       ShowSelectedReason();
       break;
-    default:
-      results_.HandleNotify(header);
-      break;
+    default: results_.HandleNotify(header); break;
   }
   return 0;
 }
 
 void TfrmHivora::ShowSelectedReason() {
   const std::string reason = results_.SelectedReason();
-  const std::string text = reason.empty() || statusCounts_.empty() ? statusCounts_ + reason
-                                                                   : statusCounts_ + "    " + reason;
+  const std::string text =
+      reason.empty() || statusCounts_.empty() ? statusCounts_ + reason : statusCounts_ + "    " + reason;
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(text).c_str()));
 }
 

@@ -164,9 +164,9 @@ bool ResultsCommands::HandleFindMessage(UINT message) {
 
 void ResultsCommands::FindNext(const FindQuery& query) {
   const int current = results_.SelectedIndex();
-  const std::optional<std::size_t> found = FindNextRow(
-      results_.Rows(), current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt,
-      query);
+  const std::optional<std::size_t> found =
+      FindNextRow(results_.Rows(),
+                  current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt, query);
   if (found) {
     results_.Select(static_cast<int>(*found));
     return;
@@ -197,8 +197,8 @@ void ResultsCommands::ShowListMenu(LPARAM where) {
     // From the keyboard: beside the selected row, or the list's corner.
     RECT row{LVIR_BOUNDS, 0, 0, 0};
     const int selected = results_.SelectedIndex();
-    if (selected < 0 ||
-        !::SendMessageW(results_.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&row))) {
+    if (selected < 0 || !::SendMessageW(results_.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(selected),
+                                        reinterpret_cast<LPARAM>(&row))) {
       row = RECT{0, 0, 0, 0};
     }
     at = POINT{row.left + 16, row.bottom};

@@ -49,8 +49,7 @@ LRESULT CALLBACK ResultsListView::ListProcedure(HWND list, UINT message, WPARAM 
   auto* self = reinterpret_cast<ResultsListView*>(data);
   if (message == WM_NCDESTROY) ::RemoveWindowSubclass(list, ListProcedure, 0);
   bool handled = true;
-  ShowingErrors(*self->prompt_, ::GetParent(list),
-                [&] { handled = self->HandleListMessage(message, wParam, lParam); });
+  ShowingErrors(*self->prompt_, ::GetParent(list), [&] { handled = self->HandleListMessage(message, wParam, lParam); });
   return handled ? 0 : ::DefSubclassProc(list, message, wParam, lParam);
 }
 
@@ -64,13 +63,11 @@ bool ResultsListView::HandleListMessage(UINT message, WPARAM wParam, LPARAM lPar
       if (checkClicked_) checkClicked_();
       return true;
     }
-    case WM_KEYDOWN:
-      return HandleKey(wParam);
+    case WM_KEYDOWN: return HandleKey(wParam);
     case WM_CHAR:
       // The characters of the keys handled above (Ctrl+A gives 1), which would start a search.
       return wParam == ' ' || wParam == 1;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -84,13 +81,9 @@ bool ResultsListView::HandleKey(WPARAM key) {
       if (!ControlKeyDown()) return false;
       SelectAll();
       return true;
-    case VK_RETURN:
-      ::SendMessageW(::GetParent(list_), WM_COMMAND, MAKEWPARAM(IDM_OPENREGEDIT, 0), 0);
-      return true;
-    case VK_DELETE:
-      return true;
-    default:
-      return false;
+    case VK_RETURN: ::SendMessageW(::GetParent(list_), WM_COMMAND, MAKEWPARAM(IDM_OPENREGEDIT, 0), 0); return true;
+    case VK_DELETE: return true;
+    default: return false;
   }
 }
 
@@ -104,19 +97,14 @@ int ResultsListView::CheckBoxAt(POINT point) const {
 
 bool ResultsListView::HandleNotify(NMHDR& header) {
   switch (header.code) {
-    case LVN_GETDISPINFOW:
-      FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
-      return true;
-    case LVN_GETINFOTIPW:
-      FillInfoTip(reinterpret_cast<NMLVGETINFOTIPW&>(header));
-      return true;
+    case LVN_GETDISPINFOW: FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header)); return true;
+    case LVN_GETINFOTIPW: FillInfoTip(reinterpret_cast<NMLVGETINFOTIPW&>(header)); return true;
     case LVN_COLUMNCLICK: {
       const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
       if (column >= colProblem && column <= colValue) SortBy(static_cast<Column>(column));
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -209,9 +197,7 @@ void ResultsListView::Clear() {
   ShowSortArrow();
 }
 
-void ResultsListView::RedrawRow(std::size_t index) const {
-  ::SendMessageW(list_, LVM_REDRAWITEMS, index, index);
-}
+void ResultsListView::RedrawRow(std::size_t index) const { ::SendMessageW(list_, LVM_REDRAWITEMS, index, index); }
 
 void ResultsListView::Toggle(std::size_t index) { SetChecked(index, !rows_.at(index).checked); }
 

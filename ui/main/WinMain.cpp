@@ -62,7 +62,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     if (cleanOnce) {
       // An unattended run must not pass for done when it did nothing, nor raise a window.
       win32::Win32Platform system;
-      return LogFailedCleanOnce(system.platform, scheduled, "Tamrisk is already open; nothing was scanned or repaired.");
+      return LogFailedCleanOnce(system.platform, scheduled,
+                                "Tamrisk is already open; nothing was scanned or repaired.");
     }
     ::PostMessageW(running, WM_SHOWINSTANCE, 0, 0);
     ::SetForegroundWindow(running);

@@ -95,9 +95,11 @@ TEST(CategoryCounts, FollowTheListThroughIgnoreAndRepairAndLeaveWhileANewScanRun
   EXPECT_EQ(Captions(*form), Expected(*form, {{1, 2}, {2, 1}, {3, 0}, {4, 1}, {10, 1}})) << "after the repair";
 
   std::map<int, std::string> whileScanning;
-  ThreadTicker watch([&] {
-    if (whileScanning.empty() && FindThreadWindow("Scanning")) whileScanning = Captions(*form);
-  }, 1);
+  ThreadTicker watch(
+      [&] {
+        if (whileScanning.empty() && FindThreadWindow("Scanning")) whileScanning = Captions(*form);
+      },
+      1);
   SendCommand(form->Handle(), IDC_SCANREGISTRY);
   EXPECT_EQ(whileScanning, Expected(*form, {})) << "the last scan's counts leave when the next starts";
   EXPECT_EQ(Captions(*form), Expected(*form, {{1, 2}, {2, 1}, {3, 0}, {4, 1}, {10, 1}})) << "after the new scan";

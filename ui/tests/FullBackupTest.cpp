@@ -204,7 +204,8 @@ void ReadTree(HKEY root, const std::string& path, Tree& tree) {
 
 void Seed(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& data) {
   HKEY raw = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
+            ERROR_SUCCESS);
   win32::UniqueRegKey key(raw);
   ASSERT_EQ(::RegSetValueExA(key.get(), name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
             ERROR_SUCCESS);

@@ -43,7 +43,8 @@ std::vector<ProblemRow> FixtureRows() {
       /* 8 */ {true, "Invalid File", "HKEY_CURRENT_USER\\Software\\X\\Run", "Tool", rkValueInColumn},
       /* 9 */ {true, "Empty Key", "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Sub", "", rkKey},
       /* 10 */ {true, "Empty Key", "HKEY_LOCAL_MACHINE\\Software\\Xtra", "", rkKey},
-      /* 11 */ {true, "Invalid File", std::string("HKEY_USERS\\") + kSid + "\\Software\\X\\Run", "Tool", rkValueInColumn},
+      /* 11 */
+      {true, "Invalid File", std::string("HKEY_USERS\\") + kSid + "\\Software\\X\\Run", "Tool", rkValueInColumn},
   };
 }
 
@@ -120,7 +121,7 @@ TEST_F(IgnoreFromResults, EachRowKindAddsTheEntryTheFilterMatchesAndDropsTheRows
     const char* what;
     std::size_t row;
     int command;
-    std::vector<std::string> values;   // the ignore lists afterwards
+    std::vector<std::string> values;  // the ignore lists afterwards
     std::vector<std::string> keys;
     std::vector<std::size_t> remaining;
   };
@@ -175,7 +176,8 @@ TEST_F(IgnoreFromResults, CommandsAreOffWhereARowNamesNoSuchEntry) {
   auto form = OpenWithFixture();
   form->Results().AppendRows({{true, "Odd", "HKEY_USERS", "x", rkValueInPath}});  // no "\": no entry at all
   // A value straight under the root: its key entry would be the whole hive.
-  form->Results().AppendRows({{true, "Invalid File or Folder", "HKEY_CURRENT_USER\\\\Gone", "C:\\Gone.exe", rkValueInPath}});
+  form->Results().AppendRows(
+      {{true, "Invalid File or Folder", "HKEY_CURRENT_USER\\\\Gone", "C:\\Gone.exe", rkValueInPath}});
   for (const Case& c : std::vector<Case>{{-1, false, false},
                                          {2, false, true},
                                          {3, false, true},

@@ -33,15 +33,18 @@ TEST_F(MainWindowPlacement, OpensAtTheStoredBoundsOrCentredWhenNoneCanBeSeen) {
     RECT expected;
   };
   const std::vector<Case> cases = {
-      {"nothing stored", "",
+      {"nothing stored",
+       "",
        {(screenWidth - 684) / 2, (screenHeight - 520) / 2, (screenWidth - 684) / 2 + 684,
         (screenHeight - 520) / 2 + 520}},
       {"stored", "State=1\r\nLeft=10\r\nTop=20\r\nWidth=700\r\nHeight=500\r\n", {10, 20, 710, 520}},
       {"partly off screen, as stored", "Left=-100\r\nTop=50\r\nWidth=700\r\nHeight=500\r\n", {-100, 50, 600, 550}},
-      {"size alone centres the designed size", "Width=700\r\nHeight=500\r\n",
+      {"size alone centres the designed size",
+       "Width=700\r\nHeight=500\r\n",
        {(screenWidth - 684) / 2, (screenHeight - 520) / 2, (screenWidth - 684) / 2 + 700,
         (screenHeight - 520) / 2 + 500}},
-      {"wholly off every monitor", "State=2\r\nLeft=-32000\r\nTop=-32000\r\nWidth=700\r\nHeight=500\r\n",
+      {"wholly off every monitor",
+       "State=2\r\nLeft=-32000\r\nTop=-32000\r\nWidth=700\r\nHeight=500\r\n",
        {(screenWidth - 700) / 2, (screenHeight - 500) / 2, (screenWidth - 700) / 2 + 700,
         (screenHeight - 500) / 2 + 500}},
   };
@@ -61,9 +64,7 @@ TEST_F(MainWindowPlacement, OpensAtTheStoredBoundsOrCentredWhenNoneCanBeSeen) {
 // Counts the SC_MAXIMIZE commands this thread's windows take from their queue.
 class MaximizeWatch {
  public:
-  MaximizeWatch() : hook_(::SetWindowsHookExW(WH_GETMESSAGE, Record, nullptr, ::GetCurrentThreadId())) {
-    Count() = 0;
-  }
+  MaximizeWatch() : hook_(::SetWindowsHookExW(WH_GETMESSAGE, Record, nullptr, ::GetCurrentThreadId())) { Count() = 0; }
   ~MaximizeWatch() { ::UnhookWindowsHookEx(hook_); }
   static int& Count() {
     static int count = 0;

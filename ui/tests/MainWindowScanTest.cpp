@@ -215,7 +215,8 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     EXPECT_EQ(stopped, ending != Ending::ByItself);
     ExpectFirstRowsOf(all, rows, ending != Ending::ByItself);
     EXPECT_EQ(form->Results().CheckedCount(), rows.size()) << "every row is ticked after the scan";
-    EXPECT_EQ(PanelText(form->StatusBar(), 0), std::string(" ").append(std::to_string(rows.size())).append(" problems found"));
+    EXPECT_EQ(PanelText(form->StatusBar(), 0),
+              std::string(" ").append(std::to_string(rows.size())).append(" problems found"));
     ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   }
   EXPECT_TRUE(prompt.calls.empty());
@@ -243,12 +244,14 @@ TEST_F(MainWindowScan, FirstCleanOnceMakesTheBackupFolderScansRepairsAndLogsWith
                 Ticks({1, 2, 3}) + "[Options]\r\nOutputDirectory=C:\\FirstRun\\Backup\r\n");
   bool progressVisible = false;
   bool scanned = false;
-  ThreadTicker watch([&] {
-    if (HWND progress = FindThreadWindow("Scanning")) {
-      scanned = true;
-      progressVisible = progressVisible || ::IsWindowVisible(progress);
-    }
-  }, 1);
+  ThreadTicker watch(
+      [&] {
+        if (HWND progress = FindThreadWindow("Scanning")) {
+          scanned = true;
+          progressVisible = progressVisible || ::IsWindowVisible(progress);
+        }
+      },
+      1);
   // Started hidden, as a scheduler starts it: nothing ever activates the window.
   auto form = MakeMainWindow(memory.platform, prompt, {"-CLEANONCE", "-scheduled"}, SW_HIDE);
   ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
@@ -260,7 +263,8 @@ TEST_F(MainWindowScan, FirstCleanOnceMakesTheBackupFolderScansRepairsAndLogsWith
   const std::vector<FileEntry> backups = memory.files.ListFolder("C:\\FirstRun\\Backup\\*.reg");
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_NE(RunLog(memory).find("-cleanonce  scheduled  categories 1,2,3  found 1  repaired 1  kept 0  backup "
-                                "C:\\FirstRun\\Backup\\" + backups[0].name + "  exit 0\r\n"),
+                                "C:\\FirstRun\\Backup\\" +
+                                backups[0].name + "  exit 0\r\n"),
             std::string::npos)
       << RunLog(memory);
   EXPECT_EQ(memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "TreeViewNodeCheck", "3", ""), "1");

@@ -124,17 +124,18 @@ TEST_F(MainWindowTree, CaptionsKeysAndCollapsesChangeNothing) {
   PumpMessages();
   EXPECT_EQ(TreeStates(*form), Expect({}, U)) << "keys and a double click on a caption";
   for (int code : {kRoot, kFiles}) {
-    const auto state = ::SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(form->Tree().NodeOf(code)),
-                                      TVIS_EXPANDED);
+    const auto state =
+        ::SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(form->Tree().NodeOf(code)), TVIS_EXPANDED);
     EXPECT_TRUE(state & TVIS_EXPANDED) << "node " << code << " collapsed";
   }
 }
 
 TEST_F(MainWindowTree, StoredTicksAreRestoredAsTheyStandAndSavedOnClose) {
   // Group flags that disagree with their members are shown as stored.
-  auto form = Open("[TreeViewNodeCheck]\r\n1=0\r\n2=1\r\n3=0\r\n4=0\r\n5=0\r\n6=1\r\n7=0\r\n8=abc\r\n9=0x0\r\n"
-                   "10=0\r\n11=0\r\n12=0\r\n13=0\r\n14=0\r\n15=0\r\n16=0\r\n17=0\r\n18=0\r\n19=0\r\n20=0\r\n"
-                   "21=0\r\n");
+  auto form = Open(
+      "[TreeViewNodeCheck]\r\n1=0\r\n2=1\r\n3=0\r\n4=0\r\n5=0\r\n6=1\r\n7=0\r\n8=abc\r\n9=0x0\r\n"
+      "10=0\r\n11=0\r\n12=0\r\n13=0\r\n14=0\r\n15=0\r\n16=0\r\n17=0\r\n18=0\r\n19=0\r\n20=0\r\n"
+      "21=0\r\n");
   EXPECT_EQ(TreeStates(*form), Expect({{kRoot, U}, {kFiles, C}, {kSoftware, C}, {8, C}, {22, C}}, U));
 
   Press(*form, kSoftware);

@@ -127,8 +127,8 @@ inline std::vector<ListRow> RowsOf(HWND dialog, int listId) {
   std::vector<ListRow> rows;
   const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
-    const auto state = static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(i),
-                                                        LVIS_STATEIMAGEMASK));
+    const auto state =
+        static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_STATEIMAGEMASK));
     rows.push_back({ListItemText(list, i), state == INDEXTOSTATEIMAGEMASK(2)});
   }
   return rows;

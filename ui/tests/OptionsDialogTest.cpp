@@ -31,8 +31,7 @@ TEST_F(OptionsDialog, OpensOnTheGeneralPageWithCopiesOfTheOptions) {
     EXPECT_FALSE(Ticked(dialog, IDC_OPT_INCLUDEREMOVEMEDIA));
     EXPECT_TRUE(Ticked(dialog, IDC_OPT_INCLUDECDDRIVE));
     EXPECT_EQ(RowsOf(dialog, IDC_OPT_VALUES), Unticked(StartingOptions().IgnoreValues));
-    EXPECT_EQ(RowsOf(dialog, IDC_OPT_KEYS),
-              Unticked({"HKEY_LOCAL_MACHINE\\Software\\Old", "Software\\Vendor"}));
+    EXPECT_EQ(RowsOf(dialog, IDC_OPT_KEYS), Unticked({"HKEY_LOCAL_MACHINE\\Software\\Old", "Software\\Vendor"}));
 
     EXPECT_EQ(TabInFront(dialog, IDC_OPT_PAGES), 0);
     EXPECT_EQ(TabInFront(dialog, IDC_OPT_LISTPAGES), 0);
@@ -93,7 +92,8 @@ TEST_F(OptionsDialog, OkWithAMissingFolderStoresNothingAndKeepsTheDialogOpen) {
   EXPECT_FALSE(options.DeleteBackupFile);
   EXPECT_TRUE(options.IncludeRemoveMedia);
   EXPECT_TRUE(options.IncludeCDdrive);
-  const std::vector<std::string> values = {"HKEY_CURRENT_USER\\Software\\B\\@", "HKEY_USERS\\.DEFAULT\\Software\\C\\Three"};
+  const std::vector<std::string> values = {"HKEY_CURRENT_USER\\Software\\B\\@",
+                                           "HKEY_USERS\\.DEFAULT\\Software\\C\\Three"};
   EXPECT_EQ(options.IgnoreValues, values);
   EXPECT_EQ(options.IgnoreValueCount, 2);
   const std::vector<std::string> keys = {"HKEY_LOCAL_MACHINE\\Software\\Old", "Software\\Vendor"};
@@ -170,10 +170,9 @@ void ScriptRemoveAddAndEdit(DialogScript& script) {
     Click(entry, IDOK);
   });
   script.Then(kOptionsCaption, [&](HWND dialog) {
-    EXPECT_EQ(RowsOf(dialog, IDC_OPT_KEYS),
-              (std::vector<ListRow>{{"HKEY_LOCAL_MACHINE\\Software\\Old", false},
-                                    {"Software\\Vendor", true},
-                                    {"hkey_current_user\\software\\x", false}}));
+    EXPECT_EQ(RowsOf(dialog, IDC_OPT_KEYS), (std::vector<ListRow>{{"HKEY_LOCAL_MACHINE\\Software\\Old", false},
+                                                                  {"Software\\Vendor", true},
+                                                                  {"hkey_current_user\\software\\x", false}}));
     EXPECT_EQ(RowsOf(dialog, IDC_OPT_VALUES).size(), 1u);
     SelectRow(dialog, IDC_OPT_KEYS, 0);
     EXPECT_TRUE(Enabled(dialog, IDC_OPT_EDIT));

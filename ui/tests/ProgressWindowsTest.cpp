@@ -43,9 +43,19 @@ TEST(ProgressBars, ScanBarStepsShrinkAndStopShortOfTheEnd) {
     int ticks;
     int expected;
   };
-  for (const Case& c : std::vector<Case>{{995, 4, 999}, {995, 50, 999}, {0, 20, 200}, {200, 1, 210}, {201, 1, 206},
-                                         {400, 1, 405}, {401, 1, 404}, {700, 1, 703}, {701, 1, 703}, {800, 1, 802},
-                                         {801, 1, 802}, {0, 406, 999}, {1000, 3, 1000}}) {
+  for (const Case& c : std::vector<Case>{{995, 4, 999},
+                                         {995, 50, 999},
+                                         {0, 20, 200},
+                                         {200, 1, 210},
+                                         {201, 1, 206},
+                                         {400, 1, 405},
+                                         {401, 1, 404},
+                                         {700, 1, 703},
+                                         {701, 1, 703},
+                                         {800, 1, 802},
+                                         {801, 1, 802},
+                                         {0, 406, 999},
+                                         {1000, 3, 1000}}) {
     EXPECT_EQ(AfterTicks(c.from, c.ticks, step), c.expected) << c.from << " + " << c.ticks << " ticks";
   }
   EXPECT_EQ(TicksToRest(0, step), 406);

@@ -48,9 +48,10 @@ void ExpectFits(HWND statusBar, int panel, const std::string& shown) {
 TEST(RepairStatusWin, TheStatusSaysWhatTheRepairDidAndUndoPutsBackWhatItRemoved) {
   const std::string name = UniqueName("undo");
   const std::string key = "HKEY_CURRENT_USER\\Software\\" + name;
-  ASSERT_TRUE(ImportReg("REGEDIT4\r\n\r\n[" + key + "\\App]\r\n\"Path\"=\"C:\\\\gone\\\\tool.exe\"\r\n"
-                        "\"Count\"=dword:12345678\r\n\r\n[" + key + "\\App\\Sub]\r\n@=\"x\"\r\n\r\n[" + key +
-                        "\\Stays]\r\n\"v\"=\"1\"\r\n"));
+  ASSERT_TRUE(ImportReg("REGEDIT4\r\n\r\n[" + key +
+                        "\\App]\r\n\"Path\"=\"C:\\\\gone\\\\tool.exe\"\r\n"
+                        "\"Count\"=dword:12345678\r\n\r\n[" +
+                        key + "\\App\\Sub]\r\n@=\"x\"\r\n\r\n[" + key + "\\Stays]\r\n\"v\"=\"1\"\r\n"));
   const std::string before = ExportKey(key);
   ASSERT_NE(before.find("Count"), std::string::npos);
 
@@ -102,13 +103,15 @@ TEST(RepairStatus, AnUndoWhoseEntriesDidNotComeBackKeepsTheBackupAndSaysSo) {
 
   SendCommand(form->Handle(), IDM_UNDOREPAIR);
   ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].text, "2 entries of the backup did not come back, the first in "
-                                  "HKEY_CURRENT_USER\\Software\\Vendor\\Gone.\r\nThe backup file was kept:\r\n" +
-                                      form->BackupFileName);
+  EXPECT_EQ(prompt.calls[0].text,
+            "2 entries of the backup did not come back, the first in "
+            "HKEY_CURRENT_USER\\Software\\Vendor\\Gone.\r\nThe backup file was kept:\r\n" +
+                form->BackupFileName);
   EXPECT_EQ(prompt.calls[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
   EXPECT_TRUE(memory.files.Exists(form->BackupFileName));
   EXPECT_EQ(PanelText(form->StatusBar(), 1), " Undo incomplete: 2 entries did not come back, " +
-                                                 FileNameOf(form->BackupFileName) + " kept    0 problems selected for repairing");
+                                                 FileNameOf(form->BackupFileName) +
+                                                 " kept    0 problems selected for repairing");
   EXPECT_TRUE(UndoOffered(*form));
 }
 
@@ -165,8 +168,8 @@ TEST(MainWindowDpi, DesignedSizesAndPlacesAreScaledAndNothingOverlaps) {
     EXPECT_EQ(form->Results().ColumnWidth(ResultsListView::colRegistryKey), Scaled(300, dpi));
     // The list reaches two pixels into the banner by design; everything else stands apart.
     ExpectNoOverlap({form->Control(IDC_BANNER), form->Control(IDC_TASKS), form->Control(IDC_SCANREGISTRY),
-                     form->Control(IDC_REPAIRREGISTRY), form->Control(IDC_RESTOREREGISTRY),
-                     form->Control(IDC_SECTIONS), form->Tree().Handle(), form->StatusBar()});
+                     form->Control(IDC_REPAIRREGISTRY), form->Control(IDC_RESTOREREGISTRY), form->Control(IDC_SECTIONS),
+                     form->Tree().Handle(), form->StatusBar()});
     ExpectNoOverlap({form->Tree().Handle(), form->Results().Handle(), form->StatusBar()});
 
     // A dialog's layout table is scaled too: the backup hint window while its process runs.

@@ -93,9 +93,15 @@ TEST(RestoreListing, ListsBackupFilesByNameDescendingWithSizeAndDate) {
     const char* name;
     std::size_t size;
   };
-  const std::vector<File> files{{"a.reg", 1},         {"Backup20240101120000.reg", 1024}, {"b.Reg", 0},
-                                {"_under.reg", 1025}, {"backup20231231235959.REG", 1025}, {"Zeta.reg", 1048576},
-                                {"notes.txt", 10},    {"b.reg.old", 10},                  {"reg", 10}};
+  const std::vector<File> files{{"a.reg", 1},
+                                {"Backup20240101120000.reg", 1024},
+                                {"b.Reg", 0},
+                                {"_under.reg", 1025},
+                                {"backup20231231235959.REG", 1025},
+                                {"Zeta.reg", 1048576},
+                                {"notes.txt", 10},
+                                {"b.reg.old", 10},
+                                {"reg", 10}};
   for (const File& file : files) ASSERT_TRUE(WriteTextFile(folder + "\\" + file.name, std::string(file.size, 'x')));
   ASSERT_TRUE(::CreateDirectoryA((folder + "\\old.reg").c_str(), nullptr));
   ::SetFileAttributesA((folder + "\\a.reg").c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -138,11 +144,11 @@ class RestoreDialog : public ::testing::Test {
 
   // A dialog whose runner records each command and answers runResult.
   std::unique_ptr<TfrmRestore> MakeDialog() {
-    return std::make_unique<TfrmRestore>(memory.platform, prompt, [this](const std::string& command,
-                                                                          const std::string& hint) {
-      runs.push_back({command, hint, ::IsWindowEnabled(dialog->Handle()) != FALSE});
-      return runResult;
-    });
+    return std::make_unique<TfrmRestore>(
+        memory.platform, prompt, [this](const std::string& command, const std::string& hint) {
+          runs.push_back({command, hint, ::IsWindowEnabled(dialog->Handle()) != FALSE});
+          return runResult;
+        });
   }
 
   struct Run {

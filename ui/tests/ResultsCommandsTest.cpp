@@ -74,12 +74,21 @@ TEST_F(ResultsCommands, SelectionByTypeMatchesTheProblemTextExactly) {
     const char* selectedPanel;
   };
   const std::vector<Step> steps = {
-      {"all of one type, across scanners and kinds", 2, IDM_SELECTALLTYPE, {true, false, true, false, true},
+      {"all of one type, across scanners and kinds",
+       2,
+       IDM_SELECTALLTYPE,
+       {true, false, true, false, true},
        " 3 problems selected for repairing"},
       {"all", 1, IDM_SELECTALL, {true, true, true, true, true}, " 5 problems selected for repairing"},
-      {"none of a type leaves other texts alone", 0, IDM_SELECTNONETYPE, {false, true, false, true, false},
+      {"none of a type leaves other texts alone",
+       0,
+       IDM_SELECTNONETYPE,
+       {false, true, false, true, false},
        " 2 problems selected for repairing"},
-      {"by type needs a selected row", -1, IDM_SELECTALLTYPE, {false, true, false, true, false},
+      {"by type needs a selected row",
+       -1,
+       IDM_SELECTALLTYPE,
+       {false, true, false, true, false},
        " 2 problems selected for repairing"},
       {"none", -1, IDM_SELECTNONE, {false, false, false, false, false}, " 0 problems selected for repairing"},
   };
@@ -143,8 +152,8 @@ TEST_F(ResultsCommands, TheControlShowsTextInAnyLanguageExactly) {
   std::string longValue = "C:\\a";
   for (int i = 0; i < 300; ++i) longValue += "📁";
   const std::vector<ProblemRow> rows = {
-      {false, "无效的文件 🗂", "HKEY_CURRENT_USER\\Software\\עברית\\Ελληνικά\\日本語", "C:\\Δata\\תיקייה 📁\\app.exe",
-       rkValueInPath},
+      {false, "无效的文件 🗂", "HKEY_CURRENT_USER\\Software\\עברית\\Ελληνικά\\日本語",
+       "C:\\Δata\\תיקייה 📁\\app.exe", rkValueInPath},
       {false, "Invalid File or Folder", "HKEY_CURRENT_USER\\Software\\Long", longValue, rkValueInColumn},
   };
   form->Results().Clear();
@@ -238,7 +247,8 @@ TEST_F(OpenInRegedit, HandsTheEditorTheKeyThatEachRowKindNames) {
     std::string lastKey;
   };
   const std::vector<Case> cases = {
-      {{false, "Key", "HKEY_LOCAL_MACHINE\\Software\\Gone", "C:\\gone.exe", rkKey}, "HKEY_LOCAL_MACHINE\\Software\\Gone"},
+      {{false, "Key", "HKEY_LOCAL_MACHINE\\Software\\Gone", "C:\\gone.exe", rkKey},
+       "HKEY_LOCAL_MACHINE\\Software\\Gone"},
       {{false, "Path", "HKEY_CURRENT_USER\\Software\\Demo\\Path", "C:\\demo.exe", rkValueInPath},
        "HKEY_CURRENT_USER\\Software\\Demo"},
       {{false, "Column", "HKEY_LOCAL_MACHINE\\Software\\Shared", "C:\\x.dll", rkValueInColumn},

@@ -62,7 +62,8 @@ class ResultsList : public ::testing::Test {
   // The Registry key column as the control shows it, top to bottom.
   std::vector<std::string> ShownKeys() {
     std::vector<std::string> keys;
-    for (int i = 0; i < ListItemCount(List()); ++i) keys.push_back(ListItemText(List(), i, ResultsListView::colRegistryKey));
+    for (int i = 0; i < ListItemCount(List()); ++i)
+      keys.push_back(ListItemText(List(), i, ResultsListView::colRegistryKey));
     return keys;
   }
   std::vector<std::string> SelectedKeys() {
@@ -192,7 +193,8 @@ TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNot
 
 TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   Results().AppendRows({
-      Row(true, "Invalid File", "HKEY_CURRENT_USER\\One\\Path", "C:\\Gone\\one.exe", "file not found: C:\\Gone\\one.exe"),
+      Row(true, "Invalid File", "HKEY_CURRENT_USER\\One\\Path", "C:\\Gone\\one.exe",
+          "file not found: C:\\Gone\\one.exe"),
       Row(true, "Empty Key", "HKEY_CURRENT_USER\\Two", "", "no values below this key"),
       Row(true, "Invalid File", "HKEY_CURRENT_USER\\Three\\Path", "C:\\Gone\\three.exe", "file not found"),
   });
@@ -210,8 +212,8 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   EXPECT_EQ(findNext("NO VALUES"), 1) << "a reason's text";
   EXPECT_EQ(findNext("gone"), 2) << "the next match below";
   EXPECT_EQ(findNext("gone"), 0) << "round past the last row";
-  EXPECT_EQ(PanelText(form->StatusBar(), 1),
-            " 3 problems selected for repairing    file not found: C:\\Gone\\one.exe") << "the selected row's reason";
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 3 problems selected for repairing    file not found: C:\\Gone\\one.exe")
+      << "the selected row's reason";
   EXPECT_TRUE(prompt.calls.empty());
   findNext("nowhere");
   ASSERT_EQ(prompt.calls.size(), 1u);
@@ -229,8 +231,9 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
 }
 
 TEST_F(ResultsList, ARowsReasonIsItsTipBelowTheTextThatIsCutOff) {
-  Results().AppendRows({Row(true, "Invalid File", "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe", "file not found: C:\\a.exe"),
-                        Row(true, "Invalid File", "HKEY_CURRENT_USER\\B\\Path", "C:\\b.exe")});
+  Results().AppendRows(
+      {Row(true, "Invalid File", "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe", "file not found: C:\\a.exe"),
+       Row(true, "Invalid File", "HKEY_CURRENT_USER\\B\\Path", "C:\\b.exe")});
   const auto tip = [&](int row, DWORD flags, const std::wstring& shown) {
     wchar_t text[INFOTIPSIZE] = {};
     shown.copy(text, shown.size());

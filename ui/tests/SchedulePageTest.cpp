@@ -118,12 +118,18 @@ TEST_F(SchedulePageTest, ShowsTheRegisteredTaskAndOffersWhatItsKindUses) {
   };
   const std::vector<Case> cases = {
       {"no task", std::nullopt, {ScheduleKind::Off, 12, 0, 1, false}, {false, false, false}},
-      {"weekly", DefinitionOf({ScheduleKind::Weekly, 21, 15, 2, true}), {ScheduleKind::Weekly, 21, 15, 2, true},
+      {"weekly",
+       DefinitionOf({ScheduleKind::Weekly, 21, 15, 2, true}),
+       {ScheduleKind::Weekly, 21, 15, 2, true},
        {true, true, true}},
       {"daily", DefinitionOf({ScheduleKind::Daily, 6, 5}), {ScheduleKind::Daily, 6, 5, 1, false}, {true, false, true}},
-      {"at logon", DefinitionOf({ScheduleKind::AtLogon, 0, 0, 0, true}), {ScheduleKind::AtLogon, 12, 0, 1, true},
+      {"at logon",
+       DefinitionOf({ScheduleKind::AtLogon, 0, 0, 0, true}),
+       {ScheduleKind::AtLogon, 12, 0, 1, true},
        {false, false, true}},
-      {"changed outside", "<Task><Triggers><BootTrigger/></Triggers></Task>", {ScheduleKind::Other, 12, 0, 1, false},
+      {"changed outside",
+       "<Task><Triggers><BootTrigger/></Triggers></Task>",
+       {ScheduleKind::Other, 12, 0, 1, false},
        {false, false, false}},
       {"deleted behind the program's back", std::nullopt, {ScheduleKind::Off, 12, 0, 1, false}, {false, false, false}},
   };

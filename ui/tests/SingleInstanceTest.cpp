@@ -100,10 +100,10 @@ Observed StartTwice(const std::string& program, HDESK desktop, const std::string
   Started first = StartOnDesktop("\"" + program + "\"", desktopName);
   HWND running = nullptr;
   seen.firstShown = first.process && WaitFor([&] {
-    const std::vector<HWND> windows = MainWindows();
-    running = windows.empty() ? nullptr : windows.front();
-    return running && ::IsWindowVisible(running);
-  });
+                      const std::vector<HWND> windows = MainWindows();
+                      running = windows.empty() ? nullptr : windows.front();
+                      return running && ::IsWindowVisible(running);
+                    });
   if (!seen.firstShown) return seen;
   ::ShowWindow(running, SW_MINIMIZE);
   seen.firstMinimised = WaitFor([&] { return ::IsIconic(running) != FALSE; });

@@ -48,8 +48,8 @@ void InitControls() {
   ::InitCommonControlsEx(&controls);
 }
 
-std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt,
-                                           std::vector<std::string> arguments, int showCommand) {
+std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt, std::vector<std::string> arguments,
+                                           int showCommand) {
   InitControls();
   MainWindowStart start;
   start.arguments = std::move(arguments);

@@ -27,7 +27,8 @@ TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
       {"quote", "\"C:\\App\\app.exe\" %1", "\"\"\"C:\\App\\app.exe\"\" %1\""},
       {"line feed", "a\nb", "\"a\nb\""},
       {"carriage return", "a\rb", "\"a\rb\""},
-      {"text in any language stays", "C:\\\u0394ata\\\xE6\x96\x87 \xF0\x9F\x98\x80", "C:\\\u0394ata\\\xE6\x96\x87 \xF0\x9F\x98\x80"},
+      {"text in any language stays", "C:\\\u0394ata\\\xE6\x96\x87 \xF0\x9F\x98\x80",
+       "C:\\\u0394ata\\\xE6\x96\x87 \xF0\x9F\x98\x80"},
       // A spreadsheet would run these as formulas.
       {"equals sign", "=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
       {"plus sign", "+1", "'+1"},
@@ -49,21 +50,23 @@ TEST(ReportCsv, OneLinePerRowInListOrderWithTheKindsName) {
   const std::vector<ProblemRow> rows = {
       {true, "Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "Old, Corp", rkSubkeyInColumn,
        "no values below this key"},
-      {false, "Shortcut Issue", "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile, "shortcut target not found: C:\\gone.exe"},
+      {false, "Shortcut Issue", "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile,
+       "shortcut target not found: C:\\gone.exe"},
       {true, "Windows Fonts", "HKEY_LOCAL_MACHINE\\Fonts\\A", "a.ttf", rkValueInPath},
       {true, "Custom Controls Issue", "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
       {true, "Shared DLLs Issue", "HKEY_LOCAL_MACHINE\\SharedDlls", "C:\\x.dll", rkValueInColumn},
       {true, "Software Locations Issue", "HKEY_LOCAL_MACHINE\\App Paths\\a.exe", "C:\\a.exe", rkDefaultValue},
   };
-  EXPECT_EQ(FormatReportCsv(rows), std::string(kHeader) +
-                                       "Obsolete Software Key,HKEY_CURRENT_USER\\Software,\"Old, Corp\",rkSubkeyInColumn,"
-                                       "no values below this key\r\n"
-                                       "Shortcut Issue,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile,"
-                                       "shortcut target not found: C:\\gone.exe\r\n"
-                                       "Windows Fonts,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath,\r\n"
-                                       "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey,\r\n"
-                                       "Shared DLLs Issue,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn,\r\n"
-                                       "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue,\r\n");
+  EXPECT_EQ(FormatReportCsv(rows),
+            std::string(kHeader) +
+                "Obsolete Software Key,HKEY_CURRENT_USER\\Software,\"Old, Corp\",rkSubkeyInColumn,"
+                "no values below this key\r\n"
+                "Shortcut Issue,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile,"
+                "shortcut target not found: C:\\gone.exe\r\n"
+                "Windows Fonts,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath,\r\n"
+                "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey,\r\n"
+                "Shared DLLs Issue,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn,\r\n"
+                "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue,\r\n");
   EXPECT_EQ(FormatReportCsv({}), kHeader);
 }
 
@@ -104,7 +107,8 @@ TEST_F(ReportRun, ScansTheTickedCategoriesAndDropsIgnoredRows) {
   const std::string key = std::string("HKEY_CURRENT_USER\\") + kRun;
   EXPECT_EQ(Report(), std::string(kHeader) + "Missing Startup Programs," + key +
                           "\\Tool,C:\\Gone\\tool.exe /min,rkValueInPath,file not found: C:\\Gone\\tool.exe\r\n"
-                          "Missing Startup Programs," + key +
+                          "Missing Startup Programs," +
+                          key +
                           "\\Pair,\"\"\"C:\\Gone\\a b.exe\"\",x\",rkValueInPath,file not found: C:\\Gone\\a b.exe\r\n");
   // Nothing repaired, nothing saved.
   EXPECT_TRUE(env_.registry.GetValue(RootKey::CurrentUser, kRun, "Tool"));

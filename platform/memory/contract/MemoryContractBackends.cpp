@@ -40,8 +40,6 @@ class MemoryContractEnvironment final : public ContractEnvironment {
 
 }  // namespace
 
-std::unique_ptr<ContractEnvironment> MakeContractEnvironment() {
-  return std::make_unique<MemoryContractEnvironment>();
-}
+std::unique_ptr<ContractEnvironment> MakeContractEnvironment() { return std::make_unique<MemoryContractEnvironment>(); }
 
 }  // namespace tamrisk

@@ -51,8 +51,6 @@ class Win32ContractEnvironment final : public ContractEnvironment {
 
 }  // namespace
 
-std::unique_ptr<ContractEnvironment> MakeContractEnvironment() {
-  return std::make_unique<Win32ContractEnvironment>();
-}
+std::unique_ptr<ContractEnvironment> MakeContractEnvironment() { return std::make_unique<Win32ContractEnvironment>(); }
 
 }  // namespace tamrisk
