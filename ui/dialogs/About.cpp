@@ -1,7 +1,7 @@
 #include "ui/dialogs/About.h"
 
 #include "BuildInfo.h"
-#include "ui/res/restore_ids.h"
+#include "ui/res/about_ids.h"
 
 namespace tamrisk {
 

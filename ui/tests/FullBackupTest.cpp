@@ -20,6 +20,7 @@
 #include "ui/dialogs/About.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
+#include "ui/res/about_ids.h"
 #include "ui/res/restore_ids.h"
 #include "ui/tests/UiTestSupport.h"
 
