@@ -7,6 +7,7 @@
 
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/PreorderWork.h"
 #include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
@@ -79,11 +80,34 @@ std::string ChildPath(const std::string& path, const std::string& name) {
   return path.empty() ? name : path + "\\" + name;
 }
 
-// One walk over one subtree. Each level of the recursion holds its own registry instance (one open
-// key) and its subkey names, so what is held at once grows with the depth, not the size, of the tree.
-// A subkey is opened through its parent's key, and each value is read with its name in one call: per
-// key one open, one key-information query, one call per value and per subkey, one close.
+// A value the walk found naming something gone, kept until the walk hands it over in order.
+struct FoundValue {
+  std::string key;  // full path with the root's name
+  std::string name;
+  std::string text;
+  std::string reason;
+};
+
+// A key whose subtree one thread walks: the keys nearest the walk's root are tasks of their own, so
+// the walk's threads share the tree; below kTaskDepth a task walks its subtree alone.
+struct WalkTask {
+  std::string path;
+  int depth;
+};
+constexpr int kTaskDepth = 3;
+// Threads walking one tree. One thread leaves the registry (under Wine, the wineserver) idle while it
+// is between calls. On two cores under Wine, three threads walked the hives in 0.3 of one thread's
+// time, two in 0.5, four no faster than three.
+constexpr int kWalkThreads = 3;
+
+// One walk over one subtree, on kWalkThreads threads, listing its rows as one depth-first walk does.
+// A subkey below kTaskDepth is opened through its parent's key, and each value is read with its name
+// in one call: per key one open, one key-information query, one call per value and per subkey, one
+// close. Each level of a task's recursion holds one open key and its subkey names, so what a thread
+// holds at once grows with the depth, not the size, of the tree.
 class TreeWalk {
+  using Work = PreorderWork<WalkTask, FoundValue>;
+
  public:
   TreeWalk(TScanTaskThread& task, RootKey root, const std::string& drives, const std::string& filter,
            const std::string& problem)
@@ -97,34 +121,69 @@ class TreeWalk {
 
   void Visit(const std::string& path) {
     if (IsListed(skip_, path)) return;
-    RegistryAccess access(task_.Env().registry, root_);
-    access.SetAccess(rights::Read);
-    if (access.OpenPath(path, false)) VisitOpen(access);
+    Work work([this](WalkTask& walkTask, Work::Output& out) { Run(walkTask, out); },
+              [this](FoundValue& found) { Append(found); }, kWalkThreads);
+    work.Run({path, 0});
   }
 
  private:
-  void VisitOpen(RegistryAccess& access) {
+  // The value being tested, one of each per thread.
+  struct Scratch {
+    std::string name;
+    std::optional<std::string> text;
+    std::vector<std::uint8_t> buffer;
+  };
+
+  void Run(const WalkTask& walkTask, Work::Output& out) {
+    task_.CheckStop();
+    RegistryAccess access(task_.Env().registry, root_);
+    access.SetAccess(rights::Read);
+    if (!access.OpenPath(walkTask.path, false)) return;
+    if (walkTask.depth >= kTaskDepth) {
+      VisitOpen(access, out.items);
+      return;
+    }
+    const std::vector<std::string> subkeys = VisitKey(access, out.items);
+    for (const std::string& name : subkeys) {
+      std::string path = ChildPath(access.CurrentPath(), name);
+      if (!IsListed(skip_, path)) out.subtasks.push_back({std::move(path), walkTask.depth + 1});
+    }
+  }
+
+  // Tests the open key's values and gives its subkeys' names.
+  std::vector<std::string> VisitKey(RegistryAccess& access, std::vector<FoundValue>& found) {
     const std::string& path = access.CurrentPath();
     task_.ShowCurrentKey(path);
     const KeyInfo info = access.QueryKeyInfo();
-    TestValues(access, path, info.valueCount);
-    const std::vector<std::string> subkeys = access.ListSubkeys(info);
+    TestValues(access, path, info.valueCount, found);
+    return access.ListSubkeys(info);
+  }
+
+  void VisitOpen(RegistryAccess& access, std::vector<FoundValue>& found) {
+    const std::vector<std::string> subkeys = VisitKey(access, found);
+    const std::string& path = access.CurrentPath();
     for (const std::string& name : subkeys) {
       if (!skip_.empty() && IsListed(skip_, ChildPath(path, name))) continue;
       RegistryAccess child(task_.Env().registry, root_);
       child.SetAccess(rights::Read);
-      if (child.OpenSubkeyOf(access, name)) VisitOpen(child);
+      if (child.OpenSubkeyOf(access, name)) VisitOpen(child, found);
     }
   }
 
-  void TestValues(RegistryAccess& access, const std::string& path, std::uint32_t count) {
+  void TestValues(RegistryAccess& access, const std::string& path, std::uint32_t count,
+                  std::vector<FoundValue>& found) {
+    thread_local Scratch scratch;
     for (std::uint32_t i = 0; i < count; ++i) {
-      if (!access.ReadTextValueAt(i, name_, text_, buffer_)) break;
-      if (!text_) continue;
-      const std::optional<MissingPath> gone = MissingReference(task_.Env(), *text_, filter_, drives_, true);
+      if (!access.ReadTextValueAt(i, scratch.name, scratch.text, scratch.buffer)) break;
+      if (!scratch.text) continue;
+      const std::optional<MissingPath> gone = MissingReference(task_.Env(), *scratch.text, filter_, drives_, true);
       if (!gone) continue;
-      task_.AppendValueProblem(problem_, rootName_ + "\\" + path, name_, *text_, reason::Gone(*gone));
+      found.push_back({rootName_ + "\\" + path, scratch.name, *scratch.text, reason::Gone(*gone)});
     }
+  }
+
+  void Append(FoundValue& found) {
+    task_.AppendValueProblem(problem_, found.key, found.name, found.text, std::move(found.reason));
   }
 
   TScanTaskThread& task_;
@@ -134,10 +193,6 @@ class TreeWalk {
   const std::string& filter_;
   const std::string& problem_;
   SkipList skip_;
-  // The value being tested, one of each for the whole walk.
-  std::string name_;
-  std::optional<std::string> text_;
-  std::vector<std::uint8_t> buffer_;
 };
 
 }  // namespace

@@ -273,8 +273,9 @@ TEST_F(HiveWalkTest, KeysHeldOpenAtOnceFollowTheDepthNotTheSize) {
   for (int level = 0; level < 40; ++level) deep += "\\L" + std::to_string(level);
   env.registry.CreateKey(RootKey::CurrentUser, deep);
   long keys = 0;
-  // Deep and the 40 levels below it (the root is a predefined handle); the 300 wide keys add nothing.
-  EXPECT_EQ(PeakOpenKeys(env, keys), 41u);
+  // At most Deep and the 40 levels below it (the root is a predefined handle) and one key the walk's
+  // other thread holds; the 300 wide keys add nothing.
+  EXPECT_LE(PeakOpenKeys(env, keys), 42u);
   EXPECT_EQ(keys, 1 + 1 + 300 + 1 + 40);
 }
 
