@@ -1,5 +1,6 @@
 // Scanners of the class registrations: File Extensions, Custom Controls (class IDs) and Invalid ActiveX
 // (type libraries), codes 12, 13 and 19.
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -8,6 +9,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/PreorderWork.h"
 #include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 
@@ -28,7 +30,7 @@ bool IsUnusedClass(RegistryAccess& registry) {
 
 // Remembers the answers of the two existence tests for one walk. Class registrations name the same
 // servers and folders thousands of times, and each answer costs a file-system call; a file that
-// appears or goes during the walk is judged as it was first seen.
+// appears or goes during the walk is judged as it was first seen. The walk's threads share it.
 class RememberedFileTests final : public ForwardingFileSystem {
  public:
   explicit RememberedFileTests(FileSystem& files) : ForwardingFileSystem(files) {}
@@ -42,7 +44,8 @@ class RememberedFileTests final : public ForwardingFileSystem {
 
  private:
   template <typename Ask>
-  static bool Remember(std::unordered_map<std::string, bool>& answers, const std::string& path, Ask ask) {
+  bool Remember(std::unordered_map<std::string, bool>& answers, const std::string& path, Ask ask) {
+    std::lock_guard lock(mutex_);
     const auto found = answers.find(path);
     if (found != answers.end()) return found->second;
     const bool answer = ask();
@@ -50,31 +53,57 @@ class RememberedFileTests final : public ForwardingFileSystem {
     return answer;
   }
 
+  std::mutex mutex_;
   std::unordered_map<std::string, bool> isFile_;
   std::unordered_map<std::string, bool> isFolder_;
 };
 
+// A key whose default text names something gone, kept until the walk lists it in order.
+struct ServerGone {
+  std::string path;
+  std::string server;
+  std::string reason;
+};
+
 // The class ID walk: every key of the subtree, each before its subkeys, subkeys in list order. Each
-// level holds its own access object and subkey list until its subkeys are done.
-struct ClassKeyWalk {
-  TScanTaskThread& task;
-  const Platform& platform;  // the worker's, with remembered file tests
-  RootKey root;
-  std::string rootPrefix;  // upper-cased root name and "\"
+// key is a task of its own for the walk's threads (PreorderWork keeps that order), opened from the
+// root and closed before its subkeys are.
+class ClassKeyWalk {
+  using Work = PreorderWork<std::string, ServerGone>;
+
+ public:
+  ClassKeyWalk(TScanTaskThread& task, const Platform& platform, RootKey root, std::string rootPrefix)
+      : task_(task), platform_(platform), root_(root), rootPrefix_(std::move(rootPrefix)) {}
 
   void Visit(const std::string& path) {
-    RegistryAccess registry(platform.registry, root);
+    Work work([this](std::string& key, Work::Output& out) { VisitKey(key, out); },
+              [this](ServerGone& gone) { Append(gone); }, kRegistryWalkThreads);
+    work.Run(path);
+  }
+
+ private:
+  void VisitKey(const std::string& path, Work::Output& out) {
+    RegistryAccess registry(platform_.registry, root_);
     registry.SetAccess(rights::Read);
     if (!registry.OpenPath(path, false)) return;  // the key and everything below it are skipped
-    task.ShowCurrentKey(path);
+    task_.ShowCurrentKey(path);
     // The row names the key that holds the reference (a server key, say), not the whole class.
     const std::optional<std::string> server = registry.ReadTextValue("");
     if (const std::optional<MissingPath> gone =
-            server ? MissingReference(platform, *server, "", task.TestedDrives, false) : std::nullopt) {
-      task.AppendProblem("Custom Controls Issue", rootPrefix + path, *server, rkKey, reason::Gone(*gone));
+            server ? MissingReference(platform_, *server, "", task_.TestedDrives, false) : std::nullopt) {
+      out.items.push_back({path, *server, reason::Gone(*gone)});
     }
-    for (const std::string& name : registry.ListSubkeys()) Visit(path + "\\" + name);
+    for (const std::string& name : registry.ListSubkeys()) out.subtasks.push_back(path + "\\" + name);
   }
+
+  void Append(ServerGone& gone) {
+    task_.AppendProblem("Custom Controls Issue", rootPrefix_ + gone.path, gone.server, rkKey, std::move(gone.reason));
+  }
+
+  TScanTaskThread& task_;
+  const Platform& platform_;  // the worker's, with remembered file tests
+  RootKey root_;
+  std::string rootPrefix_;  // upper-cased root name and "\"
 };
 
 }  // namespace
@@ -121,7 +150,7 @@ void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::strin
   if (!root) return;
   RememberedFileTests files(Env().files);
   const Platform platform{Env().registry, files, Env().system, Env().ini, Env().shell};
-  ClassKeyWalk walk{*this, platform, *root, AsciiUpper(rootName) + "\\"};
+  ClassKeyWalk walk(*this, platform, *root, AsciiUpper(rootName) + "\\");
   walk.Visit(path);
 }
 

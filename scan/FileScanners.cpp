@@ -95,12 +95,8 @@ struct WalkTask {
   int depth;
 };
 constexpr int kTaskDepth = 3;
-// Threads walking one tree. One thread leaves the registry (under Wine, the wineserver) idle while it
-// is between calls. On two cores under Wine, three threads walked the hives in 0.3 of one thread's
-// time, two in 0.5, four no faster than three.
-constexpr int kWalkThreads = 3;
 
-// One walk over one subtree, on kWalkThreads threads, listing its rows as one depth-first walk does.
+// One walk over one subtree, on kRegistryWalkThreads threads, listing its rows as one depth-first walk does.
 // A subkey below kTaskDepth is opened through its parent's key, and each value is read with its name
 // in one call: per key one open, one key-information query, one call per value and per subkey, one
 // close. Each level of a task's recursion holds one open key and its subkey names, so what a thread
@@ -122,7 +118,7 @@ class TreeWalk {
   void Visit(const std::string& path) {
     if (IsListed(skip_, path)) return;
     Work work([this](WalkTask& walkTask, Work::Output& out) { Run(walkTask, out); },
-              [this](FoundValue& found) { Append(found); }, kWalkThreads);
+              [this](FoundValue& found) { Append(found); }, kRegistryWalkThreads);
     work.Run({path, 0});
   }
 

@@ -40,6 +40,7 @@ ScanResult RunScan(const Platform& platform, const std::vector<std::string>& cod
   result.rows = sink->Rows();
   result.tasks = sink->Tasks();
   result.lastKey = sink->LastKey();
+  result.keysShown = sink->KeysShown();
   result.started = sink->Started();
   result.finished = sink->Finished();
   result.ended = sink->Ended();

@@ -27,6 +27,7 @@ struct ScanResult {
   std::vector<ProblemRow> rows;    // as reported, reasons included
   std::vector<std::string> tasks;  // captions in the order shown
   std::string lastKey;             // last current-key text, as broken for display
+  long keysShown = 0;              // current-key texts shown
   int started = 0;
   int finished = 0;
   bool ended = false;
