@@ -18,6 +18,10 @@ constexpr std::size_t kBytesPerLine = 25;
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
+// A name a .reg file cannot carry: a line break ends its line, and the registry editor ends a name at
+// a NUL (as does every by-name call, which would read another value).
+bool NameCarries(std::string_view name) { return !HasLineBreak(name) && name.find('\0') == std::string_view::npos; }
+
 std::string QuotedText(std::string_view text) {
   std::string quoted = "\"";
   quoted += EscapeQuotes(DoubleBackslashes(text));
@@ -144,7 +148,7 @@ bool AppendValueLine(RegistryAccess& access, const std::string& name, std::strin
 // A key line must name exactly the key that was read: no line break, and no empty level that the
 // open would skip over.
 bool KeyLineCarries(const std::string& path) {
-  if (HasLineBreak(path)) return false;
+  if (!NameCarries(path)) return false;
   if (path.empty()) return true;  // the root itself
   return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string::npos;
 }
@@ -210,7 +214,7 @@ std::string EscapeQuotes(std::string_view text) {
 }
 
 std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
-  if (HasLineBreak(name)) return {};
+  if (!NameCarries(name)) return {};
   if (IsStringType(type) && !EditorRestoresString(data)) return {};
   std::string line = name.empty() ? std::string("@") : QuotedText(name);
   line += '=';

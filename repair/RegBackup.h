@@ -26,7 +26,8 @@ std::string EscapeQuotes(std::string_view text);
 // The "name=data" line of one value, with its CR LF, as UTF-8 text. A REG_SZ that a quoted string
 // carries unchanged is quoted; every other value is written as hex(N) of its bytes (string types hold
 // UTF-16LE) so that an import restores it byte for byte. Empty when that cannot be done: a name that
-// cannot stand on one line (CR or LF in it), or string-type data the registry editor would change.
+// cannot stand on one line (CR or LF in it) or holds a NUL, or string-type data the registry editor
+// would change.
 std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
 
 // One section (an empty line, the key line, its value lines) for path under the access object's root;

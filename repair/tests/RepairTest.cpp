@@ -150,13 +150,17 @@ TEST_F(RepairTest, AnEntryThatCannotBeBackedUpStaysInTheList) {
   Reg().SetString(RootKey::CurrentUser, "Software\\App\\Locked", "v", "1");
   Reg().DenyRights(RootKey::CurrentUser, "Software\\App\\Locked", 0x1);
   Reg().SetString(RootKey::CurrentUser, "Software\\Other", "w", "2");
+  // A .reg file cannot carry a NUL in a name, and by name the system would read another value.
+  Reg().SetString(RootKey::CurrentUser, "Software\\Nul\\Below", std::string("A\0hidden", 8), "h");
   const ProblemRow locked = KeptAs(Checked("HKEY_CURRENT_USER\\Software\\App", "", rkKey), "no values below this key");
-  results_.rows = {locked, Checked("HKEY_CURRENT_USER\\Software\\Other\\w", "", rkValueInPath)};
+  const ProblemRow nul = KeptAs(Checked("HKEY_CURRENT_USER\\Software\\Nul", "", rkKey), "no values below this key");
+  results_.rows = {locked, nul, Checked("HKEY_CURRENT_USER\\Software\\Other\\w", "", rkValueInPath)};
   Repair();
-  EXPECT_EQ(results_.rows,
-            std::vector<ProblemRow>{KeptAs(locked, "kept: not backed up faithfully; no values below this key")});
-  EXPECT_EQ(summary_, (RepairSummary{1, 1, kBackup}));
+  const std::string kept = "kept: not backed up faithfully; no values below this key";
+  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{KeptAs(locked, kept), KeptAs(nul, kept)}));
+  EXPECT_EQ(summary_, (RepairSummary{1, 2, kBackup}));
   EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\App\\Locked"));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Nul\\Below", std::string("A\0hidden", 8)));
   EXPECT_EQ(Backup(), std::string(kRegFileHeader) + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"w\"=\"2\"\r\n");
 }
 
