@@ -83,6 +83,7 @@ class ClassKeyWalk {
 
  private:
   void VisitKey(const std::string& path, Work::Output& out) {
+    task_.CheckStop();  // before the open: after a stop, every task left ends at once
     RegistryAccess registry(platform_.registry, root_);
     registry.SetAccess(rights::Read);
     if (!registry.OpenPath(path, false)) return;  // the key and everything below it are skipped

@@ -131,7 +131,7 @@ class TreeWalk {
   };
 
   void Run(const WalkTask& walkTask, Work::Output& out) {
-    task_.CheckStop();
+    task_.CheckStop();  // before the open: after a stop, every task left ends at once
     RegistryAccess access(task_.Env().registry, root_);
     access.SetAccess(rights::Read);
     if (!access.OpenPath(walkTask.path, false)) return;
