@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -51,9 +52,12 @@ class PreorderWork {
     {
       std::lock_guard lock(mutex_);
       abandon_ = false;
-      ready_.assign(1, &top);
+      ready_.clear();
     }
-    Helpers helpers(*this);
+    // The root on this thread first: a task that leads nowhere (a walk of one key) needs no helpers.
+    Execute(top);
+    std::optional<Helpers> helpers;
+    if (HasReady()) helpers.emplace(*this);
     Deliver(top);
   }
 
@@ -107,6 +111,11 @@ class PreorderWork {
       Execute(*node);
       lock.lock();
     }
+  }
+
+  bool HasReady() {
+    std::lock_guard lock(mutex_);
+    return !ready_.empty();
   }
 
   // The next task in depth-first order; called with the lock held and ready_ not empty.
