@@ -90,7 +90,8 @@ class FileSystem {
   virtual std::vector<FileEntry> ListFolder(const std::string& mask) = 0;
   // GetDriveTypeW of letter + ":\".
   virtual unsigned DriveType(char letter) = 0;
-  // SHFileOperationW FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION (| FOF_ALLOWUNDO); true when it returns 0.
+  // SHFileOperationW FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI (| FOF_ALLOWUNDO); true
+  // when it returns 0.
   virtual bool ShellDelete(const std::string& path, bool toRecycleBin) = 0;
   // Target path of a ".lnk" file through the shell-link COM object (flag 2). Throws std::runtime_error
   // when the object or its file interface cannot be created; a failed load or read gives "", and so
@@ -193,9 +194,25 @@ struct ProcessInfo {
   std::uint32_t threadId = 0;
 };
 
+// Who holds the repair lock that this process could not take.
+enum class RepairHolder {
+  UnattendedRun,   // a -cleanonce run, started by hand or by the Task Scheduler
+  AnotherProgram,  // another Tamrisk (the window of another session), or one that cannot be told
+};
+
+// This process's hold on the repair lock: one repair or restore at a time on the machine, across
+// processes and sessions. Released when destroyed, on the thread that took it.
+class RepairTurn {
+ public:
+  virtual ~RepairTurn() = default;
+};
+
 class Shell {
  public:
   virtual ~Shell() = default;
+  // Takes the repair lock without waiting; unattendedRun marks the hold as an unattended run's, so
+  // others can say who is working. Null when another process holds it, with holder saying who.
+  virtual std::unique_ptr<RepairTurn> TakeRepairTurn(bool unattendedRun, RepairHolder& holder) = 0;
   // ShellExecuteW(owner, "Open", file, parameters, directory, show); true when it reports success.
   virtual bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,
                     const std::string& directory, int show) = 0;

@@ -108,6 +108,12 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
   return summary;
 }
 
+std::string RepairBusyText(RepairHolder holder) {
+  return holder == RepairHolder::UnattendedRun
+             ? "An unattended run of Tamrisk (-cleanonce) is repairing the registry."
+             : "Another Tamrisk is repairing or restoring the registry.";
+}
+
 std::string RepairSummaryText(const RepairSummary& summary) {
   std::string text = "Repaired " + std::to_string(summary.repaired) +
                      (summary.repaired == 1 ? " problem" : " problems") + ", kept " + std::to_string(summary.kept);

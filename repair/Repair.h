@@ -43,6 +43,10 @@ struct RepairSummary {
 // Throws RepairError when the backup file cannot be written; that row and the rows above it stay.
 RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName);
 
+// Who is repairing or restoring when this process could not take the repair lock, as one sentence
+// for a message or a log line.
+std::string RepairBusyText(RepairHolder holder);
+
 // "Repaired 3 problems, kept 1" and, when there is one, the backup file's name in brackets.
 std::string RepairSummaryText(const RepairSummary& summary);
 

@@ -1,5 +1,4 @@
 // Installer and Applications scanners (codes 21 and 22).
-#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,29 +52,27 @@ void TScanTaskThread::ScanInstaller() {
   }
 }
 
+// A failure ends the category like any other, so it is marked incomplete; the rows found before
+// it stay.
 void TScanTaskThread::ScanApplications() {
-  try {
-    RegistryAccess applications(Env().registry, RootKey::LocalMachine);
-    if (!applications.OpenPath(kApplicationsPath, false)) return;
-    std::string lastFound;
-    for (const std::string& name : applications.ListSubkeys()) {
-      const std::string appPath = std::string(kApplicationsPath) + "\\" + name;
-      ShowCurrentKey(appPath);
-      // Each call resumes after the key lastFound names and moves it on to the next match; the last
-      // call, finding none, leaves it empty for the next application.
-      const auto nextCommand = [&] {
-        return FindNextValueInTree(Env(), RootKey::LocalMachine, appPath, "command", "", lastFound);
-      };
-      for (std::string command = nextCommand(); !command.empty(); command = nextCommand()) {
-        CheckStop();
-        if (const std::optional<MissingPath> gone = MissingReference(Env(), command, "", TestedDrives, false)) {
-          AppendProblem("Open with Application Issue", "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", command,
-                        rkDefaultValue, reason::Gone(*gone));
-        }
+  RegistryAccess applications(Env().registry, RootKey::LocalMachine);
+  if (!applications.OpenPath(kApplicationsPath, false)) return;
+  std::string lastFound;
+  for (const std::string& name : applications.ListSubkeys()) {
+    const std::string appPath = std::string(kApplicationsPath) + "\\" + name;
+    ShowCurrentKey(appPath);
+    // Each call resumes after the key lastFound names and moves it on to the next match; the last
+    // call, finding none, leaves it empty for the next application.
+    const auto nextCommand = [&] {
+      return FindNextValueInTree(Env(), RootKey::LocalMachine, appPath, "command", "", lastFound);
+    };
+    for (std::string command = nextCommand(); !command.empty(); command = nextCommand()) {
+      CheckStop();
+      if (const std::optional<MissingPath> gone = MissingReference(Env(), command, "", TestedDrives, false)) {
+        AppendProblem("Open with Application Issue", "HKEY_LOCAL_MACHINE\\" + lastFound + "\\command", command,
+                      rkDefaultValue, reason::Gone(*gone));
       }
     }
-  } catch (const std::exception&) {
-    // A failure ends this category alone; the scan goes on and the rows found so far stay.
   }
 }
 

@@ -1,6 +1,5 @@
 #include "scan/PathTests.h"
 
-#include <exception>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -165,8 +164,9 @@ std::optional<MissingPath> ReferenceWithVariableMissing(const Platform& platform
 // Pre-order search for the next key whose subkeyName holds a non-empty text valueName.
 std::string SearchTree(const Platform& platform, RootKey root, const std::string& path, const std::string& subkeyName,
                        const std::string& valueName, std::string& lastFound) {
+  // A value that cannot be read raises: the search, and its caller, did not finish.
   std::vector<std::string> children;
-  try {
+  {
     RegistryAccess registry(platform.registry, root);
     registry.SetAccess(rights::Read);
     if (!registry.OpenPath(path, false)) return {};
@@ -181,8 +181,6 @@ std::string SearchTree(const Platform& platform, RootKey root, const std::string
         if (lastFound == path) lastFound.clear();  // the previous match: the next one further on is wanted
       }
     }
-  } catch (const std::exception&) {
-    return {};  // a key that fails ends the walk below it only
   }
   for (const std::string& child : children) {
     std::string found = SearchTree(platform, root, path + "\\" + child, subkeyName, valueName, lastFound);

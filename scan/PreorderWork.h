@@ -14,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -39,14 +38,20 @@ class PreorderWork {
   // Takes one item, on the thread that called Run, in depth-first order.
   using Deliverer = std::function<void(Item&)>;
 
-  PreorderWork(Runner run, Deliverer deliver, int threads)
-      : run_(std::move(run)), deliver_(std::move(deliver)), threads_(threads < 1 ? 1 : threads) {}
+  // Starts one helper thread running body; tests give one that fails.
+  using ThreadStarter = std::function<std::thread(std::function<void()> body)>;
+
+  PreorderWork(Runner run, Deliverer deliver, int threads, ThreadStarter start = StartThread)
+      : run_(std::move(run)),
+        deliver_(std::move(deliver)),
+        threads_(threads < 1 ? 1 : threads),
+        start_(std::move(start)) {}
   PreorderWork(const PreorderWork&) = delete;
   PreorderWork& operator=(const PreorderWork&) = delete;
 
   // Works through root and everything it leads to. Returns when every item is delivered, or throws
   // the first failure in depth-first order (of a task or of the deliverer) once the items before it
-  // are delivered; helper threads have ended either way.
+  // are delivered, or the failure to start a helper thread; helper threads have ended either way.
   void Run(Task root) {
     Node top(std::move(root));
     {
@@ -72,19 +77,25 @@ class PreorderWork {
   };
 
   // The helper threads of one Run; on every way out they are told to stop and are joined, so no
-  // helper outlives the nodes it works on.
+  // helper outlives the nodes it works on. A helper that cannot start raises, once the ones started
+  // before it are joined.
   class Helpers {
    public:
     explicit Helpers(PreorderWork& work) : work_(work) {
-      for (int i = 1; i < work.threads_; ++i) {
-        try {
-          threads_.emplace_back([this] { work_.HelpUntilAbandoned(); });
-        } catch (const std::system_error&) {
-          break;  // fewer helpers: the calling thread does the rest
-        }
+      try {
+        threads_.reserve(static_cast<std::size_t>(work.threads_ - 1));
+        for (int i = 1; i < work.threads_; ++i) threads_.push_back(work.start_([this] { work_.HelpUntilAbandoned(); }));
+      } catch (...) {
+        StopAndJoin();
+        throw;
       }
     }
-    ~Helpers() {
+    ~Helpers() { StopAndJoin(); }
+    Helpers(const Helpers&) = delete;
+    Helpers& operator=(const Helpers&) = delete;
+
+   private:
+    void StopAndJoin() {
       {
         std::lock_guard lock(work_.mutex_);
         work_.abandon_ = true;
@@ -92,11 +103,9 @@ class PreorderWork {
       }
       work_.changed_.notify_all();
       for (std::thread& thread : threads_) thread.join();
+      threads_.clear();
     }
-    Helpers(const Helpers&) = delete;
-    Helpers& operator=(const Helpers&) = delete;
 
-   private:
     PreorderWork& work_;
     std::vector<std::thread> threads_;
   };
@@ -195,9 +204,12 @@ class PreorderWork {
     lock.lock();
   }
 
+  static std::thread StartThread(std::function<void()> body) { return std::thread(std::move(body)); }
+
   Runner run_;
   Deliverer deliver_;
   int threads_;
+  ThreadStarter start_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Node*> ready_;  // tasks not yet started; the next at the back

@@ -1,5 +1,4 @@
 // Startup Programs and Add/Remove Programs scanners (codes 10 and 11).
-#include <exception>
 #include <optional>
 #include <string>
 
@@ -23,27 +22,24 @@ std::optional<MissingPath> MissingCommand(const TScanTaskThread& task, const std
   return MissingReference(task.Env(), text, "", task.TestedDrives, false);
 }
 
-// MSConfig's list of disabled startup entries. Any failure here ends this pass alone: the rows found
-// so far stay and the category ends normally. A stop request (not a std::exception) still passes.
+// MSConfig's list of disabled startup entries. A failure here ends the category like any other, so
+// it is marked incomplete; the rows found before it stay.
 void ScanMsConfigStartup(TScanTaskThread& task) {
-  try {
-    RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
-    registry.SetAccess(rights::Read);
-    if (!registry.OpenPath(kStartupReg, false)) return;
-    task.ShowCurrentKey(kStartupReg);
-    for (const std::string& name : registry.ListSubkeys()) {
-      task.CheckStop();
-      if (!registry.OpenPath(name, false)) continue;
-      const std::optional<std::string> command = registry.ReadTextValue("command");
-      if (const std::optional<MissingPath> gone = command ? MissingCommand(task, *command) : std::nullopt) {
-        task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name, *command,
-                           rkKey, reason::Gone(*gone));
-      }
-      // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
-      registry.ClosePath();
-      if (!registry.OpenPath(kStartupReg, false)) return;
+  RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(kStartupReg, false)) return;
+  task.ShowCurrentKey(kStartupReg);
+  for (const std::string& name : registry.ListSubkeys()) {
+    task.CheckStop();
+    if (!registry.OpenPath(name, false)) continue;
+    const std::optional<std::string> command = registry.ReadTextValue("command");
+    if (const std::optional<MissingPath> gone = command ? MissingCommand(task, *command) : std::nullopt) {
+      task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name, *command,
+                         rkKey, reason::Gone(*gone));
     }
-  } catch (const std::exception&) {
+    // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
+    registry.ClosePath();
+    if (!registry.OpenPath(kStartupReg, false)) return;
   }
 }
 

@@ -133,19 +133,24 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
   return LoadBounds(file, window);
 }
 
-void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
-                 TOptionsSetting& options) {
+void SaveOptionsWithoutWindow(const Platform& platform, const TOptionsSetting& options) {
   const SettingsFile file(platform);
   file.WriteText("Options", "OutputDirectory", options.OutputDirectory);
   file.WriteBool("Options", "DeleteBackupFile", options.DeleteBackupFile);
   file.WriteBool("Options", "IncludeRemoveMedia", options.IncludeRemoveMedia);
   file.WriteBool("Options", "IncludeCDdrive", options.IncludeCDdrive);
-  options.TreeViewNodeCheck = treeChecks;
   for (int n = TNodeChecks::First; n <= TNodeChecks::Last; ++n) {
     file.WriteBool("TreeViewNodeCheck", std::to_string(n), options.TreeViewNodeCheck[n]);
   }
   SaveList(file, "IgnoreValue", "Value", options.IgnoreValueCount, options.IgnoreValues);
   SaveList(file, "IgnoreKey", "Key", options.IgnoreKeyCount, options.IgnoreKeys);
+}
+
+void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
+                 TOptionsSetting& options) {
+  options.TreeViewNodeCheck = treeChecks;
+  SaveOptionsWithoutWindow(platform, options);
+  const SettingsFile file(platform);
   if (window.showCommand) file.WriteInteger("Window", "State", *window.showCommand);
   file.WriteInteger("Window", "Left", window.bounds.left);
   file.WriteInteger("Window", "Top", window.bounds.top);

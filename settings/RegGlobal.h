@@ -97,6 +97,10 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
 void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
                  TOptionsSetting& options = OptionsSetting);
 
+// What SaveOptions writes but the window's place, for a run that has no window: the place stored
+// stays as it is. Throws as SaveOptions does.
+void SaveOptionsWithoutWindow(const Platform& platform, const TOptionsSetting& options);
+
 // The entries of the ignore lists in use: 0 to count - 1 of each.
 std::vector<std::string> IgnoredValues(const TOptionsSetting& options = OptionsSetting);
 std::vector<std::string> IgnoredKeys(const TOptionsSetting& options = OptionsSetting);

@@ -1,15 +1,13 @@
 #include "unattended/Report.h"
 
+#include <exception>
 #include <initializer_list>
-#include <memory>
 #include <string_view>
 
-#include "unattended/RunLog.h"
-#include "scan/IgnoreFilter.h"
-#include "scan/ScanSink.h"
-#include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "settings/Schedule.h"
+#include "unattended/HeadlessScan.h"
+#include "unattended/RunLog.h"
 
 namespace tamrisk {
 namespace {
@@ -49,30 +47,6 @@ void AppendLine(std::string& out, std::initializer_list<std::string_view> fields
   out += kLineEnd;
 }
 
-// The ticked categories in the tree's order, as the main window collects them.
-std::vector<std::string> StoredCategories(const TOptionsSetting& options) {
-  std::vector<std::string> codes;
-  for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
-    if (options.TreeViewNodeCheck[code]) codes.push_back(std::to_string(code));
-  }
-  return codes;
-}
-
-struct HeadlessScan {
-  std::vector<ProblemRow> rows;
-  std::vector<std::string> incomplete;  // category names
-};
-
-HeadlessScan ScanHeadless(const Platform& platform, const TOptionsSetting& options) {
-  auto sink = std::make_shared<HeadlessSink>();
-  auto task = std::make_shared<TScanTaskThread>(platform, sink, options.IncludeRemoveMedia, options.IncludeCDdrive);
-  task->Categories = StoredCategories(options);
-  task->Execute();
-  HeadlessScan scan{sink->Rows(), {}};
-  for (const int code : task->IncompleteCategories()) scan.incomplete.push_back(TScanTaskThread::CategoryName(code));
-  return scan;
-}
-
 }  // namespace
 
 std::string FormatReportCsv(const std::vector<ProblemRow>& rows) {
@@ -93,23 +67,26 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
   RunLogEntry log;
   log.mode = "-report";
   log.scheduled = scheduled;
-  // A record of its own: the run reads options.ini and never writes it back.
-  TOptionsSetting options;
-  LoadOptions(platform, WindowMetrics{}, options);
-  log.categories = StoredCategories(options);
-  HeadlessScan scan = ScanHeadless(platform, options);
-  VectorResults results(std::move(scan.rows));
-  ApplyIgnoreLists(results, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
-  log.found = results.rows.size();
-  log.incomplete = std::move(scan.incomplete);
-  std::string target = file;
-  if (target.empty() && scheduled && MakeFolderPath(platform.files, options.OutputDirectory)) {
-    target = ScheduledReportFile(options.OutputDirectory, platform.system.Now());
-  }
-  if (target.empty()) {
-    log.error = "No report file was given.";
-  } else if (!WriteReport(platform, target, results.rows, &log.error)) {
-    if (log.error.empty()) log.error = "Cannot write " + target;
+  try {
+    // A record of its own: the run reads options.ini and never writes it back.
+    TOptionsSetting options;
+    LoadOptions(platform, WindowMetrics{}, options);
+    log.categories = StoredCategories(options);
+    HeadlessScan scan = ScanStoredCategories(platform, options);
+    log.found = scan.rows.size();
+    log.incomplete = std::move(scan.incomplete);
+    std::string target = file;
+    if (target.empty() && scheduled && MakeFolderPath(platform.files, options.OutputDirectory)) {
+      target = ScheduledReportFile(options.OutputDirectory, platform.system.Now());
+    }
+    if (target.empty()) {
+      log.error = "No report file was given.";
+    } else if (!WriteReport(platform, target, scan.rows, &log.error)) {
+      if (log.error.empty()) log.error = "Cannot write " + target;
+    }
+  } catch (const std::exception& error) {
+    // Nobody watches the run: what stopped it goes to the log, never to a box.
+    log.error = error.what();
   }
   log.exitCode = UnattendedExitCode(log.error.empty(), !log.incomplete.empty());
   AppendRunLog(platform, log);

@@ -35,6 +35,9 @@ class ContractEnvironment {
 
   // Writes a shell link at shortcutPath whose target is target (IShellLinkW + IPersistFile::Save).
   virtual void MakeShortcut(const std::string& shortcutPath, const std::string& target) = 0;
+  // The path of a file whose whole-file read gets its first bytes and then a failure from the system
+  // (a device error; under Wine a pipe whose writer goes away).
+  virtual std::string FileFailingPartWay() = 0;
   // Sets a variable of the process environment (SetEnvironmentVariableW).
   virtual void SetEnvironmentVariable(const std::string& name, const std::string& value) = 0;
 

@@ -269,6 +269,12 @@ TEST_F(FileSystemContract, WholeFileReadsAndWrites) {
   }
 }
 
+TEST_F(FileSystemContract, AWholeFileReadThatFailsPartWayFailsWithTheSystemsText) {
+  std::string contents = "before", error;
+  EXPECT_FALSE(files_.ReadFile(env_->FileFailingPartWay(), contents, &error)) << contents.size() << " bytes";
+  EXPECT_FALSE(error.empty());
+}
+
 TEST_F(FileSystemContract, ShortcutTargetsComeBack) {
   Write("target.exe", "MZ");
   Write("plain.lnk", "not a link");

@@ -14,17 +14,21 @@ namespace {
 constexpr long kFileNotFound = 2;
 constexpr long kPathNotFound = 3;
 constexpr long kAccessDenied = 5;
+constexpr long kReadFault = 30;
 constexpr long kInvalidName = 123;
 constexpr long kNameTooLong = 206;
 constexpr std::size_t kMaxPath = 260;  // MAX_PATH, terminating NUL included
 constexpr int kMaxLinkHops = 63;
 constexpr std::size_t kShortcutPathCapacity = 260;
+// A whole-file read asks for the file in pieces of this size, as the Win32 backend does.
+constexpr std::size_t kReadPiece = 65536;
 
 std::string SystemMessage(long code) {
   switch (code) {
     case kFileNotFound: return "The system cannot find the file specified.";
     case kPathNotFound: return "The system cannot find the path specified.";
     case kAccessDenied: return "Access is denied.";
+    case kReadFault: return "The system cannot read from the specified device.";
     case kInvalidName: return "The filename, directory name, or volume label syntax is incorrect.";
     case kNameTooLong: return "The filename or extension is too long.";
     default: return "The parameter is incorrect.";
@@ -158,6 +162,7 @@ struct MemoryFileSystem::Impl {
   ParsedPath currentFolder{'C', {}, true};
   LocalDateTime clock{2024, 1, 2, 3, 4, 5};
   bool failShortcutObject = false;
+  std::size_t readsUntilFailure = 0;  // 0: none fails
   std::vector<std::string> recycled;
   FileSystemCalls calls;
 
@@ -443,8 +448,16 @@ bool MemoryFileSystem::ReadFile(const std::string& text, std::string& contents, 
   if (long rc = impl_->Resolve(path, path.levels.size(), node); rc != 0) return Fail(rc, error);
   if (node->folder) return Fail(kAccessDenied, error);
   if (path.trailingSlash) return Fail(kInvalidName, error);
-  contents = node->contents;
-  return true;
+  // One piece at a time, and a last read that finds the end; any of them may be the one set to fail.
+  contents.clear();
+  for (std::size_t at = 0;; at += kReadPiece) {
+    if (impl_->readsUntilFailure != 0 && --impl_->readsUntilFailure == 0) {
+      contents.clear();
+      return Fail(kReadFault, error);
+    }
+    if (at >= node->contents.size()) return true;
+    contents.append(node->contents, at, kReadPiece);
+  }
 }
 
 bool MemoryFileSystem::WriteFile(const std::string& path, std::string_view contents, std::string* error) {
@@ -543,6 +556,11 @@ void MemoryFileSystem::SetSize(const std::string& path, std::uint64_t size) {
 void MemoryFileSystem::SetUndeletable(const std::string& path, bool undeletable) {
   std::lock_guard lock(impl_->mutex);
   impl_->Existing(path).undeletable = undeletable;
+}
+
+void MemoryFileSystem::FailRead(std::size_t n) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->readsUntilFailure = n;
 }
 
 void MemoryFileSystem::FailShortcutObject(bool fail) {

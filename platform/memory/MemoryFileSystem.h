@@ -63,6 +63,10 @@ class MemoryFileSystem final : public FileSystem {
   void SetSize(const std::string& path, std::uint64_t size);
   // Deleting the file or folder fails, as when it is locked or its permissions forbid it.
   void SetUndeletable(const std::string& path, bool undeletable = true);
+  // The n-th piece read from now (1: the next) fails with a device error. ReadFile reads a file in
+  // pieces of 64 KiB and then once more to find its end, so a file of 100 KiB read with n = 2 fails
+  // part-way. 0 lets every read succeed again.
+  void FailRead(std::size_t n);
   // The shell-link object cannot be created: ShortcutTarget throws.
   void FailShortcutObject(bool fail = true);
   // Relative paths count from this folder ("C:\" at first).

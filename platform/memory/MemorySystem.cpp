@@ -1,5 +1,6 @@
 #include "platform/memory/MemorySystem.h"
 
+#include <functional>
 #include <string_view>
 
 #include "platform/Text.h"
@@ -186,7 +187,8 @@ std::string MemoryIniFile::ReadString(const std::string& file, const std::string
 bool MemoryIniFile::WriteString(const std::string& file, const std::string& section, const std::string& key,
                                 const std::string& value) {
   std::string contents;
-  if (!files_.ReadFile(file, contents)) contents.clear();  // a missing file is made
+  // A missing file is made; one that cannot be read is left alone, as it would be lost.
+  if (!files_.ReadFile(file, contents) && files_.KindOf(file) != PathKind::Nothing) return false;
   auto lines = SplitLines(contents);
   const std::string_view sectionName = TrimBlanks(section);
   const std::string_view keyName = TrimBlanks(key);
@@ -218,6 +220,48 @@ bool MemoryIniFile::WriteString(const std::string& file, const std::string& sect
   std::string out;
   for (const auto& line : lines) out += line.text + line.ending;
   return files_.WriteFile(file, out);
+}
+
+namespace {
+
+class MemoryTurn final : public RepairTurn {
+ public:
+  explicit MemoryTurn(std::function<void()> release) : release_(std::move(release)) {}
+  ~MemoryTurn() override { release_(); }
+
+ private:
+  std::function<void()> release_;
+};
+
+}  // namespace
+
+std::unique_ptr<RepairTurn> MemoryShell::TakeRepairTurn(bool unattendedRun, RepairHolder& holder) {
+  std::lock_guard lock(mutex_);
+  if (otherHolder_ || ownHolder_) {
+    holder = otherHolder_ ? *otherHolder_ : *ownHolder_;
+    return nullptr;
+  }
+  ownHolder_ = unattendedRun ? RepairHolder::UnattendedRun : RepairHolder::AnotherProgram;
+  ++turnsTaken_;
+  return std::make_unique<MemoryTurn>([this] {
+    std::lock_guard release(mutex_);
+    ownHolder_.reset();
+  });
+}
+
+void MemoryShell::SetRepairLockHolder(std::optional<RepairHolder> holder) {
+  std::lock_guard lock(mutex_);
+  otherHolder_ = holder;
+}
+
+std::size_t MemoryShell::RepairTurnsTaken() const {
+  std::lock_guard lock(mutex_);
+  return turnsTaken_;
+}
+
+bool MemoryShell::RepairTurnHeld() const {
+  std::lock_guard lock(mutex_);
+  return ownHolder_.has_value();
 }
 
 bool MemoryShell::Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,

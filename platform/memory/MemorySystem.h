@@ -85,6 +85,8 @@ struct FolderPickCall {
 
 class MemoryShell final : public Shell {
  public:
+  // A second turn while one is held counts as another process's: the lock is not taken twice.
+  std::unique_ptr<RepairTurn> TakeRepairTurn(bool unattendedRun, RepairHolder& holder) override;
   bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters, const std::string& directory,
             int show) override;
   bool StartHidden(const std::string& commandLine, ProcessInfo& info) override;
@@ -93,6 +95,12 @@ class MemoryShell final : public Shell {
   void Release(ProcessInfo& info) override;
   std::optional<std::string> PickFolder(std::uintptr_t owner, const std::string& title,
                                         const std::string& startPath) override;
+
+  // Another process holds the repair lock from now (nullopt: nobody but this shell's own turns).
+  void SetRepairLockHolder(std::optional<RepairHolder> holder);
+  // Turns taken so far, and whether one is held now.
+  std::size_t RepairTurnsTaken() const;
+  bool RepairTurnHeld() const;
 
   void SetOpenResult(bool succeeds);
   void SetStartResult(bool succeeds);
@@ -120,6 +128,9 @@ class MemoryShell final : public Shell {
   std::vector<FakeProcess> processes_;
   std::vector<FolderPickCall> picks_;
   std::deque<std::optional<std::string>> folderAnswers_;
+  std::optional<RepairHolder> otherHolder_;
+  std::optional<RepairHolder> ownHolder_;  // the kind of this shell's turn while one is held
+  std::size_t turnsTaken_ = 0;
 };
 
 }  // namespace tamrisk

@@ -74,36 +74,60 @@ bool FitsCodePage(const std::wstring& text) {
   return needed > 0 && !lost;
 }
 
-bool ReadWhole(const std::string& path, std::string& contents, std::string* error) {
+// The whole file, or the system's error code: a read that fails part-way must not pass for the whole
+// file (a restore check would pass on part of a backup, an ini conversion would lose the rest).
+DWORD ReadWhole(const std::string& path, std::string& contents) {
+  contents.clear();
   UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    SetError(error, ::GetLastError());
+  if (!file) return ::GetLastError();
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+      const DWORD error = ::GetLastError();
+      contents.clear();
+      return error != ERROR_SUCCESS ? error : ERROR_READ_FAULT;
+    }
+    if (got == 0) return ERROR_SUCCESS;
+    contents.append(buffer, got);
+  }
+}
+
+// Replaces a file by writing a sibling and moving it over the original, so a write that fails
+// part-way (a full disk) leaves the original as it was.
+bool ReplaceWhole(const std::string& path, std::string_view contents) {
+  const std::string fresh = path + ".tamrisk-new";
+  if (!WriteWithDisposition(fresh, contents, nullptr, false)) {
+    ::DeleteFileW(Wide(fresh).c_str());
     return false;
   }
-  contents.clear();
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) contents.append(buffer, got);
-  return true;
+  if (::MoveFileExW(Wide(fresh).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  ::DeleteFileW(Wide(fresh).c_str());
+  return false;
 }
 
 // The profile functions keep an ini file in the encoding it has: ANSI unless it begins with a UTF-16LE
 // byte-order mark. A file that must take text outside the code page is rewritten once as UTF-16LE,
-// its ANSI text converted, so nothing in it turns into "?".
-void MakeUnicodeFile(const std::string& path) {
+// its ANSI text converted, so nothing in it turns into "?". False when the file exists but cannot be
+// read or rewritten whole: it is left alone, and the write that needed the conversion fails.
+bool MakeUnicodeFile(const std::string& path) {
   std::string contents;
-  if (!ReadWhole(path, contents, nullptr)) contents.clear();
-  if (contents.rfind("\xFF\xFE", 0) == 0) return;  // UTF-16LE already
+  const DWORD read = ReadWhole(path, contents);
+  if (read == ERROR_FILE_NOT_FOUND) contents.clear();  // made by the write, in UTF-16LE from the start
+  else if (read != ERROR_SUCCESS) return false;
+  if (contents.rfind("\xFF\xFE", 0) == 0) return true;  // UTF-16LE already
   std::wstring text(contents.size() + 1, L'\xFEFF');
   const int length = contents.empty()
                          ? 0
                          : ::MultiByteToWideChar(CP_ACP, 0, contents.data(), static_cast<int>(contents.size()),
                                                  text.data() + 1, static_cast<int>(contents.size()));
+  if (!contents.empty() && length <= 0) return false;
   text.resize(1 + static_cast<std::size_t>(length > 0 ? length : 0));
-  // On failure the write that follows reports it.
-  WriteWithDisposition(path, {reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)}, nullptr,
-                       false);
+  const std::string_view bytes(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+  return read == ERROR_FILE_NOT_FOUND ? WriteWithDisposition(path, bytes, nullptr, false) : ReplaceWhole(path, bytes);
 }
 
 // The path of an item ID list the caller hands over (freed here); nullopt when there is none or it
@@ -226,7 +250,9 @@ bool Win32FileSystem::ShellDelete(const std::string& path, bool toRecycleBin) {
   operation.hwnd = nullptr;
   operation.wFunc = FO_DELETE;
   operation.pFrom = from.c_str();
-  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | (toRecycleBin ? FOF_ALLOWUNDO : 0);
+  // No error box either: the callers say themselves what was not deleted, and an unattended run has
+  // nobody to close one.
+  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | (toRecycleBin ? FOF_ALLOWUNDO : 0);
   return ::SHFileOperationW(&operation) == 0;
 }
 
@@ -257,7 +283,10 @@ std::string Win32FileSystem::ShortcutTarget(const std::string& shortcutPath) {
 }
 
 bool Win32FileSystem::ReadFile(const std::string& path, std::string& contents, std::string* error) {
-  return ReadWhole(path, contents, error);
+  const DWORD code = ReadWhole(path, contents);
+  if (code == ERROR_SUCCESS) return true;
+  SetError(error, code);
+  return false;
 }
 
 bool Win32FileSystem::WriteFile(const std::string& path, std::string_view contents, std::string* error) {
@@ -358,8 +387,57 @@ std::string Win32IniFile::ReadString(const std::string& file, const std::string&
 bool Win32IniFile::WriteString(const std::string& file, const std::string& section, const std::string& key,
                                const std::string& value) {
   const std::wstring wideSection = Wide(section), wideKey = Wide(key), wideValue = Wide(value);
-  if (!FitsCodePage(wideSection) || !FitsCodePage(wideKey) || !FitsCodePage(wideValue)) MakeUnicodeFile(file);
+  if ((!FitsCodePage(wideSection) || !FitsCodePage(wideKey) || !FitsCodePage(wideValue)) && !MakeUnicodeFile(file)) {
+    return false;
+  }
   return ::WritePrivateProfileStringW(wideSection.c_str(), wideKey.c_str(), wideValue.c_str(), Wide(file).c_str()) != 0;
+}
+
+namespace {
+
+// In the global namespace, not the session's: a scheduled run may run in another session (the
+// services' session when it runs whether or not the user is logged on) and another user's window in
+// theirs, yet all of them change the one machine hive and write into the one backup folder beside
+// the program, where two repairs in the same second would append to the same file.
+constexpr wchar_t kRepairMutex[] = L"Global\\Tamrisk repair";
+// Exists while an unattended run holds the lock, so a window can name who is working.
+constexpr wchar_t kUnattendedMarker[] = L"Global\\Tamrisk unattended repair";
+
+class MutexTurn final : public RepairTurn {
+ public:
+  MutexTurn(UniqueHandle mutex, UniqueHandle marker) : mutex_(std::move(mutex)), marker_(std::move(marker)) {}
+  ~MutexTurn() override {
+    marker_.reset();
+    ::ReleaseMutex(mutex_.get());
+  }
+
+ private:
+  UniqueHandle mutex_;
+  UniqueHandle marker_;
+};
+
+bool UnattendedRunWorking() {
+  const UniqueHandle marker(::OpenEventW(SYNCHRONIZE, FALSE, kUnattendedMarker));
+  // A marker made by another user cannot be opened, but it is there.
+  return marker || ::GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+std::unique_ptr<RepairTurn> Win32Shell::TakeRepairTurn(bool unattendedRun, RepairHolder& holder) {
+  // Made by whoever comes first, and gone with the last handle: a holder that was killed leaves it
+  // abandoned, which the next one takes.
+  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kRepairMutex));
+  if (mutex) {
+    const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+      UniqueHandle marker(unattendedRun ? ::CreateEventW(nullptr, TRUE, FALSE, kUnattendedMarker) : nullptr);
+      return std::make_unique<MutexTurn>(std::move(mutex), std::move(marker));
+    }
+  }
+  // Held, or made by another user's process, whose lock this one may not even open.
+  holder = UnattendedRunWorking() ? RepairHolder::UnattendedRun : RepairHolder::AnotherProgram;
+  return nullptr;
 }
 
 bool Win32Shell::Open(std::uintptr_t owner, const std::string& file, const std::string& parameters,

@@ -43,6 +43,7 @@ class Win32IniFile final : public IniFile {
 
 class Win32Shell final : public Shell {
  public:
+  std::unique_ptr<RepairTurn> TakeRepairTurn(bool unattendedRun, RepairHolder& holder) override;
   bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters, const std::string& directory,
             int show) override;
   bool StartHidden(const std::string& commandLine, ProcessInfo& info) override;

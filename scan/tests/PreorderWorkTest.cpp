@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -93,6 +96,42 @@ TEST(PreorderWork, AFailingDelivererEndsTheRunAndItsHelpers) {
   const int afterRun = ran.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(ran.load(), afterRun) << "a helper still ran tasks after Run returned";
+}
+
+TEST(PreorderWork, AHelperThatCannotStartEndsTheRunOnceTheStartedOnesAreJoined) {
+  // The third start fails, with the errors a thread start can give: the first two helpers are told to
+  // stop and joined (an unjoined one would end the program), and Run raises the failure.
+  for (const bool outOfMemory : {false, true}) {
+    std::atomic<int> started{0};
+    std::atomic<int> running{0};
+    Work work(
+        [](int& node, Work::Output& out) {
+          out.items.push_back(node);
+          if (node <= kLastParent) {
+            for (int child = kFanOut * node + 1; child <= kFanOut * node + kFanOut; ++child)
+              out.subtasks.push_back(child);
+          }
+        },
+        [](int&) {}, 4,
+        [&](std::function<void()> body) {
+          if (++started == 3) {
+            if (outOfMemory) throw std::bad_alloc();
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+          }
+          return std::thread([&running, body = std::move(body)] {
+            ++running;
+            body();
+            --running;
+          });
+        });
+    if (outOfMemory) {
+      EXPECT_THROW(work.Run(0), std::bad_alloc);
+    } else {
+      EXPECT_THROW(work.Run(0), std::system_error);
+    }
+    EXPECT_EQ(started.load(), 3);
+    EXPECT_EQ(running.load(), 0) << "a started helper was still running after Run raised";
+  }
 }
 
 }  // namespace

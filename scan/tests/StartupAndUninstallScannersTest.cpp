@@ -97,7 +97,7 @@ TEST_F(StartupAndUninstallScannersTest, MsConfigEntriesAreEachExaminedFromTheSta
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
 }
 
-TEST_F(StartupAndUninstallScannersTest, AFailureInTheMsConfigPassEndsThatPassAloneButInARunKeyTheCategory) {
+TEST_F(StartupAndUninstallScannersTest, AFailureInTheMsConfigPassOrARunKeyEndsTheCategoryKeepingItsRows) {
   Seed(env.registry, {
                          Str(Hkcu(kRun), "A", "C:\\Gone\\a.exe"),
                          Str(Hklm(kStartupReg) + "\\a-found", "command", "C:\\Gone\\a.exe"),
@@ -106,19 +106,20 @@ TEST_F(StartupAndUninstallScannersTest, AFailureInTheMsConfigPassEndsThatPassAlo
                          Key(Hklm(kUninstall) + "\\Empty"),
                      });
   env.registry.FailReads(RootKey::LocalMachine, std::string(kStartupReg) + "\\b-fails", "command");
-  const test::ScanResult caught = Scan({"10", "11"});
-  ASSERT_EQ(caught.rows.size(), 3u);  // the Run value, "a-found", then the uninstall entry
-  EXPECT_EQ(caught.rows[1].registryKey, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\a-found");
-  EXPECT_EQ(caught.rows[2].problem, "Add/Remove Programs Issue");
-  EXPECT_EQ(caught.finished, 2);
+  const test::ScanResult inMsConfig = Scan({"10", "11"});
+  ASSERT_EQ(inMsConfig.rows.size(), 3u);  // the Run value, "a-found", then the uninstall entry
+  EXPECT_EQ(inMsConfig.rows[1].registryKey, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\a-found");
+  EXPECT_EQ(inMsConfig.rows[2].problem, "Add/Remove Programs Issue");
+  EXPECT_EQ(inMsConfig.finished, 1);
+  EXPECT_EQ(inMsConfig.incomplete, std::vector<int>{10});
 
   env.registry.FailReads(RootKey::CurrentUser, kRun, "A");
-  const test::ScanResult escaped = Scan({"10", "11"});
-  ASSERT_EQ(escaped.rows.size(), 1u);  // code 10 ended at once; code 11 still ran
-  EXPECT_EQ(escaped.rows[0].problem, "Add/Remove Programs Issue");
-  EXPECT_EQ(escaped.finished, 1);
-  EXPECT_EQ(escaped.incomplete, std::vector<int>{10});
-  EXPECT_TRUE(escaped.ended);
+  const test::ScanResult inRunKey = Scan({"10", "11"});
+  ASSERT_EQ(inRunKey.rows.size(), 1u);  // code 10 ended at once; code 11 still ran
+  EXPECT_EQ(inRunKey.rows[0].problem, "Add/Remove Programs Issue");
+  EXPECT_EQ(inRunKey.finished, 1);
+  EXPECT_EQ(inRunKey.incomplete, std::vector<int>{10});
+  EXPECT_TRUE(inRunKey.ended);
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
 }
 

@@ -240,6 +240,16 @@ TEST_F(OptionsStoreTest, FailedWriteStopsTheSaveAndKeepsWhatWasWritten) {
             "IncludeCDdrive=0\r\n");
 }
 
+TEST_F(OptionsStoreTest, ASaveThatCannotReadTheFileLeavesItUntouched) {
+  // The file's text is everything the user set: a write that could not read it must not replace it.
+  const std::string text = "[Options]\r\nOutputDirectory=C:\\Kept\r\n[IgnoreKey]\r\nCount=1\r\nKey1=Vendor\r\n";
+  WriteIni(text + std::string(70000, ';'));
+  memory.files.FailRead(2);  // part-way through the file
+  TOptionsSetting options;
+  EXPECT_THROW(SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options), SettingsWriteError);
+  EXPECT_EQ(IniText(), text + std::string(70000, ';'));
+}
+
 TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntries) {
   TOptionsSetting options;
   options.IgnoreValues = {"a", "b", "c"};

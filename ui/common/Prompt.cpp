@@ -34,13 +34,6 @@ std::optional<std::string> Win32Prompt::SaveFileName(HWND owner, const std::stri
   return Utf8(file);
 }
 
-int UnattendedPrompt::Message(HWND, const std::string& text, const std::string&, UINT style) {
-  const UINT buttons = style & MB_TYPEMASK;
-  if (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) return IDYES;
-  if ((style & MB_ICONMASK) == MB_ICONERROR) errors_ += (errors_.empty() ? "" : " ") + text;
-  return IDOK;
-}
-
 void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text) {
   prompt.Message(owner, text, kMessageCaption, MB_OK | MB_ICONERROR);
 }

@@ -26,20 +26,6 @@ class Win32Prompt final : public Prompt {
   std::optional<std::string> SaveFileName(HWND owner, const std::string& title, const std::string& filter) override;
 };
 
-// Nobody watches an unattended run: no box is shown. A question is answered Yes (the user asked for
-// unattended repairs with backups, and the only question is whether to make the backup folder);
-// every other message is kept, the errors for the run's log.
-class UnattendedPrompt final : public Prompt {
- public:
-  int Message(HWND owner, const std::string& text, const std::string& caption, UINT style) override;
-  std::optional<std::string> SaveFileName(HWND, const std::string&, const std::string&) override { return {}; }
-  // The errors shown so far, joined; "" when none.
-  const std::string& Errors() const { return errors_; }
-
- private:
-  std::string errors_;
-};
-
 // The standard error box: the error's text with an error icon and OK.
 void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text);
 

@@ -60,15 +60,11 @@ void TfrmRegProgressHint::OnClose() {
   }
 }
 
-bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR&) {
   switch (message) {
-    case WM_WINDOWPOSCHANGING:
-      // An unattended run never shows this window, not even when the modal loop first goes idle.
-      if (hidden_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
-      return false;
     case WM_STARTSCAN: try { StartScan();
       } catch (...) {
-        // Nothing would ever close the window; an unattended run would wait for ever.
+        // Nothing would ever close the window.
         failure_ = std::current_exception();
         EndScan(IDCANCEL);
       }
@@ -89,7 +85,6 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 }
 
 void TfrmRegProgressHint::FormShow() {
-  hidden_ = owner_.ScanUnattended();
   // The caption and the key take the whole width; the count goes on the Stop button's line.
   LayOut(361, 166,
          {{IDC_SCANTASK, 20, 16, 321, 16},
@@ -104,10 +99,6 @@ void TfrmRegProgressHint::FormShow() {
 }
 
 void TfrmRegProgressHint::StartScan() {
-  if (owner_.ScanUnattended()) {
-    hidden_ = true;
-    ::ShowWindow(Handle(), SW_HIDE);
-  }
   worker_ = std::make_shared<TScanTaskThread>(owner_.ScanPlatform(), sink_, OptionsSetting.IncludeRemoveMedia,
                                               OptionsSetting.IncludeCDdrive);
   worker_->Categories = codes_;

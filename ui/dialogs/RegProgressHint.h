@@ -60,7 +60,6 @@ class TfrmRegProgressHint final : public ModalDialog {
   std::shared_ptr<TScanTaskThread> worker_;
   int position_ = 0;
   std::size_t found_ = 0;
-  bool hidden_ = false;
   std::exception_ptr failure_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
+#include "repair/Repair.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/restore_ids.h"
@@ -54,6 +55,16 @@ RestoreResult RestoreVerified(const Platform& platform, Prompt& prompt, HWND own
   const std::string failure = RestoreFailureText(result, path);
   if (!failure.empty()) prompt.Message(owner, failure, kMessageCaption, MB_OK | MB_ICONWARNING);
   return result;
+}
+
+std::unique_ptr<RepairTurn> TakeRepairTurnOrSay(const Platform& platform, Prompt& prompt, HWND owner) {
+  RepairHolder holder = RepairHolder::AnotherProgram;
+  std::unique_ptr<RepairTurn> turn = platform.shell.TakeRepairTurn(false, holder);
+  if (!turn) {
+    prompt.Message(owner, RepairBusyText(holder) + "\r\nRepair and restore can start again when it has finished.",
+                   kMessageCaption, MB_OK | MB_ICONINFORMATION);
+  }
+  return turn;
 }
 
 std::string BackupDateText(const LocalDateTime& lastWrite) {
@@ -173,6 +184,8 @@ std::string TfrmRestore::SelectedPath() const {
 
 void TfrmRestore::aRestoreExecute() {
   if (SelectedIndex() < 0) return;
+  const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
+  if (!turn) return;
   const RestoreResult result = RestoreVerified(
       platform_, Prompts(), Handle(),
       [this](const std::string& command) {

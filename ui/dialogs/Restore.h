@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ using CommandRunner = std::function<bool(const std::string& commandLine, const s
 RestoreResult RestoreVerified(const Platform& platform, Prompt& prompt, HWND owner,
                               const std::function<bool(const std::string& commandLine)>& runImport,
                               const std::string& path);
+
+// This window's turn to repair or restore. Null when another process is repairing or restoring: a
+// message box over owner then says who, and that it can be done once that has finished.
+std::unique_ptr<RepairTurn> TakeRepairTurnOrSay(const Platform& platform, Prompt& prompt, HWND owner);
 
 // A file's local last-write time as the short date, a blank and the long time of the user's locale.
 // Seconds count in twos, as file dates do; a time of exactly midnight shows the date alone.

@@ -20,8 +20,6 @@ class ScanHost {
   virtual HWND ScanOwner() const = 0;
   virtual Prompt& ScanPrompt() = 0;
   virtual const Platform& ScanPlatform() const = 0;
-  // An unattended run: the progress window is never shown.
-  virtual bool ScanUnattended() const = 0;
   // Rows the scan found, in the order found.
   virtual void TakeScanRows(const std::vector<ProblemRow>& rows) = 0;
   // The progress window hands over its worker, so the host can wait for a stopped scan to wind down

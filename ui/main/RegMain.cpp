@@ -32,10 +32,6 @@ constexpr int kTreeLeft = 6, kTreeTop = 192, kTreeWidth = 183;
 constexpr int kListLeft = 194, kListTop = 48;
 constexpr int kRegistryKeyWidth = 300, kValueWidth = 150;
 
-bool CleanOnceRequested(const std::vector<std::string>& arguments) {
-  return !arguments.empty() && EqualsNoCase(arguments.front(), "-cleanonce");
-}
-
 std::string IncompleteNotice(const std::vector<int>& codes) {
   std::string names;
   for (const int code : codes) names += (names.empty() ? "" : ", ") + TScanTaskThread::CategoryName(code);
@@ -45,7 +41,7 @@ std::string IncompleteNotice(const std::vector<int>& codes) {
 }  // namespace
 
 TfrmHivora::TfrmHivora(const Platform& platform, Prompt& prompt, MainWindowStart start)
-    : WindowBase(CleanOnceRequested(start.arguments) ? unattended_ : prompt),
+    : WindowBase(prompt),
       platform_(platform),
       start_(std::move(start)),
       instance_(::GetModuleHandleW(nullptr)),
@@ -90,8 +86,6 @@ void TfrmHivora::Create(int showCommand) {
   FormShow();
   ::ShowWindow(Handle(), showCommand);
   ::UpdateWindow(Handle());
-  // A run started hidden, minimised without activation or by a scheduler may never be activated.
-  PostCleanOnceOnce();
 }
 
 INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -104,9 +98,6 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (statusBar_) ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
       FormResize();
       return 0;
-    case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
-      return ::DefWindowProcW(Handle(), message, wParam, lParam);
     case WM_COMMAND: HandleCommand(LOWORD(wParam)); return 0;
     case WM_NOTIFY: return HandleNotify(*reinterpret_cast<NMHDR*>(lParam));
     case WM_CONTEXTMENU:
@@ -121,7 +112,6 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DRAWITEM: DrawLinkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), fonts_); return TRUE;
     case WM_SHOWINSTANCE: ShowInstance(); return 0;
-    case WM_CLEANONCE: RunCleanOnce(); return 0;
     case WM_CLOSE: CloseWindow(); return 0;
     case WM_DESTROY: DestroyWindowParts(); return 0;
     default: return ::DefWindowProcW(Handle(), message, wParam, lParam);
@@ -172,7 +162,7 @@ void TfrmHivora::CreateTaskControls() {
 void TfrmHivora::DestroyWindowParts() {
   ::RemoveWindowSubclass(tree_.Handle(), TreeProcedure, 0);
   workers_.EndAll();
-  if (start_.endsProgram) ::PostQuitMessage(exitCode_);
+  if (start_.endsProgram) ::PostQuitMessage(0);
 }
 
 // The tree's presses toggle its check boxes; an error they raise is shown, never let through.
@@ -229,7 +219,6 @@ void TfrmHivora::HandleCommand(int id) {
 // ---- Creation, showing, placement and closing ----
 
 void TfrmHivora::FormCreate() {
-  CleanOnce = false;
   ScanCodes.reset();
   OptionsSetting.IgnoreValues.clear();
   OptionsSetting.IgnoreKeys.clear();
@@ -253,19 +242,6 @@ void TfrmHivora::FormShow() {
   LayoutControls();
   // The tree was filled while it had no height; start it at its top.
   ::SendMessageW(tree_.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree_.Root()));
-}
-
-void TfrmHivora::FormActivate() { PostCleanOnceOnce(); }
-
-void TfrmHivora::PostCleanOnceOnce() {
-  // Once only, from the first activation or from the window's creation, whichever comes first: a
-  // window activated again must not scan and repair a second time.
-  if (activated_) return;
-  activated_ = true;
-  if (CleanOnceRequested(start_.arguments)) {
-    CleanOnce = true;
-    ::PostMessageW(Handle(), WM_CLEANONCE, 0, 0);
-  }
 }
 
 void TfrmHivora::FormResize() { LayoutControls(); }
@@ -303,9 +279,7 @@ void TfrmHivora::CloseWindow() {
     // The settings written so far stay; the window closes all the same, so a read-only settings
     // file cannot keep the user from ending the program.
     ShowStandardError(Prompts(), Handle(), error.what());
-    if (CleanOnce) exitCode_ = 1;
   }
-  if (CleanOnce) LogCleanOnce();
   ::DestroyWindow(Handle());
 }
 
@@ -325,7 +299,7 @@ void TfrmHivora::WalkCategoryTree(HTREEITEM node, int mode) {
 
 void TfrmHivora::tvRegistryMouseDown(POINT point) { tree_.PressAt(point); }
 
-// ---- Scan, repair and clean-once ----
+// ---- Scan and repair ----
 
 void TfrmHivora::bScanRegistryClick() {
   if (ScanCodes) {

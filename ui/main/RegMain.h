@@ -1,7 +1,7 @@
 // TfrmHivora: the main window. It holds the banner, the category tree and the results list (whose
-// commands are ResultsCommands), runs scans behind the progress window, repairs, and runs the
-// unattended clean-once mode. Its menu commands that start other windows and programs are in
-// RegMainMenus.cpp, the repair, its undo and the clean-once run in RegMainRepair.cpp.
+// commands are ResultsCommands), runs scans behind the progress window and repairs. Its menu commands
+// that start other windows and programs are in RegMainMenus.cpp, the repair and its undo in
+// RegMainRepair.cpp. The unattended clean-once run has no window (unattended/CleanOnce.h).
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "platform/System.h"
-#include "unattended/RunLog.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/Dpi.h"
@@ -31,13 +30,9 @@ namespace tamrisk {
 inline constexpr char kMainWindowClass[] = "Varkon Tamrisk Made by Varkon Software";
 // A second start asks the running window to come forward.
 inline constexpr UINT WM_SHOWINSTANCE = 9232;
-// The main window to itself: scan and repair unattended, then close.
-inline constexpr UINT WM_CLEANONCE = 9233;
 
 // How a run starts the main window.
 struct MainWindowStart {
-  // The command-line arguments after the program's name.
-  std::vector<std::string> arguments;
   // In-process tests give their own, so a program started meanwhile never mistakes them for itself.
   std::string className = kMainWindowClass;
   // Closing the window posts WM_QUIT with the exit code.
@@ -51,8 +46,6 @@ class TfrmHivora final : public WindowBase, public ScanHost {
 
   // Creates the window (FormCreate), then shows it (FormShow). Throws when the window cannot be made.
   void Create(int showCommand);
-  // 0; for a clean-once run 1 when it failed and 2 when its scan was incomplete.
-  int ExitCode() const { return exitCode_; }
 
   // Category codes of the last scan, as decimal texts; made by the first scan.
   std::optional<std::vector<std::string>> ScanCodes;
@@ -60,12 +53,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   ProcessInfo BackupProcess;
   // The backup file of the current repair.
   std::string BackupFileName;
-  bool CleanOnce = false;
 
   // Handlers.
   void FormCreate();
   void FormShow();
-  void FormActivate();
   void FormResize();
   void FormClose();
   void tvRegistryMouseDown(POINT point);
@@ -113,7 +104,6 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   HWND ScanOwner() const override { return Handle(); }
   Prompt& ScanPrompt() override { return Prompts(); }
   const Platform& ScanPlatform() const override { return platform_; }
-  bool ScanUnattended() const override { return CleanOnce; }
   void TakeScanRows(const std::vector<ProblemRow>& rows) override { results_.AppendRows(rows); }
   void NoteScanWorker(const std::shared_ptr<TScanTaskThread>& worker) override { workers_.Note(worker); }
 
@@ -132,15 +122,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void CreateControls();
   void CreateTaskControls();
   void ShowInstance();
-  void PostCleanOnceOnce();
-  void RunCleanOnce();
-  void LogCleanOnce();
   void CloseWindow();
   void DestroyWindowParts();
 
   Platform platform_;
-  // A clean-once run shows no box: its questions are answered and its errors go to the log.
-  UnattendedPrompt unattended_;
   MainWindowStart start_;
   HINSTANCE instance_ = nullptr;
   Banner banner_;
@@ -164,10 +149,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   std::string statusCounts_;
   // Loaded from the resources on first use; the system frees it with the program.
   HACCEL accelerators_ = nullptr;
-  RunLogEntry cleanOnceLog_;
-  bool activated_ = false;
   bool closing_ = false;
-  int exitCode_ = 0;
 };
 
 // The program's one main window, set by the program's entry while it runs.

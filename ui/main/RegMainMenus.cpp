@@ -61,6 +61,8 @@ void TfrmHivora::miHomePageClick() {
 }
 
 void TfrmHivora::bRestoreRegistryClick() {
+  // Told at once rather than after a file is chosen; the dialog asks again for each restore.
+  if (!TakeRepairTurnOrSay(platform_, Prompts(), Handle())) return;
   TfrmRestore restore(platform_, Prompts(), [this](const std::string& commandLine, const std::string& hintText) {
     return RunCommandWithHint(commandLine, hintText);
   });

@@ -1,11 +1,7 @@
-// The main window's repair, its undo and the unattended clean-once run.
+// The main window's repair and its undo.
 #include "ui/main/RegMain.h"
 
-#include <algorithm>
-#include <exception>
-
 #include "repair/Repair.h"
-#include "settings/Schedule.h"
 #include "ui/dialogs/Restore.h"
 #include "ui/res/resource.h"
 
@@ -15,6 +11,9 @@ void TfrmHivora::bRepairRegistryClick() {
   const auto askYesNo = [this](const std::string& question) {
     return Prompts().Message(Handle(), question, kMessageCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
   };
+  // Held until the repair ends: no other process repairs or restores meanwhile.
+  const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
+  if (!turn) return;
   if (!EnsureBackupFolder(platform_, OptionsSetting.OutputDirectory, askYesNo)) return;
   if (results_.RowCount() == 0) return;
   BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
@@ -37,6 +36,8 @@ void TfrmHivora::UpdateUndoState(HMENU menu) {
 
 void TfrmHivora::miUndoRepairClick() {
   if (!CanUndoRepair()) return;
+  const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
+  if (!turn) return;
   const std::string backup = BackupFileName;
   const RestoreResult result = RestoreVerified(
       platform_, Prompts(), Handle(),
@@ -47,36 +48,6 @@ void TfrmHivora::miUndoRepairClick() {
   }
   actionNotice_ = UndoSummaryText(result, backup);
   UpdateCounts();
-}
-
-void TfrmHivora::RunCleanOnce() {
-  try {
-    ::ShowWindow(Handle(), SW_HIDE);
-    bScanRegistryClick();
-    cleanOnceLog_.categories = ScanCodes.value_or(std::vector<std::string>{});
-    cleanOnceLog_.found = results_.RowCount();
-    bRepairRegistryClick();
-    if (!incomplete_.empty()) exitCode_ = 2;
-  } catch (const std::exception& error) {
-    // Nobody watches a clean-once run: the error goes to the log, and the run ends with a failure
-    // code instead of staying alive hidden.
-    ShowStandardError(Prompts(), Handle(), error.what());
-    exitCode_ = 1;
-  }
-  // A repair that failed part-way has still removed the rows below the one it failed at.
-  cleanOnceLog_.kept = std::min(results_.RowCount(), cleanOnceLog_.found);
-  cleanOnceLog_.repaired = cleanOnceLog_.found - cleanOnceLog_.kept;
-  CloseWindow();
-}
-
-void TfrmHivora::LogCleanOnce() {
-  cleanOnceLog_.mode = "-cleanonce";
-  cleanOnceLog_.scheduled = IsScheduledRun(start_.arguments);
-  if (!BackupFileName.empty() && platform_.files.PathIsFile(BackupFileName)) cleanOnceLog_.backupFile = BackupFileName;
-  for (const int code : incomplete_) cleanOnceLog_.incomplete.push_back(TScanTaskThread::CategoryName(code));
-  cleanOnceLog_.exitCode = exitCode_;
-  cleanOnceLog_.error = unattended_.Errors();
-  AppendRunLog(platform_, cleanOnceLog_);
 }
 
 }  // namespace tamrisk

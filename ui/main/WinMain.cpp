@@ -1,5 +1,5 @@
-// Program entry: a "-report" run writes its file without any window; otherwise one instance per
-// session, found by the main window's class name.
+// Program entry: a "-report" or "-cleanonce" run works without any window; otherwise one instance
+// per session, found by the main window's class name.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -13,8 +13,8 @@
 #include "platform/win32/Handles.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
+#include "unattended/CleanOnce.h"
 #include "unattended/Report.h"
-#include "unattended/RunLog.h"
 #include "settings/Schedule.h"
 #include "ui/main/CommandLine.h"
 #include "ui/common/Prompt.h"
@@ -30,17 +30,6 @@ int RunMessageLoop(tamrisk::TfrmHivora& form) {
     ::DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
-}
-
-// A clean-once run that could not even start shows no box either: its log line says why.
-int LogFailedCleanOnce(const tamrisk::Platform& platform, bool scheduled, const std::string& error) {
-  tamrisk::RunLogEntry log;
-  log.mode = "-cleanonce";
-  log.scheduled = scheduled;
-  log.exitCode = 1;
-  log.error = error;
-  tamrisk::AppendRunLog(platform, log);
-  return log.exitCode;
 }
 
 }  // namespace
@@ -62,12 +51,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     if (cleanOnce) {
       // An unattended run must not pass for done when it did nothing, nor raise a window.
       win32::Win32Platform system;
-      return LogFailedCleanOnce(system.platform, scheduled,
-                                "Tamrisk is already open; nothing was scanned or repaired.");
+      return RefuseCleanOnce(system.platform, scheduled, "Tamrisk is already open; nothing was scanned or repaired.");
     }
     ::PostMessageW(running, WM_SHOWINSTANCE, 0, 0);
     ::SetForegroundWindow(running);
     return 0;
+  }
+  if (cleanOnce) {
+    // Like -report, without any window: nothing of it can be seen, raised or clicked into.
+    win32::ComApartment com;  // the shell's links and its recycle bin
+    win32::Win32Platform system;
+    return RunCleanOnce(system.platform, scheduled);
   }
 
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
@@ -77,20 +71,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
 
   win32::Win32Platform system;
   Win32Prompt prompt;
-  MainWindowStart start;
-  start.arguments = arguments;
   try {
-    TfrmHivora form(system.platform, prompt, start);
+    TfrmHivora form(system.platform, prompt);
     frmHivora = &form;
     form.Create(showCommand);
     const int exitCode = RunMessageLoop(form);
     frmHivora = nullptr;
     return exitCode;
   } catch (const std::exception& error) {
-    if (!cleanOnce) {
-      ShowStandardError(prompt, nullptr, error.what());
-      return 1;
-    }
-    return LogFailedCleanOnce(system.platform, scheduled, error.what());
+    ShowStandardError(prompt, nullptr, error.what());
+    return 1;
   }
 }

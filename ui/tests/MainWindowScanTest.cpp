@@ -1,6 +1,6 @@
 // Scans from the main window through the progress window: what an empty selection leaves alone,
-// that every row found reaches the list in order, that a stop keeps the rows found so far, and the
-// unattended clean-once run.
+// that every row found reaches the list in order, that a stop keeps the rows found so far; and that
+// the window neither repairs nor restores while another process does.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -30,11 +30,6 @@ using test::Str;
 
 constexpr char kStopKey[] = "HKLM\\Software\\TamriskStop";
 constexpr int kStaleKeys = 300;
-
-// The unattended runs' log beside options.ini.
-std::string RunLog(MemoryPlatform& memory) {
-  return memory.files.Contents(memory.system.ExecutableFolder() + "Tamrisk.log").value_or("");
-}
 
 // Holds the walk at one key open until the test lets it go, so a stop lands part-way through the
 // scan whatever the machine's speed.
@@ -79,34 +74,6 @@ class GatedRegistry final : public RegistryBackend {
   const int gateAt_;
   std::atomic<int> opens_{0};
   win32::UniqueHandle released_;
-};
-
-// A file system whose drive queries fail, so a scan cannot even start.
-class BrokenDrives final : public FileSystem {
- public:
-  explicit BrokenDrives(FileSystem& inner) : inner_(inner) {}
-  unsigned DriveType(char) override { throw std::runtime_error("The drives cannot be listed."); }
-  bool PathIsFile(const std::string& path) override { return inner_.PathIsFile(path); }
-  bool PathIsFolder(const std::string& path) override { return inner_.PathIsFolder(path); }
-  std::optional<std::uint32_t> Attributes(const std::string& path) override { return inner_.Attributes(path); }
-  bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
-  std::vector<FileEntry> ListFolder(const std::string& mask) override { return inner_.ListFolder(mask); }
-  bool ShellDelete(const std::string& path, bool toRecycleBin) override {
-    return inner_.ShellDelete(path, toRecycleBin);
-  }
-  std::string ShortcutTarget(const std::string& path) override { return inner_.ShortcutTarget(path); }
-  bool ReadFile(const std::string& path, std::string& contents, std::string* error) override {
-    return inner_.ReadFile(path, contents, error);
-  }
-  bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override {
-    return inner_.WriteFile(path, contents, error);
-  }
-  bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override {
-    return inner_.AppendFile(path, contents, error);
-  }
-
- private:
-  FileSystem& inner_;
 };
 
 std::vector<ProblemRow> Unchecked(std::vector<ProblemRow> rows) {
@@ -236,64 +203,7 @@ TEST_F(MainWindowScan, AnErrorEscapingACommandIsShownAndTheWindowStays) {
   EXPECT_EQ(form->Results().RowCount(), 1u);
 }
 
-// ---- Clean-once ----
-
-TEST_F(MainWindowScan, FirstCleanOnceMakesTheBackupFolderScansRepairsAndLogsWithNoBoxAndNoActivation) {
-  Seed(memory.registry, {Str("HKLM\\Software\\TamriskOnce\\App", "Path", "C:\\Missing\\once.exe")});
-  WriteSettings(memory.platform, memory.files,
-                Ticks({1, 2, 3}) + "[Options]\r\nOutputDirectory=C:\\FirstRun\\Backup\r\n");
-  bool progressVisible = false;
-  bool scanned = false;
-  ThreadTicker watch(
-      [&] {
-        if (HWND progress = FindThreadWindow("Scanning")) {
-          scanned = true;
-          progressVisible = progressVisible || ::IsWindowVisible(progress);
-        }
-      },
-      1);
-  // Started hidden, as a scheduler starts it: nothing ever activates the window.
-  auto form = MakeMainWindow(memory.platform, prompt, {"-CLEANONCE", "-scheduled"}, SW_HIDE);
-  ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
-  EXPECT_TRUE(form->CleanOnce);
-  EXPECT_EQ(form->ExitCode(), 0);
-  EXPECT_TRUE(scanned);
-  EXPECT_FALSE(progressVisible);
-  EXPECT_FALSE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\TamriskOnce\\App", "Path").has_value());
-  const std::vector<FileEntry> backups = memory.files.ListFolder("C:\\FirstRun\\Backup\\*.reg");
-  ASSERT_EQ(backups.size(), 1u);
-  EXPECT_NE(RunLog(memory).find("-cleanonce  scheduled  categories 1,2,3  found 1  repaired 1  kept 0  backup "
-                                "C:\\FirstRun\\Backup\\" +
-                                backups[0].name + "  exit 0\r\n"),
-            std::string::npos)
-      << RunLog(memory);
-  EXPECT_EQ(memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "TreeViewNodeCheck", "3", ""), "1");
-  EXPECT_TRUE(prompt.calls.empty());
-}
-
-TEST_F(MainWindowScan, CleanOnceThatFailsLogsInsteadOfAskingSavesAndEndsWithOne) {
-  WriteSettings(memory.platform, memory.files, Ticks({}) + "[Options]\r\nOutputDirectory=Q:\\Nowhere\\Backup\r\n");
-  auto form = MakeMainWindow(memory.platform, prompt, {"-cleanonce"});
-  ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
-  EXPECT_EQ(form->ExitCode(), 1);
-  EXPECT_TRUE(prompt.calls.empty());
-  EXPECT_NE(RunLog(memory).find("exit 1  error: Cannot create Q:\\Nowhere\\Backup\r\n"), std::string::npos)
-      << RunLog(memory);
-  EXPECT_EQ(memory.ini.ReadString(memory.system.ExecutableFolder() + "options.ini", "Window", "Width", ""), "684");
-}
-
-TEST_F(MainWindowScan, CleanOnceWhoseScanCannotStartReportsAndEndsWithOne) {
-  BrokenDrives files(memory.files);
-  Platform platform{memory.registry, files, memory.system, memory.ini, memory.shell};
-  WriteSettings(platform, memory.files, Ticks({1, 2, 3}));
-  auto form = MakeMainWindow(platform, prompt, {"-cleanonce"});
-  ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
-  EXPECT_EQ(form->ExitCode(), 1);
-  EXPECT_TRUE(prompt.calls.empty());
-  EXPECT_NE(RunLog(memory).find("exit 1  error: The drives cannot be listed.\r\n"), std::string::npos);
-}
-
-TEST_F(MainWindowScan, ACategoryEndedByAFailureIsNamedInTheStatusBarAndGivesTwoUnattended) {
+TEST_F(MainWindowScan, ACategoryEndedByAFailureIsNamedInTheStatusBar) {
   constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
   memory.files.AddFile("C:\\Windows\\used.dll");
   memory.registry.SetDword(RootKey::LocalMachine, kSharedDlls, "C:\\Windows\\used.dll", 1);
@@ -305,13 +215,47 @@ TEST_F(MainWindowScan, ACategoryEndedByAFailureIsNamedInTheStatusBarAndGivesTwoU
   SendCommand(window->Handle(), IDC_SCANREGISTRY);
   EXPECT_EQ(window->Results().RowCount(), 1u) << "the category after the failure ran";
   EXPECT_EQ(PanelText(window->StatusBar(), 1), " 1 problems selected for repairing    Scan incomplete: Shared DLLs");
-  ::SendMessageW(window->Handle(), WM_CLOSE, 0, 0);
+}
 
-  auto form = MakeMainWindow(memory.platform, prompt, {"-cleanonce"});
-  ASSERT_TRUE(PumpUntil([&] { return form->Handle() == nullptr; }));
-  EXPECT_EQ(form->ExitCode(), 2);
-  EXPECT_NE(RunLog(memory).find("kept 0  backup "), std::string::npos);
-  EXPECT_NE(RunLog(memory).find("  incomplete: Shared DLLs  exit 2\r\n"), std::string::npos) << RunLog(memory);
+TEST_F(MainWindowScan, WhileAnUnattendedRunRepairsTheWindowSaysSoAndNeitherRepairsNorRestores) {
+  Seed(memory.registry, {Str("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Gone", "C:\\Gone\\a.exe")});
+  WriteSettings(memory.platform, memory.files, Ticks({10}));
+  auto form = MakeMainWindow(memory.platform, prompt);
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  ASSERT_EQ(form->Results().RowCount(), 1u);
+
+  struct Case {
+    RepairHolder holder;
+    const char* says;
+  };
+  for (const Case& c : {Case{RepairHolder::UnattendedRun, "An unattended run of Tamrisk (-cleanonce) is repairing"},
+                        Case{RepairHolder::AnotherProgram, "Another Tamrisk is repairing or restoring"}}) {
+    memory.shell.SetRepairLockHolder(c.holder);
+    prompt.calls.clear();
+    bool restoreOpened = false;
+    ThreadTicker watch([&] { restoreOpened = restoreOpened || FindThreadWindow("Varkon Tamrisk") != nullptr; });
+    SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+    SendCommand(form->Handle(), IDC_RESTOREREGISTRY);
+    EXPECT_FALSE(restoreOpened) << "the restore dialog opened";
+    ASSERT_EQ(prompt.calls.size(), 2u);
+    for (const PromptCall& call : prompt.calls) {
+      EXPECT_EQ(call.text.rfind(c.says, 0), 0u) << call.text;
+      EXPECT_NE(call.text.find("can start again when it has finished"), std::string::npos) << call.text;
+    }
+    EXPECT_EQ(form->Results().RowCount(), 1u);
+    EXPECT_TRUE(memory.registry.GetValue(RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                         "Gone"));
+    EXPECT_TRUE(memory.files.ListFolder(memory.system.ExecutableFolder() + "Backup\\*.reg").empty());
+  }
+
+  // Once it has ended, the same click repairs, and holds the lock only while it does.
+  memory.shell.SetRepairLockHolder(std::nullopt);
+  prompt.calls.clear();
+  SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_EQ(form->Results().RowCount(), 0u);
+  EXPECT_EQ(memory.shell.RepairTurnsTaken(), 1u);
+  EXPECT_FALSE(memory.shell.RepairTurnHeld());
 }
 
 TEST_F(MainWindowScan, ClosingWaitsForEveryStartedWorkerHeldInsideACall) {
@@ -343,28 +287,6 @@ TEST_F(MainWindowScan, ClosingWaitsForEveryStartedWorkerHeldInsideACall) {
   ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   EXPECT_TRUE(released.load()) << "the window closed while a worker could still use the platform";
   releaser.join();
-}
-
-TEST_F(MainWindowScan, CleanOnceStartsFromTheFirstArgumentAndRunsOnce) {
-  WriteSettings(memory.platform, memory.files, Ticks({}));
-  auto later = MakeMainWindow(memory.platform, prompt, {"/quiet", "-cleanonce"});
-  EXPECT_FALSE(later->CleanOnce);
-  EXPECT_TRUE(::IsWindow(later->Handle()));
-
-  // Posted when the window is made; the activations that follow add nothing.
-  MainWindowStart start;
-  start.arguments = {"-cleanonce"};
-  start.className = "TamriskOnceOnly";
-  start.endsProgram = false;
-  TfrmHivora form(memory.platform, prompt, start);
-  form.Create(SW_HIDE);
-  form.FormActivate();
-  form.FormActivate();
-  int posted = 0;
-  MSG message{};
-  while (::PeekMessageW(&message, form.Handle(), WM_CLEANONCE, WM_CLEANONCE, PM_REMOVE)) ++posted;
-  EXPECT_EQ(posted, 1);
-  EXPECT_TRUE(form.CleanOnce);
 }
 
 }  // namespace

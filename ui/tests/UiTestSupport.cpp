@@ -48,11 +48,9 @@ void InitControls() {
   ::InitCommonControlsEx(&controls);
 }
 
-std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt, std::vector<std::string> arguments,
-                                           int showCommand) {
+std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt, int showCommand) {
   InitControls();
   MainWindowStart start;
-  start.arguments = std::move(arguments);
   start.className = UniqueName("TamriskMain");
   start.endsProgram = false;
   auto form = std::make_unique<TfrmHivora>(platform, prompt, start);

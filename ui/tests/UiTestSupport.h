@@ -40,8 +40,7 @@ class ScriptedPrompt final : public Prompt {
 void InitControls();
 
 // A main window on a class of the test's own that never posts WM_QUIT.
-std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt,
-                                           std::vector<std::string> arguments = {}, int showCommand = SW_SHOW);
+std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt, int showCommand = SW_SHOW);
 
 // Dispatches what is queued for this thread.
 void PumpMessages();

@@ -27,6 +27,12 @@ class MemoryContractEnvironment final : public ContractEnvironment {
   void MakeShortcut(const std::string& shortcutPath, const std::string& target) override {
     memory_.files.AddShortcut(shortcutPath, target);
   }
+  std::string FileFailingPartWay() override {
+    const std::string path = std::string(kScratchFolder) + "\\part-way.bin";
+    memory_.files.AddFile(path, std::string(100000, 'x'));
+    memory_.files.FailRead(2);  // the second piece of 64 KiB
+    return path;
+  }
   void SetEnvironmentVariable(const std::string& name, const std::string& value) override {
     memory_.system.SetVariable(name, value);
   }

@@ -2,7 +2,11 @@
 // unique to the running test.
 #include <windows.h>
 
+#include <string>
+#include <thread>
+
 #include "platform/contract/ContractBackends.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "testkit/WinFixture.h"
@@ -22,6 +26,14 @@ class Win32ContractEnvironment final : public ContractEnvironment {
     }
   }
   ~Win32ContractEnvironment() override {
+    if (writer_.joinable()) {
+      // A writer still waiting for its reader is let go by one that comes and goes.
+      {
+        const win32::UniqueHandle reader(
+            ::CreateFileW(win32::Wide(pipeName_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      }
+      writer_.join();
+    }
     test::DeleteKeyTree(RootKey::CurrentUser, key_);
     test::RemoveFolder(folder_);
   }
@@ -38,6 +50,21 @@ class Win32ContractEnvironment final : public ContractEnvironment {
   void MakeShortcut(const std::string& shortcutPath, const std::string& target) override {
     test::MakeShortcut(shortcutPath, target);
   }
+  std::string FileFailingPartWay() override {
+    pipeName_ = "\\\\.\\pipe\\" + test::UniqueName("tamrisk-part-way");
+    win32::UniqueHandle pipe(::CreateNamedPipeW(win32::Wide(pipeName_).c_str(), PIPE_ACCESS_OUTBOUND,
+                                                PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr));
+    // The writer gives its reader 100 bytes, waits until they are read and goes away.
+    writer_ = std::thread([pipe = std::move(pipe)] {
+      if (!::ConnectNamedPipe(pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return;
+      const std::string head(100, 'x');
+      DWORD written = 0;
+      ::WriteFile(pipe.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr);
+      ::FlushFileBuffers(pipe.get());
+      ::DisconnectNamedPipe(pipe.get());
+    });
+    return pipeName_;
+  }
   void SetEnvironmentVariable(const std::string& name, const std::string& value) override {
     ::SetEnvironmentVariableW(win32::Wide(name).c_str(), win32::Wide(value).c_str());
   }
@@ -47,6 +74,8 @@ class Win32ContractEnvironment final : public ContractEnvironment {
   win32::Win32Platform system_;
   std::string key_;
   std::string folder_;
+  std::string pipeName_;
+  std::thread writer_;
 };
 
 }  // namespace

@@ -1,0 +1,82 @@
+#include "unattended/CleanOnce.h"
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+
+#include "repair/Repair.h"
+#include "settings/RegGlobal.h"
+#include "unattended/HeadlessScan.h"
+#include "unattended/RunLog.h"
+
+namespace tamrisk {
+namespace {
+
+void AddError(RunLogEntry& log, const std::string& error) { log.error += (log.error.empty() ? "" : " ") + error; }
+
+// Repairs every row; what it came to goes into the log. The backup file, when one was written.
+std::string RepairAll(const Platform& platform, const std::string& backupFolder, std::vector<ProblemRow> rows,
+                      RunLogEntry& log) {
+  for (ProblemRow& row : rows) row.checked = true;
+  VectorResults results(std::move(rows));
+  std::string backup;
+  try {
+    // The user asked for unattended repairs with backups: the folder is made without a question.
+    EnsureBackupFolder(platform, backupFolder, [](const std::string&) { return true; });
+    if (!results.rows.empty()) {
+      backup = NewBackupFileName(platform, backupFolder);
+      RepairRows(platform, results, backup);
+    }
+  } catch (const std::exception& error) {
+    AddError(log, error.what());
+  }
+  // A repair that failed part-way has still removed the rows below the one it failed at.
+  log.kept = std::min(results.rows.size(), log.found);
+  log.repaired = log.found - log.kept;
+  return backup;
+}
+
+}  // namespace
+
+int RefuseCleanOnce(const Platform& platform, bool scheduled, const std::string& why) {
+  RunLogEntry log;
+  log.mode = "-cleanonce";
+  log.scheduled = scheduled;
+  log.exitCode = 1;
+  log.error = why;
+  AppendRunLog(platform, log);
+  return log.exitCode;
+}
+
+int RunCleanOnce(const Platform& platform, bool scheduled) {
+  RepairHolder holder = RepairHolder::AnotherProgram;
+  const std::unique_ptr<RepairTurn> turn = platform.shell.TakeRepairTurn(true, holder);
+  if (!turn) return RefuseCleanOnce(platform, scheduled, RepairBusyText(holder) + " Nothing was scanned or repaired.");
+
+  RunLogEntry log;
+  log.mode = "-cleanonce";
+  log.scheduled = scheduled;
+  std::string backup;
+  TOptionsSetting options;
+  LoadOptions(platform, WindowMetrics{}, options);
+  log.categories = StoredCategories(options);
+  try {
+    HeadlessScan scan = ScanStoredCategories(platform, options);
+    log.found = scan.rows.size();
+    log.incomplete = std::move(scan.incomplete);
+    backup = RepairAll(platform, options.OutputDirectory, std::move(scan.rows), log);
+  } catch (const std::exception& error) {
+    AddError(log, error.what());
+  }
+  try {
+    SaveOptionsWithoutWindow(platform, options);
+  } catch (const std::exception& error) {
+    AddError(log, error.what());
+  }
+  if (!backup.empty() && platform.files.PathIsFile(backup)) log.backupFile = backup;
+  log.exitCode = UnattendedExitCode(log.error.empty(), !log.incomplete.empty());
+  AppendRunLog(platform, log);
+  return log.exitCode;
+}
+
+}  // namespace tamrisk
