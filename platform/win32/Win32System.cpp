@@ -416,13 +416,13 @@ class MutexTurn final : public RepairTurn {
   UniqueHandle marker_;
 };
 
-bool UnattendedRunWorking() {
+}  // namespace
+
+bool UnattendedRepairRunning() {
   const UniqueHandle marker(::OpenEventW(SYNCHRONIZE, FALSE, kUnattendedMarker));
   // A marker made by another user cannot be opened, but it is there.
   return marker || ::GetLastError() == ERROR_ACCESS_DENIED;
 }
-
-}  // namespace
 
 std::unique_ptr<RepairTurn> Win32Shell::TakeRepairTurn(bool unattendedRun, RepairHolder& holder) {
   // Made by whoever comes first, and gone with the last handle: a holder that was killed leaves it
@@ -436,7 +436,7 @@ std::unique_ptr<RepairTurn> Win32Shell::TakeRepairTurn(bool unattendedRun, Repai
     }
   }
   // Held, or made by another user's process, whose lock this one may not even open.
-  holder = UnattendedRunWorking() ? RepairHolder::UnattendedRun : RepairHolder::AnotherProgram;
+  holder = UnattendedRepairRunning() ? RepairHolder::UnattendedRun : RepairHolder::AnotherProgram;
   return nullptr;
 }
 

@@ -54,6 +54,9 @@ class Win32Shell final : public Shell {
                                         const std::string& startPath) override;
 };
 
+// Whether an unattended run holds the repair lock (Win32Shell::TakeRepairTurn) in any session.
+bool UnattendedRepairRunning();
+
 // The real system, one of each service.
 struct Win32Platform {
   Win32Registry registry;

@@ -1,0 +1,92 @@
+// The Win32 services where the real system's behaviour decides: the repair lock across threads and
+// processes, and an ini file that cannot be read when it must be converted.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32System.h"
+#include "testkit/WinFixture.h"
+
+namespace tamrisk {
+namespace {
+
+// Takes a turn on a thread of its own, which counts as another holder: the lock belongs to a thread.
+std::unique_ptr<RepairTurn> TakeOnAnotherThread(win32::Win32Shell& shell, bool unattendedRun) {
+  std::unique_ptr<RepairTurn> turn;
+  std::thread([&] {
+    RepairHolder holder = RepairHolder::AnotherProgram;
+    turn = shell.TakeRepairTurn(unattendedRun, holder);
+  }).join();
+  return turn;
+}
+
+TEST(RepairLockWin, OneHolderAtATimeWhoIsNamedAndOneThatDiedLetsTheNextIn) {
+  win32::Win32Shell shell;
+  RepairHolder holder = RepairHolder::AnotherProgram;
+  struct Case {
+    bool unattendedRun;
+    RepairHolder named;
+  };
+  for (const Case& c : {Case{true, RepairHolder::UnattendedRun}, Case{false, RepairHolder::AnotherProgram}}) {
+    // Its thread has ended without releasing: the lock is abandoned while the turn lives, and taken.
+    std::unique_ptr<RepairTurn> other = TakeOnAnotherThread(shell, c.unattendedRun);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(win32::UnattendedRepairRunning(), c.unattendedRun);
+    std::unique_ptr<RepairTurn> mine = shell.TakeRepairTurn(false, holder);
+    EXPECT_TRUE(mine) << "a lock whose holder died stays taken";
+    mine.reset();
+    other.reset();
+    EXPECT_FALSE(win32::UnattendedRepairRunning());
+  }
+
+  // A live holder on another thread keeps everyone else out until it lets go.
+  std::unique_ptr<RepairTurn> held;
+  HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const win32::UniqueHandle readyOwner(ready), doneOwner(done);
+  std::thread holderThread([&] {
+    RepairHolder unused = RepairHolder::AnotherProgram;
+    held = shell.TakeRepairTurn(true, unused);
+    ::SetEvent(ready);
+    ::WaitForSingleObject(done, 20000);
+    held.reset();
+  });
+  ::WaitForSingleObject(ready, 20000);
+  ASSERT_TRUE(held);
+  holder = RepairHolder::AnotherProgram;
+  EXPECT_FALSE(shell.TakeRepairTurn(false, holder));
+  EXPECT_EQ(holder, RepairHolder::UnattendedRun);
+  ::SetEvent(done);
+  holderThread.join();
+  EXPECT_TRUE(shell.TakeRepairTurn(false, holder));
+}
+
+TEST(IniFileWin, AFileThatCannotBeReadIsNotRewrittenForTextOutsideTheCodePage) {
+  const std::string folder = test::FreshFolder(test::UniqueName("ini"));
+  const std::string path = folder + "\\options.ini";
+  const std::string text = "[Options]\r\nOutputDirectory=C:\\Kept\r\n";
+  ASSERT_TRUE(test::WriteTextFile(path, text));
+  win32::Win32IniFile ini;
+  {
+    // Another program holds the file so that nobody may read it, while writing is still allowed.
+    const win32::UniqueFileHandle holder(::CreateFileW(win32::Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                                       FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_FALSE(ini.WriteString(path, "Options", "OutputDirectory", "C:\\\xCE\x94\xCE\xB1\xCF\x84\xCE\xB1"));
+  }
+  EXPECT_EQ(test::ReadTextFile(path), text);
+  // Readable again, the same write converts the file and keeps what it held.
+  EXPECT_TRUE(ini.WriteString(path, "Options", "OutputDirectory", "C:\\\xCE\x94\xCE\xB1\xCF\x84\xCE\xB1"));
+  EXPECT_EQ(ini.ReadString(path, "Options", "OutputDirectory", "", 2047), "C:\\\xCE\x94\xCE\xB1\xCF\x84\xCE\xB1");
+  test::RemoveFolder(folder);
+}
+
+}  // namespace
+}  // namespace tamrisk
