@@ -124,8 +124,8 @@ class Watch {
     for (HWND window : WindowsOf(run_.id)) {
       const std::wstring className = ClassOf(window);
       if (::IsWindowVisible(window) || className == kMainWindowClass) {
-        Fail("the unattended run has a window: class \"" + Utf8(className) + "\", caption \"" +
-             Utf8(TextOf(window)) + "\"" + (::IsWindowVisible(window) ? ", visible" : ""));
+        Fail("the unattended run has a window: class \"" + Utf8(className) + "\", caption \"" + Utf8(TextOf(window)) +
+             "\"" + (::IsWindowVisible(window) ? ", visible" : ""));
       }
     }
   }
@@ -161,7 +161,8 @@ class Watch {
     ::PostMessageW(main, WM_COMMAND, static_cast<WPARAM>(command), 0);
     HWND box = nullptr;
     if (!WaitFor([&] { return (box = VisibleWindowOf(window_.id, L"#32770")) != nullptr; })) {
-      Fail("the window said nothing when asked to " + std::string(command == IDC_REPAIRREGISTRY ? "repair" : "restore"));
+      Fail("the window said nothing when asked to " +
+           std::string(command == IDC_REPAIRREGISTRY ? "repair" : "restore"));
       return;
     }
     const bool during = !Ended(run_) && tamrisk::win32::UnattendedRepairRunning();

@@ -109,9 +109,8 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
 }
 
 std::string RepairBusyText(RepairHolder holder) {
-  return holder == RepairHolder::UnattendedRun
-             ? "An unattended run of Tamrisk (-cleanonce) is repairing the registry."
-             : "Another Tamrisk is repairing or restoring the registry.";
+  return holder == RepairHolder::UnattendedRun ? "An unattended run of Tamrisk (-cleanonce) is repairing the registry."
+                                               : "Another Tamrisk is repairing or restoring the registry.";
 }
 
 std::string RepairSummaryText(const RepairSummary& summary) {

@@ -17,8 +17,8 @@
 
 namespace tamrisk {
 
-// Thrown out of a scanner when a stop was requested; deliberately not a std::exception, so the
-// scanners that swallow their own failures let it pass.
+// Thrown out of a scanner when a stop was requested; deliberately not a std::exception, so nothing
+// that handles failures takes a stop for one.
 struct ScanStopped {};
 
 // The current-key text as the progress window shows it: a line break before the 53rd character of a

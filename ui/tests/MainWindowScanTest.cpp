@@ -243,8 +243,8 @@ TEST_F(MainWindowScan, WhileAnUnattendedRunRepairsTheWindowSaysSoAndNeitherRepai
       EXPECT_NE(call.text.find("can start again when it has finished"), std::string::npos) << call.text;
     }
     EXPECT_EQ(form->Results().RowCount(), 1u);
-    EXPECT_TRUE(memory.registry.GetValue(RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                         "Gone"));
+    EXPECT_TRUE(
+        memory.registry.GetValue(RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Gone"));
     EXPECT_TRUE(memory.files.ListFolder(memory.system.ExecutableFolder() + "Backup\\*.reg").empty());
   }
 

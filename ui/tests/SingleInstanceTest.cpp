@@ -1,6 +1,7 @@
 // A second start of the program signals the running one, which comes forward, and ends without a
-// window of its own. Both run as real processes, on a desktop of the test's own, so no other test's
-// program can answer for them, and from a copy of the program, so their options.ini is their own.
+// window of its own; a "-cleanonce" start meanwhile does nothing and says so in its log. Both run as real processes, on
+// a desktop of the test's own, so no other test's program can answer for them, and from a copy of the program, so their
+// options.ini is their own.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,7 @@ struct Observed {
   bool firstShown = false;
   bool firstMinimised = false;
   DWORD secondExit = 99;
+  DWORD cleanOnceExit = 99;
   bool firstRestored = false;
   std::size_t mainWindows = 0;
   bool firstStillRunning = false;
@@ -110,6 +112,8 @@ Observed StartTwice(const std::string& program, HDESK desktop, const std::string
 
   Started second = StartOnDesktop("\"" + program + "\"", desktopName);
   if (second.process) seen.secondExit = ExitCodeAfterEnd(second.process.get());
+  Started cleanOnce = StartOnDesktop("\"" + program + "\" -cleanonce", desktopName);
+  if (cleanOnce.process) seen.cleanOnceExit = ExitCodeAfterEnd(cleanOnce.process.get());
   seen.firstRestored =
       WaitFor([&] { return !::IsIconic(running) && ::IsWindowVisible(running); }, std::chrono::seconds(10));
   seen.mainWindows = MainWindows().size();
@@ -135,6 +139,9 @@ TEST(SingleInstance, SecondStartRaisesTheFirstAndEnds) {
   ASSERT_TRUE(seen.firstShown) << "the first start showed no window";
   EXPECT_TRUE(seen.firstMinimised);
   EXPECT_EQ(seen.secondExit, 0u) << "the second start did not end at once";
+  EXPECT_EQ(seen.cleanOnceExit, 1u);
+  EXPECT_NE(ReadTextFile(folder + "\\Tamrisk.log").find("exit 1  error: Tamrisk is already open; nothing was scanned"),
+            std::string::npos);
   EXPECT_TRUE(seen.firstRestored) << "the running window was not restored";
   EXPECT_EQ(seen.mainWindows, 1u) << "the second start made a window of its own";
   EXPECT_TRUE(seen.firstStillRunning);

@@ -87,14 +87,22 @@ TEST_F(CleanOnceRun, WhatKeepsItFromWorkingGivesOneAndALogLine) {
     bool saves;
   };
   const std::vector<Case> cases = {
-      {"a backup folder that cannot be made", "[Options]\r\nOutputDirectory=Q:\\Nowhere\\Backup\r\n", {}, false,
-       "exit 1  error: Cannot create Q:\\Nowhere\\Backup\r\n", true},
-      {"a scan that cannot start", "", {}, true,
+      {"a backup folder that cannot be made",
+       "[Options]\r\nOutputDirectory=Q:\\Nowhere\\Backup\r\n",
+       {},
+       false,
+       "exit 1  error: Cannot create Q:\\Nowhere\\Backup\r\n",
+       true},
+      {"a scan that cannot start",
+       "",
+       {},
+       true,
        "categories 1,10  found 0  repaired 0  kept 0  backup none  exit 1  error: The drives cannot be listed.\r\n",
        true},
       {"an unattended run repairing", "", RepairHolder::UnattendedRun, false,
        "categories none  found 0  repaired 0  kept 0  backup none  exit 1  error: An unattended run of Tamrisk "
-       "(-cleanonce) is repairing the registry. Nothing was scanned or repaired.\r\n", false},
+       "(-cleanonce) is repairing the registry. Nothing was scanned or repaired.\r\n",
+       false},
       {"a window restoring", "", RepairHolder::AnotherProgram, false,
        "exit 1  error: Another Tamrisk is repairing or restoring the registry. Nothing was scanned or repaired.\r\n",
        false},
@@ -169,7 +177,8 @@ TEST_F(CleanOnceRun, AFailureInsideACategoryMarksItIncompleteAndKeepsTheRowsFoun
     const std::string log = env.files.Contents(std::string(kFolder) + "Tamrisk.log").value_or("");
     EXPECT_NE(log.find("  incomplete: " + c.incomplete + "  exit 2\r\n"), std::string::npos) << log;
     const std::size_t bar = c.foundBefore.find('|');
-    EXPECT_FALSE(env.registry.GetValue(RootKey::LocalMachine, c.foundBefore.substr(0, bar), c.foundBefore.substr(bar + 1)))
+    EXPECT_FALSE(
+        env.registry.GetValue(RootKey::LocalMachine, c.foundBefore.substr(0, bar), c.foundBefore.substr(bar + 1)))
         << "the row found before the failure was not repaired";
     EXPECT_TRUE(env.registry.GetValue(RootKey::LocalMachine, c.failingKey, c.failingValue));
   }
