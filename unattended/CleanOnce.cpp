@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "repair/Repair.h"
+#include "scan/IgnoreFilter.h"
 #include "settings/RegGlobal.h"
 #include "unattended/HeadlessScan.h"
 #include "unattended/RunLog.h"
@@ -14,9 +15,11 @@ namespace {
 
 void AddError(RunLogEntry& log, const std::string& error) { log.error += (log.error.empty() ? "" : " ") + error; }
 
-// Repairs every row; what it came to goes into the log. The backup file, when one was written.
-std::string RepairAll(const Platform& platform, const std::string& backupFolder, std::vector<ProblemRow> rows,
+// Repairs every row, as the window does after a scan of the same categories; what it came to goes
+// into the log. The backup file, when one was written.
+std::string RepairAll(const Platform& platform, const TOptionsSetting& options, std::vector<ProblemRow> rows,
                       RunLogEntry& log) {
+  const std::string& backupFolder = options.OutputDirectory;
   for (ProblemRow& row : rows) row.checked = true;
   VectorResults results(std::move(rows));
   std::string backup;
@@ -25,7 +28,8 @@ std::string RepairAll(const Platform& platform, const std::string& backupFolder,
     EnsureBackupFolder(platform, backupFolder, [](const std::string&) { return true; });
     if (!results.rows.empty()) {
       backup = NewBackupFileName(platform, backupFolder);
-      RepairRows(platform, results, backup);
+      RepairRows(platform, results, backup,
+                 ScopeAfterScan(log.categories, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options))));
     }
   } catch (const std::exception& error) {
     AddError(log, error.what());
@@ -64,7 +68,7 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
     log.incomplete = std::move(scan.incomplete);
-    backup = RepairAll(platform, options.OutputDirectory, std::move(scan.rows), log);
+    backup = RepairAll(platform, options, std::move(scan.rows), log);
   } catch (const std::exception& error) {
     AddError(log, error.what());
   }

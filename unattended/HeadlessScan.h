@@ -19,7 +19,8 @@ struct HeadlessScan {
   std::vector<std::string> incomplete;  // names of the categories a failure ended
 };
 
-// Scans the StoredCategories of options and drops the rows its ignore lists cover.
+// Scans the StoredCategories of options, lists each entry once and drops the rows its ignore lists
+// cover.
 HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSetting& options);
 
 }  // namespace tamrisk

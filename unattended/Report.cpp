@@ -3,6 +3,7 @@
 #include <exception>
 #include <initializer_list>
 #include <string_view>
+#include <utility>
 
 #include "settings/RegGlobal.h"
 #include "settings/Schedule.h"
