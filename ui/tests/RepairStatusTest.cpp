@@ -55,7 +55,7 @@ TEST(RepairStatusWin, TheStatusSaysWhatTheRepairDidAndUndoPutsBackWhatItRemoved)
   const std::string before = ExportKey(key);
   ASSERT_NE(before.find("Count"), std::string::npos);
 
-  win32::Win32Platform system;
+  Win32TestPlatform system;
   ScriptedPrompt prompt;
   auto form = MakeMainWindow(system.platform, prompt);
   OptionsSetting.OutputDirectory = FreshFolder(name);

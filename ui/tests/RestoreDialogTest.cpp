@@ -357,7 +357,7 @@ TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
     MakeKeyWithValues(key + "\\Sub", text, number);
     if (::testing::Test::HasFatalFailure()) return;
 
-    win32::Win32Platform system;
+    Win32TestPlatform system;
     VectorResults results({ProblemRow{true, "Test Issue", "HKEY_CURRENT_USER\\" + key + "\\Sub", "", rkKey}});
     const std::string backup = NewBackupFileName(system.platform, folder);
     RepairRows(system.platform, results, backup);

@@ -14,10 +14,43 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "platform/win32/Win32System.h"
 #include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
 
 namespace tamrisk::test {
+
+// The real shell but for the repair lock, which is the test's own: window tests that repair or
+// restore run side by side under one wineserver, and would otherwise find each other working.
+class OwnRepairLockShell final : public Shell {
+ public:
+  explicit OwnRepairLockShell(Shell& inner) : inner_(inner) {}
+  std::unique_ptr<RepairTurn> TakeRepairTurn(bool, RepairHolder&) override { return std::make_unique<RepairTurn>(); }
+  bool Open(std::uintptr_t owner, const std::string& file, const std::string& parameters, const std::string& directory,
+            int show) override {
+    return inner_.Open(owner, file, parameters, directory, show);
+  }
+  bool StartHidden(const std::string& commandLine, ProcessInfo& info) override {
+    return inner_.StartHidden(commandLine, info);
+  }
+  bool HasEnded(const ProcessInfo& info) override { return inner_.HasEnded(info); }
+  void Terminate(const ProcessInfo& info) override { inner_.Terminate(info); }
+  void Release(ProcessInfo& info) override { inner_.Release(info); }
+  std::optional<std::string> PickFolder(std::uintptr_t owner, const std::string& title,
+                                        const std::string& startPath) override {
+    return inner_.PickFolder(owner, title, startPath);
+  }
+
+ private:
+  Shell& inner_;
+};
+
+// The real system with OwnRepairLockShell.
+struct Win32TestPlatform {
+  win32::Win32Platform system;
+  OwnRepairLockShell shell{system.shell};
+  Platform platform{system.registry, system.files, system.system, system.ini, shell};
+};
 
 struct PromptCall {
   std::string text;
