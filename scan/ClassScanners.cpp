@@ -149,7 +149,7 @@ void TScanTaskThread::ScanFileExtensions() {
 
 // 32-bit programs register their classes in a copy of CLSID of their own.
 void TScanTaskThread::ScanCustomControls() {
-  for (const std::string& path : ClassKeyInBothViews("CLSID")) ScanClassKey("HKEY_CLASSES_ROOT", path);
+  for (const std::string& path : ClassKeyInBothViews(Env().registry, "CLSID")) ScanClassKey("HKEY_CLASSES_ROOT", path);
 }
 
 void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::string& path) {

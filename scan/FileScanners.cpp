@@ -207,21 +207,20 @@ void TScanTaskThread::ScanCurrentUserFiles() {
   WalkRegistryTree("HKEY_CURRENT_USER", "", TestedDrives, "", kFileProblem);
 }
 
-// Every hive under HKEY_USERS, each walked under one name: the current user's hive is the one
-// HKEY_CURRENT_USER names (and its <SID>_Classes hive that user's Software\Classes), so its rows are
-// named there, and it is not walked again when this scan walks HKEY_CURRENT_USER as well;
-// S-1-5-18 is another name of .DEFAULT.
+// Every hive under HKEY_USERS, each under one name: the current user's hive is the one
+// HKEY_CURRENT_USER names, so it is walked, and its rows named, there (the duplicate check then keeps
+// one row of an entry the user's own walk finds as well); its <SID>_Classes hive is that user's
+// Software\Classes, walked with it. S-1-5-18 is another name of .DEFAULT.
 void TScanTaskThread::ScanUsersFiles() {
   const std::vector<std::string> hives = RegistryAccess(Env().registry, RootKey::Users).ListSubkeys();
   const std::string sid = Env().system.CurrentUserSid();
-  const bool currentUserWalked = ScansCategory(kCurrentUserFilesCode);
+  const bool hasUser = !sid.empty() && ContainsNoCase(hives, sid);
   const bool hasDefault = ContainsNoCase(hives, ".DEFAULT");
   for (const std::string& hive : hives) {
-    if (!sid.empty() && EqualsNoCase(hive, sid)) {
-      if (!currentUserWalked) WalkRegistryTree("HKEY_CURRENT_USER", "", TestedDrives, "", kFileProblem);
+    if (hasUser && EqualsNoCase(hive, sid)) {
+      WalkRegistryTree("HKEY_CURRENT_USER", "", TestedDrives, "", kFileProblem);
     } else if (!sid.empty() && EqualsNoCase(hive, sid + "_Classes")) {
-      if (!currentUserWalked)
-        WalkRegistryTree("HKEY_CURRENT_USER", "Software\\Classes", TestedDrives, "", kFileProblem);
+      if (!hasUser) WalkRegistryTree("HKEY_CURRENT_USER", "Software\\Classes", TestedDrives, "", kFileProblem);
     } else if (!(hasDefault && EqualsNoCase(hive, "S-1-5-18"))) {
       WalkRegistryTree("HKEY_USERS", hive, TestedDrives, "", kFileProblem);
     }

@@ -97,7 +97,7 @@ void TScanTaskThread::ScanWindowsFonts() {
 void TScanTaskThread::ScanHelpFiles() {
   std::vector<std::string> keys;
   for (const char* key : kHelpKeys) {
-    for (std::string& path : SoftwareKeyInBothViews(key)) keys.push_back(std::move(path));
+    for (std::string& path : SoftwareKeyInBothViews(Env().registry, key)) keys.push_back(std::move(path));
   }
   for (const std::string& key : keys) {
     RegistryAccess registry(Env().registry, RootKey::LocalMachine);

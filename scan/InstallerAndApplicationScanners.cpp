@@ -39,7 +39,7 @@ void ScanInstallerFolders(TScanTaskThread& task, const std::string& foldersPath)
 // The uninstall entries of both views, or nullopt when a view's list cannot be read.
 std::optional<std::vector<std::string>> UninstallEntries(const Platform& env) {
   std::vector<std::string> entries;
-  const std::vector<std::string> views = SoftwareKeyInBothViews(kUninstallPath);
+  const std::vector<std::string> views = SoftwareKeyInBothViews(env.registry, kUninstallPath);
   for (std::size_t i = 0; i < views.size(); ++i) {
     RegistryAccess machine(env.registry, RootKey::LocalMachine);
     machine.SetAccess(rights::Read);
@@ -94,22 +94,24 @@ void ScanApplicationsKey(TScanTaskThread& task, const std::string& applicationsP
 }  // namespace
 
 void TScanTaskThread::ScanInstaller() {
-  for (const std::string& path : SoftwareKeyInBothViews(kUninstallPath)) {
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstallPath)) {
     WalkRegistryTree("HKEY_LOCAL_MACHINE", path, TestedDrives, ".exe", kInstallerProblem);
   }
-  for (const std::string& path : SoftwareKeyInBothViews(kInstallerFoldersPath)) ScanInstallerFolders(*this, path);
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kInstallerFoldersPath))
+    ScanInstallerFolders(*this, path);
 
   // Without the list of uninstall entries nothing shows that a cache entry is stale, and a repair
   // would delete every one of them: then the cache is not examined.
   const std::optional<std::vector<std::string>> entries = UninstallEntries(Env());
   if (!entries) return;
-  for (const std::string& path : SoftwareKeyInBothViews(kArpCachePath)) ScanArpCache(*this, path, *entries);
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kArpCachePath))
+    ScanArpCache(*this, path, *entries);
 }
 
 // A failure ends the category like any other, so it is marked incomplete; the rows found before it
 // stay.
 void TScanTaskThread::ScanApplications() {
-  for (const std::string& applicationsPath : SoftwareKeyInBothViews(kApplicationsPath)) {
+  for (const std::string& applicationsPath : SoftwareKeyInBothViews(Env().registry, kApplicationsPath)) {
     ScanApplicationsKey(*this, applicationsPath);
   }
 }

@@ -24,7 +24,7 @@ const char* RowKindName(RowKind kind) {
 RegLocation LocationOfColumns(const std::string& registryKey, const std::string& value, RowKind kind) {
   if (kind == rkShortcutFile) return {"", registryKey, "", false};
   const std::size_t slash = registryKey.find('\\');
-  if (slash == std::string::npos) return {registryKey, "", "", kind != rkKey && kind != rkSubkeyInColumn};
+  if (slash == std::string::npos) return {};  // no root and path: the row names no entry
   std::string root = registryKey.substr(0, slash);
   std::string rest = registryKey.substr(slash + 1);
   switch (kind) {

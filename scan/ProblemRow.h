@@ -26,7 +26,8 @@ const char* RowKindName(RowKind kind);
 // than on the row's texts. A 32-bit program's entry is named by its path under Wow6432Node, which is
 // where a 64-bit program reaches that view, so the path says the view as well.
 struct RegLocation {
-  std::string rootName;  // "HKEY_LOCAL_MACHINE", as the row names it; "" for a shortcut file
+  std::string rootName;  // "HKEY_LOCAL_MACHINE", as the row names it; "" for a shortcut file, and
+                         // with an empty key for a row that names no entry
   std::string key;       // the key below the root that the row names, or that holds its value; for a
                          // shortcut row the file's path
   std::string value;     // the value's name ("" for the default value) when namesValue

@@ -38,20 +38,31 @@ bool ReplacePrefix(std::string& upperPath, std::string_view prefix, std::string_
 // A hive walk's row: listed under its own problem only where no other category finds the entry.
 bool FromHiveWalk(const ProblemRow& row) { return row.category >= 3 && row.category <= 5; }
 
+// Whether a step of path from the one at offset on (each path up to a "\" and the whole) is a link.
+bool HasLinkFrom(RegistryBackend& registry, RootKey root, const std::string& path, std::size_t offset) {
+  for (std::size_t end = path.find('\\', offset);; end = path.find('\\', end + 1)) {
+    if (registry.IsLink(RootHandle(root), path.substr(0, end))) return true;
+    if (end == std::string::npos) return false;
+  }
+}
+
 }  // namespace
 
-std::vector<std::string> SoftwareKeyInBothViews(std::string_view softwarePath) {
+std::vector<std::string> SoftwareKeyInBothViews(RegistryBackend& registry, std::string_view softwarePath) {
   std::vector<std::string> paths{std::string(softwarePath)};
   // The 32-bit class keys are Software\Classes\Wow6432Node; Software\Wow6432Node\Classes leads there.
   const std::string_view head = StartsWithNoCase(softwarePath, kClasses) ? kClasses : kSoftware;
-  if (StartsWithNoCase(softwarePath, head)) {
-    paths.push_back(std::string(head).append(kWow64Node).append(softwarePath.substr(head.size())));
-  }
+  if (!StartsWithNoCase(softwarePath, head)) return paths;
+  std::string copy = std::string(head).append(kWow64Node).append(softwarePath.substr(head.size()));
+  if (!HasLinkFrom(registry, RootKey::LocalMachine, copy, head.size())) paths.push_back(std::move(copy));
   return paths;
 }
 
-std::vector<std::string> ClassKeyInBothViews(std::string_view classPath) {
-  return {std::string(classPath), std::string(kWow64Node).append(classPath)};
+std::vector<std::string> ClassKeyInBothViews(RegistryBackend& registry, std::string_view classPath) {
+  std::vector<std::string> paths{std::string(classPath)};
+  std::string copy = std::string(kWow64Node).append(classPath);
+  if (!HasLinkFrom(registry, RootKey::ClassesRoot, copy, 0)) paths.push_back(std::move(copy));
+  return paths;
 }
 
 std::string CanonicalLocation(const RegLocation& where, const std::string& currentUserSid) {
@@ -85,6 +96,7 @@ void DropDuplicateRows(ResultsModel& results, const std::string& currentUserSid)
   std::vector<bool> drop(results.RowCount(), false);
   for (std::size_t i = 0; i < results.RowCount(); ++i) {
     const ProblemRow row = results.Row(i);
+    if (row.location.rootName.empty() && row.location.key.empty()) continue;  // names no entry
     const auto [at, first] = kept.emplace(CanonicalLocation(row.location, currentUserSid), i);
     if (first) continue;
     if (FromHiveWalk(results.Row(at->second)) && !FromHiveWalk(row)) {

@@ -6,17 +6,19 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/RegistryBackend.h"
 #include "scan/ProblemRow.h"
 
 namespace tamrisk {
 
 // A key under HKEY_LOCAL_MACHINE\Software and the copy 64-bit Windows keeps of it for 32-bit programs
-// under Software\Wow6432Node: {path, Software\Wow6432Node\rest}. The copy may not exist (a 32-bit
-// system, a key Windows shares between the views); opening it then fails like any missing key.
-std::vector<std::string> SoftwareKeyInBothViews(std::string_view softwarePath);
+// under Software\Wow6432Node (a class key's under Software\Classes\Wow6432Node). The copy is left
+// out where a step of it is a link: the keys both views share are one key with two names. A copy
+// that does not exist (a 32-bit system) stays in, and opening it fails like any missing key.
+std::vector<std::string> SoftwareKeyInBothViews(RegistryBackend& registry, std::string_view softwarePath);
 
-// A key of HKEY_CLASSES_ROOT and its 32-bit programs' copy: {path, Wow6432Node\path}.
-std::vector<std::string> ClassKeyInBothViews(std::string_view classPath);
+// A key of HKEY_CLASSES_ROOT and its 32-bit programs' copy, Wow6432Node\path, by the same rule.
+std::vector<std::string> ClassKeyInBothViews(RegistryBackend& registry, std::string_view classPath);
 
 // One spelling, upper-cased, for every name of the entry where names, so that two locations compare
 // equal exactly when they name the same entry: HKEY_USERS\<current user's SID> as HKEY_CURRENT_USER,

@@ -167,11 +167,4 @@ void TScanTaskThread::AppendValueProblem(const std::string& problem, const std::
   AppendProblem(problem, rkValueInPath, {rootName, key, name, true}, text, std::move(reason));
 }
 
-bool TScanTaskThread::ScansCategory(int code) const {
-  for (const std::string& entry : Categories) {
-    if (CodeOf(entry) == code) return true;
-  }
-  return false;
-}
-
 }  // namespace tamrisk

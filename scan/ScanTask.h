@@ -84,8 +84,6 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ScanUsersFiles();
   void WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
                         const std::string& extensionFilter, const std::string& problem);
-  // Whether the scan's list holds this category code (decimal entries).
-  bool ScansCategory(int code) const;
   // Codes 6 to 22, in the files named after their categories ("...Scanners.cpp"): SoftwareLocation-
   // AndSharedDll 6 and 9, FontAndHelpFile 7 and 8, StartupAndUninstall 10 and 11, Class 12, 13 and 19,
   // ObsoleteSoftwareAndService 14 and 15, StartMenuAndShortcut 16 and 17, SoundAndHistory 18 and 20,

@@ -74,11 +74,12 @@ void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
 }  // namespace
 
 void TScanTaskThread::ScanSoftwareLocations() {
-  for (const std::string& appPaths : SoftwareKeyInBothViews(kAppPaths)) ScanAppPaths(*this, appPaths);
+  for (const std::string& appPaths : SoftwareKeyInBothViews(Env().registry, kAppPaths)) ScanAppPaths(*this, appPaths);
 }
 
 void TScanTaskThread::ScanSharedDlls() {
-  for (const std::string& sharedDlls : SoftwareKeyInBothViews(kSharedDlls)) ScanSharedDllKey(*this, sharedDlls);
+  for (const std::string& sharedDlls : SoftwareKeyInBothViews(Env().registry, kSharedDlls))
+    ScanSharedDllKey(*this, sharedDlls);
 }
 
 }  // namespace tamrisk

@@ -67,9 +67,9 @@ void TScanTaskThread::ScanStartupPrograms() {
   ScanRunKey("HKEY_CURRENT_USER", kRunKey);
   ScanRunKey("HKEY_CURRENT_USER", kRunOnceKey);
   for (const char* key : {kRunKey, kRunOnceKey}) {
-    for (const std::string& path : SoftwareKeyInBothViews(key)) ScanRunKey("HKEY_LOCAL_MACHINE", path);
+    for (const std::string& path : SoftwareKeyInBothViews(Env().registry, key)) ScanRunKey("HKEY_LOCAL_MACHINE", path);
   }
-  for (const std::string& path : SoftwareKeyInBothViews(kStartupReg)) ScanMsConfigStartup(*this, path);
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kStartupReg)) ScanMsConfigStartup(*this, path);
 }
 
 void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string& path) {
@@ -89,7 +89,7 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
 }
 
 void TScanTaskThread::ScanAddRemovePrograms() {
-  for (const std::string& path : SoftwareKeyInBothViews(kUninstall)) ScanUninstallEntries(*this, path);
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstall)) ScanUninstallEntries(*this, path);
 }
 
 }  // namespace tamrisk

@@ -76,6 +76,15 @@ TEST(RegistryViewsTest, EachCategoryReadsThe32BitCopyOfItsKeys) {
   }
 }
 
+// Windows and Wine make the keys both views share links: such a copy is the 64-bit key again.
+TEST(RegistryViewsTest, AKeyBothViewsShareIsReadOnce) {
+  MemoryPlatform env;
+  const std::string appPaths = "Microsoft\\Windows\\CurrentVersion\\App Paths\\app.exe";
+  Seed(env.registry, {Str("HKLM\\Software\\" + appPaths, "", kGone), Str(kWow + appPaths, "", kGone)});
+  env.registry.MarkLink(RootKey::LocalMachine, "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+  EXPECT_EQ(RunScan(env.platform, {"6"}).rows.size(), 1u);
+}
+
 // An uninstall entry of either view keeps its add/remove cache entry.
 TEST(RegistryViewsTest, ACacheEntryOfOneViewIsKeptByTheUninstallEntryOfTheOther) {
   MemoryPlatform env;
