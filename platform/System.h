@@ -99,7 +99,8 @@ class FileSystem {
   virtual std::string ShortcutTarget(const std::string& shortcutPath) = 0;
 
   // Whole-file access for backups, reports and tests. On failure, error (when given) gets the
-  // system's message for it.
+  // system's message for it. A read that fails part-way fails as a whole, and a WriteFile that fails
+  // part-way leaves no file behind.
   virtual bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) = 0;
   virtual bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) = 0;
   virtual bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) = 0;

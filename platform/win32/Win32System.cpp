@@ -48,7 +48,14 @@ UniqueFileHandle OpenForWriting(const std::string& path, std::string* error, boo
 
 bool WriteWithDisposition(const std::string& path, std::string_view contents, std::string* error, bool append) {
   UniqueFileHandle file = OpenForWriting(path, error, append);
-  return file && WriteAll(file.get(), contents, error);
+  if (!file) return false;
+  if (WriteAll(file.get(), contents, error)) return true;
+  if (!append) {
+    // A whole file cut short (a full disk) must not stay behind looking complete.
+    file.reset();
+    ::DeleteFileW(Wide(path).c_str());
+  }
+  return false;
 }
 
 // WriteFile hands each append to the system at once; there is no buffer of ours to lose.
