@@ -164,6 +164,15 @@ std::string SystemMessage(unsigned long code) {
   return message.empty() ? "System error " + std::to_string(code) + "." : message;
 }
 
+std::wstring SystemFolderFile(std::wstring_view name) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring path(folder, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path.append(name);
+}
+
 bool Win32FileSystem::PathIsFile(const std::string& path) {
   // Without wildcards GetFileAttributesW gives the same answer an order of magnitude faster (a find
   // handle costs a directory read); the class ID scan tests thousands of server paths. Errors other

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "platform/System.h"
 #include "platform/win32/Win32Registry.h"
 
@@ -69,5 +72,9 @@ std::string FormattedMessage(unsigned long source, void* module, unsigned long c
 
 // The system's message text for a Win32 error code, without the trailing line break.
 std::string SystemMessage(unsigned long code);
+
+// The full path of a file in the system folder ("C:\Windows\system32\name"); "" when the folder
+// cannot be told. Libraries and programs of the system are loaded by it, never by a bare name.
+std::wstring SystemFolderFile(std::wstring_view name);
 
 }  // namespace tamrisk::win32
