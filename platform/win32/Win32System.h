@@ -22,6 +22,7 @@ class Win32FileSystem final : public FileSystem {
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override;
   std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override;
+  std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents, std::string* error) override;
   PathKind KindOf(const std::string& path) override;
 };
 
