@@ -140,7 +140,9 @@ TEST_F(FullBackup, WindowsBackupHelpAndHomePageOpenThroughTheShell) {
   EXPECT_EQ(memory.shell.Opens().back().file, address);
   for (const ShellOpenCall& open : memory.shell.Opens()) {
     EXPECT_EQ(open.owner, reinterpret_cast<std::uintptr_t>(form->Handle())) << open.file;
-    if (open.file != "C:\\Windows\\hh.exe") EXPECT_EQ(open.parameters, "") << open.file;
+    if (open.file != "C:\\Windows\\hh.exe") {
+      EXPECT_EQ(open.parameters, "") << open.file;
+    }
     EXPECT_EQ(open.directory, "") << open.file;
     EXPECT_EQ(open.show, SW_SHOW) << open.file;
   }
