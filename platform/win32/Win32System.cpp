@@ -81,17 +81,22 @@ bool FitsCodePage(const std::wstring& text) {
   return needed > 0 && !lost;
 }
 
-// The whole file, or the system's error code: a read that fails part-way must not pass for the whole
-// file (a restore check would pass on part of a backup, an ini conversion would lose the rest).
-DWORD ReadWhole(const std::string& path, std::string& contents) {
+// The file opened for reading, with the others allowed share; empty (with error) when it cannot be.
+UniqueFileHandle OpenForReading(const std::string& path, DWORD share, std::string* error) {
+  UniqueFileHandle file(
+      ::CreateFileW(Wide(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) SetError(error, ::GetLastError());
+  return file;
+}
+
+// The rest of the file, or the system's error code: a read that fails part-way must not pass for the
+// whole file (a restore check would pass on part of a backup, an ini conversion would lose the rest).
+DWORD ReadAll(HANDLE file, std::string& contents) {
   contents.clear();
-  UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return ::GetLastError();
   char buffer[65536];
   for (;;) {
     DWORD got = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+    if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
       const DWORD error = ::GetLastError();
       contents.clear();
       return error != ERROR_SUCCESS ? error : ERROR_READ_FAULT;
@@ -99,6 +104,14 @@ DWORD ReadWhole(const std::string& path, std::string& contents) {
     if (got == 0) return ERROR_SUCCESS;
     contents.append(buffer, got);
   }
+}
+
+// The whole file, or the system's error code of the open or the read that failed.
+DWORD ReadWhole(const std::string& path, std::string& contents) {
+  contents.clear();
+  const UniqueFileHandle file = OpenForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr);
+  if (!file) return ::GetLastError();
+  return ReadAll(file.get(), contents);
 }
 
 // Replaces a file by writing a sibling and moving it over the original, so a write that fails
@@ -115,6 +128,14 @@ bool ReplaceWhole(const std::string& path, std::string_view contents) {
   ::DeleteFileW(Wide(fresh).c_str());
   return false;
 }
+
+class HandleFileHold final : public FileHold {
+ public:
+  explicit HandleFileHold(UniqueFileHandle file) : file_(std::move(file)) {}
+
+ private:
+  UniqueFileHandle file_;
+};
 
 // The profile functions keep an ini file in the encoding it has: ANSI unless it begins with a UTF-16LE
 // byte-order mark. A file that must take text outside the code page is rewritten once as UTF-16LE,
@@ -195,6 +216,15 @@ std::string FormattedMessage(unsigned long source, void* module, unsigned long c
 std::string SystemMessage(unsigned long code) {
   const std::string message = FormattedMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code);
   return message.empty() ? "System error " + std::to_string(code) + "." : message;
+}
+
+std::wstring SystemFolderFile(std::wstring_view name) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring path(folder, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path.append(name);
 }
 
 bool Win32FileSystem::PathIsFile(const std::string& path) {
@@ -310,6 +340,17 @@ std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& 
   UniqueFileHandle file = OpenForWriting(path, error, true);
   if (!file) return nullptr;
   return std::make_unique<HandleAppendStream>(std::move(file));
+}
+
+std::unique_ptr<FileHold> Win32FileSystem::ReadAndHold(const std::string& path, std::string& contents,
+                                                       std::string* error) {
+  UniqueFileHandle file = OpenForReading(path, FILE_SHARE_READ, error);  // no writing, renaming or deleting
+  if (!file) return nullptr;
+  if (const DWORD code = ReadAll(file.get(), contents); code != ERROR_SUCCESS) {
+    SetError(error, code);
+    return nullptr;
+  }
+  return std::make_unique<HandleFileHold>(std::move(file));
 }
 
 PathKind Win32FileSystem::KindOf(const std::string& path) {

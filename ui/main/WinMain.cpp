@@ -19,6 +19,7 @@
 #include "ui/main/CommandLine.h"
 #include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
+#include "ui/main/SafeStart.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ int RunMessageLoop(tamrisk::TfrmHivora& form) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using namespace tamrisk;
+  HardenProcessStart();  // before anything that may load a library
   const std::vector<std::string> arguments = ProgramArguments();
 
   const bool scheduled = IsScheduledRun(arguments);
