@@ -144,10 +144,8 @@ class HandleFileHold final : public FileHold {
 bool MakeUnicodeFile(const std::string& path) {
   std::string contents;
   const DWORD read = ReadWhole(path, contents);
-  if (read == ERROR_FILE_NOT_FOUND)
-    contents.clear();  // made by the write, in UTF-16LE from the start
-  else if (read != ERROR_SUCCESS)
-    return false;
+  // A missing file is made by the write, in UTF-16LE from the start.
+  if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND) return false;
   if (contents.rfind("\xFF\xFE", 0) == 0) return true;  // UTF-16LE already
   std::wstring text(contents.size() + 1, L'\xFEFF');
   const int length = contents.empty()
