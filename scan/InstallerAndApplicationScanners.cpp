@@ -26,6 +26,7 @@ namespace {
 
 void ScanInstallerFolders(TScanTaskThread& task, const std::string& foldersPath) {
   RegistryAccess machine(task.Env().registry, RootKey::LocalMachine);
+  machine.SetAccess(rights::Read);
   if (!machine.OpenPath(foldersPath, false)) return;
   task.ShowCurrentKey(foldersPath);
   for (const std::string& folder : machine.ListValues()) {
@@ -71,6 +72,7 @@ void ScanArpCache(TScanTaskThread& task, const std::string& cachePath, const std
 
 void ScanApplicationsKey(TScanTaskThread& task, const std::string& applicationsPath) {
   RegistryAccess applications(task.Env().registry, RootKey::LocalMachine);
+  applications.SetAccess(rights::Read);
   if (!applications.OpenPath(applicationsPath, false)) return;
   std::string lastFound;
   for (const std::string& name : applications.ListSubkeys()) {

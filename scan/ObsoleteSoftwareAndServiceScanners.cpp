@@ -75,6 +75,7 @@ void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return;
   RegistryAccess software(Env().registry, *root);
+  software.SetAccess(rights::Read);  // listing only; each program key is tried with a repair's rights
   if (!software.OpenPath(path, false)) return;
   for (const std::string& name : software.ListSubkeys()) {
     const std::string subkey = path + "\\" + name;
@@ -88,6 +89,7 @@ void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std
 
 void TScanTaskThread::ScanWindowsServices() {
   RegistryAccess services(Env().registry, RootKey::LocalMachine);
+  services.SetAccess(rights::Read);
   if (!services.OpenPath(kServicesPath, false)) return;
   for (const std::string& name : services.ListSubkeys()) {
     const std::string path = std::string(kServicesPath) + "\\" + name;

@@ -43,6 +43,7 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
   if (!root) return;
   CheckStop();
   RegistryAccess access(Env().registry, *root);
+  access.SetAccess(rights::Read);
   const std::string keyPath = path + name;
   if (!access.OpenPath(keyPath, false)) return;
   const std::optional<std::string> sound = IsSchemeName(name) ? access.ReadTextValue("") : std::nullopt;
