@@ -120,6 +120,9 @@ duplicates=$(cut -d, -f2,3 "$work/rows-leftovers.txt" | sort | uniq -d)
 
 step "-cleanonce, then the intact MSI program still uninstalls"
 run_tamrisk -cleanonce || fail "-cleanonce ended with exit code $?"
+# The vendors' keys the clean emptied (Orvane, Quillon, Kestrel's 32-bit one and Brindle's) went too.
+tr -d '\r' <"$program_dir/Tamrisk.log" | tail -n 1 | grep -q '  emptied 4  ' ||
+  fail "the log does not count the 4 emptied program keys: $(tail -n 1 "$program_dir/Tamrisk.log")"
 wine msiexec /x "$LARKSPUR_CODE" /qn </dev/null >>"$log" 2>&1 || fail "msiexec /x Larkspur Viewer ended with exit code $?"
 wineserver -w
 if [ -e "$program_files/Larkspur Viewer/larkspur.exe" ]; then fail "msiexec /x left Larkspur Viewer's program"; fi

@@ -28,8 +28,9 @@ std::string RepairAll(const Platform& platform, const TOptionsSetting& options, 
     EnsureBackupFolder(platform, backupFolder, [](const std::string&) { return true; });
     if (!results.rows.empty()) {
       backup = NewBackupFileName(platform, backupFolder);
-      RepairRows(platform, results, backup,
-                 ScopeAfterScan(log.categories, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options))));
+      const RepairScope scope =
+          ScopeAfterScan(log.categories, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
+      log.emptiedKeys = RepairRows(platform, results, backup, scope).emptiedKeys;
     }
   } catch (const std::exception& error) {
     AddError(log, error.what());
