@@ -45,6 +45,7 @@ class MemoryFileSystem final : public FileSystem {
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
   PathKind KindOf(const std::string& path) override;
+  bool FolderIsWritable(const std::string& folder) override;
 
   // Fixture set-up. A drive comes into being (as a fixed drive) with the first file or folder put on
   // it; SetDriveType(letter, drivetype::NoRootDir) removes it with its content. Missing parent
@@ -63,6 +64,9 @@ class MemoryFileSystem final : public FileSystem {
   void SetSize(const std::string& path, std::uint64_t size);
   // Deleting the file or folder fails, as when it is locked or its permissions forbid it.
   void SetUndeletable(const std::string& path, bool undeletable = true);
+  // No file or folder can be made directly in the folder, as when its permissions forbid it (a
+  // program's folder in Program Files for a standard user); what is there can still be written.
+  void SetWriteProtected(const std::string& folder, bool writeProtected = true);
   // The shell-link object cannot be created: ShortcutTarget throws.
   void FailShortcutObject(bool fail = true);
   // Relative paths count from this folder ("C:\" at first).
