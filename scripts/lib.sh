@@ -65,8 +65,8 @@ tamrisk_version() {
 stage_package() {
   local stage="$1"
   rm -rf "$stage"
-  mkdir -p "$stage"
-  cp "$TAMRISK_BUILD/win/Tamrisk.exe" "$TAMRISK_BUILD/win/Hivora.chm" "$TAMRISK_ROOT/ui/res/Tamrisk.ico" "$stage/"
+  mkdir -p "$stage" &&
+    cp "$TAMRISK_BUILD/win/Tamrisk.exe" "$TAMRISK_BUILD/win/Hivora.chm" "$TAMRISK_ROOT/ui/res/Tamrisk.ico" "$stage/"
 }
 
 # build_msi STAGE VERSION OUT: the Windows Installer package of installer/Tamrisk.wxs from a staged
@@ -75,9 +75,8 @@ build_msi() {
   local stage="$1" version="$2" out
   out="$(realpath -m "$3")"
   rm -f "$out"
-  (cd "$stage" && wixl --arch x64 --define "Version=$version" --output "$out" "$TAMRISK_ROOT/installer/Tamrisk.wxs" \
-    2> >(grep -v 'builder.vala:.*unimplemented' >&2))
-  [ -s "$out" ]
+  (cd "$stage" && wixl --arch x64 --define "Version=$version" --output "$out" "$TAMRISK_ROOT/installer/Tamrisk.wxs") &&
+    [ -s "$out" ]
 }
 
 # build_portable_zip STAGE OUT: the program and its help file, to run from any folder.
@@ -86,6 +85,21 @@ build_portable_zip() {
   out="$(realpath -m "$2")"
   rm -f "$out"
   (cd "$stage" && zip -q -X "$out" Tamrisk.exe Hivora.chm)
+}
+
+# Both packages of the Windows build into build/dist: Tamrisk-<version>.msi and
+# Tamrisk-<version>-portable.zip.
+build_packages() {
+  local version dist="$TAMRISK_BUILD/dist"
+  version="$(tamrisk_version)"
+  [ -n "$version" ] || { log "no version in $TAMRISK_BUILD/win/generated/BuildInfo.h"; return 1; }
+  log "packages $version"
+  mkdir -p "$dist"
+  stage_package "$dist/stage" || return 1
+  build_msi "$dist/stage" "$version" "$dist/Tamrisk-$version.msi" || { log "the MSI was not built"; return 1; }
+  build_portable_zip "$dist/stage" "$dist/Tamrisk-$version-portable.zip" || return 1
+  rm -rf "$dist/stage"
+  log "wrote $dist/Tamrisk-$version.msi and $dist/Tamrisk-$version-portable.zip"
 }
 
 # A private Wine prefix: no Mono/Gecko prompts, no menu mirroring, and a scratch HOME so the prefix's

@@ -79,7 +79,8 @@ int RunSetSchedule(TaskScheduler& scheduler, const std::vector<std::string>& val
   return 0;
 }
 
-int RunUninstall(const Platform& platform, TaskScheduler& scheduler, std::string& error) {
+int RunUninstall(const Platform& platform, TaskScheduler& scheduler, bool anotherVersionStays, std::string& error) {
+  if (anotherVersionStays) return 0;
   try {
     scheduler.DeleteTask(kScheduledTaskName);
   } catch (const TaskSchedulerError& failure) {

@@ -25,8 +25,9 @@ int RunSetSchedule(TaskScheduler& scheduler, const std::vector<std::string>& val
                    std::string& error);
 
 // Deletes the scheduled task, and options.ini and Tamrisk.log beside the program with its Backup
-// folder when that is empty: backups are never deleted. Exit code 0 when done, 1 (with error) when
-// the task or a file is still there.
-int RunUninstall(const Platform& platform, TaskScheduler& scheduler, std::string& error);
+// folder when that is empty: backups are never deleted. Does nothing while another version stays
+// installed in the same place (a newer package removing the older one), which keeps them. Exit code 0
+// when done, 1 (with error) when the task or a file is still there.
+int RunUninstall(const Platform& platform, TaskScheduler& scheduler, bool anotherVersionStays, std::string& error);
 
 }  // namespace tamrisk

@@ -60,7 +60,12 @@ TEST(InstallerSwitches, SetScheduleRegistersTheTaskAndUninstallTakesAwayWhatTheP
   memory.files.AddFile(folder + "Tamrisk.log");
   memory.files.AddFolder(folder + "Backup");
   error.clear();
-  EXPECT_EQ(RunUninstall(memory.platform, scheduler, error), 0) << error;
+  // A newer version replacing this one keeps the task and the settings.
+  EXPECT_EQ(RunUninstall(memory.platform, scheduler, true, error), 0) << error;
+  EXPECT_EQ(ReadSchedule(scheduler).kind, ScheduleKind::Weekly);
+  EXPECT_TRUE(memory.files.Exists(folder + "options.ini"));
+
+  EXPECT_EQ(RunUninstall(memory.platform, scheduler, false, error), 0) << error;
   EXPECT_EQ(ReadSchedule(scheduler).kind, ScheduleKind::Off);
   for (const char* gone : {"options.ini", "Tamrisk.log", "Backup"}) EXPECT_FALSE(memory.files.Exists(folder + gone));
   EXPECT_TRUE(memory.files.Exists(folder + "Tamrisk.exe")) << "the package removes its own files";
@@ -69,7 +74,7 @@ TEST(InstallerSwitches, SetScheduleRegistersTheTaskAndUninstallTakesAwayWhatTheP
   memory.files.AddFile(folder + "Backup\\Backup20240517102030.reg");
   memory.files.AddFile(folder + "options.ini");
   scheduler.Refuse("The service is not running.");
-  EXPECT_EQ(RunUninstall(memory.platform, scheduler, error), 1);
+  EXPECT_EQ(RunUninstall(memory.platform, scheduler, false, error), 1);
   EXPECT_NE(error.find("The service is not running."), std::string::npos) << error;
   EXPECT_TRUE(memory.files.Exists(folder + "Backup\\Backup20240517102030.reg"));
   EXPECT_FALSE(memory.files.Exists(folder + "options.ini"));
