@@ -76,31 +76,41 @@ int RunInstallerSwitch(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
+// Short lines without columns: the same text reads well on a console and in a message box, which
+// wraps long lines in a proportional font.
 std::string UsageText() {
   return std::string("Varkon Tamrisk ") + TAMRISK_VERSION_TEXT +
          "\r\n"
          "\r\n"
-         "Tamrisk.exe                    opens the window; a second start brings it to the front\r\n"
-         "Tamrisk.exe -cleanonce         scans the ticked categories and repairs what it finds, with a\r\n"
-         "                               backup, with no window\r\n"
-         "Tamrisk.exe -report FILE       scans the ticked categories and writes the problems to FILE as\r\n"
-         "                               CSV; repairs nothing\r\n"
+         "Tamrisk.exe\r\n"
+         "  Opens the window; a second start brings it to the front.\r\n"
+         "Tamrisk.exe -cleanonce\r\n"
+         "  Scans the ticked categories and repairs what it finds,\r\n"
+         "  with a backup, showing no window.\r\n"
+         "Tamrisk.exe -report FILE\r\n"
+         "  Scans the ticked categories and writes the problems\r\n"
+         "  to FILE as CSV; repairs nothing.\r\n"
          "Tamrisk.exe -setschedule KIND [HH:MM] [1]\r\n"
-         "                               sets the scheduled task as the options' Schedule page does: KIND\r\n"
-         "                               off, daily, weekly (Mondays) or logon, at HH:MM (12:00 when left\r\n"
-         "                               out); 1 only reports, into the backup folder\r\n"
-         "Tamrisk.exe -uninstall         deletes the scheduled task, and options.ini and Tamrisk.log beside\r\n"
-         "                               the program (the installer runs it); backups are kept\r\n"
-         "Tamrisk.exe /?                 this text (also -? and -help)\r\n"
+         "  Sets the scheduled task as the Schedule page does:\r\n"
+         "  KIND off, daily, weekly (Mondays) or logon, at HH:MM\r\n"
+         "  (12:00 when left out); 1 only reports.\r\n"
+         "Tamrisk.exe -uninstall\r\n"
+         "  Deletes the scheduled task, and options.ini and\r\n"
+         "  Tamrisk.log beside the program; backups are kept.\r\n"
+         "  The installer runs it.\r\n"
+         "Tamrisk.exe /?  (also -? and -help)\r\n"
+         "  This text.\r\n"
          "\r\n"
          "Exit codes of -cleanonce and -report:\r\n"
          "  0  done\r\n"
-         "  1  an error: nothing, or not all, was done (Tamrisk.log says why)\r\n"
-         "  2  done, but a category's scan was incomplete (Tamrisk.log names it)\r\n"
-         "-setschedule and -uninstall give 0 when done and 1 on an error.\r\n"
+         "  1  an error: nothing, or not all, was done\r\n"
+         "  2  done, but a category's scan was incomplete\r\n"
+         "Tamrisk.log says why. -setschedule and -uninstall\r\n"
+         "give 0 when done and 1 on an error.\r\n"
          "\r\n"
-         "options.ini, Tamrisk.log and the Backup folder are kept beside Tamrisk.exe when that folder is\r\n"
-         "writable, otherwise in %LOCALAPPDATA%\\Tamrisk.\r\n";
+         "options.ini, Tamrisk.log and the Backup folder are\r\n"
+         "beside Tamrisk.exe when that folder is writable,\r\n"
+         "otherwise in %LOCALAPPDATA%\\Tamrisk.\r\n";
 }
 
 bool WriteToStartingConsole(const std::string& text) {
