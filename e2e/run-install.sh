@@ -29,20 +29,7 @@ TAMRISK_BUILD="$(dirname "$(dirname "$tamrisk_exe")")"
 # shellcheck source=prefix-lib.sh
 . "$here/prefix-lib.sh"
 
-step() { echo "== [$((SECONDS - started)) s] $*" >&2; }
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-prefix=""
-cleanup() {
-  if [ -n "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
-  for pid in "${TAMRISK_STARTED_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+end_prefix_on_exit
 
 step "two packages: this build's version and a higher one"
 version="$(tamrisk_version)"
