@@ -140,6 +140,8 @@ void RegistryAccess::ClosePath() {
   currentPath_.clear();
 }
 
+bool RegistryAccess::IsLink(const std::string& path) { return backend_.IsLink(RootHandle(root_), path); }
+
 std::vector<std::string> RegistryAccess::ListSubkeys() { return ListNames(backend_, CurrentOrRoot(), true); }
 
 std::vector<std::string> RegistryAccess::ListSubkeys(const KeyInfo& info) {

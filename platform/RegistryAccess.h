@@ -51,6 +51,8 @@ class RegistryAccess {
   // parent's path and name. On failure the current key is unchanged.
   bool OpenSubkeyOf(const RegistryAccess& parent, const std::string& name);
   void ClosePath();
+  // Whether path, counted from the root, is a link to another key (RegistryBackend::IsLink).
+  bool IsLink(const std::string& path);
   bool HasCurrentKey() const { return current_ != 0; }
   // Path of the current key below the root, as it was opened ("" when none).
   const std::string& CurrentPath() const { return currentPath_; }

@@ -96,6 +96,10 @@ class RegistryBackend {
   // Removes a key that has no subkeys.
   virtual long DeleteKey(KeyHandle parent, const std::string& subkey) = 0;
   virtual long DeleteValue(KeyHandle key, const std::string& name) = 0;
+  // Whether the subkey is a symbolic link to another key (as 64-bit Windows and Wine make the keys
+  // that both registry views share). False when it is not, or cannot be opened; a backend without
+  // links has none.
+  virtual bool IsLink(KeyHandle /*parent*/, const std::string& /*subkey*/) { return false; }
 };
 
 // Owns a key opened directly on a backend, closing it on every way out. The open's status is kept

@@ -1,8 +1,12 @@
 #include "repair/Repair.h"
 
+#include <set>
 #include <string_view>
+#include <utility>
 
+#include "platform/Text.h"
 #include "repair/RegBackup.h"
+#include "scan/ObsoleteSoftware.h"
 #include "settings/RegGlobal.h"
 
 namespace tamrisk {
@@ -17,34 +21,57 @@ RemoveOutcome RemoveShortcut(FileSystem& files, const std::string& path) {
   return files.PathIsFile(path) ? RemoveOutcome::NotDeleted : RemoveOutcome::Removed;
 }
 
+bool HoldsNul(const RegLocation& where) {
+  return where.rootName.find('\0') != std::string::npos || where.key.find('\0') != std::string::npos ||
+         where.value.find('\0') != std::string::npos;
+}
+
 RemoveOutcome RepairRow(const Platform& platform, RegBackup& backup, const ProblemRow& row) {
+  const RegLocation& where = row.location;
   // The registry allows a NUL inside a name, but the system's calls end a name at its first NUL:
   // such a row would back up and delete another entry.
-  if (row.registryKey.find('\0') != std::string::npos || row.value.find('\0') != std::string::npos) {
-    return RemoveOutcome::Refused;
-  }
-  const std::size_t slash = row.registryKey.find('\\');
-  if (slash == std::string::npos) return RemoveOutcome::Refused;
-  const std::string rootName = row.registryKey.substr(0, slash);
-  const std::string rest = row.registryKey.substr(slash + 1);
+  if (HoldsNul(where)) return RemoveOutcome::Refused;
+  if (row.kind == rkShortcutFile) return RemoveShortcut(platform.files, where.key);
+  // A row without a root, or a subkey row without its subkey's name, names no entry of its own.
+  if (where.rootName.empty() || (!where.namesValue && where.key.empty())) return RemoveOutcome::Refused;
+  if (where.namesValue) return backup.RemoveValueWithBackup(where.rootName, where.key, where.value);
+  return backup.RemoveKeyWithBackup(where.rootName, where.key);
+}
 
-  switch (row.kind) {
-    case rkKey: return backup.RemoveKeyWithBackup(rootName, rest);
-    case rkValueInPath: {
-      const std::size_t last = rest.rfind('\\');
-      const std::string path = last == std::string::npos ? std::string() : rest.substr(0, last);
-      const std::string name = last == std::string::npos ? rest : rest.substr(last + 1);
-      return backup.RemoveValueWithBackup(rootName, path, name);
-    }
-    case rkValueInColumn: return backup.RemoveValueWithBackup(rootName, rest, row.value);
-    case rkSubkeyInColumn:
-      // Without a subkey name the row would name its parent key instead.
-      if (row.value.empty()) return RemoveOutcome::Refused;
-      return backup.RemoveKeyWithBackup(rootName, rest + "\\" + row.value);
-    case rkShortcutFile: return RemoveShortcut(platform.files, row.registryKey);
-    case rkDefaultValue: return backup.RemoveValueWithBackup(rootName, rest, "");
+// A program's key under Software that an entry at where lies in: (root, Software key, name).
+struct ProgramKey {
+  RootKey root;
+  std::string software;
+  std::string name;
+
+  friend auto operator<=>(const ProgramKey&, const ProgramKey&) = default;
+};
+
+void AddProgramKeys(const RegLocation& where, std::set<ProgramKey>& keys) {
+  const std::optional<RootKey> root = RootFromName(where.rootName);
+  if (!root) return;
+  for (const SoftwareKey& software : ObsoleteSoftwareKeys()) {
+    if (software.root != *root) continue;
+    const std::string prefix = std::string(software.path) + "\\";
+    if (!StartsWithNoCase(where.key, prefix)) continue;
+    const std::string below = where.key.substr(prefix.size());
+    const std::string name = below.substr(0, below.find('\\'));
+    // The program's key itself went with a key row; a value in it leaves it behind.
+    if (!name.empty() && (where.namesValue || name.size() < below.size())) keys.insert({*root, software.path, name});
   }
-  return RemoveOutcome::NotFound;
+}
+
+// Removes, with their backup, the program keys that the repair left with no value below them.
+std::size_t RemoveEmptiedSoftwareKeys(const Platform& platform, RegBackup& backup, const std::set<ProgramKey>& keys,
+                                      const IgnoreLists& ignore) {
+  std::size_t removed = 0;
+  for (const ProgramKey& key : keys) {
+    if (!IsObsoleteSoftwareKey(platform, key.root, key.software, key.name)) continue;
+    const RegLocation where{RootName(key.root), key.software + "\\" + key.name, "", false};
+    if (IsIgnored(RegistryRow("Obsolete Software Key", rkSubkeyInColumn, where, "", ""), ignore)) continue;
+    if (backup.RemoveKeyWithBackup(where.rootName, where.key) == RemoveOutcome::Removed) ++removed;
+  }
+  return removed;
 }
 
 constexpr std::string_view kKept = "kept: ";
@@ -89,9 +116,20 @@ std::string NewBackupFileName(const Platform& platform, const std::string& folde
          TwoDigits(now.minute) + TwoDigits(now.second) + ".reg";
 }
 
-RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName) {
+RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreLists ignore) {
+  RepairScope scope;
+  for (const std::string& code : scannedCodes) {
+    if (code == std::to_string(kObsoleteSoftwareCode)) scope.removeEmptiedSoftwareKeys = true;
+  }
+  scope.ignore = std::move(ignore);
+  return scope;
+}
+
+RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName,
+                         const RepairScope& scope) {
   RegBackup backup(platform, backupFileName);
   RepairSummary summary;
+  std::set<ProgramKey> touched;
   for (std::size_t i = results.RowCount(); i-- > 0;) {
     const ProblemRow row = results.Row(i);
     if (!row.checked) continue;
@@ -103,8 +141,10 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
     } else {
       results.RemoveRow(i);
       ++summary.repaired;
+      if (outcome == RemoveOutcome::Removed && scope.removeEmptiedSoftwareKeys) AddProgramKeys(row.location, touched);
     }
   }
+  summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, scope.ignore);
   if (backup.Written()) summary.backupFile = backupFileName;
   return summary;
 }
@@ -112,6 +152,10 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
 std::string RepairSummaryText(const RepairSummary& summary) {
   std::string text = "Repaired " + std::to_string(summary.repaired) +
                      (summary.repaired == 1 ? " problem" : " problems") + ", kept " + std::to_string(summary.kept);
+  if (summary.emptiedKeys > 0) {
+    text += ", removed " + std::to_string(summary.emptiedKeys) +
+            (summary.emptiedKeys == 1 ? " emptied program key" : " emptied program keys");
+  }
   if (summary.backupFile.empty()) return text;
   return text + " (" + summary.backupFile.substr(summary.backupFile.rfind('\\') + 1) + ")";
 }

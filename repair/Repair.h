@@ -5,9 +5,11 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
+#include "scan/IgnoreFilter.h"
 #include "scan/ProblemRow.h"
 
 namespace tamrisk {
@@ -28,9 +30,10 @@ std::string NewBackupFileName(const Platform& platform, const std::string& folde
 
 // What a repair did with the checked rows.
 struct RepairSummary {
-  std::size_t repaired = 0;  // rows that left the list: their entries are gone
-  std::size_t kept = 0;      // checked rows that stayed, each with why in its reason
-  std::string backupFile;    // the backup file when the repair wrote to it, else empty
+  std::size_t repaired = 0;     // rows that left the list: their entries are gone
+  std::size_t kept = 0;         // checked rows that stayed, each with why in its reason
+  std::string backupFile;       // the backup file when the repair wrote to it, else empty
+  std::size_t emptiedKeys = 0;  // programs' keys under Software that the repair emptied, and removed
 
   friend bool operator==(const RepairSummary&, const RepairSummary&) = default;
 };
@@ -41,9 +44,24 @@ struct RepairSummary {
 // subkey name, a shortcut path with wildcards or naming a folder), not backed up faithfully, or not
 // deleted; such a row's reason then begins with "kept: " and why. Shortcuts go to the Recycle Bin.
 // Throws RepairError when the backup file cannot be written; that row and the rows above it stay.
-RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName);
+// What a repair removes besides the checked rows.
+struct RepairScope {
+  // The scan judged obsolete software: a program's key under Software (one the Obsolete Software
+  // category would list) that the repair leaves with no value anywhere below it goes as well, into
+  // the same backup, so that the next scan does not find what this repair left. The ignore lists
+  // keep such a key as they would keep its row.
+  bool removeEmptiedSoftwareKeys = false;
+  IgnoreLists ignore;
+};
 
-// "Repaired 3 problems, kept 1" and, when there is one, the backup file's name in brackets.
+// The scope of a repair of the rows a scan of these category codes (decimal texts) found.
+RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreLists ignore);
+
+RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName,
+                         const RepairScope& scope = {});
+
+// "Repaired 3 problems, kept 1", with ", removed 1 emptied program key" when there were such, and,
+// when there is one, the backup file's name in brackets.
 std::string RepairSummaryText(const RepairSummary& summary);
 
 }  // namespace tamrisk

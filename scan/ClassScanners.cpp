@@ -11,6 +11,7 @@
 #include "scan/PathTests.h"
 #include "scan/PreorderWork.h"
 #include "scan/Reasons.h"
+#include "scan/RegistryViews.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -72,8 +73,8 @@ class ClassKeyWalk {
   using Work = PreorderWork<std::string, ServerGone>;
 
  public:
-  ClassKeyWalk(TScanTaskThread& task, const Platform& platform, RootKey root, std::string rootPrefix)
-      : task_(task), platform_(platform), root_(root), rootPrefix_(std::move(rootPrefix)) {}
+  ClassKeyWalk(TScanTaskThread& task, const Platform& platform, RootKey root)
+      : task_(task), platform_(platform), root_(root), rootName_(RootName(root)) {}
 
   void Visit(const std::string& path) {
     Work work([this](std::string& key, Work::Output& out) { VisitKey(key, out); },
@@ -98,13 +99,14 @@ class ClassKeyWalk {
   }
 
   void Append(ServerGone& gone) {
-    task_.AppendProblem("Custom Controls Issue", rootPrefix_ + gone.path, gone.server, rkKey, std::move(gone.reason));
+    task_.AppendProblem("Custom Controls Issue", rkKey, {rootName_, std::move(gone.path), "", false}, gone.server,
+                        std::move(gone.reason));
   }
 
   TScanTaskThread& task_;
   const Platform& platform_;  // the worker's, with remembered file tests
   RootKey root_;
-  std::string rootPrefix_;  // upper-cased root name and "\"
+  std::string rootName_;
 };
 
 }  // namespace
@@ -123,8 +125,8 @@ void TScanTaskThread::ScanFileExtensions() {
         registry.ClosePath();
         const bool returned = registry.OpenPath(kMachineClasses, false);
         if (unused) {
-          AppendProblem("Unused File Extension", std::string("HKEY_LOCAL_MACHINE\\") + kMachineClasses, name,
-                        rkSubkeyInColumn, reason::OnlyAnEmptyDefault());
+          AppendProblem("Unused File Extension", rkSubkeyInColumn, {"HKEY_LOCAL_MACHINE", path, "", false}, "",
+                        reason::OnlyAnEmptyDefault());
         }
         if (!returned) break;
       }
@@ -138,20 +140,24 @@ void TScanTaskThread::ScanFileExtensions() {
   for (const std::string& name : registry.ListSubkeys()) {
     ShowCurrentKey(std::string(kFileExts) + "\\" + name);
     if (!classes.HasSubkey(name)) {
-      AppendProblem("Unused File Extension", std::string("HKEY_CURRENT_USER\\") + kFileExts, name, rkSubkeyInColumn,
+      AppendProblem("Unused File Extension", rkSubkeyInColumn,
+                    {"HKEY_CURRENT_USER", std::string(kFileExts) + "\\" + name, "", false}, "",
                     reason::NotInClassesRoot(name));
     }
   }
 }
 
-void TScanTaskThread::ScanCustomControls() { ScanClassKey("HKEY_CLASSES_ROOT", "CLSID"); }
+// 32-bit programs register their classes in a copy of CLSID of their own.
+void TScanTaskThread::ScanCustomControls() {
+  for (const std::string& path : ClassKeyInBothViews(Env().registry, "CLSID")) ScanClassKey("HKEY_CLASSES_ROOT", path);
+}
 
 void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::string& path) {
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return;
   RememberedFileTests files(Env().files);
   const Platform platform{Env().registry, files, Env().system, Env().ini, Env().shell};
-  ClassKeyWalk walk(*this, platform, *root, AsciiUpper(rootName) + "\\");
+  ClassKeyWalk walk(*this, platform, *root);
   walk.Visit(path);
 }
 

@@ -67,7 +67,13 @@ SkipList WithMirrors(const std::array<std::string_view, N>& entries) {
 
 // Only the two hive scans skip anything; the other callers walk their subtrees whole.
 SkipList SkipListForCaption(const std::string& caption) {
-  if (caption == TScanTaskThread::CategoryCaption(kLocalMachineFilesCode)) return WithMirrors(LocalMachineSkipList);
+  if (caption == TScanTaskThread::CategoryCaption(kLocalMachineFilesCode)) {
+    SkipList list = WithMirrors(LocalMachineSkipList);
+    // A link to Software\Classes\Wow6432Node, which the walk reaches anyway: walked, every class of
+    // the 32-bit view would be read, and listed, twice.
+    list.emplace_back("Software\\Wow6432Node\\Classes");
+    return list;
+  }
   if (caption == TScanTaskThread::CategoryCaption(kCurrentUserFilesCode)) return WithMirrors(CurrentUserSkipList);
   return {};
 }
@@ -82,7 +88,7 @@ std::string ChildPath(const std::string& path, const std::string& name) {
 
 // A value the walk found naming something gone, kept until the walk hands it over in order.
 struct FoundValue {
-  std::string key;  // full path with the root's name
+  std::string key;  // below the walk's root
   std::string name;
   std::string text;
   std::string reason;
@@ -174,12 +180,12 @@ class TreeWalk {
       if (!scratch.text) continue;
       const std::optional<MissingPath> gone = MissingReference(task_.Env(), *scratch.text, filter_, drives_, true);
       if (!gone) continue;
-      found.push_back({rootName_ + "\\" + path, scratch.name, *scratch.text, reason::Gone(*gone)});
+      found.push_back({path, scratch.name, *scratch.text, reason::Gone(*gone)});
     }
   }
 
   void Append(FoundValue& found) {
-    task_.AppendValueProblem(problem_, found.key, found.name, found.text, std::move(found.reason));
+    task_.AppendValueProblem(problem_, rootName_, found.key, found.name, found.text, std::move(found.reason));
   }
 
   TScanTaskThread& task_;
@@ -201,7 +207,25 @@ void TScanTaskThread::ScanCurrentUserFiles() {
   WalkRegistryTree("HKEY_CURRENT_USER", "", TestedDrives, "", kFileProblem);
 }
 
-void TScanTaskThread::ScanUsersFiles() { WalkRegistryTree("HKEY_USERS", "", TestedDrives, "", kFileProblem); }
+// Every hive under HKEY_USERS, each under one name: the current user's hive is the one
+// HKEY_CURRENT_USER names, so it is walked, and its rows named, there (the duplicate check then keeps
+// one row of an entry the user's own walk finds as well); its <SID>_Classes hive is that user's
+// Software\Classes, walked with it. S-1-5-18 is another name of .DEFAULT.
+void TScanTaskThread::ScanUsersFiles() {
+  const std::vector<std::string> hives = RegistryAccess(Env().registry, RootKey::Users).ListSubkeys();
+  const std::string sid = Env().system.CurrentUserSid();
+  const bool hasUser = !sid.empty() && ContainsNoCase(hives, sid);
+  const bool hasDefault = ContainsNoCase(hives, ".DEFAULT");
+  for (const std::string& hive : hives) {
+    if (hasUser && EqualsNoCase(hive, sid)) {
+      WalkRegistryTree("HKEY_CURRENT_USER", "", TestedDrives, "", kFileProblem);
+    } else if (!sid.empty() && EqualsNoCase(hive, sid + "_Classes")) {
+      if (!hasUser) WalkRegistryTree("HKEY_CURRENT_USER", "Software\\Classes", TestedDrives, "", kFileProblem);
+    } else if (!(hasDefault && EqualsNoCase(hive, "S-1-5-18"))) {
+      WalkRegistryTree("HKEY_USERS", hive, TestedDrives, "", kFileProblem);
+    }
+  }
+}
 
 void TScanTaskThread::WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
                                        const std::string& extensionFilter, const std::string& problem) {

@@ -1,5 +1,5 @@
 // Windows Fonts and Invalid Help Files scanners (codes 7 and 8). Each reads fixed keys under
-// HKEY_LOCAL_MACHINE.
+// HKEY_LOCAL_MACHINE; the help keys in both registry views (the Fonts key is one for both).
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,12 +10,13 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/Reasons.h"
+#include "scan/RegistryViews.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
 namespace {
 
-constexpr char kMachine[] = "HKEY_LOCAL_MACHINE\\";
+constexpr char kMachine[] = "HKEY_LOCAL_MACHINE";
 constexpr char kFonts9x[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
 constexpr char kFontsNt[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 constexpr const char* kHelpKeys[] = {"Software\\Microsoft\\Windows\\Help", "Software\\Microsoft\\Windows\\Html Help"};
@@ -89,12 +90,16 @@ void TScanTaskThread::ScanWindowsFonts() {
     const std::optional<std::string> file = registry.ReadTextValue(name);
     if (!file) continue;
     std::string why = MissingFontReason(Env().files, *installed, *file);
-    if (!why.empty()) AppendValueProblem("Fonts Issue", kMachine + key, name, *file, std::move(why));
+    if (!why.empty()) AppendValueProblem("Fonts Issue", kMachine, key, name, *file, std::move(why));
   }
 }
 
 void TScanTaskThread::ScanHelpFiles() {
+  std::vector<std::string> keys;
   for (const char* key : kHelpKeys) {
+    for (std::string& path : SoftwareKeyInBothViews(Env().registry, key)) keys.push_back(std::move(path));
+  }
+  for (const std::string& key : keys) {
     RegistryAccess registry(Env().registry, RootKey::LocalMachine);
     registry.SetAccess(rights::Read);
     if (!registry.OpenPath(key, false)) continue;
@@ -106,8 +111,7 @@ void TScanTaskThread::ScanHelpFiles() {
       if (!folder->empty() && folder->back() != '\\') *folder += '\\';
       const std::string file = *folder + name;
       if (!Env().files.PathIsFile(file)) {
-        AppendProblem("Invalid Help Files", kMachine + std::string(key) + "\\" + name, file, rkValueInPath,
-                      reason::FileNotFound(file));
+        AppendValueProblem("Invalid Help Files", kMachine, key, name, file, reason::FileNotFound(file));
       }
     }
   }

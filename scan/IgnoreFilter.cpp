@@ -14,24 +14,12 @@ IgnoreLists IgnoreListsOf(const Platform& platform, std::vector<std::string> val
 }
 
 std::optional<RowTarget> TargetOf(const ProblemRow& row) {
-  const std::size_t slash = row.registryKey.find('\\');
-  if (slash == std::string::npos) return std::nullopt;
-  const std::string root = row.registryKey.substr(0, slash);
-  const std::string rest = row.registryKey.substr(slash + 1);
-  switch (row.kind) {
-    case rkKey: return RowTarget{root + "\\" + rest, ""};
-    case rkValueInPath: {
-      // The value name is cut at the last "\"; with none, the whole rest is the name.
-      const std::size_t last = rest.rfind('\\');
-      if (last == std::string::npos) return RowTarget{root + "\\", rest};
-      return RowTarget{root + "\\" + rest.substr(0, last), rest.substr(last + 1)};
-    }
-    case rkValueInColumn: return RowTarget{root + "\\" + rest, row.value};
-    case rkSubkeyInColumn: return RowTarget{root + "\\" + rest + "\\" + row.value, ""};
-    case rkDefaultValue: return RowTarget{root + "\\" + rest, "@"};
-    case rkShortcutFile:
-    default: return std::nullopt;  // a shortcut file is never covered by the registry ignore lists
-  }
+  const RegLocation& where = row.location;
+  // A shortcut file is never covered by the registry ignore lists.
+  if (where.rootName.empty() || row.kind == rkShortcutFile) return std::nullopt;
+  std::string key = where.rootName + "\\" + where.key;
+  if (!where.namesValue) return RowTarget{std::move(key), ""};
+  return RowTarget{std::move(key), where.value.empty() ? "@" : where.value};
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
+#include "scan/ObsoleteSoftware.h"
 #include "scan/PathTests.h"
 #include "scan/Reasons.h"
 #include "scan/ScanTask.h"
@@ -48,9 +49,26 @@ bool KeyOpens(const Platform& env, RootKey root, const std::string& path) {
 
 }  // namespace
 
+const std::vector<SoftwareKey>& ObsoleteSoftwareKeys() {
+  static const std::vector<SoftwareKey> keys = {{RootKey::CurrentUser, "Software"},
+                                                {RootKey::LocalMachine, "Software"},
+                                                {RootKey::LocalMachine, "Software\\Wow6432Node"}};
+  return keys;
+}
+
+bool IsObsoleteSoftwareKey(const Platform& env, RootKey root, const std::string& softwarePath,
+                           const std::string& name) {
+  if (IsSystemSoftwareKey(name)) return false;
+  const std::string subkey = softwarePath + "\\" + name;
+  // A key this program cannot open would count as empty, yet its content could not be backed up
+  // before the repair deletes it: leave it alone.
+  if (!KeyOpens(env, root, subkey)) return false;
+  return CountKeyValues(env, root, subkey, 1, true, true) < 1;
+}
+
 void TScanTaskThread::ScanObsoleteSoftware() {
-  ScanSoftwareSubkeys("HKEY_CURRENT_USER", "Software");
-  ScanSoftwareSubkeys("HKEY_LOCAL_MACHINE", "Software");
+  for (const SoftwareKey& software : ObsoleteSoftwareKeys())
+    ScanSoftwareSubkeys(RootName(software.root), software.path);
 }
 
 void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std::string& path) {
@@ -61,12 +79,8 @@ void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std
   for (const std::string& name : software.ListSubkeys()) {
     const std::string subkey = path + "\\" + name;
     ShowCurrentKey(subkey);
-    if (IsSystemSoftwareKey(name)) continue;
-    // A key this program cannot open would count as empty, yet its content could not be backed up
-    // before the repair deletes it: leave it alone.
-    if (!KeyOpens(Env(), *root, subkey)) continue;
-    if (CountKeyValues(Env(), *root, subkey, 1, true, true) < 1) {
-      AppendProblem("Obsolete Software Key", RootName(*root) + "\\" + path, name, rkSubkeyInColumn,
+    if (IsObsoleteSoftwareKey(Env(), *root, path, name)) {
+      AppendProblem("Obsolete Software Key", rkSubkeyInColumn, {RootName(*root), subkey, "", false}, "",
                     reason::NoValuesBelow());
     }
   }
@@ -83,8 +97,7 @@ void TScanTaskThread::ScanWindowsServices() {
     const std::optional<std::string> image = services.ReadTextValue("ImagePath");
     if (const std::optional<MissingPath> gone =
             image ? MissingReference(Env(), *image, "", TestedDrives, true) : std::nullopt) {
-      AppendProblem("Windows Service Issue", "HKEY_LOCAL_MACHINE\\" + path + "\\ImagePath", *image, rkValueInPath,
-                    reason::Gone(*gone));
+      AppendValueProblem("Windows Service Issue", "HKEY_LOCAL_MACHINE", path, "ImagePath", *image, reason::Gone(*gone));
     }
   }
 }

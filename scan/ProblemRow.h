@@ -22,6 +22,24 @@ enum RowKind {
 // "rkKey", "rkValueInPath", ...: the names the report writes.
 const char* RowKindName(RowKind kind);
 
+// What a row names, as data: the repair, the ignore filter and the duplicate check act on it rather
+// than on the row's texts. A 32-bit program's entry is named by its path under Wow6432Node, which is
+// where a 64-bit program reaches that view, so the path says the view as well.
+struct RegLocation {
+  std::string rootName;  // "HKEY_LOCAL_MACHINE", as the row names it; "" for a shortcut file, and
+                         // with an empty key for a row that names no entry
+  std::string key;       // the key below the root that the row names, or that holds its value; for a
+                         // shortcut row the file's path
+  std::string value;     // the value's name ("" for the default value) when namesValue
+  bool namesValue = false;
+
+  friend bool operator==(const RegLocation&, const RegLocation&) = default;
+};
+
+// The location a row's texts name, read as the list's columns are laid out for each kind: for rows
+// that come as texts (tests, benchmarks). Scanners make the location first and the texts from it.
+RegLocation LocationOfColumns(const std::string& registryKey, const std::string& value, RowKind kind);
+
 struct ProblemRow {
   ProblemRow() = default;
   // The reason is optional here so that a row can be written in one line without it.
@@ -32,7 +50,8 @@ struct ProblemRow {
         registryKey(std::move(registryKey)),
         value(std::move(value)),
         kind(kind),
-        reason(std::move(reason)) {}
+        reason(std::move(reason)),
+        location(LocationOfColumns(this->registryKey, this->value, kind)) {}
 
   bool checked = false;
   std::string problem;
@@ -45,12 +64,20 @@ struct ProblemRow {
   // The code of the category whose scanner found the row (3 to 22); 0 for a row from elsewhere. The
   // tree counts by it. It says where the row came from, not what it names, so equality leaves it out.
   int category = 0;
+  // What the row names; see RegLocation.
+  RegLocation location;
 
   friend bool operator==(const ProblemRow& a, const ProblemRow& b) {
     return a.checked == b.checked && a.problem == b.problem && a.registryKey == b.registryKey && a.value == b.value &&
            a.kind == b.kind && a.reason == b.reason;
   }
 };
+
+// A row made from its location: the "Registry key" and "Value" texts follow from the kind. info is
+// what the Value column shows where it holds no name (the data, or the text naming the missing
+// target). An rkValueInPath row whose value name holds "\" becomes rkValueInColumn, since the text
+// key + "\" + name would be read as another value. The row comes unticked, with no category.
+ProblemRow RegistryRow(std::string problem, RowKind kind, RegLocation where, std::string info, std::string reason);
 
 // The results list as the engine sees it: the main window wraps its list view in one, tests and the
 // headless runs use VectorResults.

@@ -153,22 +153,18 @@ void TScanTaskThread::ShowCurrentKey(const std::string& text) {
   sink_->ShowCurrentKey(BreakKeyText(text));
 }
 
-void TScanTaskThread::AppendProblem(const std::string& problem, const std::string& registryKey,
-                                    const std::string& value, RowKind kind, std::string reason) {
+void TScanTaskThread::AppendProblem(const std::string& problem, RowKind kind, RegLocation where, std::string info,
+                                    std::string reason) {
   CheckStop();
-  ProblemRow row{false, problem, registryKey, value, kind, std::move(reason)};
+  ProblemRow row = RegistryRow(problem, kind, std::move(where), std::move(info), std::move(reason));
   row.category = category_;
   sink_->AppendProblem(row);
 }
 
-void TScanTaskThread::AppendValueProblem(const std::string& problem, const std::string& key, const std::string& name,
-                                         const std::string& text, std::string reason) {
-  // A name holding "\" would be cut at its last "\" in a key + name row, naming another value.
-  if (name.find('\\') != std::string::npos) {
-    AppendProblem(problem, key, name, rkValueInColumn, std::move(reason));
-  } else {
-    AppendProblem(problem, key + "\\" + name, text, rkValueInPath, std::move(reason));
-  }
+void TScanTaskThread::AppendValueProblem(const std::string& problem, const std::string& rootName,
+                                         const std::string& key, const std::string& name, const std::string& text,
+                                         std::string reason) {
+  AppendProblem(problem, rkValueInPath, {rootName, key, name, true}, text, std::move(reason));
 }
 
 }  // namespace tamrisk

@@ -69,13 +69,12 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ShowTask(const std::string& text);
   // Throws ScanStopped once a stop has been requested, so long walks end promptly.
   void ShowCurrentKey(const std::string& text);
-  // reason: why the row is listed, from scan/Reasons.h.
-  void AppendProblem(const std::string& problem, const std::string& registryKey, const std::string& value, RowKind kind,
-                     std::string reason);
-  // The row of one value named name in key (a full key path): key + "\" + name with text in the
-  // Value column, or, for a name holding "\", key with the name in the Value column.
-  void AppendValueProblem(const std::string& problem, const std::string& key, const std::string& name,
-                          const std::string& text, std::string reason);
+  // A row naming where, of the kind given; info is the Value column's text where it holds no name
+  // (RegistryRow). reason: why the row is listed, from scan/Reasons.h.
+  void AppendProblem(const std::string& problem, RowKind kind, RegLocation where, std::string info, std::string reason);
+  // The row of the value name in key (below the root rootName) whose data is text.
+  void AppendValueProblem(const std::string& problem, const std::string& rootName, const std::string& key,
+                          const std::string& name, const std::string& text, std::string reason);
   // For scanner loops that show no key: throws ScanStopped once a stop has been requested.
   void CheckStop() const;
 

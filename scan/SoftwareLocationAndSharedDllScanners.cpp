@@ -1,5 +1,5 @@
 // Software Locations (App Paths) and Shared DLLs scanners (codes 6 and 9). Each reads one fixed key
-// under HKEY_LOCAL_MACHINE.
+// under HKEY_LOCAL_MACHINE, and its copy for 32-bit programs.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,12 +10,13 @@
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/Reasons.h"
+#include "scan/RegistryViews.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
 namespace {
 
-constexpr char kMachine[] = "HKEY_LOCAL_MACHINE\\";
+constexpr char kMachine[] = "HKEY_LOCAL_MACHINE";
 constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
@@ -24,49 +25,61 @@ bool IsProgramName(const std::string& name) {
   return name.find('.') == std::string::npos || EndsWithNoCase(name, ".EXE");
 }
 
-}  // namespace
-
-void TScanTaskThread::ScanSoftwareLocations() {
-  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+// One App Paths key: each program's entry is listed when the program its default value names is
+// missing. The value is read as a command line, like every other category's: the entry's own name
+// is not looked for in the path, as a program may be registered under any name.
+void ScanAppPaths(TScanTaskThread& task, const std::string& appPaths) {
+  RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
   registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(kAppPaths, false)) return;
+  if (!registry.OpenPath(appPaths, false)) return;
   const std::vector<std::string> names = registry.ListSubkeys();
   for (const std::string& name : names) {
-    CheckStop();
+    task.CheckStop();
     if (!IsProgramName(name)) continue;
-    const std::string path = std::string(kAppPaths) + "\\" + name;
+    const std::string path = appPaths + "\\" + name;
     registry.ClosePath();
     if (!registry.OpenPath(path, false)) continue;
-    ShowCurrentKey(path);
+    task.ShowCurrentKey(path);
     const std::optional<std::string> target = registry.ReadTextValue("");
     if (!target || target->empty()) continue;
-    // Only the program the subkey is named after is tested; its other values (search paths) are not.
-    if (const std::optional<MissingPath> gone = MissingReference(Env(), *target, name, TestedDrives, true)) {
-      AppendProblem("Software Locations Issue", kMachine + path, *target, rkKey, reason::Gone(*gone));
+    // Only the program is tested; the entry's other values (search paths) are not.
+    if (const std::optional<MissingPath> gone = MissingReference(task.Env(), *target, "", task.TestedDrives, false)) {
+      task.AppendProblem("Software Locations Issue", rkKey, {kMachine, path, "", false}, *target, reason::Gone(*gone));
     }
   }
 }
 
-void TScanTaskThread::ScanSharedDlls() {
-  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
+void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
+  RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
   registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(kSharedDlls, false)) return;
-  ShowCurrentKey(kSharedDlls);
+  if (!registry.OpenPath(sharedDlls, false)) return;
+  task.ShowCurrentKey(sharedDlls);
   for (const std::string& name : registry.ListValues()) {
-    CheckStop();
+    task.CheckStop();
     if (registry.ValueKind(name) != DataKind::Integer) continue;
     // The count is read only for a file that exists; a zero count is as stale as a missing file, and
     // an entry whose count is not a four-byte number is passed over.
     std::string why;
-    if (!Env().files.PathIsFile(name)) {
+    if (!task.Env().files.PathIsFile(name)) {
       why = reason::FileNotFound(name);
     } else {
       const std::optional<std::int32_t> count = registry.ReadNumberValue(name);
       if (!count || *count != 0) continue;
       why = reason::CountIsZero();
     }
-    AppendProblem("Missing Shared Dlls", kMachine + std::string(kSharedDlls), name, rkValueInColumn, std::move(why));
+    task.AppendProblem("Missing Shared Dlls", rkValueInColumn, {kMachine, sharedDlls, name, true}, "", std::move(why));
   }
+}
+
+}  // namespace
+
+void TScanTaskThread::ScanSoftwareLocations() {
+  for (const std::string& appPaths : SoftwareKeyInBothViews(Env().registry, kAppPaths)) ScanAppPaths(*this, appPaths);
+}
+
+void TScanTaskThread::ScanSharedDlls() {
+  for (const std::string& sharedDlls : SoftwareKeyInBothViews(Env().registry, kSharedDlls))
+    ScanSharedDllKey(*this, sharedDlls);
 }
 
 }  // namespace tamrisk

@@ -49,7 +49,7 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
   if (sound) {
     ShowCurrentKey(keyPath);
     if (const std::optional<MissingPath> gone = MissingReference(Env(), *sound, "", TestedDrives, false)) {
-      AppendProblem("Missing Sound File", RootName(*root) + "\\" + keyPath, *sound, rkDefaultValue,
+      AppendProblem("Missing Sound File", rkDefaultValue, {RootName(*root), keyPath, "", true}, *sound,
                     reason::Gone(*gone));
     }
   }
@@ -67,7 +67,7 @@ void TScanTaskThread::ScanMruLists() {
       const std::optional<std::string> text = history.ReadTextValue(name);
       if (!text || !IsTestedDrivePath(*text, TestedDrives)) continue;
       if (FoundWithAnyExtension(Env().files, *text, extensions)) continue;
-      AppendValueProblem(kMruProblem, std::string("HKEY_CURRENT_USER\\") + kMruPath, name, *text,
+      AppendValueProblem(kMruProblem, "HKEY_CURRENT_USER", kMruPath, name, *text,
                          reason::FileNotFoundWithAnyExtension(*text));
     }
   }

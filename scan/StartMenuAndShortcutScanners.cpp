@@ -60,8 +60,8 @@ void TScanTaskThread::ScanStartMenu() {
   for (const std::string& name : menu.ListSubkeys()) {
     ShowCurrentKey(orderKey + "\\" + name);
     if (!ContainsNoCase(folders, name)) {
-      AppendProblem("Old Start Menu Key", "HKEY_CURRENT_USER\\" + orderKey, name, rkSubkeyInColumn,
-                    reason::NoProgramsFolder(name));
+      AppendProblem("Old Start Menu Key", rkSubkeyInColumn, {"HKEY_CURRENT_USER", orderKey + "\\" + name, "", false},
+                    "", reason::NoProgramsFolder(name));
     }
   }
 }
@@ -91,7 +91,8 @@ void TScanTaskThread::ScanShortcutFolder(const std::string& folder) {
     if (!OnTestedDrive(target, TestedDrives)) continue;
     if (!HasDriveRoot(target)) continue;
     if (!Env().files.PathIsFile(target) && !Env().files.PathIsFolder(target)) {
-      AppendProblem("Missing ShortCut reference", path, target, rkShortcutFile, reason::ShortcutTargetNotFound(target));
+      AppendProblem("Missing ShortCut reference", rkShortcutFile, {"", path, "", false}, target,
+                    reason::ShortcutTargetNotFound(target));
     }
   }
 }

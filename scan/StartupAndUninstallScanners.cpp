@@ -1,4 +1,5 @@
-// Startup Programs and Add/Remove Programs scanners (codes 10 and 11).
+// Startup Programs and Add/Remove Programs scanners (codes 10 and 11). The machine's keys are read in
+// both registry views: 32-bit programs write theirs under Software\Wow6432Node.
 #include <exception>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/Reasons.h"
+#include "scan/RegistryViews.h"
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -25,25 +27,41 @@ std::optional<MissingPath> MissingCommand(const TScanTaskThread& task, const std
 
 // MSConfig's list of disabled startup entries. Any failure here ends this pass alone: the rows found
 // so far stay and the category ends normally. A stop request (not a std::exception) still passes.
-void ScanMsConfigStartup(TScanTaskThread& task) {
+void ScanMsConfigStartup(TScanTaskThread& task, const std::string& startupReg) {
   try {
     RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
     registry.SetAccess(rights::Read);
-    if (!registry.OpenPath(kStartupReg, false)) return;
-    task.ShowCurrentKey(kStartupReg);
+    if (!registry.OpenPath(startupReg, false)) return;
+    task.ShowCurrentKey(startupReg);
     for (const std::string& name : registry.ListSubkeys()) {
       task.CheckStop();
       if (!registry.OpenPath(name, false)) continue;
       const std::optional<std::string> command = registry.ReadTextValue("command");
       if (const std::optional<MissingPath> gone = command ? MissingCommand(task, *command) : std::nullopt) {
-        task.AppendProblem(kStartupProblem, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\" + name, *command,
-                           rkKey, reason::Gone(*gone));
+        task.AppendProblem(kStartupProblem, rkKey, {"HKEY_LOCAL_MACHINE", startupReg + "\\" + name, "", false},
+                           *command, reason::Gone(*gone));
       }
       // Back to startupreg for the next name; if it has gone, relative opens would start at the root.
       registry.ClosePath();
-      if (!registry.OpenPath(kStartupReg, false)) return;
+      if (!registry.OpenPath(startupReg, false)) return;
     }
   } catch (const std::exception&) {
+  }
+}
+
+void ScanUninstallEntries(TScanTaskThread& task, const std::string& uninstall) {
+  RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(uninstall, false)) return;
+  for (const std::string& name : registry.ListSubkeys()) {
+    // Entries named by a product code belong to Windows Installer and are never judged here.
+    if (!name.empty() && name.front() == '{') continue;
+    const std::string path = uninstall + "\\" + name;
+    task.ShowCurrentKey(path);
+    if (CountKeyValues(task.Env(), RootKey::LocalMachine, path, 1, true, false) < 1) {
+      task.AppendProblem("Add/Remove Programs Issue", rkSubkeyInColumn, {"HKEY_LOCAL_MACHINE", path, "", false}, "",
+                         reason::NoValuesBelow());
+    }
   }
 }
 
@@ -52,15 +70,15 @@ void ScanMsConfigStartup(TScanTaskThread& task) {
 void TScanTaskThread::ScanStartupPrograms() {
   ScanRunKey("HKEY_CURRENT_USER", kRunKey);
   ScanRunKey("HKEY_CURRENT_USER", kRunOnceKey);
-  ScanRunKey("HKEY_LOCAL_MACHINE", kRunKey);
-  ScanRunKey("HKEY_LOCAL_MACHINE", kRunOnceKey);
-  ScanMsConfigStartup(*this);
+  for (const char* key : {kRunKey, kRunOnceKey}) {
+    for (const std::string& path : SoftwareKeyInBothViews(Env().registry, key)) ScanRunKey("HKEY_LOCAL_MACHINE", path);
+  }
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kStartupReg)) ScanMsConfigStartup(*this, path);
 }
 
 void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string& path) {
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return;
-  const std::string location = AsciiUpper(rootName) + "\\" + path;
   RegistryAccess registry(Env().registry, *root);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(path, false)) return;
@@ -69,25 +87,13 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
     CheckStop();
     const std::optional<std::string> command = registry.ReadTextValue(name);
     if (const std::optional<MissingPath> gone = command ? MissingCommand(*this, *command) : std::nullopt) {
-      AppendValueProblem(kStartupProblem, location, name, *command, reason::Gone(*gone));
+      AppendValueProblem(kStartupProblem, RootName(*root), path, name, *command, reason::Gone(*gone));
     }
   }
 }
 
 void TScanTaskThread::ScanAddRemovePrograms() {
-  RegistryAccess registry(Env().registry, RootKey::LocalMachine);
-  registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(kUninstall, false)) return;
-  for (const std::string& name : registry.ListSubkeys()) {
-    // Entries named by a product code belong to Windows Installer and are never judged here.
-    if (!name.empty() && name.front() == '{') continue;
-    const std::string path = std::string(kUninstall) + "\\" + name;
-    ShowCurrentKey(path);
-    if (CountKeyValues(Env(), RootKey::LocalMachine, path, 1, true, false) < 1) {
-      AppendProblem("Add/Remove Programs Issue", std::string("HKEY_LOCAL_MACHINE\\") + kUninstall, name,
-                    rkSubkeyInColumn, reason::NoValuesBelow());
-    }
-  }
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstall)) ScanUninstallEntries(*this, path);
 }
 
 }  // namespace tamrisk

@@ -5,7 +5,7 @@ TAMRISK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAMRISK_BUILD="${TAMRISK_BUILD:-$TAMRISK_ROOT/build}"
 
 TAMRISK_PACKAGES=(cmake make g++ googletest libbenchmark-dev wine wine64 g++-mingw-w64-x86-64-posix
-                  xvfb xauth imagemagick fp-utils xz-utils clang-format wixl zip)
+                  xvfb xauth imagemagick fp-utils xz-utils clang-format nsis wixl zip)
 
 log() { printf '== %s\n' "$*" >&2; }
 

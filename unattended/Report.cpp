@@ -3,9 +3,11 @@
 #include <initializer_list>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "unattended/RunLog.h"
 #include "scan/IgnoreFilter.h"
+#include "scan/RegistryViews.h"
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
@@ -68,7 +70,9 @@ HeadlessScan ScanHeadless(const Platform& platform, const TOptionsSetting& optio
   auto task = std::make_shared<TScanTaskThread>(platform, sink, options.IncludeRemoveMedia, options.IncludeCDdrive);
   task->Categories = StoredCategories(options);
   task->Execute();
-  HeadlessScan scan{sink->Rows(), {}};
+  VectorResults found(sink->Rows());
+  DropDuplicateRows(found, platform.system.CurrentUserSid());
+  HeadlessScan scan{std::move(found.rows), {}};
   for (const int code : task->IncompleteCategories()) scan.incomplete.push_back(TScanTaskThread::CategoryName(code));
   return scan;
 }

@@ -43,6 +43,7 @@ std::string FormatRunLogLine(const LocalDateTime& when, const RunLogEntry& entry
   line += "  found " + std::to_string(entry.found);
   if (entry.mode != "-report") {
     line += "  repaired " + std::to_string(entry.repaired) + "  kept " + std::to_string(entry.kept);
+    if (entry.emptiedKeys > 0) line += "  emptied " + std::to_string(entry.emptiedKeys);
     line += "  backup " + (entry.backupFile.empty() ? std::string("none") : entry.backupFile);
   }
   if (!entry.incomplete.empty()) line += "  incomplete: " + Joined(entry.incomplete, ", ");

@@ -17,6 +17,7 @@ struct RunLogEntry {
   std::size_t found = 0;
   std::size_t repaired = 0;
   std::size_t kept = 0;
+  std::size_t emptiedKeys = 0;          // programs' keys the repair emptied and removed as well
   std::string backupFile;               // "" when nothing was backed up
   std::vector<std::string> incomplete;  // names of categories that did not finish
   int exitCode = 0;
@@ -31,7 +32,8 @@ constexpr int UnattendedExitCode(bool done, bool scanIncomplete) { return !done 
 std::string RunLogPath(const Platform& platform);
 
 // "2026-12-07 13:05:09  -cleanonce  categories 3,4  found 12  repaired 10  kept 2  backup <file>
-//  exit 0", with "scheduled", "incomplete: <names>" and "error: <text>" where they apply.
+//  exit 0", with "scheduled", "emptied N" (after "kept"), "incomplete: <names>" and "error: <text>"
+//  where they apply.
 std::string FormatRunLogLine(const LocalDateTime& when, const RunLogEntry& entry);
 
 // Appends the line (UTF-8, CR LF). A log that cannot be written must not change the run's outcome,

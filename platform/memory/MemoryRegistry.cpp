@@ -67,6 +67,7 @@ struct Node {
   std::vector<std::pair<std::string, long>> failingReads;
   bool deleted = false;
   bool hiveRoot = false;  // cannot be deleted
+  bool link = false;      // a link of the shared registry views (MarkLink)
 };
 
 bool Alive(const std::shared_ptr<Node>& node) { return node && !node->deleted; }
@@ -642,6 +643,21 @@ std::vector<std::string> MemoryRegistry::ValueNames(RootKey root, const std::str
 void MemoryRegistry::DenyRights(RootKey root, const std::string& path, std::uint32_t rightsMask) {
   std::lock_guard lock(impl_->mutex);
   impl_->WalkOrCreate(root, path).Effective()->denied = MapRights(rightsMask);
+}
+
+void MemoryRegistry::MarkLink(RootKey root, const std::string& path) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->WalkOrCreate(root, path).Effective()->link = true;
+}
+
+bool MemoryRegistry::IsLink(KeyHandle parent, const std::string& subkey) {
+  std::lock_guard lock(impl_->mutex);
+  KeyRef ref;
+  std::vector<std::string_view> levels;
+  if (impl_->Lookup(parent, ref) != status::Success) return false;
+  if (Impl::ParseSubkey(parent, subkey, levels) != status::Success) return false;
+  ref = impl_->Walk(ref, levels);
+  return ref.Exists() && ref.Effective()->link;
 }
 
 void MemoryRegistry::FailReads(RootKey root, const std::string& path, const std::string& valueName, long failure) {

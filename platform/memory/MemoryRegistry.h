@@ -58,6 +58,7 @@ class MemoryRegistry final : public RegistryBackend {
                 const std::vector<std::uint8_t>& data) override;
   long DeleteKey(KeyHandle parent, const std::string& subkey) override;
   long DeleteValue(KeyHandle key, const std::string& name) override;
+  bool IsLink(KeyHandle parent, const std::string& subkey) override;
 
   // Fixture builders. Paths count from the root ("Software\\Vendor"); missing keys are made. They
   // ignore DenyRights and are not counted. Text is stored as the registry holds it: UTF-16LE.
@@ -78,6 +79,9 @@ class MemoryRegistry final : public RegistryBackend {
   // Opening root\path asking any right in rightsMask fails with AccessDenied, as an ACL would; so
   // does deleting it when the mask holds DELETE (0x10000). The key is made if missing.
   void DenyRights(RootKey root, const std::string& path, std::uint32_t rightsMask);
+  // Marks root\path (made if missing) as a link of the shared registry views. The key keeps contents
+  // of its own: a test seeds it as its target, and code that must not read a link twice checks IsLink.
+  void MarkLink(RootKey root, const std::string& path);
   // QueryValue and EnumValueData of that value fail with the given status (its type and size still
   // read).
   void FailReads(RootKey root, const std::string& path, const std::string& valueName,

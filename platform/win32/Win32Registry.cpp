@@ -43,6 +43,19 @@ long Win32Registry::CreateKey(KeyHandle parent, const std::string& subkey, std::
 
 long Win32Registry::CloseKey(KeyHandle key) { return ::RegCloseKey(ToHkey(key)); }
 
+// The link itself, not its target, is opened; a link holds its target's name in SymbolicLinkValue.
+bool Win32Registry::IsLink(KeyHandle parent, const std::string& subkey) {
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExW(ToHkey(parent), Wide(subkey).c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &opened) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD type = REG_NONE;
+  const LONG rc = ::RegQueryValueExW(opened, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+  ::RegCloseKey(opened);
+  return rc == ERROR_SUCCESS && type == REG_LINK;
+}
+
 long Win32Registry::EnumKey(KeyHandle key, std::uint32_t index, std::string& name) {
   wchar_t buffer[kMaxKeyName];
   DWORD length = kMaxKeyName;

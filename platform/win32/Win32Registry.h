@@ -23,6 +23,7 @@ class Win32Registry final : public RegistryBackend {
                 const std::vector<std::uint8_t>& data) override;
   long DeleteKey(KeyHandle parent, const std::string& subkey) override;
   long DeleteValue(KeyHandle key, const std::string& name) override;
+  bool IsLink(KeyHandle parent, const std::string& subkey) override;
 };
 
 }  // namespace tamrisk::win32

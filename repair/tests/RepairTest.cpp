@@ -298,5 +298,52 @@ TEST(BackupFileName, StampsTheLocalTimeWithTwoDigitParts) {
   EXPECT_EQ(NewBackupFileName(env.platform, "C:\\App\\Backup\\"), "C:\\App\\Backup\\Backup20240102030405.reg");
 }
 
+// A repair after a scan that judged obsolete software leaves no program key it emptied: the key goes
+// into the same backup. Nothing else goes: a key still holding a value, one Windows keeps, one the
+// ignore lists name, one the repair did not touch, or any key when that category was not scanned.
+struct EmptiedCase {
+  const char* label;
+  std::vector<std::string> codes;
+  std::vector<std::string> ignoredKeys;
+  const char* row;         // the value the repair deletes, as key + "\" + name
+  const char* emptiedKey;  // the program key, below HKEY_LOCAL_MACHINE
+  bool removed;
+};
+
+const EmptiedCase kEmptiedCases[] = {
+    {"the vendor's key emptied", {"3", "14"}, {}, "Software\\Vendor\\Program\\Path", "Software\\Vendor", true},
+    {"in the 32-bit view", {"14"}, {}, "Software\\Wow6432Node\\Vendor\\Path", "Software\\Wow6432Node\\Vendor", true},
+    {"obsolete software not scanned", {"3"}, {}, "Software\\Vendor\\Program\\Path", "Software\\Vendor", false},
+    {"the ignore lists keep it",
+     {"14"},
+     {"Software\\Vendor"},
+     "Software\\Vendor\\Program\\Path",
+     "Software\\Vendor",
+     false},
+    {"a key Windows keeps", {"14"}, {}, "Software\\Microsoft\\Gone\\Path", "Software\\Microsoft", false},
+};
+
+TEST_F(RepairTest, AProgramKeyTheRepairEmptiedGoesIntoTheSameBackup) {
+  for (const EmptiedCase& c : kEmptiedCases) {
+    SCOPED_TRACE(c.label);
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    const std::string row = c.row;
+    const std::string key = row.substr(0, row.rfind('\\'));
+    env.registry.SetString(RootKey::LocalMachine, key, "Path", "C:\\gone\\a.exe");
+    test::Seed(env.registry, {test::Key("HKLM\\Software\\Untouched\\Empty")});
+    VectorResults results({Checked("HKEY_LOCAL_MACHINE\\" + row, "C:\\gone\\a.exe", rkValueInPath)});
+    const RepairScope scope = ScopeAfterScan(c.codes, IgnoreLists{{}, c.ignoredKeys, ""});
+    const RepairSummary summary = RepairRows(env.platform, results, kBackup, scope);
+
+    EXPECT_EQ(summary.repaired, 1u);
+    EXPECT_EQ(summary.emptiedKeys, c.removed ? 1u : 0u);
+    EXPECT_EQ(env.registry.KeyExists(RootKey::LocalMachine, c.emptiedKey), !c.removed);
+    EXPECT_TRUE(env.registry.KeyExists(RootKey::LocalMachine, "Software\\Untouched\\Empty"));
+    const std::string backup = test::Utf8OfUtf16File(env.files.Contents(kBackup).value_or(""));
+    EXPECT_EQ(backup.find("[HKEY_LOCAL_MACHINE\\" + std::string(c.emptiedKey) + "]") != std::string::npos, c.removed);
+  }
+}
+
 }  // namespace
 }  // namespace tamrisk

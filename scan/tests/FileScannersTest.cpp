@@ -185,20 +185,23 @@ TEST_F(HiveWalkTest, EachSkipListBelongsToItsOwnHive) {
                 kGone)});
 }
 
-TEST_F(HiveWalkTest, UsersScanWalksEveryHiveWithoutSkipping) {
+// Each hive under one name: the current user's as HKEY_CURRENT_USER; S-1-5-18 is .DEFAULT under
+// another name.
+TEST_F(HiveWalkTest, UsersScanWalksEveryHiveOnceWithoutSkipping) {
   env.SetCurrentUserSid("S-1-5-21-7");
   Seed(env.registry, {
                          Str("HKCU\\AppEvents\\Schemes\\Apps\\.Default\\Start\\.Current", "", kGone),
                          Str("HKU\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tool", kGone),
+                         Str("HKU\\S-1-5-18\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tool", kGone),
                      });
   EXPECT_EQ(Scan({"4"}).rows, std::vector<ProblemRow>{});
+  const ProblemRow defaultUser =
+      FileRow("HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tool", kGone);
+  const ProblemRow currentUser =
+      FileRow("HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\.Default\\Start\\.Current\\", kGone);
   const test::ScanResult users = Scan({"5"});
   EXPECT_EQ(users.tasks, std::vector<std::string>{"Scanning Files and Folders - HKEY_USERS..."});
-  EXPECT_EQ(users.rows,
-            (std::vector<ProblemRow>{
-                FileRow("HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tool", kGone),
-                FileRow("HKEY_USERS\\S-1-5-21-7\\AppEvents\\Schemes\\Apps\\.Default\\Start\\.Current\\", kGone),
-            }));
+  EXPECT_EQ(users.rows, (std::vector<ProblemRow>{defaultUser, currentUser}));
 }
 
 TEST_F(HiveWalkTest, KeysAreOpenedForReadingOnlyAndUnreadableOnesArePassedOver) {

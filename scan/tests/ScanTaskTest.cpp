@@ -35,7 +35,7 @@ class ScriptedTask final : public TScanTaskThread {
       script->second(*this);
       return;
     }
-    AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Code" + std::to_string(code), "", rkKey, "scripted");
+    AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "Code" + std::to_string(code), "", false}, "", "scripted");
   }
 };
 
@@ -109,10 +109,10 @@ TEST_F(ScanTaskTest, StopDuringThirdOfFiveKeepsRowsAndSendsNoEndNotice) {
   auto task = MakeTask({"1", "2", "3", "4", "5"});
   bool rowAfterStopAccepted = true;
   task->scripts[3] = [&](ScriptedTask& self) {
-    self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Before", "", rkKey, "scripted");
+    self.AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "Before", "", false}, "", "scripted");
     self.RequestStop();
     try {
-      self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\After", "", rkKey, "scripted");
+      self.AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "After", "", false}, "", "scripted");
     } catch (const ScanStopped&) {
       rowAfterStopAccepted = false;
       throw;
@@ -168,7 +168,7 @@ TEST_F(ScanTaskTest, FailureEndsOnlyItsCategoryAndMarksTheScanIncomplete) {
     sink = std::make_shared<HeadlessSink>();
     auto task = MakeTask({"1", "2", "3"});
     task->scripts[2] = [&](ScriptedTask& self) {
-      self.AppendProblem("Issue", "HKEY_LOCAL_MACHINE\\Partial", "", rkKey, "scripted");
+      self.AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "Partial", "", false}, "", "scripted");
       failure.raise();
     };
     task->Execute();

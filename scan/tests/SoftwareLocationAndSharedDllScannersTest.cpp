@@ -36,14 +36,10 @@ struct AppPathCase {
   bool reported;
 };
 
+// The default value is read as a command line: its program decides, never the entry's own name.
 const AppPathCase kAppPathCases[] = {
-    {"anchored at the subkey's name, arguments cut off",
-     "winword.exe",
-     regtype::String,
-     "C:\\Office\\WINWORD.EXE /n",
-     {},
-     true},
-    {"the named program exists in another letter case",
+    {"a missing program, arguments cut off", "winword.exe", regtype::String, "C:\\Office\\WINWORD.EXE /n", {}, true},
+    {"the program exists in another letter case",
      "winword.exe",
      regtype::String,
      "C:\\Office\\WINWORD.EXE /n",
@@ -51,25 +47,19 @@ const AppPathCase kAppPathCases[] = {
      false},
     {"another extension is not a program", "Foo.EXE.old", regtype::String, "C:\\Gone\\foo.exe", {}, false},
     {"a short name with a dot", "a.b", regtype::String, "C:\\Gone\\a.b", {}, false},
-    {"no dot: examined, but the text does not contain the name",
-     "Tool",
+    {"a name that is not in the path: its missing program is listed",
+     "orvnotes.exe",
      regtype::String,
-     "C:\\Bin\\other.exe",
+     "C:\\Program Files\\Orvane Notes\\notes.exe",
      {},
-     false},
-    {"the first occurrence of the name decides",
-     "Tool",
-     regtype::String,
-     "C:\\Tools\\Tool.exe",
-     {"C:\\Tools\\Tool.exe"},
      true},
-    {"no dot, the named file exists",
-     "Tool",
+    {"a folder that begins with the name decides nothing: the program is there",
+     "Orvane",
      regtype::String,
-     "C:\\Tools\\Tool.exe",
-     {"C:\\Tools\\Tool.exe", "C:\\Tool"},
+     "C:\\Program Files\\Orvane Notes\\orvane.exe",
+     {"C:\\Program Files\\Orvane Notes\\orvane.exe"},
      false},
-    {"an existing folder of that name counts as missing",
+    {"a folder where the program should be counts as missing",
      "app.exe",
      regtype::String,
      "C:\\Apps\\app.exe",
@@ -82,7 +72,7 @@ const AppPathCase kAppPathCases[] = {
     {"expandable default text", "APP.EXE", regtype::ExpandString, "C:\\Gone\\app.exe", {}, true},
 };
 
-TEST_F(SoftwareLocationAndSharedDllScannersTest, AppPathsEntriesAreJudgedByTheProgramTheyAreNamedAfter) {
+TEST_F(SoftwareLocationAndSharedDllScannersTest, AppPathsEntriesAreJudgedByTheProgramTheirDefaultValueNames) {
   for (const AppPathCase& c : kAppPathCases) {
     SCOPED_TRACE(c.label);
     MemoryPlatform local;

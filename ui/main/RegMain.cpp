@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
 #include "scan/IgnoreFilter.h"
+#include "scan/RegistryViews.h"
 #include "ui/common/ChildWindow.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
@@ -354,6 +355,7 @@ void TfrmHivora::bScanRegistryClick() {
   commands_.aSelectAllExecute();
   if (results_.RowCount() > 0) {
     results_.FitColumnsToText();
+    DropDuplicateRows(results_, platform_.system.CurrentUserSid());
     ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   }
   UpdateCounts();

@@ -19,7 +19,9 @@ void TfrmHivora::bRepairRegistryClick() {
   if (results_.RowCount() == 0) return;
   BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
   try {
-    actionNotice_ = RepairSummaryText(RepairRows(platform_, results_, BackupFileName));
+    const RepairScope scope = ScopeAfterScan(ScanCodes.value_or(std::vector<std::string>{}),
+                                             IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
+    actionNotice_ = RepairSummaryText(RepairRows(platform_, results_, BackupFileName, scope));
   } catch (...) {
     // The rows below the one it failed at are repaired; the list and the status bar must say so.
     actionNotice_ = "Repair stopped: the backup could not be written";
