@@ -23,31 +23,15 @@ tamrisk_exe="$(realpath "$1")"
 work="$(realpath -m "$2")"
 here="$(cd "$(dirname "$0")" && pwd)"
 started=$SECONDS
+# shellcheck source=../scripts/lib.sh
+. "$here/../scripts/lib.sh"
 # shellcheck source=prefix-lib.sh
 . "$here/prefix-lib.sh"
 
 PROGRAMS='Orvane|Kestrel|Brindle|Larkspur|Quillon'
 LARKSPUR_CODE='{6B3E2A10-4C5D-4E6F-8A7B-9C0D1E2F3A41}'
 
-xvfb_pid=""
-prefix=""
-cleanup() {
-  if [ -n "$prefix" ] && [ -d "$prefix" ]; then wineserver -k >/dev/null 2>&1 || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-
-if [ -z "${DISPLAY:-}" ]; then
-  display=130
-  while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 1 100); do
-    [ -e "/tmp/.X11-unix/X${display}" ] && break
-    sleep 0.1
-  done
-fi
+end_prefix_on_exit
 
 step "installers"
 build="$work/installers"

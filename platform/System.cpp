@@ -22,6 +22,11 @@ std::unique_ptr<AppendStream> FileSystem::OpenForAppend(const std::string& path,
   return std::make_unique<AppendFileStream>(*this, path);
 }
 
+std::unique_ptr<FileHold> FileSystem::ReadAndHold(const std::string& path, std::string& contents, std::string* error) {
+  if (!ReadFile(path, contents, error)) return nullptr;
+  return std::make_unique<FileHold>();
+}
+
 PathKind FileSystem::KindOf(const std::string& path) {
   const std::optional<std::uint32_t> attributes = Attributes(path);
   if (!attributes) return PathKind::Unknown;

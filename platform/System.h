@@ -77,6 +77,12 @@ class AppendStream {
   virtual bool Append(std::string_view contents, std::string* error = nullptr) = 0;
 };
 
+// A file kept from being written, renamed or deleted for the holder's lifetime; others may still read it.
+class FileHold {
+ public:
+  virtual ~FileHold() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -106,6 +112,11 @@ class FileSystem {
   // Opens (or creates) a file for a run of appends; null (with error) when it cannot. The default
   // appends through AppendFile each time.
   virtual std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr);
+  // Reads the whole file and holds it (opened for reading, sharing only reading), so that a program
+  // started meanwhile reads what was read here; null (with error) when it cannot. The default reads
+  // through ReadFile and holds nothing.
+  virtual std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents,
+                                                std::string* error = nullptr);
   // GetFileAttributesA, with "not found" told apart from the other failures. The default asks
   // Attributes, which cannot tell them apart, and so never answers Nothing.
   virtual PathKind KindOf(const std::string& path);
@@ -140,6 +151,10 @@ class ForwardingFileSystem : public FileSystem {
   }
   std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr) override {
     return inner_.OpenForAppend(path, error);
+  }
+  std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents,
+                                        std::string* error = nullptr) override {
+    return inner_.ReadAndHold(path, contents, error);
   }
   PathKind KindOf(const std::string& path) override { return inner_.KindOf(path); }
   bool FolderIsWritable(const std::string& folder) override { return inner_.FolderIsWritable(folder); }

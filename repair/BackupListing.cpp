@@ -17,9 +17,15 @@ std::string BackupSizeText(std::uint64_t bytes) {
   return grouped + " KB";
 }
 
-bool IsBackupFileName(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  return dot != std::string::npos && AsciiUpper(std::string_view(name).substr(dot)) == ".REG";
+bool IsBackupFileName(std::string_view name) {
+  constexpr std::string_view kPrefix = "BACKUP", kExtension = ".REG";
+  constexpr std::size_t kStampDigits = 14;
+  if (const std::size_t slash = name.rfind('\\'); slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  if (name.size() != kPrefix.size() + kStampDigits + kExtension.size()) return false;
+  const std::string upper = AsciiUpper(name);
+  const std::string_view stamp = std::string_view(upper).substr(kPrefix.size(), kStampDigits);
+  return upper.starts_with(kPrefix) && upper.ends_with(kExtension) &&
+         std::all_of(stamp.begin(), stamp.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int CompareBackupNames(const std::string& a, const std::string& b) {

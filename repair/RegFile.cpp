@@ -234,6 +234,7 @@ std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& a
     if (line.front() == '[') {
       RegFileKey key;
       if (!ParseKeyLine(line, key, skipping)) return std::nullopt;
+      file.deletes = file.deletes || skipping;
       current = nullptr;
       if (!skipping) current = &file.keys.emplace_back(std::move(key));
       continue;
@@ -242,6 +243,7 @@ std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& a
     RegFileValue value;
     bool removal = false;
     if (!ParseValueLine(TrimStart(joined), unicode, ansiToUtf16, value, removal)) return std::nullopt;
+    file.deletes = file.deletes || removal;
     if (skipping || removal) continue;
     if (!current) return std::nullopt;
     current->values.push_back(std::move(value));

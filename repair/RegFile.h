@@ -31,6 +31,7 @@ struct RegFileKey {
 
 struct RegFile {
   std::vector<RegFileKey> keys;  // in file order; keys the file deletes are left out
+  bool deletes = false;          // it deletes a key or a value, which no backup of the repair does
 };
 
 // ANSI text of a REGEDIT4 file to UTF-16, as the registry editor converts it on import.

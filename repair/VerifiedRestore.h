@@ -1,6 +1,7 @@
-// The restore of a backup file that can be trusted: the registry editor imports it, then the file is
-// read again and every key and value in it is held against the registry, because the editor reports
-// nothing back. The restore dialog and the main window's undo both go through here.
+// The restore of a backup file: only a file the repair could have written is imported (the program
+// may run as an administrator, and anyone may put files in its folder), and afterwards every key and
+// value in it is held against the registry, because the registry editor reports nothing back. The
+// restore dialog and the main window's undo both go through here.
 #pragma once
 
 #include <functional>
@@ -15,22 +16,25 @@ struct RestoreResult {
   enum class Status {
     Restored,    // every key and value of the file is back
     NotEnded,    // the editor could not start, or was stopped before it ended
-    Unreadable,  // the file could not be read back to check it
+    Unreadable,  // the file could not be read: nothing was imported
+    Refused,     // not a backup the repair could have written: nothing was imported
     Incomplete,  // some entries are not in the registry as the file has them
   };
   Status status = Status::Restored;
-  std::string error;  // the system's text when the file could not be read
+  std::string error;  // Unreadable: the system's text; Refused: why the file is not a backup
   RestoreCheck check;
 };
 
-// Starts "regedit /s path" through runImport (true when the editor ended by itself), then checks the
-// file against the registry. REGEDIT4 text is decoded with ansiToUtf16, as the editor reads it.
+// Reads the file and refuses it unless it is named as the repair names its backups and holds nothing
+// the repair does not write (it must read as a registry file, and delete nothing); then starts
+// "regedit /s path" through runImport (true when the editor ended by itself) and checks what the file
+// holds against the registry. REGEDIT4 text is decoded with ansiToUtf16, as the editor reads it.
 RestoreResult RestoreBackupFile(const Platform& platform, const std::string& path,
                                 const std::function<bool(const std::string& commandLine)>& runImport,
                                 const AnsiDecoder& ansiToUtf16);
 
-// What a message box says about a restore that did not put everything back; "" when it did, or when
-// the editor did not end (that was said already).
+// What a message box says about a restore that did not put everything back, naming the file; "" when
+// it did, or when the editor did not end (that was said already).
 std::string RestoreFailureText(const RestoreResult& result, const std::string& path);
 
 // One line for a status bar: what the undo of a repair from path came to.

@@ -11,6 +11,24 @@ std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), t
 
 std::vector<std::uint8_t> TextBytes(std::string_view text) { return Utf16BytesOf(text); }
 
+std::string Utf16File(std::string_view utf8) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : Utf8ToUtf16(utf8)) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::u16string Cp1252(std::string_view ansi) {
+  std::u16string units;
+  for (const char c : ansi) {
+    const auto byte = static_cast<unsigned char>(c);
+    units += byte == 0x80 ? u'\u20AC' : static_cast<char16_t>(byte);
+  }
+  return units;
+}
+
 std::string Utf8OfUtf16File(std::string_view bytes) {
   std::u16string units(bytes.size() / 2, u'\0');
   for (std::size_t i = 0; i < units.size(); ++i) {

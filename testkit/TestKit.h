@@ -21,6 +21,11 @@ std::vector<std::uint8_t> TextBytes(std::string_view text);
 // The first line of a registry editor file as Utf8OfUtf16File gives it back, byte-order mark included.
 inline constexpr const char* kRegFileHeader = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n";
 
+// A registry editor 5.00 file's bytes: UTF-16LE behind its byte-order mark.
+std::string Utf16File(std::string_view utf8);
+// Code page 1252 as the registry editor reads a REGEDIT4 file with it: Latin-1 but for the euro sign.
+std::u16string Cp1252(std::string_view ansi);
+
 // A UTF-16LE file's bytes (registry editor files, exports) as UTF-8 text, a byte-order mark as
 // "\xEF\xBB\xBF"; an odd last byte shows as "<odd byte>".
 std::string Utf8OfUtf16File(std::string_view bytes);

@@ -14,6 +14,7 @@ namespace {
 constexpr long kFileNotFound = 2;
 constexpr long kPathNotFound = 3;
 constexpr long kAccessDenied = 5;
+constexpr long kSharingViolation = 32;
 constexpr long kInvalidName = 123;
 constexpr long kNameTooLong = 206;
 constexpr std::size_t kMaxPath = 260;  // MAX_PATH, terminating NUL included
@@ -25,6 +26,7 @@ std::string SystemMessage(long code) {
     case kFileNotFound: return "The system cannot find the file specified.";
     case kPathNotFound: return "The system cannot find the path specified.";
     case kAccessDenied: return "Access is denied.";
+    case kSharingViolation: return "The process cannot access the file because it is being used by another process.";
     case kInvalidName: return "The filename, directory name, or volume label syntax is incorrect.";
     case kNameTooLong: return "The filename or extension is too long.";
     default: return "The parameter is incorrect.";
@@ -83,6 +85,7 @@ struct FsNode {
   LocalDateTime lastWrite;
   bool undeletable = false;
   bool writeProtected = false;                // folder: nothing new can be made in it
+  int holds = 0;                              // ReadAndHold's holders: no writing or deleting meanwhile
   std::optional<ParsedPath> link;             // reparse folder: where paths through it continue
   std::optional<std::string> shortcutTarget;  // registered shell link
   FsNode* parent = nullptr;
@@ -123,7 +126,7 @@ void RemoveChild(FsNode& node) {
 
 // Removes what may be removed; false when something stayed. A reparse folder goes without its target.
 bool DeleteNode(FsNode& node) {
-  if (node.undeletable) return false;
+  if (node.undeletable || node.holds > 0) return false;
   if (node.folder && !node.link) {
     std::vector<FsNode*> children;
     for (auto& child : node.children) children.push_back(child.get());
@@ -323,6 +326,8 @@ struct MemoryFileSystem::Impl {
     return *node;
   }
 
+  long FileToRead(const std::string& text, FsNode*& node);
+
   bool Write(const std::string& text, std::string_view contents, bool append, std::string* error) {
     ++calls.changes;
     ParsedPath path;
@@ -334,6 +339,7 @@ struct MemoryFileSystem::Impl {
     if (file == nullptr && folder->writeProtected) return Fail(kAccessDenied, error);
     if (file == nullptr) file = AddChild(*folder, path.levels.back(), false, clock);
     if (file->folder || (file->attributes & fileattr::ReadOnly)) return Fail(kAccessDenied, error);
+    if (file->holds > 0) return Fail(kSharingViolation, error);
     if (append) {
       file->contents.append(contents);
     } else {
@@ -436,17 +442,50 @@ std::string MemoryFileSystem::ShortcutTarget(const std::string& shortcutPath) {
   return node->shortcutTarget->substr(0, kShortcutPathCapacity);
 }
 
+// The file a read of text finds, or the error code of the failed read.
+long MemoryFileSystem::Impl::FileToRead(const std::string& text, FsNode*& node) {
+  ++calls.reads;
+  ParsedPath path;
+  if (long rc = Parse(text, false, path); rc != 0) return rc;
+  if (long rc = Resolve(path, path.levels.size(), node); rc != 0) return rc;
+  if (node->folder) return kAccessDenied;
+  if (path.trailingSlash) return kInvalidName;
+  return 0;
+}
+
 bool MemoryFileSystem::ReadFile(const std::string& text, std::string& contents, std::string* error) {
   std::lock_guard lock(impl_->mutex);
-  ++impl_->calls.reads;
-  ParsedPath path;
-  if (long rc = impl_->Parse(text, false, path); rc != 0) return Fail(rc, error);
   FsNode* node = nullptr;
-  if (long rc = impl_->Resolve(path, path.levels.size(), node); rc != 0) return Fail(rc, error);
-  if (node->folder) return Fail(kAccessDenied, error);
-  if (path.trailingSlash) return Fail(kInvalidName, error);
+  if (long rc = impl_->FileToRead(text, node); rc != 0) return Fail(rc, error);
   contents = node->contents;
   return true;
+}
+
+class MemoryFileSystem::Hold final : public FileHold {
+ public:
+  Hold(Impl& impl, FsNode& node) : impl_(impl), node_(node) { ++node_.holds; }
+  ~Hold() override {
+    std::lock_guard lock(impl_.mutex);
+    --node_.holds;
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+
+ private:
+  Impl& impl_;
+  FsNode& node_;
+};
+
+std::unique_ptr<FileHold> MemoryFileSystem::ReadAndHold(const std::string& text, std::string& contents,
+                                                        std::string* error) {
+  std::lock_guard lock(impl_->mutex);
+  FsNode* node = nullptr;
+  if (long rc = impl_->FileToRead(text, node); rc != 0) {
+    Fail(rc, error);
+    return nullptr;
+  }
+  contents = node->contents;
+  return std::make_unique<Hold>(*impl_, *node);
 }
 
 bool MemoryFileSystem::WriteFile(const std::string& path, std::string_view contents, std::string* error) {

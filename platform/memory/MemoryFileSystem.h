@@ -44,6 +44,9 @@ class MemoryFileSystem final : public FileSystem {
   bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) override;
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
+  // While held, writing and deleting the file fail as a sharing violation.
+  std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents,
+                                        std::string* error = nullptr) override;
   PathKind KindOf(const std::string& path) override;
   bool FolderIsWritable(const std::string& folder) override;
 
@@ -85,6 +88,7 @@ class MemoryFileSystem final : public FileSystem {
 
  private:
   struct Impl;
+  class Hold;
   std::unique_ptr<Impl> impl_;
 };
 

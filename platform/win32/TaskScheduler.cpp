@@ -66,13 +66,26 @@ bool IsMissing(HRESULT result) {
   return result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
+// The scheduler's class object, from its library in the system folder: by full path, not through the
+// class's registry entry, which a per-user key may point elsewhere. The library stays loaded for the
+// rest of the process, as COM would keep it.
+HRESULT SchedulerClassObject(REFIID interfaceId, void** object) {
+  static const HMODULE library = ::LoadLibraryExW(SystemFolderFile(L"taskschd.dll").c_str(), nullptr, 0);
+  if (!library) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+  const auto getClassObject =
+      reinterpret_cast<LPFNGETCLASSOBJECT>(reinterpret_cast<void*>(::GetProcAddress(library, "DllGetClassObject")));
+  if (!getClassObject) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  return getClassObject(CLSID_TaskScheduler, interfaceId, object);
+}
+
 // The scheduler service on this computer and its root folder, for the length of one call.
 class RootFolder {
  public:
   RootFolder() {
     CheckApartment(com_);
-    Check(
-        ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService, service_.put_void()));
+    ComPtr<IClassFactory> factory;
+    Check(SchedulerClassObject(IID_IClassFactory, factory.put_void()));
+    Check(factory->CreateInstance(nullptr, IID_ITaskService, service_.put_void()));
     const UniqueVariant none;
     Check(service_->Connect(none.get(), none.get(), none.get(), none.get()));
     Check(service_->GetFolder(UniqueBstr("\\").get(), folder_.put()));

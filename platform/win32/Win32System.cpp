@@ -74,19 +74,35 @@ bool FitsCodePage(const std::wstring& text) {
   return needed > 0 && !lost;
 }
 
-bool ReadWhole(const std::string& path, std::string& contents, std::string* error) {
-  UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    SetError(error, ::GetLastError());
-    return false;
-  }
+// The file opened for reading, with the others allowed share; empty (with error) when it cannot be.
+UniqueFileHandle OpenForReading(const std::string& path, DWORD share, std::string* error) {
+  UniqueFileHandle file(
+      ::CreateFileW(Wide(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) SetError(error, ::GetLastError());
+  return file;
+}
+
+void ReadAll(HANDLE file, std::string& contents) {
   contents.clear();
   char buffer[65536];
   DWORD got = 0;
-  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) contents.append(buffer, got);
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) contents.append(buffer, got);
+}
+
+bool ReadWhole(const std::string& path, std::string& contents, std::string* error) {
+  const UniqueFileHandle file = OpenForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE, error);
+  if (!file) return false;
+  ReadAll(file.get(), contents);
   return true;
 }
+
+class HandleFileHold final : public FileHold {
+ public:
+  explicit HandleFileHold(UniqueFileHandle file) : file_(std::move(file)) {}
+
+ private:
+  UniqueFileHandle file_;
+};
 
 // The profile functions keep an ini file in the encoding it has: ANSI unless it begins with a UTF-16LE
 // byte-order mark. A file that must take text outside the code page is rewritten once as UTF-16LE,
@@ -162,6 +178,15 @@ std::string FormattedMessage(unsigned long source, void* module, unsigned long c
 std::string SystemMessage(unsigned long code) {
   const std::string message = FormattedMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code);
   return message.empty() ? "System error " + std::to_string(code) + "." : message;
+}
+
+std::wstring SystemFolderFile(std::wstring_view name) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring path(folder, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path.append(name);
 }
 
 bool Win32FileSystem::PathIsFile(const std::string& path) {
@@ -272,6 +297,14 @@ std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& 
   UniqueFileHandle file = OpenForWriting(path, error, true);
   if (!file) return nullptr;
   return std::make_unique<HandleAppendStream>(std::move(file));
+}
+
+std::unique_ptr<FileHold> Win32FileSystem::ReadAndHold(const std::string& path, std::string& contents,
+                                                       std::string* error) {
+  UniqueFileHandle file = OpenForReading(path, FILE_SHARE_READ, error);  // no writing, renaming or deleting
+  if (!file) return nullptr;
+  ReadAll(file.get(), contents);
+  return std::make_unique<HandleFileHold>(std::move(file));
 }
 
 PathKind Win32FileSystem::KindOf(const std::string& path) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "platform/System.h"
 #include "platform/win32/Win32Registry.h"
 
@@ -19,6 +22,7 @@ class Win32FileSystem final : public FileSystem {
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error) override;
   std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override;
+  std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents, std::string* error) override;
   PathKind KindOf(const std::string& path) override;
   bool FolderIsWritable(const std::string& folder) override;
 };
@@ -71,5 +75,9 @@ std::string FormattedMessage(unsigned long source, void* module, unsigned long c
 
 // The system's message text for a Win32 error code, without the trailing line break.
 std::string SystemMessage(unsigned long code);
+
+// The full path of a file in the system folder ("C:\Windows\system32\name"); "" when the folder
+// cannot be told. Libraries and programs of the system are loaded by it, never by a bare name.
+std::wstring SystemFolderFile(std::wstring_view name);
 
 }  // namespace tamrisk::win32

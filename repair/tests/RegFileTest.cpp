@@ -10,26 +10,9 @@
 namespace tamrisk {
 namespace {
 
+using test::Cp1252;
 using test::Raw;
-
-// Code page 1252 for the bytes the tests use: Latin-1 but for the euro sign.
-std::u16string Cp1252(std::string_view ansi) {
-  std::u16string units;
-  for (const char c : ansi) {
-    const auto byte = static_cast<unsigned char>(c);
-    units += byte == 0x80 ? u'\u20AC' : static_cast<char16_t>(byte);
-  }
-  return units;
-}
-
-std::string Utf16File(std::string_view utf8) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t unit : Utf8ToUtf16(utf8)) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
+using test::Utf16File;
 
 std::vector<std::uint8_t> Units(std::u16string_view text) {
   std::vector<std::uint8_t> bytes;
@@ -73,6 +56,7 @@ TEST(RegFile, ReadsEveryFormTheBackupWriterUses) {
   const std::optional<RegFile> file = ParseRegFile(Utf16File(kUnicodeBackup), Cp1252);
   ASSERT_TRUE(file);
   ASSERT_EQ(file->keys.size(), 1u);  // the deleted key and its value are not expected back
+  EXPECT_TRUE(file->deletes);
   const RegFileKey& key = file->keys[0];
   EXPECT_EQ(key.root, RootKey::CurrentUser);
   EXPECT_EQ(key.path, "Software\\Tamrisk\\\u0394ata");

@@ -1,7 +1,6 @@
 #include "ui/main/ConsoleSwitches.h"
 
 #include <windows.h>
-#include <msi.h>
 
 #include "BuildInfo.h"
 #include "platform/Text.h"
@@ -40,12 +39,27 @@ bool WriteToParentConsole(const std::string& text) {
   return written;
 }
 
+struct LibraryTraits {
+  static HMODULE Invalid() { return nullptr; }
+  static void Close(HMODULE library) { ::FreeLibrary(library); }
+};
+
 // Whether a product other than the one being removed still uses the installer component: a newer
-// package that has installed its files and now removes the older product.
+// package that has installed its files and now removes the older product. msi.dll is loaded here,
+// from the system folder, rather than imported: an imported library is looked for beside the program
+// before the start-up hardening runs.
 bool AnotherProductUses(const std::string& component, const std::string& removedProduct) {
   if (component.empty()) return false;
+  const std::wstring path = win32::SystemFolderFile(L"msi.dll");
+  const win32::UniqueResource<HMODULE, LibraryTraits> msi(path.empty() ? nullptr
+                                                                       : ::LoadLibraryExW(path.c_str(), nullptr, 0));
+  using EnumClientsFunction = UINT(WINAPI*)(LPCWSTR, DWORD, LPWSTR);
+  const auto enumClients = msi ? reinterpret_cast<EnumClientsFunction>(
+                                     reinterpret_cast<void*>(::GetProcAddress(msi.get(), "MsiEnumClientsW")))
+                               : nullptr;
+  if (!enumClients) return false;
   wchar_t product[39] = {};
-  for (DWORD index = 0; ::MsiEnumClientsW(win32::Wide(component).c_str(), index, product) == ERROR_SUCCESS; ++index) {
+  for (DWORD index = 0; enumClients(win32::Wide(component).c_str(), index, product) == ERROR_SUCCESS; ++index) {
     if (!EqualsNoCase(win32::Utf8(product), removedProduct)) return true;
   }
   return false;

@@ -50,8 +50,12 @@ void TfrmHivora::miWindowsBackupClick() {
 }
 
 void TfrmHivora::miHelpClick() {
-  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), platform_.system.ExecutableFolder() + "Hivora.chm",
-                       "", "", SW_SHOW);
+  // The help viewer by its full path too: opening the .chm itself would start whatever the file
+  // type's entry names, and a per-user entry can name anything.
+  const std::string windows = platform_.system.WindowsFolder();
+  if (windows.empty()) return;
+  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), windows + "hh.exe",
+                       "\"" + platform_.system.ExecutableFolder() + "Hivora.chm\"", "", SW_SHOW);
 }
 
 void TfrmHivora::miHomePageClick() {

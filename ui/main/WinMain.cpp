@@ -21,6 +21,7 @@
 #include "ui/main/ConsoleSwitches.h"
 #include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
+#include "ui/main/SafeStart.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ int LogFailedCleanOnce(const tamrisk::Platform& platform, bool scheduled, const 
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using namespace tamrisk;
+  HardenProcessStart();  // before anything that may load a library
   const std::vector<std::string> arguments = ProgramArguments();
   {
     Win32Prompt prompt;

@@ -84,8 +84,8 @@ void SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local) {
   ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &utc)) << path;
 }
 
-// Files on the real disk: only ".REG" files (any case, hidden too) list, newest stamp first, with
-// their sizes and dates.
+// Files on the real disk: only files named as the repair names its backups (any letter case, hidden
+// too) list, newest stamp first, with their sizes and dates; other ".reg" files do not.
 TEST(RestoreListing, ListsBackupFilesByNameDescendingWithSizeAndDate) {
   InitControls();
   const std::string folder = FreshFolder(UniqueName("h9"));
@@ -93,18 +93,19 @@ TEST(RestoreListing, ListsBackupFilesByNameDescendingWithSizeAndDate) {
     const char* name;
     std::size_t size;
   };
-  const std::vector<File> files{{"a.reg", 1},
+  const std::vector<File> files{{"Backup20230101120000.reg", 1},
                                 {"Backup20240101120000.reg", 1024},
                                 {"b.Reg", 0},
                                 {"_under.reg", 1025},
                                 {"backup20231231235959.REG", 1025},
-                                {"Zeta.reg", 1048576},
+                                {"Backup20250101120000.reg", 1048576},
+                                {"Backup2025010112000.reg", 10},
                                 {"notes.txt", 10},
-                                {"b.reg.old", 10},
+                                {"Backup20260101120000.reg.old", 10},
                                 {"reg", 10}};
   for (const File& file : files) ASSERT_TRUE(WriteTextFile(folder + "\\" + file.name, std::string(file.size, 'x')));
-  ASSERT_TRUE(::CreateDirectoryA((folder + "\\old.reg").c_str(), nullptr));
-  ::SetFileAttributesA((folder + "\\a.reg").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(::CreateDirectoryA((folder + "\\Backup20270101120000.reg").c_str(), nullptr));
+  ::SetFileAttributesA((folder + "\\Backup20230101120000.reg").c_str(), FILE_ATTRIBUTE_HIDDEN);
   // Seconds count in twos, as file dates do; a time of exactly midnight shows the date alone.
   SetLocalWriteTime(folder + "\\Backup20240101120000.reg", At(2024, 1, 1, 12, 0, 1));
   SetLocalWriteTime(folder + "\\backup20231231235959.REG", At(2023, 12, 31, 0, 0, 1));
@@ -116,14 +117,12 @@ TEST(RestoreListing, ListsBackupFilesByNameDescendingWithSizeAndDate) {
   TfrmRestore dialog(system.platform, prompt, [](const std::string&, const std::string&) { return false; });
   WithDialog(dialog, owner.get(), [&] {
     EXPECT_EQ(dialog.FolderText(), folder);
-    // Upper-case folding puts "_" (after "Z") first.
     EXPECT_EQ(Column(dialog, TfrmRestore::colFile),
-              (std::vector<std::string>{"_under.reg", "Zeta.reg", "Backup20240101120000.reg",
-                                        "backup20231231235959.REG", "b.Reg", "a.reg"}));
-    EXPECT_EQ(Column(dialog, TfrmRestore::colSize),
-              (std::vector<std::string>{"2 KB", "1,024 KB", "1 KB", "2 KB", "0 KB", "1 KB"}));
-    EXPECT_EQ(dialog.CellText(2, TfrmRestore::colDate), LocaleText(At(2024, 1, 1, 12, 0, 0), true));
-    EXPECT_EQ(dialog.CellText(3, TfrmRestore::colDate), LocaleText(At(2023, 12, 31, 0, 0, 0), false));
+              (std::vector<std::string>{"Backup20250101120000.reg", "Backup20240101120000.reg",
+                                        "backup20231231235959.REG", "Backup20230101120000.reg"}));
+    EXPECT_EQ(Column(dialog, TfrmRestore::colSize), (std::vector<std::string>{"1,024 KB", "1 KB", "2 KB", "1 KB"}));
+    EXPECT_EQ(dialog.CellText(1, TfrmRestore::colDate), LocaleText(At(2024, 1, 1, 12, 0, 0), true));
+    EXPECT_EQ(dialog.CellText(2, TfrmRestore::colDate), LocaleText(At(2023, 12, 31, 0, 0, 0), false));
     EXPECT_EQ(dialog.SelectedIndex(), -1);
     EXPECT_FALSE(ButtonEnabled(dialog, IDC_RESTORE_RESTORE));
     EXPECT_FALSE(ButtonEnabled(dialog, IDC_RESTORE_DELETE));
@@ -166,7 +165,7 @@ class RestoreDialog : public ::testing::Test {
 };
 
 TEST_F(RestoreDialog, MissingFolderIsReportedAndListsNothing) {
-  memory.files.AddFile("C:\\Backups\\a.reg");
+  memory.files.AddFile("C:\\Backups\\Backup20240101120000.reg");
   OptionsSetting.OutputDirectory = "C:\\Backups\\gone";
   dialog = MakeDialog();
   WithDialog(*dialog, owner.get(), [&] {
@@ -189,12 +188,13 @@ TEST_F(RestoreDialog, DeleteRemovesTheFileAndSelectsTheRowInItsPlace) {
     std::vector<std::string> left;
     int selectedAfter;
   };
-  const std::vector<std::string> three{"c.reg", "b.reg", "a.reg"};
+  const std::string c3 = "Backup20240103000000.reg", b2 = "Backup20240102000000.reg", a1 = "Backup20240101000000.reg";
+  const std::vector<std::string> three{c3, b2, a1};
   for (const Case& c : std::vector<Case>{
-           {"first of three", three, 0, false, {"b.reg", "a.reg"}, 0},
-           {"middle of three", three, 1, false, {"c.reg", "a.reg"}, 1},
-           {"last of three", three, 2, false, {"c.reg", "b.reg"}, 1},
-           {"only row", {"a.reg"}, 0, false, {}, -1},
+           {"first of three", three, 0, false, {b2, a1}, 0},
+           {"middle of three", three, 1, false, {c3, a1}, 1},
+           {"last of three", three, 2, false, {c3, b2}, 1},
+           {"only row", {a1}, 0, false, {}, -1},
            {"file that stays", three, 1, true, three, 1},
        }) {
     MemoryPlatform fresh;
@@ -265,8 +265,9 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
            {"everything back", "C:\\Backups", true, true, false, false, kBack},
            {"a value not back", "C:\\Backups", true, true, false, true, kNotBack,
             "1 entries of the backup did not come back, the first in HKEY_CURRENT_USER\\Software\\TamriskBack."},
-           {"not a registry file", "C:\\Backups", true, true, false, true, "garbage",
-            "The backup file could not be read back"},
+           {"not a registry file: refused before the import", "C:\\Backups", true, true, false, true, "garbage",
+            "This file is not a backup of Tamrisk (it is not a registry file), so it was not restored:\r\n"
+            "C:\\Backups\\Backup20230101120000.reg"},
        }) {
     memory.files.AddFile("C:\\Backups\\Backup20240101120000.reg", "REGEDIT4\r\n");
     memory.files.AddFile("C:\\Backups\\Backup20230101120000.reg", c.contents);
@@ -282,10 +283,13 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
       EXPECT_EQ(dialog->RowCount(), c.fileLeft ? 2 : 1) << c.what;
       EXPECT_TRUE(::IsWindowEnabled(dialog->Handle())) << c.what;
     });
-    ASSERT_EQ(runs.size(), 1u) << c.what;
-    EXPECT_EQ(runs[0].command, "\"C:\\Windows\\regedit.exe\" /s \"C:\\Backups\\Backup20230101120000.reg\"") << c.what;
-    EXPECT_EQ(runs[0].hint, "Restore registry...") << c.what;
-    EXPECT_FALSE(runs[0].dialogEnabled) << c.what << ": the dialog took input during the import";
+    const bool refused = std::string(c.warning).starts_with("This file is not");
+    ASSERT_EQ(runs.size(), refused ? 0u : 1u) << c.what;
+    if (!refused) {
+      EXPECT_EQ(runs[0].command, "\"C:\\Windows\\regedit.exe\" /s \"C:\\Backups\\Backup20230101120000.reg\"") << c.what;
+      EXPECT_EQ(runs[0].hint, "Restore registry...") << c.what;
+      EXPECT_FALSE(runs[0].dialogEnabled) << c.what << ": the dialog took input during the import";
+    }
     EXPECT_EQ(memory.files.Exists("C:\\Backups\\Backup20230101120000.reg"), c.fileLeft) << c.what;
     ExpectWarning(prompt, c.warning, c.what);
     EXPECT_TRUE(memory.files.Exists("C:\\Backups\\Backup20240101120000.reg")) << c.what;
@@ -293,9 +297,10 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
 }
 
 TEST_F(RestoreDialog, BrowseListsThePickedFolderAndKeepsTheBackupFolder) {
-  memory.files.AddFile("C:\\Backups\\a.reg");
-  memory.files.AddFile("C:\\Other\\x.reg");
-  memory.files.AddFile("C:\\Other\\y.REG");
+  memory.files.AddFile("C:\\Backups\\Backup20240101000000.reg");
+  memory.files.AddFile("C:\\Other\\Backup20240102000000.reg");
+  memory.files.AddFile("C:\\Other\\BACKUP20240103000000.REG");
+  memory.files.AddFile("C:\\Other\\planted.reg");
   memory.shell.QueueFolderAnswer(std::nullopt);
   memory.shell.QueueFolderAnswer(std::string("C:\\Other"));
   dialog = MakeDialog();
@@ -303,10 +308,11 @@ TEST_F(RestoreDialog, BrowseListsThePickedFolderAndKeepsTheBackupFolder) {
     dialog->SelectRow(0);
     dialog->bBrowseFolderClick();  // cancelled
     EXPECT_EQ(dialog->FolderText(), "C:\\Backups");
-    EXPECT_EQ(Column(*dialog, TfrmRestore::colFile), std::vector<std::string>{"a.reg"});
+    EXPECT_EQ(Column(*dialog, TfrmRestore::colFile), std::vector<std::string>{"Backup20240101000000.reg"});
     dialog->bBrowseFolderClick();
     EXPECT_EQ(dialog->FolderText(), "C:\\Other");
-    EXPECT_EQ(Column(*dialog, TfrmRestore::colFile), (std::vector<std::string>{"y.REG", "x.reg"}));
+    EXPECT_EQ(Column(*dialog, TfrmRestore::colFile),
+              (std::vector<std::string>{"BACKUP20240103000000.REG", "Backup20240102000000.reg"}));
     EXPECT_FALSE(ButtonEnabled(*dialog, IDC_RESTORE_DELETE));
     ::SendMessageW(::GetDlgItem(dialog->Handle(), IDC_RESTORE_OPENDIR), BM_CLICK, 0, 0);
     const std::vector<ShellOpenCall> opens = memory.shell.Opens();

@@ -1,12 +1,14 @@
 // Drives a running Tamrisk for scripts/screenshot: waits for the main window, clicks
 // "Scan registry issue" by posting the button's command, waits until the "Scanning" window has come
 // and gone, selects the first row (so the status bar shows its reason), then prints the main window's
-// bounds as "left top width height".
-// Usage: ClickScan.exe [timeout-seconds]
+// bounds as "left top width height". With "close" it then closes the window as a user would and waits
+// until it is gone.
+// Usage: ClickScan.exe [timeout-seconds] [close]
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "ui/res/resource.h"
 
@@ -52,5 +54,12 @@ int main(int argc, char** argv) {
   RECT frame{};
   ::GetWindowRect(main, &frame);
   std::printf("%ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+  if (argc > 2 && std::strcmp(argv[2], "close") == 0) {
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    if (!WaitFor([&] { return !::IsWindow(main); }, 60000)) {
+      std::fprintf(stderr, "ClickScan: the main window did not close\n");
+      return 1;
+    }
+  }
   return 0;
 }
