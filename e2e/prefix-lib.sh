@@ -2,6 +2,25 @@
 #
 #   fresh_prefix PREFIX MARKER LOG      makes PREFIX afresh and exports the Wine environment for it
 #   linux_path 'C:\a\b'                 the Linux path of that file inside the prefix
+#   step TEXT, fail TEXT                a timed step line; a failed check, counted in failures
+#   end_prefix_on_exit                  ends the prefix's programs and the X display at exit
+
+# "== [12 s] TEXT", counted from the script's own started=$SECONDS.
+step() { echo "== [$((SECONDS - ${started:-0})) s] $*" >&2; }
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# When the script ends, the wineserver of $prefix (set by fresh_prefix) and what lib.sh started go
+# with it; an X display is started when none is set.
+prefix=""
+end_prefix_on_exit() {
+  trap 'if [ -n "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
+        for pid in "${TAMRISK_STARTED_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done' EXIT
+  if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+}
 
 # PREFIX must not exist yet, or hold the marker file MARKER that an earlier run left (it is then
 # made afresh): a user's own prefix is never touched. Wine runs with HOME set to PREFIX.home. The

@@ -28,18 +28,13 @@ work="$(realpath -m "$3")"
 here="$(cd "$(dirname "$0")" && pwd)"
 MARKER=TamriskFixture
 started=$SECONDS
+# shellcheck source=prefix-lib.sh
+. "$here/prefix-lib.sh"
 
 prefix="$work/prefix"
 mkdir -p "$work"
 log="$work/e2e.log"
 : >"$log"
-
-step() { echo "== [$((SECONDS - started)) s] $*" >&2; }
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
 
 xvfb_pid=""
 cleanup() {

@@ -34,15 +34,7 @@ started=$SECONDS
 OWNED_SOFTWARE_KEYS=(Classes Clients Microsoft Policies 'Registered Applications' RegisteredApplications
                      Wow6432Node ODBC Intel Wine)
 
-step() { echo "== [$((SECONDS - started)) s] $*" >&2; }
-
-prefix=""
-cleanup() {
-  if [ -n "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
-  for pid in "${TAMRISK_STARTED_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+end_prefix_on_exit
 
 step "a fresh prefix"
 mkdir -p "$work"

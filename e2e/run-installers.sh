@@ -31,20 +31,7 @@ started=$SECONDS
 PROGRAMS='Orvane|Kestrel|Brindle|Larkspur|Quillon'
 LARKSPUR_CODE='{6B3E2A10-4C5D-4E6F-8A7B-9C0D1E2F3A41}'
 
-step() { echo "== [$((SECONDS - started)) s] $*" >&2; }
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-prefix=""
-cleanup() {
-  if [ -n "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
-  for pid in "${TAMRISK_STARTED_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+end_prefix_on_exit
 
 step "installers"
 build="$work/installers"

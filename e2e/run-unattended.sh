@@ -26,19 +26,12 @@ started=$SECONDS
 # shellcheck source=prefix-lib.sh
 . "$here/prefix-lib.sh"
 
-step() { echo "== [$((SECONDS - started)) s] $*" >&2; }
+# Each check here depends on the one before it: the first failure ends the run.
 fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-
-prefix=""
-cleanup() {
-  if [ -n "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
-  for pid in "${TAMRISK_STARTED_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+end_prefix_on_exit
 
 step "a fresh prefix"
 mkdir -p "$work"

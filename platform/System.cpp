@@ -33,6 +33,10 @@ PathKind FileSystem::KindOf(const std::string& path) {
   return (*attributes & fileattr::Directory) ? PathKind::Folder : PathKind::File;
 }
 
+bool FileSystem::FolderIsWritable(const std::string& folder) { return PathIsFolder(folder); }
+
+std::string SystemInfo::ComputerName() { return {}; }
+
 bool MakeFolderPath(FileSystem& files, const std::string& path) {
   std::string target = path;
   if (!target.empty() && target.back() == '\\') target.pop_back();

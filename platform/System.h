@@ -46,6 +46,7 @@ constexpr int CommonStartMenu = 22;
 constexpr int CommonPrograms = 23;
 constexpr int CommonDesktop = 25;
 constexpr int AppData = 26;
+constexpr int LocalAppData = 28;
 }  // namespace csidl
 
 struct LocalDateTime {
@@ -121,6 +122,9 @@ class FileSystem {
   // GetFileAttributesA, with "not found" told apart from the other failures. The default asks
   // Attributes, which cannot tell them apart, and so never answers Nothing.
   virtual PathKind KindOf(const std::string& path);
+  // Whether this process may make files in an existing folder: a file made there and deleted at once.
+  // The default only asks whether the folder exists.
+  virtual bool FolderIsWritable(const std::string& folder);
 };
 
 // Passes every call on to another file system; a decorator overrides what it changes.
@@ -155,6 +159,7 @@ class ForwardingFileSystem : public FileSystem {
     return inner_.ReadAndHold(path, contents, error);
   }
   PathKind KindOf(const std::string& path) override { return inner_.KindOf(path); }
+  bool FolderIsWritable(const std::string& folder) override { return inner_.FolderIsWritable(folder); }
 
  protected:
   FileSystem& Inner() const { return inner_; }
@@ -188,6 +193,8 @@ class SystemInfo {
   // started from there by full path: a bare name is looked for in the program's own folder and the
   // current folder first, where anyone may have put a program of that name.
   virtual std::string WindowsFolder() = 0;
+  // GetComputerNameW: the computer's NetBIOS name; "" when unknown (the default).
+  virtual std::string ComputerName();
 };
 
 // GetPrivateProfileStringW / WritePrivateProfileStringW: each write reaches the file at once. A file

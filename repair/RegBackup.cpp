@@ -135,6 +135,13 @@ bool ValueMayExist(const Platform& platform, RootKey root, const std::string& pa
   return platform.registry.QueryValueInfo(key.get(), name, type, size) != status::FileNotFound;
 }
 
+// An entry that could not be backed up or deleted because this process may not change its key is
+// told apart, so the user knows that an administrator can remove it.
+RemoveOutcome KeptFor(const Platform& platform, RootKey root, const std::string& path, RemoveOutcome otherwise) {
+  const BackendKey key(platform.registry, RootHandle(root), path, rights::AllAccess);
+  return key.Status() == status::AccessDenied ? RemoveOutcome::NeedsAdministrator : otherwise;
+}
+
 bool AppendValueLine(RegistryAccess& access, const std::string& name, std::string& out) {
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
@@ -282,11 +289,13 @@ RemoveOutcome RegBackup::RemoveKeyWithBackup(const std::string& rootName, const 
   RegistryAccess access(platform_.registry, *root);
   std::string section;
   if (!WriteRegSection(access, key, "", true, section)) {
-    return KeyMayExist(platform_, *root, key) ? RemoveOutcome::NotBackedUp : RemoveOutcome::NotFound;
+    if (!KeyMayExist(platform_, *root, key)) return RemoveOutcome::NotFound;
+    return KeptFor(platform_, *root, key, RemoveOutcome::NotBackedUp);
   }
   Append(std::move(section));
   if (access.RemoveSubkey(key)) return RemoveOutcome::Removed;
-  return KeyMayExist(platform_, *root, key) ? RemoveOutcome::NotDeleted : RemoveOutcome::Removed;
+  if (!KeyMayExist(platform_, *root, key)) return RemoveOutcome::Removed;
+  return KeptFor(platform_, *root, key, RemoveOutcome::NotDeleted);
 }
 
 RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, const std::string& path,
@@ -294,7 +303,8 @@ RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, cons
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return RemoveOutcome::NotFound;
   const auto absent = [&] {
-    return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::NotBackedUp : RemoveOutcome::NotFound;
+    if (!ValueMayExist(platform_, *root, path, valueName)) return RemoveOutcome::NotFound;
+    return KeptFor(platform_, *root, path, RemoveOutcome::NotBackedUp);
   };
   RegistryAccess access(platform_.registry, *root);
   if (!access.OpenPath(path, false)) return absent();
@@ -302,7 +312,8 @@ RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, cons
   if (!AppendValueSection(access, WithoutTrailingBackslash(path), valueName, section)) return absent();
   Append(std::move(section));
   if (access.RemoveValue(valueName)) return RemoveOutcome::Removed;
-  return ValueMayExist(platform_, *root, path, valueName) ? RemoveOutcome::NotDeleted : RemoveOutcome::Removed;
+  if (!ValueMayExist(platform_, *root, path, valueName)) return RemoveOutcome::Removed;
+  return KeptFor(platform_, *root, path, RemoveOutcome::NotDeleted);
 }
 
 }  // namespace tamrisk

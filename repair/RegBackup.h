@@ -42,9 +42,10 @@ enum class RemoveOutcome {
   Removed,   // backed up and deleted
   NotFound,  // nothing there to back up or delete (or no such root)
   // Still there:
-  Refused,      // deleting it would take more than the entry (a key too near its root)
-  NotBackedUp,  // it could not be read or written to the backup faithfully
-  NotDeleted,   // backed up, but the deletion failed
+  Refused,             // deleting it would take more than the entry (a key too near its root)
+  NotBackedUp,         // it could not be read or written to the backup faithfully
+  NotDeleted,          // backed up, but the deletion failed
+  NeedsAdministrator,  // this process may not change its key (the machine's keys for a standard user)
 };
 
 // Whether the entry is still there after the outcome.

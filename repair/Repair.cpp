@@ -80,9 +80,10 @@ constexpr std::string_view kThen = "; ";
 // Why a row stayed, in front of the reason it was listed ("kept: not backed up faithfully; file not
 // found: C:\a.exe"). A row kept again replaces the earlier "why" instead of piling them up.
 std::string KeptReason(RemoveOutcome outcome, const std::string& listed) {
-  const char* why = outcome == RemoveOutcome::Refused       ? "refused, it would delete more than this entry"
-                    : outcome == RemoveOutcome::NotBackedUp ? "not backed up faithfully"
-                                                            : "still present after deletion";
+  const char* why = outcome == RemoveOutcome::Refused              ? "refused, it would delete more than this entry"
+                    : outcome == RemoveOutcome::NotBackedUp        ? "not backed up faithfully"
+                    : outcome == RemoveOutcome::NeedsAdministrator ? "needs an administrator"
+                                                                   : "still present after deletion";
   std::string_view rest = listed;
   if (rest.starts_with(kKept)) {
     const std::size_t end = rest.find(kThen);

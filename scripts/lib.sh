@@ -5,7 +5,7 @@ TAMRISK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAMRISK_BUILD="${TAMRISK_BUILD:-$TAMRISK_ROOT/build}"
 
 TAMRISK_PACKAGES=(cmake make g++ googletest libbenchmark-dev wine wine64 g++-mingw-w64-x86-64-posix
-                  xvfb xauth imagemagick fp-utils xz-utils clang-format nsis wixl)
+                  xvfb xauth imagemagick fp-utils xz-utils clang-format nsis wixl zip)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -52,6 +52,54 @@ build_windows() {
   cmake -S "$TAMRISK_ROOT" -B "$TAMRISK_BUILD/win" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$TAMRISK_ROOT/cmake/mingw-w64.cmake" >/dev/null
   cmake --build "$TAMRISK_BUILD/win" -j "$(jobs_count)"
+}
+
+# The version the version resource and the About box show: the build's generated header, made from
+# the project's version in CMakeLists.txt.
+tamrisk_version() {
+  sed -n 's/^#define TAMRISK_VERSION_TEXT "\(.*\)"$/\1/p' "$TAMRISK_BUILD/win/generated/BuildInfo.h"
+}
+
+# What both packages hold, copied from the Windows build into STAGE: the program, its help file and
+# the icon the uninstall entry shows.
+stage_package() {
+  local stage="$1"
+  rm -rf "$stage"
+  mkdir -p "$stage" &&
+    cp "$TAMRISK_BUILD/win/Tamrisk.exe" "$TAMRISK_BUILD/win/Hivora.chm" "$TAMRISK_ROOT/ui/res/Tamrisk.ico" "$stage/"
+}
+
+# build_msi STAGE VERSION OUT: the Windows Installer package of installer/Tamrisk.wxs from a staged
+# folder. wixl looks for the files named in the .wxs in its working folder.
+build_msi() {
+  local stage="$1" version="$2" out
+  out="$(realpath -m "$3")"
+  rm -f "$out"
+  (cd "$stage" && wixl --arch x64 --define "Version=$version" --output "$out" "$TAMRISK_ROOT/installer/Tamrisk.wxs") &&
+    [ -s "$out" ]
+}
+
+# build_portable_zip STAGE OUT: the program and its help file, to run from any folder.
+build_portable_zip() {
+  local stage="$1" out
+  out="$(realpath -m "$2")"
+  rm -f "$out"
+  (cd "$stage" && zip -q -X "$out" Tamrisk.exe Hivora.chm)
+}
+
+# Both packages of the Windows build into build/dist: Tamrisk-<version>.msi and
+# Tamrisk-<version>-portable.zip.
+build_packages() {
+  local version dist="$TAMRISK_BUILD/dist"
+  version="$(tamrisk_version)"
+  [ -n "$version" ] || { log "no version in $TAMRISK_BUILD/win/generated/BuildInfo.h"; return 1; }
+  log "packages $version"
+  mkdir -p "$dist"
+  stage_package "$dist/stage" || return 1
+  build_msi "$dist/stage" "$version" "$dist/Tamrisk-$version.msi" || { log "the MSI was not built"; return 1; }
+  build_portable_zip "$dist/stage" "$dist/Tamrisk-$version-portable.zip" || return 1
+  rm -rf "$dist/stage"
+  log "wrote $dist/Tamrisk-$version.msi and $dist/Tamrisk-$version-portable.zip"
 }
 
 # A private Wine prefix: no Mono/Gecko prompts, no menu mirroring, and a scratch HOME so the prefix's

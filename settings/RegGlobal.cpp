@@ -107,15 +107,27 @@ std::vector<std::string> FirstEntries(const std::vector<std::string>& list, std:
 
 }  // namespace
 
-std::string SettingsFilePath(const Platform& platform) { return platform.system.ExecutableFolder() + "options.ini"; }
+std::string SettingsFolder(const Platform& platform) {
+  const std::string own = platform.system.ExecutableFolder();
+  if (platform.files.FolderIsWritable(own)) return own;
+  std::string local = platform.system.SpecialFolder(csidl::LocalAppData);
+  if (local.empty()) return own;
+  if (local.back() != '\\') local += '\\';
+  local += "Tamrisk\\";
+  MakeFolderPath(platform.files, local);
+  return local;
+}
+
+std::string SettingsFilePath(const Platform& platform) { return SettingsFolder(platform) + "options.ini"; }
 
 std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
                                         TOptionsSetting& options) {
   const SettingsFile file(platform);
-  const std::string defaultFolder = platform.system.ExecutableFolder() + "Backup";
+  const std::string defaultFolder = SettingsFolder(platform) + "Backup";
   options.OutputDirectory = file.ReadText("Options", "OutputDirectory", defaultFolder);
   // An empty entry would send backups to the root of whatever drive is current.
   if (options.OutputDirectory.empty()) options.OutputDirectory = defaultFolder;
+  options.ReportDirectory = file.ReadText("Options", "ReportDirectory", "");
   options.DeleteBackupFile = file.ReadBool("Options", "DeleteBackupFile", true);
   options.IncludeRemoveMedia = file.ReadBool("Options", "IncludeRemoveMedia", false);
   options.IncludeCDdrive = file.ReadBool("Options", "IncludeCDdrive", false);

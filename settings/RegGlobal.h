@@ -1,4 +1,4 @@
-// RegGlobal: the options record of the whole process, its file "options.ini" beside the executable,
+// RegGlobal: the options record of the whole process, its file "options.ini" in the settings folder,
 // and the small operations several windows share.
 #pragma once
 
@@ -34,6 +34,10 @@ class TNodeChecks {
 
 struct TOptionsSetting {
   std::string OutputDirectory;
+  // Where a scheduled report goes, with the computer's name in its file name ("" for the backup
+  // folder); a share's UNC path lets one folder collect the reports of many machines. An
+  // administrator's key: read, never written back, so the save leaves it as it is in the file.
+  std::string ReportDirectory;
   bool DeleteBackupFile = false;
   bool IncludeRemoveMedia = false;
   bool IncludeCDdrive = false;
@@ -83,7 +87,13 @@ class SettingsWriteError : public std::runtime_error {
 // Most entries an ignore list is read with; a damaged "Count" cannot make the load run for ever.
 constexpr std::int32_t kMaxIgnoreEntries = 10000;
 
-// Executable folder + "options.ini".
+// The folder of options.ini, Tamrisk.log and the default Backup folder, with its trailing "\": the
+// program's own folder when this process may write there (a portable copy, a folder of the user's
+// own), otherwise %LOCALAPPDATA%\Tamrisk\, made when missing (a standard user's run of a copy in
+// Program Files). The program's folder also when the local application data folder is unknown.
+std::string SettingsFolder(const Platform& platform);
+
+// SettingsFolder + "options.ini".
 std::string SettingsFilePath(const Platform& platform);
 
 // Fills options from "options.ini"; every missing or malformed key gives its default. Returns the

@@ -237,11 +237,13 @@ bool IsScheduledRun(const std::vector<std::string>& arguments) {
   return false;
 }
 
-std::string ScheduledReportFile(const std::string& backupFolder, const LocalDateTime& now) {
-  std::string file = backupFolder;
+std::string ScheduledReportFile(const std::string& folder, const LocalDateTime& now, const std::string& computer) {
+  std::string file = folder;
   if (file.empty() || file.back() != '\\') file += '\\';
-  return file + "Report" + std::to_string(now.year) + TwoDigits(now.month) + TwoDigits(now.day) + TwoDigits(now.hour) +
-         TwoDigits(now.minute) + TwoDigits(now.second) + ".csv";
+  file += "Report" + std::to_string(now.year) + TwoDigits(now.month) + TwoDigits(now.day) + TwoDigits(now.hour) +
+          TwoDigits(now.minute) + TwoDigits(now.second);
+  if (!computer.empty()) file += "-" + computer;
+  return file + ".csv";
 }
 
 }  // namespace tamrisk

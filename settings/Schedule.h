@@ -64,7 +64,8 @@ void ApplySchedule(TaskScheduler& scheduler, const Schedule& schedule, const Tas
 
 // True when an argument after the first is "-scheduled" (any letter case).
 bool IsScheduledRun(const std::vector<std::string>& arguments);
-// The file a scheduled "-report" run writes: folder + "\Report" + YYYYMMDDhhmmss + ".csv".
-std::string ScheduledReportFile(const std::string& backupFolder, const LocalDateTime& now);
+// The file a scheduled "-report" run writes: folder + "\Report" + YYYYMMDDhhmmss + ".csv", with "-" and
+// the computer's name before ".csv" when one is given (reports of many machines in one folder).
+std::string ScheduledReportFile(const std::string& folder, const LocalDateTime& now, const std::string& computer = "");
 
 }  // namespace tamrisk

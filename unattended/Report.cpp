@@ -64,6 +64,19 @@ bool WriteReport(const Platform& platform, const std::string& file, const std::v
   return platform.files.WriteFile(file, FormatReportCsv(rows), error);
 }
 
+namespace {
+
+// The report folder of the options, named with the computer so that many machines can share it, or
+// else the backup folder; "" when the folder can be neither found nor made.
+std::string ScheduledReportTarget(const Platform& platform, const TOptionsSetting& options) {
+  const bool shared = !options.ReportDirectory.empty();
+  const std::string& folder = shared ? options.ReportDirectory : options.OutputDirectory;
+  if (!MakeFolderPath(platform.files, folder)) return {};
+  return ScheduledReportFile(folder, platform.system.Now(), shared ? platform.system.ComputerName() : "");
+}
+
+}  // namespace
+
 int RunReport(const Platform& platform, const std::string& file, bool scheduled) {
   RunLogEntry log;
   log.mode = "-report";
@@ -77,9 +90,7 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
     log.found = scan.rows.size();
     log.incomplete = std::move(scan.incomplete);
     std::string target = file;
-    if (target.empty() && scheduled && MakeFolderPath(platform.files, options.OutputDirectory)) {
-      target = ScheduledReportFile(options.OutputDirectory, platform.system.Now());
-    }
+    if (target.empty() && scheduled) target = ScheduledReportTarget(platform, options);
     if (target.empty()) {
       log.error = "No report file was given.";
     } else if (!WriteReport(platform, target, scan.rows, &log.error)) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "settings/RegGlobal.h"
+
 namespace tamrisk {
 namespace {
 
@@ -32,7 +34,7 @@ std::string Stamp(const LocalDateTime& when) {
 
 }  // namespace
 
-std::string RunLogPath(const Platform& platform) { return platform.system.ExecutableFolder() + "Tamrisk.log"; }
+std::string RunLogPath(const Platform& platform) { return SettingsFolder(platform) + "Tamrisk.log"; }
 
 std::string FormatRunLogLine(const LocalDateTime& when, const RunLogEntry& entry) {
   std::string line = Stamp(when) + "  " + entry.mode;

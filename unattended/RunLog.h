@@ -28,7 +28,7 @@ struct RunLogEntry {
 // was incomplete (some category ended by a failure).
 constexpr int UnattendedExitCode(bool done, bool scanIncomplete) { return !done ? 1 : scanIncomplete ? 2 : 0; }
 
-// Executable folder + "Tamrisk.log".
+// SettingsFolder + "Tamrisk.log".
 std::string RunLogPath(const Platform& platform);
 
 // "2026-12-07 13:05:09  -cleanonce  categories 3,4  found 12  repaired 10  kept 2  backup <file>

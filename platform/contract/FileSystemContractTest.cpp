@@ -48,6 +48,17 @@ class FileSystemContract : public ::testing::Test {
   }
 };
 
+// The settings folder's test: only an existing folder takes new files, and the probe leaves nothing.
+TEST_F(FileSystemContract, OnlyAnExistingFolderIsWritableAndTheProbeLeavesNothing) {
+  Write("file.txt");
+  Folder("Dir");
+  EXPECT_TRUE(files_.FolderIsWritable(At("Dir")));
+  EXPECT_TRUE(files_.FolderIsWritable(At("Dir\\")));
+  EXPECT_FALSE(files_.FolderIsWritable(At("missing")));
+  EXPECT_FALSE(files_.FolderIsWritable(At("file.txt")));
+  EXPECT_TRUE(files_.ListFolder(At("Dir\\*")).empty());
+}
+
 TEST_F(FileSystemContract, FilesAndFoldersAreToldApart) {
   Write("file.txt", "hello");
   Folder("Dir");

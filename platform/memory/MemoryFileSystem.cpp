@@ -88,6 +88,7 @@ struct FsNode {
   std::optional<std::uint64_t> size;
   LocalDateTime lastWrite;
   bool undeletable = false;
+  bool writeProtected = false;                // folder: nothing new can be made in it
   int holds = 0;                              // ReadAndHold's holders: no writing or deleting meanwhile
   std::optional<ParsedPath> link;             // reparse folder: where paths through it continue
   std::optional<std::string> shortcutTarget;  // registered shell link
@@ -341,6 +342,7 @@ struct MemoryFileSystem::Impl {
     FsNode* folder = nullptr;
     if (long rc = ParentFolder(path, folder); rc != 0) return Fail(rc, error);
     FsNode* file = FindChild(*folder, path.levels.back());
+    if (file == nullptr && folder->writeProtected) return Fail(kAccessDenied, error);
     if (file == nullptr) file = AddChild(*folder, path.levels.back(), false, clock);
     if (file->folder || (file->attributes & fileattr::ReadOnly)) return Fail(kAccessDenied, error);
     if (file->holds > 0) return Fail(kSharingViolation, error);
@@ -386,7 +388,7 @@ bool MemoryFileSystem::MakeFolder(const std::string& text) {
   if (impl_->Parse(text, false, path) != 0 || path.levels.empty()) return false;
   FsNode* folder = nullptr;
   if (impl_->ParentFolder(path, folder) != 0) return false;
-  if (FindChild(*folder, path.levels.back()) != nullptr) return false;
+  if (FindChild(*folder, path.levels.back()) != nullptr || folder->writeProtected) return false;
   AddChild(*folder, path.levels.back(), true, impl_->clock);
   return true;
 }
@@ -598,6 +600,20 @@ void MemoryFileSystem::SetLastWrite(const std::string& path, const LocalDateTime
 void MemoryFileSystem::SetSize(const std::string& path, std::uint64_t size) {
   std::lock_guard lock(impl_->mutex);
   impl_->Existing(path).size = size;
+}
+
+bool MemoryFileSystem::FolderIsWritable(const std::string& text) {
+  std::lock_guard lock(impl_->mutex);
+  ++impl_->calls.existence;
+  ParsedPath path;
+  FsNode* node = nullptr;
+  if (impl_->Parse(text, false, path) != 0 || impl_->Resolve(path, path.levels.size(), node) != 0) return false;
+  return node->folder && !node->writeProtected;
+}
+
+void MemoryFileSystem::SetWriteProtected(const std::string& folder, bool writeProtected) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Existing(folder).writeProtected = writeProtected;
 }
 
 void MemoryFileSystem::SetUndeletable(const std::string& path, bool undeletable) {

@@ -48,6 +48,7 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents,
                                         std::string* error = nullptr) override;
   PathKind KindOf(const std::string& path) override;
+  bool FolderIsWritable(const std::string& folder) override;
 
   // Fixture set-up. A drive comes into being (as a fixed drive) with the first file or folder put on
   // it; SetDriveType(letter, drivetype::NoRootDir) removes it with its content. Missing parent
@@ -70,6 +71,9 @@ class MemoryFileSystem final : public FileSystem {
   // pieces of 64 KiB and then once more to find its end, so a file of 100 KiB read with n = 2 fails
   // part-way. 0 lets every read succeed again.
   void FailRead(std::size_t n);
+  // No file or folder can be made directly in the folder, as when its permissions forbid it (a
+  // program's folder in Program Files for a standard user); what is there can still be written.
+  void SetWriteProtected(const std::string& folder, bool writeProtected = true);
   // The shell-link object cannot be created: ShortcutTarget throws.
   void FailShortcutObject(bool fail = true);
   // Relative paths count from this folder ("C:\" at first).

@@ -114,6 +114,16 @@ std::string MemorySystemInfo::CurrentUserSid() {
   return sid_;
 }
 
+std::string MemorySystemInfo::ComputerName() {
+  std::lock_guard lock(mutex_);
+  return computerName_;
+}
+
+void MemorySystemInfo::SetComputerName(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  computerName_ = name;
+}
+
 std::string MemorySystemInfo::ExecutableFolder() {
   std::lock_guard lock(mutex_);
   return executableFolder_;

@@ -27,6 +27,7 @@ class MemorySystemInfo final : public SystemInfo {
   std::string ExecutableFolder() override;
   std::string WindowsFolder() override { return "C:\\Windows\\"; }
   LocalDateTime Now() override;
+  std::string ComputerName() override;
 
   void SetVariable(const std::string& name, const std::string& value);
   void RemoveVariable(const std::string& name);
@@ -35,6 +36,7 @@ class MemorySystemInfo final : public SystemInfo {
   void SetCurrentUserSid(const std::string& sid);
   void SetExecutableFolder(const std::string& folder);
   void SetNow(const LocalDateTime& now);
+  void SetComputerName(const std::string& name);
 
  private:
   mutable std::mutex mutex_;
@@ -44,6 +46,7 @@ class MemorySystemInfo final : public SystemInfo {
   std::string sid_;
   std::string executableFolder_ = "C:\\Program Files\\Tamrisk\\";
   LocalDateTime now_{2024, 5, 17, 10, 20, 30};
+  std::string computerName_ = "TESTPC";
 };
 
 // GetPrivateProfileStringW / WritePrivateProfileStringW over files of a MemoryFileSystem, kept as

@@ -360,6 +360,18 @@ PathKind Win32FileSystem::KindOf(const std::string& path) {
   return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? PathKind::Nothing : PathKind::Unknown;
 }
 
+// Asking the folder's security descriptor would miss what the system decides at the open itself
+// (read-only media, a share's own rights), so a file is made there and deleted as its handle closes.
+bool Win32FileSystem::FolderIsWritable(const std::string& folder) {
+  std::wstring probe = Wide(folder);
+  if (!probe.empty() && probe.back() != L'\\') probe += L'\\';
+  probe += L"~Tamrisk" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+  const UniqueFileHandle file(
+      ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return static_cast<bool>(file);
+}
+
 std::optional<std::string> Win32SystemInfo::ExpandEnvironment(const std::string& text, std::size_t bufferSize) {
   std::wstring buffer(bufferSize, L'\0');
   const DWORD needed = ::ExpandEnvironmentStringsW(Wide(text).c_str(), buffer.data(), static_cast<DWORD>(bufferSize));
@@ -407,6 +419,13 @@ std::string Win32SystemInfo::ExecutableFolder() {
     path.resize(path.size() * 2);
   }
   return Utf8(std::wstring_view(path).substr(0, path.find_last_of(L'\\') + 1));
+}
+
+std::string Win32SystemInfo::ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!::GetComputerNameW(name, &length)) return {};
+  return Utf8(std::wstring_view(name, length));
 }
 
 std::string Win32SystemInfo::WindowsFolder() {

@@ -24,6 +24,7 @@ class Win32FileSystem final : public FileSystem {
   std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override;
   std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents, std::string* error) override;
   PathKind KindOf(const std::string& path) override;
+  bool FolderIsWritable(const std::string& folder) override;
 };
 
 class Win32SystemInfo final : public SystemInfo {
@@ -35,6 +36,7 @@ class Win32SystemInfo final : public SystemInfo {
   std::string ExecutableFolder() override;
   std::string WindowsFolder() override;
   LocalDateTime Now() override;
+  std::string ComputerName() override;
 };
 
 class Win32IniFile final : public IniFile {

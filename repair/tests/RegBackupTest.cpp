@@ -263,31 +263,38 @@ TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
     const char* root;
     const char* path;
     const char* name;
+    RemoveOutcome expected;
   };
   const Case cases[] = {
-      {"one level below the root", true, "HKEY_CURRENT_USER", "Software", ""},
-      {"one level, trailing backslash", true, "HKEY_CURRENT_USER", "Software\\", ""},
-      {"CLSID itself", true, "HKEY_CLASSES_ROOT", "CLSID", ""},
-      {"the root", true, "HKEY_CURRENT_USER", "", ""},
-      {"an empty level", true, "HKEY_CURRENT_USER", "Software\\\\Vendor", ""},
-      {"a subkey that cannot be read", true, "HKEY_CURRENT_USER", "Software\\Tree", ""},
-      {"a key seen but not opened", true, "HKEY_CURRENT_USER", "Software\\ReadOnly", ""},
-      {"a value in a key not opened", false, "HKEY_CURRENT_USER", "Software\\ReadOnly", "v"},
-      {"a key with an unreadable value", true, "HKEY_CURRENT_USER", "Software\\Unreadable", ""},
-      {"an unreadable value", false, "HKEY_CURRENT_USER", "Software\\Unreadable", "v"},
-      {"a key with a name a line cannot carry", true, "HKEY_CURRENT_USER", "Software\\Lines", ""},
-      {"a value name a line cannot carry", false, "HKEY_CURRENT_USER", "Software\\Lines", "two\r\nlines"},
-      {"a key path a line cannot carry", true, "HKEY_CURRENT_USER", "Software\\Odd\nKey", ""},
-      {"a key with a string the editor would change", true, "HKEY_CURRENT_USER", "Software\\Unending", ""},
-      {"a string the editor would change", false, "HKEY_CURRENT_USER", "Software\\Unending", "v"},
+      {"one level below the root", true, "HKEY_CURRENT_USER", "Software", "", RemoveOutcome::Refused},
+      {"one level, trailing backslash", true, "HKEY_CURRENT_USER", "Software\\", "", RemoveOutcome::Refused},
+      {"CLSID itself", true, "HKEY_CLASSES_ROOT", "CLSID", "", RemoveOutcome::Refused},
+      {"the root", true, "HKEY_CURRENT_USER", "", "", RemoveOutcome::Refused},
+      {"an empty level", true, "HKEY_CURRENT_USER", "Software\\\\Vendor", "", RemoveOutcome::Refused},
+      {"a subkey that cannot be read", true, "HKEY_CURRENT_USER", "Software\\Tree", "", RemoveOutcome::NotBackedUp},
+      {"a key seen but not opened", true, "HKEY_CURRENT_USER", "Software\\ReadOnly", "",
+       RemoveOutcome::NeedsAdministrator},
+      {"a value in a key not opened", false, "HKEY_CURRENT_USER", "Software\\ReadOnly", "v",
+       RemoveOutcome::NeedsAdministrator},
+      {"a key with an unreadable value", true, "HKEY_CURRENT_USER", "Software\\Unreadable", "",
+       RemoveOutcome::NotBackedUp},
+      {"an unreadable value", false, "HKEY_CURRENT_USER", "Software\\Unreadable", "v", RemoveOutcome::NotBackedUp},
+      {"a key with a name a line cannot carry", true, "HKEY_CURRENT_USER", "Software\\Lines", "",
+       RemoveOutcome::NotBackedUp},
+      {"a value name a line cannot carry", false, "HKEY_CURRENT_USER", "Software\\Lines", "two\r\nlines",
+       RemoveOutcome::NotBackedUp},
+      {"a key path a line cannot carry", true, "HKEY_CURRENT_USER", "Software\\Odd\nKey", "",
+       RemoveOutcome::NotBackedUp},
+      {"a key with a string the editor would change", true, "HKEY_CURRENT_USER", "Software\\Unending", "",
+       RemoveOutcome::NotBackedUp},
+      {"a string the editor would change", false, "HKEY_CURRENT_USER", "Software\\Unending", "v",
+       RemoveOutcome::NotBackedUp},
   };
-  // The first five are refused without a look at the registry; the rest cannot be backed up.
-  constexpr std::size_t kRefused = 5;
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    const Case& c = cases[i];
+  // Refused without a look at the registry; a key this process may not change needs an administrator.
+  for (const Case& c : cases) {
     const RemoveOutcome outcome = c.wholeKey ? Writer().RemoveKeyWithBackup(c.root, c.path)
                                              : Writer().RemoveValueWithBackup(c.root, c.path, c.name);
-    EXPECT_EQ(outcome, i < kRefused ? RemoveOutcome::Refused : RemoveOutcome::NotBackedUp) << c.label;
+    EXPECT_EQ(outcome, c.expected) << c.label;
   }
   for (const HeldEntry& e : entries) EXPECT_TRUE(Reg().GetValue(e.root, e.path, e.name)) << e.path << "\\" << e.name;
   EXPECT_FALSE(HasBackup());

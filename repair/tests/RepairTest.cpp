@@ -164,6 +164,25 @@ TEST_F(RepairTest, AnEntryThatCannotBeBackedUpStaysInTheList) {
   EXPECT_EQ(Backup(), std::string(kRegFileHeader) + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"w\"=\"2\"\r\n");
 }
 
+// A standard user reads the machine's keys but may not change them: nothing of them is backed up,
+// and the rows say who can remove them.
+TEST_F(RepairTest, EntriesThisUserMayNotChangeSayTheyNeedAnAdministrator) {
+  constexpr std::uint32_t kWriteRights = 0x2 | 0x4 | 0x10000;  // set value, create subkey, delete
+  Reg().SetString(RootKey::LocalMachine, "Software\\Vendor\\Old", "v", "1");
+  Reg().SetString(RootKey::LocalMachine, "Software\\Run", "Tool", "C:\\gone\\tool.exe");
+  Reg().DenyRights(RootKey::LocalMachine, "Software\\Vendor\\Old", kWriteRights);
+  Reg().DenyRights(RootKey::LocalMachine, "Software\\Run", kWriteRights);
+  const ProblemRow key = KeptAs(Checked("HKEY_LOCAL_MACHINE\\Software\\Vendor\\Old", "", rkKey), "no values");
+  const ProblemRow value =
+      KeptAs(Checked("HKEY_LOCAL_MACHINE\\Software\\Run", "Tool", rkValueInColumn), "file not found");
+  results_.rows = {key, value};
+  Repair();
+  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{KeptAs(key, "kept: needs an administrator; no values"),
+                                                    KeptAs(value, "kept: needs an administrator; file not found")}));
+  EXPECT_EQ(summary_, (RepairSummary{0, 2, ""}));
+  EXPECT_TRUE(Reg().GetValue(RootKey::LocalMachine, "Software\\Run", "Tool"));
+}
+
 TEST_F(RepairTest, ABackupFailureStopsAtThatRowAndKeepsTheRowsAboveIt) {
   Reg().SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
   Reg().SetString(RootKey::CurrentUser, "Software\\Run", "B", "b");

@@ -310,5 +310,49 @@ TEST(SharedOperationsTest, SelectDirectoryAsksForAFileSystemFolder) {
   EXPECT_EQ(picks[0].startPath, "");
 }
 
+// options.ini, Tamrisk.log and Backup stay beside the program wherever it may write there (a portable
+// copy, an administrator's run of an installed one); a standard user's run of a copy in Program Files
+// keeps them in the local application data folder.
+TEST(SettingsFolder, BesideTheProgramWhenItsFolderIsWritableElseInLocalAppData) {
+  constexpr const char* kLocal = "C:\\Users\\ann\\AppData\\Local";
+  struct Case {
+    const char* what;
+    const char* program;
+    bool writable;
+    const char* localAppData;
+    const char* expected;
+  } cases[] = {
+      {"installed, writable", "C:\\Program Files\\Tamrisk\\", true, kLocal, "C:\\Program Files\\Tamrisk\\"},
+      {"installed, not writable", "C:\\Program Files\\Tamrisk\\", false, kLocal,
+       "C:\\Users\\ann\\AppData\\Local\\Tamrisk\\"},
+      {"portable copy", "E:\\Tools\\Tamrisk\\", true, kLocal, "E:\\Tools\\Tamrisk\\"},
+      {"portable copy, read-only medium", "E:\\Tools\\Tamrisk\\", false, "C:\\Users\\ann\\AppData\\Local\\",
+       "C:\\Users\\ann\\AppData\\Local\\Tamrisk\\"},
+      {"not writable, no local folder known", "C:\\Program Files\\Tamrisk\\", false, "",
+       "C:\\Program Files\\Tamrisk\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform memory;
+    memory.system.SetExecutableFolder(c.program);
+    memory.files.AddFolder(c.program);
+    memory.files.SetWriteProtected(c.program, !c.writable);
+    memory.files.AddFolder(kLocal);
+    memory.system.SetSpecialFolder(csidl::LocalAppData, c.localAppData);
+    EXPECT_EQ(SettingsFolder(memory.platform), c.expected);
+    EXPECT_EQ(SettingsFilePath(memory.platform), std::string(c.expected) + "options.ini");
+    // The folder is there to write in: a first save of the options succeeds, unless no folder is.
+    TOptionsSetting options;
+    LoadOptions(memory.platform, kWindow, options);
+    EXPECT_EQ(options.OutputDirectory, std::string(c.expected) + "Backup");
+    if (c.writable || *c.localAppData != '\0') {
+      EXPECT_NO_THROW(SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{}, options));
+      EXPECT_TRUE(memory.files.Exists(std::string(c.expected) + "options.ini"));
+    } else {
+      EXPECT_THROW(SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{}, options), SettingsWriteError);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tamrisk

@@ -109,17 +109,22 @@ TEST_F(RegGlobalWinTest, LongTextsAreReadUpTo2047Characters) {
   EXPECT_EQ(options.OutputDirectory, longText.substr(0, 2047));
 }
 
-TEST_F(RegGlobalWinTest, SaveIntoAMissingFolderReportsTheFile) {
+// A program folder this process cannot write in (here: one that is not there) sends the settings to
+// the local application data folder, made when missing, as for a standard user's copy in Program Files.
+TEST_F(RegGlobalWinTest, AFolderThatCannotBeWrittenSendsTheSettingsToLocalAppData) {
   RedirectedSystem gone(real_.system, folder_ + "\\missing\\");
   const Platform platform{real_.registry, real_.files, gone, real_.ini, real_.shell};
+  ASSERT_TRUE(real_.files.FolderIsWritable(folder_));
+  const std::string local = real_.system.SpecialFolder(csidl::LocalAppData);
+  ASSERT_FALSE(local.empty());
+  const std::string ini = local + "\\Tamrisk\\options.ini";
+  ShellDeleteFile(platform, ini);
+  EXPECT_EQ(SettingsFilePath(platform), ini);
   TOptionsSetting options;
-  TNodeChecks tree;
-  try {
-    SaveOptions(platform, tree, WindowSnapshot{1, {}}, options);
-    FAIL() << "no error";
-  } catch (const SettingsWriteError& error) {
-    EXPECT_EQ(std::string(error.what()), "Unable to write to " + folder_ + "\\missing\\options.ini");
-  }
+  SaveOptions(platform, TNodeChecks{}, WindowSnapshot{1, {}}, options);
+  EXPECT_TRUE(real_.files.PathIsFile(ini));
+  EXPECT_FALSE(real_.files.PathIsFolder(folder_ + "\\missing"));
+  ShellDeleteFile(platform, ini);
 }
 
 TEST_F(RegGlobalWinTest, WriteUserRegistryTextReachesTheRealRegistry) {

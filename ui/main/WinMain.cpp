@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "unattended/Report.h"
 #include "settings/Schedule.h"
 #include "ui/main/CommandLine.h"
+#include "ui/main/ConsoleSwitches.h"
 #include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
 #include "ui/main/SafeStart.h"
@@ -39,6 +41,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using namespace tamrisk;
   HardenProcessStart();  // before anything that may load a library
   const std::vector<std::string> arguments = ProgramArguments();
+  {
+    Win32Prompt prompt;
+    if (const std::optional<int> exitCode = RunConsoleSwitch(arguments, prompt)) return *exitCode;
+  }
 
   const bool scheduled = IsScheduledRun(arguments);
   if (!arguments.empty() && EqualsNoCase(arguments.front(), "-report")) {

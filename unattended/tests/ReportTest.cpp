@@ -145,5 +145,20 @@ TEST_F(ReportRun, AnIncompleteScanStillWritesWhatItFoundAndGivesTwo) {
       << log;
 }
 
+// A scheduled report goes to the backup folder under its old name, or to the options' report folder
+// (made when missing) with the computer's name, so many machines can share one folder.
+TEST_F(ReportRun, AScheduledReportGoesToTheReportFolderWithTheComputersName) {
+  Tick({});
+  const std::string backup = "C:\\Program Files\\Tamrisk\\Backup\\Report20240517102030.csv";
+  EXPECT_EQ(RunReport(env_.platform, "", true), 0);
+  EXPECT_TRUE(env_.files.Exists(backup));
+
+  env_.ini.WriteString(kIni, "Options", "ReportDirectory", "D:\\Collected\\Tamrisk");
+  env_.files.AddFolder("D:\\Collected");
+  env_.system.SetComputerName("PC42");
+  EXPECT_EQ(RunReport(env_.platform, "", true), 0);
+  EXPECT_NE(Report("D:\\Collected\\Tamrisk\\Report20240517102030-PC42.csv"), "<no file>");
+}
+
 }  // namespace
 }  // namespace tamrisk
