@@ -54,6 +54,7 @@ void TfrmRegProgressHint::OnTimer(UINT_PTR id) {
 // the worker never outlives the controls it reports to.
 void TfrmRegProgressHint::OnClose() {
   if (sink_ && sink_->EndedByWorker()) {
+    settled_ = codes_.size();
     EndScan(IDCANCEL);
   } else {
     bStopClick();
@@ -109,12 +110,15 @@ void TfrmRegProgressHint::StartScan() {
 
 void TfrmRegProgressHint::StartCategory() {
   if (sink_->IsClosed()) return;
+  // The one before was scanned to its end or ended by a failure: either way the worker left it.
+  settled_ = started_++;
   SetPosition(0);
   ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
 }
 
 void TfrmRegProgressHint::FinishCategory() {
   if (sink_->IsClosed() || (worker_ && worker_->StopRequested())) return;
+  settled_ = started_;
   ::KillTimer(Handle(), kTimer1);
   SetPosition(kBarMaximum);
 }
@@ -143,6 +147,7 @@ void TfrmRegProgressHint::TakeScanData() {
 
 void TfrmRegProgressHint::bStopClick() {
   if (worker_) worker_->RequestStop();
+  stopped_ = true;
   EndScan(IDOK);
 }
 

@@ -32,6 +32,12 @@ class TfrmRegProgressHint final : public ModalDialog {
   static int ScanBarStep(int position);
 
   int Position() const { return position_; }
+  // How many of the codes, from the first, were scanned to their end (or ended by a failure) before
+  // the window closed; all of them unless the scan was stopped.
+  std::size_t SettledCount() const { return settled_; }
+  // How many of the codes the worker began; one more than settled while it was in a category.
+  std::size_t StartedCount() const { return started_; }
+  bool Stopped() const { return stopped_; }
   // The rows handed to the host so far, as the window shows them.
   std::size_t FoundCount() const { return found_; }
   void Timer1Timer();
@@ -60,6 +66,10 @@ class TfrmRegProgressHint final : public ModalDialog {
   std::shared_ptr<TScanTaskThread> worker_;
   int position_ = 0;
   std::size_t found_ = 0;
+  // Category steps seen: each start begins the next code, each finish settles it.
+  std::size_t started_ = 0;
+  std::size_t settled_ = 0;
+  bool stopped_ = false;
   std::exception_ptr failure_;
 };
 

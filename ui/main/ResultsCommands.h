@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
@@ -29,6 +30,8 @@ class ResultsCommands {
 
   // The window that owns the boxes, the pop-up menu and the registry editor.
   void SetOwner(HWND owner) { owner_ = owner; }
+  // What the last scan left out ("" for a whole scan); Save Results writes it under the rows.
+  void SetScanNote(std::string note) { scanNote_ = std::move(note); }
 
   // Runs the command with this menu id; false when it is none of these. A disabled action does not
   // run, whatever sends its command.
@@ -77,6 +80,7 @@ class ResultsCommands {
   ResultsListView& results_;
   std::function<void()> countsChanged_;
   HWND owner_ = nullptr;
+  std::string scanNote_;
   FindBox findBox_;
 };
 
