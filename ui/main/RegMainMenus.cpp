@@ -84,6 +84,10 @@ void TfrmHivora::bRestoreRegistryClick() {
     return RunCommandWithHint(commandLine, hintText);
   });
   restore.ShowModal(Handle());
+  // The status bar tells what the last restore did, not the repair before it.
+  if (restore.LastResult.empty()) return;
+  actionNotice_ = restore.LastResult;
+  UpdateCounts();
 }
 
 void TfrmHivora::miAboutClick() {

@@ -203,21 +203,36 @@ TEST_F(FullBackup, AboutBoxShowsNameVersionAndBuildDate) {
   EXPECT_EQ(texts, (std::vector<std::string>{"Varkon Tamrisk", TAboutBox::VersionText(), TAboutBox::BuildText()}));
 }
 
-TEST_F(FullBackup, RestoreCommandOpensTheRestoreDialogOverTheMainWindow) {
+TEST_F(FullBackup, RestoreCommandOpensTheRestoreDialogOverTheMainWindowWhoseStatusSaysWhatItDid) {
   OptionsSetting.OutputDirectory = "C:\\Saved";
-  std::string folder;
+  OptionsSetting.DeleteBackupFile = false;
+  memory.files.AddFile("C:\\Saved\\Backup20240101120000.reg",
+                       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n");
+  memory.registry.SetString(RootKey::CurrentUser, "Software\\TamriskBack", "Here", "x");
+  prompt.script.answers.push_back(IDYES);
+  std::string folder, status;
   bool ownerEnabled = true;
   ThreadTicker look([&] {
     HWND restore = FindThreadWindow("Varkon Tamrisk");
     if (!restore || !::GetDlgItem(restore, IDC_RESTORE_LIST) || !folder.empty()) return;
     folder = TextOf(::GetDlgItem(restore, IDC_RESTORE_FOLDER));
     ownerEnabled = ::IsWindowEnabled(form->Handle()) != FALSE;
+    LVITEMW row{};
+    row.state = row.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageW(::GetDlgItem(restore, IDC_RESTORE_LIST), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&row));
+    ::SendMessageW(restore, WM_COMMAND, IDC_RESTORE_RESTORE, 0);
+    status = TextOf(::GetDlgItem(restore, IDC_RESTORE_STATUS));
     ::PostMessageW(restore, WM_COMMAND, IDC_RESTORE_CLOSE, 0);
   });
   SendCommand(form->Handle(), IDC_RESTOREREGISTRY);
   EXPECT_EQ(folder, "C:\\Saved");
   EXPECT_FALSE(ownerEnabled);
   EXPECT_TRUE(::IsWindowEnabled(form->Handle()));
+  const std::string done = "Restored 2 entries from Backup20240101120000.reg; the file was kept";
+  EXPECT_EQ(status, done) << "in the dialog";
+  EXPECT_EQ(PanelText(form->StatusBar(), 1).rfind(" " + done, 0), 0u) << PanelText(form->StatusBar(), 1);
+  ASSERT_EQ(prompt.script.calls.size(), 1u) << "the question, and nothing else";
+  EXPECT_EQ(prompt.script.calls[0].style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
 }
 
 // ---- With the real registry editor ----
