@@ -59,7 +59,8 @@ TfrmHivora::TfrmHivora(const Platform& platform, Prompt& prompt, MainWindowStart
       platform_(platform),
       start_(std::move(start)),
       instance_(::GetModuleHandleW(nullptr)),
-      commands_(platform_, Prompts(), results_, [this] { UpdateCounts(); }) {}
+      commands_(
+          platform_, Prompts(), results_, [this] { UpdateCounts(); }, [this] { SaveSettingsNow(); }) {}
 
 TfrmHivora::~TfrmHivora() {
   if (Handle()) ::DestroyWindow(Handle());
@@ -353,6 +354,16 @@ void TfrmHivora::FormClose() {
   SavePaneLayout(platform_, CurrentLayout());
   OptionsSetting.IgnoreValues.clear();
   OptionsSetting.IgnoreKeys.clear();
+}
+
+void TfrmHivora::SaveSettingsNow() {
+  try {
+    OptionsSetting.TreeViewNodeCheck = tree_.Checks();
+    SaveOptionsWithoutWindow(platform_, OptionsSetting);
+  } catch (const std::exception& error) {
+    // The setting holds for this run all the same; the close tries to write it again.
+    ShowStandardError(Prompts(), Handle(), error.what());
+  }
 }
 
 void TfrmHivora::CloseWindow() {

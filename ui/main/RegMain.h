@@ -136,6 +136,9 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void CreateTaskControls();
   void ShowInstance();
   void CloseWindow();
+  // Writes options.ini but the window's place as soon as a setting changes, so that a window that is
+  // killed or crashes keeps it; the close writes the place and the ticks once more.
+  void SaveSettingsNow();
   void DestroyWindowParts();
 
   Platform platform_;

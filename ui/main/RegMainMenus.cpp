@@ -98,7 +98,7 @@ void TfrmHivora::miAboutClick() {
 // The commands below belong to the full-backup, options and restore work, which hooks in here.
 void TfrmHivora::miOptionsClick() {
   TfrmOptions options(Prompts(), platform_);
-  options.ShowModal(Handle());
+  if (options.ShowModal(Handle()) == IDOK) SaveSettingsNow();
 }
 
 }  // namespace tamrisk

@@ -27,8 +27,12 @@ bool RunsOnWine() {
 }  // namespace
 
 ResultsCommands::ResultsCommands(const Platform& platform, Prompt& prompt, ResultsListView& results,
-                                 std::function<void()> countsChanged)
-    : platform_(platform), prompt_(prompt), results_(results), countsChanged_(std::move(countsChanged)) {}
+                                 std::function<void()> countsChanged, std::function<void()> ignoreListsChanged)
+    : platform_(platform),
+      prompt_(prompt),
+      results_(results),
+      countsChanged_(std::move(countsChanged)),
+      ignoreListsChanged_(std::move(ignoreListsChanged)) {}
 
 bool ResultsCommands::Run(int id) {
   using Self = ResultsCommands;
@@ -137,6 +141,7 @@ void ResultsCommands::aIgnoreKeyExecute() {
 
 // The enlarged lists take out every row they now cover, as after a scan.
 void ResultsCommands::DropIgnoredRows() {
+  ignoreListsChanged_();
   ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   countsChanged_();
   UpdateActionStates(::GetMenu(owner_));

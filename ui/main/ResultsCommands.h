@@ -22,9 +22,10 @@ inline constexpr char kRegeditKey[] = "Software\\Microsoft\\Windows\\CurrentVers
 
 class ResultsCommands {
  public:
-  // countsChanged runs after each command that changes the rows or their check boxes.
+  // countsChanged runs after each command that changes the rows or their check boxes, ignoreListsChanged
+  // after an entry was added to an ignore list.
   ResultsCommands(const Platform& platform, Prompt& prompt, ResultsListView& results,
-                  std::function<void()> countsChanged);
+                  std::function<void()> countsChanged, std::function<void()> ignoreListsChanged);
   ResultsCommands(const ResultsCommands&) = delete;
   ResultsCommands& operator=(const ResultsCommands&) = delete;
 
@@ -79,6 +80,7 @@ class ResultsCommands {
   Prompt& prompt_;
   ResultsListView& results_;
   std::function<void()> countsChanged_;
+  std::function<void()> ignoreListsChanged_;
   HWND owner_ = nullptr;
   std::string scanNote_;
   FindBox findBox_;
