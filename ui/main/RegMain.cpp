@@ -39,6 +39,8 @@ constexpr int kSplitterWidth = 5;
 constexpr int kMinListWidth = 300;
 constexpr int kReasonPaneHeight = 20;
 constexpr int kMinKeyColumnWidth = 60;
+// Beside the text of the first status panel: its borders and the gap before the second.
+constexpr int kStatusPanelMargin = 20;
 // Column widths from a hand-edited file are kept within these.
 constexpr int kMinColumnWidth = 20, kMaxColumnWidth = 2000;
 
@@ -435,6 +437,7 @@ void TfrmHivora::UpdateCounts() {
   const std::string selected =
       std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
+  FitFirstStatusPanel(found);
   // What the last repair or undo did comes first, where the designed width does not cut it; a scan
   // that could not finish every category must not pass for a complete one.
   statusCounts_ = actionNotice_.empty() ? selected : " " + actionNotice_ + "   " + selected;
@@ -446,6 +449,19 @@ void TfrmHivora::UpdateCounts() {
 }
 
 void TfrmHivora::lvRegistryDataClick() { UpdateCounts(); }
+
+// The first panel as wide as its count, so the second has the room for what a repair, a restore or a
+// stopped scan did.
+void TfrmHivora::FitFirstStatusPanel(const std::string& text) {
+  const WindowDc dc(statusBar_);
+  if (!dc.get()) return;
+  const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
+  const std::wstring wide = win32::Wide(text);
+  SIZE extent{};
+  if (!::GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &extent)) return;
+  const int edges[] = {extent.cx + Scaled(kStatusPanelMargin, dpi_), -1};
+  ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+}
 
 TfrmHivora::ScanStop TfrmHivora::StopAfter(const std::vector<std::string>& codes, std::size_t settled,
                                            bool inCategory) const {

@@ -123,6 +123,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // The second status panel: the counts and notices of UpdateCounts; the reason pane: the selected
   // row's reason.
   void ShowSelectedReason();
+  void FitFirstStatusPanel(const std::string& text);
   // The splitter between the tree and the list: the mouse messages of the window's own client area
   // that move it. True when the message is done with.
   bool HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam);
