@@ -195,6 +195,7 @@ TNodeChecks CategoryTree::Checks() const {
 
 void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
   scanned_.fill(false);
+  stoppedIn_ = 0;
   for (const std::string& text : codes) {
     int code = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
@@ -205,6 +206,18 @@ void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
   std::vector<std::string> bare;
   for (const NodeSpec& node : kNodes) bare.emplace_back(node.caption);
   ShowCaptions(bare);
+}
+
+void CategoryTree::StopCounts(int stoppedIn, const std::vector<int>& notReached) {
+  for (const int code : notReached) {
+    if (IsCode(code)) scanned_[static_cast<std::size_t>(code)] = false;
+  }
+  stoppedIn_ = stoppedIn;
+}
+
+bool CategoryTree::IsGroup(int code) const {
+  const HTREEITEM node = NodeOf(code);
+  return node && Next(node, TVGN_CHILD);
 }
 
 void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
@@ -230,7 +243,9 @@ void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
       break;
     }
     captions[i] = kNodes[i].caption;
-    if (counted[i]) captions[i] += " (" + std::to_string(sums[i]) + ")";
+    if (counted[i]) {
+      captions[i] += " (" + std::to_string(sums[i]) + (kNodes[i].code == stoppedIn_ ? ", stopped)" : ")");
+    }
   }
   ShowCaptions(captions);
 }
