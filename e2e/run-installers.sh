@@ -9,7 +9,8 @@
 # 2. Orvane Notes (64-bit), Kestrel Sync (32-bit view), Fenwick Clip (per user) and Quillon Reader
 #    (MSI) lose their folders by hand; Brindle Tools runs its own uninstaller. "-report" must list exactly
 #    installers/expected-rows.csv among its rows that mention the programs: every leftover, in both
-#    views, each once, and nothing of Larkspur Viewer, which stays installed.
+#    views, each once (a firewall rule, a compatibility setting, the shell's name cache, context-menu
+#    handlers and an icon overlay among them), and nothing of Larkspur Viewer, which stays installed.
 # 3. "-cleanonce", then Larkspur Viewer still uninstalls with "msiexec /x", and a "-report" after it
 #    lists nothing of any of the programs: the clean left nothing for a second pass.
 # Needs an X display (one is started when DISPLAY is not set). Exit code 0 when every check passed.

@@ -127,7 +127,7 @@ TEST_F(LeftoverReferenceRoundTripWin, EveryRowKindIsRepairedAndComesBackFromTheB
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\App Paths\$N.exe]
 @="$F\\gone\\app.exe"
 "Path"="$F\\gone"
-)reg"));
+)reg");
 
   VectorResults results(OwnRows());
   std::map<int, int> perCategory;
