@@ -33,10 +33,10 @@ class ClassRegistrations {
  public:
   explicit ClassRegistrations(RegistryBackend& registry) : views_(ClassKeyInBothViews(registry, "CLSID")) {}
 
-  // The class keys, below HKEY_CLASSES_ROOT, that a handler of that view may name.
+  // The class keys, below HKEY_CLASSES_ROOT, that a handler of that view may name. Where the 32-bit
+  // copy is a link to the 64-bit key it is left out, and that key is the 32-bit view's as well.
   std::vector<std::string> For(bool narrowView) const {
-    if (narrowView) return views_.size() > 1 ? std::vector<std::string>{views_[1]} : std::vector<std::string>{};
-    return views_;
+    return narrowView ? std::vector<std::string>{views_.back()} : views_;
   }
 
  private:

@@ -169,5 +169,15 @@ TEST(LeftoverReferenceScannersTest, EachCategoryListsWhatIsGoneAndLeavesTheRest)
   }
 }
 
+// Where the views share the class IDs (the 32-bit copy a link), a 32-bit handler's class is found there.
+TEST(LeftoverReferenceScannersTest, A32BitHandlerFindsItsClassWhereTheViewsShareThem) {
+  MemoryPlatform env;
+  SeedFiles(env.files, {"C:\\Apps\\here.dll"});
+  Seed(env.registry, {Str("HKCR\\Wow6432Node\\*\\shellex\\ContextMenuHandlers\\Narrow", "", "{H}"),
+                      Server("HKCR\\", "{H}", "C:\\Apps\\here.dll"), Key("HKCR\\Wow6432Node\\CLSID")});
+  env.registry.MarkLink(RootKey::ClassesRoot, "Wow6432Node\\CLSID");
+  EXPECT_EQ(RunScan(env.platform, {"26"}).rows, std::vector<ProblemRow>{});
+}
+
 }  // namespace
 }  // namespace tamrisk
