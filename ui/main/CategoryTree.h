@@ -30,7 +30,7 @@ class CategoryTree {
   CategoryTree(const CategoryTree&) = delete;
   CategoryTree& operator=(const CategoryTree&) = delete;
 
-  // Fills the tree view with the 22 nodes, fully expanded and not selected.
+  // Fills the tree view with a node per code, fully expanded and not selected.
   void Attach(HWND tree, HINSTANCE resources);
   HWND Handle() const { return tree_; }
 
