@@ -6,7 +6,10 @@
 
 #include "platform/win32/Wide.h"
 #include "ui/common/WindowText.h"
+#include "scan/Reasons.h"
+#include "ui/common/Language.h"
 #include "ui/res/resource.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
@@ -25,9 +28,21 @@ LRESULT TfrmHivora::ListNotify(NMHDR& header) {
   return 0;
 }
 
+namespace {
+
+// A row's English reason in the window's language, where it is one of the scanners' patterns.
+std::string ShownReason(const std::string& reason) {
+  const std::optional<reason::Parts> parts = reason::PartsOf(reason);
+  if (!parts) return reason;
+  const std::string english = reason::Patterns()[static_cast<std::size_t>(parts->id)].english;
+  return FormatText(ShownEngineText(IDS_REASON_FIRST + static_cast<UINT>(parts->id), english), {parts->argument});
+}
+
+}  // namespace
+
 void TfrmHivora::ShowSelectedReason() {
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(statusCounts_).c_str()));
-  SetText(reasonPane_, results_.SelectedReason());
+  SetText(reasonPane_, ShownReason(results_.SelectedReason()));
 }
 
 bool TfrmHivora::PreTranslateMessage(MSG& message) {

@@ -87,6 +87,8 @@
 #define IDS_NODE_FIRST 2200
 
 // Translations of the engine's English texts, which the English table does not repeat: the
-// categories' names (IDS_CATEGORY_FIRST + code) and scan captions (IDS_CAPTION_FIRST + code).
+// categories' names (IDS_CATEGORY_FIRST + code), scan captions (IDS_CAPTION_FIRST + code) and the
+// rows' reasons (IDS_REASON_FIRST + the pattern's id).
 #define IDS_CATEGORY_FIRST 2300
 #define IDS_CAPTION_FIRST 2400
+#define IDS_REASON_FIRST 2500
