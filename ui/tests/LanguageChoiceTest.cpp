@@ -20,17 +20,6 @@ namespace {
 constexpr LANGID kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
 constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
-class Speaking {
- public:
-  explicit Speaking(LANGID language) : previous_(UiLanguage()) { SetUiLanguage(language); }
-  ~Speaking() { SetUiLanguage(previous_); }
-  Speaking(const Speaking&) = delete;
-  Speaking& operator=(const Speaking&) = delete;
-
- private:
-  LANGID previous_;
-};
-
 TEST(LanguageChoice, StoredChoiceOverridesWindowsLanguageWhichFallsBackToEnglish) {
   struct Case {
     const char* stored;

@@ -36,17 +36,6 @@ constexpr int kPushButtonEdges = 8;
 constexpr int kCheckBoxRoom = 20;
 constexpr int kGroupBoxRoom = 16;
 
-class LanguageGuard {
- public:
-  explicit LanguageGuard(LANGID language) : previous_(UiLanguage()) { SetUiLanguage(language); }
-  ~LanguageGuard() { SetUiLanguage(previous_); }
-  LanguageGuard(const LanguageGuard&) = delete;
-  LanguageGuard& operator=(const LanguageGuard&) = delete;
-
- private:
-  LANGID previous_;
-};
-
 std::string ClassOf(HWND window) {
   wchar_t name[64] = {};
   ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
@@ -149,7 +138,7 @@ TEST(LanguageFit, EveryTextFitsInEveryLanguageAtBothDpis) {
   for (const UiLanguageInfo& language : UiLanguages()) {
     for (const int dpi : {96, 144}) {
       const std::string at = std::string(language.code) + " at " + std::to_string(dpi) + " DPI: ";
-      const LanguageGuard speaking(language.id);
+      const Speaking speaking(language.id);
       const DpiOverride scale(dpi);
       const Fit dialogs{dpi, dpi, systemDpi};
       MemoryPlatform memory;
