@@ -166,6 +166,7 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
 
   RepairSummary summary;
   std::set<ProgramKey> touched;
+  std::vector<bool> gone(results.RowCount());
   for (const RowRepair& repair : repairs) {
     const ProblemRow row = results.Row(repair.row);
     const RemoveOutcome outcome = repair.entry     ? backup.Outcome(*repair.entry)
@@ -176,11 +177,12 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
       results.SetReason(repair.row, KeptReason(outcome, row.reason));
       ++summary.kept;
     } else {
-      results.RemoveRow(repair.row);
+      gone[repair.row] = true;
       ++summary.repaired;
       if (outcome == RemoveOutcome::Removed && scope.removeEmptiedSoftwareKeys) AddProgramKeys(row.location, touched);
     }
   }
+  results.RemoveRows(gone);
   summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, scope.ignore);
   if (backup.Written()) summary.backupFile = backupFileName;
   return summary;

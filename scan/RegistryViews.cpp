@@ -106,9 +106,7 @@ void DropDuplicateRows(ResultsModel& results, const std::string& currentUserSid)
       drop[i] = true;
     }
   }
-  for (std::size_t i = drop.size(); i-- > 0;) {
-    if (drop[i]) results.RemoveRow(i);
-  }
+  results.RemoveRows(drop);
 }
 
 }  // namespace tamrisk
