@@ -184,6 +184,11 @@ void ResultsListView::RemoveRow(std::size_t index) {
 
 void ResultsListView::RemoveRows(const std::vector<bool>& drop) {
   constexpr std::size_t kGone = static_cast<std::size_t>(-1);
+  const std::size_t span = std::min(drop.size(), rows_.size());
+  if (std::find(drop.begin(), drop.begin() + static_cast<std::ptrdiff_t>(span), true) ==
+      drop.begin() + static_cast<std::ptrdiff_t>(span)) {
+    return;
+  }
   std::vector<std::size_t> movedTo(rows_.size(), kGone);
   std::vector<ProblemRow> kept;
   kept.reserve(rows_.size());
@@ -192,7 +197,6 @@ void ResultsListView::RemoveRows(const std::vector<bool>& drop) {
     movedTo[i] = kept.size();
     kept.push_back(std::move(rows_[i]));
   }
-  if (kept.size() == rows_.size()) return;
   std::vector<std::size_t> selected;
   for (const std::size_t index : SelectedRows()) {
     if (index < movedTo.size() && movedTo[index] != kGone) selected.push_back(movedTo[index]);
