@@ -78,7 +78,7 @@ write_options() {
   local file="$1" codes=" $2 " ignore="${3:-}" n
   {
     printf '[TreeViewNodeCheck]\r\n'
-    for n in $(seq 1 22); do
+    for n in $(seq 1 27); do
       if [[ "$codes" == *" $n "* ]]; then printf '%d=1\r\n' "$n"; else printf '%d=0\r\n' "$n"; fi
     done
     if [ "$ignore" = ignore ]; then
@@ -95,7 +95,7 @@ plain_dir="$program_dir/NoIgnore"
 mkdir -p "$program_dir" "$plain_dir"
 cp "$tamrisk_exe" "$program_dir/Tamrisk.exe"
 cp "$tamrisk_exe" "$plain_dir/Tamrisk.exe"
-write_options "$program_dir/options.ini" "$(seq -s ' ' 1 22)" ignore
+write_options "$program_dir/options.ini" "$(seq -s ' ' 1 27)" ignore
 # The categories that report the ignored entries, without the ignore lists.
 write_options "$plain_dir/options.ini" "4 5 10"
 

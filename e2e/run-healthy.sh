@@ -59,7 +59,7 @@ mkdir -p "$program_dir"
 cp "$tamrisk_exe" "$program_dir/Tamrisk.exe"
 {
   printf '[TreeViewNodeCheck]\r\n'
-  for n in $(seq 1 22); do printf '%d=1\r\n' "$n"; done
+  for n in $(seq 1 27); do printf '%d=1\r\n' "$n"; done
 } >"$program_dir/options.ini"
 timeout 300 wine 'C:\TamriskHealthy\Tamrisk.exe' -report 'C:\TamriskHealthy\report.csv' </dev/null >>"$log" 2>&1 || {
   echo "FAIL: -report ended with exit code $?" >&2
@@ -147,6 +147,19 @@ value_data() {
     awk -v name="$2" 'index($0, "    " name "    REG_") == 1 { sub(/^    .*    REG_[A-Z_]*    /, ""); print; exit }'
 }
 
+# The program a firewall rule lets through: its "App=" field.
+rule_program() { tr '|' '\n' <<<"$1" | sed -n 's/^[Aa][Pp][Pp]=//p' | head -n 1; }
+
+# A shell extension handler's class: 0 when it is not registered, else the verdict on its server.
+class_verdict() {
+  local server
+  wine reg query "HKCR\\CLSID\\$1" </dev/null >/dev/null 2>>"$log" || return 0
+  server="$(wine reg query "HKCR\\CLSID\\$1\\InprocServer32" /ve </dev/null 2>>"$log" | tr -d '\r' |
+    sed -n 's/^    ([^)]*)    REG_[A-Z_]*    //p' | head -n 1)"
+  [ -n "$server" ] || return 1
+  path_verdict "$server"
+}
+
 # ---- the owner route ----
 
 # Whether deleting the key would delete Software itself or one of the keys the system owns.
@@ -194,6 +207,11 @@ while IFS=$'\037' read -r problem key value kind reason; do
     "Obsolete Software Key|"* | "Add/Remove Programs Issue|"* | "Unused File Extension|"* | \
     "Installer Refrence Issue|rkSubkeyInColumn")
       ;;  # keys alone: the owner route below
+    "Per-User Program Issue|rkSubkeyInColumn") ;;  # an empty uninstall entry: the owner route
+    "Firewall Rule Issue|"*) path_verdict "$(rule_program "$(value_data "$key" "$value")")" || verdict=$? ;;
+    "MUI Cache Issue|"*) path_verdict "$(sed -E 's/\.(FriendlyAppName|ApplicationCompany)$//' <<<"$value")" || verdict=$? ;;
+    "Compatibility Setting Issue|"*) path_verdict "$value" || verdict=$? ;;
+    "Shell Extension Issue|"*) class_verdict "$value" || verdict=$? ;;
     "Old Start Menu Key|"*)
       if present "${folder[2]}\\$value" || present "${folder[23]}\\$value"; then verdict=1; fi ;;
     "Fonts Issue|rkValueInColumn") font_verdict "$(value_data "$key" "$value")" || verdict=$? ;;

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # What real installers leave behind: programs installed on a fresh 64-bit prefix by installers built
-# here (NSIS, writing the 64-bit and the 32-bit registry view, and Windows Installer packages made
-# with wixl), then removed the way people remove them.
+# here (NSIS, writing the 64-bit and the 32-bit registry view or, for one user alone, the user's
+# keys, and Windows Installer packages made with wixl), then removed the way people remove them.
 #
 #   run-installers.sh TAMRISK_EXE WORK_DIR
 #
 # 1. Everything installed: "-report" with every category lists nothing of the programs.
-# 2. Orvane Notes (64-bit), Kestrel Sync (32-bit view) and Quillon Reader (MSI) lose their folders by
-#    hand; Brindle Tools runs its own uninstaller. "-report" must list exactly
+# 2. Orvane Notes (64-bit), Kestrel Sync (32-bit view), Fenwick Clip (per user) and Quillon Reader
+#    (MSI) lose their folders by hand; Brindle Tools runs its own uninstaller. "-report" must list exactly
 #    installers/expected-rows.csv among its rows that mention the programs: every leftover, in both
-#    views, each once, and nothing of Larkspur Viewer, which stays installed.
+#    views, each once (a firewall rule, a compatibility setting, the shell's name cache, context-menu
+#    handlers and an icon overlay among them), and nothing of Larkspur Viewer, which stays installed.
 # 3. "-cleanonce", then Larkspur Viewer still uninstalls with "msiexec /x", and a "-report" after it
 #    lists nothing of any of the programs: the clean left nothing for a second pass.
 # Needs an X display (one is started when DISPLAY is not set). Exit code 0 when every check passed.
@@ -28,7 +29,7 @@ started=$SECONDS
 # shellcheck source=prefix-lib.sh
 . "$here/prefix-lib.sh"
 
-PROGRAMS='Orvane|Kestrel|Brindle|Larkspur|Quillon'
+PROGRAMS='Orvane|Kestrel|Brindle|Larkspur|Quillon|Fenwick'
 LARKSPUR_CODE='{6B3E2A10-4C5D-4E6F-8A7B-9C0D1E2F3A41}'
 
 end_prefix_on_exit
@@ -39,7 +40,7 @@ rm -rf "$build"
 mkdir -p "$build"
 log="$build/build.log"
 printf 'MZ Tamrisk installer-ring payload\n' >"$build/payload.exe"
-for script in orvane kestrel32 brindle; do
+for script in orvane kestrel32 brindle fenwick; do
   makensis -V2 "-DOUT=$build/$script-setup.exe" "-DPAYLOAD=$build/payload.exe" "$here/installers/$script.nsi" >>"$log"
 done
 # wixl takes sources relative to the folder it runs in.
@@ -57,7 +58,7 @@ fresh_prefix "$work/prefix" .tamrisk-installer-ring wine.log
 log="$prefix/wine.log"
 wineserver -p </dev/null >/dev/null 2>&1 || true
 cp "$build"/*-setup.exe "$build"/*.msi "$prefix/drive_c/"
-for setup in orvane kestrel32 brindle; do
+for setup in orvane kestrel32 brindle fenwick; do
   wine "C:\\$setup-setup.exe" /S </dev/null >>"$log" 2>&1 || fail "$setup-setup.exe ended with exit code $?"
 done
 for msi in Viewer Reader; do
@@ -66,7 +67,7 @@ done
 wineserver -w
 program_files="$prefix/drive_c/Program Files"
 for installed in "Orvane Notes/orvane.exe" "Brindle Tools/samples/demo.brd" "Larkspur Viewer/larkspur.exe" \
-  "Quillon Reader/quillon.exe" "../Program Files (x86)/Kestrel Sync/kestrelext.dll"; do
+  "Quillon Reader/quillon.exe" "../Program Files (x86)/Kestrel Sync/kestrelext.dll" "../UserApps/Fenwick Clip/fenwick.exe"; do
   [ -e "$program_files/$installed" ] || fail "not installed: $installed"
 done
 
@@ -92,7 +93,8 @@ if [ -s "$work/rows-installed.txt" ]; then
 fi
 
 step "folders deleted by hand, one program removed by its uninstaller"
-rm -rf "$program_files/Orvane Notes" "$prefix/drive_c/Program Files (x86)/Kestrel Sync" "$program_files/Quillon Reader"
+rm -rf "$program_files/Orvane Notes" "$prefix/drive_c/Program Files (x86)/Kestrel Sync" "$program_files/Quillon Reader" \
+  "$prefix/drive_c/UserApps/Fenwick Clip"
 wine 'C:\Program Files\Brindle Tools\uninstall.exe' /S </dev/null >>"$log" 2>&1 || fail "Brindle's uninstaller failed"
 wineserver -w
 if [ -e "$program_files/Brindle Tools/brindle.exe" ]; then fail "Brindle's uninstaller left its program"; fi

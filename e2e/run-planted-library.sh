@@ -32,7 +32,7 @@ run_beside_planted() {
   cp "$exe" "$folder/Tamrisk.exe"
   cp "$planted" "$folder/$library"
   # Software Locations (6) and Startup Programs (10) only: the window starts and a scan runs.
-  { echo '[TreeViewNodeCheck]'; for code in $(seq 1 22); do
+  { echo '[TreeViewNodeCheck]'; for code in $(seq 1 27); do
       if [ "$code" = 6 ] || [ "$code" = 10 ]; then echo "$code=1"; else echo "$code=0"; fi
     done; } > "$folder/options.ini"
   (cd "$folder" && WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};${library%.dll}=n,b" \

@@ -62,7 +62,7 @@ cp "$watch_exe" "$prefix/drive_c/UnattendedWatch.exe"
 # over as well.
 {
   printf '[TreeViewNodeCheck]\r\n'
-  for n in $(seq 1 22); do printf '%d=%d\r\n' "$n" "$([ "$n" -le 2 ] || [ "$n" -eq 4 ] && echo 1 || echo 0)"; done
+  for n in $(seq 1 27); do printf '%d=%d\r\n' "$n" "$([ "$n" -le 2 ] || [ "$n" -eq 4 ] && echo 1 || echo 0)"; done
   printf '[Window]\r\nState=3\r\n'
 } >"$program_dir/options.ini"
 watched=0

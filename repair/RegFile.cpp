@@ -254,6 +254,7 @@ std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& a
 RestoreCheck CheckRestored(RegistryBackend& registry, const RegFile& file) {
   RestoreCheck check;
   for (const RegFileKey& key : file.keys) {
+    check.entries += 1 + key.values.size();
     const std::size_t missing = MissingIn(registry, key);
     if (missing > 0 && check.missing == 0) check.firstMissingKey = FullName(key);
     check.missing += missing;

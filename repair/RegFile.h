@@ -41,6 +41,7 @@ using AnsiDecoder = std::function<std::u16string(std::string_view)>;
 std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& ansiToUtf16);
 
 struct RestoreCheck {
+  std::size_t entries = 0;      // keys and values the file holds
   std::size_t missing = 0;      // keys and values not in the registry as the file has them
   std::string firstMissingKey;  // full name, "HKEY_...\path"
 };

@@ -233,6 +233,30 @@ bool ReferenceMissing(const Platform& platform, const std::string& text, const s
   return MissingReference(platform, text, anchor, drives, acceptFolder).has_value();
 }
 
+std::optional<MissingPath> MissingWholePath(const Platform& platform, const std::string& path,
+                                            const std::string& drives) {
+  std::string whole = path;
+  if (!whole.empty() && whole.front() == '%') {
+    std::optional<std::string> expanded = platform.system.ExpandEnvironment(whole, kExpandBufferBytes);
+    if (!expanded) return std::nullopt;
+    whole = expanded->substr(0, expanded->find('\0'));
+  }
+  if (!OnTestedDrive(whole, drives) || !RootedAtDrive(whole)) return std::nullopt;
+  // Characters no file name holds: an unexpanded variable, a command line, a second drive.
+  if (whole.find_first_of("%\"<>|*?", 2) != std::string::npos || whole.find(':', 2) != std::string::npos) {
+    return std::nullopt;
+  }
+  if (platform.files.PathIsFile(whole) || platform.files.PathIsFolder(whole)) return std::nullopt;
+  return MissingPath{std::move(whole), MissingPath::File};
+}
+
+bool InWindowsFolder(const Platform& platform, const std::string& path) {
+  std::string windows = platform.system.WindowsFolder();
+  if (windows.empty()) return false;
+  if (windows.back() != '\\') windows += '\\';
+  return StartsWithNoCase(path, windows);
+}
+
 std::string ExpandFolderVariable(const Platform& platform, const std::string& text) {
   std::string candidate = ExpansionCandidate(platform, text);
   if (platform.files.PathIsFolder(candidate)) return candidate;

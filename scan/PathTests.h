@@ -32,6 +32,16 @@ struct MissingPath {
 std::optional<MissingPath> MissingReference(const Platform& platform, const std::string& text,
                                             const std::string& anchor, const std::string& drives, bool acceptFolder);
 
+// The whole of path, a file's path as a value name or a firewall rule holds it rather than a command
+// line, when it lies on one of the drives and neither a file nor a folder is there; it is never cut
+// at a space or an extension. A leading %VAR% is expanded first. nullopt for a path that is present,
+// on another drive, or no such path at all.
+std::optional<MissingPath> MissingWholePath(const Platform& platform, const std::string& path,
+                                            const std::string& drives);
+
+// Whether path lies in the Windows folder: entries for Windows' own programs are Windows' to keep.
+bool InWindowsFolder(const Platform& platform, const std::string& path);
+
 // Expands %VAR% references when the result is an existing folder; otherwise gives text back.
 std::string ExpandFolderVariable(const Platform& platform, const std::string& text);
 

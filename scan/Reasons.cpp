@@ -31,6 +31,8 @@ std::string NotInClassesRoot(const std::string& extension) { return "extension n
 
 std::string NoProgramsFolder(const std::string& name) { return "Programs folder not found: " + name; }
 
+std::string ClassNotRegistered(const std::string& classId) { return "class not registered: " + classId; }
+
 std::string NoUninstallEntry(const std::string& name) { return "uninstall entry not found: " + name; }
 
 }  // namespace tamrisk::reason

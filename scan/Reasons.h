@@ -26,6 +26,8 @@ std::string OnlyAnEmptyDefault();
 std::string NotInClassesRoot(const std::string& extension);
 // A saved Start Menu order entry whose Programs folder is gone.
 std::string NoProgramsFolder(const std::string& name);
+// A shell extension handler whose class ID has no registration.
+std::string ClassNotRegistered(const std::string& classId);
 // An Add/Remove Programs cache entry without its uninstall entry.
 std::string NoUninstallEntry(const std::string& name);
 

@@ -1,6 +1,7 @@
 #include "scan/RegistryViews.h"
 
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/Text.h"
@@ -37,6 +38,22 @@ bool ReplacePrefix(std::string& upperPath, std::string_view prefix, std::string_
 
 // A hive walk's row: listed under its own problem only where no other category finds the entry.
 bool FromHiveWalk(const ProblemRow& row) { return row.category >= 3 && row.category <= 5; }
+
+// A row whose repair deletes a key with everything below it.
+bool NamesWholeKey(const ProblemRow& row) {
+  return (row.kind == rkKey || row.kind == rkSubkeyInColumn) && !row.location.namesValue &&
+         !row.location.rootName.empty();
+}
+
+// Whether the key (canonical, no value part) or one of the keys above it is among keys.
+bool InOneOf(const std::unordered_set<std::string>& keys, std::string key) {
+  for (;;) {
+    if (keys.contains(key)) return true;
+    const std::size_t slash = key.rfind('\\');
+    if (slash == std::string::npos) return false;
+    key.resize(slash);
+  }
+}
 
 // Whether a step of path from the one at offset on (each path up to a "\" and the whole) is a link.
 bool HasLinkFrom(RegistryBackend& registry, RootKey root, const std::string& path, std::size_t offset) {
@@ -105,6 +122,19 @@ void DropDuplicateRows(ResultsModel& results, const std::string& currentUserSid)
     } else {
       drop[i] = true;
     }
+  }
+  // A hive walk's row inside a key another category lists whole goes with that key: a value of a
+  // per-user App Paths entry, say.
+  std::unordered_set<std::string> wholeKeys;
+  for (const auto& [location, i] : kept) {
+    const ProblemRow row = results.Row(i);
+    if (!FromHiveWalk(row) && NamesWholeKey(row)) wholeKeys.insert(location);
+  }
+  for (std::size_t i = 0; i < drop.size() && !wholeKeys.empty(); ++i) {
+    const ProblemRow row = results.Row(i);
+    if (drop[i] || !FromHiveWalk(row)) continue;
+    const RegLocation key{row.location.rootName, row.location.key, "", false};
+    if (InOneOf(wholeKeys, CanonicalLocation(key, currentUserSid))) drop[i] = true;
   }
   results.RemoveRows(drop);
 }

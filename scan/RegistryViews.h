@@ -30,7 +30,8 @@ std::string CanonicalLocation(const RegLocation& where, const std::string& curre
 
 // Keeps one row for each entry, whatever the categories that found it: of the rows naming one
 // location, the first that a category of its own found (the sound scan's, say) rather than a hive
-// walk (codes 3 to 5), else the first. The others leave the list, from the last to the first.
+// walk (codes 3 to 5), else the first. A hive walk's row inside a key that another category's row
+// deletes whole goes as well. The others leave the list, from the last to the first.
 void DropDuplicateRows(ResultsModel& results, const std::string& currentUserSid);
 
 }  // namespace tamrisk

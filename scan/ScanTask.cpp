@@ -55,6 +55,11 @@ const std::vector<TScanTaskThread::Category>& TScanTaskThread::DispatchTable() {
       {20, "Scanning MRU and History Lists...", &TScanTaskThread::ScanMruLists, "MRU and History Lists"},
       {21, "Scanning Installer...", &TScanTaskThread::ScanInstaller, "Installer"},
       {22, nullptr, &TScanTaskThread::ScanApplications, "Applications"},
+      {23, "Scanning Firewall Rules...", &TScanTaskThread::ScanFirewallRules, "Firewall Rules"},
+      {24, "Scanning MUI Cache...", &TScanTaskThread::ScanMuiCache, "MUI Cache"},
+      {25, "Scanning Compatibility Settings...", &TScanTaskThread::ScanCompatibilitySettings, "Compatibility Settings"},
+      {26, "Scanning Shell Extensions...", &TScanTaskThread::ScanShellExtensions, "Shell Extensions"},
+      {27, "Scanning Per-User Programs...", &TScanTaskThread::ScanPerUserPrograms, "Per-User Programs"},
   };
   return table;
 }

@@ -34,7 +34,7 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
     Scanner scanner;
     const char* name;  // as the category tree names it, for messages about the category
   };
-  // Codes 3 to 22 with their captions and scanners, in code order.
+  // Codes 3 to 27 with their captions and scanners, in code order.
   static const std::vector<Category>& DispatchTable();
   // The category's name for messages ("Shared DLLs"); "Category N" for a code outside the table.
   static std::string CategoryName(int code);
@@ -84,10 +84,11 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ScanUsersFiles();
   void WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
                         const std::string& extensionFilter, const std::string& problem);
-  // Codes 6 to 22, in the files named after their categories ("...Scanners.cpp"): SoftwareLocation-
+  // Codes 6 to 27, in the files named after their categories ("...Scanners.cpp"): SoftwareLocation-
   // AndSharedDll 6 and 9, FontAndHelpFile 7 and 8, StartupAndUninstall 10 and 11, Class 12, 13 and 19,
   // ObsoleteSoftwareAndService 14 and 15, StartMenuAndShortcut 16 and 17, SoundAndHistory 18 and 20,
-  // InstallerAndApplication 21 and 22.
+  // InstallerAndApplication 21 and 22, FirewallAndShellCache 23 to 25, ShellExtensionAndPerUser 26
+  // and 27.
   void ScanSoftwareLocations();  // 6
   void ScanWindowsFonts();       // 7
   void ScanHelpFiles();          // 8
@@ -98,15 +99,20 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ScanFileExtensions();     // 12
   void ScanCustomControls();     // 13
   void ScanClassKey(const std::string& rootName, const std::string& path);
-  void ScanObsoleteSoftware();  // 14
-  void ScanWindowsServices();   // 15
-  void ScanStartMenu();         // 16
-  void ScanShortcuts();         // 17
-  void ScanSoundEvents();       // 18
-  void ScanActiveX();           // 19
-  void ScanMruLists();          // 20
-  void ScanInstaller();         // 21
-  void ScanApplications();      // 22
+  void ScanObsoleteSoftware();       // 14
+  void ScanWindowsServices();        // 15
+  void ScanStartMenu();              // 16
+  void ScanShortcuts();              // 17
+  void ScanSoundEvents();            // 18
+  void ScanActiveX();                // 19
+  void ScanMruLists();               // 20
+  void ScanInstaller();              // 21
+  void ScanApplications();           // 22
+  void ScanFirewallRules();          // 23
+  void ScanMuiCache();               // 24
+  void ScanCompatibilitySettings();  // 25
+  void ScanShellExtensions();        // 26
+  void ScanPerUserPrograms();        // 27
 
  protected:
   // Shows the category's caption and runs its scanner (nothing for codes outside the table). Tests of

@@ -9,6 +9,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/ProgramEntries.h"
 #include "scan/Reasons.h"
 #include "scan/RegistryViews.h"
 #include "scan/ScanTask.h"
@@ -17,36 +18,11 @@ namespace tamrisk {
 namespace {
 
 constexpr char kMachine[] = "HKEY_LOCAL_MACHINE";
-constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
 // App Paths names the subkeys after the program; names with another extension are not programs.
 bool IsProgramName(const std::string& name) {
   return name.find('.') == std::string::npos || EndsWithNoCase(name, ".EXE");
-}
-
-// One App Paths key: each program's entry is listed when the program its default value names is
-// missing. The value is read as a command line, like every other category's: the entry's own name
-// is not looked for in the path, as a program may be registered under any name.
-void ScanAppPaths(TScanTaskThread& task, const std::string& appPaths) {
-  RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
-  registry.SetAccess(rights::Read);
-  if (!registry.OpenPath(appPaths, false)) return;
-  const std::vector<std::string> names = registry.ListSubkeys();
-  for (const std::string& name : names) {
-    task.CheckStop();
-    if (!IsProgramName(name)) continue;
-    const std::string path = appPaths + "\\" + name;
-    registry.ClosePath();
-    if (!registry.OpenPath(path, false)) continue;
-    task.ShowCurrentKey(path);
-    const std::optional<std::string> target = registry.ReadTextValue("");
-    if (!target || target->empty()) continue;
-    // Only the program is tested; the entry's other values (search paths) are not.
-    if (const std::optional<MissingPath> gone = MissingReference(task.Env(), *target, "", task.TestedDrives, false)) {
-      task.AppendProblem("Software Locations Issue", rkKey, {kMachine, path, "", false}, *target, reason::Gone(*gone));
-    }
-  }
 }
 
 void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
@@ -73,8 +49,33 @@ void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
 
 }  // namespace
 
+// One App Paths key: each program's entry is listed when the program its default value names is
+// missing. The value is read as a command line, like every other category's: the entry's own name
+// is not looked for in the path, as a program may be registered under any name.
+void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& appPaths, const std::string& problem) {
+  RegistryAccess registry(task.Env().registry, root);
+  registry.SetAccess(rights::Read);
+  if (!registry.OpenPath(appPaths, false)) return;
+  const std::vector<std::string> names = registry.ListSubkeys();
+  for (const std::string& name : names) {
+    task.CheckStop();
+    if (!IsProgramName(name)) continue;
+    const std::string path = appPaths + "\\" + name;
+    registry.ClosePath();
+    if (!registry.OpenPath(path, false)) continue;
+    task.ShowCurrentKey(path);
+    const std::optional<std::string> target = registry.ReadTextValue("");
+    if (!target || target->empty()) continue;
+    // Only the program is tested; the entry's other values (search paths) are not.
+    if (const std::optional<MissingPath> gone = MissingReference(task.Env(), *target, "", task.TestedDrives, false)) {
+      task.AppendProblem(problem, rkKey, {RootName(root), path, "", false}, *target, reason::Gone(*gone));
+    }
+  }
+}
+
 void TScanTaskThread::ScanSoftwareLocations() {
-  for (const std::string& appPaths : SoftwareKeyInBothViews(Env().registry, kAppPaths)) ScanAppPaths(*this, appPaths);
+  for (const std::string& appPaths : SoftwareKeyInBothViews(Env().registry, kAppPathsKey))
+    ScanAppPathsKey(*this, RootKey::LocalMachine, appPaths, "Software Locations Issue");
 }
 
 void TScanTaskThread::ScanSharedDlls() {

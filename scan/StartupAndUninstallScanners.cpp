@@ -6,6 +6,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/ProgramEntries.h"
 #include "scan/Reasons.h"
 #include "scan/RegistryViews.h"
 #include "scan/ScanTask.h"
@@ -16,7 +17,6 @@ namespace {
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
-constexpr char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kStartupProblem[] = "Missing Startup Programs";
 
 // A plain (unanchored) test: does the text name a program or file that is gone?
@@ -45,8 +45,11 @@ void ScanMsConfigStartup(TScanTaskThread& task, const std::string& startupReg) {
   }
 }
 
-void ScanUninstallEntries(TScanTaskThread& task, const std::string& uninstall) {
-  RegistryAccess registry(task.Env().registry, RootKey::LocalMachine);
+}  // namespace
+
+void ScanEmptyUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
+                               const std::string& problem) {
+  RegistryAccess registry(task.Env().registry, root);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(uninstall, false)) return;
   for (const std::string& name : registry.ListSubkeys()) {
@@ -54,14 +57,11 @@ void ScanUninstallEntries(TScanTaskThread& task, const std::string& uninstall) {
     if (!name.empty() && name.front() == '{') continue;
     const std::string path = uninstall + "\\" + name;
     task.ShowCurrentKey(path);
-    if (CountKeyValues(task.Env(), RootKey::LocalMachine, path, 1, true, false) < 1) {
-      task.AppendProblem("Add/Remove Programs Issue", rkSubkeyInColumn, {"HKEY_LOCAL_MACHINE", path, "", false}, "",
-                         reason::NoValuesBelow());
+    if (CountKeyValues(task.Env(), root, path, 1, true, false) < 1) {
+      task.AppendProblem(problem, rkSubkeyInColumn, {RootName(root), path, "", false}, "", reason::NoValuesBelow());
     }
   }
 }
-
-}  // namespace
 
 void TScanTaskThread::ScanStartupPrograms() {
   ScanRunKey("HKEY_CURRENT_USER", kRunKey);
@@ -89,7 +89,8 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
 }
 
 void TScanTaskThread::ScanAddRemovePrograms() {
-  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstall)) ScanUninstallEntries(*this, path);
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstallKey))
+    ScanEmptyUninstallEntries(*this, RootKey::LocalMachine, path, "Add/Remove Programs Issue");
 }
 
 }  // namespace tamrisk

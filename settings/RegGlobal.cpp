@@ -170,6 +170,22 @@ void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const 
   file.WriteInteger("Window", "Height", window.bounds.height);
 }
 
+PaneLayout LoadPaneLayout(const Platform& platform) {
+  const SettingsFile file(platform);
+  PaneLayout layout;
+  layout.treeWidth = file.ReadInteger("Window", "TreeWidth", layout.treeWidth);
+  layout.problemWidth = file.ReadInteger("Window", "ProblemWidth", layout.problemWidth);
+  layout.valueWidth = file.ReadInteger("Window", "ValueWidth", layout.valueWidth);
+  return layout;
+}
+
+void SavePaneLayout(const Platform& platform, const PaneLayout& layout) {
+  const SettingsFile file(platform);
+  file.WriteInteger("Window", "TreeWidth", layout.treeWidth);
+  file.WriteInteger("Window", "ProblemWidth", layout.problemWidth);
+  file.WriteInteger("Window", "ValueWidth", layout.valueWidth);
+}
+
 std::vector<std::string> IgnoredValues(const TOptionsSetting& options) {
   return FirstEntries(options.IgnoreValues, options.IgnoreValueCount);
 }

@@ -15,13 +15,14 @@ namespace tamrisk {
 
 enum TWindowState { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
 
-// Check states of the category tree, indexed by the node's image index 1 to 22.
+// Check states of the category tree, indexed by the node's image index 1 to 27. A file written before
+// a category was added has no key for it, and the category comes ticked like every missing key.
 class TNodeChecks {
  public:
   static constexpr int First = 1;
-  static constexpr int Last = 22;
+  static constexpr int Last = 27;
 
-  // Throws std::out_of_range for an index outside 1 to 22.
+  // Throws std::out_of_range for an index outside First to Last.
   bool& operator[](int index) { return checks_.at(Slot(index)); }
   bool operator[](int index) const { return checks_.at(Slot(index)); }
   void Fill(bool checked) { checks_.fill(checked); }
@@ -78,6 +79,15 @@ struct WindowSnapshot {
   WindowBounds bounds;             // current left, top, width and height
 };
 
+// How the main window shares its width, in pixels at 96 DPI: the category tree's width (the splitter)
+// and the widths of the Problem and Value columns; the Registry key column takes what is left.
+struct PaneLayout {
+  int treeWidth = 183;
+  int problemWidth = 120;
+  int valueWidth = 150;
+  friend bool operator==(const PaneLayout&, const PaneLayout&) = default;
+};
+
 // A key of "options.ini" that could not be written: "Unable to write to <file>".
 class SettingsWriteError : public std::runtime_error {
  public:
@@ -106,6 +116,11 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
 // SettingsWriteError at the first key that cannot be written; keys written before it stay.
 void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
                  TOptionsSetting& options = OptionsSetting);
+
+// The pane layout stored beside the window's place; each missing or malformed key gives its default.
+PaneLayout LoadPaneLayout(const Platform& platform);
+// Throws as SaveOptions does.
+void SavePaneLayout(const Platform& platform, const PaneLayout& layout);
 
 // What SaveOptions writes but the window's place, for a run that has no window: the place stored
 // stays as it is. Throws as SaveOptions does.

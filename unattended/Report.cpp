@@ -50,18 +50,19 @@ void AppendLine(std::string& out, std::initializer_list<std::string_view> fields
 
 }  // namespace
 
-std::string FormatReportCsv(const std::vector<ProblemRow>& rows) {
+std::string FormatReportCsv(const std::vector<ProblemRow>& rows, const std::string& note) {
   std::string csv = kByteOrderMark;
   AppendLine(csv, {"Problem", "Registry key", "Value", "Kind", "Reason"});
   for (const ProblemRow& row : rows) {
     AppendLine(csv, {row.problem, row.registryKey, row.value, RowKindName(row.kind), row.reason});
   }
+  if (!note.empty()) AppendLine(csv, {note});
   return csv;
 }
 
 bool WriteReport(const Platform& platform, const std::string& file, const std::vector<ProblemRow>& rows,
-                 std::string* error) {
-  return platform.files.WriteFile(file, FormatReportCsv(rows), error);
+                 std::string* error, const std::string& note) {
+  return platform.files.WriteFile(file, FormatReportCsv(rows, note), error);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 ; Kestrel Sync: a 32-bit program's entries, written to the 32-bit registry view and installed into
-; Program Files (x86), as 32-bit installers do. Its folder is deleted by hand.
+; Program Files (x86), as 32-bit installers do. Its folder is deleted by hand. Its shell extension
+; is a context-menu handler for folders and an icon overlay, both in the 32-bit view.
 Unicode true
 Target amd64-unicode
 Name "Kestrel Sync"
@@ -30,6 +31,8 @@ Section
   WriteRegStr HKCR "CLSID\${CLSID}\InprocServer32" "" "$INSTDIR\kestrelext.dll"
   WriteRegStr HKCR "CLSID\${CLSID}\InprocServer32" "ThreadingModel" "Apartment"
   WriteRegStr HKLM "Software\Kestrel\Sync" "DataDir" "$INSTDIR\data"
+  WriteRegStr HKCR "Directory\shellex\ContextMenuHandlers\KestrelSync" "" "${CLSID}"
+  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Explorer\ShellIconOverlayIdentifiers\ KestrelSync" "" "${CLSID}"
   CreateDirectory "$INSTDIR\data"
 SectionEnd
 

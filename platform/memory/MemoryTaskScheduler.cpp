@@ -12,6 +12,14 @@ std::string KeyOf(const std::string& name) {
   return key;
 }
 
+// The definition without the element named tag, from "<tag" to "</tag>".
+std::string WithoutElement(std::string xml, const std::string& tag) {
+  const std::size_t start = xml.find("<" + tag);
+  const std::size_t end = xml.find("</" + tag + ">", start);
+  if (start == std::string::npos || end == std::string::npos) return xml;
+  return xml.erase(start, end + tag.size() + 3 - start);
+}
+
 }  // namespace
 
 void MemoryTaskScheduler::ThrowIfRefusing() const {
@@ -27,7 +35,7 @@ std::optional<std::string> MemoryTaskScheduler::ReadTask(const std::string& name
 
 void MemoryTaskScheduler::RegisterTask(const std::string& name, const std::string& xml) {
   ThrowIfRefusing();
-  tasks_[KeyOf(name)] = xml;
+  tasks_[KeyOf(name)] = dropping_ ? WithoutElement(WithoutElement(xml, "Triggers"), "Actions") : xml;
   ++changes_;
 }
 

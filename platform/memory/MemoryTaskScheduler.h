@@ -1,5 +1,5 @@
 // In-memory task scheduler for tests: keeps each task's definition as it was registered, and can be
-// made to refuse every call as an unreachable or unwilling scheduler does.
+// made to refuse every call as an unreachable or unwilling scheduler does, or to drop parts of a task.
 #pragma once
 
 #include <map>
@@ -18,6 +18,8 @@ class MemoryTaskScheduler final : public TaskScheduler {
 
   // While set, every call throws TaskSchedulerError with this text and changes nothing.
   void Refuse(std::optional<std::string> systemText) { refusal_ = std::move(systemText); }
+  // While set, a registered task keeps neither its triggers nor its actions, as Wine 8's scheduler.
+  void DropTriggersAndActions(bool dropping) { dropping_ = dropping; }
   // Registrations and deletions that went through.
   int Changes() const { return changes_; }
 
@@ -26,6 +28,7 @@ class MemoryTaskScheduler final : public TaskScheduler {
 
   std::map<std::string, std::string> tasks_;  // upper-case name -> definition
   std::optional<std::string> refusal_;
+  bool dropping_ = false;
   int changes_ = 0;
 };
 

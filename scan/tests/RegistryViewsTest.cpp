@@ -60,6 +60,14 @@ const ViewCase kViewCases[] = {
      {Key("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
       Key(std::string(kWow) + "Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\App")},
      "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache"},
+    {"25",
+     {Str(std::string(kWow) + "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers", kGone, "WIN98")},
+     "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers"},
+    {"26",
+     {Str(std::string(kWow) + "Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers\\App", "",
+          "{Unregistered}")},
+     "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+     "ShellIconOverlayIdentifiers\\App"},
     {"22",
      {Str("HKLM\\Software\\Classes\\Wow6432Node\\Applications\\app.exe\\shell\\open\\command", "", kGone)},
      "HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\Applications\\app.exe\\shell\\open\\command"},
@@ -167,6 +175,27 @@ TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
   std::vector<std::string> kept;
   for (const ProblemRow& r : results.rows) kept.push_back(r.problem);
   EXPECT_EQ(kept, (std::vector<std::string>{"P4", "P18"}));
+}
+
+// A walk's row of a value inside a key another category lists whole goes; one beside it stays.
+TEST(RegistryViewsTest, AWalksRowInsideAKeyListedWholeIsDropped) {
+  const auto row = [](const std::string& key, const std::string& value, RowKind kind, int category) {
+    ProblemRow made(false, "P" + std::to_string(category) + " " + key, key, value, kind);
+    made.category = category;
+    return made;
+  };
+  const std::string paths = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  VectorResults results({
+      row("HKEY_USERS\\S-1-5-21-7\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a.exe\\@", "C:\\a.exe",
+          rkValueInPath, 5),
+      row(paths + "a.exe\\Path", "C:\\Gone\\", rkValueInPath, 4),
+      row(paths + "a.exe", "C:\\a.exe", rkKey, 27),
+      row(paths + "a.exe2\\@", "C:\\a.exe", rkValueInPath, 4),
+  });
+  DropDuplicateRows(results, "S-1-5-21-7");
+  std::vector<std::string> kept;
+  for (const ProblemRow& r : results.rows) kept.push_back(r.registryKey);
+  EXPECT_EQ(kept, (std::vector<std::string>{paths + "a.exe", paths + "a.exe2\\@"}));
 }
 
 }  // namespace

@@ -56,6 +56,15 @@ class ScanReasonsTest : public MemoryScanTest {
              Str(w + "Installer\\Folders", "C:\\Gone\\Folder\\", ""),
              Key(w + "App Management\\ARPCache\\Stale"),
              Str("HKLM\\Software\\Classes\\Applications\\tool.exe\\shell\\open\\command", "", "C:\\Gone\\tool.exe %1"),
+             Str("HKLM\\SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules",
+                 "{Rule}", "v2.10|Action=Allow|App=C:\\Gone\\fw.exe|Name=x|"),
+             Str("HKCU\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache",
+                 "C:\\Gone\\mui.exe.FriendlyAppName", "Mui"),
+             Str("HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers",
+                 "C:\\Gone\\compat.exe", "~ RUNASADMIN"),
+             Str("HKCR\\*\\shellex\\ContextMenuHandlers\\Unregistered", "", "{Unregistered}"),
+             Str("HKCR\\*\\shellex\\ContextMenuHandlers\\ServerGone", "", "{Gone}"),
+             Str(u + "App Paths\\user.exe", "", "C:\\Gone\\user.exe"),
          });
   }
 };
@@ -91,6 +100,12 @@ TEST_F(ScanReasonsTest, EveryCategoryNamesWhatFailed) {
       {"21", "Gone\\Folder", "folder not found: C:\\Gone\\Folder\\"},
       {"21", "Stale", "uninstall entry not found: Stale"},
       {"22", "Applications\\tool.exe", "file not found: C:\\Gone\\tool.exe"},
+      {"23", "{Rule}", "file not found: C:\\Gone\\fw.exe"},
+      {"24", "mui.exe", "file not found: C:\\Gone\\mui.exe"},
+      {"25", "compat.exe", "file not found: C:\\Gone\\compat.exe"},
+      {"26", "Unregistered", "class not registered: {Unregistered}"},
+      {"26", "ServerGone", "file not found: C:\\Gone\\control.dll"},
+      {"27", "user.exe", "file not found: C:\\Gone\\user.exe"},
   };
   for (const Case& c : cases) {
     const std::vector<ProblemRow> rows = RunScan(env.platform, {c.code}).rows;

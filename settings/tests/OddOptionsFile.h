@@ -34,7 +34,7 @@ inline void ExpectOddOptionsLoaded(const TOptionsSetting& options, const std::op
   const std::vector<bool> expectedChecks = {false, false, true, true, true, false, false, false,
                                             true,  true,  true, true, true, false, true,  false};
   for (int n = 1; n <= 16; ++n) EXPECT_EQ(options.TreeViewNodeCheck[n], expectedChecks[n - 1]) << "node " << n;
-  for (int n = 17; n <= 22; ++n) EXPECT_TRUE(options.TreeViewNodeCheck[n]) << "node " << n;
+  for (int n = 17; n <= TNodeChecks::Last; ++n) EXPECT_TRUE(options.TreeViewNodeCheck[n]) << "node " << n;
   EXPECT_EQ(options.IgnoreValueCount, -2);
   EXPECT_TRUE(options.IgnoreValues.empty());
   EXPECT_EQ(options.IgnoreKeyCount, 4);

@@ -101,11 +101,27 @@ TEST_F(OptionsStoreTest, SaveWritesSectionsAndKeysInOrder) {
   std::string expected =
       "[Options]\r\nOutputDirectory=C:\\B\r\nDeleteBackupFile=0\r\nIncludeRemoveMedia=0\r\nIncludeCDdrive=0\r\n"
       "[TreeViewNodeCheck]\r\n";
-  for (int n = 1; n <= 22; ++n) expected += std::to_string(n) + "=1\r\n";
+  for (int n = 1; n <= TNodeChecks::Last; ++n) expected += std::to_string(n) + "=1\r\n";
   expected +=
       "[IgnoreValue]\r\nCount=1\r\nValue1=V\r\n[IgnoreKey]\r\nCount=1\r\nKey1=K\r\n"
       "[Window]\r\nState=3\r\nLeft=1\r\nTop=2\r\nWidth=3\r\nHeight=4\r\n";
   EXPECT_EQ(IniText(), expected);
+}
+
+// A file saved before categories 23 to 27 existed: they come ticked, and a save keeps its keys in
+// their order and adds the new ones after them.
+TEST_F(OptionsStoreTest, AnOlderFileTicksTheCategoriesItDoesNotName) {
+  std::string older = "[TreeViewNodeCheck]\r\n";
+  for (int n = 1; n <= 22; ++n) older += std::to_string(n) + (n == 6 || n == 22 ? "=0\r\n" : "=1\r\n");
+  WriteIni(older);
+  TOptionsSetting options;
+  Load(options);
+  for (int n = 1; n <= TNodeChecks::Last; ++n) EXPECT_EQ(options.TreeViewNodeCheck[n], n != 6 && n != 22) << n;
+
+  SaveOptionsWithoutWindow(memory.platform, options);
+  std::string saved = older;
+  for (int n = 23; n <= TNodeChecks::Last; ++n) saved += std::to_string(n) + "=1\r\n";
+  EXPECT_EQ(IniText().substr(0, saved.size()), saved);
 }
 
 TEST_F(OptionsStoreTest, StateIsWrittenOnlyWhenThePlacementWasRead) {

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "platform/win32/Wide.h"
+#include "platform/win32/Win32System.h"
 
 namespace tamrisk {
 
@@ -36,6 +37,12 @@ std::optional<std::string> Win32Prompt::SaveFileName(HWND owner, const std::stri
 
 void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text) {
   prompt.Message(owner, text, kMessageCaption, MB_OK | MB_ICONERROR);
+}
+
+void ShowCannotOpen(Prompt& prompt, HWND owner, const std::string& what, unsigned long errorCode) {
+  std::string reason = errorCode != 0 ? win32::SystemMessage(errorCode) : std::string();
+  if (reason.empty()) reason = "the system gave no reason.";
+  prompt.Message(owner, "Cannot open " + what + ": " + reason, kMessageCaption, MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace tamrisk

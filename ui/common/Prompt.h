@@ -29,4 +29,8 @@ class Win32Prompt final : public Prompt {
 // The standard error box: the error's text with an error icon and OK.
 void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text);
 
+// Says that what (a program, a page) could not be opened, with the system's reason for the error code
+// of the failed call: "Cannot start the registry editor: The system cannot find the file specified."
+void ShowCannotOpen(Prompt& prompt, HWND owner, const std::string& what, unsigned long errorCode);
+
 }  // namespace tamrisk

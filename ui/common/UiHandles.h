@@ -30,6 +30,22 @@ struct LocalMemoryTraits {
 // Memory the system allocated with LocalAlloc for the caller to free.
 using UniqueLocalMemory = win32::UniqueResource<HLOCAL, LocalMemoryTraits>;
 
+// A window's device context, released on every way out.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ::ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
 // Selects a GDI object into a device context and puts the one it replaced back on every way out.
 class SelectedObject {
  public:

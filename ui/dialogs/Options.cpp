@@ -185,6 +185,10 @@ TfrmOptions::ListPage TfrmOptions::ListPageInFront() const {
   return TabInFront(Item(IDC_OPT_LISTPAGES)) == pgKeys ? pgKeys : pgValues;
 }
 
+TfrmRegAddRegistry::List TfrmOptions::EntryList() const {
+  return ListPageInFront() == pgKeys ? TfrmRegAddRegistry::List::Keys : TfrmRegAddRegistry::List::Values;
+}
+
 HWND TfrmOptions::ListInFront() const { return Item(ListPageInFront() == pgKeys ? IDC_OPT_KEYS : IDC_OPT_VALUES); }
 
 void TfrmOptions::bBrowseClick() {
@@ -223,6 +227,7 @@ void TfrmOptions::bOKClick() {
 void TfrmOptions::bAddClick() {
   HWND list = ListInFront();
   TfrmRegAddRegistry entry(Prompts(), platform_);
+  entry.ForList = EntryList();
   if (entry.ShowModal(Handle()) == IDOK) AppendItem(list, entry.RegistryKey);
 }
 
@@ -231,6 +236,7 @@ void TfrmOptions::bEditClick() {
   const int selected = SelectedListItem(list);
   if (selected < 0) return;
   TfrmRegAddRegistry entry(Prompts(), platform_);
+  entry.ForList = EntryList();
   entry.RegistryKey = ListItemText(list, selected);
   if (entry.ShowModal(Handle()) == IDOK) SetListItemText(list, selected, 0, entry.RegistryKey);
 }

@@ -11,6 +11,7 @@
 #include "platform/TaskScheduler.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/ModalDialog.h"
+#include "ui/dialogs/RegAddRegistry.h"
 #include "ui/dialogs/SchedulePage.h"
 
 namespace tamrisk {
@@ -46,6 +47,8 @@ class TfrmOptions final : public ModalDialog {
   bool OnNotify(const NMHDR& header) override;
   void FormCreate();
   void PlaceControls();
+  // The list the entry dialog edits for: the page in front.
+  TfrmRegAddRegistry::List EntryList() const;
   HWND ListInFront() const;
 
   Platform platform_;

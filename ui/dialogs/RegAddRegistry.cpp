@@ -9,8 +9,17 @@ namespace tamrisk {
 TfrmRegAddRegistry::TfrmRegAddRegistry(Prompt& prompt, const Platform& platform)
     : ModalDialog(prompt, IDD_REGADDREGISTRY), platform_(platform) {}
 
-bool TfrmRegAddRegistry::AcceptsEntry(const std::string& text) {
-  return AsciiUpper(text).find("HKEY_") != std::string::npos;
+bool TfrmRegAddRegistry::AcceptsEntry(const std::string& text, List list) {
+  if (list == List::Values) return AsciiUpper(text).find("HKEY_") != std::string::npos;
+  return text.find_first_not_of(" \\") != std::string::npos;
+}
+
+std::string TfrmRegAddRegistry::HintFor(List list) {
+  return list == List::Values
+             ? "A value: its key from the root, a backslash and its name (@ for the default value), like "
+               "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater"
+             : "A key, with everything below it: a key path like HKEY_CURRENT_USER\\Software\\Vendor, or a part "
+               "of one like Software\\Vendor, which covers that key wherever it appears";
 }
 
 bool TfrmRegAddRegistry::OnInit() {
@@ -38,10 +47,11 @@ void TfrmRegAddRegistry::FormCreate() {
           {IDC_ADD_KEYLABEL, 20, 32, 150, 16},
           {IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25},
           {IDC_ADD_REGISTRYKEY, 20, 60, 352, 22},
-          {IDC_ADD_HINT, 20, 92, 352, 40},
+          {IDC_ADD_HINT, 20, 90, 352, 48},
           {IDOK, 228, 156, 75, 25},
           {IDCANCEL, 309, 156, 75, 25}});
   SetItemText(IDC_ADD_REGISTRYKEY, RegistryKey);
+  SetItemText(IDC_ADD_HINT, HintFor(ForList));
   aOKUpdate();
   CentreOnOwner();
 }
@@ -49,7 +59,7 @@ void TfrmRegAddRegistry::FormCreate() {
 std::string TfrmRegAddRegistry::EnteredText() const { return ItemText(IDC_ADD_REGISTRYKEY); }
 
 bool TfrmRegAddRegistry::aOKUpdate() {
-  const bool enabled = AcceptsEntry(EnteredText());
+  const bool enabled = AcceptsEntry(EnteredText(), ForList);
   EnableItem(IDOK, enabled);
   return enabled;
 }

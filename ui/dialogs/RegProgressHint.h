@@ -30,8 +30,19 @@ class TfrmRegProgressHint final : public ModalDialog {
 
   // The timer's step for a bar position: shrinking steps, none from 999 on.
   static int ScanBarStep(int position);
+  // A category's usual share of a whole scan's time, in tens of milliseconds; groups take none.
+  static int CategoryWeight(int code);
+  // Where the bar stands (0 to 1000) with the first settled of codes done and the category after
+  // them at inCategory (0 to 1000) of its own way: each category takes its weight's part of the bar.
+  static int BarPosition(const std::vector<std::string>& codes, std::size_t settled, int inCategory);
 
   int Position() const { return position_; }
+  // How many of the codes, from the first, were scanned to their end (or ended by a failure) before
+  // the window closed; all of them unless the scan was stopped.
+  std::size_t SettledCount() const { return settled_; }
+  // How many of the codes the worker began; one more than settled while it was in a category.
+  std::size_t StartedCount() const { return started_; }
+  bool Stopped() const { return stopped_; }
   // The rows handed to the host so far, as the window shows them.
   std::size_t FoundCount() const { return found_; }
   void Timer1Timer();
@@ -59,7 +70,13 @@ class TfrmRegProgressHint final : public ModalDialog {
   std::shared_ptr<ProgressSink> sink_;
   std::shared_ptr<TScanTaskThread> worker_;
   int position_ = 0;
+  // How far the timer moved the bar through the category being scanned, 0 to 1000.
+  int inCategory_ = 0;
   std::size_t found_ = 0;
+  // Category steps seen: each start begins the next code, each finish settles it.
+  std::size_t started_ = 0;
+  std::size_t settled_ = 0;
+  bool stopped_ = false;
   std::exception_ptr failure_;
 };
 

@@ -85,6 +85,21 @@ std::string BackupDateText(const LocalDateTime& lastWrite) {
   return win32::Utf8(date) + " " + win32::Utf8(clock);
 }
 
+std::string RestoreSummaryText(const RestoreResult& result, const std::string& name, bool fileDeleted) {
+  const std::string file = fileDeleted ? "; the file was deleted" : "; the file was kept";
+  switch (result.status) {
+    case RestoreResult::Status::Restored:
+      return "Restored " + std::to_string(result.check.entries) + " entries from " + name + file;
+    case RestoreResult::Status::NotEnded: return "The restore from " + name + " did not finish" + file;
+    case RestoreResult::Status::Unreadable: return name + " could not be read; nothing was restored";
+    case RestoreResult::Status::Refused: return name + " is not a backup of Tamrisk; nothing was restored";
+    case RestoreResult::Status::Incomplete:
+      return "Restored from " + name + ", but " + std::to_string(result.check.missing) + " of " +
+             std::to_string(result.check.entries) + " entries did not come back" + file;
+  }
+  return {};
+}
+
 TfrmRestore::TfrmRestore(const Platform& platform, Prompt& prompt, CommandRunner runCommand)
     : ModalDialog(prompt, IDD_RESTORE), platform_(platform), runCommand_(std::move(runCommand)) {}
 
@@ -137,15 +152,16 @@ void TfrmRestore::FormShow() {
 }
 
 void TfrmRestore::PlaceControls() {
-  LayOut(412, 396,
+  LayOut(412, 416,
          {{IDC_RESTORE_FOLDERGROUP, 8, 6, 396, 58},
           {IDC_RESTORE_FOLDER, 18, 28, 346, 22},
           {IDC_RESTORE_BROWSE, 370, 27, 26, 24},
           {IDC_RESTORE_LIST, 8, 74, 396, 276},
-          {IDC_RESTORE_RESTORE, 8, 362, 90, 25},
-          {IDC_RESTORE_OPENDIR, 106, 362, 110, 25},
-          {IDC_RESTORE_DELETE, 224, 362, 86, 25},
-          {IDC_RESTORE_CLOSE, 318, 362, 86, 25}});
+          {IDC_RESTORE_STATUS, 8, 356, 396, 18},
+          {IDC_RESTORE_RESTORE, 8, 382, 90, 25},
+          {IDC_RESTORE_OPENDIR, 106, 382, 110, 25},
+          {IDC_RESTORE_DELETE, 224, 382, 86, 25},
+          {IDC_RESTORE_CLOSE, 318, 382, 86, 25}});
 }
 
 void TfrmRestore::bBrowseFolderClick() {
@@ -168,7 +184,21 @@ void TfrmRestore::ListFolder() {
     return;
   }
   for (const FileEntry& file : BackupFilesIn(platform_.files, folder)) AddRow(file);
+  FitDateColumn();
   UpdateActions();
+}
+
+void TfrmRestore::FitDateColumn() {
+  if (RowCount() == 0) return;
+  ::SendMessageW(List(), LVM_SETCOLUMNWIDTH, colDate, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+  RECT client{};
+  ::GetClientRect(List(), &client);
+  const auto width = [this](int column) {
+    return static_cast<int>(::SendMessageW(List(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+  };
+  // A vertical scroll bar may come with more rows; its width stays free.
+  const int rest = client.right - ::GetSystemMetrics(SM_CXVSCROLL) - width(colDate) - width(colSize);
+  if (rest > 0) ::SendMessageW(List(), LVM_SETCOLUMNWIDTH, colFile, MAKELPARAM(rest, 0));
 }
 
 void TfrmRestore::AddRow(const FileEntry& file) {
@@ -184,8 +214,17 @@ std::string TfrmRestore::SelectedPath() const {
 
 void TfrmRestore::aRestoreExecute() {
   if (SelectedIndex() < 0) return;
+  const std::string name = CellText(SelectedIndex(), colFile);
+  // Each restore on the user's word: after one, the next row is selected and Enter would restore it.
+  if (Prompts().Message(Handle(),
+                        "Restore the registry entries saved in " + name +
+                            "?\r\nThey are written back into the registry as the file holds them.",
+                        kMessageCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
   const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
   if (!turn) return;
+  const std::string path = SelectedPath();
   const RestoreResult result = RestoreVerified(
       platform_, Prompts(), Handle(),
       [this](const std::string& command) {
@@ -193,9 +232,11 @@ void TfrmRestore::aRestoreExecute() {
         DisabledWhile disabled(Handle());
         return runCommand_(command, "Restore registry...");
       },
-      SelectedPath());
+      path);
   // The only copy of what a repair removed goes only when all of it is back.
   if (result.status == RestoreResult::Status::Restored && OptionsSetting.DeleteBackupFile) DeleteSelected();
+  LastResult = RestoreSummaryText(result, name, !platform_.files.PathIsFile(path));
+  SetItemText(IDC_RESTORE_STATUS, LastResult);
 }
 
 void TfrmRestore::aDeleteExecute() {

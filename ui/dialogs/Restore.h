@@ -32,9 +32,16 @@ std::unique_ptr<RepairTurn> TakeRepairTurnOrSay(const Platform& platform, Prompt
 // Seconds count in twos, as file dates do; a time of exactly midnight shows the date alone.
 std::string BackupDateText(const LocalDateTime& when);
 
+// One line on what a restore from the file name came to, for the dialog and the main window's
+// status bar: how many entries came back and whether the file was deleted or kept.
+std::string RestoreSummaryText(const RestoreResult& result, const std::string& name, bool fileDeleted);
+
 class TfrmRestore final : public ModalDialog {
  public:
   TfrmRestore(const Platform& platform, Prompt& prompt, CommandRunner runCommand);
+
+  // What the last restore of this dialog came to (RestoreSummaryText); "" when none was done.
+  std::string LastResult;
 
   // Negative when a lists before b: names in descending order, ignoring ASCII letter case.
   static int ListView1Compare(const std::string& a, const std::string& b);
@@ -69,6 +76,8 @@ class TfrmRestore final : public ModalDialog {
   std::string SelectedPath() const;
   void DeleteSelected();
   void UpdateActions();
+  // The Date column as wide as its widest date, the file names taking what is left.
+  void FitDateColumn();
   HWND List() const;
 
   Platform platform_;

@@ -122,6 +122,23 @@ bool SchedulePage::Apply() {
                       kMessageCaption, MB_OK | MB_ICONERROR);
     return false;
   }
+  // Some schedulers (Wine's) take a task and drop its triggers or actions without a word: the page
+  // would later show it as changed by someone else.
+  Schedule kept{ScheduleKind::Other};
+  try {
+    kept = ReadSchedule(scheduler_);
+  } catch (const TaskSchedulerError&) {
+  }
+  if (kept != chosen) {
+    Prompts().Message(Owner(),
+                      "This system's Task Scheduler did not keep the schedule: the task \"" +
+                          std::string(kScheduledTaskName) +
+                          "\" was registered, but read back without its trigger or its action, so it will not "
+                          "run. Choose Off to remove it, or set the schedule in the Task Scheduler itself.",
+                      kMessageCaption, MB_OK | MB_ICONWARNING);
+    read_ = kept;
+    return false;
+  }
   read_ = chosen;
   return true;
 }

@@ -21,17 +21,33 @@ struct NodeSpec {
 
 // In tree order; each node's parent is the nearest node above it one level up.
 constexpr NodeSpec kNodes[] = {
-    {1, "My Computers", 0},         {2, "Files and Folders", 1},
-    {3, "HKEY_LOCAL_MACHINE", 2},   {4, "HKEY_CURRENT_USER", 2},
-    {5, "HKEY_USERS", 2},           {6, "Software Locations", 1},
-    {7, "Windows Fonts", 1},        {8, "Invalid Help Files", 1},
-    {9, "Shared DLLs", 1},          {10, "Startup Programs", 1},
-    {11, "Add/Remove Programs", 1}, {12, "File Extensions", 1},
-    {13, "Custom Controls", 1},     {14, "Obsolete Software", 1},
-    {15, "Windows Services", 1},    {16, "Start Menu", 1},
-    {17, "Shortcuts", 1},           {18, "Sound and Appevents", 1},
-    {19, "Invalid ActiveX", 1},     {20, "MRU and History Lists", 1},
-    {21, "Installer", 1},           {22, "Applications", 1},
+    {1, "My Computers", 0},
+    {2, "Files and Folders", 1},
+    {3, "HKEY_LOCAL_MACHINE", 2},
+    {4, "HKEY_CURRENT_USER", 2},
+    {5, "HKEY_USERS", 2},
+    {6, "Software Locations", 1},
+    {7, "Windows Fonts", 1},
+    {8, "Invalid Help Files", 1},
+    {9, "Shared DLLs", 1},
+    {10, "Startup Programs", 1},
+    {11, "Add/Remove Programs", 1},
+    {27, "Per-User Programs", 1},
+    {12, "File Extensions", 1},
+    {13, "Custom Controls", 1},
+    {26, "Shell Extensions", 1},
+    {14, "Obsolete Software", 1},
+    {15, "Windows Services", 1},
+    {23, "Firewall Rules", 1},
+    {16, "Start Menu", 1},
+    {17, "Shortcuts", 1},
+    {18, "Sound and Appevents", 1},
+    {19, "Invalid ActiveX", 1},
+    {20, "MRU and History Lists", 1},
+    {24, "MUI Cache", 1},
+    {25, "Compatibility Settings", 1},
+    {21, "Installer", 1},
+    {22, "Applications", 1},
 };
 
 constexpr std::size_t kCodeSlots = TNodeChecks::Last + 1;
@@ -195,6 +211,7 @@ TNodeChecks CategoryTree::Checks() const {
 
 void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
   scanned_.fill(false);
+  stoppedIn_ = 0;
   for (const std::string& text : codes) {
     int code = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
@@ -205,6 +222,18 @@ void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
   std::vector<std::string> bare;
   for (const NodeSpec& node : kNodes) bare.emplace_back(node.caption);
   ShowCaptions(bare);
+}
+
+void CategoryTree::StopCounts(int stoppedIn, const std::vector<int>& notReached) {
+  for (const int code : notReached) {
+    if (IsCode(code)) scanned_[static_cast<std::size_t>(code)] = false;
+  }
+  stoppedIn_ = stoppedIn;
+}
+
+bool CategoryTree::IsGroup(int code) const {
+  const HTREEITEM node = NodeOf(code);
+  return node && Next(node, TVGN_CHILD);
 }
 
 void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
@@ -230,7 +259,9 @@ void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
       break;
     }
     captions[i] = kNodes[i].caption;
-    if (counted[i]) captions[i] += " (" + std::to_string(sums[i]) + ")";
+    if (counted[i]) {
+      captions[i] += " (" + std::to_string(sums[i]) + (kNodes[i].code == stoppedIn_ ? ", stopped)" : ")");
+    }
   }
   ShowCaptions(captions);
 }

@@ -30,7 +30,7 @@ class CategoryTree {
   CategoryTree(const CategoryTree&) = delete;
   CategoryTree& operator=(const CategoryTree&) = delete;
 
-  // Fills the tree view with the 22 nodes, fully expanded and not selected.
+  // Fills the tree view with a node per code, fully expanded and not selected.
   void Attach(HWND tree, HINSTANCE resources);
   HWND Handle() const { return tree_; }
 
@@ -61,6 +61,11 @@ class CategoryTree {
   // A new scan: every node shows its bare caption again, and the counts shown from now on are those
   // of these codes (decimal texts, as the scan takes them).
   void StartCounts(const std::vector<std::string>& codes);
+  // A stopped scan: the category it stopped in counts what it found so far and says so, "Shortcuts
+  // (3, stopped)"; the categories it never reached count nothing and show their bare captions.
+  void StopCounts(int stoppedIn, const std::vector<int>& notReached);
+  // Whether the node of code has nodes below it (a group, which no scanner of its own serves).
+  bool IsGroup(int code) const;
   // Each scanned category's node shows how many of the rows it found, "Startup Programs (4)", and
   // each group the sum over its scanned members; the other nodes show their bare captions, as all do
   // before the first scan. Only changed captions are set.
@@ -85,6 +90,8 @@ class CategoryTree {
   std::vector<std::string> captions_;
   // By code: whether the last scan took it.
   std::array<bool, TNodeChecks::Last + 1> scanned_{};
+  // The category a stopped scan stopped in; 0 when it was not stopped.
+  int stoppedIn_ = 0;
 };
 
 }  // namespace tamrisk

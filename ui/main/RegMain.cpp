@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <stdexcept>
 
@@ -29,14 +31,27 @@ constexpr char kProductTitle[] = "Varkon Tamrisk 1.1";
 // 96 DPI, scaled by the window's DPI).
 constexpr int kDesignedWidth = 684;
 constexpr int kDesignedHeight = 520;
-constexpr int kTreeLeft = 6, kTreeTop = 192, kTreeWidth = 183;
-constexpr int kListLeft = 194, kListTop = 48;
-constexpr int kRegistryKeyWidth = 300, kValueWidth = 150;
+constexpr int kTreeLeft = 6, kTreeTop = 192;
+constexpr int kListTop = 48;
+// The splitter between the tree and the list; the tree is never narrower than designed (the task
+// links above it would be cut) and leaves the list at least its minimum.
+constexpr int kSplitterWidth = 5;
+constexpr int kMinListWidth = 300;
+constexpr int kReasonPaneHeight = 20;
+constexpr int kMinKeyColumnWidth = 60;
+// Beside the text of the first status panel: its borders and the gap before the second.
+constexpr int kStatusPanelMargin = 20;
+// Column widths from a hand-edited file are kept within these.
+constexpr int kMinColumnWidth = 20, kMaxColumnWidth = 2000;
 
-std::string IncompleteNotice(const std::vector<int>& codes) {
+std::string CategoryNames(const std::vector<int>& codes) {
   std::string names;
   for (const int code : codes) names += (names.empty() ? "" : ", ") + TScanTaskThread::CategoryName(code);
-  return names.empty() ? names : "Scan incomplete: " + names;
+  return names;
+}
+
+void AppendNotice(std::string& text, const std::string& notice, const char* separator) {
+  if (!notice.empty()) text.append(text.empty() ? "" : separator).append(notice);
 }
 
 }  // namespace
@@ -46,7 +61,8 @@ TfrmHivora::TfrmHivora(const Platform& platform, Prompt& prompt, MainWindowStart
       platform_(platform),
       start_(std::move(start)),
       instance_(::GetModuleHandleW(nullptr)),
-      commands_(platform_, Prompts(), results_, [this] { UpdateCounts(); }) {}
+      commands_(
+          platform_, Prompts(), results_, [this] { UpdateCounts(); }, [this] { SaveSettingsNow(); }) {}
 
 TfrmHivora::~TfrmHivora() {
   if (Handle()) ::DestroyWindow(Handle());
@@ -91,6 +107,7 @@ void TfrmHivora::Create(int showCommand) {
 
 INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (commands_.HandleFindMessage(message)) return 0;
+  if (HandleSplitter(message, wParam, lParam)) return TRUE;
   switch (message) {
     case WM_CREATE:
       // A window without its controls is no use: CreateWindowEx fails.
@@ -125,10 +142,10 @@ void TfrmHivora::CreateControls() {
   const HFONT font = MainFonts::Of(fonts_.normal);
   banner_.Create(Handle(), fonts_, dpi_);
   CreateTaskControls();
-  // No horizontal scroll bar, and as narrow an indent as the system allows, so more of the hives'
-  // names fit the designed width.
-  HWND tree = MakeChild(Handle(), WC_TREEVIEWW, "", TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_NOHSCROLL | WS_TABSTOP,
-                        IDC_REGISTRYTREE, font, WS_EX_CLIENTEDGE);
+  // As narrow an indent as the system allows, so more of the names fit; a caption wider than the tree
+  // can still be scrolled into view.
+  HWND tree = MakeChild(Handle(), WC_TREEVIEWW, "", TVS_HASLINES | TVS_SHOWSELALWAYS | WS_TABSTOP, IDC_REGISTRYTREE,
+                        font, WS_EX_CLIENTEDGE);
   ::SendMessageW(tree, TVM_SETINDENT, static_cast<WPARAM>(Scaled(12, dpi_)), 0);
   tree_.Attach(tree, instance_);
   ::SetWindowSubclass(tree, TreeProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -138,6 +155,8 @@ void TfrmHivora::CreateControls() {
   results_.Attach(list, Prompts(), [this] { lvRegistryDataClick(); });
   commands_.SetOwner(Handle());
 
+  reasonPane_ = MakeChild(Handle(), WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE,
+                          IDC_REASONPANE, font);
   statusBar_ = MakeChild(Handle(), STATUSCLASSNAMEW, "", SBARS_SIZEGRIP, IDC_STATUSBAR, font);
   // The last panel reaches to the right edge, so its text is not cut at 50 pixels.
   const int edges[] = {Scaled(200, dpi_), -1};
@@ -178,8 +197,13 @@ LRESULT CALLBACK TfrmHivora::TreeProcedure(HWND tree, UINT message, WPARAM wPara
     case WM_MBUTTONDBLCLK: {
       auto* self = reinterpret_cast<TfrmHivora*>(data);
       const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      ShowingErrors(self->Prompts(), self->Handle(), [&] { self->tvRegistryMouseDown(point); });
-      break;
+      bool toggled = false;
+      ShowingErrors(self->Prompts(), self->Handle(), [&] { toggled = self->tvRegistryMouseDown(point); });
+      if (!toggled) break;
+      // A tick does not select its node: the tree would scroll sideways to show a long caption
+      // whole, taking the other check boxes out of view.
+      ::SetFocus(tree);
+      return 0;
     }
     default: break;
   }
@@ -197,6 +221,11 @@ LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
     return 0;
   }
   if (header.hwndFrom == results_.Handle()) return ListNotify(header);
+  // A Problem or Value column the user widened or narrowed: the key column takes up the difference.
+  if (header.code == HDN_ITEMCHANGEDW && header.hwndFrom == ListView_GetHeader(results_.Handle()) &&
+      reinterpret_cast<const NMHEADERW&>(header).iItem != ResultsListView::colRegistryKey) {
+    results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
+  }
   return 0;
 }
 
@@ -228,6 +257,12 @@ void TfrmHivora::FormCreate() {
   const WindowMetrics metrics{frame.right - frame.left, frame.bottom - frame.top, ::GetSystemMetrics(SM_CXSCREEN),
                               ::GetSystemMetrics(SM_CYSCREEN)};
   PlaceWindow(Handle(), LoadOptions(platform_, metrics));
+  const PaneLayout layout = LoadPaneLayout(platform_);
+  treeWidth_ = layout.treeWidth;
+  results_.SetColumnWidth(ResultsListView::colProblem,
+                          Scaled(std::clamp(layout.problemWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+  results_.SetColumnWidth(ResultsListView::colValue,
+                          Scaled(std::clamp(layout.valueWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
   SetText(Handle(), kProductTitle);
   const int version = WindowsVersionCode(platform_);
   if (version == 1 || version == 3 || version == 8) {
@@ -243,6 +278,8 @@ void TfrmHivora::FormShow() {
   LayoutControls();
   // The tree was filled while it had no height; start it at its top.
   ::SendMessageW(tree_.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree_.Root()));
+  // Wine's tree also scrolls sideways to the root's caption, past its check box.
+  ::SendMessageW(tree_.Handle(), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
 }
 
 void TfrmHivora::FormResize() { LayoutControls(); }
@@ -255,20 +292,80 @@ void TfrmHivora::LayoutControls() {
   ::GetWindowRect(statusBar_, &status);
   const int statusHeight = status.bottom - status.top;
   const auto scaled = [this](int value) { return Scaled(value, dpi_); };
+  const int widest = ::MulDiv(client.right, kDesignDpi, dpi_) - kTreeLeft - kSplitterWidth - kMinListWidth;
+  treeWidth_ = std::max(PaneLayout{}.treeWidth, std::min(treeWidth_, widest));
+  const int treeRight = scaled(kTreeLeft + treeWidth_);
+  const int listLeft = scaled(kTreeLeft + treeWidth_ + kSplitterWidth);
+  const int listBottom = client.bottom - statusHeight - scaled(kReasonPaneHeight);
+  splitter_ = RECT{treeRight, scaled(kListTop), listLeft, client.bottom - statusHeight};
   Place(banner_.Handle(), 0, 0, client.right, scaled(kBannerHeight));
-  Place(tree_.Handle(), scaled(kTreeLeft), scaled(kTreeTop), scaled(kTreeWidth),
+  Place(tree_.Handle(), scaled(kTreeLeft), scaled(kTreeTop), treeRight - scaled(kTreeLeft),
         client.bottom - scaled(kTreeTop) - statusHeight);
-  Place(results_.Handle(), scaled(kListLeft), scaled(kListTop), client.right - scaled(kListLeft),
-        client.bottom - scaled(kListTop) - statusHeight);
+  Place(results_.Handle(), listLeft, scaled(kListTop), client.right - listLeft, listBottom - scaled(kListTop));
+  Place(reasonPane_, listLeft + scaled(2), listBottom, client.right - listLeft - scaled(2), scaled(kReasonPaneHeight));
   Place(statusBar_, 0, client.bottom - statusHeight, client.right, statusHeight);
+  results_.FitKeyColumn(scaled(kMinKeyColumnWidth));
+  // The status bar moves its size grip, but leaves the grip's old dots over its text.
+  ::InvalidateRect(statusBar_, nullptr, TRUE);
+}
+
+bool TfrmHivora::OnSplitter(POINT point) const { return ::PtInRect(&splitter_, point) != FALSE; }
+
+bool TfrmHivora::HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam) {
+  const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  switch (message) {
+    case WM_SETCURSOR: {
+      if (reinterpret_cast<HWND>(wParam) != Handle() || LOWORD(lParam) != HTCLIENT) return false;
+      POINT cursor{};
+      ::GetCursorPos(&cursor);
+      ::ScreenToClient(Handle(), &cursor);
+      if (!dragging_ && !OnSplitter(cursor)) return false;
+      ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_SIZEWE)));
+      return true;
+    }
+    case WM_LBUTTONDOWN:
+      if (!OnSplitter(point)) return false;
+      dragging_ = true;
+      ::SetCapture(Handle());
+      return true;
+    case WM_MOUSEMOVE:
+      if (!dragging_) return false;
+      // The middle of the splitter follows the mouse.
+      treeWidth_ = ::MulDiv(point.x, kDesignDpi, dpi_) - kTreeLeft - kSplitterWidth / 2;
+      LayoutControls();
+      return true;
+    case WM_LBUTTONUP:
+      if (!dragging_) return false;
+      ::ReleaseCapture();
+      return true;
+    case WM_CAPTURECHANGED: dragging_ = false; return false;
+    default: return false;
+  }
+}
+
+PaneLayout TfrmHivora::CurrentLayout() const {
+  const auto designed = [this](int width) { return ::MulDiv(width, kDesignDpi, dpi_); };
+  return PaneLayout{treeWidth_, designed(results_.ColumnWidth(ResultsListView::colProblem)),
+                    designed(results_.ColumnWidth(ResultsListView::colValue))};
 }
 
 void TfrmHivora::FormClose() {
   ScanCodes.reset();
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkStore);
   SaveOptions(platform_, tree_.Checks(), SnapshotOf(Handle()));
+  SavePaneLayout(platform_, CurrentLayout());
   OptionsSetting.IgnoreValues.clear();
   OptionsSetting.IgnoreKeys.clear();
+}
+
+void TfrmHivora::SaveSettingsNow() {
+  try {
+    OptionsSetting.TreeViewNodeCheck = tree_.Checks();
+    SaveOptionsWithoutWindow(platform_, OptionsSetting);
+  } catch (const std::exception& error) {
+    // The setting holds for this run all the same; the close tries to write it again.
+    ShowStandardError(Prompts(), Handle(), error.what());
+  }
 }
 
 void TfrmHivora::CloseWindow() {
@@ -298,7 +395,7 @@ void TfrmHivora::WalkCategoryTree(HTREEITEM node, int mode) {
   tree_.Walk(node, mode, ScanCodes ? &*ScanCodes : nullptr);
 }
 
-void TfrmHivora::tvRegistryMouseDown(POINT point) { tree_.PressAt(point); }
+bool TfrmHivora::tvRegistryMouseDown(POINT point) { return tree_.PressAt(point); }
 
 // ---- Scan and repair ----
 
@@ -309,26 +406,24 @@ void TfrmHivora::bScanRegistryClick() {
     ScanCodes.emplace();
   }
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkCollect);
-  if (results_.RowCount() == 0) {
-    results_.SetColumnWidth(ResultsListView::colRegistryKey, Scaled(kRegistryKeyWidth, dpi_));
-    results_.SetColumnWidth(ResultsListView::colValue, Scaled(kValueWidth, dpi_));
-  }
   if (ScanCodes->empty()) return;
   results_.Clear();
   tree_.StartCounts(*ScanCodes);
   incomplete_.clear();
   actionNotice_.clear();
   workers_.ForgetCurrent();
-  {
-    TfrmRegProgressHint progress(*this, *ScanCodes);
-    progress.ShowModal();
+  TfrmRegProgressHint progress(*this, *ScanCodes);
+  progress.ShowModal();
+  // Categories a failure ended before a stop are as incomplete as those of a scan that ran through.
+  if (workers_.Current()) incomplete_ = workers_.Current()->IncompleteCategories();
+  stop_.reset();
+  if (progress.Stopped() && progress.SettledCount() < ScanCodes->size()) {
+    stop_ = StopAfter(*ScanCodes, progress.SettledCount(), progress.StartedCount() > progress.SettledCount());
+    tree_.StopCounts(stop_->stoppedIn, stop_->notReached);
   }
-  if (workers_.Current() && !workers_.Current()->StopRequested()) {
-    incomplete_ = workers_.Current()->IncompleteCategories();
-  }
+  commands_.SetScanNote(ScanNotice(true));
   commands_.aSelectAllExecute();
   if (results_.RowCount() > 0) {
-    results_.FitColumnsToText();
     DropDuplicateRows(results_, platform_.system.CurrentUserSid());
     ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   }
@@ -342,15 +437,62 @@ void TfrmHivora::UpdateCounts() {
   const std::string selected =
       std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
+  FitFirstStatusPanel(found);
   // What the last repair or undo did comes first, where the designed width does not cut it; a scan
   // that could not finish every category must not pass for a complete one.
   statusCounts_ = actionNotice_.empty() ? selected : " " + actionNotice_ + "   " + selected;
-  const std::string incomplete = IncompleteNotice(incomplete_);
-  if (!incomplete.empty()) statusCounts_.append("    ").append(incomplete);
+  AppendNotice(statusCounts_, ScanNotice(false), "    ");
   ShowSelectedReason();
   tree_.ShowCounts(results_.Rows());
+  // Rows may have brought the list's vertical scroll bar.
+  results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
 }
 
 void TfrmHivora::lvRegistryDataClick() { UpdateCounts(); }
+
+// The first panel as wide as its count, so the second has the room for what a repair, a restore or a
+// stopped scan did.
+void TfrmHivora::FitFirstStatusPanel(const std::string& text) {
+  const WindowDc dc(statusBar_);
+  if (!dc.get()) return;
+  const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
+  const std::wstring wide = win32::Wide(text);
+  SIZE extent{};
+  if (!::GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &extent)) return;
+  const int edges[] = {extent.cx + Scaled(kStatusPanelMargin, dpi_), -1};
+  ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+}
+
+TfrmHivora::ScanStop TfrmHivora::StopAfter(const std::vector<std::string>& codes, std::size_t settled,
+                                           bool inCategory) const {
+  ScanStop stop;
+  for (std::size_t i = settled; i < codes.size(); ++i) {
+    const int code = std::atoi(codes[i].c_str());
+    // A group has no scanner: being in it is being between categories, and it is no category left out.
+    if (tree_.IsGroup(code)) continue;
+    if (i == settled && inCategory) {
+      stop.stoppedIn = code;
+    } else {
+      stop.notReached.push_back(code);
+    }
+  }
+  return stop;
+}
+
+std::string TfrmHivora::ScanNotice(bool full) const {
+  std::string notice;
+  if (stop_) {
+    if (stop_->stoppedIn != 0) {
+      notice = "Scan stopped in " + TScanTaskThread::CategoryName(stop_->stoppedIn);
+    } else {
+      notice = "Scan stopped";
+      if (!stop_->notReached.empty()) notice += " before " + TScanTaskThread::CategoryName(stop_->notReached.front());
+    }
+    if (full && !stop_->notReached.empty()) notice += "; not scanned: " + CategoryNames(stop_->notReached);
+  }
+  if (!incomplete_.empty())
+    AppendNotice(notice, "Scan incomplete: " + CategoryNames(incomplete_), full ? "; " : "    ");
+  return notice;
+}
 
 }  // namespace tamrisk

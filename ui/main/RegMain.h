@@ -59,7 +59,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void FormShow();
   void FormResize();
   void FormClose();
-  void tvRegistryMouseDown(POINT point);
+  // True when the press toggled a check box.
+  bool tvRegistryMouseDown(POINT point);
   void bScanRegistryClick();
   void bRepairRegistryClick();
   void bRestoreRegistryClick();
@@ -86,6 +87,9 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // itself.
   bool RunCommandWithHint(const std::string& commandLine, const std::string& hintText);
 
+  // Opens a program or page through the shell, or says with the system's reason why it could not.
+  void OpenOrSay(const std::string& what, const std::string& file, const std::string& parameters);
+
   // For the message loop, before a message is dispatched: the find box's keystrokes and the menu's
   // keys (Ctrl+F, F3). True when the message is done with.
   bool PreTranslateMessage(MSG& message);
@@ -94,6 +98,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   ResultsListView& Results() { return results_; }
   CategoryTree& Tree() { return tree_; }
   HWND StatusBar() const { return statusBar_; }
+  // The line under the list that shows why the selected row is listed.
+  HWND ReasonPane() const { return reasonPane_; }
   HWND Control(int id) const { return ::GetDlgItem(Handle(), id); }
   // True when no scan worker is running any more (waiting up to timeoutMs).
   bool WaitForScanWorker(DWORD timeoutMs) { return workers_.WaitForAll(timeoutMs); }
@@ -114,8 +120,16 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   LRESULT HandleNotify(NMHDR& header);
   // The results list's notifications (RegMainResults.cpp).
   LRESULT ListNotify(NMHDR& header);
-  // The second status panel: the counts and notices of UpdateCounts, then the selected row's reason.
+  // The second status panel: the counts and notices of UpdateCounts; the reason pane: the selected
+  // row's reason.
   void ShowSelectedReason();
+  void FitFirstStatusPanel(const std::string& text);
+  // The splitter between the tree and the list: the mouse messages of the window's own client area
+  // that move it. True when the message is done with.
+  bool HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam);
+  bool OnSplitter(POINT point) const;
+  // The layout as the settings store it: the splitter and the column widths at 96 DPI.
+  PaneLayout CurrentLayout() const;
   void HandleCommand(int id);
   void RegisterWindowClass() const;
   void UpdateUndoState(HMENU menu);
@@ -123,6 +137,9 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void CreateTaskControls();
   void ShowInstance();
   void CloseWindow();
+  // Writes options.ini but the window's place as soon as a setting changes, so that a window that is
+  // killed or crashes keeps it; the close writes the place and the ticks once more.
+  void SaveSettingsNow();
   void DestroyWindowParts();
 
   Platform platform_;
@@ -135,14 +152,31 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   HWND restoreButton_ = nullptr;
   HWND sectionsLabel_ = nullptr;
   HWND statusBar_ = nullptr;
+  HWND reasonPane_ = nullptr;
   CategoryTree tree_;
   ResultsListView results_;
   ResultsCommands commands_;
   MainFonts fonts_;
   // The DPI the window was made at; its designed sizes are scaled by it.
   int dpi_ = kDesignDpi;
+  // The tree's width at 96 DPI, as the splitter left it; the list takes the rest.
+  int treeWidth_ = PaneLayout{}.treeWidth;
+  // The splitter's place in the client area, from the last layout, and whether it is being dragged.
+  RECT splitter_{};
+  bool dragging_ = false;
   ScanWorkers workers_;
   std::vector<int> incomplete_;
+  // Where the last scan was stopped: in a category (0 when between two), and the categories it never
+  // reached; nullopt for a scan that ran to its end.
+  struct ScanStop {
+    int stoppedIn = 0;
+    std::vector<int> notReached;
+  };
+  std::optional<ScanStop> stop_;
+  // The stop of a scan that took codes and settled the first settled of them.
+  ScanStop StopAfter(const std::vector<std::string>& codes, std::size_t settled, bool inCategory) const;
+  // What the last scan left out, for the status bar (short) or a saved file (naming every category).
+  std::string ScanNotice(bool full) const;
   // What the last repair or undo came to, for the status bar; cleared by a scan.
   std::string actionNotice_;
   // The second status panel's text before the selected row's reason.

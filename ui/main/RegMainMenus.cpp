@@ -42,11 +42,25 @@ void TfrmHivora::miBackupFullRegistryClick() {
   RunCommandWithHint(RegeditCommand(platform_, "/e \"" + file + "\""), "Backup registry...");
 }
 
+void TfrmHivora::OpenOrSay(const std::string& what, const std::string& file, const std::string& parameters) {
+  if (platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), file, parameters, "", SW_SHOW)) return;
+  ShowCannotOpen(Prompts(), Handle(), what, ::GetLastError());
+}
+
 void TfrmHivora::miWindowsBackupClick() {
-  // By full path from the Windows folder, like the registry editor; no folder, no start.
+  // By full path from the Windows folder, like the registry editor. Windows has not shipped
+  // ntbackup.exe since XP; later versions have "Backup and Restore" (sdclt.exe) in its place.
   const std::string windows = platform_.system.WindowsFolder();
-  if (windows.empty()) return;
-  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), windows + "system32\\ntbackup.exe", "", "", SW_SHOW);
+  const std::string folder = windows.empty() ? std::string() : windows + "system32\\";
+  for (const char* program : {"ntbackup.exe", "sdclt.exe"}) {
+    if (folder.empty() || !platform_.files.PathIsFile(folder + program)) continue;
+    OpenOrSay("Windows Backup (" + folder + program + ")", folder + program, "");
+    return;
+  }
+  Prompts().Message(Handle(),
+                    "This Windows has no backup program: neither ntbackup.exe nor sdclt.exe is in " +
+                        (folder.empty() ? std::string("the system folder") : folder) + ".",
+                    kMessageCaption, MB_OK | MB_ICONINFORMATION);
 }
 
 void TfrmHivora::miHelpClick() {
@@ -54,14 +68,13 @@ void TfrmHivora::miHelpClick() {
   // type's entry names, and a per-user entry can name anything.
   const std::string windows = platform_.system.WindowsFolder();
   if (windows.empty()) return;
-  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), windows + "hh.exe",
-                       "\"" + platform_.system.ExecutableFolder() + "Hivora.chm\"", "", SW_SHOW);
+  OpenOrSay("the help", windows + "hh.exe", "\"" + platform_.system.ExecutableFolder() + "Hivora.chm\"");
 }
 
 void TfrmHivora::miHomePageClick() {
   const std::string address = ResourceText(instance_, IDS_HOME_PAGE);
   if (address.empty()) return;
-  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(Handle()), address, "", "", SW_SHOW);
+  OpenOrSay("the home page " + address, address, "");
 }
 
 void TfrmHivora::bRestoreRegistryClick() {
@@ -71,6 +84,10 @@ void TfrmHivora::bRestoreRegistryClick() {
     return RunCommandWithHint(commandLine, hintText);
   });
   restore.ShowModal(Handle());
+  // The status bar tells what the last restore did, not the repair before it.
+  if (restore.LastResult.empty()) return;
+  actionNotice_ = restore.LastResult;
+  UpdateCounts();
 }
 
 void TfrmHivora::miAboutClick() {
@@ -81,7 +98,7 @@ void TfrmHivora::miAboutClick() {
 // The commands below belong to the full-backup, options and restore work, which hooks in here.
 void TfrmHivora::miOptionsClick() {
   TfrmOptions options(Prompts(), platform_);
-  options.ShowModal(Handle());
+  if (options.ShowModal(Handle()) == IDOK) SaveSettingsNow();
 }
 
 }  // namespace tamrisk

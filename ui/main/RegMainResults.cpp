@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -25,10 +26,8 @@ LRESULT TfrmHivora::ListNotify(NMHDR& header) {
 }
 
 void TfrmHivora::ShowSelectedReason() {
-  const std::string reason = results_.SelectedReason();
-  const std::string text =
-      reason.empty() || statusCounts_.empty() ? statusCounts_ + reason : statusCounts_ + "    " + reason;
-  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(text).c_str()));
+  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(statusCounts_).c_str()));
+  SetText(reasonPane_, results_.SelectedReason());
 }
 
 bool TfrmHivora::PreTranslateMessage(MSG& message) {

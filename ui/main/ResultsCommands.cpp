@@ -16,10 +16,23 @@
 #include "ui/res/resource.h"
 
 namespace tamrisk {
+namespace {
+
+// Wine's ntdll names its version; Windows' has no such export.
+bool RunsOnWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace
 
 ResultsCommands::ResultsCommands(const Platform& platform, Prompt& prompt, ResultsListView& results,
-                                 std::function<void()> countsChanged)
-    : platform_(platform), prompt_(prompt), results_(results), countsChanged_(std::move(countsChanged)) {}
+                                 std::function<void()> countsChanged, std::function<void()> ignoreListsChanged)
+    : platform_(platform),
+      prompt_(prompt),
+      results_(results),
+      countsChanged_(std::move(countsChanged)),
+      ignoreListsChanged_(std::move(ignoreListsChanged)) {}
 
 bool ResultsCommands::Run(int id) {
   using Self = ResultsCommands;
@@ -89,7 +102,13 @@ void ResultsCommands::aOpenRegeditExecute() {
   const std::optional<ProblemRow> selected = SelectedRow();
   if (!selected) return;
   WriteUserRegistryText(platform_, kRegeditKey, "LastKey", RegeditKeyText(*selected));
-  platform_.shell.Open(reinterpret_cast<std::uintptr_t>(owner_), RegeditPath(platform_), "-m", "", SW_SHOW);
+  // "-m" opens a second window where one is open already (the running one would only come forward,
+  // at its own key); Wine's editor refuses the switch and exits without a word.
+  const bool newWindow = ::FindWindowW(L"RegEdit_RegEdit", nullptr) != nullptr && !RunsOnWine();
+  if (!platform_.shell.Open(reinterpret_cast<std::uintptr_t>(owner_), RegeditPath(platform_), newWindow ? "-m" : "", "",
+                            SW_SHOW)) {
+    ShowCannotOpen(prompt_, owner_, "the registry editor", ::GetLastError());
+  }
 }
 
 std::optional<std::string> ResultsCommands::SelectedValueEntry() const {
@@ -122,6 +141,7 @@ void ResultsCommands::aIgnoreKeyExecute() {
 
 // The enlarged lists take out every row they now cover, as after a scan.
 void ResultsCommands::DropIgnoredRows() {
+  ignoreListsChanged_();
   ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   countsChanged_();
   UpdateActionStates(::GetMenu(owner_));
@@ -140,7 +160,7 @@ void ResultsCommands::miSaveResultsClick() {
     return;
   }
   std::string error;
-  if (!WriteReport(platform_, file, results_.Rows(), &error)) {
+  if (!WriteReport(platform_, file, results_.Rows(), &error, scanNote_)) {
     prompt_.Message(owner_, "Cannot write " + file + (error.empty() ? "." : ": " + error), kMessageCaption,
                     MB_OK | MB_ICONERROR);
   }

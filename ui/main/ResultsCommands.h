@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
@@ -21,14 +22,17 @@ inline constexpr char kRegeditKey[] = "Software\\Microsoft\\Windows\\CurrentVers
 
 class ResultsCommands {
  public:
-  // countsChanged runs after each command that changes the rows or their check boxes.
+  // countsChanged runs after each command that changes the rows or their check boxes, ignoreListsChanged
+  // after an entry was added to an ignore list.
   ResultsCommands(const Platform& platform, Prompt& prompt, ResultsListView& results,
-                  std::function<void()> countsChanged);
+                  std::function<void()> countsChanged, std::function<void()> ignoreListsChanged);
   ResultsCommands(const ResultsCommands&) = delete;
   ResultsCommands& operator=(const ResultsCommands&) = delete;
 
   // The window that owns the boxes, the pop-up menu and the registry editor.
   void SetOwner(HWND owner) { owner_ = owner; }
+  // What the last scan left out ("" for a whole scan); Save Results writes it under the rows.
+  void SetScanNote(std::string note) { scanNote_ = std::move(note); }
 
   // Runs the command with this menu id; false when it is none of these. A disabled action does not
   // run, whatever sends its command.
@@ -76,7 +80,9 @@ class ResultsCommands {
   Prompt& prompt_;
   ResultsListView& results_;
   std::function<void()> countsChanged_;
+  std::function<void()> ignoreListsChanged_;
   HWND owner_ = nullptr;
+  std::string scanNote_;
   FindBox findBox_;
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/Dpi.h"
+#include "ui/common/UiHandles.h"
 #include "ui/common/WindowBase.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
@@ -26,12 +28,29 @@ int NextRow(HWND list, int after, UINT flags) {
 
 bool ControlKeyDown() { return ::GetKeyState(VK_CONTROL) < 0; }
 
+// The room a column leaves its text: the control's margins on either side.
+constexpr int kColumnTextMargin = 12;
+
 }  // namespace
 
-void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> checkClicked) {
+std::string CompactKeyPath(const std::string& key, const std::function<bool(const std::string&)>& fits) {
+  const std::size_t first = key.find('\\');
+  const std::size_t last = key.rfind('\\');
+  if (fits(key) || first == std::string::npos || first == last) return key;
+  const std::string root = key.substr(0, first) + "\\...";
+  std::string shown = root + key.substr(last);
+  for (std::size_t cut = key.rfind('\\', last - 1); cut > first; cut = key.rfind('\\', cut - 1)) {
+    std::string longer = root + key.substr(cut);
+    if (!fits(longer)) break;
+    shown = std::move(longer);
+  }
+  return shown;
+}
+
+void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> checksChanged) {
   list_ = list;
   prompt_ = &prompt;
-  checkClicked_ = std::move(checkClicked);
+  checksChanged_ = std::move(checksChanged);
   SetUpReportList(list_, {{"Problem", 120}, {"Registry key", 300}, {"Value", 150}}, true);
   // Each row's reason shows as its tip.
   ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
@@ -60,7 +79,7 @@ bool ResultsListView::HandleListMessage(UINT message, WPARAM wParam, LPARAM lPar
       const int row = CheckBoxAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
       if (row < 0) return false;
       Toggle(static_cast<std::size_t>(row));
-      if (checkClicked_) checkClicked_();
+      if (checksChanged_) checksChanged_();
       return true;
     }
     case WM_KEYDOWN: return HandleKey(wParam);
@@ -74,8 +93,8 @@ bool ResultsListView::HandleListMessage(UINT message, WPARAM wParam, LPARAM lPar
 bool ResultsListView::HandleKey(WPARAM key) {
   switch (key) {
     case VK_SPACE:
-      // The counts wait for the next click, as after any keyboard toggle.
       ToggleSelected();
+      if (checksChanged_) checksChanged_();
       return true;
     case 'A':
       if (!ControlKeyDown()) return false;
@@ -112,20 +131,24 @@ void ResultsListView::FillDisplayInfo(NMLVDISPINFOW& info) const {
   LVITEMW& item = info.item;
   if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
   const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
-  if (item.mask & LVIF_TEXT) CopyToBuffer(ColumnText(row, item.iSubItem), item.pszText, item.cchTextMax);
+  if (item.mask & LVIF_TEXT) {
+    const std::string text = ColumnText(row, item.iSubItem);
+    CopyToBuffer(item.iSubItem == colRegistryKey ? KeyAsShown(text) : text, item.pszText, item.cchTextMax);
+  }
   if (item.mask & LVIF_STATE) {
     item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
     item.stateMask |= LVIS_STATEIMAGEMASK;
   }
 }
 
-// A row whose text is cut off comes with that text in the buffer, and the reason goes below it.
+// The row's whole key and value, however its columns cut them, and why it is listed.
 void ResultsListView::FillInfoTip(NMLVGETINFOTIPW& tip) const {
   if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || !tip.pszText) return;
-  const std::string& reason = rows_[static_cast<std::size_t>(tip.iItem)].reason;
-  if (reason.empty()) return;
-  const bool cut = (tip.dwFlags & LVGIT_UNFOLDED) == 0 && tip.pszText[0] != L'\0';
-  const std::string text = cut ? win32::Utf8(tip.pszText) + "\r\n" + reason : reason;
+  const ProblemRow& row = rows_[static_cast<std::size_t>(tip.iItem)];
+  std::string text = row.registryKey;
+  for (const std::string* line : {&row.value, &row.reason}) {
+    if (!line->empty()) text.append("\r\n").append(*line);
+  }
   CopyToBuffer(text, tip.pszText, tip.cchTextMax);
 }
 
@@ -294,8 +317,25 @@ void ResultsListView::SetColumnWidth(Column column, int width) {
   ::SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
 }
 
-void ResultsListView::FitColumnsToText() {
-  for (Column column : {colProblem, colRegistryKey, colValue}) SetColumnWidth(column, LVSCW_AUTOSIZE);
+void ResultsListView::FitKeyColumn(int minimum) {
+  RECT client{};
+  ::GetClientRect(list_, &client);
+  int room = client.right;
+  if ((::GetWindowLongW(list_, GWL_STYLE) & WS_VSCROLL) == 0) room -= ::GetSystemMetrics(SM_CXVSCROLL);
+  const int width = std::max(minimum, room - ColumnWidth(colProblem) - ColumnWidth(colValue));
+  if (width != ColumnWidth(colRegistryKey)) SetColumnWidth(colRegistryKey, width);
+}
+
+std::string ResultsListView::KeyAsShown(const std::string& key) const {
+  const int room = ColumnWidth(colRegistryKey) - Scaled(kColumnTextMargin, DpiOf(list_));
+  const WindowDc dc(list_);
+  if (!dc.get()) return key;
+  const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(list_, WM_GETFONT, 0, 0)));
+  return CompactKeyPath(key, [&](const std::string& text) {
+    const std::wstring wide = win32::Wide(text);
+    SIZE size{};
+    return ::GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &size) && size.cx <= room;
+  });
 }
 
 }  // namespace tamrisk

@@ -20,15 +20,20 @@
 
 namespace tamrisk {
 
+// A registry key shortened in its middle: "HKEY_LOCAL_MACHINE\...\Vendor\App" keeps the root and as many
+// whole parts from the end as fits says fit; the last part always stays (the list ends it with "..."
+// when even that is too wide). The key itself when it fits or has no middle to leave out.
+std::string CompactKeyPath(const std::string& key, const std::function<bool(const std::string&)>& fits);
+
 class ResultsListView final : public ResultsModel {
  public:
   using Column = ResultColumn;
   using enum ResultColumn;
 
   // Takes an owner-data report list view: check boxes, full-row selection and the three columns.
-  // checkClicked runs after a mouse press has toggled a row's check box. An error raised while the
+  // checksChanged runs after a mouse press or Space has toggled check boxes. An error raised while the
   // control's own messages are handled is shown through prompt.
-  void Attach(HWND list, Prompt& prompt, std::function<void()> checkClicked);
+  void Attach(HWND list, Prompt& prompt, std::function<void()> checksChanged);
   HWND Handle() const { return list_; }
 
   // The control's notifications that concern only the list, which its parent hands over: the texts
@@ -79,8 +84,12 @@ class ResultsListView final : public ResultsModel {
 
   int ColumnWidth(Column column) const;
   void SetColumnWidth(Column column, int width);
-  // Every column as wide as its widest text.
-  void FitColumnsToText();
+  // The Registry key column takes the width the other two leave, so that all three are in view (a
+  // vertical scroll bar's width kept free, whether one shows yet or not); never narrower than minimum.
+  void FitKeyColumn(int minimum);
+  // A key as its column shows it: whole when it fits, else its root, "..." and as many of its last
+  // parts as fit.
+  std::string KeyAsShown(const std::string& key) const;
 
  private:
   static LRESULT CALLBACK ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -101,7 +110,7 @@ class ResultsListView final : public ResultsModel {
   HWND list_ = nullptr;
   Prompt* prompt_ = nullptr;
   std::vector<ProblemRow> rows_;
-  std::function<void()> checkClicked_;
+  std::function<void()> checksChanged_;
   int sortColumn_ = -1;
   bool sortDescending_ = false;
 };

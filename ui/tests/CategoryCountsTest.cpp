@@ -26,14 +26,15 @@ constexpr char kRun[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run
 // Every node's caption by code.
 std::map<int, std::string> Captions(TfrmHivora& form) {
   std::map<int, std::string> captions;
-  for (int code = 1; code <= 22; ++code) captions[code] = form.Tree().CaptionOf(form.Tree().NodeOf(code));
+  for (int code = 1; code <= TNodeChecks::Last; ++code)
+    captions[code] = form.Tree().CaptionOf(form.Tree().NodeOf(code));
   return captions;
 }
 
 // The captions of a tree that counts nothing, with these counts shown.
 std::map<int, std::string> Expected(TfrmHivora& form, const std::map<int, std::size_t>& counts) {
   std::map<int, std::string> captions;
-  for (int code = 1; code <= 22; ++code) {
+  for (int code = 1; code <= TNodeChecks::Last; ++code) {
     const std::string bare = form.Tree().CaptionOf(form.Tree().NodeOf(code));
     captions[code] = bare.substr(0, bare.find(" ("));
     if (const auto count = counts.find(code); count != counts.end()) {

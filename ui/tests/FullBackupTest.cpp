@@ -124,29 +124,69 @@ TEST_F(FullBackup, ExistingFileIsOverwrittenOnlyAfterYes) {
   }
 }
 
-TEST_F(FullBackup, WindowsBackupHelpAndHomePageOpenThroughTheShell) {
-  // The tool and the help viewer from the Windows folder, whatever a planted %SystemRoot% says.
+TEST_F(FullBackup, WindowsBackupHelpAndHomePageOpenThroughTheShellOrSayWhyNot) {
+  // The tools and the help viewer from the Windows folder, whatever a planted %SystemRoot% says.
   memory.system.SetVariable("SystemRoot", "C:\\Planted");
-  SendCommand(form->Handle(), IDM_WINDOWSBACKUP);
-  ASSERT_FALSE(memory.shell.Opens().empty());
-  EXPECT_EQ(memory.shell.Opens().back().file, "C:\\Windows\\system32\\ntbackup.exe");
-  memory.shell.SetOpenResult(false);  // a tool or viewer that cannot start gives no message of ours
-  SendCommand(form->Handle(), IDM_HELP);
-  EXPECT_EQ(memory.shell.Opens().back().file, "C:\\Windows\\hh.exe");
-  EXPECT_EQ(memory.shell.Opens().back().parameters, "\"" + memory.system.ExecutableFolder() + "Hivora.chm\"");
-  SendCommand(form->Handle(), IDM_HOMEPAGE);
   const std::string address = ResourceText(::GetModuleHandleW(nullptr), IDS_HOME_PAGE);
   ASSERT_FALSE(address.empty());
-  EXPECT_EQ(memory.shell.Opens().back().file, address);
-  for (const ShellOpenCall& open : memory.shell.Opens()) {
-    EXPECT_EQ(open.owner, reinterpret_cast<std::uintptr_t>(form->Handle())) << open.file;
-    if (open.file != "C:\\Windows\\hh.exe") {
-      EXPECT_EQ(open.parameters, "") << open.file;
+  struct Case {
+    const char* what;
+    int command;
+    std::vector<std::string> programs;  // in the system folder
+    bool opens;                         // what the shell answers
+    std::string opened;                 // "" when nothing is opened
+    std::string said;                   // the start of the message; "" for none
+  };
+  const std::string system = "C:\\Windows\\system32\\";
+  const std::vector<Case> cases = {
+      {"ntbackup where it ships", IDM_WINDOWSBACKUP, {"ntbackup.exe", "sdclt.exe"}, true, system + "ntbackup.exe", ""},
+      {"its successor after XP", IDM_WINDOWSBACKUP, {"sdclt.exe"}, true, system + "sdclt.exe", ""},
+      {"no backup program",
+       IDM_WINDOWSBACKUP,
+       {},
+       true,
+       "",
+       "This Windows has no backup program: neither ntbackup.exe nor sdclt.exe is in " + system + "."},
+      {"a backup program that does not start",
+       IDM_WINDOWSBACKUP,
+       {"sdclt.exe"},
+       false,
+       system + "sdclt.exe",
+       "Cannot open Windows Backup (" + system + "sdclt.exe): "},
+      {"help", IDM_HELP, {}, true, "C:\\Windows\\hh.exe", ""},
+      {"help that does not start", IDM_HELP, {}, false, "C:\\Windows\\hh.exe", "Cannot open the help: "},
+      {"home page", IDM_HOMEPAGE, {}, true, address, ""},
+      {"no browser", IDM_HOMEPAGE, {}, false, address, "Cannot open the home page " + address + ": "},
+  };
+  for (const Case& c : cases) {
+    for (const char* program : {"ntbackup.exe", "sdclt.exe"}) memory.files.ShellDelete(system + program, false);
+    for (const std::string& program : c.programs) memory.files.AddFile(system + program);
+    memory.shell.SetOpenResult(c.opens);
+    prompt.script.calls.clear();
+    const std::size_t before = memory.shell.Opens().size();
+    SendCommand(form->Handle(), c.command);
+    const std::vector<ShellOpenCall> opens = memory.shell.Opens();
+    ASSERT_EQ(opens.size(), before + (c.opened.empty() ? 0 : 1)) << c.what;
+    if (!c.opened.empty()) {
+      const ShellOpenCall& open = opens.back();
+      EXPECT_EQ(open.file, c.opened) << c.what;
+      EXPECT_EQ(open.parameters,
+                c.command == IDM_HELP ? "\"" + memory.system.ExecutableFolder() + "Hivora.chm\"" : std::string())
+          << c.what;
+      EXPECT_EQ(open.owner, reinterpret_cast<std::uintptr_t>(form->Handle())) << c.what;
+      EXPECT_EQ(open.directory, "") << c.what;
+      EXPECT_EQ(open.show, SW_SHOW) << c.what;
     }
-    EXPECT_EQ(open.directory, "") << open.file;
-    EXPECT_EQ(open.show, SW_SHOW) << open.file;
+    if (c.said.empty()) {
+      EXPECT_TRUE(prompt.script.calls.empty()) << c.what;
+      continue;
+    }
+    ASSERT_EQ(prompt.script.calls.size(), 1u) << c.what;
+    EXPECT_EQ(prompt.script.calls[0].text.substr(0, c.said.size()), c.said) << c.what;
+    if (c.said.ends_with(": ")) {
+      EXPECT_GT(prompt.script.calls[0].text.size(), c.said.size()) << c.what << ": the system's reason follows";
+    }
   }
-  EXPECT_TRUE(prompt.script.calls.empty());
 }
 
 TEST_F(FullBackup, AboutBoxShowsNameVersionAndBuildDate) {
@@ -163,21 +203,36 @@ TEST_F(FullBackup, AboutBoxShowsNameVersionAndBuildDate) {
   EXPECT_EQ(texts, (std::vector<std::string>{"Varkon Tamrisk", TAboutBox::VersionText(), TAboutBox::BuildText()}));
 }
 
-TEST_F(FullBackup, RestoreCommandOpensTheRestoreDialogOverTheMainWindow) {
+TEST_F(FullBackup, RestoreCommandOpensTheRestoreDialogOverTheMainWindowWhoseStatusSaysWhatItDid) {
   OptionsSetting.OutputDirectory = "C:\\Saved";
-  std::string folder;
+  OptionsSetting.DeleteBackupFile = false;
+  memory.files.AddFile("C:\\Saved\\Backup20240101120000.reg",
+                       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n");
+  memory.registry.SetString(RootKey::CurrentUser, "Software\\TamriskBack", "Here", "x");
+  prompt.script.answers.push_back(IDYES);
+  std::string folder, status;
   bool ownerEnabled = true;
   ThreadTicker look([&] {
     HWND restore = FindThreadWindow("Varkon Tamrisk");
     if (!restore || !::GetDlgItem(restore, IDC_RESTORE_LIST) || !folder.empty()) return;
     folder = TextOf(::GetDlgItem(restore, IDC_RESTORE_FOLDER));
     ownerEnabled = ::IsWindowEnabled(form->Handle()) != FALSE;
+    LVITEMW row{};
+    row.state = row.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageW(::GetDlgItem(restore, IDC_RESTORE_LIST), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&row));
+    ::SendMessageW(restore, WM_COMMAND, IDC_RESTORE_RESTORE, 0);
+    status = TextOf(::GetDlgItem(restore, IDC_RESTORE_STATUS));
     ::PostMessageW(restore, WM_COMMAND, IDC_RESTORE_CLOSE, 0);
   });
   SendCommand(form->Handle(), IDC_RESTOREREGISTRY);
   EXPECT_EQ(folder, "C:\\Saved");
   EXPECT_FALSE(ownerEnabled);
   EXPECT_TRUE(::IsWindowEnabled(form->Handle()));
+  const std::string done = "Restored 2 entries from Backup20240101120000.reg; the file was kept";
+  EXPECT_EQ(status, done) << "in the dialog";
+  EXPECT_EQ(PanelText(form->StatusBar(), 1).rfind(" " + done, 0), 0u) << PanelText(form->StatusBar(), 1);
+  ASSERT_EQ(prompt.script.calls.size(), 1u) << "the question, and nothing else";
+  EXPECT_EQ(prompt.script.calls[0].style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
 }
 
 // ---- With the real registry editor ----

@@ -201,7 +201,7 @@ TEST_F(IgnoreFromResults, CommandsAreOffWhereARowNamesNoSuchEntry) {
   EXPECT_EQ(OptionsSetting.IgnoreKeyCount, 0);
 }
 
-TEST_F(IgnoreFromResults, EntriesAreKeptAfterTheStoredOnesAndSurviveARestart) {
+TEST_F(IgnoreFromResults, EntriesAreWrittenAtOnceAfterTheStoredOnesAndSurviveARestart) {
   WriteSettings(memory.platform, memory.files,
                 "[IgnoreValue]\r\nCount=1\r\nValue1=HKEY_LOCAL_MACHINE\\Software\\Kept\\Run\\A\r\n"
                 "Value2=HKEY_LOCAL_MACHINE\\Software\\Stale\\Left\\Over\r\n"
@@ -212,7 +212,7 @@ TEST_F(IgnoreFromResults, EntriesAreKeptAfterTheStoredOnesAndSurviveARestart) {
     SendCommand(form->Handle(), IDM_IGNOREVALUE);
     form->Results().Select(2);
     SendCommand(form->Handle(), IDM_IGNOREKEY);
-    ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    // Not closed: the entries are written as they are added, so a window that is killed keeps them.
   }
   EXPECT_EQ(Stored("IgnoreValue", "Count"), "2");
   EXPECT_EQ(Stored("IgnoreValue", "Value1"), "HKEY_LOCAL_MACHINE\\Software\\Kept\\Run\\A");
@@ -238,6 +238,18 @@ TEST_F(IgnoreFromResults, EntriesAreKeptAfterTheStoredOnesAndSurviveARestart) {
   EXPECT_EQ(OptionsSetting.IgnoreValues, values);
   EXPECT_EQ(OptionsSetting.IgnoreValueCount, 2);
   EXPECT_EQ(form->Results().RowCount(), 0u);
+
+  // The options' OK writes at once too.
+  memory.files.AddFolder(OptionsSetting.OutputDirectory);
+  ThreadTicker ok([&] {
+    HWND dialog = FindThreadWindow("Options");
+    if (!dialog || !::IsWindowVisible(dialog)) return;
+    ::SendMessageW(::GetDlgItem(dialog, IDC_OPT_DELETEBACKUPFILE), BM_SETCHECK, BST_UNCHECKED, 0);
+    ::SendMessageW(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  });
+  SendCommand(form->Handle(), IDM_OPTIONS);
+  EXPECT_EQ(Stored("Options", "DeleteBackupFile"), "0");
+  EXPECT_TRUE(prompt.calls.empty());
 }
 
 // ---- "Save Results..." ----

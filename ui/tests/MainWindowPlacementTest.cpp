@@ -1,5 +1,5 @@
 // Where the main window opens from the stored bounds, including bounds that no monitor shows any
-// more, and what its close stores.
+// more, and what its close stores: its bounds, the splitter and the column widths.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -118,6 +118,54 @@ TEST_F(MainWindowPlacement, CloseStoresTheBoundsAndTheMinimisedWindowsRestoredBo
   EXPECT_EQ(Stored("State"), "2");
   EXPECT_EQ(Stored("Left") + "," + Stored("Top") + "," + Stored("Width") + "," + Stored("Height"), "50,60,700,530");
   EXPECT_TRUE(prompt.calls.empty());
+}
+
+TEST_F(MainWindowPlacement, TheSplitterAndTheColumnWidthsAreStoredAndComeBack) {
+  WriteSettings(memory.platform, memory.files, "");
+  const auto placeOf = [](HWND child) {
+    RECT box{};
+    ::GetWindowRect(child, &box);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&box), 2);
+    return box;
+  };
+  auto form = MakeMainWindow(memory.platform, prompt);
+  const RECT tree = placeOf(form->Tree().Handle());
+  EXPECT_EQ(tree.right - tree.left, 183) << "the designed width when nothing is stored";
+
+  // A drag of the splitter, 100 pixels to the right; then the Problem column made wider.
+  const int y = (tree.top + tree.bottom) / 2;
+  ::SendMessageW(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(tree.right + 2, y));
+  ::SendMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(tree.right + 102, y));
+  ::SendMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(tree.right + 102, y));
+  const auto expectShared = [&](TfrmHivora& window, const char* when) {
+    const RECT dragged = placeOf(window.Tree().Handle()), list = placeOf(window.Results().Handle());
+    EXPECT_EQ(dragged.right - dragged.left, 283) << when;
+    EXPECT_EQ(list.left, dragged.right + 5) << when;
+  };
+  expectShared(*form, "after the drag");
+  form->Results().SetColumnWidth(ResultsListView::colProblem, 140);
+  ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Stored("TreeWidth") + "," + Stored("ProblemWidth") + "," + Stored("ValueWidth"), "283,140,150");
+
+  auto again = MakeMainWindow(memory.platform, prompt);
+  expectShared(*again, "opened again");
+  EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colProblem), 140);
+  EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colValue), 150);
+
+  // However far it is dragged, the list keeps its least width and the tree its designed one.
+  for (const int to : {-500, 5000}) {
+    ::SendMessageW(again->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(tree.right + 102, y));
+    ::SendMessageW(again->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to, y));
+    ::SendMessageW(again->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(to, y));
+    RECT client{};
+    ::GetClientRect(again->Handle(), &client);
+    const RECT dragged = placeOf(again->Tree().Handle()), list = placeOf(again->Results().Handle());
+    EXPECT_GE(dragged.right - dragged.left, 183) << to;
+    EXPECT_GE(list.right - list.left, 300) << to;
+    ::SendMessageW(again->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(dragged.right + 2, y));
+    ::SendMessageW(again->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(tree.right + 102, y));
+    ::SendMessageW(again->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(tree.right + 102, y));
+  }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
+#include "unattended/Report.h"
 
 namespace tamrisk::test {
 namespace {
@@ -98,6 +99,7 @@ class MainWindowScan : public ::testing::Test {
   void SetUp() override {
     memory.files.AddFolder(memory.system.ExecutableFolder() + "Backup");
     memory.files.AddFolder("C:\\Windows");
+    memory.files.AddFolder("C:\\Out");
   }
 
   void SeedStaleKeys() {
@@ -151,7 +153,8 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     SCOPED_TRACE(static_cast<int>(ending));
     GatedRegistry gated(memory.registry, ending == Ending::ByItself ? 0 : 60);
     Platform platform{gated, memory.files, memory.system, memory.ini, memory.shell};
-    WriteSettings(platform, memory.files, Ticks({1, 2, 3}));
+    // Startup Programs comes after the gate: a stop never reaches it.
+    WriteSettings(platform, memory.files, Ticks({1, 2, 3, 10}));
     auto form = MakeMainWindow(platform, prompt);
 
     bool stopped = false;
@@ -172,7 +175,7 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
       gated.Release();
     });
     SendCommand(form->Handle(), IDC_SCANREGISTRY);
-    EXPECT_EQ(*form->ScanCodes, (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(*form->ScanCodes, (std::vector<std::string>{"1", "2", "3", "10"}));
     ASSERT_TRUE(form->WaitForScanWorker(20000));
     const std::size_t listed = form->Results().RowCount();
     PumpUntil([] { return false; }, std::chrono::milliseconds(100));
@@ -184,6 +187,25 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     EXPECT_EQ(form->Results().CheckedCount(), rows.size()) << "every row is ticked after the scan";
     EXPECT_EQ(PanelText(form->StatusBar(), 0),
               std::string(" ").append(std::to_string(rows.size())).append(" problems found"));
+
+    // A stopped scan says where it stopped: in the status bar, in the tree (nothing counted for the
+    // category never reached) and under the rows of the saved results.
+    const std::string count = std::to_string(rows.size());
+    const bool stop = ending != Ending::ByItself;
+    const auto caption = [&](int code) { return form->Tree().CaptionOf(form->Tree().NodeOf(code)); };
+    EXPECT_EQ(caption(3), "HKEY_LOCAL_MACHINE (" + count + (stop ? ", stopped)" : ")"));
+    EXPECT_EQ(caption(10), stop ? "Startup Programs" : "Startup Programs (0)");
+    EXPECT_EQ(PanelText(form->StatusBar(), 1),
+              " " + count + " problems selected for repairing" +
+                  (stop ? "    Scan stopped in Files and Folders - HKEY_LOCAL_MACHINE" : ""));
+    const std::string file = "C:\\Out\\scan" + std::to_string(static_cast<int>(ending)) + ".csv";
+    prompt.fileAnswers.push_back(file);
+    SendCommand(form->Handle(), IDM_SAVERESULTS);
+    const std::string saved = memory.files.Contents(file).value_or("");
+    EXPECT_EQ(saved, FormatReportCsv(form->Results().Rows(),
+                                     stop ? "Scan stopped in Files and Folders - HKEY_LOCAL_MACHINE; not scanned: "
+                                            "Startup Programs"
+                                          : ""));
     ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   }
   EXPECT_TRUE(prompt.calls.empty());

@@ -20,7 +20,7 @@ constexpr int U = 1, C = 2;  // unchecked, checked
 
 std::string UncheckedSettings() {
   std::string text = "[TreeViewNodeCheck]\r\n";
-  for (int code = 1; code <= 22; ++code) text += std::to_string(code) + "=0\r\n";
+  for (int code = 1; code <= TNodeChecks::Last; ++code) text += std::to_string(code) + "=0\r\n";
   return text;
 }
 
@@ -37,6 +37,8 @@ class MainWindowTree : public ::testing::Test {
   static POINT PointOf(TfrmHivora& form, int code, bool onStateIcon) {
     HTREEITEM node = form.Tree().NodeOf(code);
     ::SendMessageW(form.Tree().Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(node));
+    // Wine's tree scrolls sideways to a caption's start, past its state icon.
+    ::SendMessageW(form.Tree().Handle(), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
     // TVM_GETITEMRECT takes the item's handle in the rectangle it fills.
     RECT label{};
     std::memcpy(&label, &node, sizeof node);
@@ -63,7 +65,7 @@ class MainWindowTree : public ::testing::Test {
   }
 
   static std::vector<int> Expect(std::initializer_list<std::pair<int, int>> states, int others) {
-    std::vector<int> expected(22, others);
+    std::vector<int> expected(TNodeChecks::Last, others);
     for (const auto& [code, state] : states) expected[static_cast<std::size_t>(code - 1)] = state;
     return expected;
   }
@@ -136,18 +138,23 @@ TEST_F(MainWindowTree, StoredTicksAreRestoredAsTheyStandAndSavedOnClose) {
       "[TreeViewNodeCheck]\r\n1=0\r\n2=1\r\n3=0\r\n4=0\r\n5=0\r\n6=1\r\n7=0\r\n8=abc\r\n9=0x0\r\n"
       "10=0\r\n11=0\r\n12=0\r\n13=0\r\n14=0\r\n15=0\r\n16=0\r\n17=0\r\n18=0\r\n19=0\r\n20=0\r\n"
       "21=0\r\n");
-  EXPECT_EQ(TreeStates(*form), Expect({{kRoot, U}, {kFiles, C}, {kSoftware, C}, {8, C}, {22, C}}, U));
+  // Codes 22 and up are missing from the file: ticked.
+  EXPECT_EQ(
+      TreeStates(*form),
+      Expect({{kRoot, U}, {kFiles, C}, {kSoftware, C}, {8, C}, {22, C}, {23, C}, {24, C}, {25, C}, {26, C}, {27, C}},
+             U));
 
   Press(*form, kSoftware);
   ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   ASSERT_EQ(form->Handle(), nullptr);
   const std::string file = memory.system.ExecutableFolder() + "options.ini";
   std::string stored;
-  for (int code = 1; code <= 22; ++code) {
+  for (int code = 1; code <= TNodeChecks::Last; ++code) {
     stored += memory.ini.ReadString(file, "TreeViewNodeCheck", std::to_string(code), "?");
   }
-  // The press on Software Locations left the root checked (Help Files and Applications still are).
-  EXPECT_EQ(stored, "1100000100000000000001");
+  // The press on Software Locations left the root checked (Help Files, Applications and the categories
+  // the file did not name still are).
+  EXPECT_EQ(stored, "110000010000000000000111111");
   EXPECT_EQ(memory.ini.ReadString(file, "Window", "Width", ""), "684");
   EXPECT_TRUE(prompt.calls.empty());
 }

@@ -279,49 +279,56 @@ TEST_F(OptionsDialog, BrowseFillsTheFolderFieldOnlyWhenTheUserConfirms) {
   }
 }
 
-TEST_F(OptionsDialog, EntryDialogOffersOkOnlyForATextNamingARoot) {
-  DialogScript script;
-  script.Then(kEntryCaption, [&](HWND entry) {
-    const SIZE client = ClientSize(entry);
-    EXPECT_EQ(client.cx, 392);
-    EXPECT_EQ(client.cy, 193);
-    EXPECT_EQ(TextOf(entry, IDC_ADD_KEYLABEL), "Registry Key");
-    EXPECT_EQ(TextOf(entry, IDC_ADD_LAUNCHREGEDIT), "&Launch Registry Editor");
-    EXPECT_EQ(TextOf(entry, IDC_ADD_HINT), "Enter the value or key like: HKEY_CURRENT_USER\\Software\\Microsoft");
-    struct Case {
-      const char* text;
-      bool enabled;
-    };
-    for (const Case& c : std::vector<Case>{{"", false},
-                                           {"Software\\Microsoft", false},
-                                           {"hkey_current_user\\software\\x", true},
-                                           {"Software\\HKEY_X", true},
-                                           {"HKEY", false},
-                                           {"  hkey_", true},
-                                           {"HKEY-USERS", false}}) {
-      Type(entry, IDC_ADD_REGISTRYKEY, c.text);
-      EXPECT_EQ(Enabled(entry, IDOK), c.enabled) << "\"" << c.text << "\"";
-    }
-    // Enter while OK is greyed does not close the dialog.
-    Type(entry, IDC_ADD_REGISTRYKEY, "Software");
-    ::SendMessageW(entry, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    EXPECT_TRUE(::IsWindow(entry));
+TEST_F(OptionsDialog, EntryDialogSaysWhatItsListTakesAndOffersOkForThatOnly) {
+  using List = TfrmRegAddRegistry::List;
+  struct Case {
+    const char* text;
+    bool value;  // OK offered for the values list
+    bool key;    // and for the keys list
+  };
+  const std::vector<Case> cases = {{"", false, false},
+                                   {"Software\\Vendor", false, true},
+                                   {"hkey_current_user\\software\\x", true, true},
+                                   {"Software\\HKEY_X", true, true},
+                                   {"HKEY", false, true},
+                                   {"  hkey_", true, true},
+                                   {" \\ ", false, false}};
+  for (const List list : {List::Values, List::Keys}) {
+    SCOPED_TRACE(list == List::Values ? "values" : "keys");
+    DialogScript script;
+    script.Then(kEntryCaption, [&](HWND entry) {
+      const SIZE client = ClientSize(entry);
+      EXPECT_EQ(client.cx, 392);
+      EXPECT_EQ(client.cy, 193);
+      EXPECT_EQ(TextOf(entry, IDC_ADD_KEYLABEL), "Registry Key");
+      EXPECT_EQ(TextOf(entry, IDC_ADD_LAUNCHREGEDIT), "&Launch Registry Editor");
+      EXPECT_EQ(TextOf(entry, IDC_ADD_HINT), TfrmRegAddRegistry::HintFor(list));
+      for (const Case& c : cases) {
+        Type(entry, IDC_ADD_REGISTRYKEY, c.text);
+        EXPECT_EQ(Enabled(entry, IDOK), list == List::Values ? c.value : c.key) << "\"" << c.text << "\"";
+      }
+      // Enter while OK is greyed does not close the dialog.
+      Type(entry, IDC_ADD_REGISTRYKEY, "");
+      ::SendMessageW(entry, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      EXPECT_TRUE(::IsWindow(entry));
 
-    Click(entry, IDC_ADD_LAUNCHREGEDIT);
-    const std::vector<ShellOpenCall> opens = memory.shell.Opens();
-    ASSERT_EQ(opens.size(), 1u);
-    EXPECT_EQ(opens[0].owner, reinterpret_cast<std::uintptr_t>(entry));
-    EXPECT_EQ(opens[0].file, "C:\\Windows\\regedit.exe");
-    EXPECT_EQ(opens[0].parameters, "");
-    EXPECT_EQ(opens[0].directory, "");
-    EXPECT_EQ(opens[0].show, SW_SHOW);
-    Type(entry, IDC_ADD_REGISTRYKEY, "HKEY_X");
-    Click(entry, IDOK);
-  });
-  TfrmRegAddRegistry entry(prompt, memory.platform);
-  entry.RegistryKey = "start";
-  EXPECT_EQ(script.Run([&] { return entry.ShowModal(owner.get()); }), IDOK);
-  EXPECT_EQ(entry.RegistryKey, "HKEY_X");
+      Click(entry, IDC_ADD_LAUNCHREGEDIT);
+      const std::vector<ShellOpenCall> opens = memory.shell.Opens();
+      ASSERT_FALSE(opens.empty());
+      EXPECT_EQ(opens.back().owner, reinterpret_cast<std::uintptr_t>(entry));
+      EXPECT_EQ(opens.back().file, "C:\\Windows\\regedit.exe");
+      EXPECT_EQ(opens.back().parameters, "");
+      EXPECT_EQ(opens.back().directory, "");
+      EXPECT_EQ(opens.back().show, SW_SHOW);
+      Type(entry, IDC_ADD_REGISTRYKEY, "HKEY_X");
+      Click(entry, IDOK);
+    });
+    TfrmRegAddRegistry entry(prompt, memory.platform);
+    entry.RegistryKey = "start";
+    entry.ForList = list;
+    EXPECT_EQ(script.Run([&] { return entry.ShowModal(owner.get()); }), IDOK);
+    EXPECT_EQ(entry.RegistryKey, "HKEY_X");
+  }
   EXPECT_TRUE(prompt.calls.empty());
 }
 

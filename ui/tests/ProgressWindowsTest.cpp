@@ -1,5 +1,6 @@
-// The two progress windows: the bars' timer steps, the scan window's own ending, and the backup hint
-// window as RunCommandWithHint drives it (end by itself, Stop, close box, a start that fails).
+// The two progress windows: the bars' timer steps and the scan bar's share of each category, the scan window's own
+// ending, and the backup hint window as RunCommandWithHint drives it (end by itself, Stop, close box, a start that
+// fails).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -59,6 +60,29 @@ TEST(ProgressBars, ScanBarStepsShrinkAndStopShortOfTheEnd) {
     EXPECT_EQ(AfterTicks(c.from, c.ticks, step), c.expected) << c.from << " + " << c.ticks << " ticks";
   }
   EXPECT_EQ(TicksToRest(0, step), 406);
+}
+
+TEST(ProgressBars, TheScanBarMovesByTheCategoriesDoneWeightedByTheirUsualTime) {
+  // Groups take no time, the machine's hive walk most of it, Startup Programs little.
+  const std::vector<std::string> codes = {"1", "2", "3", "4", "5", "10"};
+  struct Case {
+    std::size_t settled;
+    int inCategory;
+    int expected;
+  };
+  for (const Case& c : std::vector<Case>{{0, 0, 0},
+                                         {2, 0, 0},
+                                         {2, 500, 299},
+                                         {2, 1000, 598},
+                                         {3, 0, 598},
+                                         {5, 0, 990},
+                                         {5, 999, 999},
+                                         {6, 0, 1000}}) {
+    EXPECT_EQ(TfrmRegProgressHint::BarPosition(codes, c.settled, c.inCategory), c.expected)
+        << c.settled << " settled, " << c.inCategory << " into the next";
+  }
+  EXPECT_EQ(TfrmRegProgressHint::BarPosition({"10", "11"}, 1, 0), 500) << "alike when none is named";
+  EXPECT_EQ(TfrmRegProgressHint::BarPosition({"1"}, 1, 0), 1000) << "nothing but a group";
 }
 
 TEST(ProgressBars, BackupBarPassesItsRangeByOneThenRests) {

@@ -1,4 +1,5 @@
-// What the main window says after a repair and its undo, and its layout at a high DPI.
+// What the main window says after a repair and its undo, and its layout at a high DPI with every
+// column in view.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -165,12 +166,28 @@ TEST(MainWindowDpi, DesignedSizesAndPlacesAreScaledAndNothingOverlaps) {
     ExpectPlace(form->Tree().Handle(), dpi, {6, 192, 183, 0}, "tree");
     ExpectPlace(form->Results().Handle(), dpi, {194, 48, 0, 0}, "list");
     ExpectPlace(::GetDlgItem(form->Control(IDC_BANNER), IDC_TITLEHINT), dpi, {56, 29, 560, 16}, "hint");
-    EXPECT_EQ(form->Results().ColumnWidth(ResultsListView::colRegistryKey), Scaled(300, dpi));
+    // Rows with keys far wider than the list: every column still ends inside it, and a key shows its
+    // root and its last part.
+    const std::string longKey =
+        "HKEY_LOCAL_MACHINE\\" + std::string(200, 'k') + "\\" + std::string(200, 'm') + "\\LastPart";
+    form->Results().AppendRows(std::vector<ProblemRow>(
+        40, ProblemRow{false, "Invalid File", longKey, "C:\\" + std::string(80, 'v') + ".exe", rkValueInPath}));
+    SendCommand(form->Handle(), IDM_SELECTALL);
+    RECT list{};
+    ::GetClientRect(form->Results().Handle(), &list);
+    int right = 0;
+    for (const auto column :
+         {ResultsListView::colProblem, ResultsListView::colRegistryKey, ResultsListView::colValue}) {
+      EXPECT_GE(form->Results().ColumnWidth(column), Scaled(60, dpi)) << column;
+      right += form->Results().ColumnWidth(column);
+    }
+    EXPECT_LE(right, list.right) << "the Value column is in view";
+    EXPECT_EQ(form->Results().KeyAsShown(longKey), "HKEY_LOCAL_MACHINE\\...\\LastPart");
     // The list reaches two pixels into the banner by design; everything else stands apart.
     ExpectNoOverlap({form->Control(IDC_BANNER), form->Control(IDC_TASKS), form->Control(IDC_SCANREGISTRY),
                      form->Control(IDC_REPAIRREGISTRY), form->Control(IDC_RESTOREREGISTRY), form->Control(IDC_SECTIONS),
                      form->Tree().Handle(), form->StatusBar()});
-    ExpectNoOverlap({form->Tree().Handle(), form->Results().Handle(), form->StatusBar()});
+    ExpectNoOverlap({form->Tree().Handle(), form->Results().Handle(), form->ReasonPane(), form->StatusBar()});
 
     // A dialog's layout table is scaled too: the backup hint window while its process runs.
     bool measured = false;

@@ -123,6 +123,11 @@ TEST(RestoreListing, ListsBackupFilesByNameDescendingWithSizeAndDate) {
     EXPECT_EQ(Column(dialog, TfrmRestore::colSize), (std::vector<std::string>{"1,024 KB", "1 KB", "2 KB", "1 KB"}));
     EXPECT_EQ(dialog.CellText(1, TfrmRestore::colDate), LocaleText(At(2024, 1, 1, 12, 0, 0), true));
     EXPECT_EQ(dialog.CellText(2, TfrmRestore::colDate), LocaleText(At(2023, 12, 31, 0, 0, 0), false));
+    // The Date column shows a date with its time whole.
+    HWND list = ::GetDlgItem(dialog.Handle(), IDC_RESTORE_LIST);
+    const std::wstring date = win32::Wide(dialog.CellText(1, TfrmRestore::colDate));
+    EXPECT_GT(::SendMessageW(list, LVM_GETCOLUMNWIDTH, TfrmRestore::colDate, 0),
+              ::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(date.c_str())));
     EXPECT_EQ(dialog.SelectedIndex(), -1);
     EXPECT_FALSE(ButtonEnabled(dialog, IDC_RESTORE_RESTORE));
     EXPECT_FALSE(ButtonEnabled(dialog, IDC_RESTORE_DELETE));
@@ -252,6 +257,8 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
     bool fileLeft;
     const char* contents = "REGEDIT4\r\n";
     const char* warning = "";  // the start of the message box, when one is due
+    const char* summary = "";  // what the dialog says it did, when the case checks it
+    int answer = IDYES;        // to the question before the restore
   };
   // The editor "ended by itself" in the runner without importing anything: only what the registry
   // already holds counts as back.
@@ -262,9 +269,12 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
            {"stopped, delete set", "C:\\Backups", false, true, false, true},
            {"folder with its backslash", "C:\\Backups\\", true, true, false, false},
            {"double click", "C:\\Backups", true, true, true, false},
-           {"everything back", "C:\\Backups", true, true, false, false, kBack},
+           {"everything back", "C:\\Backups", true, true, false, false, kBack, "",
+            "Restored 2 entries from Backup20230101120000.reg; the file was deleted"},
            {"a value not back", "C:\\Backups", true, true, false, true, kNotBack,
-            "1 entries of the backup did not come back, the first in HKEY_CURRENT_USER\\Software\\TamriskBack."},
+            "1 entries of the backup did not come back, the first in HKEY_CURRENT_USER\\Software\\TamriskBack.",
+            "Restored from Backup20230101120000.reg, but 1 of 2 entries did not come back; the file was kept"},
+           {"the question answered No", "C:\\Backups", true, true, false, true, kBack, "", "", IDNO},
            {"not a registry file: refused before the import", "C:\\Backups", true, true, false, true, "garbage",
             "This file is not a backup of Tamrisk (it is not a registry file), so it was not restored:\r\n"
             "C:\\Backups\\Backup20230101120000.reg"},
@@ -272,6 +282,7 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
     memory.files.AddFile("C:\\Backups\\Backup20240101120000.reg", "REGEDIT4\r\n");
     memory.files.AddFile("C:\\Backups\\Backup20230101120000.reg", c.contents);
     prompt.calls.clear();
+    prompt.answers = {c.answer};
     OptionsSetting.OutputDirectory = c.folder;
     OptionsSetting.DeleteBackupFile = c.deleteAfter;
     runResult = c.ended;
@@ -282,7 +293,21 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
       PressRestore(*dialog, c.byDoubleClick);
       EXPECT_EQ(dialog->RowCount(), c.fileLeft ? 2 : 1) << c.what;
       EXPECT_TRUE(::IsWindowEnabled(dialog->Handle())) << c.what;
+      if (*c.summary) {
+        EXPECT_EQ(TextOf(::GetDlgItem(dialog->Handle(), IDC_RESTORE_STATUS)), c.summary) << c.what;
+      }
     });
+    ASSERT_FALSE(prompt.calls.empty()) << c.what;
+    EXPECT_EQ(prompt.calls[0].text,
+              "Restore the registry entries saved in Backup20230101120000.reg?\r\nThey are written back into the "
+              "registry as the file holds them.")
+        << c.what;
+    prompt.calls.erase(prompt.calls.begin());
+    if (c.answer == IDNO) {
+      EXPECT_TRUE(runs.empty() && prompt.calls.empty() && dialog->LastResult.empty()) << c.what;
+      continue;
+    }
+    EXPECT_EQ(dialog->LastResult.empty(), false) << c.what;
     const bool refused = std::string(c.warning).starts_with("This file is not");
     ASSERT_EQ(runs.size(), refused ? 0u : 1u) << c.what;
     if (!refused) {
@@ -376,6 +401,7 @@ TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
     TfrmRestore restore(system.platform, prompt, [&](const std::string& command, const std::string& hint) {
       return form->RunCommandWithHint(command, hint);
     });
+    prompt.answers.push_back(IDYES);
     WithDialog(restore, form->Handle(), [&] {
       ASSERT_EQ(restore.RowCount(), 1);
       restore.SelectRow(0);
@@ -385,7 +411,7 @@ TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
 
     ExpectKeyWithValues(key + "\\Sub", text, number);
     EXPECT_EQ(::GetFileAttributesA(backup.c_str()) != INVALID_FILE_ATTRIBUTES, !deleteAfter) << deleteAfter;
-    EXPECT_TRUE(prompt.calls.empty());
+    EXPECT_EQ(prompt.calls.size(), 1u) << "only the question";
     DeleteKeyTree(RootKey::CurrentUser, key);
     RemoveFolder(folder);
   }

@@ -102,6 +102,8 @@ class ResultsList : public ::testing::Test {
 };
 
 TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFollowingTheRows) {
+  // Wide enough for every key whole.
+  ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
   const std::vector<ProblemRow> rows = SortRows();
   Results().AppendRows(rows);
   SetRowSelected(List(), 2, LVIS_SELECTED | LVIS_FOCUSED);
@@ -173,6 +175,12 @@ TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNot
   ::SetKeyboardState(keys);
   EXPECT_EQ(::SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0), 4);
   EXPECT_EQ(checks(), (std::vector<bool>{false, true, false, true}));
+  // Then Space ticks them all alike, by the focused row, and the count follows.
+  Key(List(), VK_SPACE);
+  EXPECT_EQ(checks(), (std::vector<bool>{true, true, true, true}));
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 4 problems selected for repairing");
+  Key(List(), VK_SPACE);
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 0 problems selected for repairing");
 
   // Delete removes, repairs and asks nothing.
   Key(List(), VK_DELETE);
@@ -185,7 +193,7 @@ TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNot
   Results().Select(1);
   Key(List(), VK_RETURN);
   ASSERT_EQ(memory.shell.Opens().size(), 1u);
-  EXPECT_EQ(memory.shell.Opens()[0].parameters, "-m");
+  EXPECT_EQ(memory.shell.Opens()[0].parameters, "");
   RegistryAccess registry(memory.registry);
   ASSERT_TRUE(registry.OpenPath(kRegeditKey, false));
   EXPECT_EQ(registry.ReadText("LastKey"), "HKEY_CURRENT_USER\\app9");
@@ -212,8 +220,8 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   EXPECT_EQ(findNext("NO VALUES"), 1) << "a reason's text";
   EXPECT_EQ(findNext("gone"), 2) << "the next match below";
   EXPECT_EQ(findNext("gone"), 0) << "round past the last row";
-  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 3 problems selected for repairing    file not found: C:\\Gone\\one.exe")
-      << "the selected row's reason";
+  EXPECT_EQ(PanelText(form->StatusBar(), 1), " 3 problems selected for repairing");
+  EXPECT_EQ(TextOf(form->ReasonPane()), "file not found: C:\\Gone\\one.exe") << "the selected row's reason";
   EXPECT_TRUE(prompt.calls.empty());
   findNext("nowhere");
   ASSERT_EQ(prompt.calls.size(), 1u);
@@ -230,25 +238,45 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   EXPECT_EQ(Results().SelectedIndex(), 0);
 }
 
-TEST_F(ResultsList, ARowsReasonIsItsTipBelowTheTextThatIsCutOff) {
+TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
   Results().AppendRows(
       {Row(true, "Invalid File", "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe", "file not found: C:\\a.exe"),
-       Row(true, "Invalid File", "HKEY_CURRENT_USER\\B\\Path", "C:\\b.exe")});
-  const auto tip = [&](int row, DWORD flags, const std::wstring& shown) {
-    wchar_t text[INFOTIPSIZE] = {};
-    shown.copy(text, shown.size());
+       Row(true, "Empty Key", "HKEY_CURRENT_USER\\B", "")});
+  const auto tip = [&](int row) {
+    wchar_t text[INFOTIPSIZE] = L"Invalid File";
     NMLVGETINFOTIPW request{};
     request.hdr = NMHDR{List(), IDC_REGISTRYDATA, LVN_GETINFOTIPW};
-    request.dwFlags = flags;
     request.pszText = text;
     request.cchTextMax = INFOTIPSIZE;
     request.iItem = row;
     ::SendMessageW(form->Handle(), WM_NOTIFY, IDC_REGISTRYDATA, reinterpret_cast<LPARAM>(&request));
     return win32::Utf8(text);
   };
-  EXPECT_EQ(tip(0, LVGIT_UNFOLDED, L""), "file not found: C:\\a.exe");
-  EXPECT_EQ(tip(0, 0, L"Invalid File"), "Invalid File\r\nfile not found: C:\\a.exe");
-  EXPECT_EQ(tip(1, 0, L"Invalid File"), "Invalid File") << "no reason, no addition";
+  EXPECT_EQ(tip(0), "HKEY_CURRENT_USER\\A\\Path\r\nC:\\a.exe\r\nfile not found: C:\\a.exe");
+  EXPECT_EQ(tip(1), "HKEY_CURRENT_USER\\B") << "no value, no reason, no empty lines";
+}
+
+TEST(CompactKeyPath, KeepsTheRootAndAsManyLastPartsAsFit) {
+  const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Path";
+  struct Case {
+    std::size_t room;
+    std::string key;
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {100, key, key},
+      {key.size(), key, key},
+      {key.size() - 1, key, "HKEY_LOCAL_MACHINE\\...\\Vendor\\App\\Path"},
+      {31, key, "HKEY_LOCAL_MACHINE\\...\\App\\Path"},
+      {30, key, "HKEY_LOCAL_MACHINE\\...\\Path"},
+      {5, key, "HKEY_LOCAL_MACHINE\\...\\Path"},
+      {5, "HKEY_USERS\\Long", "HKEY_USERS\\Long"},
+      {5, "HKEY_USERS", "HKEY_USERS"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CompactKeyPath(c.key, [&](const std::string& text) { return text.size() <= c.room; }), c.shown)
+        << c.room << " " << c.key;
+  }
 }
 
 }  // namespace

@@ -233,6 +233,26 @@ TEST_F(SchedulePageTest, ARefusingSchedulerKeepsTheDialogOpenWithNothingStored) 
   EXPECT_EQ(options.OutputDirectory, "C:\\");
 }
 
+TEST_F(SchedulePageTest, ASchedulerThatDropsWhatWasRegisteredIsNamedAtOk) {
+  Register({ScheduleKind::AtLogon});
+  scheduler.DropTriggersAndActions(true);
+  EXPECT_EQ(Open([&](HWND dialog) {
+              Click(Control(dialog, IDC_SCH_DAILY));
+              Click(::GetDlgItem(dialog, IDOK));
+              ASSERT_EQ(prompt.calls.size(), 1u);
+              EXPECT_EQ(prompt.calls[0].text.rfind("This system's Task Scheduler did not keep the schedule", 0), 0u)
+                  << prompt.calls[0].text;
+              EXPECT_EQ(prompt.calls[0].style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+              EXPECT_TRUE(::IsWindowVisible(PageOf(dialog)));
+              // Off removes the task the scheduler spoiled, and OK goes through.
+              Click(Control(dialog, IDC_SCH_OFF));
+              Click(::GetDlgItem(dialog, IDOK));
+            }),
+            IDOK);
+  EXPECT_FALSE(scheduler.ReadTask(kScheduledTaskName));
+  EXPECT_EQ(prompt.calls.size(), 1u);
+}
+
 TEST_F(SchedulePageTest, AnUnreachableSchedulerGreysThePageAndSaysSoOnce) {
   Register({ScheduleKind::Weekly, 21, 15, 2, true});
   scheduler.Refuse("The RPC server is unavailable.");

@@ -120,13 +120,13 @@ void SendCommand(HWND window, int id) { ::SendMessageW(window, WM_COMMAND, MAKEW
 
 std::vector<int> TreeStates(TfrmHivora& form) {
   std::vector<int> states;
-  for (int code = 1; code <= 22; ++code) states.push_back(form.Tree().StateOf(form.Tree().NodeOf(code)));
+  for (int code = 1; code <= TNodeChecks::Last; ++code) states.push_back(form.Tree().StateOf(form.Tree().NodeOf(code)));
   return states;
 }
 
 std::string Ticks(std::initializer_list<int> checked) {
   std::string text = "[TreeViewNodeCheck]\r\n";
-  for (int code = 1; code <= 22; ++code) {
+  for (int code = 1; code <= TNodeChecks::Last; ++code) {
     const bool on = std::find(checked.begin(), checked.end(), code) != checked.end();
     text += std::to_string(code) + (on ? "=1\r\n" : "=0\r\n");
   }

@@ -103,7 +103,7 @@ std::string PanelText(HWND statusBar, int panel);
 // Sends a command as a menu item or button would.
 void SendCommand(HWND window, int id);
 
-// Category states of the tree by code, 1 to 22.
+// Category states of the tree by code, 1 to TNodeChecks::Last.
 std::vector<int> TreeStates(TfrmHivora& form);
 
 // Ticks of the tree as options.ini stores them: the listed codes checked, every other one not.

@@ -1,6 +1,6 @@
 // Drives a running Tamrisk for scripts/screenshot: waits for the main window, clicks
 // "Scan registry issue" by posting the button's command, waits until the "Scanning" window has come
-// and gone, selects the first row (so the status bar shows its reason), then prints the main window's
+// and gone, selects the first row (so the line under the list shows its reason), then prints the main window's
 // bounds as "left top width height". With "close" it then closes the window as a user would and waits
 // until it is gone.
 // Usage: ClickScan.exe [timeout-seconds] [close]

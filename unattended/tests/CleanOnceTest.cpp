@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "settings/RegGlobal.h"
 #include "testkit/TestKit.h"
 #include "unattended/CleanOnce.h"
 
@@ -26,7 +27,7 @@ constexpr const char* kApplications = "Software\\Classes\\Applications";
 // options.ini's ticks: the codes given, and no other.
 std::string Ticked(const std::vector<int>& codes) {
   std::string text = "[TreeViewNodeCheck]\r\n";
-  for (int code = 1; code <= 22; ++code) {
+  for (int code = 1; code <= TNodeChecks::Last; ++code) {
     const bool on = std::find(codes.begin(), codes.end(), code) != codes.end();
     text += std::to_string(code) + (on ? "=1\r\n" : "=0\r\n");
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "settings/RegGlobal.h"
 #include "unattended/Report.h"
 
 namespace tamrisk {
@@ -81,7 +82,7 @@ class ReportRun : public ::testing::Test {
   }
   // Only the given categories ticked.
   void Tick(const std::vector<int>& codes) {
-    for (int code = 1; code <= 22; ++code) {
+    for (int code = 1; code <= TNodeChecks::Last; ++code) {
       const bool ticked = std::find(codes.begin(), codes.end(), code) != codes.end();
       env_.ini.WriteString(kIni, "TreeViewNodeCheck", std::to_string(code), ticked ? "1" : "0");
     }

@@ -1,0 +1,22 @@
+// The checks of a program's App Paths and uninstall entries, which the machine's categories and the
+// per-user one share: the same entries under HKEY_CURRENT_USER are a program installed for one user.
+#pragma once
+
+#include <string>
+
+#include "platform/RegistryBackend.h"
+#include "scan/ScanTask.h"
+
+namespace tamrisk {
+
+constexpr char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Each program's entry of the App Paths key whose default value names a missing program.
+void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& appPaths, const std::string& problem);
+
+// Each uninstall entry (but Windows Installer's, named by a product code) with no value below it.
+void ScanEmptyUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
+                               const std::string& problem);
+
+}  // namespace tamrisk

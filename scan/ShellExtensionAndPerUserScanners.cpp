@@ -1,0 +1,143 @@
+// Shell Extensions and Per-User Programs scanners (codes 26 and 27).
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/RegistryAccess.h"
+#include "platform/Text.h"
+#include "scan/PathTests.h"
+#include "scan/ProgramEntries.h"
+#include "scan/Reasons.h"
+#include "scan/RegistryViews.h"
+#include "scan/ScanTask.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr char kShellExtensionProblem[] = "Shell Extension Issue";
+constexpr char kOverlays[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers";
+constexpr std::string_view kWow64Node = "Wow6432Node";
+// The handler lists Explorer reads below a class's shellex key.
+constexpr const char* kHandlerLists[] = {"ContextMenuHandlers", "PropertySheetHandlers", "DragDropHandlers"};
+// The folder background's menu, the one class whose handler lists are a level deeper.
+constexpr char kDirectoryBackground[] = "Directory\\Background";
+
+// "{...}": the form of a class ID.
+bool IsClassId(std::string_view text) { return text.size() > 2 && text.front() == '{' && text.back() == '}'; }
+
+// Where the registrations a handler's class ID may have are: a handler listed in the 32-bit view's
+// classes is loaded by 32-bit programs alone; the keys Windows shares between the views hold both
+// kinds of handler, so there either view's registration keeps it.
+class ClassRegistrations {
+ public:
+  explicit ClassRegistrations(RegistryBackend& registry) : views_(ClassKeyInBothViews(registry, "CLSID")) {}
+
+  // The class keys, below HKEY_CLASSES_ROOT, that a handler of that view may name. Where the 32-bit
+  // copy is a link to the 64-bit key it is left out, and that key is the 32-bit view's as well.
+  std::vector<std::string> For(bool narrowView) const {
+    return narrowView ? std::vector<std::string>{views_.back()} : views_;
+  }
+
+ private:
+  std::vector<std::string> views_;
+};
+
+class ShellExtensionScan {
+ public:
+  explicit ShellExtensionScan(TScanTaskThread& task) : task_(task), classes_(task.Env().registry) {}
+
+  // Every handler list of every class, in both views of the classes.
+  void ScanClasses() {
+    for (std::string view : ClassKeyInBothViews(task_.Env().registry, "")) {
+      if (!view.empty() && view.back() == '\\') view.pop_back();  // the 32-bit view's root, "Wow6432Node"
+      const bool narrow = !view.empty();
+      RegistryAccess registry(task_.Env().registry, RootKey::ClassesRoot);
+      registry.SetAccess(rights::Read);
+      if (narrow && !registry.OpenPath(view, false)) continue;
+      std::vector<std::string> names = registry.ListSubkeys();
+      names.emplace_back(kDirectoryBackground);
+      const std::string prefix = narrow ? view + "\\" : "";
+      for (const std::string& name : names) {
+        task_.CheckStop();
+        if (!narrow && EqualsNoCase(name, kWow64Node)) continue;
+        // Most classes have no shellex key: one open tells, before the lists are looked for.
+        const std::string shellex = prefix + name + "\\shellex";
+        if (!registry.HasSubkey("\\" + shellex)) continue;
+        for (const char* list : kHandlerLists) ScanHandlerList(RootKey::ClassesRoot, shellex + "\\" + list, narrow);
+      }
+    }
+  }
+
+  // The icon overlays Explorer loads, each a key whose default value is its class ID.
+  void ScanOverlays() {
+    for (const std::string& path : SoftwareKeyInBothViews(task_.Env().registry, kOverlays)) {
+      ScanHandlerList(RootKey::LocalMachine, path, StartsWithNoCase(path, "Software\\Wow6432Node\\"));
+    }
+  }
+
+ private:
+  // Each handler key of the list: the class ID is its default value, or else its own name.
+  void ScanHandlerList(RootKey root, const std::string& list, bool narrow) {
+    RegistryAccess registry(task_.Env().registry, root);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(list, false)) return;
+    task_.ShowCurrentKey(list);
+    for (const std::string& name : registry.ListSubkeys()) {
+      task_.CheckStop();
+      const std::string path = list + "\\" + name;
+      RegistryAccess handler(task_.Env().registry, root);
+      handler.SetAccess(rights::Read);
+      if (!handler.OpenPath(path, false)) continue;
+      const std::optional<std::string> text = handler.ReadTextValue("");
+      const std::string classId = text && IsClassId(*text) ? *text : IsClassId(name) ? name : "";
+      if (classId.empty()) continue;  // names no class: a disabled entry, or one of another form
+      if (const std::optional<std::string> why = WhyUnusable(classId, narrow)) {
+        task_.AppendProblem(kShellExtensionProblem, rkKey, {RootName(root), path, "", false}, classId, *why);
+      }
+    }
+  }
+
+  // Why no program can load the class: unregistered in the handler's view, or its server file gone.
+  std::optional<std::string> WhyUnusable(const std::string& classId, bool narrow) {
+    bool registered = false;
+    std::optional<MissingPath> gone;
+    for (const std::string& clsid : classes_.For(narrow)) {
+      RegistryAccess registry(task_.Env().registry, RootKey::ClassesRoot);
+      registry.SetAccess(rights::Read);
+      if (!registry.OpenPath(clsid + "\\" + classId, false)) continue;
+      registered = true;
+      if (!registry.OpenPath("InprocServer32", false)) return std::nullopt;  // served otherwise
+      const std::optional<std::string> server = registry.ReadTextValue("");
+      if (!server) return std::nullopt;
+      gone = MissingReference(task_.Env(), *server, "", task_.TestedDrives, false);
+      // A bare file name, a path on another drive, or a file that is there: the class can be loaded.
+      if (!gone || InWindowsFolder(task_.Env(), gone->path)) return std::nullopt;
+    }
+    if (!registered) return reason::ClassNotRegistered(classId);
+    return reason::Gone(*gone);
+  }
+
+  TScanTaskThread& task_;
+  ClassRegistrations classes_;
+};
+
+}  // namespace
+
+void TScanTaskThread::ScanShellExtensions() {
+  ShellExtensionScan scan(*this);
+  scan.ScanClasses();
+  scan.ScanOverlays();
+}
+
+// A program installed for one user writes its App Paths and uninstall entries under
+// HKEY_CURRENT_USER, and gets the checks of the machine's: the program of an App Paths entry, an
+// uninstall entry with nothing in it, and the programs its values name.
+void TScanTaskThread::ScanPerUserPrograms() {
+  const std::string problem = "Per-User Program Issue";
+  ScanAppPathsKey(*this, RootKey::CurrentUser, kAppPathsKey, problem);
+  ScanEmptyUninstallEntries(*this, RootKey::CurrentUser, kUninstallKey, problem);
+  WalkRegistryTree("HKEY_CURRENT_USER", kUninstallKey, TestedDrives, ".exe", problem);
+}
+
+}  // namespace tamrisk
