@@ -63,6 +63,11 @@ class HandleAppendStream final : public AppendStream {
  public:
   explicit HandleAppendStream(UniqueFileHandle file) : file_(std::move(file)) {}
   bool Append(std::string_view contents, std::string* error) override { return WriteAll(file_.get(), contents, error); }
+  bool Flush(std::string* error) override {
+    if (::FlushFileBuffers(file_.get())) return true;
+    SetError(error, ::GetLastError());
+    return false;
+  }
 
  private:
   UniqueFileHandle file_;
@@ -335,8 +340,14 @@ bool Win32FileSystem::AppendFile(const std::string& path, std::string_view conte
 }
 
 std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& path, std::string* error) {
-  UniqueFileHandle file = OpenForWriting(path, error, true);
-  if (!file) return nullptr;
+  // FlushFileBuffers needs GENERIC_WRITE, which FILE_APPEND_DATA alone does not give; nobody else
+  // may write meanwhile, so writing on from the end is appending.
+  UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file || !::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
+    SetError(error, ::GetLastError());
+    return nullptr;
+  }
   return std::make_unique<HandleAppendStream>(std::move(file));
 }
 
