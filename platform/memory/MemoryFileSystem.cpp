@@ -373,6 +373,22 @@ struct MemoryFileSystem::Impl {
     file->lastWrite = clock;
     return fits || Fail(kDiskFull, error);
   }
+
+  // An append that fails part-way takes back what it stored, as the Win32 stream cuts the file back.
+  bool AppendWhole(const std::string& text, std::string_view contents, std::string* error) {
+    ParsedPath path;
+    FsNode* file = nullptr;
+    const bool existed = Parse(text, false, path) == 0 && Resolve(path, path.levels.size(), file) == 0 && !file->folder;
+    const std::size_t before = existed ? file->contents.size() : 0;
+    if (Write(text, contents, true, error)) return true;
+    if (existed && file->contents.size() > before) {
+      if (std::optional<std::size_t>& freeSpace = drives.at(path.drive).freeSpace) {
+        *freeSpace += file->contents.size() - before;
+      }
+      file->contents.resize(before);
+    }
+    return false;
+  }
 };
 
 MemoryFileSystem::MemoryFileSystem() : impl_(std::make_unique<Impl>()) {}
@@ -538,33 +554,35 @@ bool MemoryFileSystem::AppendFile(const std::string& path, std::string_view cont
   return impl_->Write(path, contents, true, error);
 }
 
-// Each append is stored at once, as WriteFile hands it to the system; a flush is counted and
+// Each append is stored at once, as WriteFile hands it to the system, or not at all; a flush is counted and
 // journalled, so tests can see that a backup reached the disk before anything was deleted.
 class MemoryAppendStream final : public AppendStream {
  public:
-  MemoryAppendStream(MemoryFileSystem& files, std::string path, std::function<void()> flushed)
-      : files_(files), path_(std::move(path)), flushed_(std::move(flushed)) {}
-  bool Append(std::string_view contents, std::string* error) override {
-    return files_.AppendFile(path_, contents, error);
-  }
+  MemoryAppendStream(std::function<bool(std::string_view, std::string*)> append, std::function<void()> flushed)
+      : append_(std::move(append)), flushed_(std::move(flushed)) {}
+  bool Append(std::string_view contents, std::string* error) override { return append_(contents, error); }
   bool Flush(std::string* /*error*/) override {
     flushed_();
     return true;
   }
 
  private:
-  MemoryFileSystem& files_;
-  std::string path_;
+  std::function<bool(std::string_view, std::string*)> append_;
   std::function<void()> flushed_;
 };
 
 std::unique_ptr<AppendStream> MemoryFileSystem::OpenForAppend(const std::string& path, std::string* error) {
   if (!AppendFile(path, {}, error)) return nullptr;  // made when missing, as an open would
-  return std::make_unique<MemoryAppendStream>(*this, path, [this, path] {
-    std::lock_guard lock(impl_->mutex);
-    ++impl_->calls.flushes;
-    impl_->Journal("flush", path);
-  });
+  return std::make_unique<MemoryAppendStream>(
+      [this, path](std::string_view contents, std::string* why) {
+        std::lock_guard lock(impl_->mutex);
+        return impl_->AppendWhole(path, contents, why);
+      },
+      [this, path] {
+        std::lock_guard lock(impl_->mutex);
+        ++impl_->calls.flushes;
+        impl_->Journal("flush", path);
+      });
 }
 
 PathKind MemoryFileSystem::KindOf(const std::string& text) {

@@ -62,7 +62,17 @@ bool WriteWithDisposition(const std::string& path, std::string_view contents, st
 class HandleAppendStream final : public AppendStream {
  public:
   explicit HandleAppendStream(UniqueFileHandle file) : file_(std::move(file)) {}
-  bool Append(std::string_view contents, std::string* error) override { return WriteAll(file_.get(), contents, error); }
+  bool Append(std::string_view contents, std::string* error) override {
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file_.get(), LARGE_INTEGER{}, &start, FILE_CURRENT)) {
+      SetError(error, ::GetLastError());
+      return false;
+    }
+    if (WriteAll(file_.get(), contents, error)) return true;
+    // A tail cut short would make the whole file unreadable as a backup, what was there before included.
+    if (::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) ::SetEndOfFile(file_.get());
+    return false;
+  }
   bool Flush(std::string* error) override {
     if (::FlushFileBuffers(file_.get())) return true;
     SetError(error, ::GetLastError());

@@ -187,13 +187,14 @@ TEST_F(RepairTest, EntriesThisUserMayNotChangeSayTheyNeedAnAdministrator) {
 }
 
 // The whole backup reaches the file, or nothing is deleted: not a value, not a shortcut. A file cut
-// short does not stay behind looking like a backup.
+// short does not stay behind looking like a backup, and an earlier repair's file of the same name
+// keeps exactly what it held.
 TEST_F(RepairTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
   const struct {
     const char* label;
     void (*prepare)(MemoryFileSystem& files);
     const char* why;
-    bool folderInTheWay;
+    bool keptThere;  // what was at the backup's name before stays
   } cases[] = {
       {"a folder where the file should go", [](MemoryFileSystem& files) { files.AddFolder(kBackup); },
        "Access is denied.", true},
@@ -201,6 +202,12 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
        "Access is denied.", false},
       {"a disk that fills up part-way", [](MemoryFileSystem& files) { files.SetFreeSpace('C', 100); },
        "There is not enough space on the disk.", false},
+      {"an earlier repair's file on a disk that fills up",
+       [](MemoryFileSystem& files) {
+         files.WriteFile(kBackup, "earlier backup");
+         files.SetFreeSpace('C', 100);
+       },
+       "There is not enough space on the disk.", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -210,6 +217,8 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
     env.registry.SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
     env.registry.SetString(RootKey::CurrentUser, "Software\\Old\\App", "B", "b");
     c.prepare(env.files);
+    std::string before, after;
+    env.files.ReadFile(kBackup, before);
     const std::vector<ProblemRow> rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\A", "", rkValueInPath),
                                           Checked("HKEY_CURRENT_USER\\Software\\Old", "", rkKey),
                                           Checked("C:\\Desk\\Gone.lnk", "", rkShortcutFile)};
@@ -225,7 +234,9 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
     EXPECT_TRUE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
     EXPECT_TRUE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Old\\App", "B"));
     EXPECT_TRUE(env.files.Exists("C:\\Desk\\Gone.lnk"));
-    EXPECT_EQ(env.files.Exists(kBackup), c.folderInTheWay);
+    EXPECT_EQ(env.files.Exists(kBackup), c.keptThere);
+    env.files.ReadFile(kBackup, after);
+    EXPECT_EQ(after, before);
     EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
   }
 }
