@@ -9,6 +9,8 @@ class AppendFileStream final : public AppendStream {
   bool Append(std::string_view contents, std::string* error) override {
     return files_.AppendFile(path_, contents, error);
   }
+  // Each append opened and closed the file; a backend that can flush a file overrides OpenForAppend.
+  bool Flush(std::string* /*error*/) override { return true; }
 
  private:
   FileSystem& files_;

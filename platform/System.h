@@ -73,8 +73,12 @@ enum class PathKind {
 class AppendStream {
  public:
   virtual ~AppendStream() = default;
-  // Each call's data reaches the system before it returns; false (with error) when it cannot.
+  // Each call's data reaches the system before it returns; false (with error) when it cannot, and then
+  // nothing of this call stays in the file (the default stream, appending through AppendFile, may keep part).
   virtual bool Append(std::string_view contents, std::string* error = nullptr) = 0;
+  // What was appended reaches the disk (FlushFileBuffers) before this returns: a crash or power
+  // loss afterwards keeps it. False (with error) when it cannot be made sure.
+  virtual bool Flush(std::string* error = nullptr) = 0;
 };
 
 // A file kept from being written, renamed or deleted for the holder's lifetime; others may still read it.

@@ -1,6 +1,8 @@
 #include "repair/RegBackup.h"
 
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <utility>
 
 #include "platform/Text.h"
@@ -114,12 +116,6 @@ std::string WithoutTrailingBackslash(std::string path) {
   return path;
 }
 
-// Values listed and counted by the key agree: the listing did not stop early.
-bool ListedAll(RegistryAccess& access, std::size_t values, std::size_t subkeys) {
-  const KeyInfo info = access.QueryKeyInfo();
-  return info.valueCount == values && info.subkeyCount == subkeys;
-}
-
 // Whether a key may still be there. Only a "not found" proves it gone; a key the user may not even
 // look at counts as present, so its row is not dropped as if it had been repaired.
 bool KeyMayExist(const Platform& platform, RootKey root, const std::string& path) {
@@ -142,16 +138,6 @@ RemoveOutcome KeptFor(const Platform& platform, RootKey root, const std::string&
   return key.Status() == status::AccessDenied ? RemoveOutcome::NeedsAdministrator : otherwise;
 }
 
-bool AppendValueLine(RegistryAccess& access, const std::string& name, std::string& out) {
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
-  if (!access.ReadRaw(name, type, data)) return false;
-  const std::string line = RegValueLine(name, type, data);
-  if (line.empty()) return false;
-  out += line;
-  return true;
-}
-
 // A key line must name exactly the key that was read: no line break, and no empty level that the
 // open would skip over.
 bool KeyLineCarries(const std::string& path) {
@@ -160,37 +146,76 @@ bool KeyLineCarries(const std::string& path) {
   return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string::npos;
 }
 
-// The key line of path and one value line, read from the access object's current key.
-bool AppendValueSection(RegistryAccess& access, const std::string& path, const std::string& valueName,
-                        std::string& out) {
-  if (!KeyLineCarries(path)) return false;
+void AppendKeyLine(RootKey root, const std::string& path, std::string& out) {
   out += kLineEnd;
-  out += KeyLine(access.Root(), path);
+  out += KeyLine(root, path);
   out += kLineEnd;
-  return AppendValueLine(access, valueName, out);
 }
 
-bool AppendSection(RegistryAccess& access, const std::string& path, const std::string& valueName, bool wholeKey,
-                   std::string& out) {
-  if (!KeyLineCarries(path)) return false;
-  access.ClosePath();
-  if (!access.OpenPath("\\" + path, false)) return false;
-  if (!wholeKey) return AppendValueSection(access, path, valueName, out);
-
-  out += kLineEnd;
-  out += KeyLine(access.Root(), path);
-  out += kLineEnd;
-  const std::vector<std::string> values = access.ListValues();
-  const std::vector<std::string> subkeys = access.ListSubkeys();
-  if (!ListedAll(access, values.size(), subkeys.size())) return false;
-  for (const std::string& name : values) {
-    if (!AppendValueLine(access, name, out)) return false;
+// The value lines of an open key, read by index, and its subkeys' names; false when the key cannot
+// be read whole or a line cannot carry what was read.
+bool AppendValuesAt(RegistryBackend& registry, KeyHandle key, std::string& out, std::vector<std::uint8_t>& data) {
+  std::string name;
+  std::uint32_t type = 0;
+  for (std::uint32_t index = 0;; ++index) {
+    const long rc = registry.EnumValueData(key, index, name, type, data);
+    if (rc == status::NoMoreItems) return true;
+    if (rc != status::Success) return false;
+    const std::string line = RegValueLine(name, type, data);
+    if (line.empty()) return false;
+    out += line;
   }
-  access.ClosePath();
-  for (const std::string& name : subkeys) {
-    if (!AppendSection(access, ChildPath(path, name), valueName, true, out)) return false;
+}
+
+bool ListSubkeysAt(RegistryBackend& registry, KeyHandle key, std::vector<std::string>& names) {
+  std::string name;
+  for (std::uint32_t index = 0;; ++index) {
+    const long rc = registry.EnumKey(key, index, name);
+    if (rc == status::NoMoreItems) return true;
+    if (rc != status::Success) return false;
+    names.push_back(name);
+  }
+}
+
+}  // namespace
+
+// A key as the backup read it: the names of its subkeys, each with its own. Its deletion takes these
+// and no more: a subkey made since then keeps its parent, and the row says so.
+struct BackedUpKey {
+  std::string name;
+  std::vector<BackedUpKey> subkeys;
+};
+
+namespace {
+
+// The section of an open key and then those of its subkeys, depth first, each subkey opened through
+// its parent; tree gets what was read.
+bool AppendKeySections(RegistryBackend& registry, KeyHandle key, RootKey root, const std::string& path,
+                       std::string& out, std::vector<BackedUpKey>& tree, std::vector<std::uint8_t>& data) {
+  if (!KeyLineCarries(path)) return false;
+  AppendKeyLine(root, path, out);
+  std::vector<std::string> names;
+  if (!AppendValuesAt(registry, key, out, data) || !ListSubkeysAt(registry, key, names)) return false;
+  for (const std::string& name : names) {
+    const BackendKey subkey(registry, key, name, rights::AllAccess);
+    if (subkey.Status() != status::Success) return false;
+    tree.push_back({name, {}});
+    if (!AppendKeySections(registry, subkey.get(), root, ChildPath(path, name), out, tree.back().subkeys, data)) {
+      return false;
+    }
   }
   return true;
+}
+
+// Deletes the subkeys the backup read, deepest first, through their parents.
+void DeleteSubkeys(RegistryBackend& registry, KeyHandle key, const std::vector<BackedUpKey>& subkeys) {
+  for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) {
+    if (!it->subkeys.empty()) {
+      const BackendKey subkey(registry, key, it->name, rights::AllAccess);
+      if (subkey.Status() == status::Success) DeleteSubkeys(registry, subkey.get(), it->subkeys);
+    }
+    registry.DeleteKey(key, it->name);
+  }
 }
 
 }  // namespace
@@ -238,82 +263,297 @@ std::string RegValueLine(const std::string& name, std::uint32_t type, const std:
   return line;
 }
 
-bool WriteRegSection(RegistryAccess& access, const std::string& path, const std::string& valueName, bool wholeKey,
-                     std::string& out) {
-  std::string section;
-  const bool complete = AppendSection(access, path, valueName, wholeKey, section);
-  access.ClosePath();
-  if (!complete) return false;
-  out += section;
-  return true;
-}
-
 bool IsRemovableKeyPath(const std::string& path) {
   const std::string key = WithoutTrailingBackslash(path);
   if (key.empty() || key.find('\\') == std::string::npos) return false;
   return key.front() != '\\' && key.back() != '\\' && key.find("\\\\") == std::string::npos;
 }
 
+struct RegBackup::Entry {
+  RootKey root = RootKey::CurrentUser;
+  std::string path;  // without a trailing "\"
+  std::string valueName;
+  bool wholeKey = false;
+  enum class Stage { Queued, BackedUp, Done } stage = Stage::Queued;
+  RemoveOutcome outcome = RemoveOutcome::NotFound;
+  std::shared_ptr<BackendKey> key;   // held from the read to the deletion
+  std::vector<BackedUpKey> subkeys;  // a key's subtree as read
+  std::string section;               // what the backup holds of it
+};
+
+namespace {
+
+// A key with several of the rows' values has them read by index in one pass when that takes fewer
+// calls than asking for each by name.
+constexpr std::size_t kValuesPerListing = 8;
+
+// The keys one BackUp opens, each once, shared by the entries in it.
+class OpenKeys {
+ public:
+  struct Opened {
+    std::shared_ptr<BackendKey> key;
+    std::size_t wanted = 0;  // value entries in it
+    bool listed = false;     // its values were read by index into values
+    std::map<std::string, std::pair<std::uint32_t, std::vector<std::uint8_t>>> values;  // by upper-case name
+  };
+
+  explicit OpenKeys(RegistryBackend& registry) : registry_(registry) {}
+
+  Opened& Open(RootKey root, const std::string& path) {
+    Opened& opened = keys_[{root, AsciiUpper(path)}];
+    if (!opened.key) opened.key = std::make_shared<BackendKey>(registry_, RootHandle(root), path, rights::AllAccess);
+    return opened;
+  }
+
+  // A value of an open key: from the key's listing when its values are better read by index, else
+  // by name. A name the listing does not hold is still asked by name, as the registry's comparison
+  // of names goes beyond ASCII.
+  long ReadValue(Opened& opened, const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data) {
+    if (opened.wanted > 1 && !opened.listed) List(opened);
+    if (opened.listed) {
+      const auto found = opened.values.find(AsciiUpper(name));
+      if (found != opened.values.end()) {
+        type = found->second.first;
+        data = found->second.second;
+        return status::Success;
+      }
+    }
+    return registry_.QueryValue(opened.key->get(), name, type, data);
+  }
+
+ private:
+  void List(Opened& opened) {
+    opened.listed = true;
+    KeyInfo info;
+    if (registry_.QueryInfoKey(opened.key->get(), info) != status::Success) return;
+    if (opened.wanted * kValuesPerListing < info.valueCount) return;
+    std::string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    for (std::uint32_t index = 0;
+         registry_.EnumValueData(opened.key->get(), index, name, type, data) == status::Success; ++index) {
+      opened.values[AsciiUpper(name)] = {type, data};
+    }
+  }
+
+  RegistryBackend& registry_;
+  std::map<std::pair<RootKey, std::string>, Opened> keys_;  // by root and upper-case path
+};
+
+using Entry = RegBackup::Entry;
+using Stage = Entry::Stage;
+
+void Decide(Entry& entry, RemoveOutcome outcome) {
+  entry.stage = Stage::Done;
+  entry.outcome = outcome;
+  entry.key.reset();
+  entry.subkeys.clear();
+  entry.section.clear();
+}
+
+bool EntryMayExist(const Platform& platform, const Entry& entry) {
+  return entry.wholeKey ? KeyMayExist(platform, entry.root, entry.path)
+                        : ValueMayExist(platform, entry.root, entry.path, entry.valueName);
+}
+
+// Why an entry whose key did not open stays, or that it is gone.
+RemoveOutcome Unopened(const Platform& platform, const Entry& entry, long rc) {
+  if (rc == status::FileNotFound || !EntryMayExist(platform, entry)) return RemoveOutcome::NotFound;
+  return rc == status::AccessDenied ? RemoveOutcome::NeedsAdministrator : RemoveOutcome::NotBackedUp;
+}
+
+// The entry's section, read through its key (opened once for all the entries in it), which the
+// entry then holds for its deletion; or, when it cannot be backed up, its outcome.
+void ReadEntry(const Platform& platform, OpenKeys& keys, Entry& entry, std::vector<std::uint8_t>& data) {
+  OpenKeys::Opened& opened = keys.Open(entry.root, entry.path);
+  if (opened.key->Status() != status::Success) return Decide(entry, Unopened(platform, entry, opened.key->Status()));
+  if (entry.wholeKey) {
+    if (!AppendKeySections(platform.registry, opened.key->get(), entry.root, entry.path, entry.section, entry.subkeys,
+                           data)) {
+      return Decide(entry, EntryMayExist(platform, entry) ? RemoveOutcome::NotBackedUp : RemoveOutcome::NotFound);
+    }
+  } else {
+    std::uint32_t type = 0;
+    const long rc = keys.ReadValue(opened, entry.valueName, type, data);
+    if (rc == status::FileNotFound) return Decide(entry, RemoveOutcome::NotFound);
+    const std::string line = rc == status::Success ? RegValueLine(entry.valueName, type, data) : std::string();
+    if (line.empty() || !KeyLineCarries(entry.path)) return Decide(entry, RemoveOutcome::NotBackedUp);
+    AppendKeyLine(entry.root, entry.path, entry.section);
+    entry.section += line;
+  }
+  entry.key = opened.key;
+}
+
+// The upper-case paths of a key and of each key above it, up to the one below the root.
+std::vector<std::string> PathAndAncestors(const std::string& path) {
+  std::vector<std::string> paths;
+  std::string upper = AsciiUpper(path);
+  for (;;) {
+    paths.push_back(upper);
+    const std::size_t slash = upper.rfind('\\');
+    if (slash == std::string::npos) return paths;
+    upper.resize(slash);
+  }
+}
+
+// The backup text of the entries just read: a section of each, except where a key read in the same
+// backup holds the entry already (a value in it, a key below it, the same key on two rows).
+std::string BackupText(std::vector<Entry>& entries, std::size_t first) {
+  std::map<std::pair<RootKey, std::string>, std::size_t> keys;  // first key entry of each path
+  for (std::size_t i = first; i < entries.size(); ++i) {
+    if (entries[i].stage == Stage::Queued && entries[i].wholeKey) {
+      keys.try_emplace({entries[i].root, AsciiUpper(entries[i].path)}, i);
+    }
+  }
+  std::string text;
+  for (std::size_t i = first; i < entries.size(); ++i) {
+    if (entries[i].stage != Stage::Queued) continue;
+    bool held = false;
+    for (const std::string& path : PathAndAncestors(entries[i].path)) {
+      const auto found = keys.find({entries[i].root, path});
+      held = held || (found != keys.end() && found->second != i);
+    }
+    if (!held) text += entries[i].section;
+  }
+  return text;
+}
+
+// Deletes what the backup read of the entry and no more: a key's subkeys from the deepest up, then
+// the key; a value through its key.
+RemoveOutcome DeleteEntry(const Platform& platform, const Entry& entry) {
+  RegistryBackend& registry = platform.registry;
+  if (entry.wholeKey) {
+    DeleteSubkeys(registry, entry.key->get(), entry.subkeys);
+    if (registry.DeleteKey(RootHandle(entry.root), entry.path) == status::Success) return RemoveOutcome::Removed;
+    if (!KeyMayExist(platform, entry.root, entry.path)) return RemoveOutcome::Removed;
+    return KeptFor(platform, entry.root, entry.path, RemoveOutcome::NotDeleted);
+  }
+  if (registry.DeleteValue(entry.key->get(), entry.valueName) == status::Success) return RemoveOutcome::Removed;
+  std::uint32_t type = 0, size = 0;
+  const long rc = registry.QueryValueInfo(entry.key->get(), entry.valueName, type, size);
+  if (rc == status::FileNotFound || rc == status::KeyDeleted) return RemoveOutcome::Removed;
+  return KeptFor(platform, entry.root, entry.path, RemoveOutcome::NotDeleted);
+}
+
+}  // namespace
+
 RegBackup::RegBackup(const Platform& platform, std::string fileName)
     : platform_(platform), fileName_(std::move(fileName)) {}
 
-void RegBackup::Append(const std::string& text) {
-  // A file of the same name from a repair earlier in the same second already has its header.
-  const bool header = !written_ && !platform_.files.PathIsFile(fileName_);
-  const std::string bytes = RegFileBytes(header ? kHeader + text : text, header);
-  std::string error;
-  if (!stream_) stream_ = platform_.files.OpenForAppend(fileName_, &error);
-  if (!stream_ || !stream_->Append(bytes, &error)) {
-    stream_.reset();
-    throw RepairError(error.empty() ? "Cannot write " + fileName_ : error);
-  }
-  written_ = true;
+RegBackup::~RegBackup() = default;
+
+std::size_t RegBackup::Queue(Entry entry) {
+  entries_.push_back(std::move(entry));
+  return entries_.size() - 1;
 }
 
-bool RegBackup::AppendToBackup(RootKey root, const std::string& path, const std::string& valueName, bool wholeKey) {
-  std::string text;
-  {
-    RegistryAccess access(platform_.registry, root);
-    if (!WriteRegSection(access, WithoutTrailingBackslash(path), valueName, wholeKey, text)) return false;
+std::size_t RegBackup::AddKey(const std::string& rootName, const std::string& path) {
+  Entry entry;
+  entry.wholeKey = true;
+  const std::optional<RootKey> root = RootFromName(rootName);
+  if (!root) {
+    Decide(entry, RemoveOutcome::NotFound);
+  } else if (!IsRemovableKeyPath(path)) {
+    Decide(entry, RemoveOutcome::Refused);
+  } else {
+    entry.root = *root;
+    entry.path = WithoutTrailingBackslash(path);
   }
-  Append(std::move(text));
-  return true;
+  return Queue(std::move(entry));
 }
+
+std::size_t RegBackup::AddValue(const std::string& rootName, const std::string& path, const std::string& valueName) {
+  Entry entry;
+  entry.valueName = valueName;
+  const std::optional<RootKey> root = RootFromName(rootName);
+  if (!root) {
+    Decide(entry, RemoveOutcome::NotFound);
+  } else {
+    entry.root = *root;
+    entry.path = WithoutTrailingBackslash(path);
+  }
+  return Queue(std::move(entry));
+}
+
+void RegBackup::BackUp() {
+  const std::size_t first = unread_;
+  unread_ = entries_.size();
+  OpenKeys keys(platform_.registry);
+  for (std::size_t i = first; i < entries_.size(); ++i) {
+    if (entries_[i].stage == Stage::Queued && !entries_[i].wholeKey)
+      ++keys.Open(entries_[i].root, entries_[i].path).wanted;
+  }
+  std::vector<std::uint8_t> data;
+  for (std::size_t i = first; i < entries_.size(); ++i) {
+    if (entries_[i].stage == Stage::Queued) ReadEntry(platform_, keys, entries_[i], data);
+  }
+  const std::string text = BackupText(entries_, first);
+  try {
+    if (!text.empty()) Write(text);
+  } catch (...) {
+    for (std::size_t i = first; i < entries_.size(); ++i) {
+      if (entries_[i].stage == Stage::Queued) Decide(entries_[i], RemoveOutcome::NotBackedUp);
+    }
+    throw;
+  }
+  for (std::size_t i = first; i < entries_.size(); ++i) {
+    Entry& entry = entries_[i];
+    if (entry.stage == Stage::Queued) entry.stage = Stage::BackedUp;
+    entry.section.clear();
+  }
+}
+
+void RegBackup::DeleteBackedUp() {
+  for (Entry& entry : entries_) {
+    if (entry.stage == Stage::BackedUp) Decide(entry, DeleteEntry(platform_, entry));
+  }
+}
+
+RemoveOutcome RegBackup::Outcome(std::size_t entry) const { return entries_.at(entry).outcome; }
 
 RemoveOutcome RegBackup::RemoveKeyWithBackup(const std::string& rootName, const std::string& path) {
-  const std::optional<RootKey> root = RootFromName(rootName);
-  if (!root) return RemoveOutcome::NotFound;
-  if (!IsRemovableKeyPath(path)) return RemoveOutcome::Refused;
-  const std::string key = WithoutTrailingBackslash(path);
-
-  RegistryAccess access(platform_.registry, *root);
-  std::string section;
-  if (!WriteRegSection(access, key, "", true, section)) {
-    if (!KeyMayExist(platform_, *root, key)) return RemoveOutcome::NotFound;
-    return KeptFor(platform_, *root, key, RemoveOutcome::NotBackedUp);
-  }
-  Append(std::move(section));
-  if (access.RemoveSubkey(key)) return RemoveOutcome::Removed;
-  if (!KeyMayExist(platform_, *root, key)) return RemoveOutcome::Removed;
-  return KeptFor(platform_, *root, key, RemoveOutcome::NotDeleted);
+  const std::size_t entry = AddKey(rootName, path);
+  BackUp();
+  DeleteBackedUp();
+  return Outcome(entry);
 }
 
 RemoveOutcome RegBackup::RemoveValueWithBackup(const std::string& rootName, const std::string& path,
                                                const std::string& valueName) {
-  const std::optional<RootKey> root = RootFromName(rootName);
-  if (!root) return RemoveOutcome::NotFound;
-  const auto absent = [&] {
-    if (!ValueMayExist(platform_, *root, path, valueName)) return RemoveOutcome::NotFound;
-    return KeptFor(platform_, *root, path, RemoveOutcome::NotBackedUp);
-  };
-  RegistryAccess access(platform_.registry, *root);
-  if (!access.OpenPath(path, false)) return absent();
-  std::string section;
-  if (!AppendValueSection(access, WithoutTrailingBackslash(path), valueName, section)) return absent();
-  Append(std::move(section));
-  if (access.RemoveValue(valueName)) return RemoveOutcome::Removed;
-  if (!ValueMayExist(platform_, *root, path, valueName)) return RemoveOutcome::Removed;
-  return KeptFor(platform_, *root, path, RemoveOutcome::NotDeleted);
+  const std::size_t entry = AddValue(rootName, path, valueName);
+  BackUp();
+  DeleteBackedUp();
+  return Outcome(entry);
+}
+
+bool RegBackup::AppendToBackup(RootKey root, const std::string& path, const std::string& valueName, bool wholeKey) {
+  Entry entry;
+  entry.root = root;
+  entry.path = WithoutTrailingBackslash(path);
+  entry.valueName = valueName;
+  entry.wholeKey = wholeKey;
+  OpenKeys keys(platform_.registry);
+  std::vector<std::uint8_t> data;
+  ReadEntry(platform_, keys, entry, data);
+  if (entry.stage == Stage::Done) return false;
+  Write(entry.section);
+  return true;
+}
+
+void RegBackup::Write(const std::string& text) {
+  // A file of the same name from a repair earlier in the same second already has its header.
+  const bool made = !written_ && !platform_.files.PathIsFile(fileName_);
+  const std::string bytes = RegFileBytes(made ? kHeader + text : text, made);
+  std::string error;
+  if (!stream_) stream_ = platform_.files.OpenForAppend(fileName_, &error);
+  if (stream_ && stream_->Append(bytes, &error) && stream_->Flush(&error)) {
+    written_ = true;
+    return;
+  }
+  stream_.reset();
+  // A file cut short must not stay behind looking like a backup.
+  if (made && platform_.files.PathIsFile(fileName_)) platform_.files.ShellDelete(fileName_, false);
+  throw RepairError("The backup file " + fileName_ + " could not be written" + (error.empty() ? "." : ": " + error));
 }
 
 }  // namespace tamrisk

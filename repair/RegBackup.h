@@ -1,7 +1,7 @@
 // The backup of a repair, a "Windows Registry Editor Version 5.00" file (UTF-16LE with a byte-order
-// mark, CR LF): each key or value is written to it before it is deleted, so that "regedit /s" of the
-// file puts it back with the same names, type and bytes. The text is built as UTF-8 and encoded once
-// per entry.
+// mark, CR LF): every key or value is written to it before anything is deleted, so that "regedit /s"
+// of the file puts it back with the same names, type and bytes. The text is built as UTF-8 and
+// encoded once per write.
 #pragma once
 
 #include <cstdint>
@@ -30,13 +30,6 @@ std::string EscapeQuotes(std::string_view text);
 // would change.
 std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
 
-// One section (an empty line, the key line, its value lines) for path under the access object's root;
-// with wholeKey every value and then every subkey as a section of its own, depth first. Adds nothing
-// to out and gives false when something cannot be read or written faithfully: such an entry must
-// not be deleted.
-bool WriteRegSection(RegistryAccess& access, const std::string& path, const std::string& valueName, bool wholeKey,
-                     std::string& out);
-
 // What became of one entry of a repair.
 enum class RemoveOutcome {
   Removed,   // backed up and deleted
@@ -53,37 +46,60 @@ inline bool IsKept(RemoveOutcome outcome) {
   return outcome != RemoveOutcome::Removed && outcome != RemoveOutcome::NotFound;
 }
 
-// The backup file of one repair, and the removals that write to it. Every entry is appended (one
-// write per entry) before it is deleted, so the file always holds whatever has gone.
+// The backup file of one repair, and the deletions it guards. Entries are queued, then BackUp
+// reads them all (each key opened once and held open for its deletion), writes their sections to the
+// file in one write and flushes it to the disk; only then does DeleteBackedUp remove them. Whatever
+// a deletion takes is thus in a file on the disk, also when the process is killed part-way, and
+// importing that file over entries not yet deleted changes nothing.
 class RegBackup {
  public:
   RegBackup(const Platform& platform, std::string fileName);
+  ~RegBackup();
+  RegBackup(const RegBackup&) = delete;
+  RegBackup& operator=(const RegBackup&) = delete;
 
-  // Appends one key section (wholeKey) or one value section; the file gets its byte-order mark and
-  // header line when this creates it. False, with nothing written, when the entry cannot be backed up
-  // faithfully. Throws RepairError when the file cannot be written.
-  bool AppendToBackup(RootKey root, const std::string& path, const std::string& valueName, bool wholeKey);
+  struct Entry;  // one queued entry, from its queueing to its deletion
 
-  // Backs up a key with its subtree, then deletes it. Keys at most one level below the root are
-  // refused, and so are paths with an empty level.
+  // Queues a key with its subtree; keys at most one level below the root are refused, and so are
+  // paths with an empty level. Gives the entry's number for Outcome.
+  std::size_t AddKey(const std::string& rootName, const std::string& path);
+  // Queues one value (empty name: the default value).
+  std::size_t AddValue(const std::string& rootName, const std::string& path, const std::string& valueName);
+
+  // Reads every entry queued since the last call into the backup and writes it, whole and flushed.
+  // An entry that is gone, or cannot be backed up faithfully, is not written and will not be
+  // deleted. The file gets its byte-order mark and header line when this creates it. Throws
+  // RepairError when the file cannot take all of it; then nothing is deleted (and a file this call
+  // made is removed again).
+  void BackUp();
+  // Deletes, in the order queued, every entry the last BackUp wrote, through the keys it opened.
+  void DeleteBackedUp();
+  // What became of an entry: its outcome once deleted or passed over.
+  RemoveOutcome Outcome(std::size_t entry) const;
+
+  // One entry alone: queued, backed up and deleted.
   RemoveOutcome RemoveKeyWithBackup(const std::string& rootName, const std::string& path);
-
-  // Backs up one value (empty name: the default value), then deletes it.
   RemoveOutcome RemoveValueWithBackup(const std::string& rootName, const std::string& path,
                                       const std::string& valueName);
+  // Writes one key section (wholeKey, with its subtree) or one value section at once, deleting
+  // nothing. False, with nothing written, when the entry cannot be backed up faithfully. Throws
+  // RepairError when the file cannot be written.
+  bool AppendToBackup(RootKey root, const std::string& path, const std::string& valueName, bool wholeKey);
 
   const std::string& FileName() const { return fileName_; }
   // Whether anything has been written to the file.
   bool Written() const { return written_; }
 
  private:
-  void Append(const std::string& text);
+  std::size_t Queue(Entry entry);
+  void Write(const std::string& text);
 
   const Platform& platform_;
   std::string fileName_;
   bool written_ = false;  // this object has written the file, so it exists
-  // Held for the whole repair: one open instead of one per entry. Each entry still reaches the
-  // file, in one write, before its deletion.
+  std::vector<Entry> entries_;
+  std::size_t unread_ = 0;  // entries_ from here on are queued and not yet read
+  // Held for the whole repair: one open of the file however often it is written.
   std::unique_ptr<AppendStream> stream_;
 };
 

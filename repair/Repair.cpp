@@ -1,5 +1,7 @@
 #include "repair/Repair.h"
 
+#include <algorithm>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -26,16 +28,28 @@ bool HoldsNul(const RegLocation& where) {
          where.value.find('\0') != std::string::npos;
 }
 
-RemoveOutcome RepairRow(const Platform& platform, RegBackup& backup, const ProblemRow& row) {
+// A checked row on its way through the repair: its registry entry in the backup, or its outcome
+// when it names none that may go, or the shortcut file it names.
+struct RowRepair {
+  std::size_t row;
+  std::optional<std::size_t> entry;  // in the backup
+  std::optional<RemoveOutcome> outcome;
+  std::string shortcut;
+};
+
+RowRepair QueueRow(RegBackup& backup, std::size_t index, const ProblemRow& row) {
   const RegLocation& where = row.location;
   // The registry allows a NUL inside a name, but the system's calls end a name at its first NUL:
   // such a row would back up and delete another entry.
-  if (HoldsNul(where)) return RemoveOutcome::Refused;
-  if (row.kind == rkShortcutFile) return RemoveShortcut(platform.files, where.key);
+  if (HoldsNul(where)) return {index, std::nullopt, RemoveOutcome::Refused, {}};
+  if (row.kind == rkShortcutFile) return {index, std::nullopt, std::nullopt, where.key};
   // A row without a root, or a subkey row without its subkey's name, names no entry of its own.
-  if (where.rootName.empty() || (!where.namesValue && where.key.empty())) return RemoveOutcome::Refused;
-  if (where.namesValue) return backup.RemoveValueWithBackup(where.rootName, where.key, where.value);
-  return backup.RemoveKeyWithBackup(where.rootName, where.key);
+  if (where.rootName.empty() || (!where.namesValue && where.key.empty())) {
+    return {index, std::nullopt, RemoveOutcome::Refused, {}};
+  }
+  const std::size_t entry = where.namesValue ? backup.AddValue(where.rootName, where.key, where.value)
+                                             : backup.AddKey(where.rootName, where.key);
+  return {index, entry, std::nullopt, {}};
 }
 
 // A program's key under Software that an entry at where lies in: (root, Software key, name).
@@ -64,14 +78,22 @@ void AddProgramKeys(const RegLocation& where, std::set<ProgramKey>& keys) {
 // Removes, with their backup, the program keys that the repair left with no value below them.
 std::size_t RemoveEmptiedSoftwareKeys(const Platform& platform, RegBackup& backup, const std::set<ProgramKey>& keys,
                                       const IgnoreLists& ignore) {
-  std::size_t removed = 0;
+  std::vector<std::size_t> entries;
   for (const ProgramKey& key : keys) {
     if (!IsObsoleteSoftwareKey(platform, key.root, key.software, key.name)) continue;
     const RegLocation where{RootName(key.root), key.software + "\\" + key.name, "", false};
     if (IsIgnored(RegistryRow("Obsolete Software Key", rkSubkeyInColumn, where, "", ""), ignore)) continue;
-    if (backup.RemoveKeyWithBackup(where.rootName, where.key) == RemoveOutcome::Removed) ++removed;
+    entries.push_back(backup.AddKey(where.rootName, where.key));
   }
-  return removed;
+  if (entries.empty()) return 0;
+  try {
+    backup.BackUp();
+  } catch (const RepairError& error) {
+    throw RepairError(std::string(error.what()) + " The emptied program keys were kept.");
+  }
+  backup.DeleteBackedUp();
+  return std::count_if(entries.begin(), entries.end(),
+                       [&](std::size_t entry) { return backup.Outcome(entry) == RemoveOutcome::Removed; });
 }
 
 constexpr std::string_view kKept = "kept: ";
@@ -128,22 +150,39 @@ RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreL
 RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName,
                          const RepairScope& scope) {
   RegBackup backup(platform, backupFileName);
-  RepairSummary summary;
-  std::set<ProgramKey> touched;
+  std::vector<RowRepair> repairs;
   for (std::size_t i = results.RowCount(); i-- > 0;) {
     const ProblemRow row = results.Row(i);
-    if (!row.checked) continue;
+    if (row.checked) repairs.push_back(QueueRow(backup, i, row));
+  }
+  // Every entry is in the backup, on the disk, before the first goes; when the backup cannot be
+  // written whole nothing goes, and the rows stay as they were.
+  try {
+    backup.BackUp();
+  } catch (const RepairError& error) {
+    throw RepairError(std::string(error.what()) + " Nothing was deleted.");
+  }
+  backup.DeleteBackedUp();
+
+  RepairSummary summary;
+  std::set<ProgramKey> touched;
+  std::vector<bool> gone(results.RowCount());
+  for (const RowRepair& repair : repairs) {
+    const ProblemRow row = results.Row(repair.row);
+    const RemoveOutcome outcome = repair.entry     ? backup.Outcome(*repair.entry)
+                                  : repair.outcome ? *repair.outcome
+                                                   : RemoveShortcut(platform.files, repair.shortcut);
     // A row leaves the list unless its entry is still there; then it says why.
-    const RemoveOutcome outcome = RepairRow(platform, backup, row);
     if (IsKept(outcome)) {
-      results.SetReason(i, KeptReason(outcome, row.reason));
+      results.SetReason(repair.row, KeptReason(outcome, row.reason));
       ++summary.kept;
     } else {
-      results.RemoveRow(i);
+      gone[repair.row] = true;
       ++summary.repaired;
       if (outcome == RemoveOutcome::Removed && scope.removeEmptiedSoftwareKeys) AddProgramKeys(row.location, touched);
     }
   }
+  results.RemoveRows(gone);
   summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, scope.ignore);
   if (backup.Written()) summary.backupFile = backupFileName;
   return summary;

@@ -38,12 +38,6 @@ struct RepairSummary {
   friend bool operator==(const RepairSummary&, const RepairSummary&) = default;
 };
 
-// Walks the rows from the last to the first and repairs each checked one, backing it up into
-// backupFileName first (the file is made by the first entry written). A handled row leaves results
-// unless its entry is still there: refused (a key at most one level below its root, a row without a
-// subkey name, a shortcut path with wildcards or naming a folder), not backed up faithfully, or not
-// deleted; such a row's reason then begins with "kept: " and why. Shortcuts go to the Recycle Bin.
-// Throws RepairError when the backup file cannot be written; that row and the rows above it stay.
 // What a repair removes besides the checked rows.
 struct RepairScope {
   // The scan judged obsolete software: a program's key under Software (one the Obsolete Software
@@ -57,6 +51,14 @@ struct RepairScope {
 // The scope of a repair of the rows a scan of these category codes (decimal texts) found.
 RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreLists ignore);
 
+// Repairs every checked row: their entries (taken from the last row to the first) all go into the
+// backup file backupFileName, written whole and flushed to the disk (the file is made only when
+// something goes into it), and only then are they deleted. A handled row leaves results unless its
+// entry is still there: refused (a key at most one level below its root, a row without a subkey
+// name, a shortcut path with wildcards or naming a folder), not backed up faithfully, or not
+// deleted; such a row's reason then begins with "kept: " and why. Shortcuts go to the Recycle Bin.
+// Throws RepairError, saying why, when the backup file cannot take the whole backup: then nothing
+// is deleted and the rows stay as they were.
 RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName,
                          const RepairScope& scope = {});
 

@@ -111,9 +111,9 @@ bool IsIgnored(const ProblemRow& row, const IgnoreLists& lists) {
 }
 
 void ApplyIgnoreLists(ResultsModel& results, const IgnoreLists& lists) {
-  for (std::size_t i = results.RowCount(); i-- > 0;) {
-    if (IsIgnored(results.Row(i), lists)) results.RemoveRow(i);
-  }
+  std::vector<bool> drop(results.RowCount());
+  for (std::size_t i = 0; i < drop.size(); ++i) drop[i] = IsIgnored(results.Row(i), lists);
+  results.RemoveRows(drop);
 }
 
 }  // namespace tamrisk

@@ -2,6 +2,7 @@
 // the repair and the report work on.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -87,6 +88,13 @@ class ResultsModel {
   virtual std::size_t RowCount() const = 0;
   virtual ProblemRow Row(std::size_t index) const = 0;
   virtual void RemoveRow(std::size_t index) = 0;
+  // Removes the rows whose flag is set (drop holds one per row, or fewer) and keeps the others in
+  // their order, in one pass: removing thousands one at a time would move the rest each time.
+  virtual void RemoveRows(const std::vector<bool>& drop) {
+    for (std::size_t i = std::min(drop.size(), RowCount()); i-- > 0;) {
+      if (drop[i]) RemoveRow(i);
+    }
+  }
   // Replaces the row's reason, as the repair does for a row it kept.
   virtual void SetReason(std::size_t index, const std::string& reason) = 0;
 };
@@ -98,6 +106,15 @@ class VectorResults final : public ResultsModel {
   std::size_t RowCount() const override { return rows.size(); }
   ProblemRow Row(std::size_t index) const override { return rows.at(index); }
   void RemoveRow(std::size_t index) override { rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(index)); }
+  void RemoveRows(const std::vector<bool>& drop) override {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (i < drop.size() && drop[i]) continue;
+      if (kept != i) rows[kept] = std::move(rows[i]);
+      ++kept;
+    }
+    rows.resize(kept);
+  }
   void SetReason(std::size_t index, const std::string& reason) override { rows.at(index).reason = reason; }
 
   std::vector<ProblemRow> rows;

@@ -136,9 +136,7 @@ void DropDuplicateRows(ResultsModel& results, const std::string& currentUserSid)
     const RegLocation key{row.location.rootName, row.location.key, "", false};
     if (InOneOf(wholeKeys, CanonicalLocation(key, currentUserSid))) drop[i] = true;
   }
-  for (std::size_t i = drop.size(); i-- > 0;) {
-    if (drop[i]) results.RemoveRow(i);
-  }
+  results.RemoveRows(drop);
 }
 
 }  // namespace tamrisk

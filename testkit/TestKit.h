@@ -56,4 +56,39 @@ void Seed(MemoryRegistry& registry, const std::vector<RegRow>& rows);
 //   SeedFiles(files, {"C:\\Windows\\", "C:\\App\\app.exe"});
 void SeedFiles(MemoryFileSystem& files, const std::vector<std::string>& paths);
 
+// Passes every call on to another registry; a test's decorator overrides what it changes.
+class ForwardingRegistry : public RegistryBackend {
+ public:
+  explicit ForwardingRegistry(RegistryBackend& inner) : inner_(inner) {}
+  long OpenKey(KeyHandle p, const std::string& s, std::uint32_t r, KeyHandle& k) override {
+    return inner_.OpenKey(p, s, r, k);
+  }
+  long CreateKey(KeyHandle p, const std::string& s, std::uint32_t r, KeyHandle& k) override {
+    return inner_.CreateKey(p, s, r, k);
+  }
+  long CloseKey(KeyHandle k) override { return inner_.CloseKey(k); }
+  long EnumKey(KeyHandle k, std::uint32_t i, std::string& n) override { return inner_.EnumKey(k, i, n); }
+  long EnumValue(KeyHandle k, std::uint32_t i, std::string& n) override { return inner_.EnumValue(k, i, n); }
+  long EnumValueData(KeyHandle k, std::uint32_t i, std::string& n, std::uint32_t& t,
+                     std::vector<std::uint8_t>& d) override {
+    return inner_.EnumValueData(k, i, n, t, d);
+  }
+  long QueryValueInfo(KeyHandle k, const std::string& n, std::uint32_t& t, std::uint32_t& s) override {
+    return inner_.QueryValueInfo(k, n, t, s);
+  }
+  long QueryValue(KeyHandle k, const std::string& n, std::uint32_t& t, std::vector<std::uint8_t>& d) override {
+    return inner_.QueryValue(k, n, t, d);
+  }
+  long QueryInfoKey(KeyHandle k, KeyInfo& i) override { return inner_.QueryInfoKey(k, i); }
+  long SetValue(KeyHandle k, const std::string& n, std::uint32_t t, const std::vector<std::uint8_t>& d) override {
+    return inner_.SetValue(k, n, t, d);
+  }
+  long DeleteKey(KeyHandle p, const std::string& s) override { return inner_.DeleteKey(p, s); }
+  long DeleteValue(KeyHandle k, const std::string& n) override { return inner_.DeleteValue(k, n); }
+  bool IsLink(KeyHandle p, const std::string& s) override { return inner_.IsLink(p, s); }
+
+ private:
+  RegistryBackend& inner_;
+};
+
 }  // namespace tamrisk::test

@@ -1,6 +1,7 @@
 #include "platform/memory/MemoryFileSystem.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -18,6 +19,7 @@ constexpr long kReadFault = 30;
 constexpr long kSharingViolation = 32;
 constexpr long kInvalidName = 123;
 constexpr long kNameTooLong = 206;
+constexpr long kDiskFull = 112;
 constexpr std::size_t kMaxPath = 260;  // MAX_PATH, terminating NUL included
 constexpr int kMaxLinkHops = 63;
 constexpr std::size_t kShortcutPathCapacity = 260;
@@ -33,6 +35,7 @@ std::string SystemMessage(long code) {
     case kSharingViolation: return "The process cannot access the file because it is being used by another process.";
     case kInvalidName: return "The filename, directory name, or volume label syntax is incorrect.";
     case kNameTooLong: return "The filename or extension is too long.";
+    case kDiskFull: return "There is not enough space on the disk.";
     default: return "The parameter is incorrect.";
   }
 }
@@ -144,6 +147,7 @@ bool DeleteNode(FsNode& node) {
 
 struct Drive {
   unsigned type = drivetype::Fixed;
+  std::optional<std::size_t> freeSpace;  // bytes writes may still add; nullopt: no limit
   std::unique_ptr<FsNode> root;
 };
 
@@ -169,6 +173,11 @@ struct MemoryFileSystem::Impl {
   std::size_t readsUntilFailure = 0;  // 0: none fails
   std::vector<std::string> recycled;
   FileSystemCalls calls;
+  std::vector<std::string>* journal = nullptr;  // changes in order, when a test asks
+
+  void Journal(const char* change, const std::string& path) {
+    if (journal) journal->push_back(std::string(change) + " " + path);
+  }
 
   // The path made absolute against the current folder ("" for paths that are not modelled).
   std::string Absolute(const std::string& path) const {
@@ -346,14 +355,39 @@ struct MemoryFileSystem::Impl {
     if (file == nullptr) file = AddChild(*folder, path.levels.back(), false, clock);
     if (file->folder || (file->attributes & fileattr::ReadOnly)) return Fail(kAccessDenied, error);
     if (file->holds > 0) return Fail(kSharingViolation, error);
+    if (!append || !contents.empty()) Journal(append ? "append" : "write", text);
+    std::optional<std::size_t>& freeSpace = drives.at(path.drive).freeSpace;
+    const bool fits = !freeSpace || contents.size() <= *freeSpace;
+    const std::string_view stored = fits ? contents : contents.substr(0, *freeSpace);
+    if (freeSpace) *freeSpace -= stored.size();
+    if (!fits && !append) {
+      RemoveChild(*file);
+      return Fail(kDiskFull, error);
+    }
     if (append) {
-      file->contents.append(contents);
+      file->contents.append(stored);
     } else {
-      file->contents.assign(contents);
+      file->contents.assign(stored);
     }
     file->size.reset();
     file->lastWrite = clock;
-    return true;
+    return fits || Fail(kDiskFull, error);
+  }
+
+  // An append that fails part-way takes back what it stored, as the Win32 stream cuts the file back.
+  bool AppendWhole(const std::string& text, std::string_view contents, std::string* error) {
+    ParsedPath path;
+    FsNode* file = nullptr;
+    const bool existed = Parse(text, false, path) == 0 && Resolve(path, path.levels.size(), file) == 0 && !file->folder;
+    const std::size_t before = existed ? file->contents.size() : 0;
+    if (Write(text, contents, true, error)) return true;
+    if (existed && file->contents.size() > before) {
+      if (std::optional<std::size_t>& freeSpace = drives.at(path.drive).freeSpace) {
+        *freeSpace += file->contents.size() - before;
+      }
+      file->contents.resize(before);
+    }
+    return false;
   }
 };
 
@@ -416,6 +450,7 @@ unsigned MemoryFileSystem::DriveType(char letter) {
 bool MemoryFileSystem::ShellDelete(const std::string& text, bool toRecycleBin) {
   std::lock_guard lock(impl_->mutex);
   ++impl_->calls.changes;
+  impl_->Journal("delete", text);
   if (toRecycleBin) impl_->recycled.push_back(text);
   ParsedPath path;
   if (impl_->Parse(text, true, path) != 0 || path.levels.empty()) return false;
@@ -517,6 +552,37 @@ bool MemoryFileSystem::WriteFile(const std::string& path, std::string_view conte
 bool MemoryFileSystem::AppendFile(const std::string& path, std::string_view contents, std::string* error) {
   std::lock_guard lock(impl_->mutex);
   return impl_->Write(path, contents, true, error);
+}
+
+// Each append is stored at once, as WriteFile hands it to the system, or not at all; a flush is counted and
+// journalled, so tests can see that a backup reached the disk before anything was deleted.
+class MemoryAppendStream final : public AppendStream {
+ public:
+  MemoryAppendStream(std::function<bool(std::string_view, std::string*)> append, std::function<void()> flushed)
+      : append_(std::move(append)), flushed_(std::move(flushed)) {}
+  bool Append(std::string_view contents, std::string* error) override { return append_(contents, error); }
+  bool Flush(std::string* /*error*/) override {
+    flushed_();
+    return true;
+  }
+
+ private:
+  std::function<bool(std::string_view, std::string*)> append_;
+  std::function<void()> flushed_;
+};
+
+std::unique_ptr<AppendStream> MemoryFileSystem::OpenForAppend(const std::string& path, std::string* error) {
+  if (!AppendFile(path, {}, error)) return nullptr;  // made when missing, as an open would
+  return std::make_unique<MemoryAppendStream>(
+      [this, path](std::string_view contents, std::string* why) {
+        std::lock_guard lock(impl_->mutex);
+        return impl_->AppendWhole(path, contents, why);
+      },
+      [this, path] {
+        std::lock_guard lock(impl_->mutex);
+        ++impl_->calls.flushes;
+        impl_->Journal("flush", path);
+      });
 }
 
 PathKind MemoryFileSystem::KindOf(const std::string& text) {
@@ -661,6 +727,18 @@ std::optional<std::string> MemoryFileSystem::Contents(const std::string& text) c
 std::vector<std::string> MemoryFileSystem::RecycledPaths() const {
   std::lock_guard lock(impl_->mutex);
   return impl_->recycled;
+}
+
+void MemoryFileSystem::SetFreeSpace(char letter, std::optional<std::size_t> bytes) {
+  std::lock_guard lock(impl_->mutex);
+  const auto drive = impl_->drives.find(AsciiUpperChar(letter));
+  if (drive == impl_->drives.end()) throw std::invalid_argument(std::string("no drive ") + letter);
+  drive->second.freeSpace = bytes;
+}
+
+void MemoryFileSystem::JournalChanges(std::vector<std::string>* journal) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->journal = journal;
 }
 
 FileSystemCalls MemoryFileSystem::Calls() const {

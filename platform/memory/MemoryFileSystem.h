@@ -21,9 +21,10 @@ struct FileSystemCalls {
   std::size_t listings = 0;   // ListFolder
   std::size_t driveTypes = 0;
   std::size_t shortcuts = 0;  // ShortcutTarget
-  std::size_t changes = 0;    // MakeFolder, ShellDelete, WriteFile, AppendFile
+  std::size_t changes = 0;    // MakeFolder, ShellDelete, WriteFile, AppendFile, appends to a stream
   std::size_t reads = 0;      // ReadFile
-  std::size_t Total() const { return existence + listings + driveTypes + shortcuts + changes + reads; }
+  std::size_t flushes = 0;    // AppendStream::Flush
+  std::size_t Total() const { return existence + listings + driveTypes + shortcuts + changes + reads + flushes; }
 };
 
 class MemoryFileSystem final : public FileSystem {
@@ -44,6 +45,8 @@ class MemoryFileSystem final : public FileSystem {
   bool ReadFile(const std::string& path, std::string& contents, std::string* error = nullptr) override;
   bool WriteFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
   bool AppendFile(const std::string& path, std::string_view contents, std::string* error = nullptr) override;
+  // A stream whose appends and flushes are counted and journalled.
+  std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error = nullptr) override;
   // While held, writing and deleting the file fail as a sharing violation.
   std::unique_ptr<FileHold> ReadAndHold(const std::string& path, std::string& contents,
                                         std::string* error = nullptr) override;
@@ -74,6 +77,14 @@ class MemoryFileSystem final : public FileSystem {
   // No file or folder can be made directly in the folder, as when its permissions forbid it (a
   // program's folder in Program Files for a standard user); what is there can still be written.
   void SetWriteProtected(const std::string& folder, bool writeProtected = true);
+  // From now on writes to the drive may add at most this many bytes in all, as on a disk that fills
+  // up: a write that does not fit stores what fits and fails with the system's "not enough space"
+  // (a WriteFile leaves no file behind). nullopt: no limit.
+  void SetFreeSpace(char letter, std::optional<std::size_t> bytes);
+  // Changes made from now on (writes, appends, flushes, deletions) are added to journal as lines such
+  // as "append C:\b.reg", "flush C:\b.reg", so a test can check their order against the registry's
+  // (MemoryRegistry::JournalChanges). Null stops it. For tests on one thread.
+  void JournalChanges(std::vector<std::string>* journal);
   // The shell-link object cannot be created: ShortcutTarget throws.
   void FailShortcutObject(bool fail = true);
   // Relative paths count from this folder ("C:\" at first).

@@ -180,6 +180,7 @@ struct MemoryRegistry::Impl {
   };
 
   mutable std::mutex mutex;
+  std::vector<std::string>* journal = nullptr;  // deletions in order, when a test asks
   std::uint64_t generation = 0;                 // bumped on every change of a subkey list
   std::uint64_t clock = 133485408000000000ULL;  // FILETIME of 2024-01-01, one second per change
   std::shared_ptr<Node> machine = MakeHive("HKEY_LOCAL_MACHINE");
@@ -549,6 +550,7 @@ long MemoryRegistry::DeleteKey(KeyHandle parent, const std::string& subkey) {
   // Through HKEY_CLASSES_ROOT the user's copy goes first, as it is the one the view shows.
   Node* victim = ref.Effective();
   if (victim->hiveRoot || (victim->denied & kDelete) || !victim->subkeys.empty()) return status::AccessDenied;
+  if (impl_->journal) impl_->journal->push_back("delete key " + subkey);
   Node* parentNode = victim->parent;
   Detach(*victim);
   MarkDeleted(*victim);
@@ -567,6 +569,7 @@ long MemoryRegistry::DeleteValue(KeyHandle key, const std::string& name) {
   auto it = std::find_if(node->values.begin(), node->values.end(),
                          [&](const Value& v) { return EqualsNoCase(v.name, name); });
   if (it == node->values.end()) return status::FileNotFound;
+  if (impl_->journal) impl_->journal->push_back("delete value " + name);
   node->values.erase(it);
   impl_->Touch(*node);
   return status::Success;
@@ -680,6 +683,11 @@ void MemoryRegistry::SetCurrentUserSid(const std::string& sid) {
     user.name = "HKEY_CURRENT_USER";
   }
   ++impl_->generation;
+}
+
+void MemoryRegistry::JournalChanges(std::vector<std::string>* journal) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->journal = journal;
 }
 
 RegistryCalls MemoryRegistry::Calls() const {

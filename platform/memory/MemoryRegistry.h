@@ -90,6 +90,10 @@ class MemoryRegistry final : public RegistryBackend {
   // name), so the same data shows under both roots. An empty SID detaches it again.
   void SetCurrentUserSid(const std::string& sid);
 
+  // Deletions made from now on are added to journal as "delete key <subkey>" and "delete value
+  // <name>" (see MemoryFileSystem::JournalChanges). Null stops it. For tests on one thread.
+  void JournalChanges(std::vector<std::string>* journal);
+
   RegistryCalls Calls() const;
   void ResetCalls();
   // Handles opened or created and not yet closed (predefined roots excluded).

@@ -62,7 +62,22 @@ bool WriteWithDisposition(const std::string& path, std::string_view contents, st
 class HandleAppendStream final : public AppendStream {
  public:
   explicit HandleAppendStream(UniqueFileHandle file) : file_(std::move(file)) {}
-  bool Append(std::string_view contents, std::string* error) override { return WriteAll(file_.get(), contents, error); }
+  bool Append(std::string_view contents, std::string* error) override {
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file_.get(), LARGE_INTEGER{}, &start, FILE_CURRENT)) {
+      SetError(error, ::GetLastError());
+      return false;
+    }
+    if (WriteAll(file_.get(), contents, error)) return true;
+    // A tail cut short would make the whole file unreadable as a backup, what was there before included.
+    if (::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) ::SetEndOfFile(file_.get());
+    return false;
+  }
+  bool Flush(std::string* error) override {
+    if (::FlushFileBuffers(file_.get())) return true;
+    SetError(error, ::GetLastError());
+    return false;
+  }
 
  private:
   UniqueFileHandle file_;
@@ -335,8 +350,14 @@ bool Win32FileSystem::AppendFile(const std::string& path, std::string_view conte
 }
 
 std::unique_ptr<AppendStream> Win32FileSystem::OpenForAppend(const std::string& path, std::string* error) {
-  UniqueFileHandle file = OpenForWriting(path, error, true);
-  if (!file) return nullptr;
+  // FlushFileBuffers needs GENERIC_WRITE, which FILE_APPEND_DATA alone does not give; nobody else
+  // may write meanwhile, so writing on from the end is appending.
+  UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file || !::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
+    SetError(error, ::GetLastError());
+    return nullptr;
+  }
   return std::make_unique<HandleAppendStream>(std::move(file));
 }
 

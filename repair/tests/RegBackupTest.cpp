@@ -304,34 +304,15 @@ TEST_F(RegBackupTest, EntriesThatCannotBeBackedUpFaithfullyAreKept) {
 
 // A backend whose deletions of the named keys and values fail, as access denied would, while
 // everything else works: the backup is written, the delete is refused.
-class RefusingDeletes final : public RegistryBackend {
+class RefusingDeletes final : public test::ForwardingRegistry {
  public:
   RefusingDeletes(RegistryBackend& inner, std::set<std::string> refused)
-      : inner_(inner), refused_(std::move(refused)) {}
-  long OpenKey(KeyHandle p, const std::string& s, std::uint32_t r, KeyHandle& k) override {
-    return inner_.OpenKey(p, s, r, k);
-  }
-  long CreateKey(KeyHandle p, const std::string& s, std::uint32_t r, KeyHandle& k) override {
-    return inner_.CreateKey(p, s, r, k);
-  }
-  long CloseKey(KeyHandle k) override { return inner_.CloseKey(k); }
-  long EnumKey(KeyHandle k, std::uint32_t i, std::string& n) override { return inner_.EnumKey(k, i, n); }
-  long EnumValue(KeyHandle k, std::uint32_t i, std::string& n) override { return inner_.EnumValue(k, i, n); }
-  long QueryValueInfo(KeyHandle k, const std::string& n, std::uint32_t& t, std::uint32_t& s) override {
-    return inner_.QueryValueInfo(k, n, t, s);
-  }
-  long QueryValue(KeyHandle k, const std::string& n, std::uint32_t& t, std::vector<std::uint8_t>& d) override {
-    return inner_.QueryValue(k, n, t, d);
-  }
-  long QueryInfoKey(KeyHandle k, KeyInfo& i) override { return inner_.QueryInfoKey(k, i); }
-  long SetValue(KeyHandle k, const std::string& n, std::uint32_t t, const std::vector<std::uint8_t>& d) override {
-    return inner_.SetValue(k, n, t, d);
-  }
+      : ForwardingRegistry(inner), refused_(std::move(refused)) {}
   long DeleteKey(KeyHandle p, const std::string& s) override {
-    return Refused(s) ? status::AccessDenied : inner_.DeleteKey(p, s);
+    return Refused(s) ? status::AccessDenied : ForwardingRegistry::DeleteKey(p, s);
   }
   long DeleteValue(KeyHandle k, const std::string& n) override {
-    return Refused(n) ? status::AccessDenied : inner_.DeleteValue(k, n);
+    return Refused(n) ? status::AccessDenied : ForwardingRegistry::DeleteValue(k, n);
   }
 
  private:
@@ -339,7 +320,6 @@ class RefusingDeletes final : public RegistryBackend {
     const std::size_t slash = name.rfind('\\');
     return refused_.count(slash == std::string::npos ? name : name.substr(slash + 1)) != 0;
   }
-  RegistryBackend& inner_;
   std::set<std::string> refused_;
 };
 

@@ -1,10 +1,13 @@
 // The repair walk over the results list, the backup folder question and the backup file name.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "repair/RegFile.h"
 #include "repair/Repair.h"
 #include "testkit/TestKit.h"
 
@@ -78,31 +81,31 @@ TEST_F(RepairTest, EveryKindRemovesWhatItNames) {
                           "\r\n[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Tool\"=\"C:\\\\gone\\\\tool.exe\"\r\n");
 }
 
-TEST_F(RepairTest, AKeyBelowItsValueRowGoesFirstAndTakesTheValueAlong) {
-  Reg().SetString(RootKey::CurrentUser, "Software\\Vendor\\Run", "Tool", "t");
-  results_.rows = {
+// A value or key inside a key that is also a row is in that key's section, once, whichever row comes
+// first; both rows leave.
+TEST_F(RepairTest, AnEntryInsideAKeyRowIsBackedUpOnceWithTheKey) {
+  const ProblemRow key = Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey);
+  const std::vector<ProblemRow> inside = {
       Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Run\\Tool", "t", rkValueInPath),
-      Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey),
+      Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Run", "", rkKey),
+      key,
   };
-  Repair();
-  EXPECT_TRUE(results_.rows.empty());  // the value row found nothing and still left
-  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
-                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
-                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n");
-}
-
-TEST_F(RepairTest, AValueBelowItsKeyRowGoesFirstIntoASectionOfItsOwn) {
-  Reg().SetString(RootKey::CurrentUser, "Software\\Vendor\\Run", "Tool", "t");
-  results_.rows = {
-      Checked("HKEY_CURRENT_USER\\Software\\Vendor", "", rkKey),
-      Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Run\\Tool", "t", rkValueInPath),
-  };
-  Repair();
-  EXPECT_TRUE(results_.rows.empty());
-  EXPECT_EQ(Backup(), std::string(kRegFileHeader) +
-                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n"
-                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
-                          "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n");
+  for (const ProblemRow& row : inside) {
+    for (const bool keyFirst : {true, false}) {
+      SCOPED_TRACE(row.location.key + (keyFirst ? ", key row first" : ", key row last"));
+      MemoryPlatform env;
+      env.files.AddFolder(kFolder);
+      env.registry.SetString(RootKey::CurrentUser, "Software\\Vendor\\Run", "Tool", "t");
+      VectorResults results(keyFirst ? std::vector<ProblemRow>{key, row} : std::vector<ProblemRow>{row, key});
+      RepairRows(env.platform, results, kBackup);
+      EXPECT_TRUE(results.rows.empty());
+      EXPECT_FALSE(env.registry.KeyExists(RootKey::CurrentUser, "Software\\Vendor"));
+      EXPECT_EQ(test::Utf8OfUtf16File(env.files.Contents(kBackup).value_or("")),
+                std::string(kRegFileHeader) +
+                    "\r\n[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
+                    "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\Run]\r\n\"Tool\"=\"t\"\r\n");
+    }
+  }
 }
 
 TEST_F(RepairTest, RowsThatAreNotRepairedKeepTheirPlaces) {
@@ -183,18 +186,151 @@ TEST_F(RepairTest, EntriesThisUserMayNotChangeSayTheyNeedAnAdministrator) {
   EXPECT_TRUE(Reg().GetValue(RootKey::LocalMachine, "Software\\Run", "Tool"));
 }
 
-TEST_F(RepairTest, ABackupFailureStopsAtThatRowAndKeepsTheRowsAboveIt) {
-  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
-  Reg().SetString(RootKey::CurrentUser, "Software\\Run", "B", "b");
-  env_.files.AddFolder("C:\\Tamrisk\\Backup\\Backup20240102030405.reg");  // a folder where the file should go
-  results_.rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\A", "", rkValueInPath),
-                   Checked("HKEY_CURRENT_USER\\Software\\Run\\B", "", rkValueInPath),
-                   Checked("C:\\Gone.lnk", "", rkShortcutFile)};
-  const ProblemRow first = results_.rows[0], second = results_.rows[1];
-  EXPECT_THROW(Repair(), RepairError);
-  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{first, second}));
-  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
-  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "B"));
+// The whole backup reaches the file, or nothing is deleted: not a value, not a shortcut. A file cut
+// short does not stay behind looking like a backup, and an earlier repair's file of the same name
+// keeps exactly what it held.
+TEST_F(RepairTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
+  const struct {
+    const char* label;
+    void (*prepare)(MemoryFileSystem& files);
+    const char* why;
+    bool keptThere;  // what was at the backup's name before stays
+  } cases[] = {
+      {"a folder where the file should go", [](MemoryFileSystem& files) { files.AddFolder(kBackup); },
+       "Access is denied.", true},
+      {"a folder this user may not write in", [](MemoryFileSystem& files) { files.SetWriteProtected(kFolder); },
+       "Access is denied.", false},
+      {"a disk that fills up part-way", [](MemoryFileSystem& files) { files.SetFreeSpace('C', 100); },
+       "There is not enough space on the disk.", false},
+      {"an earlier repair's file on a disk that fills up",
+       [](MemoryFileSystem& files) {
+         files.WriteFile(kBackup, "earlier backup");
+         files.SetFreeSpace('C', 100);
+       },
+       "There is not enough space on the disk.", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    env.files.AddShortcut("C:\\Desk\\Gone.lnk", "C:\\gone.exe");
+    env.registry.SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
+    env.registry.SetString(RootKey::CurrentUser, "Software\\Old\\App", "B", "b");
+    c.prepare(env.files);
+    std::string before, after;
+    env.files.ReadFile(kBackup, before);
+    const std::vector<ProblemRow> rows = {Checked("HKEY_CURRENT_USER\\Software\\Run\\A", "", rkValueInPath),
+                                          Checked("HKEY_CURRENT_USER\\Software\\Old", "", rkKey),
+                                          Checked("C:\\Desk\\Gone.lnk", "", rkShortcutFile)};
+    VectorResults results(rows);
+    try {
+      RepairRows(env.platform, results, kBackup);
+      ADD_FAILURE() << "no error";
+    } catch (const RepairError& error) {
+      EXPECT_EQ(std::string(error.what()), std::string("The backup file ") + kBackup +
+                                               " could not be written: " + c.why + " Nothing was deleted.");
+    }
+    EXPECT_EQ(results.rows, rows);
+    EXPECT_TRUE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
+    EXPECT_TRUE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Old\\App", "B"));
+    EXPECT_TRUE(env.files.Exists("C:\\Desk\\Gone.lnk"));
+    EXPECT_EQ(env.files.Exists(kBackup), c.keptThere);
+    env.files.ReadFile(kBackup, after);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
+  }
+}
+
+// The backup reaches the disk whole before the first deletion; the program keys the repair emptied
+// go the same way, in a second write.
+TEST_F(RepairTest, TheBackupIsFlushedBeforeTheFirstDeletion) {
+  env_.files.AddShortcut("C:\\Desk\\Gone.lnk", "C:\\gone.exe");
+  test::Seed(Reg(),
+             {test::Str("HKCU\\Software\\Microsoft\\Run", "Tool", "t"), test::Str("HKCU\\Software\\Old\\App", "v", "1"),
+              test::Str("HKLM\\Software\\Vendor\\Program", "Path", "C:\\gone\\a.exe")});
+  results_.rows = {Checked("HKEY_CURRENT_USER\\Software\\Microsoft\\Run", "Tool", rkValueInColumn),
+                   Checked("HKEY_CURRENT_USER\\Software\\Old\\App", "", rkKey),
+                   Checked("C:\\Desk\\Gone.lnk", "", rkShortcutFile),
+                   Checked("HKEY_LOCAL_MACHINE\\Software\\Vendor\\Program", "Path", rkValueInColumn)};
+  std::vector<std::string> journal;
+  env_.files.JournalChanges(&journal);
+  Reg().JournalChanges(&journal);
+  summary_ = RepairRows(env_.platform, results_, kBackup, ScopeAfterScan({"14"}, {}));
+
+  const std::string backup = kBackup;
+  EXPECT_EQ(journal, (std::vector<std::string>{
+                         "append " + backup, "flush " + backup, "delete value Path", "delete key Software\\Old\\App",
+                         "delete value Tool", "delete C:\\Desk\\Gone.lnk", "append " + backup, "flush " + backup,
+                         "delete key Software\\Old", "delete key Program", "delete key Software\\Vendor"}));
+  EXPECT_EQ(summary_, (RepairSummary{4, 0, kBackup, 2}));
+}
+
+// Every key and value below the roots a test uses, with its data: what a restore must give back.
+std::map<std::string, std::optional<RegValue>> Snapshot(const MemoryRegistry& registry, RootKey root,
+                                                        const std::string& path = "Software") {
+  std::map<std::string, std::optional<RegValue>> entries{{path, std::nullopt}};
+  for (const std::string& name : registry.ValueNames(root, path)) {
+    entries[path + "\\" + name + "="] = registry.GetValue(root, path, name);
+  }
+  for (const std::string& name : registry.SubkeyNames(root, path))
+    entries.merge(Snapshot(registry, root, path + "\\" + name));
+  return entries;
+}
+
+// A repair killed at any deletion (the process ended there) leaves a backup that, imported as the
+// registry editor would, gives back exactly the registry from before: what was deleted comes back,
+// and what was not yet deleted is written over with what it already holds.
+TEST_F(RepairTest, KilledAtAnyDeletionTheBackupPutsEverythingBack) {
+  struct Killed {};
+  class KillingRegistry final : public test::ForwardingRegistry {
+   public:
+    KillingRegistry(RegistryBackend& inner, int deletions) : ForwardingRegistry(inner), left_(deletions) {}
+    long DeleteKey(KeyHandle p, const std::string& s) override {
+      Tick();
+      return ForwardingRegistry::DeleteKey(p, s);
+    }
+    long DeleteValue(KeyHandle k, const std::string& n) override {
+      Tick();
+      return ForwardingRegistry::DeleteValue(k, n);
+    }
+    bool Finished() const { return left_ >= 0; }
+
+   private:
+    void Tick() {
+      if (left_-- == 0) throw Killed{};
+    }
+    int left_;
+  };
+  for (int deletions = 0;; ++deletions) {
+    SCOPED_TRACE("killed after " + std::to_string(deletions) + " deletions");
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    test::Seed(env.registry,
+               {test::Str("HKCU\\Software\\Run", "A", "a"), test::Str("HKCU\\Software\\Run", "B", "b"),
+                test::Dword("HKCU\\Software\\Run", "Kept", 1), test::Str("HKCU\\Software\\Old\\App", "", "x"),
+                test::Str("HKCU\\Software\\Old\\App\\Deep", "v", "y"), test::Key("HKCU\\Software\\Old\\Empty"),
+                test::Str("HKCU\\Software\\Vendor\\Tool", "Path", "C:\\gone\\t.exe")});
+    const auto before = Snapshot(env.registry, RootKey::CurrentUser);
+    KillingRegistry killing(env.registry, deletions);
+    const Platform platform{killing, env.files, env.system, env.ini, env.shell};
+    VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Old", "", rkKey),
+                           Checked("HKEY_CURRENT_USER\\Software\\Run", "B", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn)});
+    try {
+      RepairRows(platform, results, kBackup, ScopeAfterScan({"14"}, {}));
+    } catch (const Killed&) {
+    }
+    const std::optional<RegFile> backup = ParseRegFile(env.files.Contents(kBackup).value_or(""), test::Cp1252);
+    ASSERT_TRUE(backup);
+    for (const RegFileKey& key : backup->keys) {
+      env.registry.CreateKey(key.root, key.path);
+      for (const RegFileValue& value : key.values)
+        env.registry.SetValue(key.root, key.path, value.name, value.type, value.data);
+    }
+    EXPECT_EQ(Snapshot(env.registry, RootKey::CurrentUser), before);
+    if (killing.Finished()) break;
+  }
 }
 
 TEST_F(RepairTest, ShortcutsGoToTheRecycleBinOneFileAtATime) {

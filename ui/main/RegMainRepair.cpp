@@ -21,9 +21,14 @@ void TfrmHivora::bRepairRegistryClick() {
     const RepairScope scope = ScopeAfterScan(ScanCodes.value_or(std::vector<std::string>{}),
                                              IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
     actionNotice_ = RepairSummaryText(RepairRows(platform_, results_, BackupFileName, scope));
+  } catch (const RepairError& error) {
+    // The backup could not be written whole, so nothing (or, for emptied program keys, nothing
+    // more) was deleted: the status bar says why, as the error box does.
+    actionNotice_ = error.what();
+    UpdateCounts();
+    throw;
   } catch (...) {
-    // The rows below the one it failed at are repaired; the list and the status bar must say so.
-    actionNotice_ = "Repair stopped: the backup could not be written";
+    actionNotice_ = "Repair stopped";
     UpdateCounts();
     throw;
   }

@@ -205,6 +205,39 @@ void ResultsListView::RemoveRow(std::size_t index) {
   ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
 }
 
+void ResultsListView::RemoveRows(const std::vector<bool>& drop) {
+  constexpr std::size_t kGone = static_cast<std::size_t>(-1);
+  const std::size_t span = std::min(drop.size(), rows_.size());
+  if (std::find(drop.begin(), drop.begin() + static_cast<std::ptrdiff_t>(span), true) ==
+      drop.begin() + static_cast<std::ptrdiff_t>(span)) {
+    return;
+  }
+  std::vector<std::size_t> movedTo(rows_.size(), kGone);
+  std::vector<ProblemRow> kept;
+  kept.reserve(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (i < drop.size() && drop[i]) continue;
+    movedTo[i] = kept.size();
+    kept.push_back(std::move(rows_[i]));
+  }
+  std::vector<std::size_t> selected;
+  for (const std::size_t index : SelectedRows()) {
+    if (index < movedTo.size() && movedTo[index] != kGone) selected.push_back(movedTo[index]);
+  }
+  const int focusedBefore = NextRow(list_, -1, LVNI_FOCUSED);
+  const std::size_t focused =
+      focusedBefore >= 0 && static_cast<std::size_t>(focusedBefore) < movedTo.size() ? movedTo[focusedBefore] : kGone;
+  rows_ = std::move(kept);
+  SetRowState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ::SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
+  if (!selected.empty() && selected.size() == rows_.size()) {
+    SelectAll();
+  } else {
+    for (const std::size_t index : selected) SetRowState(list_, static_cast<int>(index), LVIS_SELECTED, LVIS_SELECTED);
+  }
+  if (focused != kGone) SetRowState(list_, static_cast<int>(focused), LVIS_FOCUSED, LVIS_FOCUSED);
+}
+
 void ResultsListView::AppendRows(const std::vector<ProblemRow>& rows) {
   if (rows.empty()) return;
   rows_.insert(rows_.end(), rows.begin(), rows.end());

@@ -54,6 +54,9 @@ class ResultsListView final : public ResultsModel {
   std::size_t RowCount() const override { return rows_.size(); }
   ProblemRow Row(std::size_t index) const override { return rows_.at(index); }
   void RemoveRow(std::size_t index) override;
+  // One pass and one change of the control's item count: deleting the items one by one took the
+  // control some 20 ms each under Wine. The selection and the focus stay with their rows.
+  void RemoveRows(const std::vector<bool>& drop) override;
   void SetReason(std::size_t index, const std::string& reason) override { rows_.at(index).reason = reason; }
 
   // Rows keep the check state they come with; a scan's rows come unticked.

@@ -145,6 +145,23 @@ TEST_F(ResultsCommands, TheControlShowsEachRowsTextsAndCheckBox) {
   ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size() - 1));
   EXPECT_EQ(ListItemText(list, 1, ResultsListView::colRegistryKey), rows[2].registryKey);
   EXPECT_TRUE(model.Row(1).checked);
+
+  LVITEMW selectedState{};
+  selectedState.stateMask = LVIS_SELECTED;
+  selectedState.state = LVIS_SELECTED;
+  // Several at once, as the repair removes them: the rest keep their order, and the selection and
+  // the focus stay with their rows. Left now: rows 0, 2, 3 and 4.
+  form->Results().Select(2);
+  ::SendMessageW(list, LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&selectedState));
+  model.RemoveRows({true, false, false});
+  ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(ShownTexts(list, i), TextsOf(rows[i + 2])) << "row " << i;
+  EXPECT_EQ(form->Results().SelectedRows(), (std::vector<std::size_t>{1, 2}));
+  EXPECT_EQ(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 1);
+  EXPECT_TRUE(model.Row(0).checked);
+  // Nothing to drop (the ignore lists after most scans) leaves every row as it was.
+  model.RemoveRows({false, false, false});
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(ShownTexts(list, i), TextsOf(rows[i + 2])) << "row " << i;
 }
 
 // Registry text in any language, and characters outside the BMP, show exactly as the rows hold them;

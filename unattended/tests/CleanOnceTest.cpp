@@ -94,6 +94,12 @@ TEST_F(CleanOnceRun, WhatKeepsItFromWorkingGivesOneAndALogLine) {
        false,
        "exit 1  error: Cannot create Q:\\Nowhere\\Backup\r\n",
        true},
+      {"a backup the disk cannot hold",
+       "[Options]\r\nOutputDirectory=D:\\Full\r\n",
+       {},
+       false,
+       "repaired 0  kept 1  backup none  exit 1  error: The backup file D:\\Full\\",
+       true},
       {"a scan that cannot start",
        "",
        {},
@@ -114,6 +120,8 @@ TEST_F(CleanOnceRun, WhatKeepsItFromWorkingGivesOneAndALogLine) {
     env.files.AddFolder(kFolder);
     env.files.AddFile(Ini(), Ticked({1, 10}) + c.settings);
     Seed(env.registry, {Str(std::string("HKCU\\") + kRun, "Gone", "C:\\Gone\\a.exe")});
+    env.files.AddFolder("D:\\Full");
+    env.files.SetFreeSpace('D', 0);
     env.shell.SetRepairLockHolder(c.lockHolder);
     BrokenDrives broken(env.files);
     const Platform platform{env.registry, c.brokenDrives ? static_cast<FileSystem&>(broken) : env.files, env.system,
