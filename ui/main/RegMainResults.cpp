@@ -6,10 +6,8 @@
 
 #include "platform/win32/Wide.h"
 #include "ui/common/WindowText.h"
-#include "scan/Reasons.h"
-#include "ui/common/Language.h"
+#include "ui/main/ShownTexts.h"
 #include "ui/res/resource.h"
-#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
@@ -27,18 +25,6 @@ LRESULT TfrmHivora::ListNotify(NMHDR& header) {
   }
   return 0;
 }
-
-namespace {
-
-// A row's English reason in the window's language, where it is one of the scanners' patterns.
-std::string ShownReason(const std::string& reason) {
-  const std::optional<reason::Parts> parts = reason::PartsOf(reason);
-  if (!parts) return reason;
-  const std::string english = reason::Patterns()[static_cast<std::size_t>(parts->id)].english;
-  return FormatText(ShownEngineText(IDS_REASON_FIRST + static_cast<UINT>(parts->id), english), {parts->argument});
-}
-
-}  // namespace
 
 void TfrmHivora::ShowSelectedReason() {
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(statusCounts_).c_str()));

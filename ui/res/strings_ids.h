@@ -49,6 +49,9 @@
 #define IDS_COLUMN_BACKUP_FILE 2060
 #define IDS_COLUMN_DATE 2061
 #define IDS_COLUMN_SIZE 2062
+#define IDS_COLUMN_PROBLEM 2074
+#define IDS_COLUMN_REGISTRY_KEY 2075
+#define IDS_COLUMN_VALUE 2076
 #define IDS_BACKUP_FOLDER_MISSING 2063
 #define IDS_RESTORE_QUESTION 2064
 #define IDS_RESTORING_REGISTRY 2065
@@ -60,6 +63,7 @@
 #define IDS_RESTORE_REFUSED 2071
 #define IDS_RESTORE_INCOMPLETE 2072
 #define IDS_REPAIR_AGAIN_LATER 2073
+#define IDS_REPAIR_STOPPED 2077
 
 // Options dialog and its pages
 #define IDS_TAB_GENERAL 2080
@@ -88,7 +92,8 @@
 
 // Translations of the engine's English texts, which the English table does not repeat: the
 // categories' names (IDS_CATEGORY_FIRST + code), scan captions (IDS_CAPTION_FIRST + code) and the
-// rows' reasons (IDS_REASON_FIRST + the pattern's id).
+// rows' reasons (IDS_REASON_FIRST + the pattern's id) and problem names (IDS_PROBLEM_FIRST + number).
 #define IDS_CATEGORY_FIRST 2300
 #define IDS_CAPTION_FIRST 2400
 #define IDS_REASON_FIRST 2500
+#define IDS_PROBLEM_FIRST 2600

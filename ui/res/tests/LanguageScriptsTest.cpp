@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "scan/ProblemNames.h"
 #include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
@@ -43,8 +44,8 @@ std::multiset<std::string> ArgumentsOf(const std::string& text) {
   return found;
 }
 
-// The engine's English texts the other languages translate, by id: category names, scan captions
-// and reasons.
+// The engine's English texts the other languages translate, by id: category names, scan captions,
+// problem names and reasons.
 std::map<std::string, std::string> EngineTexts() {
   std::map<std::string, std::string> texts;
   for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
@@ -53,6 +54,9 @@ std::map<std::string, std::string> EngineTexts() {
     texts["IDS_CATEGORY_FIRST+" + std::to_string(code)] = name;
     const std::string caption = TScanTaskThread::CategoryCaption(code);
     if (!caption.empty()) texts["IDS_CAPTION_FIRST+" + std::to_string(code)] = caption;
+  }
+  for (std::size_t number = 0; number < kProblemNames.size(); ++number) {
+    texts["IDS_PROBLEM_FIRST+" + std::to_string(number)] = kProblemNames[number];
   }
   for (const reason::Pattern& pattern : reason::Patterns()) {
     texts["IDS_REASON_FIRST+" + std::to_string(pattern.id)] = pattern.english;
