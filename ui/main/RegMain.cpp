@@ -486,9 +486,10 @@ std::string TfrmHivora::ScanNotice(bool forReport) const {
   const auto say = [language](UINT id, const std::string& argument) {
     return FormatText(TextIn(language, id), {argument});
   };
-  const auto names = [forReport](const std::vector<int>& codes) {
+  const auto names = [forReport, language](const std::vector<int>& codes) {
+    const std::string separator = TextIn(language, IDS_LIST_SEPARATOR);
     std::string text;
-    for (const int code : codes) text += (text.empty() ? "" : ", ") + CategoryNameIn(forReport, code);
+    for (const int code : codes) text += (text.empty() ? "" : separator) + CategoryNameIn(forReport, code);
     return text;
   };
   std::string notice;
