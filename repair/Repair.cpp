@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "repair/RegBackup.h"
 #include "scan/ObsoleteSoftware.h"
@@ -82,7 +83,8 @@ std::size_t RemoveEmptiedSoftwareKeys(const Platform& platform, RegBackup& backu
   for (const ProgramKey& key : keys) {
     if (!IsObsoleteSoftwareKey(platform, key.root, key.software, key.name)) continue;
     const RegLocation where{RootName(key.root), key.software + "\\" + key.name, "", false};
-    if (IsIgnored(RegistryRow("Obsolete Software Key", rkSubkeyInColumn, where, "", ""), ignore)) continue;
+    if (IsIgnored(RegistryRow(ProblemName(ProblemId::ObsoleteSoftwareKey), rkSubkeyInColumn, where, "", ""), ignore))
+      continue;
     entries.push_back(backup.AddKey(where.rootName, where.key));
   }
   if (entries.empty()) return 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/PreorderWork.h"
@@ -99,8 +100,8 @@ class ClassKeyWalk {
   }
 
   void Append(ServerGone& gone) {
-    task_.AppendProblem("Custom Controls Issue", rkKey, {rootName_, std::move(gone.path), "", false}, gone.server,
-                        std::move(gone.reason));
+    task_.AppendProblem(ProblemName(ProblemId::CustomControlsIssue), rkKey,
+                        {rootName_, std::move(gone.path), "", false}, gone.server, std::move(gone.reason));
   }
 
   TScanTaskThread& task_;
@@ -125,8 +126,8 @@ void TScanTaskThread::ScanFileExtensions() {
         registry.ClosePath();
         const bool returned = registry.OpenPath(kMachineClasses, false);
         if (unused) {
-          AppendProblem("Unused File Extension", rkSubkeyInColumn, {"HKEY_LOCAL_MACHINE", path, "", false}, "",
-                        reason::OnlyAnEmptyDefault());
+          AppendProblem(ProblemName(ProblemId::UnusedFileExtension), rkSubkeyInColumn,
+                        {"HKEY_LOCAL_MACHINE", path, "", false}, "", reason::OnlyAnEmptyDefault());
         }
         if (!returned) break;
       }
@@ -140,7 +141,7 @@ void TScanTaskThread::ScanFileExtensions() {
   for (const std::string& name : registry.ListSubkeys()) {
     ShowCurrentKey(std::string(kFileExts) + "\\" + name);
     if (!classes.HasSubkey(name)) {
-      AppendProblem("Unused File Extension", rkSubkeyInColumn,
+      AppendProblem(ProblemName(ProblemId::UnusedFileExtension), rkSubkeyInColumn,
                     {"HKEY_CURRENT_USER", std::string(kFileExts) + "\\" + name, "", false}, "",
                     reason::NotInClassesRoot(name));
     }
@@ -162,7 +163,7 @@ void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::strin
 }
 
 void TScanTaskThread::ScanActiveX() {
-  WalkRegistryTree("HKEY_CLASSES_ROOT", "TypeLib", TestedDrives, ".dll", "ActiveX Issue");
+  WalkRegistryTree("HKEY_CLASSES_ROOT", "TypeLib", TestedDrives, ".dll", ProblemName(ProblemId::ActiveXIssue));
 }
 
 }  // namespace tamrisk

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "scan/ProblemNames.h"
 #include "scan/PathTests.h"
 #include "scan/PreorderWork.h"
 #include "scan/Reasons.h"
@@ -16,7 +17,7 @@ namespace {
 
 constexpr int kLocalMachineFilesCode = 3;
 constexpr int kCurrentUserFilesCode = 4;
-constexpr const char* kFileProblem = "Invalid File or Folder";
+constexpr const char* kFileProblem = ProblemName(ProblemId::InvalidFileOrFolder);
 
 // Keys that other categories examine, so the hive scans leave them (and everything below) alone.
 constexpr std::array<std::string_view, 12> LocalMachineSkipList = {

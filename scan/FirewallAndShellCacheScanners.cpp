@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/Reasons.h"
@@ -95,21 +96,21 @@ void TScanTaskThread::ScanFirewallRules() {
     if (!rule || IsWindowsRule(*rule)) continue;
     const std::optional<std::string> program = RuleField(*rule, "App");
     if (const std::optional<MissingPath> gone = program ? MissingProgram(*this, *program) : std::nullopt) {
-      AppendProblem("Firewall Rule Issue", rkValueInColumn, {"HKEY_LOCAL_MACHINE", kFirewallRules, name, true}, "",
-                    reason::Gone(*gone));
+      AppendProblem(ProblemName(ProblemId::FirewallRuleIssue), rkValueInColumn,
+                    {"HKEY_LOCAL_MACHINE", kFirewallRules, name, true}, "", reason::Gone(*gone));
     }
   }
 }
 
 void TScanTaskThread::ScanMuiCache() {
-  ScanValueNames(*this, RootKey::CurrentUser, kMuiCache, "MUI Cache Issue", MuiCacheProgram);
+  ScanValueNames(*this, RootKey::CurrentUser, kMuiCache, ProblemName(ProblemId::MuiCacheIssue), MuiCacheProgram);
 }
 
 // The layers a user or an administrator chose on a program's Compatibility tab, and what the
 // Program Compatibility Assistant noted of the programs it watched: each value is named by the path.
 void TScanTaskThread::ScanCompatibilitySettings() {
   const auto whole = [](const std::string& name) { return std::optional<std::string>(name); };
-  const std::string problem = "Compatibility Setting Issue";
+  const std::string problem = ProblemName(ProblemId::CompatibilitySettingIssue);
   for (const char* path : {kLayers, kAssistantStore, kAssistantPersisted})
     ScanValueNames(*this, RootKey::CurrentUser, path, problem, whole);
   for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kLayers))

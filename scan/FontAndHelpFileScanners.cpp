@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/Reasons.h"
 #include "scan/RegistryViews.h"
@@ -90,7 +91,8 @@ void TScanTaskThread::ScanWindowsFonts() {
     const std::optional<std::string> file = registry.ReadTextValue(name);
     if (!file) continue;
     std::string why = MissingFontReason(Env().files, *installed, *file);
-    if (!why.empty()) AppendValueProblem("Fonts Issue", kMachine, key, name, *file, std::move(why));
+    if (!why.empty())
+      AppendValueProblem(ProblemName(ProblemId::FontsIssue), kMachine, key, name, *file, std::move(why));
   }
 }
 
@@ -111,7 +113,8 @@ void TScanTaskThread::ScanHelpFiles() {
       if (!folder->empty() && folder->back() != '\\') *folder += '\\';
       const std::string file = *folder + name;
       if (!Env().files.PathIsFile(file)) {
-        AppendValueProblem("Invalid Help Files", kMachine, key, name, file, reason::FileNotFound(file));
+        AppendValueProblem(ProblemName(ProblemId::InvalidHelpFiles), kMachine, key, name, file,
+                           reason::FileNotFound(file));
       }
     }
   }

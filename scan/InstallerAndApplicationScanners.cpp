@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/Reasons.h"
@@ -14,7 +15,7 @@
 namespace tamrisk {
 namespace {
 
-constexpr const char* kInstallerProblem = "Installer Refrence Issue";
+constexpr const char* kInstallerProblem = ProblemName(ProblemId::InstallerReferenceIssue);
 constexpr const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const char* kInstallerFoldersPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
 constexpr const char* kArpCachePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
@@ -86,7 +87,7 @@ void ScanApplicationsKey(TScanTaskThread& task, const std::string& applicationsP
     for (std::string command = nextCommand(); !command.empty(); command = nextCommand()) {
       task.CheckStop();
       if (const std::optional<MissingPath> gone = MissingReference(task.Env(), command, "", task.TestedDrives, false)) {
-        task.AppendProblem("Open with Application Issue", rkDefaultValue,
+        task.AppendProblem(ProblemName(ProblemId::OpenWithApplicationIssue), rkDefaultValue,
                            {"HKEY_LOCAL_MACHINE", lastFound + "\\command", "", true}, command, reason::Gone(*gone));
       }
     }

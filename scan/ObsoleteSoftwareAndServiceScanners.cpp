@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/ObsoleteSoftware.h"
 #include "scan/PathTests.h"
@@ -81,8 +82,8 @@ void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std
     const std::string subkey = path + "\\" + name;
     ShowCurrentKey(subkey);
     if (IsObsoleteSoftwareKey(Env(), *root, path, name)) {
-      AppendProblem("Obsolete Software Key", rkSubkeyInColumn, {RootName(*root), subkey, "", false}, "",
-                    reason::NoValuesBelow());
+      AppendProblem(ProblemName(ProblemId::ObsoleteSoftwareKey), rkSubkeyInColumn, {RootName(*root), subkey, "", false},
+                    "", reason::NoValuesBelow());
     }
   }
 }
@@ -99,7 +100,8 @@ void TScanTaskThread::ScanWindowsServices() {
     const std::optional<std::string> image = services.ReadTextValue("ImagePath");
     if (const std::optional<MissingPath> gone =
             image ? MissingReference(Env(), *image, "", TestedDrives, true) : std::nullopt) {
-      AppendValueProblem("Windows Service Issue", "HKEY_LOCAL_MACHINE", path, "ImagePath", *image, reason::Gone(*gone));
+      AppendValueProblem(ProblemName(ProblemId::WindowsServiceIssue), "HKEY_LOCAL_MACHINE", path, "ImagePath", *image,
+                         reason::Gone(*gone));
     }
   }
 }

@@ -2,11 +2,28 @@
 // same finding reads the same in every category. Each names the text that failed where there is one.
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 
 #include "scan/PathTests.h"
 
 namespace tamrisk::reason {
+
+// The reasons' texts, numbered so that the window can show a reason in its own language: "%1" stands
+// for the text that failed. Rows, reports and the log keep the English.
+struct Pattern {
+  int id;
+  const char* english;
+};
+std::span<const Pattern> Patterns();
+
+// The pattern a reason was made from and the text it names, or nullopt for a reason of no pattern.
+struct Parts {
+  int id;
+  std::string argument;
+};
+std::optional<Parts> PartsOf(const std::string& reason);
 
 // "file not found: C:\Gone\app.exe", "folder not found: C:\Gone\", "file or folder not found: ...".
 std::string Gone(const MissingPath& gone);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/ProgramEntries.h"
@@ -15,7 +16,7 @@
 namespace tamrisk {
 namespace {
 
-constexpr char kShellExtensionProblem[] = "Shell Extension Issue";
+constexpr const char* kShellExtensionProblem = ProblemName(ProblemId::ShellExtensionIssue);
 constexpr char kOverlays[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers";
 constexpr std::string_view kWow64Node = "Wow6432Node";
 // The handler lists Explorer reads below a class's shellex key.
@@ -134,7 +135,7 @@ void TScanTaskThread::ScanShellExtensions() {
 // HKEY_CURRENT_USER, and gets the checks of the machine's: the program of an App Paths entry, an
 // uninstall entry with nothing in it, and the programs its values name.
 void TScanTaskThread::ScanPerUserPrograms() {
-  const std::string problem = "Per-User Program Issue";
+  const std::string problem = ProblemName(ProblemId::PerUserProgramIssue);
   ScanAppPathsKey(*this, RootKey::CurrentUser, kAppPathsKey, problem);
   ScanEmptyUninstallEntries(*this, RootKey::CurrentUser, kUninstallKey, problem);
   WalkRegistryTree("HKEY_CURRENT_USER", kUninstallKey, TestedDrives, ".exe", problem);

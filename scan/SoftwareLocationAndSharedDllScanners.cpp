@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/ProgramEntries.h"
@@ -43,7 +44,8 @@ void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
       if (!count || *count != 0) continue;
       why = reason::CountIsZero();
     }
-    task.AppendProblem("Missing Shared Dlls", rkValueInColumn, {kMachine, sharedDlls, name, true}, "", std::move(why));
+    task.AppendProblem(ProblemName(ProblemId::MissingSharedDlls), rkValueInColumn, {kMachine, sharedDlls, name, true},
+                       "", std::move(why));
   }
 }
 
@@ -75,7 +77,7 @@ void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& app
 
 void TScanTaskThread::ScanSoftwareLocations() {
   for (const std::string& appPaths : SoftwareKeyInBothViews(Env().registry, kAppPathsKey))
-    ScanAppPathsKey(*this, RootKey::LocalMachine, appPaths, "Software Locations Issue");
+    ScanAppPathsKey(*this, RootKey::LocalMachine, appPaths, ProblemName(ProblemId::SoftwareLocationsIssue));
 }
 
 void TScanTaskThread::ScanSharedDlls() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/Reasons.h"
@@ -14,7 +15,7 @@ namespace tamrisk {
 namespace {
 
 constexpr const char* kMruPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
-constexpr const char* kMruProblem = "Missing MRU and History Lists file";
+constexpr const char* kMruProblem = ProblemName(ProblemId::MissingMruFile);
 
 // The scheme keys that name a sound file.
 bool IsSchemeName(const std::string& name) {
@@ -50,8 +51,8 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
   if (sound) {
     ShowCurrentKey(keyPath);
     if (const std::optional<MissingPath> gone = MissingReference(Env(), *sound, "", TestedDrives, false)) {
-      AppendProblem("Missing Sound File", rkDefaultValue, {RootName(*root), keyPath, "", true}, *sound,
-                    reason::Gone(*gone));
+      AppendProblem(ProblemName(ProblemId::MissingSoundFile), rkDefaultValue, {RootName(*root), keyPath, "", true},
+                    *sound, reason::Gone(*gone));
     }
   }
   for (const std::string& subkey : access.ListSubkeys()) ScanSoundKey(rootName, keyPath + "\\", subkey);

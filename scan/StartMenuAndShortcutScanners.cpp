@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/Reasons.h"
 #include "scan/ScanTask.h"
@@ -60,8 +61,8 @@ void TScanTaskThread::ScanStartMenu() {
   for (const std::string& name : menu.ListSubkeys()) {
     ShowCurrentKey(orderKey + "\\" + name);
     if (!ContainsNoCase(folders, name)) {
-      AppendProblem("Old Start Menu Key", rkSubkeyInColumn, {"HKEY_CURRENT_USER", orderKey + "\\" + name, "", false},
-                    "", reason::NoProgramsFolder(name));
+      AppendProblem(ProblemName(ProblemId::OldStartMenuKey), rkSubkeyInColumn,
+                    {"HKEY_CURRENT_USER", orderKey + "\\" + name, "", false}, "", reason::NoProgramsFolder(name));
     }
   }
 }
@@ -91,7 +92,7 @@ void TScanTaskThread::ScanShortcutFolder(const std::string& folder) {
     if (!OnTestedDrive(target, TestedDrives)) continue;
     if (!HasDriveRoot(target)) continue;
     if (!Env().files.PathIsFile(target) && !Env().files.PathIsFolder(target)) {
-      AppendProblem("Missing ShortCut reference", rkShortcutFile, {"", path, "", false}, target,
+      AppendProblem(ProblemName(ProblemId::MissingShortcutReference), rkShortcutFile, {"", path, "", false}, target,
                     reason::ShortcutTargetNotFound(target));
     }
   }

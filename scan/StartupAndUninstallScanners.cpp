@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/RegistryAccess.h"
+#include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
 #include "scan/ProgramEntries.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
-constexpr char kStartupProblem[] = "Missing Startup Programs";
+constexpr const char* kStartupProblem = ProblemName(ProblemId::MissingStartupPrograms);
 
 // A plain (unanchored) test: does the text name a program or file that is gone?
 std::optional<MissingPath> MissingCommand(const TScanTaskThread& task, const std::string& text) {
@@ -90,7 +91,7 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
 
 void TScanTaskThread::ScanAddRemovePrograms() {
   for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstallKey))
-    ScanEmptyUninstallEntries(*this, RootKey::LocalMachine, path, "Add/Remove Programs Issue");
+    ScanEmptyUninstallEntries(*this, RootKey::LocalMachine, path, ProblemName(ProblemId::AddRemoveProgramsIssue));
 }
 
 }  // namespace tamrisk

@@ -5,7 +5,7 @@ TAMRISK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAMRISK_BUILD="${TAMRISK_BUILD:-$TAMRISK_ROOT/build}"
 
 TAMRISK_PACKAGES=(cmake make g++ googletest libbenchmark-dev wine wine64 g++-mingw-w64-x86-64-posix
-                  xvfb xauth imagemagick fp-utils xz-utils clang-format nsis wixl zip)
+                  xvfb xauth imagemagick fp-utils xz-utils clang-format nsis wixl zip fonts-wqy-microhei)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -142,6 +142,17 @@ start_wineserver() {
   # The first window of a session starts Wine's desktop process, which keeps the output of whatever
   # started it open for the rest of the run; start it here, detached, instead of in a test.
   HOME="$TAMRISK_WINE_HOME" wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
+  link_cjk_font
+}
+
+# Wine's own window fonts have no Chinese or Japanese characters: link them to the CJK font the
+# package list installs, as Windows links its UI fonts to its CJK fonts.
+link_cjk_font() {
+  local face
+  for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "MS Sans Serif" "Segoe UI"; do
+    HOME="$TAMRISK_WINE_HOME" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f </dev/null >/dev/null 2>&1 || true
+  done
 }
 
 stop_started() {

@@ -131,6 +131,7 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
   options.DeleteBackupFile = file.ReadBool("Options", "DeleteBackupFile", true);
   options.IncludeRemoveMedia = file.ReadBool("Options", "IncludeRemoveMedia", false);
   options.IncludeCDdrive = file.ReadBool("Options", "IncludeCDdrive", false);
+  options.Language = file.ReadText("Options", "Language", "");
   for (int n = TNodeChecks::First; n <= TNodeChecks::Last; ++n) {
     options.TreeViewNodeCheck[n] = file.ReadBool("TreeViewNodeCheck", std::to_string(n), true);
   }
@@ -145,12 +146,17 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
   return LoadBounds(file, window);
 }
 
+std::string StoredLanguage(const Platform& platform) {
+  return SettingsFile(platform).ReadText("Options", "Language", "");
+}
+
 void SaveOptionsWithoutWindow(const Platform& platform, const TOptionsSetting& options) {
   const SettingsFile file(platform);
   file.WriteText("Options", "OutputDirectory", options.OutputDirectory);
   file.WriteBool("Options", "DeleteBackupFile", options.DeleteBackupFile);
   file.WriteBool("Options", "IncludeRemoveMedia", options.IncludeRemoveMedia);
   file.WriteBool("Options", "IncludeCDdrive", options.IncludeCDdrive);
+  file.WriteText("Options", "Language", options.Language);
   for (int n = TNodeChecks::First; n <= TNodeChecks::Last; ++n) {
     file.WriteBool("TreeViewNodeCheck", std::to_string(n), options.TreeViewNodeCheck[n]);
   }
@@ -212,9 +218,9 @@ void WriteUserRegistryText(const Platform& platform, const std::string& key, con
   registry.ClosePath();
 }
 
-bool SelectDirectory(const Platform& platform, std::uintptr_t owner, std::string& path) {
+bool SelectDirectory(const Platform& platform, std::uintptr_t owner, const std::string& title, std::string& path) {
   path.clear();
-  const std::optional<std::string> chosen = platform.shell.PickFolder(owner, "Please select the directory to add", "");
+  const std::optional<std::string> chosen = platform.shell.PickFolder(owner, title, "");
   if (!chosen) return false;
   path = *chosen;
   return true;

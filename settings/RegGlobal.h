@@ -42,6 +42,8 @@ struct TOptionsSetting {
   bool DeleteBackupFile = false;
   bool IncludeRemoveMedia = false;
   bool IncludeCDdrive = false;
+  // The window's language by its code ("de"); empty for the language of the user's Windows.
+  std::string Language;
   TNodeChecks TreeViewNodeCheck;
   // Each count travels with its list: readers walk entries 0 to count - 1.
   std::int32_t IgnoreValueCount = 0;
@@ -122,6 +124,9 @@ PaneLayout LoadPaneLayout(const Platform& platform);
 // Throws as SaveOptions does.
 void SavePaneLayout(const Platform& platform, const PaneLayout& layout);
 
+// The stored language choice alone, read before the window exists: its menus are made with it.
+std::string StoredLanguage(const Platform& platform);
+
 // What SaveOptions writes but the window's place, for a run that has no window: the place stored
 // stays as it is. Throws as SaveOptions does.
 void SaveOptionsWithoutWindow(const Platform& platform, const TOptionsSetting& options);
@@ -148,6 +153,6 @@ void WriteUserRegistryText(const Platform& platform, const std::string& key, con
 
 // The folder picker as the options and restore dialogs use it: path is emptied first and receives
 // the chosen folder when the user confirms.
-bool SelectDirectory(const Platform& platform, std::uintptr_t owner, std::string& path);
+bool SelectDirectory(const Platform& platform, std::uintptr_t owner, const std::string& title, std::string& path);
 
 }  // namespace tamrisk

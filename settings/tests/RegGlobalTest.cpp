@@ -93,6 +93,7 @@ TEST_F(OptionsStoreTest, SavedOptionsLoadBackIdentically) {
 TEST_F(OptionsStoreTest, SaveWritesSectionsAndKeysInOrder) {
   TOptionsSetting options;
   options.OutputDirectory = "C:\\B";
+  options.Language = "fr";
   options.IgnoreValues = {"V"};
   options.IgnoreValueCount = 1;
   options.IgnoreKeys = {"K"};
@@ -100,7 +101,7 @@ TEST_F(OptionsStoreTest, SaveWritesSectionsAndKeysInOrder) {
   SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{3, {1, 2, 3, 4}}, options);
   std::string expected =
       "[Options]\r\nOutputDirectory=C:\\B\r\nDeleteBackupFile=0\r\nIncludeRemoveMedia=0\r\nIncludeCDdrive=0\r\n"
-      "[TreeViewNodeCheck]\r\n";
+      "Language=fr\r\n[TreeViewNodeCheck]\r\n";
   for (int n = 1; n <= TNodeChecks::Last; ++n) expected += std::to_string(n) + "=1\r\n";
   expected +=
       "[IgnoreValue]\r\nCount=1\r\nValue1=V\r\n[IgnoreKey]\r\nCount=1\r\nKey1=K\r\n"
@@ -117,6 +118,7 @@ TEST_F(OptionsStoreTest, AnOlderFileTicksTheCategoriesItDoesNotName) {
   TOptionsSetting options;
   Load(options);
   for (int n = 1; n <= TNodeChecks::Last; ++n) EXPECT_EQ(options.TreeViewNodeCheck[n], n != 6 && n != 22) << n;
+  EXPECT_EQ(options.Language, "") << "no choice stored: the language of Windows";
 
   SaveOptionsWithoutWindow(memory.platform, options);
   std::string saved = older;
@@ -315,14 +317,14 @@ TEST(SharedOperationsTest, SelectDirectoryAsksForAFileSystemFolder) {
   memory.shell.QueueFolderAnswer(std::string("D:\\Backups"));
   memory.shell.QueueFolderAnswer(std::nullopt);
   std::string path = "old";
-  EXPECT_TRUE(SelectDirectory(memory.platform, 0x42, path));
+  EXPECT_TRUE(SelectDirectory(memory.platform, 0x42, "Pick one", path));
   EXPECT_EQ(path, "D:\\Backups");
-  EXPECT_FALSE(SelectDirectory(memory.platform, 0x42, path));
+  EXPECT_FALSE(SelectDirectory(memory.platform, 0x42, "Pick one", path));
   EXPECT_EQ(path, "");
   const std::vector<FolderPickCall> picks = memory.shell.FolderPicks();
   ASSERT_EQ(picks.size(), 2u);
   EXPECT_EQ(picks[0].owner, 0x42u);
-  EXPECT_EQ(picks[0].title, "Please select the directory to add");
+  EXPECT_EQ(picks[0].title, "Pick one");
   EXPECT_EQ(picks[0].startPath, "");
 }
 

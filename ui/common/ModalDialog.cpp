@@ -2,12 +2,13 @@
 
 #include "ui/common/Dpi.h"
 #include "ui/common/WindowText.h"
+#include "ui/common/Language.h"
 
 namespace tamrisk {
 
 INT_PTR ModalDialog::ShowModal(HWND owner) {
-  return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), owner, DialogProcedure,
-                           reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)));
+  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), UiDialogTemplate(templateId_), owner, DialogProcedure,
+                                   reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)));
 }
 
 INT_PTR ModalDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

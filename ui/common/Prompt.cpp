@@ -4,6 +4,8 @@
 
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
@@ -41,8 +43,8 @@ void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text) {
 
 void ShowCannotOpen(Prompt& prompt, HWND owner, const std::string& what, unsigned long errorCode) {
   std::string reason = errorCode != 0 ? win32::SystemMessage(errorCode) : std::string();
-  if (reason.empty()) reason = "the system gave no reason.";
-  prompt.Message(owner, "Cannot open " + what + ": " + reason, kMessageCaption, MB_OK | MB_ICONWARNING);
+  if (reason.empty()) reason = UiText(IDS_NO_REASON);
+  prompt.Message(owner, UiFormat(IDS_CANNOT_OPEN, {what, reason}), kMessageCaption, MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace tamrisk

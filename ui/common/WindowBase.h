@@ -9,6 +9,8 @@
 #include <exception>
 
 #include "ui/common/Prompt.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
@@ -52,7 +54,7 @@ bool ShowingErrors(Prompt& prompt, HWND owner, Work&& work) {
   } catch (const std::exception& error) {
     ShowStandardError(prompt, owner, error.what());
   } catch (...) {
-    ShowStandardError(prompt, owner, "Unexpected error.");
+    ShowStandardError(prompt, owner, UiText(IDS_UNEXPECTED_ERROR));
   }
   return false;
 }

@@ -2,14 +2,16 @@
 
 #include "BuildInfo.h"
 #include "ui/res/about_ids.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
 TAboutBox::TAboutBox(Prompt& prompt) : ModalDialog(prompt, IDD_ABOUT) {}
 
-std::string TAboutBox::VersionText() { return std::string("Version ") + TAMRISK_VERSION_TEXT; }
+std::string TAboutBox::VersionText() { return UiFormat(IDS_VERSION, {TAMRISK_VERSION_TEXT}); }
 
-std::string TAboutBox::BuildText() { return std::string("Built on ") + TAMRISK_BUILD_DATE; }
+std::string TAboutBox::BuildText() { return UiFormat(IDS_BUILT_ON, {TAMRISK_BUILD_DATE}); }
 
 bool TAboutBox::OnInit() {
   FormCreate();

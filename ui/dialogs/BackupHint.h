@@ -15,7 +15,7 @@ class TfrmBackupHint final : public ModalDialog {
 
   // Filled by the caller before ShowModal. The window never closes the process's handles.
   ProcessInfo Process;
-  std::string HintText = "Backup registry...";
+  std::string HintText;
 
   // The modal result: IDOK when the program ended by itself, IDCANCEL when it was stopped or the
   // window was closed.

@@ -4,14 +4,18 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 #include "platform/Text.h"
 #include "platform/win32/TaskScheduler.h"
+#include "platform/win32/Wide.h"
 #include "settings/IgnoreListEdit.h"
 #include "ui/dialogs/RegAddRegistry.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/options_ids.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
@@ -21,7 +25,8 @@ constexpr UINT kTicked = INDEXTOSTATEIMAGEMASK(2);
 
 constexpr std::initializer_list<int> kGeneralControls = {
     IDC_OPT_FOLDERGROUP,      IDC_OPT_OUTPUTFOLDER,       IDC_OPT_BROWSE,
-    IDC_OPT_DELETEBACKUPFILE, IDC_OPT_INCLUDEREMOVEMEDIA, IDC_OPT_INCLUDECDDRIVE};
+    IDC_OPT_DELETEBACKUPFILE, IDC_OPT_INCLUDEREMOVEMEDIA, IDC_OPT_INCLUDECDDRIVE,
+    IDC_OPT_LANGUAGELABEL,    IDC_OPT_LANGUAGE,           IDC_OPT_LANGUAGENOTE};
 // The lists are not here: only the one of the inner page in front is shown.
 constexpr std::initializer_list<int> kIgnoreListControls = {IDC_OPT_IGNORELABEL, IDC_OPT_LISTPAGES, IDC_OPT_ADD,
                                                             IDC_OPT_EDIT, IDC_OPT_REMOVE};
@@ -101,14 +106,15 @@ bool TfrmOptions::OnNotify(const NMHDR& header) {
 
 void TfrmOptions::FormCreate() {
   SetClientSize(Scaled(455), Scaled(356));
-  InsertTab(Item(IDC_OPT_PAGES), pgGeneral, "General");
-  InsertTab(Item(IDC_OPT_PAGES), pgIgnoreLists, "Ignore Lists");
-  InsertTab(Item(IDC_OPT_PAGES), pgSchedule, "Schedule");
-  InsertTab(Item(IDC_OPT_LISTPAGES), pgValues, "Values");
-  InsertTab(Item(IDC_OPT_LISTPAGES), pgKeys, "Keys");
+  InsertTab(Item(IDC_OPT_PAGES), pgGeneral, UiText(IDS_TAB_GENERAL));
+  InsertTab(Item(IDC_OPT_PAGES), pgIgnoreLists, UiText(IDS_TAB_IGNORE_LISTS));
+  InsertTab(Item(IDC_OPT_PAGES), pgSchedule, UiText(IDS_TAB_SCHEDULE));
+  InsertTab(Item(IDC_OPT_LISTPAGES), pgValues, UiText(IDS_TAB_VALUES));
+  InsertTab(Item(IDC_OPT_LISTPAGES), pgKeys, UiText(IDS_TAB_KEYS));
   PlaceControls();  // after the tabs: a page's area depends on its tab row
-  SetUpList(IDC_OPT_VALUES, {{"Items", 360}}, true);
-  SetUpList(IDC_OPT_KEYS, {{"Items", 320}}, true);
+  const std::string items = UiText(IDS_COLUMN_ITEMS);
+  SetUpList(IDC_OPT_VALUES, {{items.c_str(), 360}}, true);
+  SetUpList(IDC_OPT_KEYS, {{items.c_str(), 320}}, true);
   // The tab controls lie under their pages' controls, the outer one lowest.
   ::SetWindowPos(Item(IDC_OPT_LISTPAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(Item(IDC_OPT_PAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -124,11 +130,14 @@ void TfrmOptions::FormCreate() {
 void TfrmOptions::PlaceControls() {
   PlaceItems({{IDC_OPT_PAGES, 8, 8, 439, 304},
               {IDC_OPT_FOLDERGROUP, 20, 42, 415, 66},
-              {IDC_OPT_OUTPUTFOLDER, 32, 68, 300, 22},
-              {IDC_OPT_BROWSE, 342, 66, 81, 25},
+              {IDC_OPT_OUTPUTFOLDER, 32, 68, 290, 22},
+              {IDC_OPT_BROWSE, 330, 66, 93, 25},
               {IDC_OPT_DELETEBACKUPFILE, 24, 124, 410, 20},
               {IDC_OPT_INCLUDEREMOVEMEDIA, 24, 150, 410, 20},
               {IDC_OPT_INCLUDECDDRIVE, 24, 176, 410, 20},
+              {IDC_OPT_LANGUAGELABEL, 24, 212, 130, 18},
+              {IDC_OPT_LANGUAGE, 160, 208, 200, 200},
+              {IDC_OPT_LANGUAGENOTE, 24, 240, 410, 18},
               {IDC_OPT_IGNORELABEL, 20, 42, 415, 16},
               {IDC_OPT_LISTPAGES, 20, 62, 415, 204}});
   // Each list fills the inner tab control's page area.
@@ -142,8 +151,8 @@ void TfrmOptions::PlaceControls() {
   PlaceItems({{IDC_OPT_ADD, 192, 276, 75, 25},
               {IDC_OPT_EDIT, 275, 276, 75, 25},
               {IDC_OPT_REMOVE, 358, 276, 75, 25},
-              {IDOK, 291, 322, 75, 25},
-              {IDCANCEL, 372, 322, 75, 25}});
+              {IDOK, 282, 322, 80, 25},
+              {IDCANCEL, 367, 322, 80, 25}});
 }
 
 void TfrmOptions::FormShow() {
@@ -151,11 +160,33 @@ void TfrmOptions::FormShow() {
   SetChecked(IDC_OPT_DELETEBACKUPFILE, options_.DeleteBackupFile);
   SetChecked(IDC_OPT_INCLUDEREMOVEMEDIA, options_.IncludeRemoveMedia);
   SetChecked(IDC_OPT_INCLUDECDDRIVE, options_.IncludeCDdrive);
+  FillLanguages();
   FillItems(Item(IDC_OPT_VALUES), CountedList(options_.IgnoreValueCount, options_.IgnoreValues));
   FillItems(Item(IDC_OPT_KEYS), CountedList(options_.IgnoreKeyCount, options_.IgnoreKeys));
   schedule_.Load();  // the registered task, not options.ini, says what is scheduled
   ShowListPage(pgValues);
   ShowPage(pgGeneral);
+}
+
+// The first entry follows Windows; the others are UiLanguages() in order.
+void TfrmOptions::FillLanguages() {
+  HWND box = Item(IDC_OPT_LANGUAGE);
+  ::SendMessageW(box, CB_RESETCONTENT, 0, 0);
+  ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Wide(UiText(IDS_WINDOWS_LANGUAGE)).c_str()));
+  int selected = 0, index = 1;
+  for (const UiLanguageInfo& language : UiLanguages()) {
+    ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Wide(language.name).c_str()));
+    if (options_.Language == language.code) selected = index;
+    ++index;
+  }
+  ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+std::string TfrmOptions::ChosenLanguage() const {
+  const auto index = static_cast<int>(::SendMessageW(Item(IDC_OPT_LANGUAGE), CB_GETCURSEL, 0, 0));
+  const std::span<const UiLanguageInfo> languages = UiLanguages();
+  if (index < 1 || index > static_cast<int>(languages.size())) return {};
+  return languages[static_cast<std::size_t>(index - 1)].code;
 }
 
 void TfrmOptions::ShowPage(Page page) {
@@ -193,7 +224,7 @@ HWND TfrmOptions::ListInFront() const { return Item(ListPageInFront() == pgKeys 
 
 void TfrmOptions::bBrowseClick() {
   std::string folder;
-  if (SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), folder)) {
+  if (SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), UiText(IDS_PICK_FOLDER), folder)) {
     SetItemText(IDC_OPT_OUTPUTFOLDER, folder);
   }
 }
@@ -201,8 +232,7 @@ void TfrmOptions::bBrowseClick() {
 void TfrmOptions::bOKClick() {
   const std::string folder = ItemText(IDC_OPT_OUTPUTFOLDER);
   if (!platform_.files.PathIsFolder(folder)) {
-    Prompts().Message(Handle(), folder + ",The backup directory does not exist.", kMessageCaption,
-                      MB_OK | MB_ICONERROR);
+    Prompts().Message(Handle(), UiFormat(IDS_FOLDER_DOES_NOT_EXIST, {folder}), kMessageCaption, MB_OK | MB_ICONERROR);
     // The folder field may be on the page behind; it can take the focus only once it is shown.
     if (PageInFront() != pgGeneral) ShowPage(pgGeneral);
     ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPT_OUTPUTFOLDER)), TRUE);
@@ -217,6 +247,7 @@ void TfrmOptions::bOKClick() {
   options_.DeleteBackupFile = IsChecked(IDC_OPT_DELETEBACKUPFILE);
   options_.IncludeRemoveMedia = IsChecked(IDC_OPT_INCLUDEREMOVEMEDIA);
   options_.IncludeCDdrive = IsChecked(IDC_OPT_INCLUDECDDRIVE);
+  options_.Language = ChosenLanguage();
   options_.IgnoreValues = ItemTexts(Item(IDC_OPT_VALUES));
   options_.IgnoreValueCount = static_cast<std::int32_t>(options_.IgnoreValues.size());
   options_.IgnoreKeys = ItemTexts(Item(IDC_OPT_KEYS));

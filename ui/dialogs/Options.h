@@ -47,6 +47,9 @@ class TfrmOptions final : public ModalDialog {
   bool OnNotify(const NMHDR& header) override;
   void FormCreate();
   void PlaceControls();
+  void FillLanguages();
+  // The code of the language chosen in the list; empty for Windows' language.
+  std::string ChosenLanguage() const;
   // The list the entry dialog edits for: the page in front.
   TfrmRegAddRegistry::List EntryList() const;
   HWND ListInFront() const;

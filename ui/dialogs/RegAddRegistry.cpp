@@ -3,6 +3,8 @@
 #include "platform/Text.h"
 #include "settings/RegGlobal.h"
 #include "ui/res/options_ids.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
@@ -15,11 +17,7 @@ bool TfrmRegAddRegistry::AcceptsEntry(const std::string& text, List list) {
 }
 
 std::string TfrmRegAddRegistry::HintFor(List list) {
-  return list == List::Values
-             ? "A value: its key from the root, a backslash and its name (@ for the default value), like "
-               "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater"
-             : "A key, with everything below it: a key path like HKEY_CURRENT_USER\\Software\\Vendor, or a part "
-               "of one like Software\\Vendor, which covers that key wherever it appears";
+  return UiText(list == List::Values ? IDS_ADD_HINT_VALUE : IDS_ADD_HINT_KEY);
 }
 
 bool TfrmRegAddRegistry::OnInit() {
@@ -42,14 +40,14 @@ bool TfrmRegAddRegistry::OnCommand(int id, int code) {
 }
 
 void TfrmRegAddRegistry::FormCreate() {
-  LayOut(392, 193,
-         {{IDC_ADD_GROUP, 8, 6, 376, 136},
+  LayOut(392, 201,
+         {{IDC_ADD_GROUP, 8, 6, 376, 144},
           {IDC_ADD_KEYLABEL, 20, 32, 150, 16},
           {IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25},
           {IDC_ADD_REGISTRYKEY, 20, 60, 352, 22},
-          {IDC_ADD_HINT, 20, 90, 352, 48},
-          {IDOK, 228, 156, 75, 25},
-          {IDCANCEL, 309, 156, 75, 25}});
+          {IDC_ADD_HINT, 20, 90, 352, 56},
+          {IDOK, 218, 164, 80, 25},
+          {IDCANCEL, 304, 164, 80, 25}});
   SetItemText(IDC_ADD_REGISTRYKEY, RegistryKey);
   SetItemText(IDC_ADD_HINT, HintFor(ForList));
   aOKUpdate();

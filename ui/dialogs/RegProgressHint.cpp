@@ -8,6 +8,8 @@
 #include "ui/common/WindowText.h"
 #include "ui/dialogs/BarSteps.h"
 #include "ui/res/resource.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
@@ -104,6 +106,7 @@ void TfrmRegProgressHint::FormShow() {
           {IDC_SCANCOUNT, 20, 129, 230, 16},
           {IDC_STOP, 266, 124, 75, 25}});
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
+  ShowFoundCount();
   CentreOn(owner_.ScanOwner());
   sink_ = std::make_shared<ProgressSink>(Handle());
   ::PostMessageW(Handle(), WM_STARTSCAN, 0, 0);
@@ -116,6 +119,15 @@ void TfrmRegProgressHint::StartScan() {
   owner_.NoteScanWorker(worker_);
   ::SetTimer(Handle(), kDisplayTimer, kDisplayInterval, nullptr);
   worker_->Start();
+}
+
+std::string TfrmRegProgressHint::ShownCaption(const std::string& caption) {
+  for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
+    if (TScanTaskThread::CategoryCaption(code) == caption) {
+      return ShownEngineText(IDS_CAPTION_FIRST + static_cast<UINT>(code), caption);
+    }
+  }
+  return caption;
 }
 
 int TfrmRegProgressHint::CategoryWeight(int code) {
@@ -174,12 +186,16 @@ void TfrmRegProgressHint::Timer1Timer() {
 void TfrmRegProgressHint::TakeScanData() {
   if (!sink_ || sink_->IsClosed()) return;
   ProgressSink::Pending pending = sink_->TakePending();
-  if (pending.caption) SetItemText(IDC_SCANTASK, *pending.caption);
+  if (pending.caption) SetItemText(IDC_SCANTASK, ShownCaption(*pending.caption));
   if (pending.key) SetItemText(IDC_SCANKEY, *pending.key);
   if (pending.rows.empty()) return;
   found_ += pending.rows.size();
-  SetItemText(IDC_SCANCOUNT, "Problems found: " + std::to_string(found_));
+  ShowFoundCount();
   owner_.TakeScanRows(pending.rows);
+}
+
+void TfrmRegProgressHint::ShowFoundCount() {
+  SetItemText(IDC_SCANCOUNT, UiFormat(IDS_PROBLEMS_FOUND, {std::to_string(found_)}));
 }
 
 void TfrmRegProgressHint::bStopClick() {

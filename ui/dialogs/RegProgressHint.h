@@ -62,6 +62,9 @@ class TfrmRegProgressHint final : public ModalDialog {
   // Shows the latest caption and key and appends the rows found since the last take.
   void TakeScanData();
   void SetPosition(int position);
+  void ShowFoundCount();
+  // The engine's English caption of a category as the window's language says it.
+  static std::string ShownCaption(const std::string& caption);
   // Takes every row the worker handed over so far, then closes the window with result.
   void EndScan(INT_PTR result);
 

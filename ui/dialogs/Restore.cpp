@@ -12,6 +12,8 @@
 #include "settings/RegGlobal.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/restore_ids.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
@@ -61,8 +63,8 @@ std::unique_ptr<RepairTurn> TakeRepairTurnOrSay(const Platform& platform, Prompt
   RepairHolder holder = RepairHolder::AnotherProgram;
   std::unique_ptr<RepairTurn> turn = platform.shell.TakeRepairTurn(false, holder);
   if (!turn) {
-    prompt.Message(owner, RepairBusyText(holder) + "\r\nRepair and restore can start again when it has finished.",
-                   kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    prompt.Message(owner, UiFormat(IDS_REPAIR_AGAIN_LATER, {RepairBusyText(holder)}), kMessageCaption,
+                   MB_OK | MB_ICONINFORMATION);
   }
   return turn;
 }
@@ -86,16 +88,15 @@ std::string BackupDateText(const LocalDateTime& lastWrite) {
 }
 
 std::string RestoreSummaryText(const RestoreResult& result, const std::string& name, bool fileDeleted) {
-  const std::string file = fileDeleted ? "; the file was deleted" : "; the file was kept";
+  const std::string file = UiText(fileDeleted ? IDS_FILE_DELETED : IDS_FILE_KEPT);
+  const std::string entries = std::to_string(result.check.entries);
   switch (result.status) {
-    case RestoreResult::Status::Restored:
-      return "Restored " + std::to_string(result.check.entries) + " entries from " + name + file;
-    case RestoreResult::Status::NotEnded: return "The restore from " + name + " did not finish" + file;
-    case RestoreResult::Status::Unreadable: return name + " could not be read; nothing was restored";
-    case RestoreResult::Status::Refused: return name + " is not a backup of Tamrisk; nothing was restored";
+    case RestoreResult::Status::Restored: return UiFormat(IDS_RESTORED, {entries, name, file});
+    case RestoreResult::Status::NotEnded: return UiFormat(IDS_RESTORE_NOT_ENDED, {name, file});
+    case RestoreResult::Status::Unreadable: return UiFormat(IDS_RESTORE_UNREADABLE, {name});
+    case RestoreResult::Status::Refused: return UiFormat(IDS_RESTORE_REFUSED, {name});
     case RestoreResult::Status::Incomplete:
-      return "Restored from " + name + ", but " + std::to_string(result.check.missing) + " of " +
-             std::to_string(result.check.entries) + " entries did not come back" + file;
+      return UiFormat(IDS_RESTORE_INCOMPLETE, {name, std::to_string(result.check.missing), entries, file});
   }
   return {};
 }
@@ -141,7 +142,9 @@ bool TfrmRestore::OnCommand(int id, int) {
 void TfrmRestore::FormCreate() {
   SetText(Handle(), kMessageCaption);
   PlaceControls();
-  SetUpList(IDC_RESTORE_LIST, {{"Backup file", 190}, {"Date", 110}, {"Size", 92}});
+  const std::string file = UiText(IDS_COLUMN_BACKUP_FILE), date = UiText(IDS_COLUMN_DATE),
+                    size = UiText(IDS_COLUMN_SIZE);
+  SetUpList(IDC_RESTORE_LIST, {{file.c_str(), 190}, {date.c_str(), 110}, {size.c_str(), 92}});
   CentreOnOwner();
   UpdateActions();
 }
@@ -158,15 +161,15 @@ void TfrmRestore::PlaceControls() {
           {IDC_RESTORE_BROWSE, 370, 27, 26, 24},
           {IDC_RESTORE_LIST, 8, 74, 396, 276},
           {IDC_RESTORE_STATUS, 8, 356, 396, 18},
-          {IDC_RESTORE_RESTORE, 8, 382, 90, 25},
-          {IDC_RESTORE_OPENDIR, 106, 382, 110, 25},
-          {IDC_RESTORE_DELETE, 224, 382, 86, 25},
-          {IDC_RESTORE_CLOSE, 318, 382, 86, 25}});
+          {IDC_RESTORE_RESTORE, 8, 382, 100, 25},
+          {IDC_RESTORE_OPENDIR, 116, 382, 116, 25},
+          {IDC_RESTORE_DELETE, 240, 382, 78, 25},
+          {IDC_RESTORE_CLOSE, 326, 382, 78, 25}});
 }
 
 void TfrmRestore::bBrowseFolderClick() {
   std::string folder;
-  if (!SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), folder)) return;
+  if (!SelectDirectory(platform_, reinterpret_cast<std::uintptr_t>(Handle()), UiText(IDS_PICK_FOLDER), folder)) return;
   SetItemText(IDC_RESTORE_FOLDER, folder);
   ::SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
   UpdateActions();
@@ -180,7 +183,7 @@ void TfrmRestore::bOpenDirectoryClick() {
 void TfrmRestore::ListFolder() {
   const std::string folder = FolderText();
   if (!platform_.files.PathIsFolder(folder)) {
-    Prompts().Message(Handle(), "The backup directory does not exist.", kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    Prompts().Message(Handle(), UiText(IDS_BACKUP_FOLDER_MISSING), kMessageCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
   for (const FileEntry& file : BackupFilesIn(platform_.files, folder)) AddRow(file);
@@ -216,10 +219,8 @@ void TfrmRestore::aRestoreExecute() {
   if (SelectedIndex() < 0) return;
   const std::string name = CellText(SelectedIndex(), colFile);
   // Each restore on the user's word: after one, the next row is selected and Enter would restore it.
-  if (Prompts().Message(Handle(),
-                        "Restore the registry entries saved in " + name +
-                            "?\r\nThey are written back into the registry as the file holds them.",
-                        kMessageCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+  if (Prompts().Message(Handle(), UiFormat(IDS_RESTORE_QUESTION, {name}), kMessageCaption,
+                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
     return;
   }
   const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
@@ -230,7 +231,7 @@ void TfrmRestore::aRestoreExecute() {
       [this](const std::string& command) {
         // The hint window belongs to the main window; this dialog must take no input meanwhile.
         DisabledWhile disabled(Handle());
-        return runCommand_(command, "Restore registry...");
+        return runCommand_(command, UiText(IDS_RESTORING_REGISTRY));
       },
       path);
   // The only copy of what a repair removed goes only when all of it is back.

@@ -9,22 +9,23 @@
 #include "ui/common/Dpi.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/schedule_ids.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
 
 // The kind buttons in the order of ScheduleKind.
 constexpr std::array<int, 4> kKindButtons = {IDC_SCH_OFF, IDC_SCH_DAILY, IDC_SCH_WEEKLY, IDC_SCH_LOGON};
-constexpr std::array<const wchar_t*, 7> kDayNames = {L"Sunday",   L"Monday", L"Tuesday", L"Wednesday",
-                                                     L"Thursday", L"Friday", L"Saturday"};
+constexpr int kDaysInWeek = 7;
 
-constexpr char kAboutNote[] =
-    "Windows' Task Scheduler starts Tamrisk without a window as the task \"Tamrisk scheduled clean\": it repairs "
-    "what the ticked categories find, with a backup, or, only reporting, writes Report + date and time + .csv "
-    "into the backup folder. A run missed while the computer was off follows as soon as it can.";
-constexpr char kOtherNote[] =
-    "The task \"Tamrisk scheduled clean\" has a schedule this page does not offer (it was changed in the Task "
-    "Scheduler). It stays as it is unless you choose a schedule here.";
+// The locale's names of the days, Sunday first as the day list is; LOCALE_SDAYNAME1 is Monday.
+std::wstring DayName(int day) {
+  wchar_t name[80] = {};
+  const LCTYPE item = LOCALE_SDAYNAME1 + static_cast<LCTYPE>((day + 6) % 7);
+  ::GetLocaleInfoW(MAKELCID(UiLanguage(), SORT_DEFAULT), item, name, static_cast<int>(std::size(name)));
+  return name;
+}
 
 }  // namespace
 
@@ -51,8 +52,8 @@ INT_PTR SchedulePage::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 void SchedulePage::Create(HWND dialog, const RECT& area) {
   const INITCOMMONCONTROLSEX dates{sizeof(INITCOMMONCONTROLSEX), ICC_DATE_CLASSES};
   ::InitCommonControlsEx(&dates);
-  if (!::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SCHEDULEPAGE), dialog, DialogProcedure,
-                            reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)))) {
+  if (!::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), UiDialogTemplate(IDD_SCHEDULEPAGE), dialog,
+                                    DialogProcedure, reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)))) {
     throw std::runtime_error("Cannot create the Schedule page");
   }
   ::SetWindowLongPtrW(Handle(), GWLP_ID, IDD_SCHEDULEPAGE);  // found as an item of the dialog
@@ -61,8 +62,8 @@ void SchedulePage::Create(HWND dialog, const RECT& area) {
                  SWP_NOACTIVATE);
   PlaceControls(area);
   ::SendMessageW(Item(IDC_SCH_TIME), DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH':'mm"));
-  for (const wchar_t* day : kDayNames) {
-    ::SendMessageW(Item(IDC_SCH_DAY), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
+  for (int day = 0; day < kDaysInWeek; ++day) {
+    ::SendMessageW(Item(IDC_SCH_DAY), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(DayName(day).c_str()));
   }
 }
 
@@ -97,17 +98,15 @@ void SchedulePage::Load() {
   }
   readErrorShown_ = false;
   ShowSchedule(read_);
-  if (readError_) SetNote("The Task Scheduler cannot be reached: " + *readError_);
+  if (readError_) SetNote(UiFormat(IDS_SCHEDULER_UNREACHABLE_NOTE, {*readError_}));
 }
 
 void SchedulePage::Show(bool shown) {
   ::ShowWindow(Handle(), shown ? SW_SHOW : SW_HIDE);
   if (shown && readError_ && !readErrorShown_) {
     readErrorShown_ = true;
-    Prompts().Message(
-        Owner(),
-        "The Task Scheduler cannot be reached, so the schedule can be neither shown nor changed:\r\n" + *readError_,
-        kMessageCaption, MB_OK | MB_ICONWARNING);
+    Prompts().Message(Owner(), UiFormat(IDS_SCHEDULER_UNREACHABLE, {*readError_}), kMessageCaption,
+                      MB_OK | MB_ICONWARNING);
   }
 }
 
@@ -117,9 +116,8 @@ bool SchedulePage::Apply() {
   try {
     ApplySchedule(scheduler_, chosen, {ThisProgramPath(), platform_.system.CurrentUserSid(), platform_.system.Now()});
   } catch (const TaskSchedulerError& error) {
-    Prompts().Message(Owner(),
-                      "The schedule could not be changed in the Task Scheduler:\r\n" + std::string(error.what()),
-                      kMessageCaption, MB_OK | MB_ICONERROR);
+    Prompts().Message(Owner(), UiFormat(IDS_SCHEDULE_NOT_CHANGED, {error.what()}), kMessageCaption,
+                      MB_OK | MB_ICONERROR);
     return false;
   }
   // Some schedulers (Wine's) take a task and drop its triggers or actions without a word: the page
@@ -130,12 +128,8 @@ bool SchedulePage::Apply() {
   } catch (const TaskSchedulerError&) {
   }
   if (kept != chosen) {
-    Prompts().Message(Owner(),
-                      "This system's Task Scheduler did not keep the schedule: the task \"" +
-                          std::string(kScheduledTaskName) +
-                          "\" was registered, but read back without its trigger or its action, so it will not "
-                          "run. Choose Off to remove it, or set the schedule in the Task Scheduler itself.",
-                      kMessageCaption, MB_OK | MB_ICONWARNING);
+    Prompts().Message(Owner(), UiFormat(IDS_SCHEDULE_NOT_KEPT, {kScheduledTaskName}), kMessageCaption,
+                      MB_OK | MB_ICONWARNING);
     read_ = kept;
     return false;
   }
@@ -154,7 +148,7 @@ Schedule SchedulePage::Chosen() const {
     schedule.minute = time.wMinute;
   }
   const auto day = static_cast<int>(::SendMessageW(Item(IDC_SCH_DAY), CB_GETCURSEL, 0, 0));
-  if (day >= 0 && day < static_cast<int>(kDayNames.size())) schedule.dayOfWeek = day;
+  if (day >= 0 && day < kDaysInWeek) schedule.dayOfWeek = day;
   schedule.reportOnly = IsButtonChecked(Item(IDC_SCH_REPORTONLY));
   return Normalised(schedule);
 }
@@ -172,7 +166,7 @@ void SchedulePage::ShowSchedule(const Schedule& schedule) {
   ::SendMessageW(Item(IDC_SCH_TIME), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
   ::SendMessageW(Item(IDC_SCH_DAY), CB_SETCURSEL, static_cast<WPARAM>(schedule.dayOfWeek), 0);
   SetButtonChecked(Item(IDC_SCH_REPORTONLY), schedule.reportOnly);
-  SetNote(schedule.kind == ScheduleKind::Other ? kOtherNote : kAboutNote);
+  SetNote(UiText(schedule.kind == ScheduleKind::Other ? IDS_SCHEDULE_OTHER : IDS_SCHEDULE_ABOUT));
   UpdateControls();
 }
 

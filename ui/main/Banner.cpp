@@ -8,6 +8,8 @@
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
@@ -90,8 +92,8 @@ void Banner::RegisterWindowClass(HINSTANCE instance) {
 void Banner::Create(HWND parent, const MainFonts& fonts, int dpi) {
   band_ = MakeChild(parent, kBannerClass, "", WS_CLIPSIBLINGS, IDC_BANNER, nullptr);
   title_ = MakeChild(band_, WC_STATICW, "Tamrisk", SS_NOPREFIX, IDC_TITLE, MainFonts::Of(fonts.title));
-  titleHint_ = MakeChild(band_, WC_STATICW, "Scan and repair your registry to improve PC performance", SS_NOPREFIX,
-                         IDC_TITLEHINT, MainFonts::Of(fonts.normal));
+  titleHint_ =
+      MakeChild(band_, WC_STATICW, UiText(IDS_TITLE_HINT), SS_NOPREFIX, IDC_TITLEHINT, MainFonts::Of(fonts.normal));
   PlaceScaled(title_, {54, 5, 400, 24}, dpi);
   PlaceScaled(titleHint_, {56, 29, 560, 16}, dpi);
 }

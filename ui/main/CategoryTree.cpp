@@ -8,49 +8,53 @@
 #include "platform/win32/Wide.h"
 #include "ui/common/WindowText.h"
 
+#include "ui/common/Language.h"
 #include "ui/res/resource.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
 
 struct NodeSpec {
   int code;
-  const char* caption;
   int level;
 };
 
 // In tree order; each node's parent is the nearest node above it one level up.
 constexpr NodeSpec kNodes[] = {
-    {1, "My Computers", 0},
-    {2, "Files and Folders", 1},
-    {3, "HKEY_LOCAL_MACHINE", 2},
-    {4, "HKEY_CURRENT_USER", 2},
-    {5, "HKEY_USERS", 2},
-    {6, "Software Locations", 1},
-    {7, "Windows Fonts", 1},
-    {8, "Invalid Help Files", 1},
-    {9, "Shared DLLs", 1},
-    {10, "Startup Programs", 1},
-    {11, "Add/Remove Programs", 1},
-    {27, "Per-User Programs", 1},
-    {12, "File Extensions", 1},
-    {13, "Custom Controls", 1},
-    {26, "Shell Extensions", 1},
-    {14, "Obsolete Software", 1},
-    {15, "Windows Services", 1},
-    {23, "Firewall Rules", 1},
-    {16, "Start Menu", 1},
-    {17, "Shortcuts", 1},
-    {18, "Sound and Appevents", 1},
-    {19, "Invalid ActiveX", 1},
-    {20, "MRU and History Lists", 1},
-    {24, "MUI Cache", 1},
-    {25, "Compatibility Settings", 1},
-    {21, "Installer", 1},
-    {22, "Applications", 1},
+    {1, 0},   // My Computers
+    {2, 1},   // Files and Folders
+    {3, 2},   // HKEY_LOCAL_MACHINE
+    {4, 2},   // HKEY_CURRENT_USER
+    {5, 2},   // HKEY_USERS
+    {6, 1},   // Software Locations
+    {7, 1},   // Windows Fonts
+    {8, 1},   // Invalid Help Files
+    {9, 1},   // Shared DLLs
+    {10, 1},  // Startup Programs
+    {11, 1},  // Add/Remove Programs
+    {27, 1},  // Per-User Programs
+    {12, 1},  // File Extensions
+    {13, 1},  // Custom Controls
+    {26, 1},  // Shell Extensions
+    {14, 1},  // Obsolete Software
+    {15, 1},  // Windows Services
+    {23, 1},  // Firewall Rules
+    {16, 1},  // Start Menu
+    {17, 1},  // Shortcuts
+    {18, 1},  // Sound and Appevents
+    {19, 1},  // Invalid ActiveX
+    {20, 1},  // MRU and History Lists
+    {24, 1},  // MUI Cache
+    {25, 1},  // Compatibility Settings
+    {21, 1},  // Installer
+    {22, 1},  // Applications
 };
 
 constexpr std::size_t kCodeSlots = TNodeChecks::Last + 1;
+
+// A node's caption without a count, in the window's language.
+std::string BareCaption(const NodeSpec& node) { return UiText(IDS_NODE_FIRST + static_cast<UINT>(node.code)); }
 
 bool IsCode(int code) { return code >= TNodeChecks::First && code <= TNodeChecks::Last; }
 
@@ -80,7 +84,7 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   if (bitmap) ::ImageList_AddMasked(stateImages_.get(), static_cast<HBITMAP>(bitmap.get()), RGB(255, 0, 255));
   ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_.get()));
 
-  for (const NodeSpec& layout : kNodes) captions_.emplace_back(layout.caption);
+  for (const NodeSpec& layout : kNodes) captions_.push_back(BareCaption(layout));
   HTREEITEM parents[3] = {};
   for (const NodeSpec& layout : kNodes) {
     HTREEITEM node = InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout, nodes_.size());
@@ -220,7 +224,7 @@ void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
     }
   }
   std::vector<std::string> bare;
-  for (const NodeSpec& node : kNodes) bare.emplace_back(node.caption);
+  for (const NodeSpec& node : kNodes) bare.push_back(BareCaption(node));
   ShowCaptions(bare);
 }
 
@@ -258,9 +262,10 @@ void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
       counted[parent] = counted[parent] || counted[i];
       break;
     }
-    captions[i] = kNodes[i].caption;
+    captions[i] = BareCaption(kNodes[i]);
     if (counted[i]) {
-      captions[i] += " (" + std::to_string(sums[i]) + (kNodes[i].code == stoppedIn_ ? ", stopped)" : ")");
+      captions[i] = UiFormat(kNodes[i].code == stoppedIn_ ? IDS_NODE_COUNT_STOPPED : IDS_NODE_COUNT,
+                             {captions[i], std::to_string(sums[i])});
     }
   }
   ShowCaptions(captions);

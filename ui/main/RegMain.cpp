@@ -18,6 +18,8 @@
 #include "ui/dialogs/RegProgressHint.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/res/resource.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
@@ -44,10 +46,10 @@ constexpr int kStatusPanelMargin = 20;
 // Column widths from a hand-edited file are kept within these.
 constexpr int kMinColumnWidth = 20, kMaxColumnWidth = 2000;
 
-std::string CategoryNames(const std::vector<int>& codes) {
-  std::string names;
-  for (const int code : codes) names += (names.empty() ? "" : ", ") + TScanTaskThread::CategoryName(code);
-  return names;
+// A category's name in English for a report, else in the window's language.
+std::string CategoryNameIn(bool english, int code) {
+  const std::string name = TScanTaskThread::CategoryName(code);
+  return english ? name : ShownEngineText(IDS_CATEGORY_FIRST + static_cast<UINT>(code), name);
 }
 
 void AppendNotice(std::string& text, const std::string& notice, const char* separator) {
@@ -90,7 +92,7 @@ void TfrmHivora::RegisterWindowClass() const {
 
 void TfrmHivora::Create(int showCommand) {
   RegisterWindowClass();
-  UniqueMenu menu(::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_MAINMENU)));
+  UniqueMenu menu(LoadUiMenu(IDR_MAINMENU));
   // The window's DPI is the system's until it exists.
   const int dpi = DpiOf(nullptr);
   if (!::CreateWindowExW(0, win32::Wide(start_.className).c_str(), L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
@@ -167,11 +169,11 @@ void TfrmHivora::CreateControls() {
 
 void TfrmHivora::CreateTaskControls() {
   const HFONT bold = MainFonts::Of(fonts_.bold);
-  tasksLabel_ = MakeChild(Handle(), WC_STATICW, "Tasks", SS_NOPREFIX, IDC_TASKS, bold);
-  scanButton_ = MakeLinkButton(Handle(), "Scan registry issue", IDC_SCANREGISTRY, fonts_);
-  repairButton_ = MakeLinkButton(Handle(), "Repair registry issue", IDC_REPAIRREGISTRY, fonts_);
-  restoreButton_ = MakeLinkButton(Handle(), "Restore previous registry ", IDC_RESTOREREGISTRY, fonts_);
-  sectionsLabel_ = MakeChild(Handle(), WC_STATICW, "Select the sections to scan", SS_NOPREFIX, IDC_SECTIONS, bold);
+  tasksLabel_ = MakeChild(Handle(), WC_STATICW, UiText(IDS_TASKS), SS_NOPREFIX, IDC_TASKS, bold);
+  scanButton_ = MakeLinkButton(Handle(), UiText(IDS_LINK_SCAN), IDC_SCANREGISTRY, fonts_);
+  repairButton_ = MakeLinkButton(Handle(), UiText(IDS_LINK_REPAIR), IDC_REPAIRREGISTRY, fonts_);
+  restoreButton_ = MakeLinkButton(Handle(), UiText(IDS_LINK_RESTORE), IDC_RESTOREREGISTRY, fonts_);
+  sectionsLabel_ = MakeChild(Handle(), WC_STATICW, UiText(IDS_SECTIONS), SS_NOPREFIX, IDC_SECTIONS, bold);
   PlaceScaled(tasksLabel_, {8, 58, 180, 16}, dpi_);
   PlaceScaled(scanButton_, {14, 80, 175, 20}, dpi_);
   PlaceScaled(repairButton_, {14, 102, 175, 20}, dpi_);
@@ -433,9 +435,8 @@ void TfrmHivora::bScanRegistryClick() {
 // ---- The results list ----
 
 void TfrmHivora::UpdateCounts() {
-  const std::string found = std::string(" ").append(std::to_string(results_.RowCount())).append(" problems found");
-  const std::string selected =
-      std::string(" ").append(std::to_string(results_.CheckedCount())).append(" problems selected for repairing");
+  const std::string found = UiFormat(IDS_PROBLEMS_FOUND_STATUS, {std::to_string(results_.RowCount())});
+  const std::string selected = UiFormat(IDS_PROBLEMS_SELECTED, {std::to_string(results_.CheckedCount())});
   ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
   FitFirstStatusPanel(found);
   // What the last repair or undo did comes first, where the designed width does not cut it; a scan
@@ -479,19 +480,32 @@ TfrmHivora::ScanStop TfrmHivora::StopAfter(const std::vector<std::string>& codes
   return stop;
 }
 
-std::string TfrmHivora::ScanNotice(bool full) const {
+std::string TfrmHivora::ScanNotice(bool forReport) const {
+  // A saved report stays English whatever the window speaks.
+  const LANGID language = forReport ? EnglishLanguage() : UiLanguage();
+  const auto say = [language](UINT id, const std::string& argument) {
+    return FormatText(TextIn(language, id), {argument});
+  };
+  const auto names = [forReport, language](const std::vector<int>& codes) {
+    const std::string separator = TextIn(language, IDS_LIST_SEPARATOR);
+    std::string text;
+    for (const int code : codes) text += (text.empty() ? "" : separator) + CategoryNameIn(forReport, code);
+    return text;
+  };
   std::string notice;
   if (stop_) {
     if (stop_->stoppedIn != 0) {
-      notice = "Scan stopped in " + TScanTaskThread::CategoryName(stop_->stoppedIn);
+      notice = say(IDS_SCAN_STOPPED_IN, CategoryNameIn(forReport, stop_->stoppedIn));
+    } else if (stop_->notReached.empty()) {
+      notice = TextIn(language, IDS_SCAN_STOPPED);
     } else {
-      notice = "Scan stopped";
-      if (!stop_->notReached.empty()) notice += " before " + TScanTaskThread::CategoryName(stop_->notReached.front());
+      notice = say(IDS_SCAN_STOPPED_BEFORE, CategoryNameIn(forReport, stop_->notReached.front()));
     }
-    if (full && !stop_->notReached.empty()) notice += "; not scanned: " + CategoryNames(stop_->notReached);
+    if (forReport && !stop_->notReached.empty()) notice += say(IDS_NOT_SCANNED, names(stop_->notReached));
   }
-  if (!incomplete_.empty())
-    AppendNotice(notice, "Scan incomplete: " + CategoryNames(incomplete_), full ? "; " : "    ");
+  if (!incomplete_.empty()) {
+    AppendNotice(notice, say(IDS_SCAN_INCOMPLETE, names(incomplete_)), forReport ? "; " : "    ");
+  }
   return notice;
 }
 

@@ -176,7 +176,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // The stop of a scan that took codes and settled the first settled of them.
   ScanStop StopAfter(const std::vector<std::string>& codes, std::size_t settled, bool inCategory) const;
   // What the last scan left out, for the status bar (short) or a saved file (naming every category).
-  std::string ScanNotice(bool full) const;
+  std::string ScanNotice(bool forReport) const;
   // What the last repair or undo came to, for the status bar; cleared by a scan.
   std::string actionNotice_;
   // The second status panel's text before the selected row's reason.

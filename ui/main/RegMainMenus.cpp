@@ -12,12 +12,14 @@
 #include "ui/dialogs/Options.h"
 #include "ui/dialogs/Restore.h"
 #include "ui/res/resource.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
 bool TfrmHivora::RunCommandWithHint(const std::string& commandLine, const std::string& hintText) {
   if (!platform_.shell.StartHidden(commandLine, BackupProcess)) {
-    Prompts().Message(Handle(), "Please check if Regedit.exe exists.", kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    Prompts().Message(Handle(), UiText(IDS_CHECK_REGEDIT), kMessageCaption, MB_OK | MB_ICONINFORMATION);
     return false;
   }
   ProcessHandlesGuard handles(platform_.shell, BackupProcess);
@@ -29,17 +31,17 @@ bool TfrmHivora::RunCommandWithHint(const std::string& commandLine, const std::s
 
 void TfrmHivora::miBackupFullRegistryClick() {
   const std::optional<std::string> chosen =
-      Prompts().SaveFileName(Handle(), "Save full registry", "Registry backup files (*.reg)|*.REG");
+      Prompts().SaveFileName(Handle(), UiText(IDS_SAVE_FULL_REGISTRY), UiText(IDS_REG_FILTER));
   if (!chosen) return;
   std::string file = *chosen;
   if (AsciiUpper(FileExtension(file)) != ".REG") file += ".reg";
   if (platform_.files.PathIsFile(file) &&
-      Prompts().Message(Handle(), file + " has existed,overite it?", kMessageCaption,
+      Prompts().Message(Handle(), UiFormat(IDS_FILE_EXISTS_OVERWRITE, {file}), kMessageCaption,
                         MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES) {
     return;
   }
   // Neither a finished nor a stopped export is reported.
-  RunCommandWithHint(RegeditCommand(platform_, "/e \"" + file + "\""), "Backup registry...");
+  RunCommandWithHint(RegeditCommand(platform_, "/e \"" + file + "\""), UiText(IDS_BACKING_UP_REGISTRY));
 }
 
 void TfrmHivora::OpenOrSay(const std::string& what, const std::string& file, const std::string& parameters) {
@@ -54,12 +56,11 @@ void TfrmHivora::miWindowsBackupClick() {
   const std::string folder = windows.empty() ? std::string() : windows + "system32\\";
   for (const char* program : {"ntbackup.exe", "sdclt.exe"}) {
     if (folder.empty() || !platform_.files.PathIsFile(folder + program)) continue;
-    OpenOrSay("Windows Backup (" + folder + program + ")", folder + program, "");
+    OpenOrSay(UiFormat(IDS_WINDOWS_BACKUP_PROGRAM, {folder + program}), folder + program, "");
     return;
   }
   Prompts().Message(Handle(),
-                    "This Windows has no backup program: neither ntbackup.exe nor sdclt.exe is in " +
-                        (folder.empty() ? std::string("the system folder") : folder) + ".",
+                    UiFormat(IDS_NO_BACKUP_PROGRAM, {folder.empty() ? UiText(IDS_THE_SYSTEM_FOLDER) : folder}),
                     kMessageCaption, MB_OK | MB_ICONINFORMATION);
 }
 
@@ -68,13 +69,13 @@ void TfrmHivora::miHelpClick() {
   // type's entry names, and a per-user entry can name anything.
   const std::string windows = platform_.system.WindowsFolder();
   if (windows.empty()) return;
-  OpenOrSay("the help", windows + "hh.exe", "\"" + platform_.system.ExecutableFolder() + "Hivora.chm\"");
+  OpenOrSay(UiText(IDS_THE_HELP), windows + "hh.exe", "\"" + platform_.system.ExecutableFolder() + "Hivora.chm\"");
 }
 
 void TfrmHivora::miHomePageClick() {
   const std::string address = ResourceText(instance_, IDS_HOME_PAGE);
   if (address.empty()) return;
-  OpenOrSay("the home page " + address, address, "");
+  OpenOrSay(UiFormat(IDS_THE_HOME_PAGE, {address}), address, "");
 }
 
 void TfrmHivora::bRestoreRegistryClick() {

@@ -3,7 +3,9 @@
 
 #include "repair/Repair.h"
 #include "ui/dialogs/Restore.h"
+#include "ui/common/Language.h"
 #include "ui/res/resource.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
@@ -28,7 +30,7 @@ void TfrmHivora::bRepairRegistryClick() {
     UpdateCounts();
     throw;
   } catch (...) {
-    actionNotice_ = "Repair stopped";
+    actionNotice_ = UiText(IDS_REPAIR_STOPPED);
     UpdateCounts();
     throw;
   }
@@ -48,7 +50,8 @@ void TfrmHivora::miUndoRepairClick() {
   const std::string backup = BackupFileName;
   const RestoreResult result = RestoreVerified(
       platform_, Prompts(), Handle(),
-      [this](const std::string& command) { return RunCommandWithHint(command, "Restore registry..."); }, backup);
+      [this](const std::string& command) { return RunCommandWithHint(command, UiText(IDS_RESTORING_REGISTRY)); },
+      backup);
   // As in the restore dialog: the backup goes only when all of it is back, and only when asked.
   if (result.status == RestoreResult::Status::Restored && OptionsSetting.DeleteBackupFile) {
     ShellDeleteFile(platform_, backup);

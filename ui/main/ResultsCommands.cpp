@@ -14,6 +14,8 @@
 #include "settings/RegGlobal.h"
 #include "ui/common/UiHandles.h"
 #include "ui/res/resource.h"
+#include "ui/common/Language.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
@@ -107,7 +109,7 @@ void ResultsCommands::aOpenRegeditExecute() {
   const bool newWindow = ::FindWindowW(L"RegEdit_RegEdit", nullptr) != nullptr && !RunsOnWine();
   if (!platform_.shell.Open(reinterpret_cast<std::uintptr_t>(owner_), RegeditPath(platform_), newWindow ? "-m" : "", "",
                             SW_SHOW)) {
-    ShowCannotOpen(prompt_, owner_, "the registry editor", ::GetLastError());
+    ShowCannotOpen(prompt_, owner_, UiText(IDS_THE_REGISTRY_EDITOR), ::GetLastError());
   }
 }
 
@@ -149,20 +151,21 @@ void ResultsCommands::DropIgnoredRows() {
 
 void ResultsCommands::miSaveResultsClick() {
   const std::optional<std::string> chosen =
-      prompt_.SaveFileName(owner_, "Save Results", "Comma-separated values (*.csv)|*.CSV");
+      prompt_.SaveFileName(owner_, UiText(IDS_SAVE_RESULTS), UiText(IDS_CSV_FILTER));
   if (!chosen) return;
   std::string file = *chosen;
   if (!EndsWithNoCase(file, ".csv")) file += ".csv";
   // The file dialog does not ask; an existing file is replaced only on the user's word.
   if (platform_.files.PathIsFile(file) &&
-      prompt_.Message(owner_, file + " already exists. Do you want to replace it?", kMessageCaption,
+      prompt_.Message(owner_, UiFormat(IDS_FILE_EXISTS_REPLACE, {file}), kMessageCaption,
                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
     return;
   }
   std::string error;
   if (!WriteReport(platform_, file, results_.Rows(), &error, scanNote_)) {
-    prompt_.Message(owner_, "Cannot write " + file + (error.empty() ? "." : ": " + error), kMessageCaption,
-                    MB_OK | MB_ICONERROR);
+    prompt_.Message(
+        owner_, error.empty() ? UiFormat(IDS_CANNOT_WRITE, {file}) : UiFormat(IDS_CANNOT_WRITE_BECAUSE, {file, error}),
+        kMessageCaption, MB_OK | MB_ICONERROR);
   }
 }
 
@@ -193,7 +196,7 @@ void ResultsCommands::FindNext(const FindQuery& query) {
   }
   // Over the box while it is open, so the answer shows where the user looks.
   HWND over = findBox_.Handle() ? findBox_.Handle() : owner_;
-  prompt_.Message(over, "Cannot find \"" + query.text + "\".", kMessageCaption, MB_OK | MB_ICONINFORMATION);
+  prompt_.Message(over, UiFormat(IDS_CANNOT_FIND, {query.text}), kMessageCaption, MB_OK | MB_ICONINFORMATION);
 }
 
 void ResultsCommands::UpdateActionStates(HMENU menu) const {
@@ -224,7 +227,7 @@ void ResultsCommands::ShowListMenu(LPARAM where) {
     at = POINT{row.left + 16, row.bottom};
     ::ClientToScreen(results_.Handle(), &at);
   }
-  const UniqueMenu menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_LISTPOPUP)));
+  const UniqueMenu menu(LoadUiMenu(IDR_LISTPOPUP));
   if (!menu) return;
   HMENU popup = ::GetSubMenu(menu.get(), 0);
   UpdateActionStates(popup);

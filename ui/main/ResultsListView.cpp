@@ -8,6 +8,9 @@
 #include "ui/common/WindowBase.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
+#include "ui/common/Language.h"
+#include "ui/main/ShownTexts.h"
+#include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 namespace {
@@ -51,7 +54,9 @@ void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> ch
   list_ = list;
   prompt_ = &prompt;
   checksChanged_ = std::move(checksChanged);
-  SetUpReportList(list_, {{"Problem", 120}, {"Registry key", 300}, {"Value", 150}}, true);
+  const std::string problem = UiText(IDS_COLUMN_PROBLEM), key = UiText(IDS_COLUMN_REGISTRY_KEY),
+                    value = UiText(IDS_COLUMN_VALUE);
+  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}}, true);
   // Each row's reason shows as its tip.
   ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
   // The control asks for the check box image of each row it draws.
@@ -133,7 +138,10 @@ void ResultsListView::FillDisplayInfo(NMLVDISPINFOW& info) const {
   const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
   if (item.mask & LVIF_TEXT) {
     const std::string text = ColumnText(row, item.iSubItem);
-    CopyToBuffer(item.iSubItem == colRegistryKey ? KeyAsShown(text) : text, item.pszText, item.cchTextMax);
+    const std::string shown = item.iSubItem == colRegistryKey ? KeyAsShown(text)
+                              : item.iSubItem == colProblem   ? ShownProblem(text)
+                                                              : text;
+    CopyToBuffer(shown, item.pszText, item.cchTextMax);
   }
   if (item.mask & LVIF_STATE) {
     item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
@@ -146,8 +154,8 @@ void ResultsListView::FillInfoTip(NMLVGETINFOTIPW& tip) const {
   if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || !tip.pszText) return;
   const ProblemRow& row = rows_[static_cast<std::size_t>(tip.iItem)];
   std::string text = row.registryKey;
-  for (const std::string* line : {&row.value, &row.reason}) {
-    if (!line->empty()) text.append("\r\n").append(*line);
+  for (const std::string& line : {row.value, ShownReason(row.reason)}) {
+    if (!line.empty()) text.append("\r\n").append(line);
   }
   CopyToBuffer(text, tip.pszText, tip.cchTextMax);
 }

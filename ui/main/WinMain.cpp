@@ -16,7 +16,9 @@
 #include "platform/win32/Win32System.h"
 #include "unattended/CleanOnce.h"
 #include "unattended/Report.h"
+#include "settings/RegGlobal.h"
 #include "settings/Schedule.h"
+#include "ui/common/Language.h"
 #include "ui/main/CommandLine.h"
 #include "ui/main/ConsoleSwitches.h"
 #include "ui/common/Prompt.h"
@@ -78,6 +80,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   win32::ComApartment com;  // released on every way out of the run
 
   win32::Win32Platform system;
+  SetUiLanguage(ChooseUiLanguage(StoredLanguage(system.platform), ::GetUserDefaultUILanguage()));
   Win32Prompt prompt;
   try {
     TfrmHivora form(system.platform, prompt);

@@ -299,7 +299,7 @@ TEST_F(OptionsDialog, EntryDialogSaysWhatItsListTakesAndOffersOkForThatOnly) {
     script.Then(kEntryCaption, [&](HWND entry) {
       const SIZE client = ClientSize(entry);
       EXPECT_EQ(client.cx, 392);
-      EXPECT_EQ(client.cy, 193);
+      EXPECT_EQ(client.cy, 201);
       EXPECT_EQ(TextOf(entry, IDC_ADD_KEYLABEL), "Registry Key");
       EXPECT_EQ(TextOf(entry, IDC_ADD_LAUNCHREGEDIT), "&Launch Registry Editor");
       EXPECT_EQ(TextOf(entry, IDC_ADD_HINT), TfrmRegAddRegistry::HintFor(list));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "ui/common/Language.h"
 #include "platform/win32/Win32System.h"
 #include "ui/common/Prompt.h"
 #include "ui/main/RegMain.h"
@@ -111,6 +112,18 @@ std::string Ticks(std::initializer_list<int> checked);
 
 // Sets options.ini of the platform (executable folder + "options.ini") to these lines.
 void WriteSettings(const Platform& platform, FileSystem& files, const std::string& text);
+
+// While it lives, the window speaks language (SetUiLanguage); then the language before it again.
+class Speaking {
+ public:
+  explicit Speaking(LANGID language) : previous_(UiLanguage()) { SetUiLanguage(language); }
+  ~Speaking() { SetUiLanguage(previous_); }
+  Speaking(const Speaking&) = delete;
+  Speaking& operator=(const Speaking&) = delete;
+
+ private:
+  LANGID previous_;
+};
 
 // A window nobody sees, owning a dialog in place of the main window.
 class HiddenOwner {

@@ -1,0 +1,129 @@
+#include "ui/common/Language.h"
+
+#include <array>
+
+#include "platform/win32/Wide.h"
+
+namespace tamrisk {
+namespace {
+
+constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+constexpr std::array<UiLanguageInfo, 6> kLanguages = {{
+    {kEnglish, "en", "English"},
+    {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), "de", "Deutsch"},
+    {MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), "fr",
+     "Fran\xC3\xA7"
+     "ais"},
+    {MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN), "es", "Espa\xC3\xB1ol"},
+    {MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT), "ja", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+    {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), "zh", "\xE4\xB8\xAD\xE6\x96\x87(\xE7\xAE\x80\xE4\xBD\x93)"},
+}};
+
+LANGID chosen = kEnglish;
+
+// Windows' language matched by its primary language; Chinese only in its simplified script, which is
+// the one the resources hold.
+LANGID SupportedFor(LANGID windowsLanguage) {
+  if (PRIMARYLANGID(windowsLanguage) == LANG_CHINESE) {
+    const WORD sub = SUBLANGID(windowsLanguage);
+    return sub == SUBLANG_CHINESE_SIMPLIFIED || sub == SUBLANG_CHINESE_SINGAPORE ? kLanguages[5].id : kEnglish;
+  }
+  for (const UiLanguageInfo& language : kLanguages) {
+    if (PRIMARYLANGID(language.id) == PRIMARYLANGID(windowsLanguage)) return language.id;
+  }
+  return kEnglish;
+}
+
+// Resource types by number: the RT_ names are narrow strings unless the build is UNICODE.
+enum ResourceType : WORD { kMenu = 4, kDialog = 5, kStringBlock = 6 };
+
+HGLOBAL FindIn(ResourceType type, LPCWSTR name, LANGID language) {
+  HMODULE module = ::GetModuleHandleW(nullptr);
+  HRSRC found = ::FindResourceExW(module, MAKEINTRESOURCEW(type), name, language);
+  return found ? ::LoadResource(module, found) : nullptr;
+}
+
+// The resource in the window's language, else the English one.
+const void* UiResource(ResourceType type, LPCWSTR name) {
+  HGLOBAL data = FindIn(type, name, chosen);
+  if (!data && chosen != kEnglish) data = FindIn(type, name, kEnglish);
+  return data ? ::LockResource(data) : nullptr;
+}
+
+// A string table block holds 16 strings, each a length and that many UTF-16 units.
+std::wstring_view StringOfBlock(const wchar_t* block, UINT id) {
+  for (UINT index = 0; index < id % 16; ++index) block += 1 + static_cast<WORD>(*block);
+  return {block + 1, static_cast<WORD>(*block)};
+}
+
+std::wstring_view StringIn(LANGID language, UINT id) {
+  HGLOBAL data = FindIn(kStringBlock, MAKEINTRESOURCEW(id / 16 + 1), language);
+  const auto* block = data ? static_cast<const wchar_t*>(::LockResource(data)) : nullptr;
+  return block ? StringOfBlock(block, id) : std::wstring_view();
+}
+
+}  // namespace
+
+std::span<const UiLanguageInfo> UiLanguages() { return kLanguages; }
+
+LANGID ChooseUiLanguage(std::string_view code, LANGID windowsLanguage) {
+  for (const UiLanguageInfo& language : kLanguages) {
+    if (code == language.code) return language.id;
+  }
+  return SupportedFor(windowsLanguage);
+}
+
+LANGID UiLanguage() { return chosen; }
+
+void SetUiLanguage(LANGID language) { chosen = language; }
+
+LANGID EnglishLanguage() { return kEnglish; }
+
+std::string TextIn(LANGID language, UINT id) {
+  std::wstring_view text = StringIn(language, id);
+  if (text.empty() && language != kEnglish) text = StringIn(kEnglish, id);
+  return win32::Utf8(text);
+}
+
+std::string UiText(UINT id) { return TextIn(chosen, id); }
+
+std::string ShownEngineText(UINT id, const std::string& english) {
+  if (chosen == kEnglish) return english;
+  const std::wstring_view text = StringIn(chosen, id);
+  return text.empty() ? english : win32::Utf8(text);
+}
+
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
+  std::string text;
+  text.reserve(pattern.size());
+  for (std::size_t at = 0; at < pattern.size(); ++at) {
+    const char next = at + 1 < pattern.size() ? pattern[at + 1] : '\0';
+    if (pattern[at] == '%' && next == '%') {
+      text += '%';
+      ++at;
+    } else if (pattern[at] == '%' && next >= '1' && next <= '9') {
+      const auto index = static_cast<std::size_t>(next - '1');
+      if (index < arguments.size()) text += *(arguments.begin() + index);
+      ++at;
+    } else {
+      text += pattern[at];
+    }
+  }
+  return text;
+}
+
+std::string UiFormat(UINT id, std::initializer_list<std::string_view> arguments) {
+  return FormatText(UiText(id), arguments);
+}
+
+HMENU LoadUiMenu(UINT id) {
+  const void* menu = UiResource(kMenu, MAKEINTRESOURCEW(id));
+  return menu ? ::LoadMenuIndirectW(menu) : nullptr;
+}
+
+const DLGTEMPLATE* UiDialogTemplate(UINT id) {
+  return static_cast<const DLGTEMPLATE*>(UiResource(kDialog, MAKEINTRESOURCEW(id)));
+}
+
+}  // namespace tamrisk
