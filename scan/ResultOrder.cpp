@@ -64,14 +64,21 @@ int CompareNatural(std::string_view a, std::string_view b) {
   return zeros;
 }
 
-std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending) {
-  std::vector<std::size_t> order(rows.size());
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending) {
+  std::vector<std::size_t> order(texts.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-    const int compared = CompareNatural(ColumnText(rows[x], column), ColumnText(rows[y], column));
+    const int compared = CompareNatural(texts[x], texts[y]);
     return descending ? compared > 0 : compared < 0;
   });
   return order;
+}
+
+std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending) {
+  std::vector<std::string> texts;
+  texts.reserve(rows.size());
+  for (const ProblemRow& row : rows) texts.push_back(ColumnText(row, column));
+  return SortedOrder(texts, descending);
 }
 
 }  // namespace tamrisk

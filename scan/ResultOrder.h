@@ -26,5 +26,7 @@ int CompareNatural(std::string_view a, std::string_view b);
 // The row indexes in sorted order by one column, ascending or descending. Rows that compare equal
 // keep the order they had, either way, so a second sort refines the first.
 std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending);
+// The same order of texts as shown, where a window shows a column in another language than the rows hold.
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending);
 
 }  // namespace tamrisk

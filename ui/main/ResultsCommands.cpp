@@ -15,6 +15,7 @@
 #include "ui/common/UiHandles.h"
 #include "ui/res/resource.h"
 #include "ui/common/Language.h"
+#include "ui/main/ShownTexts.h"
 #include "ui/res/strings_ids.h"
 
 namespace tamrisk {
@@ -187,9 +188,14 @@ bool ResultsCommands::HandleFindMessage(UINT message) {
 
 void ResultsCommands::FindNext(const FindQuery& query) {
   const int current = results_.SelectedIndex();
-  const std::optional<std::size_t> found =
-      FindNextRow(results_.Rows(),
-                  current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt, query);
+  // The problem and the reason as the window shows them, in its language: what the user types.
+  std::vector<ProblemRow> shown = results_.Rows();
+  for (ProblemRow& row : shown) {
+    row.problem = ShownProblem(row.problem);
+    row.reason = ShownReason(row.reason);
+  }
+  const std::optional<std::size_t> found = FindNextRow(
+      shown, current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt, query);
   if (found) {
     results_.Select(static_cast<int>(*found));
     return;

@@ -163,7 +163,13 @@ void ResultsListView::FillInfoTip(NMLVGETINFOTIPW& tip) const {
 void ResultsListView::SortBy(Column column) {
   sortDescending_ = sortColumn_ == column && !sortDescending_;
   sortColumn_ = column;
-  const std::vector<std::size_t> order = SortedOrder(rows_, column, sortDescending_);
+  // Problem names are shown in the window's language: sorted as the user reads them, not as stored.
+  std::vector<std::string> texts;
+  texts.reserve(rows_.size());
+  for (const ProblemRow& row : rows_) {
+    texts.push_back(column == colProblem ? ShownProblem(row.problem) : ColumnText(row, column));
+  }
+  const std::vector<std::size_t> order = SortedOrder(texts, sortDescending_);
   // Where each row moves to, so the selection can follow its rows.
   std::vector<std::size_t> movedTo(order.size());
   std::vector<ProblemRow> sorted;

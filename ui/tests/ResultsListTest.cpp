@@ -147,6 +147,19 @@ TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFoll
   EXPECT_EQ(Arrows(), (std::vector<int>{0, 0, 0}));
 }
 
+// The rows keep the English problem names; a header click sorts them as the window's language shows them.
+TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
+  const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+  ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
+  // English order: Invalid, Missing, Windows; German: Fehlende, Ungueltige, Windows-Dienst.
+  Results().AppendRows({Row(true, "Windows Service Issue", "HKEY_CURRENT_USER\\C", ""),
+                        Row(true, "Invalid File or Folder", "HKEY_CURRENT_USER\\A", ""),
+                        Row(true, "Missing Shared Dlls", "HKEY_CURRENT_USER\\B", "")});
+  ClickHeader(ResultsListView::colProblem);
+  EXPECT_EQ(ShownKeys(),
+            (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
+}
+
 TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNothing) {
   Results().AppendRows(SortRows());
   const auto checks = [&] {
@@ -236,6 +249,14 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   MSG f3{List(), WM_KEYDOWN, VK_F3, 0, 0, {}};
   EXPECT_TRUE(form->PreTranslateMessage(f3));
   EXPECT_EQ(Results().SelectedIndex(), 0);
+
+  // In another language a reason is found as the pane shows it, not as the row keeps it.
+  const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+  Results().Select(1);
+  SendCommand(form->Handle(), IDM_FIND);
+  box = FindThreadWindow("Find");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(findNext("datei nicht gefunden"), 0);
 }
 
 TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
