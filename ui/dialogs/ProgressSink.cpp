@@ -2,21 +2,26 @@
 
 namespace tamrisk {
 
-void ProgressSink::Step(WPARAM step) {
-  HWND window = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) return;
-    window = window_;
-  }
-  // Not under the lock: the window thread takes it while handling the step. A window destroyed
-  // in between makes the call return at once.
-  ::SendMessageW(window, WM_SCANSTEP, step, 0);
+void ProgressSink::PostStep() {
+  if (stepPosted_ || !window_) return;
+  stepPosted_ = ::PostMessageW(window_, WM_SCANSTEP, 0, 0) != FALSE;
 }
 
-void ProgressSink::StartCategory() { Step(kStepStart); }
+void ProgressSink::StartCategory() {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  steps_.settled = steps_.started++;
+  // The key line starts empty for each category, until it shows a key of its own.
+  pending_.key = std::string();
+  PostStep();
+}
 
-void ProgressSink::FinishCategory() { Step(kStepFinish); }
+void ProgressSink::FinishCategory() {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  steps_.settled = steps_.started;
+  PostStep();
+}
 
 void ProgressSink::ShowTask(const std::string& caption) {
   std::lock_guard lock(mutex_);
@@ -40,7 +45,21 @@ void ProgressSink::ScanEnded() {
   std::lock_guard lock(mutex_);
   if (closed_) return;
   ended_ = true;
-  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void ProgressSink::Attach(HWND window) {
+  std::lock_guard lock(mutex_);
+  window_ = window;
+  if (closed_) return;
+  if (steps_.started > 0) PostStep();
+  if (ended_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+ProgressSink::Steps ProgressSink::TakeSteps() {
+  std::lock_guard lock(mutex_);
+  stepPosted_ = false;
+  return steps_;
 }
 
 ProgressSink::Pending ProgressSink::TakePending() {

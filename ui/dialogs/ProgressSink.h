@@ -1,8 +1,12 @@
-// The scan progress window's ScanSink: hands the worker's reports to the window thread.
-//   - The category steps are sent (the worker waits until the window thread has run them).
+// The scan progress window's ScanSink: hands the worker's reports to the window thread without
+// ever making the worker wait for it.
+//   - The worker may start before the window exists: what it reports waits here, and the notes are
+//     posted once the window is attached.
+//   - The category steps are counted here and a note is posted; the window reads the counts when it
+//     takes the note, and once more when it closes, so a stop knows exactly where the worker was.
 //   - Rows are queued in the order found; the caption and the current key are kept as the latest
-//     only. The window takes them on its own timer, so the worker never waits for the display and
-//     the window thread appends rows in batches instead of repainting the list for each one.
+//     only. The window takes them on its own timer and with each step note, and appends rows in
+//     batches instead of repainting the list for each one.
 //   - The end-of-scan notice is posted; the window takes the remaining rows before it closes.
 //   - Once the window has closed, everything is dropped. The worker holds the sink through a
 //     shared_ptr, so it may outlive the window safely.
@@ -19,16 +23,11 @@
 
 namespace tamrisk {
 
-// Sent by the worker to the progress window; wParam is kStepStart or kStepFinish.
+// Posted by the worker to the progress window when a category starts or finishes.
 inline constexpr UINT WM_SCANSTEP = WM_APP + 1;
 
 class ProgressSink final : public ScanSink {
  public:
-  static constexpr WPARAM kStepStart = 0;
-  static constexpr WPARAM kStepFinish = 1;
-
-  explicit ProgressSink(HWND window) : window_(window) {}
-
   // Worker side.
   void StartCategory() override;
   void FinishCategory() override;
@@ -38,6 +37,16 @@ class ProgressSink final : public ScanSink {
   void ScanEnded() override;
 
   // Window side.
+  // The window the notes go to; those due before it came are posted now.
+  void Attach(HWND window);
+  // Categories the worker began, and how many of them, from the first, it left: scanned to the end
+  // or ended by a failure. started is settled + 1 while it is in one.
+  struct Steps {
+    std::size_t started = 0;
+    std::size_t settled = 0;
+  };
+  // Also marks the last step note as taken, so the next step posts another.
+  Steps TakeSteps();
   // What arrived since the last take; a caption or key only when a new one came.
   struct Pending {
     std::vector<ProblemRow> rows;
@@ -52,12 +61,15 @@ class ProgressSink final : public ScanSink {
   bool EndedByWorker() const;
 
  private:
-  void Step(WPARAM step);
+  // Under the lock: posts a step note unless one is still waiting for the window.
+  void PostStep();
 
-  HWND window_;
+  HWND window_ = nullptr;
   mutable std::mutex mutex_;
   bool closed_ = false;
   bool ended_ = false;
+  bool stepPosted_ = false;
+  Steps steps_;
   Pending pending_;
 };
 

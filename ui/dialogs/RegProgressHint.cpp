@@ -33,18 +33,23 @@ constexpr CategoryShare kCategoryShares[] = {{1, 0}, {2, 0}, {3, 61}, {4, 8}, {5
 }  // namespace
 
 TfrmRegProgressHint::TfrmRegProgressHint(ScanHost& owner, const std::vector<std::string>& codes)
-    : ModalDialog(owner.ScanPrompt(), IDD_REGPROGRESSHINT), owner_(owner), codes_(codes) {}
+    : ModalDialog(owner.ScanPrompt(), IDD_REGPROGRESSHINT),
+      owner_(owner),
+      codes_(codes),
+      sink_(std::make_shared<ProgressSink>()),
+      worker_(std::make_shared<TScanTaskThread>(owner.ScanPlatform(), sink_, OptionsSetting.IncludeRemoveMedia,
+                                                OptionsSetting.IncludeCDdrive)) {
+  worker_->Categories = codes_;
+  owner_.NoteScanWorker(worker_);
+  worker_->Start();
+}
 
 TfrmRegProgressHint::~TfrmRegProgressHint() {
-  if (sink_) sink_->Close();
-  if (worker_ && !worker_->Ended()) worker_->RequestStop();
+  sink_->Close();
+  if (!worker_->Ended()) worker_->RequestStop();
 }
 
-INT_PTR TfrmRegProgressHint::ShowModal() {
-  const INT_PTR result = ModalDialog::ShowModal(owner_.ScanOwner());
-  if (failure_) std::rethrow_exception(failure_);
-  return result;
-}
+INT_PTR TfrmRegProgressHint::ShowModal() { return ModalDialog::ShowModal(owner_.ScanOwner()); }
 
 bool TfrmRegProgressHint::OnInit() {
   FormShow();
@@ -65,33 +70,20 @@ void TfrmRegProgressHint::OnTimer(UINT_PTR id) {
 // The worker's end-of-scan notice, or the close box: closing while the scan runs counts as Stop, so
 // the worker never outlives the controls it reports to.
 void TfrmRegProgressHint::OnClose() {
-  if (sink_ && sink_->EndedByWorker()) {
-    settled_ = codes_.size();
+  if (sink_->EndedByWorker()) {
     EndScan(IDCANCEL);
+    settled_ = codes_.size();
   } else {
     bStopClick();
   }
 }
 
-bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR&) {
+bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
   switch (message) {
-    case WM_STARTSCAN: try { StartScan();
-      } catch (...) {
-        // Nothing would ever close the window.
-        failure_ = std::current_exception();
-        EndScan(IDCANCEL);
-      }
-      return true;
-    case WM_SCANSTEP:
-      if (wParam == ProgressSink::kStepStart) {
-        StartCategory();
-      } else {
-        FinishCategory();
-      }
-      return true;
+    case WM_SCANSTEP: ShowSteps(); return true;
     case WM_DESTROY:
-      if (sink_) sink_->Close();
-      if (worker_ && !worker_->Ended()) worker_->RequestStop();
+      sink_->Close();
+      if (!worker_->Ended()) worker_->RequestStop();
       return false;
     default: return false;
   }
@@ -108,17 +100,8 @@ void TfrmRegProgressHint::FormShow() {
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   ShowFoundCount();
   CentreOn(owner_.ScanOwner());
-  sink_ = std::make_shared<ProgressSink>(Handle());
-  ::PostMessageW(Handle(), WM_STARTSCAN, 0, 0);
-}
-
-void TfrmRegProgressHint::StartScan() {
-  worker_ = std::make_shared<TScanTaskThread>(owner_.ScanPlatform(), sink_, OptionsSetting.IncludeRemoveMedia,
-                                              OptionsSetting.IncludeCDdrive);
-  worker_->Categories = codes_;
-  owner_.NoteScanWorker(worker_);
   ::SetTimer(Handle(), kDisplayTimer, kDisplayInterval, nullptr);
-  worker_->Start();
+  sink_->Attach(Handle());
 }
 
 std::string TfrmRegProgressHint::ShownCaption(const std::string& caption) {
@@ -149,23 +132,27 @@ int TfrmRegProgressHint::BarPosition(const std::vector<std::string>& codes, std:
   return static_cast<int>((done * kBarMaximum + current * inCategory) / total);
 }
 
-void TfrmRegProgressHint::StartCategory() {
+// Where the worker is: a category begun since the last look starts the bar's creep afresh; one
+// left stops it. Its rows go to the list before anything more is shown.
+void TfrmRegProgressHint::ShowSteps() {
   if (sink_->IsClosed()) return;
-  // The one before was scanned to its end or ended by a failure: either way the worker left it.
-  settled_ = started_++;
-  // Its last rows and key go first; the key line is then empty until this category shows one.
   TakeScanData();
-  SetItemText(IDC_SCANKEY, "");
-  inCategory_ = 0;
+  const std::size_t shownStarted = started_;
+  TakeSteps();
+  if (started_ != shownStarted) inCategory_ = 0;
+  if (settled_ < started_) {
+    ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
+  } else {
+    ::KillTimer(Handle(), kTimer1);
+    inCategory_ = 0;
+  }
   SetPosition(BarPosition(codes_, settled_, inCategory_));
-  ::SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
 }
 
-void TfrmRegProgressHint::FinishCategory() {
-  if (sink_->IsClosed() || (worker_ && worker_->StopRequested())) return;
-  settled_ = started_;
-  ::KillTimer(Handle(), kTimer1);
-  SetPosition(BarPosition(codes_, settled_, 0));
+void TfrmRegProgressHint::TakeSteps() {
+  const ProgressSink::Steps steps = sink_->TakeSteps();
+  started_ = steps.started;
+  settled_ = steps.settled;
 }
 
 void TfrmRegProgressHint::SetPosition(int position) {
@@ -184,7 +171,7 @@ void TfrmRegProgressHint::Timer1Timer() {
 }
 
 void TfrmRegProgressHint::TakeScanData() {
-  if (!sink_ || sink_->IsClosed()) return;
+  if (sink_->IsClosed()) return;
   ProgressSink::Pending pending = sink_->TakePending();
   if (pending.caption) SetItemText(IDC_SCANTASK, ShownCaption(*pending.caption));
   if (pending.key) SetItemText(IDC_SCANKEY, *pending.key);
@@ -199,15 +186,17 @@ void TfrmRegProgressHint::ShowFoundCount() {
 }
 
 void TfrmRegProgressHint::bStopClick() {
-  if (worker_) worker_->RequestStop();
+  worker_->RequestStop();
   stopped_ = true;
   EndScan(IDOK);
 }
 
 void TfrmRegProgressHint::EndScan(INT_PTR result) {
-  // Every row the worker handed over before this moment belongs in the list; nothing after it.
+  // Every row the worker handed over before this moment belongs in the list, and where it was is
+  // where the scan stopped; nothing after it.
   TakeScanData();
-  if (sink_) sink_->Close();
+  TakeSteps();
+  sink_->Close();
   ::KillTimer(Handle(), kTimer1);
   ::KillTimer(Handle(), kDisplayTimer);
   EndModal(result);

@@ -1,10 +1,9 @@
-// TfrmRegProgressHint: the modal "Scanning" window. It starts the scan worker once it is shown,
-// shows its caption, current key, progress and the number of problems found so far, hands the rows
-// it finds to its host (the main window),
-// and closes when the worker says the scan is over or when the user stops it.
+// TfrmRegProgressHint: the modal "Scanning" window. It starts the scan worker when it is made, so
+// the scan runs while the main window readies its list and the window comes up, shows its caption, current key,
+// progress and the number of problems found so far, hands the rows it finds to its host (the main window), and closes
+// when the worker says the scan is over or when the user stops it.
 #pragma once
 
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,16 +15,12 @@
 
 namespace tamrisk {
 
-// Posted by the window to itself once it is shown; the scan starts on it.
-inline constexpr UINT WM_STARTSCAN = 9225;
-
 class TfrmRegProgressHint final : public ModalDialog {
  public:
+  // Starts the scan; a scan that cannot start throws from here, to the main window's command.
   TfrmRegProgressHint(ScanHost& owner, const std::vector<std::string>& codes);
   ~TfrmRegProgressHint() override;
-
-  // Runs the window modally over the main window until the scan ends or is stopped. A scan that
-  // cannot start closes the window and its error is thrown from here, to the main window's command.
+  // Runs the window modally over the main window until the scan ends or is stopped.
   INT_PTR ShowModal();
 
   // The timer's step for a bar position: shrinking steps, none from 999 on.
@@ -56,9 +51,10 @@ class TfrmRegProgressHint final : public ModalDialog {
   void OnTimer(UINT_PTR id) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void FormShow();
-  void StartScan();
-  void StartCategory();
-  void FinishCategory();
+  // The worker's category steps since the last look, on the bar.
+  void ShowSteps();
+  // started_ and settled_ as the worker has them now.
+  void TakeSteps();
   // Shows the latest caption and key and appends the rows found since the last take.
   void TakeScanData();
   void SetPosition(int position);
@@ -76,11 +72,11 @@ class TfrmRegProgressHint final : public ModalDialog {
   // How far the timer moved the bar through the category being scanned, 0 to 1000.
   int inCategory_ = 0;
   std::size_t found_ = 0;
-  // Category steps seen: each start begins the next code, each finish settles it.
+  // The worker's category steps as last taken: each start begins the next code, each finish (or
+  // failure) settles it.
   std::size_t started_ = 0;
   std::size_t settled_ = 0;
   bool stopped_ = false;
-  std::exception_ptr failure_;
 };
 
 }  // namespace tamrisk

@@ -409,12 +409,14 @@ void TfrmHivora::bScanRegistryClick() {
   }
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkCollect);
   if (ScanCodes->empty()) return;
+  workers_.ForgetCurrent();
+  // The worker starts at once and walks while the list and the tree are readied for it; its rows
+  // reach the list only once the progress window is up.
+  TfrmRegProgressHint progress(*this, *ScanCodes);
   results_.Clear();
   tree_.StartCounts(*ScanCodes);
   incomplete_.clear();
   actionNotice_.clear();
-  workers_.ForgetCurrent();
-  TfrmRegProgressHint progress(*this, *ScanCodes);
   progress.ShowModal();
   // Categories a failure ended before a stop are as incomplete as those of a scan that ran through.
   if (workers_.Current()) incomplete_ = workers_.Current()->IncompleteCategories();

@@ -12,6 +12,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "settings/RegGlobal.h"
 #include "testkit/TestKit.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 
@@ -96,12 +97,12 @@ TEST(CategoryCounts, FollowTheListThroughIgnoreAndRepairAndLeaveWhileANewScanRun
   EXPECT_EQ(Captions(*form), Expected(*form, {{1, 2}, {2, 1}, {3, 0}, {4, 1}, {10, 1}})) << "after the repair";
 
   std::map<int, std::string> whileScanning;
-  ThreadTicker watch(
-      [&] {
-        if (whileScanning.empty() && FindThreadWindow("Scanning")) whileScanning = Captions(*form);
-      },
-      1);
-  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  {
+    const DialogInitWatch watch([&](HWND window) {
+      if (TextOf(window) == "Scanning") whileScanning = Captions(*form);
+    });
+    SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  }
   EXPECT_EQ(whileScanning, Expected(*form, {})) << "the last scan's counts leave when the next starts";
   EXPECT_EQ(Captions(*form), Expected(*form, {{1, 2}, {2, 1}, {3, 0}, {4, 1}, {10, 1}})) << "after the new scan";
   EXPECT_EQ(TreeStates(*form), ticks);

@@ -87,6 +87,31 @@ ThreadTicker::~ThreadTicker() {
   TickHandler() = nullptr;
 }
 
+namespace {
+std::function<void(HWND)>& DialogInitHandler() {
+  static std::function<void(HWND)> handler;
+  return handler;
+}
+
+LRESULT CALLBACK AfterDialogInit(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && message->message == WM_INITDIALOG && DialogInitHandler()) {
+    DialogInitHandler()(message->hwnd);
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+DialogInitWatch::DialogInitWatch(std::function<void(HWND)> seen) {
+  DialogInitHandler() = std::move(seen);
+  hook_ = ::SetWindowsHookExW(WH_CALLWNDPROCRET, AfterDialogInit, nullptr, ::GetCurrentThreadId());
+}
+
+DialogInitWatch::~DialogInitWatch() {
+  ::UnhookWindowsHookEx(hook_);
+  DialogInitHandler() = nullptr;
+}
+
 HWND FindThreadWindowWhere(const std::function<bool(HWND)>& wanted) {
   struct Search {
     const std::function<bool(HWND)>& wanted;

@@ -93,6 +93,19 @@ class ThreadTicker {
   UINT_PTR timer_ = 0;
 };
 
+// Calls seen with each window of this thread that has just handled WM_INITDIALOG: laid out, not yet
+// shown. A dialog that closes before a ThreadTicker could tick is still seen.
+class DialogInitWatch {
+ public:
+  explicit DialogInitWatch(std::function<void(HWND)> seen);
+  ~DialogInitWatch();
+  DialogInitWatch(const DialogInitWatch&) = delete;
+  DialogInitWatch& operator=(const DialogInitWatch&) = delete;
+
+ private:
+  HHOOK hook_ = nullptr;
+};
+
 // The first top-level window of this thread for which wanted holds, or nullptr.
 HWND FindThreadWindowWhere(const std::function<bool(HWND)>& wanted);
 // A window of this thread with the caption, or nullptr.
