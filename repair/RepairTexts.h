@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tamrisk {
@@ -53,10 +54,11 @@ struct RepairTextPattern {
 std::span<const RepairTextPattern> RepairTextPatterns();
 
 struct Phrase;
-// Plain text (a path, a count, the system's words), or a phrase of its own.
+// Plain text (a path, a count, the system's words), or a phrase of its own. Not explicit, so that a
+// phrase lists its arguments as they are: {RepairText::CannotCreateFolder, {folder}}.
 struct PhraseArgument {
-  PhraseArgument(std::string text) : text(std::move(text)) {}  // NOLINT: arguments read as their text
-  PhraseArgument(Phrase phrase);                               // NOLINT
+  PhraseArgument(std::string text) : text(std::move(text)) {}
+  PhraseArgument(Phrase phrase);
   std::string text;
   std::vector<Phrase> phrase;  // none or one
 };
