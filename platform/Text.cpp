@@ -57,6 +57,25 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle) {
   return std::string_view::npos;
 }
 
+std::string FillArguments(std::string_view pattern, std::span<const std::string_view> arguments) {
+  std::string text;
+  text.reserve(pattern.size());
+  for (std::size_t at = 0; at < pattern.size(); ++at) {
+    const char next = at + 1 < pattern.size() ? pattern[at + 1] : '\0';
+    if (pattern[at] == '%' && next == '%') {
+      text += '%';
+      ++at;
+    } else if (pattern[at] == '%' && next >= '1' && next <= '9') {
+      const auto index = static_cast<std::size_t>(next - '1');
+      if (index < arguments.size()) text += arguments[index];
+      ++at;
+    } else {
+      text += pattern[at];
+    }
+  }
+  return text;
+}
+
 }  // namespace tamrisk
 
 namespace tamrisk {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,9 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 bool ContainsNoCase(const std::vector<std::string>& names, std::string_view name);
 // Position of the first occurrence of needle in text ignoring case, or npos. An empty needle is at 0.
 std::size_t FindNoCase(std::string_view text, std::string_view needle);
+// The pattern with "%1" to "%9" replaced by the arguments in order; "%%" stays a single "%". An
+// argument is never read as a pattern itself.
+std::string FillArguments(std::string_view pattern, std::span<const std::string_view> arguments);
 
 // UTF-16 (the system's text: registry names and data, file names) and the program's UTF-8. A lone
 // surrogate, which registry names and data may hold, is carried as its own three-byte sequence

@@ -553,7 +553,8 @@ void RegBackup::Write(const std::string& text) {
   stream_.reset();
   // A file cut short must not stay behind looking like a backup.
   if (made && platform_.files.PathIsFile(fileName_)) platform_.files.ShellDelete(fileName_, false);
-  throw RepairError("The backup file " + fileName_ + " could not be written" + (error.empty() ? "." : ": " + error));
+  if (error.empty()) throw RepairError({RepairText::BackupNotWritten, {fileName_}});
+  throw RepairError({RepairText::BackupNotWrittenBecause, {fileName_, error}});
 }
 
 }  // namespace tamrisk

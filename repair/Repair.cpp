@@ -91,43 +91,37 @@ std::size_t RemoveEmptiedSoftwareKeys(const Platform& platform, RegBackup& backu
   try {
     backup.BackUp();
   } catch (const RepairError& error) {
-    throw RepairError(std::string(error.what()) + " The emptied program keys were kept.");
+    throw RepairError({RepairText::EmptiedKeysKept, {error.phrase()}});
   }
   backup.DeleteBackedUp();
   return std::count_if(entries.begin(), entries.end(),
                        [&](std::size_t entry) { return backup.Outcome(entry) == RemoveOutcome::Removed; });
 }
 
-constexpr std::string_view kKept = "kept: ";
-constexpr std::string_view kThen = "; ";
+RepairText WhyKept(RemoveOutcome outcome) {
+  switch (outcome) {
+    case RemoveOutcome::Refused: return RepairText::KeptRefused;
+    case RemoveOutcome::NotBackedUp: return RepairText::KeptNotBackedUp;
+    case RemoveOutcome::NeedsAdministrator: return RepairText::KeptNeedsAdministrator;
+    default: return RepairText::KeptStillPresent;
+  }
+}
 
 // Why a row stayed, in front of the reason it was listed ("kept: not backed up faithfully; file not
 // found: C:\a.exe"). A row kept again replaces the earlier "why" instead of piling them up.
 std::string KeptReason(RemoveOutcome outcome, const std::string& listed) {
-  const char* why = outcome == RemoveOutcome::Refused              ? "refused, it would delete more than this entry"
-                    : outcome == RemoveOutcome::NotBackedUp        ? "not backed up faithfully"
-                    : outcome == RemoveOutcome::NeedsAdministrator ? "needs an administrator"
-                                                                   : "still present after deletion";
-  std::string_view rest = listed;
-  if (rest.starts_with(kKept)) {
-    const std::size_t end = rest.find(kThen);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + kThen.size());
-  }
-  std::string reason = std::string(kKept) + why;
-  if (!rest.empty()) reason.append(kThen).append(rest);
-  return reason;
+  const std::optional<KeptReasonParts> earlier = KeptReasonPartsOf(listed);
+  return Worded(KeptReasonPhrase(WhyKept(outcome), earlier ? earlier->listed : listed));
 }
 
 }  // namespace
 
 bool EnsureBackupFolder(const Platform& platform, const std::string& folder,
-                        const std::function<bool(const std::string& question)>& askYesNo) {
+                        const std::function<bool(const Phrase& question)>& askYesNo) {
   if (platform.files.PathIsFolder(folder)) return true;
-  if (!askYesNo(folder + "," + "The backup directory does not exist." + "\r\n" + "creates a new directory?")) {
-    return false;
-  }
+  if (!askYesNo({RepairText::BackupFolderQuestion, {folder}})) return false;
   if (!MakeFolderPath(platform.files, folder) || !platform.files.PathIsFolder(folder)) {
-    throw RepairError("Cannot create " + folder);
+    throw RepairError({RepairText::CannotCreateFolder, {folder}});
   }
   return true;
 }
@@ -162,7 +156,7 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
   try {
     backup.BackUp();
   } catch (const RepairError& error) {
-    throw RepairError(std::string(error.what()) + " Nothing was deleted.");
+    throw RepairError({RepairText::NothingDeleted, {error.phrase()}});
   }
   backup.DeleteBackedUp();
 
@@ -190,20 +184,47 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
   return summary;
 }
 
-std::string RepairBusyText(RepairHolder holder) {
-  return holder == RepairHolder::UnattendedRun ? "An unattended run of Tamrisk (-cleanonce) is repairing the registry."
-                                               : "Another Tamrisk is repairing or restoring the registry.";
+std::optional<KeptReasonParts> KeptReasonPartsOf(const std::string& reason) {
+  // The why is one of the fixed texts, so the first separator after it ends it.
+  const std::string_view pattern = RepairTextPatterns()[static_cast<std::size_t>(RepairText::KeptThen)].english;
+  const std::string_view head = pattern.substr(0, pattern.find("%1"));
+  const std::string_view then = pattern.substr(head.size() + 2, pattern.find("%2") - head.size() - 2);
+  if (!reason.starts_with(head)) return std::nullopt;
+  const std::size_t end = reason.find(then, head.size());
+  const std::string why = reason.substr(head.size(), end == std::string::npos ? std::string::npos : end - head.size());
+  for (const RepairText id : {RepairText::KeptRefused, RepairText::KeptNotBackedUp, RepairText::KeptNeedsAdministrator,
+                              RepairText::KeptStillPresent}) {
+    if (why != RepairTextPatterns()[static_cast<std::size_t>(id)].english) continue;
+    return KeptReasonParts{id, end == std::string::npos ? std::string() : reason.substr(end + then.size())};
+  }
+  return std::nullopt;
 }
 
-std::string RepairSummaryText(const RepairSummary& summary) {
-  std::string text = "Repaired " + std::to_string(summary.repaired) +
-                     (summary.repaired == 1 ? " problem" : " problems") + ", kept " + std::to_string(summary.kept);
-  if (summary.emptiedKeys > 0) {
-    text += ", removed " + std::to_string(summary.emptiedKeys) +
-            (summary.emptiedKeys == 1 ? " emptied program key" : " emptied program keys");
-  }
-  if (summary.backupFile.empty()) return text;
-  return text + " (" + summary.backupFile.substr(summary.backupFile.rfind('\\') + 1) + ")";
+Phrase KeptReasonPhrase(RepairText why, const std::string& listed) {
+  if (listed.empty()) return {RepairText::Kept, {Phrase{why, {}}}};
+  return {RepairText::KeptThen, {Phrase{why, {}}, listed}};
 }
+
+Phrase RepairBusyPhrase(RepairHolder holder) {
+  return {
+      holder == RepairHolder::UnattendedRun ? RepairText::UnattendedRunRepairing : RepairText::AnotherTamriskRepairing,
+      {}};
+}
+
+std::string RepairBusyText(RepairHolder holder) { return Worded(RepairBusyPhrase(holder)); }
+
+Phrase RepairSummaryPhrase(const RepairSummary& summary) {
+  Phrase phrase{summary.repaired == 1 ? RepairText::RepairedOne : RepairText::RepairedMany,
+                {std::to_string(summary.repaired), std::to_string(summary.kept)}};
+  if (summary.emptiedKeys > 0) {
+    phrase = {summary.emptiedKeys == 1 ? RepairText::RemovedEmptiedKey : RepairText::RemovedEmptiedKeys,
+              {std::move(phrase), std::to_string(summary.emptiedKeys)}};
+  }
+  if (summary.backupFile.empty()) return phrase;
+  return {RepairText::WithBackupFile,
+          {std::move(phrase), summary.backupFile.substr(summary.backupFile.rfind('\\') + 1)}};
+}
+
+std::string RepairSummaryText(const RepairSummary& summary) { return Worded(RepairSummaryPhrase(summary)); }
 
 }  // namespace tamrisk

@@ -3,27 +3,34 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
+#include "repair/RepairTexts.h"
 #include "scan/IgnoreFilter.h"
 #include "scan/ProblemRow.h"
 
 namespace tamrisk {
 
-// "Cannot create " + folder, and the backup file's I/O failures (with the system's message).
+// "Cannot create " + folder, and the backup file's I/O failures (with the system's message): what()
+// is the English, phrase() the same for the window to word in its language.
 class RepairError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit RepairError(Phrase phrase) : std::runtime_error(Worded(phrase)), phrase_(std::move(phrase)) {}
+  const Phrase& phrase() const { return phrase_; }
+
+ private:
+  Phrase phrase_;
 };
 
-// Makes sure the backup folder exists. When it is missing, askYesNo gets the question text; on No the
+// Makes sure the backup folder exists. When it is missing, askYesNo gets the question; on No the
 // result is false (nothing to do); on Yes every missing level is made, or RepairError is thrown.
 bool EnsureBackupFolder(const Platform& platform, const std::string& folder,
-                        const std::function<bool(const std::string& question)>& askYesNo);
+                        const std::function<bool(const Phrase& question)>& askYesNo);
 
 // folder + "\Backup" + YYYYMMDDhhmmss + ".reg" for the current local time.
 std::string NewBackupFileName(const Platform& platform, const std::string& folder);
@@ -62,12 +69,24 @@ RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreL
 RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName,
                          const RepairScope& scope = {});
 
+// A reason the repair gave a row it kept: why it kept it, and the reason the row was listed for
+// ("" when it had none).
+struct KeptReasonParts {
+  RepairText why;
+  std::string listed;
+};
+std::optional<KeptReasonParts> KeptReasonPartsOf(const std::string& reason);
+// "kept: <why>; <listed>", or "kept: <why>" for a row listed without a reason.
+Phrase KeptReasonPhrase(RepairText why, const std::string& listed);
+
 // Who is repairing or restoring when this process could not take the repair lock, as one sentence
 // for a message or a log line.
+Phrase RepairBusyPhrase(RepairHolder holder);
 std::string RepairBusyText(RepairHolder holder);
 
 // "Repaired 3 problems, kept 1", with ", removed 1 emptied program key" when there were such, and,
 // when there is one, the backup file's name in brackets.
+Phrase RepairSummaryPhrase(const RepairSummary& summary);
 std::string RepairSummaryText(const RepairSummary& summary);
 
 }  // namespace tamrisk

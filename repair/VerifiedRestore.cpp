@@ -10,12 +10,12 @@ namespace tamrisk {
 
 namespace {
 
-// Why the file at path is no backup the repair could have written; "" when it could be one.
-std::string RefusalReason(const std::string& path, const std::optional<RegFile>& file) {
-  if (!IsBackupFileName(path)) return "its name is not \"Backup\", a date and time and \".reg\"";
-  if (!file) return "it is not a registry file";
-  if (file->deletes) return "it deletes registry entries";
-  return {};
+// Why the file at path is no backup the repair could have written; none when it could be one.
+std::optional<RepairText> RefusalReason(const std::string& path, const std::optional<RegFile>& file) {
+  if (!IsBackupFileName(path)) return RepairText::NameIsNoBackupName;
+  if (!file) return RepairText::NotARegistryFile;
+  if (file->deletes) return RepairText::DeletesEntries;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -32,8 +32,8 @@ RestoreResult RestoreBackupFile(const Platform& platform, const std::string& pat
     return result;
   }
   const std::optional<RegFile> file = ParseRegFile(bytes, ansiToUtf16);
-  result.error = RefusalReason(path, file);
-  if (!result.error.empty()) {
+  result.refusal = RefusalReason(path, file);
+  if (result.refusal) {
     result.status = RestoreResult::Status::Refused;
     return result;
   }
@@ -46,32 +46,30 @@ RestoreResult RestoreBackupFile(const Platform& platform, const std::string& pat
   return result;
 }
 
-std::string RestoreFailureText(const RestoreResult& result, const std::string& path) {
+std::optional<Phrase> RestoreFailurePhrase(const RestoreResult& result, const std::string& path) {
   switch (result.status) {
     case RestoreResult::Status::Unreadable:
-      return "The backup file could not be read, so nothing was restored:\r\n" + path +
-             (result.error.empty() ? "" : "\r\n" + result.error);
-    case RestoreResult::Status::Refused:
-      return "This file is not a backup of Tamrisk (" + result.error + "), so it was not restored:\r\n" + path;
+      if (result.error.empty()) return Phrase{RepairText::RestoreUnreadable, {path}};
+      return Phrase{RepairText::RestoreUnreadableBecause, {path, result.error}};
+    case RestoreResult::Status::Refused: return Phrase{RepairText::RestoreRefused, {Phrase{*result.refusal, {}}, path}};
     case RestoreResult::Status::Incomplete:
-      return std::to_string(result.check.missing) + " entries of the backup did not come back, the first in " +
-             result.check.firstMissingKey + ".\r\nThe backup file was kept:\r\n" + path;
-    default: return {};
+      return Phrase{RepairText::RestoreIncomplete,
+                    {std::to_string(result.check.missing), result.check.firstMissingKey, path}};
+    default: return std::nullopt;
   }
 }
 
-std::string UndoSummaryText(const RestoreResult& result, const std::string& path) {
+Phrase UndoSummaryPhrase(const RestoreResult& result, const std::string& path) {
   const std::string name = path.substr(path.rfind('\\') + 1);
   switch (result.status) {
-    case RestoreResult::Status::Restored: return "Undone: " + name + " restored";
-    case RestoreResult::Status::NotEnded: return "Undo did not finish, " + name + " kept";
-    case RestoreResult::Status::Unreadable: return "Undo not done, " + name + " could not be read";
-    case RestoreResult::Status::Refused: return "Undo refused, " + name + " is not a backup of Tamrisk";
+    case RestoreResult::Status::Restored: break;
+    case RestoreResult::Status::NotEnded: return {RepairText::UndoNotEnded, {name}};
+    case RestoreResult::Status::Unreadable: return {RepairText::UndoUnreadable, {name}};
+    case RestoreResult::Status::Refused: return {RepairText::UndoRefused, {name}};
     case RestoreResult::Status::Incomplete:
-      return "Undo incomplete: " + std::to_string(result.check.missing) + " entries did not come back, " + name +
-             " kept";
+      return {RepairText::UndoIncomplete, {std::to_string(result.check.missing), name}};
   }
-  return {};
+  return {RepairText::Undone, {name}};
 }
 
 }  // namespace tamrisk

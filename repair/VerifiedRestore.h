@@ -5,10 +5,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/System.h"
 #include "repair/RegFile.h"
+#include "repair/RepairTexts.h"
 
 namespace tamrisk {
 
@@ -21,7 +23,8 @@ struct RestoreResult {
     Incomplete,  // some entries are not in the registry as the file has them
   };
   Status status = Status::Restored;
-  std::string error;  // Unreadable: the system's text; Refused: why the file is not a backup
+  std::string error;                  // Unreadable: the system's text
+  std::optional<RepairText> refusal;  // Refused: why the file is not a backup
   RestoreCheck check;
 };
 
@@ -33,11 +36,11 @@ RestoreResult RestoreBackupFile(const Platform& platform, const std::string& pat
                                 const std::function<bool(const std::string& commandLine)>& runImport,
                                 const AnsiDecoder& ansiToUtf16);
 
-// What a message box says about a restore that did not put everything back, naming the file; "" when
-// it did, or when the editor did not end (that was said already).
-std::string RestoreFailureText(const RestoreResult& result, const std::string& path);
+// What a message box says about a restore that did not put everything back, naming the file; none
+// when it did, or when the editor did not end (that was said already).
+std::optional<Phrase> RestoreFailurePhrase(const RestoreResult& result, const std::string& path);
 
 // One line for a status bar: what the undo of a repair from path came to.
-std::string UndoSummaryText(const RestoreResult& result, const std::string& path);
+Phrase UndoSummaryPhrase(const RestoreResult& result, const std::string& path);
 
 }  // namespace tamrisk

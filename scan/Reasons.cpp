@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/Text.h"
+
 namespace tamrisk::reason {
 namespace {
 
@@ -40,11 +42,8 @@ constexpr std::array<Pattern, 13> kPatterns = {{
 
 constexpr std::string_view kArgument = "%1";
 
-std::string Fill(PatternId id, const std::string& argument = {}) {
-  const std::string_view pattern = kPatterns[id].english;
-  const std::size_t at = pattern.find(kArgument);
-  if (at == std::string_view::npos) return std::string(pattern);
-  return std::string(pattern.substr(0, at)) + argument + std::string(pattern.substr(at + kArgument.size()));
+std::string Fill(PatternId id, std::string_view argument = {}) {
+  return FillArguments(kPatterns[id].english, {&argument, 1});
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ std::string RepairAll(const Platform& platform, const TOptionsSetting& options, 
   std::string backup;
   try {
     // The user asked for unattended repairs with backups: the folder is made without a question.
-    EnsureBackupFolder(platform, backupFolder, [](const std::string&) { return true; });
+    EnsureBackupFolder(platform, backupFolder, [](const Phrase&) { return true; });
     if (!results.rows.empty()) {
       backup = NewBackupFileName(platform, backupFolder);
       const RepairScope scope =

@@ -380,8 +380,8 @@ TEST(BackupFolder, AMissingFolderIsMadeOnlyWhenTheUserAgrees) {
   env.files.AddFolder("C:\\Program");
   std::vector<std::string> questions;
   const auto answer = [&](bool yes) {
-    return [&questions, yes](const std::string& question) {
-      questions.push_back(question);
+    return [&questions, yes](const Phrase& question) {
+      questions.push_back(Worded(question));
       return yes;
     };
   };
@@ -407,7 +407,7 @@ TEST(BackupFolder, AFolderThatCannotBeMadeIsAnError) {
   MemoryPlatform env;
   env.files.AddFolder("C:\\Program");
   try {
-    EnsureBackupFolder(env.platform, "Q:\\Backup", [](const std::string&) { return true; });
+    EnsureBackupFolder(env.platform, "Q:\\Backup", [](const Phrase&) { return true; });
     FAIL() << "no error";
   } catch (const RepairError& error) {
     EXPECT_STREQ(error.what(), "Cannot create Q:\\Backup");

@@ -85,8 +85,9 @@ TEST(VerifiedRestore, ImportsOnlyABackupTheRepairCouldHaveWrittenAndNamesTheFile
       EXPECT_TRUE(memory.files.WriteFile(path, c.contents)) << c.what << ": the file stayed held";
     }
     if (c.status == Status::Refused) {
-      EXPECT_EQ(RestoreFailureText(result, path), "This file is not a backup of Tamrisk (" + std::string(c.reason) +
-                                                      "), so it was not restored:\r\n" + path)
+      EXPECT_EQ(
+          Worded(RestoreFailurePhrase(result, path).value()),
+          "This file is not a backup of Tamrisk (" + std::string(c.reason) + "), so it was not restored:\r\n" + path)
           << c.what;
       EXPECT_EQ(memory.files.Contents(path), c.contents) << c.what;
     }
@@ -110,8 +111,9 @@ TEST(VerifiedRestore, ABackupReadOnlyInPartIsNeitherImportedNorTakenForRestored)
       [](std::string_view bytes) { return std::u16string(bytes.begin(), bytes.end()); });
   EXPECT_EQ(result.status, RestoreResult::Status::Unreadable);
   EXPECT_FALSE(imported);
-  EXPECT_EQ(RestoreFailureText(result, path), "The backup file could not be read, so nothing was restored:\r\n" + path +
-                                                  "\r\nThe system cannot read from the specified device.");
+  EXPECT_EQ(Worded(RestoreFailurePhrase(result, path).value()),
+            "The backup file could not be read, so nothing was restored:\r\n" + path +
+                "\r\nThe system cannot read from the specified device.");
   EXPECT_TRUE(env.files.Exists(path));
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/Text.h"
 #include "platform/win32/Wide.h"
 
 namespace tamrisk {
@@ -95,22 +96,7 @@ std::string ShownEngineText(UINT id, const std::string& english) {
 }
 
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
-  std::string text;
-  text.reserve(pattern.size());
-  for (std::size_t at = 0; at < pattern.size(); ++at) {
-    const char next = at + 1 < pattern.size() ? pattern[at + 1] : '\0';
-    if (pattern[at] == '%' && next == '%') {
-      text += '%';
-      ++at;
-    } else if (pattern[at] == '%' && next >= '1' && next <= '9') {
-      const auto index = static_cast<std::size_t>(next - '1');
-      if (index < arguments.size()) text += *(arguments.begin() + index);
-      ++at;
-    } else {
-      text += pattern[at];
-    }
-  }
-  return text;
+  return FillArguments(pattern, {arguments.begin(), arguments.size()});
 }
 
 std::string UiFormat(UINT id, std::initializer_list<std::string_view> arguments) {

@@ -13,6 +13,7 @@
 #include "ui/common/WindowText.h"
 #include "ui/res/restore_ids.h"
 #include "ui/common/Language.h"
+#include "ui/main/ShownTexts.h"
 #include "ui/res/strings_ids.h"
 
 namespace tamrisk {
@@ -54,8 +55,8 @@ std::u16string AnsiCodePageText(std::string_view bytes) {
 RestoreResult RestoreVerified(const Platform& platform, Prompt& prompt, HWND owner,
                               const std::function<bool(const std::string&)>& runImport, const std::string& path) {
   const RestoreResult result = RestoreBackupFile(platform, path, runImport, AnsiCodePageText);
-  const std::string failure = RestoreFailureText(result, path);
-  if (!failure.empty()) prompt.Message(owner, failure, kMessageCaption, MB_OK | MB_ICONWARNING);
+  const std::optional<Phrase> failure = RestoreFailurePhrase(result, path);
+  if (failure) prompt.Message(owner, ShownPhrase(*failure), kMessageCaption, MB_OK | MB_ICONWARNING);
   return result;
 }
 
@@ -63,7 +64,7 @@ std::unique_ptr<RepairTurn> TakeRepairTurnOrSay(const Platform& platform, Prompt
   RepairHolder holder = RepairHolder::AnotherProgram;
   std::unique_ptr<RepairTurn> turn = platform.shell.TakeRepairTurn(false, holder);
   if (!turn) {
-    prompt.Message(owner, UiFormat(IDS_REPAIR_AGAIN_LATER, {RepairBusyText(holder)}), kMessageCaption,
+    prompt.Message(owner, UiFormat(IDS_REPAIR_AGAIN_LATER, {ShownPhrase(RepairBusyPhrase(holder))}), kMessageCaption,
                    MB_OK | MB_ICONINFORMATION);
   }
   return turn;

@@ -4,31 +4,34 @@
 #include "repair/Repair.h"
 #include "ui/dialogs/Restore.h"
 #include "ui/common/Language.h"
+#include "ui/common/Prompt.h"
+#include "ui/main/ShownTexts.h"
 #include "ui/res/resource.h"
 #include "ui/res/strings_ids.h"
 
 namespace tamrisk {
 
 void TfrmHivora::bRepairRegistryClick() {
-  const auto askYesNo = [this](const std::string& question) {
-    return Prompts().Message(Handle(), question, kMessageCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+  const auto askYesNo = [this](const Phrase& question) {
+    return Prompts().Message(Handle(), ShownPhrase(question), kMessageCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
   };
   // Held until the repair ends: no other process repairs or restores meanwhile.
   const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
   if (!turn) return;
-  if (!EnsureBackupFolder(platform_, OptionsSetting.OutputDirectory, askYesNo)) return;
-  if (results_.RowCount() == 0) return;
-  BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
   try {
+    if (!EnsureBackupFolder(platform_, OptionsSetting.OutputDirectory, askYesNo)) return;
+    if (results_.RowCount() == 0) return;
+    BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
     const RepairScope scope = ScopeAfterScan(ScanCodes.value_or(std::vector<std::string>{}),
                                              IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
-    actionNotice_ = RepairSummaryText(RepairRows(platform_, results_, BackupFileName, scope));
+    actionNotice_ = ShownPhrase(RepairSummaryPhrase(RepairRows(platform_, results_, BackupFileName, scope)));
   } catch (const RepairError& error) {
-    // The backup could not be written whole, so nothing (or, for emptied program keys, nothing
-    // more) was deleted: the status bar says why, as the error box does.
-    actionNotice_ = error.what();
+    // The backup folder could not be made, or the backup could not be written whole, so nothing (or,
+    // for emptied program keys, nothing more) was deleted: the status bar says why, as the error box does.
+    actionNotice_ = ShownPhrase(error.phrase());
     UpdateCounts();
-    throw;
+    ShowStandardError(Prompts(), Handle(), actionNotice_);
+    return;
   } catch (...) {
     actionNotice_ = UiText(IDS_REPAIR_STOPPED);
     UpdateCounts();
@@ -56,7 +59,7 @@ void TfrmHivora::miUndoRepairClick() {
   if (result.status == RestoreResult::Status::Restored && OptionsSetting.DeleteBackupFile) {
     ShellDeleteFile(platform_, backup);
   }
-  actionNotice_ = UndoSummaryText(result, backup);
+  actionNotice_ = ShownPhrase(UndoSummaryPhrase(result, backup));
   UpdateCounts();
 }
 

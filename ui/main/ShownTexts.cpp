@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "repair/Repair.h"
 #include "scan/ProblemNames.h"
 #include "scan/Reasons.h"
 #include "ui/common/Language.h"
@@ -15,10 +16,19 @@ std::string ShownProblem(const std::string& problem) {
 }
 
 std::string ShownReason(const std::string& reason) {
+  if (const std::optional<KeptReasonParts> kept = KeptReasonPartsOf(reason)) {
+    return ShownPhrase(KeptReasonPhrase(kept->why, ShownReason(kept->listed)));
+  }
   const std::optional<reason::Parts> parts = reason::PartsOf(reason);
   if (!parts) return reason;
   const std::string english = reason::Patterns()[static_cast<std::size_t>(parts->id)].english;
   return FormatText(ShownEngineText(IDS_REASON_FIRST + static_cast<UINT>(parts->id), english), {parts->argument});
+}
+
+std::string ShownPhrase(const Phrase& phrase) {
+  return Worded(phrase, [](RepairText id, std::string_view english) {
+    return ShownEngineText(IDS_REPAIR_TEXT_FIRST + static_cast<UINT>(id), std::string(english));
+  });
 }
 
 }  // namespace tamrisk

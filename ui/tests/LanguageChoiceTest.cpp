@@ -57,7 +57,8 @@ TEST(LanguageChoice, TextsAndMenusComeFromTheChosenLanguage) {
   EXPECT_EQ(ShownProblem("Invalid File or Folder"), "Ung\xC3\xBCltige Datei/Ordner");
   EXPECT_EQ(ShownProblem("Someone's own"), "Someone's own");
   EXPECT_EQ(ShownReason("file not found: C:\\Gone\\a.exe"), "Datei nicht gefunden: C:\\Gone\\a.exe");
-  EXPECT_EQ(ShownReason("kept: needs an administrator"), "kept: needs an administrator");
+  EXPECT_EQ(ShownReason("kept: needs an administrator"), "behalten: erfordert Administratorrechte");
+  EXPECT_EQ(ShownReason("kept: no such why; count is 0"), "kept: no such why; count is 0");
   {
     const Speaking english(kEnglish);
     EXPECT_EQ(ShownEngineText(IDS_CATEGORY_FIRST + 10, "Startup Programs"), "Startup Programs");

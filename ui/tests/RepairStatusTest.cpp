@@ -15,6 +15,7 @@
 #include "settings/RegGlobal.h"
 #include "testkit/WinFixture.h"
 #include "ui/common/Dpi.h"
+#include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 
@@ -114,6 +115,54 @@ TEST(RepairStatus, AnUndoWhoseEntriesDidNotComeBackKeepsTheBackupAndSaysSo) {
                                                  FileNameOf(form->BackupFileName) +
                                                  " kept    0 problems selected for repairing");
   EXPECT_TRUE(UndoOffered(*form));
+}
+
+// The repair's own words in the window's language: the backup folder's question and the error when
+// it cannot be made, the summary in the status bar and the reason shown for a row it kept (the row
+// keeps the English that the log and the reports use).
+TEST(RepairStatus, TheRepairSpeaksTheWindowsLanguage) {
+  const std::string keptEnglish = "kept: refused, it would delete more than this entry; file not found: C:\\gone.exe";
+  const struct {
+    LANGID language;
+    std::string question, cannotCreate, summary, kept;
+  } cases[] = {
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+       "Q:\\Backup,The backup directory does not exist.\r\ncreates a new directory?", "Cannot create Q:\\Backup",
+       " Repaired 1 problem, kept 1 (", keptEnglish},
+      {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
+       "Q:\\Backup: Der Sicherungsordner ist nicht vorhanden.\r\nSoll er erstellt werden?",
+       "Q:\\Backup kann nicht erstellt werden", " 1 Problem repariert, 1 behalten (",
+       "behalten: abgelehnt, es w\xC3\xBCrde mehr als diesen Eintrag l\xC3\xB6schen; Datei nicht gefunden: "
+       "C:\\gone.exe"},
+  };
+  for (const auto& c : cases) {
+    const Speaking speaking(c.language);
+    MemoryPlatform memory;
+    memory.files.AddFolder("C:\\Windows");
+    memory.files.AddFolder("C:\\Backups");
+    memory.registry.SetString(RootKey::CurrentUser, "Software\\Vendor\\Gone", "v", "1");
+    ScriptedPrompt prompt;
+    prompt.answers = {IDYES};
+    auto form = MakeMainWindow(memory.platform, prompt);
+    form->Results().AppendRows({{true, "Test Issue", kRefusedKey, "", rkKey, "file not found: C:\\gone.exe"},
+                                {true, "Test Issue", "HKEY_CURRENT_USER\\Software\\Vendor\\Gone", "", rkKey}});
+
+    OptionsSetting.OutputDirectory = "Q:\\Backup";
+    SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+    ASSERT_EQ(prompt.calls.size(), 2u);
+    EXPECT_EQ(prompt.calls[0].text, c.question);
+    EXPECT_EQ(prompt.calls[1].text, c.cannotCreate);
+    EXPECT_EQ(PanelText(form->StatusBar(), 1).find(" " + c.cannotCreate), 0u);
+
+    OptionsSetting.OutputDirectory = "C:\\Backups";
+    SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+    EXPECT_EQ(PanelText(form->StatusBar(), 1).find(c.summary + FileNameOf(form->BackupFileName) + ")"), 0u)
+        << PanelText(form->StatusBar(), 1);
+    ASSERT_EQ(form->Results().RowCount(), 1u);
+    EXPECT_EQ(form->Results().Row(0).reason, keptEnglish);
+    form->Results().Select(0);
+    EXPECT_EQ(TextOf(form->ReasonPane()), c.kept);
+  }
 }
 
 // ---- High DPI ----

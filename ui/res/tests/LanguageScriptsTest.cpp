@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "repair/RepairTexts.h"
 #include "scan/ProblemNames.h"
 #include "scan/Reasons.h"
 #include "scan/ScanTask.h"
@@ -45,7 +46,7 @@ std::multiset<std::string> ArgumentsOf(const std::string& text) {
 }
 
 // The engine's English texts the other languages translate, by id: category names, scan captions,
-// problem names and reasons.
+// problem names, reasons and what the repair says.
 std::map<std::string, std::string> EngineTexts() {
   std::map<std::string, std::string> texts;
   for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
@@ -60,6 +61,9 @@ std::map<std::string, std::string> EngineTexts() {
   }
   for (const reason::Pattern& pattern : reason::Patterns()) {
     texts["IDS_REASON_FIRST+" + std::to_string(pattern.id)] = pattern.english;
+  }
+  for (const RepairTextPattern& pattern : RepairTextPatterns()) {
+    texts["IDS_REPAIR_TEXT_FIRST+" + std::to_string(static_cast<int>(pattern.id))] = pattern.english;
   }
   return texts;
 }

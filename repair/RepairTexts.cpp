@@ -1,0 +1,72 @@
+#include "repair/RepairTexts.h"
+
+#include <array>
+
+#include "platform/Text.h"
+
+namespace tamrisk {
+namespace {
+
+using enum RepairText;
+
+constexpr std::array<RepairTextPattern, 31> kPatterns = {{
+    {BackupFolderQuestion, "%1,The backup directory does not exist.\r\ncreates a new directory?"},
+    {CannotCreateFolder, "Cannot create %1"},
+    {BackupNotWritten, "The backup file %1 could not be written."},
+    {BackupNotWrittenBecause, "The backup file %1 could not be written: %2"},
+    {NothingDeleted, "%1 Nothing was deleted."},
+    {EmptiedKeysKept, "%1 The emptied program keys were kept."},
+    {RepairedOne, "Repaired %1 problem, kept %2"},
+    {RepairedMany, "Repaired %1 problems, kept %2"},
+    {RemovedEmptiedKey, "%1, removed %2 emptied program key"},
+    {RemovedEmptiedKeys, "%1, removed %2 emptied program keys"},
+    {WithBackupFile, "%1 (%2)"},
+    {Kept, "kept: %1"},
+    {KeptThen, "kept: %1; %2"},
+    {KeptRefused, "refused, it would delete more than this entry"},
+    {KeptNotBackedUp, "not backed up faithfully"},
+    {KeptNeedsAdministrator, "needs an administrator"},
+    {KeptStillPresent, "still present after deletion"},
+    {UnattendedRunRepairing, "An unattended run of Tamrisk (-cleanonce) is repairing the registry."},
+    {AnotherTamriskRepairing, "Another Tamrisk is repairing or restoring the registry."},
+    {RestoreUnreadable, "The backup file could not be read, so nothing was restored:\r\n%1"},
+    {RestoreUnreadableBecause, "The backup file could not be read, so nothing was restored:\r\n%1\r\n%2"},
+    {RestoreRefused, "This file is not a backup of Tamrisk (%1), so it was not restored:\r\n%2"},
+    {NameIsNoBackupName, "its name is not \"Backup\", a date and time and \".reg\""},
+    {NotARegistryFile, "it is not a registry file"},
+    {DeletesEntries, "it deletes registry entries"},
+    {RestoreIncomplete,
+     "%1 entries of the backup did not come back, the first in %2.\r\nThe backup file was kept:\r\n%3"},
+    {Undone, "Undone: %1 restored"},
+    {UndoNotEnded, "Undo did not finish, %1 kept"},
+    {UndoUnreadable, "Undo not done, %1 could not be read"},
+    {UndoRefused, "Undo refused, %1 is not a backup of Tamrisk"},
+    {UndoIncomplete, "Undo incomplete: %1 entries did not come back, %2 kept"},
+}};
+
+constexpr bool InIdOrder() {
+  for (std::size_t i = 0; i < kPatterns.size(); ++i) {
+    if (kPatterns[i].id != static_cast<RepairText>(i)) return false;
+  }
+  return true;
+}
+static_assert(InIdOrder(), "a pattern is looked up by its id");
+
+}  // namespace
+
+std::span<const RepairTextPattern> RepairTextPatterns() { return kPatterns; }
+
+PhraseArgument::PhraseArgument(Phrase phrase) : phrase{std::move(phrase)} {}
+
+std::string Worded(const Phrase& phrase, const Wording& wording) {
+  const std::string_view english = kPatterns[static_cast<std::size_t>(phrase.id)].english;
+  const std::string pattern = wording ? wording(phrase.id, english) : std::string(english);
+  std::vector<std::string> texts;
+  for (const PhraseArgument& argument : phrase.arguments) {
+    texts.push_back(argument.phrase.empty() ? argument.text : Worded(argument.phrase.front(), wording));
+  }
+  const std::vector<std::string_view> views(texts.begin(), texts.end());
+  return FillArguments(pattern, views);
+}
+
+}  // namespace tamrisk
