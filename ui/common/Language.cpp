@@ -39,17 +39,20 @@ LANGID SupportedFor(LANGID windowsLanguage) {
 // Resource types by number: the RT_ names are narrow strings unless the build is UNICODE.
 enum ResourceType : WORD { kMenu = 4, kDialog = 5, kStringBlock = 6 };
 
-HGLOBAL FindIn(ResourceType type, LPCWSTR name, LANGID language) {
+// A resource's bytes; none when it is missing.
+std::span<const std::byte> FindIn(ResourceType type, LPCWSTR name, LANGID language) {
   HMODULE module = ::GetModuleHandleW(nullptr);
   HRSRC found = ::FindResourceExW(module, MAKEINTRESOURCEW(type), name, language);
-  return found ? ::LoadResource(module, found) : nullptr;
+  HGLOBAL data = found ? ::LoadResource(module, found) : nullptr;
+  const void* bytes = data ? ::LockResource(data) : nullptr;
+  if (!bytes) return {};
+  return {static_cast<const std::byte*>(bytes), ::SizeofResource(module, found)};
 }
 
 // The resource in the window's language, else the English one.
-const void* UiResource(ResourceType type, LPCWSTR name) {
-  HGLOBAL data = FindIn(type, name, chosen);
-  if (!data && chosen != kEnglish) data = FindIn(type, name, kEnglish);
-  return data ? ::LockResource(data) : nullptr;
+std::span<const std::byte> UiResource(ResourceType type, LPCWSTR name) {
+  const std::span<const std::byte> bytes = FindIn(type, name, chosen);
+  return bytes.empty() && chosen != kEnglish ? FindIn(type, name, kEnglish) : bytes;
 }
 
 // A string table block holds 16 strings, each a length and that many UTF-16 units.
@@ -59,9 +62,8 @@ std::wstring_view StringOfBlock(const wchar_t* block, UINT id) {
 }
 
 std::wstring_view StringIn(LANGID language, UINT id) {
-  HGLOBAL data = FindIn(kStringBlock, MAKEINTRESOURCEW(id / 16 + 1), language);
-  const auto* block = data ? static_cast<const wchar_t*>(::LockResource(data)) : nullptr;
-  return block ? StringOfBlock(block, id) : std::wstring_view();
+  const std::span<const std::byte> block = FindIn(kStringBlock, MAKEINTRESOURCEW(id / 16 + 1), language);
+  return block.empty() ? std::wstring_view() : StringOfBlock(reinterpret_cast<const wchar_t*>(block.data()), id);
 }
 
 }  // namespace
@@ -104,12 +106,10 @@ std::string UiFormat(UINT id, std::initializer_list<std::string_view> arguments)
 }
 
 HMENU LoadUiMenu(UINT id) {
-  const void* menu = UiResource(kMenu, MAKEINTRESOURCEW(id));
-  return menu ? ::LoadMenuIndirectW(menu) : nullptr;
+  const std::span<const std::byte> menu = UiResource(kMenu, MAKEINTRESOURCEW(id));
+  return menu.empty() ? nullptr : ::LoadMenuIndirectW(menu.data());
 }
 
-const DLGTEMPLATE* UiDialogTemplate(UINT id) {
-  return static_cast<const DLGTEMPLATE*>(UiResource(kDialog, MAKEINTRESOURCEW(id)));
-}
+std::span<const std::byte> UiDialogResource(UINT id) { return UiResource(kDialog, MAKEINTRESOURCEW(id)); }
 
 }  // namespace tamrisk

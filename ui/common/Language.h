@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -46,8 +47,9 @@ std::string UiFormat(UINT id, std::initializer_list<std::string_view> arguments)
 // The same for a text already loaded.
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> arguments);
 
-// A menu or dialog template of the window's language (the caller owns the menu).
+// A menu or dialog template of the window's language (the caller owns the menu); no bytes when
+// there is no such template.
 HMENU LoadUiMenu(UINT id);
-const DLGTEMPLATE* UiDialogTemplate(UINT id);
+std::span<const std::byte> UiDialogResource(UINT id);
 
 }  // namespace tamrisk

@@ -1,5 +1,6 @@
 #include "ui/common/ModalDialog.h"
 
+#include "ui/common/DialogTemplate.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/WindowText.h"
 #include "ui/common/Language.h"
@@ -7,13 +8,15 @@
 namespace tamrisk {
 
 INT_PTR ModalDialog::ShowModal(HWND owner) {
-  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), UiDialogTemplate(templateId_), owner, DialogProcedure,
-                                   reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)));
+  template_ = UiDialogResource(templateId_);
+  if (template_.empty()) return -1;
+  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(template_.data()),
+                                   owner, DialogProcedure, reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)));
 }
 
 INT_PTR ModalDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
+    case WM_INITDIALOG: LayOutFromTemplate(); return OnInit() ? TRUE : FALSE;
     case WM_COMMAND: return HandleCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
     case WM_TIMER: OnTimer(wParam); return TRUE;
@@ -62,17 +65,12 @@ void ModalDialog::PlaceItem(int id, int left, int top, int width, int height) {
 
 int ModalDialog::Scaled(int value) const { return tamrisk::Scaled(value, DpiOf(Handle())); }
 
-void ModalDialog::LayOut(int width, int height, std::initializer_list<ItemPlace> items) {
-  SetClientSize(Scaled(width), Scaled(height));
-  PlaceItems(items);
-}
-
-void ModalDialog::PlaceItems(std::initializer_list<ItemPlace> items) {
+// The dialog manager took the template's numbers for dialog units; they are pixels at 96 DPI.
+void ModalDialog::LayOutFromTemplate() {
+  const TemplateGeometry geometry = ReadTemplateGeometry(template_);
   const int dpi = DpiOf(Handle());
-  for (const ItemPlace& item : items) {
-    PlaceItem(item.id, tamrisk::Scaled(item.left, dpi), tamrisk::Scaled(item.top, dpi),
-              tamrisk::Scaled(item.width, dpi), tamrisk::Scaled(item.height, dpi));
-  }
+  SetClientSize(tamrisk::Scaled(geometry.width, dpi), tamrisk::Scaled(geometry.height, dpi));
+  PlaceTemplateItems(Handle(), geometry, dpi);
 }
 
 void ModalDialog::CentreOn(HWND owner) {

@@ -1,12 +1,15 @@
 // Base of the program's modal dialogs: the caller fills plain fields, calls ShowModal, reads the
-// fields back. The messages reach typed handlers through the trampoline of WindowBase, which keeps
-// exceptions out of user32; Cancel, Escape and the close box end the dialog with IDCANCEL unless a
-// handler takes them.
+// fields back. When the dialog opens, its client area and every item take the sizes and places its
+// template gives (pixels at 96 DPI) scaled to its DPI, before OnInit. The messages reach typed
+// handlers through the trampoline of WindowBase, which keeps exceptions out of user32; Cancel,
+// Escape and the close box end the dialog with IDCANCEL unless a handler takes them.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -45,19 +48,9 @@ class ModalDialog : public WindowBase {
   void SetChecked(int id, bool checked);
   // A report list with full-row selection (and check boxes when asked), and the columns as given.
   void SetUpList(int id, std::initializer_list<ListColumn> columns, bool checkBoxes = false);
-  // Sizes the client area in pixels, whatever the dialog units of the template give.
-  void SetClientSize(int width, int height);
   void PlaceItem(int id, int left, int top, int width, int height);
   // A designed size or place (pixels at 96 DPI) at the dialog's DPI.
   int Scaled(int value) const;
-  struct ItemPlace {
-    int id, left, top, width, height;
-  };
-  // The items at their designed places, scaled.
-  void PlaceItems(std::initializer_list<ItemPlace> items);
-  // The designed client size and the items' designed places, scaled; whatever the dialog units of
-  // the template give.
-  void LayOut(int width, int height, std::initializer_list<ItemPlace> items);
   // Centres the dialog on owner, or on the screen when owner is null.
   void CentreOn(HWND owner);
   // Centres the dialog on the window that owns it.
@@ -67,8 +60,11 @@ class ModalDialog : public WindowBase {
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) final;
   INT_PTR AnswerAfterError(UINT message) const final { return message == WM_INITDIALOG ? TRUE : FALSE; }
   bool HandleCommand(int id, int code);
+  void LayOutFromTemplate();
+  void SetClientSize(int width, int height);
 
   int templateId_;
+  std::span<const std::byte> template_;  // the one ShowModal opened
 };
 
 }  // namespace tamrisk

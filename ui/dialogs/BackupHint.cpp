@@ -43,7 +43,6 @@ bool TfrmBackupHint::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
 }
 
 void TfrmBackupHint::FormCreate() {
-  LayOut(362, 132, {{IDC_HINT, 20, 20, 322, 16}, {IDC_PROGRESS, 20, 48, 322, 18}, {IDC_STOP, 267, 88, 75, 25}});
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   position_ = 0;
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);

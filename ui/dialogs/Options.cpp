@@ -105,13 +105,12 @@ bool TfrmOptions::OnNotify(const NMHDR& header) {
 }
 
 void TfrmOptions::FormCreate() {
-  SetClientSize(Scaled(455), Scaled(356));
   InsertTab(Item(IDC_OPT_PAGES), pgGeneral, UiText(IDS_TAB_GENERAL));
   InsertTab(Item(IDC_OPT_PAGES), pgIgnoreLists, UiText(IDS_TAB_IGNORE_LISTS));
   InsertTab(Item(IDC_OPT_PAGES), pgSchedule, UiText(IDS_TAB_SCHEDULE));
   InsertTab(Item(IDC_OPT_LISTPAGES), pgValues, UiText(IDS_TAB_VALUES));
   InsertTab(Item(IDC_OPT_LISTPAGES), pgKeys, UiText(IDS_TAB_KEYS));
-  PlaceControls();  // after the tabs: a page's area depends on its tab row
+  FitListsToTheirPage();  // after the tabs: a page's area depends on its tab row
   const std::string items = UiText(IDS_COLUMN_ITEMS);
   SetUpList(IDC_OPT_VALUES, {{items.c_str(), 360}}, true);
   SetUpList(IDC_OPT_KEYS, {{items.c_str(), 320}}, true);
@@ -119,40 +118,25 @@ void TfrmOptions::FormCreate() {
   ::SetWindowPos(Item(IDC_OPT_LISTPAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(Item(IDC_OPT_PAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   // The Schedule page is a dialog of its own over the outer tab control's page area.
-  RECT schedulePage{};
-  ::GetWindowRect(Item(IDC_OPT_PAGES), &schedulePage);
-  ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&schedulePage), 2);
-  ::SendMessageW(Item(IDC_OPT_PAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&schedulePage));
-  schedule_.Create(Handle(), schedulePage);
+  schedule_.Create(Handle(), PageArea(IDC_OPT_PAGES));
   CentreOnOwner();
 }
 
-void TfrmOptions::PlaceControls() {
-  PlaceItems({{IDC_OPT_PAGES, 8, 8, 439, 304},
-              {IDC_OPT_FOLDERGROUP, 20, 42, 415, 66},
-              {IDC_OPT_OUTPUTFOLDER, 32, 68, 290, 22},
-              {IDC_OPT_BROWSE, 330, 66, 93, 25},
-              {IDC_OPT_DELETEBACKUPFILE, 24, 124, 410, 20},
-              {IDC_OPT_INCLUDEREMOVEMEDIA, 24, 150, 410, 20},
-              {IDC_OPT_INCLUDECDDRIVE, 24, 176, 410, 20},
-              {IDC_OPT_LANGUAGELABEL, 24, 212, 130, 18},
-              {IDC_OPT_LANGUAGE, 160, 208, 200, 200},
-              {IDC_OPT_LANGUAGENOTE, 24, 240, 410, 18},
-              {IDC_OPT_IGNORELABEL, 20, 42, 415, 16},
-              {IDC_OPT_LISTPAGES, 20, 62, 415, 204}});
-  // Each list fills the inner tab control's page area.
-  RECT page{Scaled(20), Scaled(62), Scaled(20 + 415), Scaled(62 + 204)};
-  ::SendMessageW(Item(IDC_OPT_LISTPAGES), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+RECT TfrmOptions::PageArea(int tabs) const {
+  RECT area{};
+  ::GetWindowRect(Item(tabs), &area);
+  ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&area), 2);
+  ::SendMessageW(Item(tabs), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+  return area;
+}
+
+void TfrmOptions::FitListsToTheirPage() {
+  const RECT page = PageArea(IDC_OPT_LISTPAGES);
+  const int edge = Scaled(2);
   for (int list : {IDC_OPT_VALUES, IDC_OPT_KEYS}) {
-    const int edge = Scaled(2);
     PlaceItem(list, page.left + edge, page.top + edge, page.right - page.left - 2 * edge,
               page.bottom - page.top - 2 * edge);
   }
-  PlaceItems({{IDC_OPT_ADD, 192, 276, 75, 25},
-              {IDC_OPT_EDIT, 275, 276, 75, 25},
-              {IDC_OPT_REMOVE, 358, 276, 75, 25},
-              {IDOK, 282, 322, 80, 25},
-              {IDCANCEL, 367, 322, 80, 25}});
 }
 
 void TfrmOptions::FormShow() {

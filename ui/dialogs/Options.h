@@ -46,7 +46,10 @@ class TfrmOptions final : public ModalDialog {
   bool OnCommand(int id, int code) override;
   bool OnNotify(const NMHDR& header) override;
   void FormCreate();
-  void PlaceControls();
+  // The area of a tab control's pages, in the dialog's client pixels.
+  RECT PageArea(int tabs) const;
+  // Each ignore list fills the inner tab control's page area.
+  void FitListsToTheirPage();
   void FillLanguages();
   // The code of the language chosen in the list; empty for Windows' language.
   std::string ChosenLanguage() const;

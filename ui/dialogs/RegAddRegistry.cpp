@@ -40,14 +40,6 @@ bool TfrmRegAddRegistry::OnCommand(int id, int code) {
 }
 
 void TfrmRegAddRegistry::FormCreate() {
-  LayOut(392, 201,
-         {{IDC_ADD_GROUP, 8, 6, 376, 144},
-          {IDC_ADD_KEYLABEL, 20, 32, 150, 16},
-          {IDC_ADD_LAUNCHREGEDIT, 222, 26, 150, 25},
-          {IDC_ADD_REGISTRYKEY, 20, 60, 352, 22},
-          {IDC_ADD_HINT, 20, 90, 352, 56},
-          {IDOK, 218, 164, 80, 25},
-          {IDCANCEL, 304, 164, 80, 25}});
   SetItemText(IDC_ADD_REGISTRYKEY, RegistryKey);
   SetItemText(IDC_ADD_HINT, HintFor(ForList));
   aOKUpdate();

@@ -90,13 +90,6 @@ bool TfrmRegProgressHint::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
 }
 
 void TfrmRegProgressHint::FormShow() {
-  // The caption and the key take the whole width; the count goes on the Stop button's line.
-  LayOut(361, 166,
-         {{IDC_SCANTASK, 20, 16, 321, 16},
-          {IDC_SCANKEY, 20, 40, 321, 31},
-          {IDC_PROGRESS, 20, 86, 321, 18},
-          {IDC_SCANCOUNT, 20, 129, 230, 16},
-          {IDC_STOP, 266, 124, 75, 25}});
   ::SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kBarMaximum);
   ShowFoundCount();
   CentreOn(owner_.ScanOwner());

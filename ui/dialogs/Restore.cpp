@@ -142,7 +142,6 @@ bool TfrmRestore::OnCommand(int id, int) {
 
 void TfrmRestore::FormCreate() {
   SetText(Handle(), kMessageCaption);
-  PlaceControls();
   const std::string file = UiText(IDS_COLUMN_BACKUP_FILE), date = UiText(IDS_COLUMN_DATE),
                     size = UiText(IDS_COLUMN_SIZE);
   SetUpList(IDC_RESTORE_LIST, {{file.c_str(), 190}, {date.c_str(), 110}, {size.c_str(), 92}});
@@ -153,19 +152,6 @@ void TfrmRestore::FormCreate() {
 void TfrmRestore::FormShow() {
   SetItemText(IDC_RESTORE_FOLDER, OptionsSetting.OutputDirectory);
   ListFolder();
-}
-
-void TfrmRestore::PlaceControls() {
-  LayOut(412, 416,
-         {{IDC_RESTORE_FOLDERGROUP, 8, 6, 396, 58},
-          {IDC_RESTORE_FOLDER, 18, 28, 346, 22},
-          {IDC_RESTORE_BROWSE, 370, 27, 26, 24},
-          {IDC_RESTORE_LIST, 8, 74, 396, 276},
-          {IDC_RESTORE_STATUS, 8, 356, 396, 18},
-          {IDC_RESTORE_RESTORE, 8, 382, 100, 25},
-          {IDC_RESTORE_OPENDIR, 116, 382, 116, 25},
-          {IDC_RESTORE_DELETE, 240, 382, 78, 25},
-          {IDC_RESTORE_CLOSE, 326, 382, 78, 25}});
 }
 
 void TfrmRestore::bBrowseFolderClick() {

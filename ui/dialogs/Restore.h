@@ -69,7 +69,6 @@ class TfrmRestore final : public ModalDialog {
   bool OnCommand(int id, int code) override;
   bool OnNotify(const NMHDR& header) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
-  void PlaceControls();
   // Lists the backup files of the folder that eFolder shows, in the list's order.
   void ListFolder();
   void AddRow(const FileEntry& file);

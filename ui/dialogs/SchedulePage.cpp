@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/ChildWindow.h"
+#include "ui/common/DialogTemplate.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/schedule_ids.h"
@@ -52,40 +54,34 @@ INT_PTR SchedulePage::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 void SchedulePage::Create(HWND dialog, const RECT& area) {
   const INITCOMMONCONTROLSEX dates{sizeof(INITCOMMONCONTROLSEX), ICC_DATE_CLASSES};
   ::InitCommonControlsEx(&dates);
-  if (!::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), UiDialogTemplate(IDD_SCHEDULEPAGE), dialog,
-                                    DialogProcedure, reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)))) {
+  const std::span<const std::byte> resource = UiDialogResource(IDD_SCHEDULEPAGE);
+  if (resource.empty() || !::CreateDialogIndirectParamW(
+                              ::GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(resource.data()),
+                              dialog, DialogProcedure, reinterpret_cast<LPARAM>(static_cast<WindowBase*>(this)))) {
     throw std::runtime_error("Cannot create the Schedule page");
   }
   ::SetWindowLongPtrW(Handle(), GWLP_ID, IDD_SCHEDULEPAGE);  // found as an item of the dialog
   // Above the tab control it lies on.
   ::SetWindowPos(Handle(), HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_NOACTIVATE);
-  PlaceControls(area);
+  PlaceControls(ReadTemplateGeometry(resource), area);
   ::SendMessageW(Item(IDC_SCH_TIME), DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH':'mm"));
   for (int day = 0; day < kDaysInWeek; ++day) {
     ::SendMessageW(Item(IDC_SCH_DAY), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(DayName(day).c_str()));
   }
 }
 
-void SchedulePage::PlaceControls(const RECT& area) {
-  const int width = area.right - area.left, height = area.bottom - area.top;
-  // Designed places, scaled; the widths and heights that follow the page are scaled already.
+void SchedulePage::PlaceControls(const TemplateGeometry& geometry, const RECT& area) {
   const int dpi = DpiOf(Handle());
-  const auto place = [&](int id, int left, int top, int w, int h) {
-    ::SetWindowPos(Item(id), nullptr, Scaled(left, dpi), Scaled(top, dpi), Scaled(w, dpi), Scaled(h, dpi),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-  };
-  const int designedWidth = ::MulDiv(width, kDesignDpi, dpi), designedHeight = ::MulDiv(height, kDesignDpi, dpi);
-  // Time beside Daily, day beside Weekly.
-  for (std::size_t i = 0; i < kKindButtons.size(); ++i) {
-    place(kKindButtons[i], 12, 8 + 26 * static_cast<int>(i), 160, 20);
-  }
-  place(IDC_SCH_TIMELABEL, 190, 37, 50, 18);
-  place(IDC_SCH_TIME, 245, 32, 90, 24);
-  place(IDC_SCH_DAYLABEL, 190, 63, 50, 18);
-  place(IDC_SCH_DAY, 245, 58, 150, 200);
-  place(IDC_SCH_REPORTONLY, 12, 124, designedWidth - 24, 20);
-  place(IDC_SCH_NOTE, 12, 156, designedWidth - 24, designedHeight - 160);
+  PlaceTemplateItems(Handle(), geometry, dpi);
+  // How much larger than the template's the page is, in designed pixels.
+  const int wider = ::MulDiv(area.right - area.left, kDesignDpi, dpi) - geometry.width;
+  const int taller = ::MulDiv(area.bottom - area.top, kDesignDpi, dpi) - geometry.height;
+  const TemplateItem& reportOnly = geometry.ItemOf(IDC_SCH_REPORTONLY);
+  const TemplateItem& note = geometry.ItemOf(IDC_SCH_NOTE);
+  PlaceScaled(Item(IDC_SCH_REPORTONLY), {reportOnly.left, reportOnly.top, reportOnly.width + wider, reportOnly.height},
+              dpi);
+  PlaceScaled(Item(IDC_SCH_NOTE), {note.left, note.top, note.width + wider, note.height + taller}, dpi);
 }
 
 void SchedulePage::Load() {

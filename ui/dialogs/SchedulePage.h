@@ -12,6 +12,7 @@
 #include "platform/System.h"
 #include "platform/TaskScheduler.h"
 #include "settings/Schedule.h"
+#include "ui/common/DialogTemplate.h"
 #include "ui/common/Prompt.h"
 #include "ui/common/WindowBase.h"
 
@@ -36,7 +37,8 @@ class SchedulePage final : public WindowBase {
 
  private:
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void PlaceControls(const RECT& area);
+  // The template's places, scaled; the report-only box and the note grow with the page.
+  void PlaceControls(const TemplateGeometry& geometry, const RECT& area);
   void ShowSchedule(const Schedule& schedule);
   // Enables what the chosen kind uses.
   void UpdateControls();

@@ -164,9 +164,7 @@ TEST(LanguageFit, EveryTextFitsInEveryLanguageAtBothDpis) {
         TfrmRestore dialog(memory.platform, prompt, [](const std::string&, const std::string&) { return false; });
         dialog.ShowModal(form->Handle());
       });
-      // The About box keeps its template's layout, which grows with its font at any DPI.
-      CheckDialog(form->Handle(), Fit{dpi, 1, 1}, at + "About", IDOK,
-                  [&] { TAboutBox(prompt).ShowModal(form->Handle()); });
+      CheckDialog(form->Handle(), dialogs, at + "About", IDOK, [&] { TAboutBox(prompt).ShowModal(form->Handle()); });
       {
         // A scan of no category ends at once; its window is checked as soon as it is laid out.
         bool seen = false;

@@ -44,7 +44,7 @@ std::optional<std::string> ScriptedPrompt::SaveFileName(HWND, const std::string&
 
 void InitControls() {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                      ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+                                      ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
   ::InitCommonControlsEx(&controls);
 }
 
