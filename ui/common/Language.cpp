@@ -56,14 +56,21 @@ std::span<const std::byte> UiResource(ResourceType type, LPCWSTR name) {
 }
 
 // A string table block holds 16 strings, each a length and that many UTF-16 units.
-std::wstring_view StringOfBlock(const wchar_t* block, UINT id) {
-  for (UINT index = 0; index < id % 16; ++index) block += 1 + static_cast<WORD>(*block);
-  return {block + 1, static_cast<WORD>(*block)};
+// The id's string in its block of sixteen counted strings; empty when the block is too short for it.
+std::wstring_view StringOfBlock(std::span<const std::byte> bytes, UINT id) {
+  const auto* at = reinterpret_cast<const wchar_t*>(bytes.data());
+  const auto* end = at + bytes.size() / sizeof(wchar_t);
+  for (UINT index = 0;; ++index) {
+    if (at >= end) return {};
+    const std::size_t length = static_cast<WORD>(*at);
+    if (length > static_cast<std::size_t>(end - at - 1)) return {};
+    if (index == id % 16) return {at + 1, length};
+    at += 1 + length;
+  }
 }
 
 std::wstring_view StringIn(LANGID language, UINT id) {
-  const std::span<const std::byte> block = FindIn(kStringBlock, MAKEINTRESOURCEW(id / 16 + 1), language);
-  return block.empty() ? std::wstring_view() : StringOfBlock(reinterpret_cast<const wchar_t*>(block.data()), id);
+  return StringOfBlock(FindIn(kStringBlock, MAKEINTRESOURCEW(id / 16 + 1), language), id);
 }
 
 }  // namespace
