@@ -1,9 +1,11 @@
 // Firewall Rules, MUI Cache and Compatibility Settings scanners (codes 23 to 25): references Windows
 // keeps to a program by its path after the program's folder is gone. Each tests the whole path the
 // entry holds; entries of programs in the Windows folder are Windows' own and never listed.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/RegistryAccess.h"
 #include "scan/ProblemNames.h"
@@ -90,9 +92,12 @@ void TScanTaskThread::ScanFirewallRules() {
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(kFirewallRules, false)) return;
   ShowCurrentKey(kFirewallRules);
-  for (const std::string& name : registry.ListValues()) {
+  // A machine keeps hundreds of rules: each is read with its name, one registry call.
+  std::string name;
+  std::optional<std::string> rule;
+  std::vector<std::uint8_t> buffer;
+  for (std::uint32_t i = 0; registry.ReadTextValueAt(i, name, rule, buffer); ++i) {
     CheckStop();
-    const std::optional<std::string> rule = registry.ReadTextValue(name);
     if (!rule || IsWindowsRule(*rule)) continue;
     const std::optional<std::string> program = RuleField(*rule, "App");
     if (const std::optional<MissingPath> gone = program ? MissingProgram(*this, *program) : std::nullopt) {

@@ -1,4 +1,6 @@
 // Shell Extensions and Per-User Programs scanners (codes 26 and 27).
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +10,7 @@
 #include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/PreorderWork.h"
 #include "scan/ProgramEntries.h"
 #include "scan/Reasons.h"
 #include "scan/RegistryViews.h"
@@ -48,7 +51,9 @@ class ShellExtensionScan {
  public:
   explicit ShellExtensionScan(TScanTaskThread& task) : task_(task), classes_(task.Env().registry) {}
 
-  // Every handler list of every class, in both views of the classes.
+  // Every handler list of every class, in both views of the classes. Few classes have a shellex key
+  // and each test is a round trip to the registry, so the walk's threads look for them by runs of
+  // the class list, while this thread reads the lists of the ones found, in the list's order.
   void ScanClasses() {
     for (std::string view : ClassKeyInBothViews(task_.Env().registry, "")) {
       if (!view.empty() && view.back() == '\\') view.pop_back();  // the 32-bit view's root, "Wow6432Node"
@@ -56,17 +61,12 @@ class ShellExtensionScan {
       RegistryAccess registry(task_.Env().registry, RootKey::ClassesRoot);
       registry.SetAccess(rights::Read);
       if (narrow && !registry.OpenPath(view, false)) continue;
-      std::vector<std::string> names = registry.ListSubkeys();
-      names.emplace_back(kDirectoryBackground);
-      const std::string prefix = narrow ? view + "\\" : "";
-      for (const std::string& name : names) {
-        task_.CheckStop();
-        if (!narrow && EqualsNoCase(name, kWow64Node)) continue;
-        // Most classes have no shellex key: one open tells, before the lists are looked for.
-        const std::string shellex = prefix + name + "\\shellex";
-        if (!registry.HasSubkey("\\" + shellex)) continue;
-        for (const char* list : kHandlerLists) ScanHandlerList(RootKey::ClassesRoot, shellex + "\\" + list, narrow);
-      }
+      const std::uint32_t count = registry.QueryKeyInfo().subkeyCount;
+      Work work([this, &view](ClassRun& run, Work::Output& out) { FindShellexKeys(view, run, out); },
+                [this, narrow](std::string& shellex) { ScanHandlerLists(shellex, narrow); }, kRegistryWalkThreads);
+      work.Run({0, count});
+      std::string background = (narrow ? view + "\\" : "") + kDirectoryBackground + "\\shellex";
+      if (registry.HasSubkey("\\" + background)) ScanHandlerLists(background, narrow);
     }
   }
 
@@ -78,6 +78,46 @@ class ShellExtensionScan {
   }
 
  private:
+  // Runs of the classes, by their place in a view's list of subkeys: one task for the walk's threads each.
+  struct ClassRun {
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+  };
+  using Work = PreorderWork<ClassRun, std::string>;
+  static constexpr std::uint32_t kClassesPerRun = 64;
+
+  // The shellex keys of the run's classes ("<view>\<class>\shellex"), in list order; a longer run
+  // is split into runs of its own. A class added or removed during the scan may shift a name across
+  // two runs; the next scan sees it.
+  void FindShellexKeys(const std::string& view, const ClassRun& run, Work::Output& out) {
+    if (run.count > kClassesPerRun) {
+      for (std::uint32_t first = run.first; first < run.first + run.count; first += kClassesPerRun)
+        out.subtasks.push_back({first, std::min(kClassesPerRun, run.first + run.count - first)});
+      return;
+    }
+    task_.CheckStop();
+    RegistryBackend& backend = task_.Env().registry;
+    const KeyHandle root = RootHandle(RootKey::ClassesRoot);
+    std::optional<BackendKey> opened;
+    if (!view.empty()) {
+      opened.emplace(backend, root, view, rights::Read);
+      if (opened->Status() != status::Success) return;
+    }
+    const KeyHandle classes = opened ? opened->get() : root;
+    const std::string prefix = view.empty() ? "" : view + "\\";
+    std::string name;
+    for (std::uint32_t i = run.first; i < run.first + run.count; ++i) {
+      if (backend.EnumKey(classes, i, name) != status::Success) break;
+      if (view.empty() && EqualsNoCase(name, kWow64Node)) continue;
+      if (BackendKey(backend, classes, name + "\\shellex", rights::QueryEnumerate).Status() == status::Success)
+        out.items.push_back(prefix + name + "\\shellex");
+    }
+  }
+
+  void ScanHandlerLists(const std::string& shellex, bool narrow) {
+    for (const char* list : kHandlerLists) ScanHandlerList(RootKey::ClassesRoot, shellex + "\\" + list, narrow);
+  }
+
   // Each handler key of the list: the class ID is its default value, or else its own name.
   void ScanHandlerList(RootKey root, const std::string& list, bool narrow) {
     RegistryAccess registry(task_.Env().registry, root);

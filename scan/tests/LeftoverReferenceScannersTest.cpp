@@ -179,5 +179,27 @@ TEST(LeftoverReferenceScannersTest, A32BitHandlerFindsItsClassWhereTheViewsShare
   EXPECT_EQ(RunScan(env.platform, {"26"}).rows, std::vector<ProblemRow>{});
 }
 
+// The classes are looked through in runs on several threads; the rows still come in the order of the
+// class list, those at the runs' edges included, in both views.
+TEST(LeftoverReferenceScannersTest, HandlersOfManyClassesAreListedInTheClassesOrder) {
+  MemoryPlatform env;
+  std::vector<RegRow> seed;
+  std::vector<std::string> rows;
+  for (const std::string view : {"", "Wow6432Node\\"}) {
+    for (int i = 0; i < 300; ++i) {
+      const std::string name = "Class" + std::to_string(1000 + i);  // listed in the order made
+      seed.push_back(Key("HKCR\\" + view + name));
+      if (i % 64 != 0 && i % 64 != 63 && i % 64 != 1) continue;
+      const std::string handler = view + name + "\\shellex\\ContextMenuHandlers\\Menu";
+      seed.push_back(Str("HKCR\\" + handler, "", "{U}"));
+      rows.push_back(kClasses + handler + "|{U}");
+    }
+  }
+  Seed(env.registry, seed);
+  std::vector<std::string> found;
+  for (const ProblemRow& row : RunScan(env.platform, {"26"}).rows) found.push_back(row.registryKey + "|" + row.value);
+  EXPECT_EQ(found, rows);
+}
+
 }  // namespace
 }  // namespace tamrisk
