@@ -130,7 +130,7 @@ class TreeWalk {
   }
 
  private:
-  // The value being tested, one of each per thread.
+  // The value being tested: one per task, reused for every value of its keys.
   struct Scratch {
     std::string name;
     std::optional<std::string> text;
@@ -142,11 +142,12 @@ class TreeWalk {
     RegistryAccess access(task_.Env().registry, root_);
     access.SetAccess(rights::Read);
     if (!access.OpenPath(walkTask.path, false)) return;
+    Scratch scratch;
     if (walkTask.depth >= kTaskDepth) {
-      VisitOpen(access, out.items);
+      VisitOpen(access, scratch, out.items);
       return;
     }
-    const std::vector<std::string> subkeys = VisitKey(access, out.items);
+    const std::vector<std::string> subkeys = VisitKey(access, scratch, out.items);
     for (const std::string& name : subkeys) {
       std::string path = ChildPath(access.CurrentPath(), name);
       if (!IsListed(skip_, path)) out.subtasks.push_back({std::move(path), walkTask.depth + 1});
@@ -154,28 +155,27 @@ class TreeWalk {
   }
 
   // Tests the open key's values and gives its subkeys' names.
-  std::vector<std::string> VisitKey(RegistryAccess& access, std::vector<FoundValue>& found) {
+  std::vector<std::string> VisitKey(RegistryAccess& access, Scratch& scratch, std::vector<FoundValue>& found) {
     const std::string& path = access.CurrentPath();
     task_.ShowCurrentKey(path);
     const KeyInfo info = access.QueryKeyInfo();
-    TestValues(access, path, info.valueCount, found);
+    TestValues(access, path, info.valueCount, scratch, found);
     return access.ListSubkeys(info);
   }
 
-  void VisitOpen(RegistryAccess& access, std::vector<FoundValue>& found) {
-    const std::vector<std::string> subkeys = VisitKey(access, found);
+  void VisitOpen(RegistryAccess& access, Scratch& scratch, std::vector<FoundValue>& found) {
+    const std::vector<std::string> subkeys = VisitKey(access, scratch, found);
     const std::string& path = access.CurrentPath();
     for (const std::string& name : subkeys) {
       if (!skip_.empty() && IsListed(skip_, ChildPath(path, name))) continue;
       RegistryAccess child(task_.Env().registry, root_);
       child.SetAccess(rights::Read);
-      if (child.OpenSubkeyOf(access, name)) VisitOpen(child, found);
+      if (child.OpenSubkeyOf(access, name)) VisitOpen(child, scratch, found);
     }
   }
 
-  void TestValues(RegistryAccess& access, const std::string& path, std::uint32_t count,
+  void TestValues(RegistryAccess& access, const std::string& path, std::uint32_t count, Scratch& scratch,
                   std::vector<FoundValue>& found) {
-    thread_local Scratch scratch;
     for (std::uint32_t i = 0; i < count; ++i) {
       if (!access.ReadTextValueAt(i, scratch.name, scratch.text, scratch.buffer)) break;
       if (!scratch.text) continue;

@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "platform/win32/Wide.h"
 
@@ -18,10 +22,30 @@ constexpr DWORD kMaxValueName = 16384;
 // Data bytes tried first: a string of 255 characters.
 constexpr std::size_t kFirstDataSize = 512;
 
-// One buffer per thread: a value name may be 16383 characters, and walks list millions of them.
-wchar_t* ValueNameBuffer() {
-  thread_local std::wstring buffer(kMaxValueName, L'\0');
-  return buffer.data();
+// Each thread's buffers for reading values: a value name may be 16383 characters, and walks list
+// millions of them. The data buffer keeps the size of the largest value the thread has read, so a
+// walk asks twice only for a value longer than any before it.
+struct ReadBuffers {
+  std::wstring name = std::wstring(kMaxValueName, L'\0');
+  std::vector<std::uint8_t> data = std::vector<std::uint8_t>(kFirstDataSize);
+};
+
+VOID WINAPI FreeReadBuffers(PVOID buffers) { delete static_cast<ReadBuffers*>(buffers); }
+
+// Kept in fiber-local storage, which Windows frees as the thread ends. A thread_local object is not
+// safe here: MinGW runs its destructor after the thread's copy has been freed, which crashed the
+// walk's threads now and then as they ended. Null when Windows has no slot or memory to spare.
+ReadBuffers* ThreadReadBuffers() {
+  static const DWORD slot = ::FlsAlloc(FreeReadBuffers);
+  if (slot == FLS_OUT_OF_INDEXES) return nullptr;
+  if (auto* buffers = static_cast<ReadBuffers*>(::FlsGetValue(slot))) return buffers;
+  try {
+    auto buffers = std::make_unique<ReadBuffers>();
+    if (!::FlsSetValue(slot, buffers.get())) return nullptr;
+    return buffers.release();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 }  // namespace
@@ -73,7 +97,9 @@ long Win32Registry::EnumKey(KeyHandle key, std::uint32_t index, std::string& nam
 }
 
 long Win32Registry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name) {
-  wchar_t* buffer = ValueNameBuffer();
+  ReadBuffers* buffers = ThreadReadBuffers();
+  if (buffers == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  wchar_t* buffer = buffers->name.data();
   DWORD length = kMaxValueName;
   const LONG rc = ::RegEnumValueW(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
   if (rc == ERROR_SUCCESS) name = Utf8(std::wstring_view(buffer, length));
@@ -82,11 +108,12 @@ long Win32Registry::EnumValue(KeyHandle key, std::uint32_t index, std::string& n
 
 long Win32Registry::EnumValueData(KeyHandle key, std::uint32_t index, std::string& name, std::uint32_t& type,
                                   std::vector<std::uint8_t>& data) {
-  wchar_t* nameBuffer = ValueNameBuffer();
-  // The bytes arrive in a buffer of the thread's that keeps the size of the largest value read so
-  // far, and are copied into the caller's, which keeps its capacity: neither grows once a walk has
-  // met its longest value.
-  thread_local std::vector<std::uint8_t> room(kFirstDataSize);
+  ReadBuffers* buffers = ThreadReadBuffers();
+  if (buffers == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  wchar_t* nameBuffer = buffers->name.data();
+  // The bytes are copied into the caller's buffer, which keeps its capacity: neither grows once a
+  // walk has met its longest value.
+  std::vector<std::uint8_t>& room = buffers->data;
   // The value can grow between two tries; each try fetches it whole again.
   for (int attempt = 0; attempt < 8; ++attempt) {
     DWORD length = kMaxValueName;

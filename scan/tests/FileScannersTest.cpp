@@ -5,6 +5,7 @@
 #include <chrono>
 #include <ostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -238,7 +239,7 @@ TEST_F(HiveWalkTest, AFailedReadEndsTheCategoryKeepingTheRowsFoundBefore) {
 }
 
 // A sink that notes how many registry keys are open whenever the walk shows a key, that is, while
-// every ancestor of that key is open too.
+// every ancestor of that key is open too. The walk's threads all report to it.
 class OpenKeyProbe final : public ScanSink {
  public:
   explicit OpenKeyProbe(const MemoryRegistry& registry) : registry_(registry) {}
@@ -246,6 +247,7 @@ class OpenKeyProbe final : public ScanSink {
   void FinishCategory() override {}
   void ShowTask(const std::string&) override {}
   void ShowCurrentKey(const std::string&) override {
+    std::lock_guard lock(mutex_);
     peak = std::max(peak, registry_.OpenHandleCount());
     ++keys;
   }
@@ -257,6 +259,7 @@ class OpenKeyProbe final : public ScanSink {
 
  private:
   const MemoryRegistry& registry_;
+  std::mutex mutex_;
 };
 
 std::size_t PeakOpenKeys(MemoryPlatform& env, long& keys) {
