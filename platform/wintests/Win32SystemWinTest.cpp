@@ -93,8 +93,8 @@ TEST(IniFileWin, AFileThatCannotBeReadIsNotRewrittenForTextOutsideTheCodePage) {
 }
 
 // The scan's walks start and end helper threads every time; whatever a thread kept for its reads
-// must be given back when it ends without touching memory already freed (a crash at thread exit
-// showed up about once in twenty scans).
+// must be given back when it ends without touching memory already freed (scans crashed now and then
+// as their threads ended).
 TEST(Win32RegistryWin, ThreadsThatReadValuesEndCleanly) {
   win32::Win32Registry registry;
   HKEY environment = nullptr;
