@@ -6,10 +6,14 @@
 #include <string_view>
 
 #include "platform/RegistryAccess.h"
+#include "platform/Text.h"
 
 namespace tamrisk {
 
 TOptionsSetting OptionsSetting;
+
+SettingsWriteError::SettingsWriteError(const std::string& path)
+    : std::runtime_error(FillArguments(kPattern, std::array<std::string_view, 1>{path})), path_(path) {}
 
 namespace {
 
@@ -57,7 +61,7 @@ class SettingsFile {
   }
 
   void WriteText(const std::string& section, const std::string& key, const std::string& value) const {
-    if (!ini_.WriteString(path_, section, key, value)) throw SettingsWriteError("Unable to write to " + path_);
+    if (!ini_.WriteString(path_, section, key, value)) throw SettingsWriteError(path_);
   }
   void WriteInteger(const std::string& section, const std::string& key, std::int64_t value) const {
     WriteText(section, key, std::to_string(value));

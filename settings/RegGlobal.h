@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/System.h"
@@ -90,10 +91,17 @@ struct PaneLayout {
   friend bool operator==(const PaneLayout&, const PaneLayout&) = default;
 };
 
-// A key of "options.ini" that could not be written: "Unable to write to <file>".
+// A key of "options.ini" that could not be written: "Unable to write to <file>". The window says it
+// in its own language, from the file's path.
 class SettingsWriteError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // The English, with the file's path for %1.
+  static constexpr std::string_view kPattern = "Unable to write to %1";
+  explicit SettingsWriteError(const std::string& path);
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
 };
 
 // Most entries an ignore list is read with; a damaged "Count" cannot make the load run for ever.

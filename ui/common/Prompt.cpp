@@ -4,6 +4,7 @@
 
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
+#include "settings/RegGlobal.h"
 #include "ui/common/Language.h"
 #include "ui/res/strings_ids.h"
 
@@ -39,6 +40,15 @@ std::optional<std::string> Win32Prompt::SaveFileName(HWND owner, const std::stri
 
 void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text) {
   prompt.Message(owner, text, kMessageCaption, MB_OK | MB_ICONERROR);
+}
+
+void ShowStandardError(Prompt& prompt, HWND owner, const std::exception& error) {
+  if (const auto* settings = dynamic_cast<const SettingsWriteError*>(&error)) {
+    const std::string pattern = ShownEngineText(IDS_SETTINGS_NOT_WRITTEN, std::string(SettingsWriteError::kPattern));
+    ShowStandardError(prompt, owner, FormatText(pattern, {settings->Path()}));
+    return;
+  }
+  ShowStandardError(prompt, owner, error.what());
 }
 
 void ShowCannotOpen(Prompt& prompt, HWND owner, const std::string& what, unsigned long errorCode) {

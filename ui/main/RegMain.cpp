@@ -366,7 +366,7 @@ void TfrmHivora::SaveSettingsNow() {
     SaveOptionsWithoutWindow(platform_, OptionsSetting);
   } catch (const std::exception& error) {
     // The setting holds for this run all the same; the close tries to write it again.
-    ShowStandardError(Prompts(), Handle(), error.what());
+    ShowStandardError(Prompts(), Handle(), error);
   }
 }
 
@@ -378,7 +378,7 @@ void TfrmHivora::CloseWindow() {
   } catch (const std::exception& error) {
     // The settings written so far stay; the window closes all the same, so a read-only settings
     // file cannot keep the user from ending the program.
-    ShowStandardError(Prompts(), Handle(), error.what());
+    ShowStandardError(Prompts(), Handle(), error);
   }
   ::DestroyWindow(Handle());
 }

@@ -90,7 +90,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     frmHivora = nullptr;
     return exitCode;
   } catch (const std::exception& error) {
-    ShowStandardError(prompt, nullptr, error.what());
+    ShowStandardError(prompt, nullptr, error);
     return 1;
   }
 }

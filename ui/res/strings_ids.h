@@ -83,6 +83,8 @@
 #define IDS_SCHEDULER_UNREACHABLE 2093
 #define IDS_SCHEDULE_NOT_CHANGED 2094
 #define IDS_SCHEDULE_NOT_KEPT 2095
+// The other languages' words for the engine's SettingsWriteError; English keeps the engine's own.
+#define IDS_SETTINGS_NOT_WRITTEN 2096
 
 // About box
 #define IDS_VERSION 2100

@@ -14,6 +14,7 @@
 #include "ui/res/resource.h"
 #include "ui/res/strings_ids.h"
 #include "ui/tests/OptionsDialogScript.h"
+#include "ui/tests/UiTestSupport.h"
 
 namespace tamrisk::test {
 namespace {
@@ -68,6 +69,19 @@ TEST(LanguageChoice, TextsAndMenusComeFromTheChosenLanguage) {
   wchar_t title[64] = {};
   ::GetMenuStringW(menu.get(), 0, title, static_cast<int>(std::size(title)), MF_BYPOSITION);
   EXPECT_EQ(win32::Utf8(title), "Datei");
+}
+
+// The engine's error for an options.ini that cannot be written, in the window's language.
+TEST(LanguageChoice, ASettingsFileThatCannotBeWrittenIsReportedInTheWindowsLanguage) {
+  const Speaking german(kGerman);
+  MemoryPlatform memory;
+  const std::string settings = memory.platform.system.ExecutableFolder() + "options.ini";
+  ScriptedPrompt prompt;
+  auto form = MakeMainWindow(memory.platform, prompt);
+  memory.files.AddFolder(settings);  // where the file would be written
+  ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].text, "Schreiben in " + settings + " nicht m\xC3\xB6glich");
 }
 
 TEST_F(OptionsDialog, LanguageChoiceIsStoredByItsCodeAndShownAgain) {

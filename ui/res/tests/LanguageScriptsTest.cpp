@@ -46,7 +46,7 @@ std::multiset<std::string> ArgumentsOf(const std::string& text) {
 }
 
 // The engine's English texts the other languages translate, by id: category names, scan captions,
-// problem names, reasons and what the repair says.
+// problem names, reasons, what the repair says and an options.ini that cannot be written.
 std::map<std::string, std::string> EngineTexts() {
   std::map<std::string, std::string> texts;
   for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
@@ -65,6 +65,7 @@ std::map<std::string, std::string> EngineTexts() {
   for (const RepairTextPattern& pattern : RepairTextPatterns()) {
     texts["IDS_REPAIR_TEXT_FIRST+" + std::to_string(static_cast<int>(pattern.id))] = pattern.english;
   }
+  texts["IDS_SETTINGS_NOT_WRITTEN"] = std::string(SettingsWriteError::kPattern);
   return texts;
 }
 
