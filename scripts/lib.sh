@@ -3,9 +3,12 @@
 
 TAMRISK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAMRISK_BUILD="${TAMRISK_BUILD:-$TAMRISK_ROOT/build}"
+# "wine" is always the 64-bit loader (scripts/bin/wine), which runs 32-bit programs as WoW64 does.
+case ":$PATH:" in *":$TAMRISK_ROOT/scripts/bin:"*) ;; *) export PATH="$TAMRISK_ROOT/scripts/bin:$PATH" ;; esac
 
-TAMRISK_PACKAGES=(cmake make g++ googletest libbenchmark-dev wine wine64 g++-mingw-w64-x86-64-posix
-                  xvfb xauth imagemagick fp-utils xz-utils clang-format nsis wixl zip fonts-wqy-microhei)
+TAMRISK_PACKAGES=(cmake make g++ googletest libbenchmark-dev wine wine64 wine32:i386 g++-mingw-w64-x86-64-posix
+                  gcc-mingw-w64-i686-posix xvfb xauth imagemagick fp-utils xz-utils clang-format nsis wixl zip
+                  fonts-wqy-microhei)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -21,6 +24,8 @@ ensure_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   log "installing: ${missing[*]}"
+  # Wine's 32-bit parts, so that prefixes run 32-bit programs as 64-bit Windows does.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then as_root dpkg --add-architecture i386; fi
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
