@@ -93,7 +93,8 @@ class ClassKeyWalk {
     // The row names the key that holds the reference (a server key, say), not the whole class.
     const std::optional<std::string> server = registry.ReadTextValue("");
     if (const std::optional<MissingPath> gone =
-            server ? MissingReference(platform_, *server, "", task_.TestedDrives, false) : std::nullopt) {
+            server ? MissingReference(platform_, *server, "", task_.TestedDrives, false, ReadersOf(rootName_, path))
+                   : std::nullopt) {
       out.items.push_back({path, *server, reason::Gone(*gone)});
     }
     for (const std::string& name : registry.ListSubkeys()) out.subtasks.push_back(path + "\\" + name);

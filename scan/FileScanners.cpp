@@ -159,7 +159,7 @@ class TreeWalk {
     const std::string& path = access.CurrentPath();
     task_.ShowCurrentKey(path);
     const KeyInfo info = access.QueryKeyInfo();
-    TestValues(access, path, info.valueCount, scratch, found);
+    TestValues(access, path, info.valueCount, ReadersOf(rootName_, path), scratch, found);
     return access.ListSubkeys(info);
   }
 
@@ -174,12 +174,13 @@ class TreeWalk {
     }
   }
 
-  void TestValues(RegistryAccess& access, const std::string& path, std::uint32_t count, Scratch& scratch,
-                  std::vector<FoundValue>& found) {
+  void TestValues(RegistryAccess& access, const std::string& path, std::uint32_t count, Readers readers,
+                  Scratch& scratch, std::vector<FoundValue>& found) {
     for (std::uint32_t i = 0; i < count; ++i) {
       if (!access.ReadTextValueAt(i, scratch.name, scratch.text, scratch.buffer)) break;
       if (!scratch.text) continue;
-      const std::optional<MissingPath> gone = MissingReference(task_.Env(), *scratch.text, filter_, drives_, true);
+      const std::optional<MissingPath> gone =
+          MissingReference(task_.Env(), *scratch.text, filter_, drives_, true, readers);
       if (!gone) continue;
       found.push_back({path, scratch.name, *scratch.text, reason::Gone(*gone)});
     }

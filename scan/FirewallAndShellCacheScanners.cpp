@@ -29,8 +29,8 @@ constexpr char kAssistantPersisted[] =
 constexpr std::string_view kMuiSuffixes[] = {".FriendlyAppName", ".ApplicationCompany"};
 
 // The missing program path names, unless it is one of Windows' own.
-std::optional<MissingPath> MissingProgram(const TScanTaskThread& task, const std::string& path) {
-  std::optional<MissingPath> gone = MissingWholePath(task.Env(), path, task.TestedDrives);
+std::optional<MissingPath> MissingProgram(const TScanTaskThread& task, const std::string& path, Readers readers) {
+  std::optional<MissingPath> gone = MissingWholePath(task.Env(), path, task.TestedDrives, readers);
   if (gone && InWindowsFolder(task.Env(), gone->path)) return std::nullopt;
   return gone;
 }
@@ -76,10 +76,11 @@ void ScanValueNames(TScanTaskThread& task, RootKey root, const std::string& path
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(path, false)) return;
   task.ShowCurrentKey(path);
+  const Readers readers = ReadersOf(RootName(root), path);
   for (const std::string& name : registry.ListValues()) {
     task.CheckStop();
     const std::optional<std::string> program = programOf(name);
-    if (const std::optional<MissingPath> gone = program ? MissingProgram(task, *program) : std::nullopt) {
+    if (const std::optional<MissingPath> gone = program ? MissingProgram(task, *program, readers) : std::nullopt) {
       task.AppendProblem(problem, rkValueInColumn, {RootName(root), path, name, true}, "", reason::Gone(*gone));
     }
   }
@@ -100,7 +101,8 @@ void TScanTaskThread::ScanFirewallRules() {
     CheckStop();
     if (!rule || IsWindowsRule(*rule)) continue;
     const std::optional<std::string> program = RuleField(*rule, "App");
-    if (const std::optional<MissingPath> gone = program ? MissingProgram(*this, *program) : std::nullopt) {
+    if (const std::optional<MissingPath> gone =
+            program ? MissingProgram(*this, *program, Readers::Native) : std::nullopt) {
       AppendProblem(ProblemName(ProblemId::FirewallRuleIssue), rkValueInColumn,
                     {"HKEY_LOCAL_MACHINE", kFirewallRules, name, true}, "", reason::Gone(*gone));
     }

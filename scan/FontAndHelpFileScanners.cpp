@@ -69,9 +69,9 @@ bool IsFullPath(const std::string& text) {
 
 // Why the font's file is missing; "" when it is there. A full path names the file itself (per-user
 // fonts on Windows 10, fonts Wine finds on the host); a bare name is a file of the Fonts folder.
-std::string MissingFontReason(FileSystem& files, const std::unordered_set<std::string>& installed,
+std::string MissingFontReason(const Platform& platform, const std::unordered_set<std::string>& installed,
                               const std::string& file) {
-  if (IsFullPath(file)) return files.PathIsFile(file) ? "" : reason::FileNotFound(file);
+  if (IsFullPath(file)) return FileMissing(platform, file, Readers::Native) ? reason::FileNotFound(file) : "";
   return installed.count(AsciiUpper(file)) != 0 ? "" : reason::FontNotInFontsFolder(file);
 }
 
@@ -90,7 +90,7 @@ void TScanTaskThread::ScanWindowsFonts() {
     CheckStop();
     const std::optional<std::string> file = registry.ReadTextValue(name);
     if (!file) continue;
-    std::string why = MissingFontReason(Env().files, *installed, *file);
+    std::string why = MissingFontReason(Env(), *installed, *file);
     if (!why.empty())
       AppendValueProblem(ProblemName(ProblemId::FontsIssue), kMachine, key, name, *file, std::move(why));
   }
@@ -112,7 +112,7 @@ void TScanTaskThread::ScanHelpFiles() {
       if (!folder) continue;
       if (!folder->empty() && folder->back() != '\\') *folder += '\\';
       const std::string file = *folder + name;
-      if (!Env().files.PathIsFile(file)) {
+      if (FileMissing(Env(), file, ReadersOf(kMachine, key))) {
         AppendValueProblem(ProblemName(ProblemId::InvalidHelpFiles), kMachine, key, name, file,
                            reason::FileNotFound(file));
       }

@@ -31,7 +31,8 @@ void ScanInstallerFolders(TScanTaskThread& task, const std::string& foldersPath)
   if (!machine.OpenPath(foldersPath, false)) return;
   task.ShowCurrentKey(foldersPath);
   for (const std::string& folder : machine.ListValues()) {
-    if (const std::optional<MissingPath> gone = MissingReference(task.Env(), folder, "", task.TestedDrives, true)) {
+    if (const std::optional<MissingPath> gone = MissingReference(task.Env(), folder, "", task.TestedDrives, true,
+                                                                 ReadersOf("HKEY_LOCAL_MACHINE", foldersPath))) {
       task.AppendProblem(kInstallerProblem, rkValueInColumn, {"HKEY_LOCAL_MACHINE", foldersPath, folder, true}, "",
                          reason::Gone(*gone));
     }
@@ -86,7 +87,8 @@ void ScanApplicationsKey(TScanTaskThread& task, const std::string& applicationsP
     };
     for (std::string command = nextCommand(); !command.empty(); command = nextCommand()) {
       task.CheckStop();
-      if (const std::optional<MissingPath> gone = MissingReference(task.Env(), command, "", task.TestedDrives, false)) {
+      if (const std::optional<MissingPath> gone = MissingReference(task.Env(), command, "", task.TestedDrives, false,
+                                                                   ReadersOf("HKEY_LOCAL_MACHINE", lastFound))) {
         task.AppendProblem(ProblemName(ProblemId::OpenWithApplicationIssue), rkDefaultValue,
                            {"HKEY_LOCAL_MACHINE", lastFound + "\\command", "", true}, command, reason::Gone(*gone));
       }

@@ -99,7 +99,8 @@ void TScanTaskThread::ScanWindowsServices() {
     ShowCurrentKey(path);
     const std::optional<std::string> image = services.ReadTextValue("ImagePath");
     if (const std::optional<MissingPath> gone =
-            image ? MissingReference(Env(), *image, "", TestedDrives, true) : std::nullopt) {
+            image ? MissingReference(Env(), *image, "", TestedDrives, true, ReadersOf("HKEY_LOCAL_MACHINE", path))
+                  : std::nullopt) {
       AppendValueProblem(ProblemName(ProblemId::WindowsServiceIssue), "HKEY_LOCAL_MACHINE", path, "ImagePath", *image,
                          reason::Gone(*gone));
     }

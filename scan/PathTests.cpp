@@ -1,5 +1,6 @@
 #include "scan/PathTests.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -58,6 +59,51 @@ std::string ExpansionCandidate(const Platform& platform, const std::string& text
   const std::string_view trimmed = TrimControl(whole.substr(0, whole.find('\0')));
   if (trimmed.size() == whole.size()) return std::move(*expanded);
   return std::string(trimmed);
+}
+
+// Class keys that 64-bit Windows keeps apart for each view; every other class key both views share.
+constexpr std::string_view kClassKeysPerView[] = {"CLSID", "DirectShow", "Interface", "Media Type", "MediaFoundation"};
+constexpr std::string_view kClassesKey = "Software\\Classes\\";
+
+Readers ClassKeyReaders(std::string_view belowClasses) {
+  const std::string_view first = belowClasses.substr(0, belowClasses.find('\\'));
+  for (const std::string_view separate : kClassKeysPerView) {
+    if (EqualsNoCase(first, separate)) return Readers::Native;
+  }
+  return Readers::NativeAndWow64;
+}
+
+bool HasStep(std::string_view path, std::string_view step) {
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find('\\', start), path.size());
+    if (EqualsNoCase(path.substr(start, end - start), step)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The variables a 32-bit program's environment gives other folders.
+constexpr std::pair<std::string_view, std::string_view> kWow64Variables[] = {
+    {"%ProgramFiles%", "%ProgramFiles(x86)%"},
+    {"%CommonProgramFiles%", "%CommonProgramFiles(x86)%"},
+};
+
+// The system folder as a 32-bit program sees it, in place: System32 is SysWOW64 to it, and Sysnative
+// the real System32. True when path lay in either.
+bool RedirectSystemFolder(const Platform& platform, std::string& path) {
+  std::string windows = platform.system.WindowsFolder();
+  if (windows.empty()) return false;
+  if (windows.back() != '\\') windows += '\\';
+  if (!StartsWithNoCase(path, windows)) return false;
+  const std::string_view below = std::string_view(path).substr(windows.size());
+  for (const auto& [from, to] : {std::pair<std::string_view, std::string_view>{"System32", "SysWOW64"},
+                                 std::pair<std::string_view, std::string_view>{"Sysnative", "System32"}}) {
+    if (!StartsWithNoCase(below, from)) continue;
+    if (below.size() != from.size() && below[from.size()] != '\\') continue;
+    path.replace(windows.size(), from.size(), to);
+    return true;
+  }
+  return false;
 }
 
 // The path to look for on disk once the text has passed every test that needs no file system: the
@@ -196,6 +242,30 @@ bool OnlyValueIsEmptyDefault(RegistryAccess& registry) {
   return text && text->empty();
 }
 
+// A path the system cannot look at (access denied, a sharing violation, a device that does not
+// answer) may well be there: it is never missing. A folder where a file should be still is.
+bool CannotLookAt(const Platform& platform, const std::string& path) {
+  return platform.files.KindOf(path) == PathKind::Unknown;
+}
+
+// MissingReference under the one reading the text gives as it stands.
+std::optional<MissingPath> MissingAsWritten(const Platform& platform, std::string_view text, const std::string& anchor,
+                                            const std::string& drives, bool acceptFolder) {
+  std::string_view path = text;
+  if (path.empty()) return std::nullopt;
+  if (path.front() == '"') {
+    path.remove_prefix(1);
+    if (path.empty()) return std::nullopt;
+    path = path.substr(0, path.find('"'));  // a quoted program followed by "%1" gives the program alone
+  }
+  if (!path.empty() && path.front() == '%') {
+    return ReferenceWithVariableMissing(platform, path, anchor, drives, acceptFolder);
+  }
+  std::optional<std::string> testable = TestablePath(path, anchor, drives);
+  if (!testable) return std::nullopt;
+  return TestedPathMissing(platform, std::move(*testable), !anchor.empty(), acceptFolder);
+}
+
 }  // namespace
 
 std::string ComputeTestedDrives(FileSystem& files, bool includeRemoveMedia, bool includeCDdrive) {
@@ -212,29 +282,77 @@ std::string ComputeTestedDrives(FileSystem& files, bool includeRemoveMedia, bool
 }
 
 std::optional<MissingPath> MissingReference(const Platform& platform, const std::string& text,
-                                            const std::string& anchor, const std::string& drives, bool acceptFolder) {
-  std::string_view path = text;
-  if (path.empty()) return std::nullopt;
-  if (path.front() == '"') {
-    path.remove_prefix(1);
-    if (path.empty()) return std::nullopt;
-    path = path.substr(0, path.find('"'));  // a quoted program followed by "%1" gives the program alone
+                                            const std::string& anchor, const std::string& drives, bool acceptFolder,
+                                            Readers readers) {
+  std::optional<MissingPath> gone = MissingAsWritten(platform, text, anchor, drives, acceptFolder);
+  if (!gone) return std::nullopt;
+  if (readers == Readers::NativeAndWow64) {
+    const std::optional<std::string> wow64 = Wow64Reading(platform, text);
+    if (wow64 && !MissingAsWritten(platform, *wow64, anchor, drives, acceptFolder)) return std::nullopt;
   }
-  if (!path.empty() && path.front() == '%') {
-    return ReferenceWithVariableMissing(platform, path, anchor, drives, acceptFolder);
-  }
-  std::optional<std::string> testable = TestablePath(path, anchor, drives);
-  if (!testable) return std::nullopt;
-  return TestedPathMissing(platform, std::move(*testable), !anchor.empty(), acceptFolder);
+  if (CannotLookAt(platform, gone->path)) return std::nullopt;
+  return gone;
 }
 
 bool ReferenceMissing(const Platform& platform, const std::string& text, const std::string& anchor,
-                      const std::string& drives, bool acceptFolder) {
-  return MissingReference(platform, text, anchor, drives, acceptFolder).has_value();
+                      const std::string& drives, bool acceptFolder, Readers readers) {
+  return MissingReference(platform, text, anchor, drives, acceptFolder, readers).has_value();
+}
+
+Readers ReadersOf(std::string_view rootName, std::string_view path) {
+  if (HasStep(path, "Wow6432Node")) return Readers::NativeAndWow64;
+  if (EqualsNoCase(rootName, "HKEY_CLASSES_ROOT")) return ClassKeyReaders(path);
+  if (StartsWithNoCase(path, kClassesKey)) return ClassKeyReaders(path.substr(kClassesKey.size()));
+  if (EqualsNoCase(rootName, "HKEY_USERS")) {
+    const std::size_t slash = path.find('\\');
+    const std::string_view hive = path.substr(0, slash);
+    if (EndsWithNoCase(hive, "_Classes")) {
+      return ClassKeyReaders(slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1));
+    }
+    const std::string_view below = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    if (StartsWithNoCase(below, kClassesKey)) return ClassKeyReaders(below.substr(kClassesKey.size()));
+    return Readers::NativeAndWow64;
+  }
+  // The 64-bit view of the machine's software, and the system's own hives, which 64-bit Windows reads.
+  if (EqualsNoCase(rootName, "HKEY_LOCAL_MACHINE")) return Readers::Native;
+  return Readers::NativeAndWow64;
+}
+
+std::optional<std::string> Wow64Reading(const Platform& platform, std::string_view text) {
+  const bool quoted = !text.empty() && text.front() == '"';
+  const std::string_view body = quoted ? text.substr(1) : text;
+  bool changed = false;
+  std::string path;
+  if (!body.empty() && body.front() == '%') {
+    const std::size_t close = body.find('%', 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    std::string variable(body.substr(0, close + 1));
+    for (const auto& [native, wow64] : kWow64Variables) {
+      if (!EqualsNoCase(variable, native)) continue;
+      variable = wow64;
+      changed = true;
+    }
+    path = ExpansionCandidate(platform, variable);
+    if (path.empty() || path.front() == '%') return std::nullopt;
+    path.append(body.substr(close + 1));
+  } else {
+    path.assign(body);
+  }
+  if (!RedirectSystemFolder(platform, path) && !changed) return std::nullopt;
+  return quoted ? "\"" + path : path;
+}
+
+bool FileMissing(const Platform& platform, const std::string& path, Readers readers) {
+  if (platform.files.PathIsFile(path)) return false;
+  if (readers == Readers::NativeAndWow64) {
+    const std::optional<std::string> wow64 = Wow64Reading(platform, path);
+    if (wow64 && platform.files.PathIsFile(*wow64)) return false;
+  }
+  return !CannotLookAt(platform, path);
 }
 
 std::optional<MissingPath> MissingWholePath(const Platform& platform, const std::string& path,
-                                            const std::string& drives) {
+                                            const std::string& drives, Readers readers) {
   std::string whole = path;
   if (!whole.empty() && whole.front() == '%') {
     std::optional<std::string> expanded = platform.system.ExpandEnvironment(whole, kExpandBufferBytes);
@@ -247,6 +365,11 @@ std::optional<MissingPath> MissingWholePath(const Platform& platform, const std:
     return std::nullopt;
   }
   if (platform.files.PathIsFile(whole) || platform.files.PathIsFolder(whole)) return std::nullopt;
+  if (readers == Readers::NativeAndWow64) {
+    const std::optional<std::string> wow64 = Wow64Reading(platform, path);
+    if (wow64 && (platform.files.PathIsFile(*wow64) || platform.files.PathIsFolder(*wow64))) return std::nullopt;
+  }
+  if (CannotLookAt(platform, whole)) return std::nullopt;
   return MissingPath{std::move(whole), MissingPath::File};
 }
 

@@ -334,6 +334,32 @@ struct ScanFileCache::Impl {
     }
   }
 
+  // What is at path, as KindOf says: from the cache where a folder on the way is missing or a listing
+  // answers for the name, else from the system.
+  PathKind Kind(const std::string& path) {
+    const std::optional<ParsedPath> parsed = ParsePath(path);
+    if (!parsed) return files.KindOf(path);
+    const Where where = Resolve(parsed->folder);
+    if (where.state == State::Missing) return PathKind::Nothing;
+    if (where.state != State::Present || !parsed->plain || parsed->name.empty() || path.size() >= kLongPath) {
+      return files.KindOf(path);
+    }
+    Folder& folder = *where.folder;
+    List(folder, parsed->folder);
+    if (folder.listed) {
+      const Lookup lookup = Find(folder, parsed->name, parsed->folder.size() == 3);
+      if (lookup.entry != nullptr) return lookup.entry->folder ? PathKind::Folder : PathKind::File;
+      if (lookup.sure) return PathKind::Nothing;
+    }
+    const Asked* asked = AskOnce(folder, parsed->folder, parsed->name);
+    switch (asked != nullptr ? asked->state : State::Unsure) {
+      case State::Present: return PathKind::Folder;
+      case State::Missing: return PathKind::Nothing;
+      case State::File: return PathKind::File;
+      default: return files.KindOf(path);
+    }
+  }
+
   bool Answer(Question question, const std::string& path) {
     const std::optional<ParsedPath> parsed = ParsePath(path);
     if (!parsed) {
@@ -362,6 +388,11 @@ bool ScanFileCache::PathIsFile(const std::string& path) {
 bool ScanFileCache::PathIsFolder(const std::string& path) {
   std::lock_guard lock(impl_->mutex);
   return impl_->Answer(Question::IsFolder, path);
+}
+
+PathKind ScanFileCache::KindOf(const std::string& path) {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->Kind(path);
 }
 
 void ScanFileCache::Clear() {

@@ -146,12 +146,14 @@ class ShellExtensionScan {
     for (const std::string& clsid : classes_.For(narrow)) {
       RegistryAccess registry(task_.Env().registry, RootKey::ClassesRoot);
       registry.SetAccess(rights::Read);
-      if (!registry.OpenPath(clsid + "\\" + classId, false)) continue;
+      const std::string classKey = clsid + "\\" + classId;
+      if (!registry.OpenPath(classKey, false)) continue;
       registered = true;
       if (!registry.OpenPath("InprocServer32", false)) return std::nullopt;  // served otherwise
       const std::optional<std::string> server = registry.ReadTextValue("");
       if (!server) return std::nullopt;
-      gone = MissingReference(task_.Env(), *server, "", task_.TestedDrives, false);
+      gone = MissingReference(task_.Env(), *server, "", task_.TestedDrives, false,
+                              ReadersOf("HKEY_CLASSES_ROOT", classKey));
       // A bare file name, a path on another drive, or a file that is there: the class can be loaded.
       if (!gone || InWindowsFolder(task_.Env(), gone->path)) return std::nullopt;
     }

@@ -37,7 +37,7 @@ void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
     // The count is read only for a file that exists; a zero count is as stale as a missing file, and
     // an entry whose count is not a four-byte number is passed over.
     std::string why;
-    if (!task.Env().files.PathIsFile(name)) {
+    if (FileMissing(task.Env(), name, ReadersOf(kMachine, sharedDlls))) {
       why = reason::FileNotFound(name);
     } else {
       const std::optional<std::int32_t> count = registry.ReadNumberValue(name);
@@ -69,7 +69,8 @@ void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& app
     const std::optional<std::string> target = registry.ReadTextValue("");
     if (!target || target->empty()) continue;
     // Only the program is tested; the entry's other values (search paths) are not.
-    if (const std::optional<MissingPath> gone = MissingReference(task.Env(), *target, "", task.TestedDrives, false)) {
+    if (const std::optional<MissingPath> gone =
+            MissingReference(task.Env(), *target, "", task.TestedDrives, false, ReadersOf(RootName(root), path))) {
       task.AppendProblem(problem, rkKey, {RootName(root), path, "", false}, *target, reason::Gone(*gone));
     }
   }

@@ -50,7 +50,8 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
   const std::optional<std::string> sound = IsSchemeName(name) ? access.ReadTextValue("") : std::nullopt;
   if (sound) {
     ShowCurrentKey(keyPath);
-    if (const std::optional<MissingPath> gone = MissingReference(Env(), *sound, "", TestedDrives, false)) {
+    if (const std::optional<MissingPath> gone =
+            MissingReference(Env(), *sound, "", TestedDrives, false, ReadersOf(rootName, keyPath))) {
       AppendProblem(ProblemName(ProblemId::MissingSoundFile), rkDefaultValue, {RootName(*root), keyPath, "", true},
                     *sound, reason::Gone(*gone));
     }

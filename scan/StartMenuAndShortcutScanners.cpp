@@ -91,7 +91,8 @@ void TScanTaskThread::ScanShortcutFolder(const std::string& folder) {
     const std::string target = GetShortcutTarget(path);
     if (!OnTestedDrive(target, TestedDrives)) continue;
     if (!HasDriveRoot(target)) continue;
-    if (!Env().files.PathIsFile(target) && !Env().files.PathIsFolder(target)) {
+    if (!Env().files.PathIsFile(target) && !Env().files.PathIsFolder(target) &&
+        Env().files.KindOf(target) != PathKind::Unknown) {
       AppendProblem(ProblemName(ProblemId::MissingShortcutReference), rkShortcutFile, {"", path, "", false}, target,
                     reason::ShortcutTargetNotFound(target));
     }

@@ -21,8 +21,8 @@ constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\sta
 constexpr const char* kStartupProblem = ProblemName(ProblemId::MissingStartupPrograms);
 
 // A plain (unanchored) test: does the text name a program or file that is gone?
-std::optional<MissingPath> MissingCommand(const TScanTaskThread& task, const std::string& text) {
-  return MissingReference(task.Env(), text, "", task.TestedDrives, false);
+std::optional<MissingPath> MissingCommand(const TScanTaskThread& task, const std::string& text, Readers readers) {
+  return MissingReference(task.Env(), text, "", task.TestedDrives, false, readers);
 }
 
 // MSConfig's list of disabled startup entries. A failure here ends the category like any other, so
@@ -36,7 +36,8 @@ void ScanMsConfigStartup(TScanTaskThread& task, const std::string& startupReg) {
     task.CheckStop();
     if (!registry.OpenPath(name, false)) continue;
     const std::optional<std::string> command = registry.ReadTextValue("command");
-    if (const std::optional<MissingPath> gone = command ? MissingCommand(task, *command) : std::nullopt) {
+    const Readers readers = ReadersOf("HKEY_LOCAL_MACHINE", startupReg);
+    if (const std::optional<MissingPath> gone = command ? MissingCommand(task, *command, readers) : std::nullopt) {
       task.AppendProblem(kStartupProblem, rkKey, {"HKEY_LOCAL_MACHINE", startupReg + "\\" + name, "", false}, *command,
                          reason::Gone(*gone));
     }
@@ -80,10 +81,11 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(path, false)) return;
   ShowCurrentKey(path);
+  const Readers readers = ReadersOf(rootName, path);
   for (const std::string& name : registry.ListValues()) {
     CheckStop();
     const std::optional<std::string> command = registry.ReadTextValue(name);
-    if (const std::optional<MissingPath> gone = command ? MissingCommand(*this, *command) : std::nullopt) {
+    if (const std::optional<MissingPath> gone = command ? MissingCommand(*this, *command, readers) : std::nullopt) {
       AppendValueProblem(kStartupProblem, RootName(*root), path, name, *command, reason::Gone(*gone));
     }
   }

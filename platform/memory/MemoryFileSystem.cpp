@@ -92,6 +92,7 @@ struct FsNode {
   LocalDateTime lastWrite;
   bool undeletable = false;
   bool writeProtected = false;                // folder: nothing new can be made in it
+  bool unreadable = false;                    // folder: nothing in it can be looked at
   int holds = 0;                              // ReadAndHold's holders: no writing or deleting meanwhile
   std::optional<ParsedPath> link;             // reparse folder: where paths through it continue
   std::optional<std::string> shortcutTarget;  // registered shell link
@@ -261,6 +262,7 @@ struct MemoryFileSystem::Impl {
       if (!node->folder) return kPathNotFound;
       FsNode* folder = Through(node, hops);
       if (folder == nullptr) return kPathNotFound;
+      if (folder->unreadable) return kAccessDenied;
       node = FindChild(*folder, path.levels[i]);
       if (node == nullptr) return i + 1 == count ? kFileNotFound : kPathNotFound;
     }
@@ -276,7 +278,9 @@ struct MemoryFileSystem::Impl {
   // The folder that is to hold path's last level, through reparse points.
   long ParentFolder(const ParsedPath& path, FsNode*& out) const {
     FsNode* parent = nullptr;
-    if (long rc = Resolve(path, path.levels.size() - 1, parent); rc != 0) return kPathNotFound;
+    if (long rc = Resolve(path, path.levels.size() - 1, parent); rc != 0) {
+      return rc == kAccessDenied ? kAccessDenied : kPathNotFound;
+    }
     int hops = 0;
     out = parent->folder ? Through(parent, hops) : nullptr;
     return out != nullptr ? 0 : kPathNotFound;
@@ -289,6 +293,7 @@ struct MemoryFileSystem::Impl {
     if (path.trailingSlash) return kFileNotFound;
     FsNode* folder = nullptr;
     if (long rc = ParentFolder(path, folder); rc != 0) return rc;
+    if (folder->unreadable) return kAccessDenied;
     const std::string& pattern = path.levels.back();
     if (folder->parent != nullptr) {
       if (WildcardMatch(pattern, ".")) found.push_back({".", folder});
@@ -675,6 +680,11 @@ bool MemoryFileSystem::FolderIsWritable(const std::string& text) {
   FsNode* node = nullptr;
   if (impl_->Parse(text, false, path) != 0 || impl_->Resolve(path, path.levels.size(), node) != 0) return false;
   return node->folder && !node->writeProtected;
+}
+
+void MemoryFileSystem::SetUnreadable(const std::string& folder, bool unreadable) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Existing(folder).unreadable = unreadable;
 }
 
 void MemoryFileSystem::SetWriteProtected(const std::string& folder, bool writeProtected) {

@@ -74,6 +74,9 @@ class MemoryFileSystem final : public FileSystem {
   // pieces of 64 KiB and then once more to find its end, so a file of 100 KiB read with n = 2 fails
   // part-way. 0 lets every read succeed again.
   void FailRead(std::size_t n);
+  // Nothing in the folder can be looked at, as a standard user cannot look into another user's
+  // profile: finding, listing or asking the attributes of anything below it fails with access denied.
+  void SetUnreadable(const std::string& folder, bool unreadable = true);
   // No file or folder can be made directly in the folder, as when its permissions forbid it (a
   // program's folder in Program Files for a standard user); what is there can still be written.
   void SetWriteProtected(const std::string& folder, bool writeProtected = true);

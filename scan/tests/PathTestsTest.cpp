@@ -131,12 +131,13 @@ TEST_F(PathTestsTest, DriveLettersAndAnchorsFoldOnlyAsciiLetters) {
 }
 
 TEST_F(PathTestsTest, PlainFormTriesOneCandidatePerCharacterAtMost) {
-  // With the folder part gone, each prefix is tried once, plus ".exe" at each separator.
+  // With the folder part gone, each prefix is tried once, plus ".exe" at each separator, plus the last
+  // look that tells "not found" from "cannot look".
   const std::string text = std::string(kBase) + "\\Gone\\app.exe /s";
   memory.files.ResetCalls();
   EXPECT_TRUE(Missing(text));
   const std::size_t separators = 3;  // ":", " " and "/"
-  EXPECT_LE(memory.files.Calls().existence, 1 + text.size() + separators);
+  EXPECT_LE(memory.files.Calls().existence, 2 + text.size() + separators);
 }
 
 TEST_F(PathTestsTest, ExpandFolderVariableExpandsOnlyToExistingFolders) {
@@ -325,6 +326,96 @@ TEST_F(RegistryRoutinesTest, FindNextValueInTreeRestartsWhenTheCursorKeyVanished
   EXPECT_EQ(cursor, "");
   EXPECT_EQ(FindNextValueInTree(memory.platform, RootKey::LocalMachine, app, "command", "", cursor), "C:\\a.exe");
   EXPECT_EQ(cursor, app + "\\a");
+}
+
+// A 64-bit machine as a 32-bit installer leaves it: its control copied to the system folder (which
+// is SysWOW64 to it), its library in the 32-bit common files, another user's profile closed.
+class PathReadingsTest : public ::testing::Test {
+ protected:
+  PathReadingsTest() {
+    for (const char* file : {"C:\\Windows\\SysWOW64\\ctl32.ocx", "C:\\Windows\\System32\\native.dll",
+                             "C:\\Program Files (x86)\\Common Files\\Vendor\\x.dll",
+                             "C:\\Program Files (x86)\\App\\app.exe", "C:\\Users\\Other\\app.exe"}) {
+      memory.files.AddFile(file);
+    }
+    memory.files.AddFolder("C:\\Program Files\\Common Files");
+    memory.files.SetUnreadable("C:\\Users\\Other");
+    const std::pair<const char*, const char*> variables[] = {
+        {"SystemRoot", "C:\\Windows"},
+        {"windir", "C:\\Windows"},
+        {"ProgramFiles", "C:\\Program Files"},
+        {"ProgramFiles(x86)", "C:\\Program Files (x86)"},
+        {"CommonProgramFiles", "C:\\Program Files\\Common Files"},
+        {"CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files"},
+    };
+    for (const auto& [name, value] : variables) memory.system.SetVariable(name, value);
+  }
+
+  MemoryPlatform memory;
+};
+
+TEST_F(PathReadingsTest, AnEntryIsMissingOnlyUnderEveryReadingItsReadersGiveIt) {
+  struct Case {
+    const char* text;
+    bool missingToNative;  // an entry of the 64-bit view
+    bool missingToBoth;    // an entry 32-bit programs read as well
+  };
+  const Case cases[] = {
+      {"C:\\Windows\\system32\\ctl32.ocx", true, false},
+      {"\"C:\\WINDOWS\\System32\\ctl32.ocx\" /s", true, false},
+      {"%SystemRoot%\\System32\\ctl32.ocx", true, false},
+      {"%windir%\\system32\\ctl32.ocx,1", true, false},
+      {"C:\\Windows\\Sysnative\\native.dll", true, false},
+      {"%CommonProgramFiles%\\Vendor\\x.dll", true, false},
+      {"%ProgramFiles%\\App\\app.exe -x", true, false},
+      {"%ProgramFiles(x86)%\\App\\app.exe", false, false},
+      {"C:\\Windows\\System32\\native.dll", false, false},
+      {"C:\\Program Files\\App\\app.exe", true, true},  // a written-out folder is not redirected
+      {"C:\\Windows\\System32\\gone.ocx", true, true},
+      {"C:\\Windows\\System32Extra\\ctl32.ocx", true, true},
+      {"C:\\Users\\Other\\app.exe", false, false},  // cannot be looked at: not missing
+      {"C:\\Users\\Other\\Gone\\app.exe /s", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ReferenceMissing(memory.platform, c.text, "", "c", false, Readers::Native), c.missingToNative);
+    EXPECT_EQ(ReferenceMissing(memory.platform, c.text, "", "c", false, Readers::NativeAndWow64), c.missingToBoth);
+    ScanFileCache cache(memory.files);
+    const Platform cached = WithFiles(memory.platform, cache);
+    EXPECT_EQ(ReferenceMissing(cached, c.text, "", "c", false, Readers::NativeAndWow64), c.missingToBoth);
+  }
+  // The whole-path and file tests of the other categories read the same way.
+  EXPECT_TRUE(FileMissing(memory.platform, "C:\\Windows\\system32\\ctl32.ocx", Readers::Native));
+  EXPECT_FALSE(FileMissing(memory.platform, "C:\\Windows\\system32\\ctl32.ocx", Readers::NativeAndWow64));
+  EXPECT_FALSE(FileMissing(memory.platform, "C:\\Users\\Other\\gone.dll", Readers::Native));
+  EXPECT_FALSE(MissingWholePath(memory.platform, "C:\\Windows\\system32\\ctl32.ocx", "c", Readers::NativeAndWow64));
+  EXPECT_FALSE(MissingWholePath(memory.platform, "C:\\Users\\Other\\app 2.exe", "c", Readers::Native));
+}
+
+TEST(PathReadersTest, TheWow64ViewTheUsersKeysAndTheSharedClassKeysAreReadBy32BitProgramsToo) {
+  struct Case {
+    const char* root;
+    const char* path;
+    Readers readers;
+  };
+  const Case cases[] = {
+      {"HKEY_LOCAL_MACHINE", "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", Readers::Native},
+      {"HKEY_LOCAL_MACHINE", "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+       Readers::NativeAndWow64},
+      {"HKEY_LOCAL_MACHINE", "SYSTEM\\CurrentControlSet\\Services\\x", Readers::Native},
+      {"HKEY_LOCAL_MACHINE", "Software\\Classes\\CLSID\\{x}\\InprocServer32", Readers::Native},
+      {"HKEY_LOCAL_MACHINE", "Software\\Classes\\Wow6432Node\\CLSID\\{x}", Readers::NativeAndWow64},
+      {"HKEY_LOCAL_MACHINE", "Software\\Classes\\txtfile\\shell\\open\\command", Readers::NativeAndWow64},
+      {"HKEY_CLASSES_ROOT", "CLSID\\{x}\\InprocServer32", Readers::Native},
+      {"HKEY_CLASSES_ROOT", "Interface\\{x}", Readers::Native},
+      {"HKEY_CLASSES_ROOT", "wow6432node\\CLSID\\{x}\\InprocServer32", Readers::NativeAndWow64},
+      {"HKEY_CLASSES_ROOT", ".txt\\ShellEx\\{x}", Readers::NativeAndWow64},
+      {"HKEY_CURRENT_USER", "Software\\Vendor\\Product", Readers::NativeAndWow64},
+      {"HKEY_CURRENT_USER", "Software\\Classes\\CLSID\\{x}", Readers::Native},
+      {"HKEY_USERS", "S-1-5-21-1-1000_Classes\\CLSID\\{x}", Readers::Native},
+      {"HKEY_USERS", "S-1-5-21-1-1000\\Software\\Vendor", Readers::NativeAndWow64},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadersOf(c.root, c.path), c.readers) << c.root << "\\" << c.path;
 }
 
 }  // namespace
