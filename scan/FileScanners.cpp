@@ -35,8 +35,9 @@ constexpr std::array<std::string_view, 12> LocalMachineSkipList = {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache",
 };
 
-constexpr std::array<std::string_view, 4> CurrentUserSkipList = {
+constexpr std::array<std::string_view, 5> CurrentUserSkipList = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
     "AppEvents\\Schemes\\Apps",
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU",

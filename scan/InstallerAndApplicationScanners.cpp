@@ -8,6 +8,7 @@
 #include "scan/ProblemNames.h"
 #include "platform/Text.h"
 #include "scan/PathTests.h"
+#include "scan/ProgramEntries.h"
 #include "scan/Reasons.h"
 #include "scan/RegistryViews.h"
 #include "scan/ScanTask.h"
@@ -99,9 +100,8 @@ void ScanApplicationsKey(TScanTaskThread& task, const std::string& applicationsP
 }  // namespace
 
 void TScanTaskThread::ScanInstaller() {
-  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstallPath)) {
-    WalkRegistryTree("HKEY_LOCAL_MACHINE", path, TestedDrives, ".exe", kInstallerProblem);
-  }
+  for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstallPath))
+    ScanUninstallEntries(*this, RootKey::LocalMachine, path, kInstallerProblem);
   for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kInstallerFoldersPath))
     ScanInstallerFolders(*this, path);
 

@@ -186,9 +186,9 @@ std::optional<MissingPath> TestedPathMissing(const Platform& platform, std::stri
   return Named(std::move(path), anchored, acceptFolder);
 }
 
-std::optional<MissingPath> ReferenceWithVariableMissing(const Platform& platform, std::string_view text,
-                                                        const std::string& anchor, const std::string& drives,
-                                                        bool acceptFolder) {
+// The path a text with a leading variable names, once expanded; nullopt when it names none to test.
+std::optional<std::string> VariablePathToTest(const Platform& platform, std::string_view text,
+                                              const std::string& anchor, const std::string& drives) {
   const std::string_view afterPercent = text.substr(1);
   if (afterPercent.empty()) return std::nullopt;
   const std::size_t close = afterPercent.find('%');
@@ -204,7 +204,21 @@ std::optional<MissingPath> ReferenceWithVariableMissing(const Platform& platform
   std::optional<std::string> path =
       TestablePath(candidate + std::string(afterPercent.substr(close + 1)), anchor, drives);
   if (!path || !platform.files.PathIsFolder(candidate)) return std::nullopt;
-  return TestedPathMissing(platform, std::move(*path), !anchor.empty(), acceptFolder);
+  return path;
+}
+
+// The path on disk a registry text names, quotes dropped and a leading variable expanded; nullopt
+// for a text that names no path on the tested drives.
+std::optional<std::string> PathToTest(const Platform& platform, std::string_view path, const std::string& anchor,
+                                      const std::string& drives) {
+  if (path.empty()) return std::nullopt;
+  if (path.front() == '"') {
+    path.remove_prefix(1);
+    if (path.empty()) return std::nullopt;
+    path = path.substr(0, path.find('"'));  // a quoted program followed by "%1" gives the program alone
+  }
+  if (!path.empty() && path.front() == '%') return VariablePathToTest(platform, path, anchor, drives);
+  return TestablePath(path, anchor, drives);
 }
 
 // Pre-order search for the next key whose subkeyName holds a non-empty text valueName.
@@ -251,19 +265,9 @@ bool CannotLookAt(const Platform& platform, const std::string& path) {
 // MissingReference under the one reading the text gives as it stands.
 std::optional<MissingPath> MissingAsWritten(const Platform& platform, std::string_view text, const std::string& anchor,
                                             const std::string& drives, bool acceptFolder) {
-  std::string_view path = text;
-  if (path.empty()) return std::nullopt;
-  if (path.front() == '"') {
-    path.remove_prefix(1);
-    if (path.empty()) return std::nullopt;
-    path = path.substr(0, path.find('"'));  // a quoted program followed by "%1" gives the program alone
-  }
-  if (!path.empty() && path.front() == '%') {
-    return ReferenceWithVariableMissing(platform, path, anchor, drives, acceptFolder);
-  }
-  std::optional<std::string> testable = TestablePath(path, anchor, drives);
-  if (!testable) return std::nullopt;
-  return TestedPathMissing(platform, std::move(*testable), !anchor.empty(), acceptFolder);
+  std::optional<std::string> path = PathToTest(platform, text, anchor, drives);
+  if (!path) return std::nullopt;
+  return TestedPathMissing(platform, std::move(*path), !anchor.empty(), acceptFolder);
 }
 
 }  // namespace
@@ -292,6 +296,12 @@ std::optional<MissingPath> MissingReference(const Platform& platform, const std:
   }
   if (CannotLookAt(platform, gone->path)) return std::nullopt;
   return gone;
+}
+
+Reference JudgeReference(const Platform& platform, const std::string& text, const std::string& drives,
+                         bool acceptFolder, Readers readers) {
+  if (MissingReference(platform, text, "", drives, acceptFolder, readers)) return Reference::Missing;
+  return PathToTest(platform, text, "", drives) ? Reference::Present : Reference::NotAPath;
 }
 
 bool ReferenceMissing(const Platform& platform, const std::string& text, const std::string& anchor,

@@ -55,6 +55,12 @@ std::optional<MissingPath> MissingReference(const Platform& platform, const std:
                                             const std::string& anchor, const std::string& drives, bool acceptFolder,
                                             Readers readers = Readers::Native);
 
+// What a registry text names: a path that is there (or that cannot be looked at), a path that is
+// gone, or no path this program tests (a bare name, another drive, a web address).
+enum class Reference { Present, Missing, NotAPath };
+Reference JudgeReference(const Platform& platform, const std::string& text, const std::string& drives,
+                         bool acceptFolder, Readers readers);
+
 // The whole of path, a file's path as a value name or a firewall rule holds it rather than a command
 // line, when it lies on one of the drives and neither a file nor a folder is there; it is never cut
 // at a space or an extension. A leading %VAR% is expanded first. nullopt for a path that is present,

@@ -180,7 +180,7 @@ void TScanTaskThread::ScanPerUserPrograms() {
   const std::string problem = ProblemName(ProblemId::PerUserProgramIssue);
   ScanAppPathsKey(*this, RootKey::CurrentUser, kAppPathsKey, problem);
   ScanEmptyUninstallEntries(*this, RootKey::CurrentUser, kUninstallKey, problem);
-  WalkRegistryTree("HKEY_CURRENT_USER", kUninstallKey, TestedDrives, ".exe", problem);
+  ScanUninstallEntries(*this, RootKey::CurrentUser, kUninstallKey, problem);
 }
 
 }  // namespace tamrisk

@@ -1,7 +1,10 @@
 // Startup Programs and Add/Remove Programs scanners (codes 10 and 11). The machine's keys are read in
 // both registry views: 32-bit programs write theirs under Software\Wow6432Node.
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/RegistryAccess.h"
 #include "scan/ProblemNames.h"
@@ -47,7 +50,76 @@ void ScanMsConfigStartup(TScanTaskThread& task, const std::string& startupReg) {
   }
 }
 
+// Where an uninstall entry points at its uninstaller.
+constexpr std::string_view kUninstallerValues[] = {"UninstallString", "QuietUninstallString"};
+
+bool IsUninstallerValue(std::string_view name) {
+  return std::any_of(std::begin(kUninstallerValues), std::end(kUninstallerValues),
+                     [&](std::string_view uninstaller) { return EqualsNoCase(name, uninstaller); });
+}
+
+// What the repair may do with one uninstall entry.
+enum class UninstallVerdict {
+  Intact,  // its uninstaller is there: never touched, whatever else it names
+  Ghost,   // its uninstaller is gone and nothing it names is there: it goes whole
+  Values,  // neither: its values are judged one by one
+};
+
+// The verdict on the open entry, and the text and reason of its missing uninstaller for a ghost.
+struct UninstallJudgement {
+  UninstallVerdict verdict = UninstallVerdict::Values;
+  std::string uninstaller;
+  std::string reason;
+};
+
+UninstallJudgement JudgeUninstallEntry(TScanTaskThread& task, RegistryAccess& entry, Readers readers) {
+  UninstallJudgement judgement;
+  std::optional<MissingPath> gone;
+  for (const std::string_view name : kUninstallerValues) {
+    const std::optional<std::string> text = entry.ReadTextValue(std::string(name));
+    if (!text) continue;
+    const Reference reference = JudgeReference(task.Env(), *text, task.TestedDrives, false, readers);
+    if (reference == Reference::Present) return {UninstallVerdict::Intact, {}, {}};
+    if (reference == Reference::Missing && !gone) {
+      gone = MissingReference(task.Env(), *text, "", task.TestedDrives, false, readers);
+      judgement.uninstaller = *text;
+    }
+  }
+  if (!gone) return judgement;  // no uninstaller this program can test: its values are judged
+  for (const std::string& name : entry.ListValues()) {
+    if (IsUninstallerValue(name)) continue;
+    const std::optional<std::string> text = entry.ReadTextValue(name);
+    if (text && JudgeReference(task.Env(), *text, task.TestedDrives, true, readers) == Reference::Present)
+      return judgement;  // it still names something that is there
+  }
+  judgement.verdict = UninstallVerdict::Ghost;
+  judgement.reason = reason::Gone(*gone);
+  return judgement;
+}
+
 }  // namespace
+
+void ScanUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
+                          const std::string& problem) {
+  RegistryAccess list(task.Env().registry, root);
+  list.SetAccess(rights::Read);
+  if (!list.OpenPath(uninstall, false)) return;
+  const std::string rootName = RootName(root);
+  for (const std::string& name : list.ListSubkeys()) {
+    task.CheckStop();
+    const std::string path = uninstall + "\\" + name;
+    RegistryAccess entry(task.Env().registry, root);
+    entry.SetAccess(rights::Read);
+    if (!entry.OpenPath(path, false)) continue;
+    task.ShowCurrentKey(path);
+    const UninstallJudgement judgement = JudgeUninstallEntry(task, entry, ReadersOf(rootName, path));
+    if (judgement.verdict == UninstallVerdict::Ghost) {
+      task.AppendProblem(problem, rkKey, {rootName, path, "", false}, judgement.uninstaller, judgement.reason);
+    } else if (judgement.verdict == UninstallVerdict::Values) {
+      task.WalkRegistryTree(rootName, path, task.TestedDrives, ".exe", problem);
+    }
+  }
+}
 
 void ScanEmptyUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
                                const std::string& problem) {

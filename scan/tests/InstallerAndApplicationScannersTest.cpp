@@ -3,6 +3,8 @@
 
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
@@ -53,6 +55,75 @@ TEST_F(InstallerAndApplicationScannersTest, InstallerReportsEntriesFoldersAndSta
           Row(problem, machine + kFolders, "C:\\Gone\\Folder\\", rkValueInColumn),
           Row(problem, machine + kCache, "Stale", rkSubkeyInColumn),
       }));
+}
+
+// An uninstall entry is judged by its uninstaller, machine-wide and per user alike: one whose
+// uninstaller is there is never touched; one whose uninstaller is gone goes whole unless it still
+// names something that is there, so that no program stays listed as installed with nothing to remove it.
+TEST_F(InstallerAndApplicationScannersTest, UninstallEntriesAreJudgedByTheirUninstaller) {
+  struct Case {
+    const char* label;
+    std::vector<std::pair<const char*, const char*>> values;
+    bool wow64;
+    std::vector<std::string> listed;  // below the entry: "" for the entry whole, else value names
+  };
+  const std::vector<Case> cases = {
+      {"uninstaller there: other values gone are left alone",
+       {{"UninstallString", "C:\\Apps\\here.exe /u"}, {"DisplayIcon", "C:\\Gone\\app.exe"}},
+       false,
+       {}},
+      {"uninstaller gone and nothing else there: the whole entry",
+       {{"UninstallString", "\"C:\\Gone\\uninstall.exe\""},
+        {"DisplayIcon", "C:\\Gone\\app.exe,0"},
+        {"InstallLocation", "C:\\Gone\\"},
+        {"DisplayName", "Gone App"},
+        {"URLInfoAbout", "https://example.com/"}},
+       false,
+       {""}},
+      {"uninstaller gone but the entry names a file that is there: its values",
+       {{"UninstallString", "C:\\Gone\\uninstall.exe"}, {"DisplayIcon", "C:\\Apps\\here.exe"}},
+       false,
+       {"UninstallString"}},
+      {"a quiet uninstaller that is there keeps the entry",
+       {{"UninstallString", "C:\\Gone\\uninstall.exe"}, {"QuietUninstallString", "C:\\Apps\\here.exe /S"}},
+       false,
+       {}},
+      {"no uninstaller this program can test: its values",
+       {{"UninstallString", "MsiExec.exe /X{1}"}, {"DisplayIcon", "C:\\Gone\\app.exe"}},
+       false,
+       {"DisplayIcon"}},
+      {"an uninstaller that cannot be looked at is not gone",
+       {{"UninstallString", "C:\\Users\\Other\\unins.exe"}, {"DisplayIcon", "C:\\Gone\\app.exe"}},
+       false,
+       {}},
+      {"a 32-bit uninstaller in the system folder is where WoW64 put it",
+       {{"UninstallString", "C:\\Windows\\System32\\unins32.exe"}, {"DisplayIcon", "C:\\Gone\\app.exe"}},
+       true,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (const auto& [root, code, problem] :
+         {std::tuple<std::string, const char*, const char*>{"HKLM\\", "21", "Installer Refrence Issue"},
+          {"HKCU\\", "27", "Per-User Program Issue"}}) {
+      if (c.wow64 && root == "HKCU\\") continue;
+      MemoryPlatform local;
+      SeedFiles(local.files,
+                {"C:\\Apps\\here.exe", "C:\\Windows\\SysWOW64\\unins32.exe", "C:\\Users\\Other\\unins.exe"});
+      local.files.SetUnreadable("C:\\Users\\Other");
+      const std::string uninstall =
+          c.wow64 ? "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall" : kUninstall;
+      std::vector<RegRow> seed;
+      for (const auto& [name, text] : c.values) seed.push_back(Str(root + uninstall + "\\App", name, text));
+      Seed(local.registry, seed);
+      std::vector<std::string> listed;
+      for (const ProblemRow& row : test::RunScan(local.platform, {code}).rows) {
+        EXPECT_EQ(row.problem, problem);
+        listed.push_back(row.kind == rkKey ? "" : row.registryKey.substr(row.registryKey.rfind('\\') + 1));
+      }
+      EXPECT_EQ(listed, c.listed) << code;
+    }
+  }
 }
 
 TEST_F(InstallerAndApplicationScannersTest, CacheEntriesAreNotJudgedWithoutTheUninstallList) {

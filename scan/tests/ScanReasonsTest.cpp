@@ -97,7 +97,7 @@ TEST_F(ScanReasonsTest, EveryCategoryNamesWhatFailed) {
       {"18", "Ding", "file not found: C:\\Media\\gone.wav"},
       {"19", "{Lib}", "file not found: C:\\Gone\\lib.dll"},
       {"20", "OpenSaveMRU\\a", "file not found with any listed extension: C:\\Docs\\gone"},
-      {"21", "UninstallString", "file not found: C:\\Gone\\uninst.exe"},
+      {"21", "Uninstall\\App", "file not found: C:\\Gone\\uninst.exe"},  // the whole entry goes
       {"21", "Gone\\Folder", "folder not found: C:\\Gone\\Folder\\"},
       {"21", "Stale", "uninstall entry not found: Stale"},
       {"22", "Applications\\tool.exe", "file not found: C:\\Gone\\tool.exe"},
