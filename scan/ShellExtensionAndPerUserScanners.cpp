@@ -116,6 +116,29 @@ class ShellExtensionScan {
 
   void ScanHandlerLists(const std::string& shellex, bool narrow) {
     for (const char* list : kHandlerLists) ScanHandlerList(RootKey::ClassesRoot, shellex + "\\" + list, narrow);
+    ScanInterfaceHandlers(shellex, narrow);
+  }
+
+  // The handlers Explorer asks a type for by interface (thumbnails, previews, properties): a key
+  // named by the interface's ID whose default value is the handler's class ID.
+  void ScanInterfaceHandlers(const std::string& shellex, bool narrow) {
+    RegistryAccess registry(task_.Env().registry, RootKey::ClassesRoot);
+    registry.SetAccess(rights::Read);
+    if (!registry.OpenPath(shellex, false)) return;
+    for (const std::string& name : registry.ListSubkeys()) {
+      task_.CheckStop();
+      if (!IsClassId(name)) continue;
+      const std::string path = shellex + "\\" + name;
+      RegistryAccess handler(task_.Env().registry, RootKey::ClassesRoot);
+      handler.SetAccess(rights::Read);
+      if (!handler.OpenPath(path, false)) continue;
+      const std::optional<std::string> classId = handler.ReadTextValue("");
+      if (!classId || !IsClassId(*classId)) continue;
+      if (const std::optional<std::string> why = WhyUnusable(*classId, narrow)) {
+        task_.AppendProblem(kShellExtensionProblem, rkKey, {RootName(RootKey::ClassesRoot), path, "", false}, *classId,
+                            *why);
+      }
+    }
   }
 
   // Each handler key of the list: the class ID is its default value, or else its own name.
