@@ -8,6 +8,7 @@
 
 #include "scan/ProblemNames.h"
 #include "platform/Text.h"
+#include "repair/ClassStubs.h"
 #include "repair/RegBackup.h"
 #include "scan/ObsoleteSoftware.h"
 #include "settings/RegGlobal.h"
@@ -76,10 +77,15 @@ void AddProgramKeys(const RegLocation& where, std::set<ProgramKey>& keys) {
   }
 }
 
-// Removes, with their backup, the program keys that the repair left with no value below them.
+// Removes, with their backup, the program keys that the repair left with no value below them, and
+// the class keys it left as stubs.
 std::size_t RemoveEmptiedSoftwareKeys(const Platform& platform, RegBackup& backup, const std::set<ProgramKey>& keys,
-                                      const IgnoreLists& ignore) {
+                                      const ClassStubs& classStubs, const IgnoreLists& ignore) {
   std::vector<std::size_t> entries;
+  for (const RegLocation& stub : classStubs.Stubs(platform)) {
+    if (IsIgnored(RegistryRow(ProblemName(ProblemId::CustomControlsIssue), rkKey, stub, "", ""), ignore)) continue;
+    entries.push_back(backup.AddKey(stub.rootName, stub.key));
+  }
   for (const ProgramKey& key : keys) {
     if (!IsObsoleteSoftwareKey(platform, key.root, key.software, key.name)) continue;
     const RegLocation where{RootName(key.root), key.software + "\\" + key.name, "", false};
@@ -162,6 +168,7 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
 
   RepairSummary summary;
   std::set<ProgramKey> touched;
+  ClassStubs classStubs;
   std::vector<bool> gone(results.RowCount());
   for (const RowRepair& repair : repairs) {
     const ProblemRow row = results.Row(repair.row);
@@ -176,10 +183,11 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
       gone[repair.row] = true;
       ++summary.repaired;
       if (outcome == RemoveOutcome::Removed && scope.removeEmptiedSoftwareKeys) AddProgramKeys(row.location, touched);
+      if (outcome == RemoveOutcome::Removed) classStubs.NoteRemoved(row.location);
     }
   }
   results.RemoveRows(gone);
-  summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, scope.ignore);
+  summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, classStubs, scope.ignore);
   if (backup.Written()) summary.backupFile = backupFileName;
   return summary;
 }

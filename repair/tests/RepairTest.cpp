@@ -54,6 +54,7 @@ TEST_F(RepairTest, EveryKindRemovesWhatItNames) {
   Reg().SetString(RootKey::LocalMachine, "Software\\App Paths\\a.exe", "", "C:\\gone\\a.exe");
   Reg().SetString(RootKey::LocalMachine, "Software\\App Paths\\a.exe", "Path", "C:\\gone");
   Reg().SetString(RootKey::ClassesRoot, "CLSID\\{1}\\InprocServer32", "", "C:\\gone\\x.ocx");
+  Reg().SetString(RootKey::ClassesRoot, "CLSID\\{1}\\LocalServer32", "", "C:\\kept.exe");
   results_.rows = {
       Checked("HKEY_CURRENT_USER\\Software\\Run\\Tool", "C:\\gone\\tool.exe", rkValueInPath),
       Checked("HKEY_LOCAL_MACHINE\\Software\\SharedDlls", "C:\\gone\\x.dll", rkValueInColumn),
@@ -478,6 +479,58 @@ TEST_F(RepairTest, AProgramKeyTheRepairEmptiedGoesIntoTheSameBackup) {
     EXPECT_TRUE(env.registry.KeyExists(RootKey::LocalMachine, "Software\\Untouched\\Empty"));
     const std::string backup = test::Utf8OfUtf16File(env.files.Contents(kBackup).value_or(""));
     EXPECT_EQ(backup.find("[HKEY_LOCAL_MACHINE\\" + std::string(c.emptiedKey) + "]") != std::string::npos, c.removed);
+  }
+}
+
+// A class key whose server, or a ProgID whose every command, the repair removed goes with it, unless
+// it still holds or names something that is there.
+TEST_F(RepairTest, AClassKeyTheRepairLeftAsAStubGoesIntoTheSameBackup) {
+  const std::string clsid = "CLSID\\{1}";
+  const std::string progId = "Applications\\gone.exe";
+  struct Case {
+    const char* label;
+    std::string row;  // below HKEY_CLASSES_ROOT; a key row, or a command's default value
+    std::vector<std::pair<std::string, std::string>> rest;  // other values: key (below root), value and text
+    bool removed;
+  };
+  const std::vector<Case> cases = {
+      {"a class left with its name", clsid + "\\InprocServer32", {{clsid, "=Gone Control"}}, true},
+      {"a class with a server left", clsid + "\\InprocServer32", {{clsid + "\\LocalServer32", "=C:\\kept.exe"}}, false},
+      {"a class naming a file that is there",
+       clsid + "\\InprocServer32",
+       {{clsid + "\\DefaultIcon", "=C:\\kept.exe,1"}},
+       false},
+      {"a class of the Windows folder",
+       clsid + "\\InprocServer32",
+       {{clsid + "\\DefaultIcon", "=C:\\Windows\\x.dll"}},
+       false},
+      {"a ProgID whose last command went", progId + "\\shell\\open\\command", {{progId, "FriendlyAppName=Gone"}}, true},
+      {"a ProgID with a command left",
+       progId + "\\shell\\open\\command",
+       {{progId + "\\shell\\edit\\command", "=C:\\gone\\edit.exe"}},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    env.files.AddFile("C:\\kept.exe");
+    env.files.AddFolder("C:\\Windows");
+    const bool keyRow = c.row.ends_with("Server32");
+    env.registry.SetString(RootKey::ClassesRoot, c.row, "", "C:\\gone\\x.exe");
+    for (const auto& [key, value] : c.rest) {
+      const std::size_t equals = value.find('=');
+      env.registry.SetString(RootKey::ClassesRoot, key, value.substr(0, equals), value.substr(equals + 1));
+    }
+    VectorResults results({Checked("HKEY_CLASSES_ROOT\\" + c.row, "C:\\gone\\x.exe", keyRow ? rkKey : rkDefaultValue)});
+    const RepairSummary summary = RepairRows(env.platform, results, kBackup);
+
+    EXPECT_EQ(summary.repaired, 1u);
+    EXPECT_EQ(summary.emptiedKeys, c.removed ? 1u : 0u);
+    const std::string stub = keyRow ? clsid : progId;
+    EXPECT_EQ(env.registry.KeyExists(RootKey::ClassesRoot, stub), !c.removed);
+    const std::string backup = test::Utf8OfUtf16File(env.files.Contents(kBackup).value_or(""));
+    EXPECT_EQ(backup.find("[HKEY_CLASSES_ROOT\\" + stub + "]") != std::string::npos, c.removed);
   }
 }
 
