@@ -1,5 +1,7 @@
 #include "repair/ClassStubs.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -12,11 +14,31 @@ namespace {
 
 constexpr std::string_view kClasses = "Software\\Classes\\";
 constexpr std::string_view kWow64Node = "Wow6432Node\\";
-constexpr std::string_view kClassIds = "CLSID\\";
-constexpr std::string_view kShell = "\\shell\\";
 // A class key holds a few keys; past this many it is no stub whatever it holds.
 constexpr int kMostKeys = 64;
 constexpr std::size_t kExpandChars = 1024;
+
+bool OneOf(std::string_view name, std::initializer_list<std::string_view> names) {
+  return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(name, n); });
+}
+
+// Class keys of Windows' own: the shell's classes for every file, folder and drive, and the keys that
+// hold classes rather than being one.
+bool WindowsOwnClass(std::string_view name) {
+  return OneOf(
+      name, {"*", "AllFilesystemObjects", "Applications", "CLSID", "Directory", "DesktopBackground", "Drive", "Folder",
+             "Interface", "Local Settings", "Network", "Printers", "SystemFileAssociations", "TypeLib", "Unknown"});
+}
+
+std::vector<std::string_view> Steps(std::string_view path) {
+  std::vector<std::string_view> steps;
+  for (std::size_t start = 0; start < path.size();) {
+    const std::size_t end = std::min(path.find('\\', start), path.size());
+    steps.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return steps;
+}
 
 // Where the class keys begin in a key path of root, or nullopt outside them.
 std::optional<std::size_t> ClassesStart(const std::string& rootName, std::string_view key) {
@@ -31,13 +53,41 @@ std::optional<std::size_t> ClassesStart(const std::string& rootName, std::string
   return at;
 }
 
-bool EndsWithStep(std::string_view path, std::string_view step) {
-  const std::string_view last = path.substr(path.rfind('\\') == std::string_view::npos ? 0 : path.rfind('\\') + 1);
-  return EndsWithNoCase(last, step);
+// What a class ID's stub may still hold: server keys without a server (a threading model at most),
+// the keys that name it, and the categories it was filed under. Anything else keeps the class.
+bool ClassIdKeyMayStay(const std::vector<std::string_view>& steps) {
+  if (steps.empty()) return true;
+  if (EqualsNoCase(steps.front(), "Implemented Categories")) return true;
+  return steps.size() == 1 && OneOf(steps.front(), {"InprocServer32", "LocalServer32", "InprocHandler32", "ProgID",
+                                                    "VersionIndependentProgID", "TypeLib", "Version", "DefaultIcon"});
 }
 
-// What keeps a class key alive: a server or command it still holds, a path it names that is there,
-// or a path in the Windows folder (a registration of Windows' own).
+bool ClassIdValueMayStay(const std::vector<std::string_view>& steps, const std::string& name, bool empty) {
+  if (steps.empty()) return true;
+  if (OneOf(steps.front(), {"InprocServer32", "LocalServer32", "InprocHandler32"}))
+    return EqualsNoCase(name, "ThreadingModel") || (name.empty() && empty);
+  if (EqualsNoCase(steps.front(), "Implemented Categories")) return name.empty() && empty;
+  return name.empty();
+}
+
+// What a ProgID's stub may still hold: its icon, its current version's name, and verbs whose commands
+// are gone.
+bool ProgIdKeyMayStay(const std::vector<std::string_view>& steps) {
+  if (steps.empty()) return true;
+  if (OneOf(steps.front(), {"DefaultIcon", "CurVer"})) return steps.size() == 1;
+  return EqualsNoCase(steps.front(), "shell") &&
+         (steps.size() < 3 || (steps.size() == 3 && EqualsNoCase(steps[2], "command")));
+}
+
+bool ProgIdValueMayStay(const std::vector<std::string_view>& steps, const std::string& name, bool empty) {
+  if (steps.empty() || steps.size() == 2)
+    return !EqualsNoCase(name, "DelegateExecute");      // names of the type, of a verb
+  if (steps.size() == 3) return name.empty() && empty;  // a command that is left is a command
+  return name.empty();
+}
+
+// Whether a class key holds nothing that keeps it: only what its kind's stub may hold, no path that
+// is there, no path in the Windows folder (a registration of Windows' own).
 class StubTest {
  public:
   StubTest(const Platform& platform, bool classId)
@@ -46,43 +96,37 @@ class StubTest {
   bool IsStub(RootKey root, const std::string& key) {
     keys_ = 0;
     try {
-      return !Holds(root, key, 0);
+      return !Holds(root, key, {});
     } catch (const RegistryError&) {
       return false;  // a value that cannot be read may name anything: kept
     }
   }
 
  private:
-  // Whether the key at path, or a key below it, holds something that keeps the class.
-  bool Holds(RootKey root, const std::string& path, int depth) {
-    if (++keys_ > kMostKeys) return true;
+  bool Holds(RootKey root, const std::string& key, const std::string& below) {
+    const std::vector<std::string_view> steps = Steps(below);
+    if (++keys_ > kMostKeys || !(classId_ ? ClassIdKeyMayStay(steps) : ProgIdKeyMayStay(steps))) return true;
     std::vector<std::string> subkeys;
     {
       RegistryAccess registry(platform_.registry, root);
       registry.SetAccess(rights::Read);
-      if (!registry.OpenPath(path, false)) return true;  // cannot be read: kept
+      if (!registry.OpenPath(below.empty() ? key : key + "\\" + below, false)) return true;  // unreadable: kept
       for (const std::string& name : registry.ListValues()) {
         const std::optional<std::string> text = registry.ReadTextValue(name);
-        if (text && Keeps(path, name, *text, depth)) return true;
+        const bool empty = text && text->empty();
+        if (!(classId_ ? ClassIdValueMayStay(steps, name, empty) : ProgIdValueMayStay(steps, name, empty))) return true;
+        if (text && NamesSomethingKept(*text)) return true;
       }
       subkeys = registry.ListSubkeys();
     }
     for (const std::string& subkey : subkeys) {
-      if (Holds(root, path + "\\" + subkey, depth + 1)) return true;
+      if (Holds(root, key, below.empty() ? subkey : below + "\\" + subkey)) return true;
     }
     return false;
   }
 
-  bool Keeps(const std::string& path, const std::string& name, const std::string& text, int depth) const {
+  bool NamesSomethingKept(const std::string& text) const {
     if (text.empty()) return false;
-    const bool defaultValue = name.empty();
-    if (classId_ && defaultValue && depth > 0 &&
-        (EndsWithStep(path, "Server32") || EndsWithStep(path, "Handler32") || EndsWithStep(path, "Server"))) {
-      return true;  // a server still registered
-    }
-    if (!classId_ && EndsWithStep(path, "command") && (defaultValue || EqualsNoCase(name, "DelegateExecute"))) {
-      return true;  // a command still there
-    }
     std::string expanded = platform_.system.ExpandEnvironment(text, kExpandChars).value_or(text);
     if (!expanded.empty() && expanded.front() == '"') expanded.erase(0, 1);
     if (InWindowsFolder(platform_, expanded)) return true;
@@ -100,17 +144,21 @@ class StubTest {
 void ClassStubs::NoteRemoved(const RegLocation& where) {
   const std::optional<std::size_t> start = ClassesStart(where.rootName, where.key);
   if (!start) return;
-  const std::string_view below = std::string_view(where.key).substr(*start);
-  if (StartsWithNoCase(below, kClassIds)) {
-    const std::size_t end = below.find('\\', kClassIds.size());
-    // The class key's own values and the key itself are not what a server row removes.
-    if (end == std::string_view::npos) return;
-    candidates_.insert({where.rootName, where.key.substr(0, *start + end), true});
+  const std::vector<std::string_view> steps = Steps(std::string_view(where.key).substr(*start));
+  // A server key of a class ID: CLSID\{...}\InprocServer32 and the like.
+  if (steps.size() == 3 && EqualsNoCase(steps[0], "CLSID") && !where.namesValue) {
+    candidates_.insert({where.rootName, where.key.substr(0, where.key.size() - steps[2].size() - 1), true});
     return;
   }
-  const std::size_t shell = FindNoCase(below, kShell);
-  if (shell == std::string_view::npos || shell == 0) return;
-  candidates_.insert({where.rootName, where.key.substr(0, *start + shell), false});
+  // A verb's command of a ProgID (Applications\<program> counts as one): <ProgID>\shell\<verb>\command.
+  const std::size_t idSteps = steps.size() == 5 && EqualsNoCase(steps[0], "Applications") ? 2 : 1;
+  if (steps.size() != idSteps + 3 || !EqualsNoCase(steps[idSteps], "shell") ||
+      !EqualsNoCase(steps[idSteps + 2], "command")) {
+    return;
+  }
+  if (idSteps == 1 && WindowsOwnClass(steps[0])) return;
+  const std::size_t idLength = steps[0].size() + (idSteps == 2 ? steps[1].size() + 1 : 0);
+  candidates_.insert({where.rootName, where.key.substr(0, *start + idLength), false});
 }
 
 std::vector<RegLocation> ClassStubs::Stubs(const Platform& platform) const {

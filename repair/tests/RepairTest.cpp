@@ -487,27 +487,55 @@ TEST_F(RepairTest, AProgramKeyTheRepairEmptiedGoesIntoTheSameBackup) {
 TEST_F(RepairTest, AClassKeyTheRepairLeftAsAStubGoesIntoTheSameBackup) {
   const std::string clsid = "CLSID\\{1}";
   const std::string progId = "Applications\\gone.exe";
+  const std::string mui = "Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
   struct Case {
     const char* label;
-    std::string row;  // below HKEY_CLASSES_ROOT; a key row, or a command's default value
-    std::vector<std::pair<std::string, std::string>> rest;  // other values: key (below root), value and text
+    std::string row;   // below HKEY_CLASSES_ROOT: a key row (a server), else a value row
+    std::string stub;  // the key that goes, or must stay
+    std::vector<std::pair<std::string, std::string>> rest;  // other values: key, and "name=text"
     bool removed;
   };
   const std::vector<Case> cases = {
-      {"a class left with its name", clsid + "\\InprocServer32", {{clsid, "=Gone Control"}}, true},
-      {"a class with a server left", clsid + "\\InprocServer32", {{clsid + "\\LocalServer32", "=C:\\kept.exe"}}, false},
+      {"a class left with its name",
+       clsid + "\\InprocServer32",
+       clsid,
+       {{clsid, "=Gone Control"}, {clsid + "\\InprocServer32", "ThreadingModel=Both"}},
+       true},
+      {"a class with a server left",
+       clsid + "\\InprocServer32",
+       clsid,
+       {{clsid + "\\LocalServer32", "=C:\\kept.exe"}},
+       false},
       {"a class naming a file that is there",
        clsid + "\\InprocServer32",
+       clsid,
        {{clsid + "\\DefaultIcon", "=C:\\kept.exe,1"}},
        false},
       {"a class of the Windows folder",
        clsid + "\\InprocServer32",
-       {{clsid + "\\DefaultIcon", "=C:\\Windows\\x.dll"}},
+       clsid,
+       {{clsid + "\\DefaultIcon", "=%SystemRoot%\\x.dll"}},
        false},
-      {"a ProgID whose last command went", progId + "\\shell\\open\\command", {{progId, "FriendlyAppName=Gone"}}, true},
+      {"a class with a key a stub does not hold",
+       clsid + "\\InprocServer32",
+       clsid,
+       {{clsid + "\\Extra", "=x"}},
+       false},
+      {"a ProgID whose last command went",
+       progId + "\\shell\\open\\command",
+       progId,
+       {{progId, "FriendlyAppName=Gone"}},
+       true},
       {"a ProgID with a command left",
        progId + "\\shell\\open\\command",
+       progId,
        {{progId + "\\shell\\edit\\command", "=C:\\gone\\edit.exe"}},
+       false},
+      {"a verb of Windows' own folder class", "Directory\\shell\\gone\\command", "Directory", {}, false},
+      {"the shell's name cache is no class",
+       mui,
+       "Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows",
+       {{mui, "a=b"}},
        false},
   };
   for (const Case& c : cases) {
@@ -516,21 +544,24 @@ TEST_F(RepairTest, AClassKeyTheRepairLeftAsAStubGoesIntoTheSameBackup) {
     env.files.AddFolder(kFolder);
     env.files.AddFile("C:\\kept.exe");
     env.files.AddFolder("C:\\Windows");
+    env.system.SetVariable("SystemRoot", "C:\\Windows");
     const bool keyRow = c.row.ends_with("Server32");
-    env.registry.SetString(RootKey::ClassesRoot, c.row, "", "C:\\gone\\x.exe");
+    const RootKey root = c.row.starts_with("Software\\") ? RootKey::CurrentUser : RootKey::ClassesRoot;
+    env.registry.SetString(root, c.row, keyRow ? "" : "gone", "C:\\gone\\x.exe");
     for (const auto& [key, value] : c.rest) {
       const std::size_t equals = value.find('=');
-      env.registry.SetString(RootKey::ClassesRoot, key, value.substr(0, equals), value.substr(equals + 1));
+      env.registry.SetString(root, key, value.substr(0, equals), value.substr(equals + 1));
     }
-    VectorResults results({Checked("HKEY_CLASSES_ROOT\\" + c.row, "C:\\gone\\x.exe", keyRow ? rkKey : rkDefaultValue)});
+    const std::string rootName = RootName(root) + "\\";
+    VectorResults results({keyRow ? Checked(rootName + c.row, "C:\\gone\\x.exe", rkKey)
+                                  : Checked(rootName + c.row, "gone", rkValueInColumn)});
     const RepairSummary summary = RepairRows(env.platform, results, kBackup);
 
     EXPECT_EQ(summary.repaired, 1u);
     EXPECT_EQ(summary.emptiedKeys, c.removed ? 1u : 0u);
-    const std::string stub = keyRow ? clsid : progId;
-    EXPECT_EQ(env.registry.KeyExists(RootKey::ClassesRoot, stub), !c.removed);
+    EXPECT_EQ(env.registry.KeyExists(root, c.stub), !c.removed);
     const std::string backup = test::Utf8OfUtf16File(env.files.Contents(kBackup).value_or(""));
-    EXPECT_EQ(backup.find("[HKEY_CLASSES_ROOT\\" + stub + "]") != std::string::npos, c.removed);
+    EXPECT_EQ(backup.find("[" + rootName + c.stub + "]") != std::string::npos, c.removed);
   }
 }
 
