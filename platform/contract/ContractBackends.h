@@ -33,6 +33,11 @@ class ContractEnvironment {
   // From now on, opening root\path asking any of the rights in rightsMask fails with access denied.
   virtual void DenyRights(RootKey root, const std::string& path, std::uint32_t rightsMask) = 0;
 
+  // From now on nothing inside folder (an existing folder below the scratch folder) can be looked at by
+  // this process, as a standard user meets another user's profile; false where this environment
+  // cannot close a folder (Wine does not enforce file access control lists, and its tests run as root).
+  virtual bool CloseFolder(const std::string& folder) = 0;
+
   // Writes a shell link at shortcutPath whose target is target (IShellLinkW + IPersistFile::Save).
   virtual void MakeShortcut(const std::string& shortcutPath, const std::string& target) = 0;
   // The path of a file whose whole-file read gets its first bytes and then a failure from the system

@@ -134,6 +134,23 @@ TEST_F(FileSystemContract, KindOfTellsNotFoundFromOtherFailures) {
   }
 }
 
+// Below a folder the program cannot look into nothing is found, and nothing is "not found" either: the
+// scan must never take such a path for missing.
+TEST_F(FileSystemContract, NothingBelowAClosedFolderIsFoundOrMissing) {
+  Folder("Closed");
+  Write("Closed\\app.exe");
+  Folder("Closed\\Sub");
+  if (!env_->CloseFolder(At("Closed"))) GTEST_SKIP() << "folders cannot be closed here";
+  for (const std::string name : {"app.exe", "gone.exe", "Sub", "Sub\\gone.exe"}) {
+    const std::string path = At("Closed\\" + name);
+    EXPECT_EQ(files_.KindOf(path), PathKind::Unknown) << path;
+    EXPECT_FALSE(files_.PathIsFile(path)) << path;
+    EXPECT_FALSE(files_.PathIsFolder(path)) << path;
+  }
+  EXPECT_TRUE(files_.ListFolder(At("Closed\\*")).empty());
+  EXPECT_EQ(files_.KindOf(At("Closed")), PathKind::Folder);
+}
+
 TEST_F(FileSystemContract, NamesInAnyLanguageAreFoundListedAndFollowed) {
   Folder(kGreekFolder);
   const std::string file = std::string(kGreekFolder) + "\\" + kWorldFile;

@@ -21,6 +21,10 @@ class MemoryContractEnvironment final : public ContractEnvironment {
   std::string ScratchKey() override { return kScratchKey; }
   std::string ScratchFolder() override { return kScratchFolder; }
   bool CanDenyRights() override { return true; }
+  bool CloseFolder(const std::string& folder) override {
+    memory_.files.SetUnreadable(folder);
+    return true;
+  }
   void DenyRights(RootKey root, const std::string& path, std::uint32_t rightsMask) override {
     memory_.registry.DenyRights(root, path, rightsMask);
   }

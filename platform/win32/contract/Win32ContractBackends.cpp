@@ -2,8 +2,11 @@
 // unique to the running test.
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/contract/ContractBackends.h"
 #include "platform/win32/Handles.h"
@@ -34,6 +37,7 @@ class Win32ContractEnvironment final : public ContractEnvironment {
       }
       writer_.join();
     }
+    for (const std::string& closed : closed_) SetFolderDacl(closed, nullptr);
     test::DeleteKeyTree(RootKey::CurrentUser, key_);
     test::RemoveFolder(folder_);
   }
@@ -46,6 +50,24 @@ class Win32ContractEnvironment final : public ContractEnvironment {
   std::string ScratchFolder() override { return folder_; }
   // Wine does not enforce registry access control lists.
   bool CanDenyRights() override { return false; }
+  // A list that denies everyone listing and passing through the folder; where asking about a name in
+  // it still gets an answer other than access denied, the system does not enforce it.
+  bool CloseFolder(const std::string& folder) override {
+    EXPLICIT_ACCESS_W deny{};
+    wchar_t everyone[] = L"EVERYONE";
+    ::BuildExplicitAccessWithNameW(&deny, everyone, FILE_LIST_DIRECTORY | FILE_TRAVERSE, DENY_ACCESS,
+                                   SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+    PACL acl = nullptr;
+    if (::SetEntriesInAclW(1, &deny, nullptr, &acl) != ERROR_SUCCESS) return false;
+    const bool set = SetFolderDacl(folder, acl);
+    ::LocalFree(acl);
+    if (!set) return false;
+    closed_.push_back(folder);
+    const bool enforced = ::GetFileAttributesW(win32::Wide(folder + "\\probe").c_str()) == INVALID_FILE_ATTRIBUTES &&
+                          ::GetLastError() == ERROR_ACCESS_DENIED;
+    if (!enforced) SetFolderDacl(folder, nullptr);
+    return enforced;
+  }
   void DenyRights(RootKey, const std::string&, std::uint32_t) override {}
   void MakeShortcut(const std::string& shortcutPath, const std::string& target) override {
     test::MakeShortcut(shortcutPath, target);
@@ -71,11 +93,28 @@ class Win32ContractEnvironment final : public ContractEnvironment {
   bool ValuesListInCreationOrder() override { return false; }
 
  private:
+  // Sets the folder's own access control list; null gives it back the one it inherits.
+  static bool SetFolderDacl(const std::string& folder, PACL acl) {
+    std::wstring path = win32::Wide(folder);
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        (acl != nullptr ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    if (acl != nullptr) {
+      return ::SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, what, nullptr, nullptr, acl, nullptr) ==
+             ERROR_SUCCESS;
+    }
+    ACL empty{};
+    ::InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
+    return ::SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, what, nullptr, nullptr, &empty, nullptr) ==
+           ERROR_SUCCESS;
+  }
+
   win32::Win32Platform system_;
   std::string key_;
   std::string folder_;
   std::string pipeName_;
   std::thread writer_;
+  std::vector<std::string> closed_;
 };
 
 }  // namespace
