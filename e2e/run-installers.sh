@@ -138,6 +138,13 @@ wineserver -w
 if [ -e "$program_files/Larkspur Viewer/larkspur.exe" ]; then fail "msiexec /x left Larkspur Viewer's program"; fi
 if wine reg query 'HKLM\Software\Larkspur' </dev/null >/dev/null 2>&1; then fail "msiexec /x left Larkspur's key"; fi
 
+# What stays of Kestrel Sync, its control in the system folder and its library in the 32-bit common
+# files, stays registered.
+for clsid in '{5A1F0C2E-7B3D-4E8A-9C61-2D4F8E0B7A14}' '{5A1F0C2E-7B3D-4E8A-9C61-2D4F8E0B7A15}'; do
+  wine reg query "HKLM\\Software\\Classes\\Wow6432Node\\CLSID\\$clsid\\InprocServer32" </dev/null >/dev/null 2>&1 ||
+    fail "the clean removed the registration of Kestrel's intact class $clsid"
+done
+
 step "-cleanonce left Tern Paint whole: it starts, and its own uninstaller removes it"
 tern='C:\Program Files (x86)\Tern Paint'
 wine "$tern\tern.exe" </dev/null >>"$log" 2>&1 || fail "Tern Paint does not start after the clean (exit code $?)"
