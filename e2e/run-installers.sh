@@ -45,7 +45,7 @@ rm -rf "$build"
 mkdir -p "$build"
 log="$build/build.log"
 printf 'MZ Tamrisk installer-ring payload\n' >"$build/payload.exe"
-i686-w64-mingw32-gcc -O2 -s -o "$build/program32.exe" "$here/installers/program.c" >>"$log" 2>&1 ||
+i686-w64-mingw32-gcc-posix -O2 -s -o "$build/program32.exe" "$here/installers/program.c" >>"$log" 2>&1 ||
   fail "the 32-bit test program was not built"
 for script in orvane kestrel32 tern32 brindle fenwick; do
   makensis -V2 "-DOUT=$build/$script-setup.exe" "-DPAYLOAD=$build/payload.exe" "-DPROGRAM=$build/program32.exe" \
