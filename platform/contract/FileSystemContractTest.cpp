@@ -151,6 +151,25 @@ TEST_F(FileSystemContract, NothingBelowAClosedFolderIsFoundOrMissing) {
   EXPECT_EQ(files_.KindOf(At("Closed")), PathKind::Folder);
 }
 
+// What a 32-bit program reads otherwise on 64-bit Windows are folders of their own, and a 64-bit
+// program sees no Sysnative: the scan's 32-bit reading of a path relies on all three.
+TEST_F(FileSystemContract, The32BitProgramsFoldersOfA64BitSystemAreFoldersOfTheirOwn) {
+  SystemInfo& system = env_->System();
+  const std::string windows = system.WindowsFolder();
+  EXPECT_EQ(files_.KindOf(windows + "System32"), PathKind::Folder);
+  EXPECT_EQ(files_.KindOf(windows + "SysWOW64"), PathKind::Folder);
+  EXPECT_EQ(files_.KindOf(windows + "Sysnative"), PathKind::Nothing);
+  for (const auto& [native, wow64] : {std::pair<const char*, const char*>{"%ProgramFiles%", "%ProgramFiles(x86)%"},
+                                      {"%CommonProgramFiles%", "%CommonProgramFiles(x86)%"}}) {
+    const std::optional<std::string> nativeFolder = system.ExpandEnvironment(native, 1024);
+    const std::optional<std::string> wow64Folder = system.ExpandEnvironment(wow64, 1024);
+    ASSERT_TRUE(nativeFolder && wow64Folder) << native;
+    EXPECT_NE(*nativeFolder, *wow64Folder);
+    EXPECT_EQ(files_.KindOf(*nativeFolder), PathKind::Folder) << *nativeFolder;
+    EXPECT_EQ(files_.KindOf(*wow64Folder), PathKind::Folder) << *wow64Folder;
+  }
+}
+
 TEST_F(FileSystemContract, NamesInAnyLanguageAreFoundListedAndFollowed) {
   Folder(kGreekFolder);
   const std::string file = std::string(kGreekFolder) + "\\" + kWorldFile;

@@ -338,17 +338,8 @@ class PathReadingsTest : public ::testing::Test {
                              "C:\\Program Files (x86)\\App\\app.exe", "C:\\Users\\Other\\app.exe"}) {
       memory.files.AddFile(file);
     }
-    memory.files.AddFolder("C:\\Program Files\\Common Files");
     memory.files.SetUnreadable("C:\\Users\\Other");
-    const std::pair<const char*, const char*> variables[] = {
-        {"SystemRoot", "C:\\Windows"},
-        {"windir", "C:\\Windows"},
-        {"ProgramFiles", "C:\\Program Files"},
-        {"ProgramFiles(x86)", "C:\\Program Files (x86)"},
-        {"CommonProgramFiles", "C:\\Program Files\\Common Files"},
-        {"CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files"},
-    };
-    for (const auto& [name, value] : variables) memory.system.SetVariable(name, value);
+    memory.LayOut64BitWindows();
   }
 
   MemoryPlatform memory;

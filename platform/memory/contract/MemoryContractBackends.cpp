@@ -10,6 +10,7 @@ class MemoryContractEnvironment final : public ContractEnvironment {
   MemoryContractEnvironment() {
     memory_.SetCurrentUserSid("S-1-5-21-1004336348-1177238915-682003330-1000");
     memory_.files.SetDriveType('C', drivetype::Fixed);
+    memory_.LayOut64BitWindows();
     memory_.files.AddFolder(kScratchFolder);
     memory_.registry.CreateKey(RootKey::CurrentUser, kScratchKey);
   }
