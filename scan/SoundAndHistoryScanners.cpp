@@ -70,6 +70,7 @@ void TScanTaskThread::ScanMruLists() {
       const std::optional<std::string> text = history.ReadTextValue(name);
       if (!text || !IsTestedDrivePath(*text, TestedDrives)) continue;
       if (FoundWithAnyExtension(Env().files, *text, extensions)) continue;
+      if (Env().files.KindOf(*text) == PathKind::Unknown) continue;  // cannot be looked at: not gone
       AppendValueProblem(kMruProblem, "HKEY_CURRENT_USER", kMruPath, name, *text,
                          reason::FileNotFoundWithAnyExtension(*text));
     }

@@ -37,6 +37,18 @@ void AddSubfolderNames(const Platform& env, int csidl, std::vector<std::string>&
   }
 }
 
+// Whether neither Programs folder has a folder of that name, as the system says: a folder that
+// cannot be listed or looked into does not count as empty.
+bool NoProgramsFolder(const Platform& env, const std::string& name) {
+  for (const int csidl : {csidl::Programs, csidl::CommonPrograms}) {
+    const std::string folder = env.system.SpecialFolder(csidl);
+    if (folder.empty()) continue;
+    const PathKind kind = env.files.KindOf(WithTrailingBackslash(folder) + name);
+    if (kind == PathKind::Folder || kind == PathKind::Unknown) return false;
+  }
+  return true;
+}
+
 bool IsShortcutName(const std::string& name) {
   const std::size_t dot = name.rfind('.');
   return dot != std::string::npos && AsciiLower(name.substr(dot)) == ".lnk";
@@ -60,7 +72,7 @@ void TScanTaskThread::ScanStartMenu() {
   if (!menu.OpenPath(orderKey, false)) return;
   for (const std::string& name : menu.ListSubkeys()) {
     ShowCurrentKey(orderKey + "\\" + name);
-    if (!ContainsNoCase(folders, name)) {
+    if (!ContainsNoCase(folders, name) && NoProgramsFolder(Env(), name)) {
       AppendProblem(ProblemName(ProblemId::OldStartMenuKey), rkSubkeyInColumn,
                     {"HKEY_CURRENT_USER", orderKey + "\\" + name, "", false}, "", reason::NoProgramsFolder(name));
     }

@@ -53,6 +53,19 @@ INSTANTIATE_TEST_SUITE_P(Versions, StartMenuVersionTest,
                                            VersionCase{{2, 4, 0}, "Start Menu\\&Programs"},     // NT 4
                                            VersionCase{{2, 3, 51}, "Start Menu\\&Programs"}));  // NT 3.51
 
+// A Programs menu that cannot be looked into may hold any folder: nothing is stale then.
+TEST_F(StartMenuAndShortcutScannersTest, NoOrderKeyIsStaleWhileAProgramsMenuCannotBeLookedInto) {
+  env.system.SetSpecialFolder(csidl::Programs, "C:\\Users\\Me\\Start Menu\\Programs");
+  env.system.SetSpecialFolder(csidl::CommonPrograms, "C:\\ProgramData\\Start Menu\\Programs");
+  env.files.AddFolder("C:\\Users\\Me\\Start Menu\\Programs\\Accessories");
+  env.files.AddFolder("C:\\ProgramData\\Start Menu\\Programs\\Games");
+  env.files.SetUnreadable("C:\\ProgramData\\Start Menu\\Programs");
+  const std::string order = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu2\\Programs";
+  for (const char* name : {"Accessories", "Games", "Zed"})
+    env.registry.CreateKey(RootKey::CurrentUser, order + "\\" + name);
+  EXPECT_EQ(Scan({"16"}).rows, std::vector<ProblemRow>{});
+}
+
 TEST_F(StartMenuAndShortcutScannersTest, OrderKeysMatchFoldersOfEitherProgramsMenuIgnoringCase) {
   env.system.SetSpecialFolder(csidl::Programs, "C:\\Users\\Me\\Start Menu\\Programs");
   env.system.SetSpecialFolder(csidl::CommonPrograms, "C:\\ProgramData\\Start Menu\\Programs\\");
