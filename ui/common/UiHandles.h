@@ -23,12 +23,8 @@ struct ImageListTraits {
 };
 using UniqueImageList = win32::UniqueResource<HIMAGELIST, ImageListTraits>;
 
-struct LocalMemoryTraits {
-  static HLOCAL Invalid() { return nullptr; }
-  static void Close(HLOCAL memory) { ::LocalFree(memory); }
-};
 // Memory the system allocated with LocalAlloc for the caller to free.
-using UniqueLocalMemory = win32::UniqueResource<HLOCAL, LocalMemoryTraits>;
+using win32::UniqueLocalMemory;
 
 // A window's device context, released on every way out.
 class WindowDc {
