@@ -86,6 +86,8 @@ UninstallJudgement JudgeUninstallEntry(TScanTaskThread& task, RegistryAccess& en
     }
   }
   if (!gone) return judgement;  // no uninstaller this program can test: its values are judged
+  // What keys below the entry hold is not looked at here, so an entry with any goes no further.
+  if (entry.QueryKeyInfo().subkeyCount != 0) return judgement;
   for (const std::string& name : entry.ListValues()) {
     if (IsUninstallerValue(name)) continue;
     const std::optional<std::string> text = entry.ReadTextValue(name);

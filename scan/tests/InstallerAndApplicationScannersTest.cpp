@@ -84,6 +84,10 @@ TEST_F(InstallerAndApplicationScannersTest, UninstallEntriesAreJudgedByTheirUnin
        {{"UninstallString", "C:\\Gone\\uninstall.exe"}, {"DisplayIcon", "C:\\Apps\\here.exe"}},
        false,
        {"UninstallString"}},
+      {"an entry with keys below it: its values",
+       {{"UninstallString", "C:\\Gone\\uninstall.exe"}, {"Sub\\Data", "x"}},
+       false,
+       {"UninstallString"}},
       {"a quiet uninstaller that is there keeps the entry",
        {{"UninstallString", "C:\\Gone\\uninstall.exe"}, {"QuietUninstallString", "C:\\Apps\\here.exe /S"}},
        false,
@@ -114,7 +118,11 @@ TEST_F(InstallerAndApplicationScannersTest, UninstallEntriesAreJudgedByTheirUnin
       const std::string uninstall =
           c.wow64 ? "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall" : kUninstall;
       std::vector<RegRow> seed;
-      for (const auto& [name, text] : c.values) seed.push_back(Str(root + uninstall + "\\App", name, text));
+      for (const auto& [name, text] : c.values) {
+        const std::string where = std::string(name).find('\\') == std::string::npos ? "" : "\\Sub";
+        const std::string value = where.empty() ? name : std::string(name).substr(4);
+        seed.push_back(Str(root + uninstall + "\\App" + where, value, text));
+      }
       Seed(local.registry, seed);
       std::vector<std::string> listed;
       for (const ProblemRow& row : test::RunScan(local.platform, {code}).rows) {
