@@ -58,12 +58,17 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
   const std::unique_ptr<RepairTurn> turn = platform.shell.TakeRepairTurn(true, holder);
   if (!turn) return RefuseCleanOnce(platform, scheduled, RepairBusyText(holder) + " Nothing was scanned or repaired.");
 
+  TOptionsSetting options;
+  LoadOptions(platform, WindowMetrics{}, options);
+  // Defaults in place of settings that are there but unknown would repair what the user ignored.
+  if (!options.Unreadable.empty()) {
+    const SettingsReadError unread(SettingsFilePath(platform), options.Unreadable);
+    return RefuseCleanOnce(platform, scheduled, std::string(unread.what()) + ". Nothing was scanned or repaired.");
+  }
   RunLogEntry log;
   log.mode = "-cleanonce";
   log.scheduled = scheduled;
   std::string backup;
-  TOptionsSetting options;
-  LoadOptions(platform, WindowMetrics{}, options);
   log.categories = StoredCategories(options);
   try {
     HeadlessScan scan = ScanStoredCategories(platform, options);

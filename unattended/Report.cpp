@@ -86,6 +86,8 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
     // A record of its own: the run reads options.ini and never writes it back.
     TOptionsSetting options;
     LoadOptions(platform, WindowMetrics{}, options);
+    // A scan of every category would report what the user's ignore lists leave out.
+    if (!options.Unreadable.empty()) throw SettingsReadError(SettingsFilePath(platform), options.Unreadable);
     log.categories = StoredCategories(options);
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();

@@ -130,14 +130,16 @@ DWORD ReadWhole(const std::string& path, std::string& contents) {
 }
 
 // Replaces a file by writing a sibling and moving it over the original, so a write that fails
-// part-way (a full disk) leaves the original as it was.
+// part-way (a full disk) leaves the original as it was. The sibling reaches the disk before the move:
+// a power loss just after it must not leave an empty file where the settings were.
 bool ReplaceWhole(const std::string& path, std::string_view contents) {
   const std::string fresh = path + ".tamrisk-new";
-  if (!WriteWithDisposition(fresh, contents, nullptr, false)) {
-    ::DeleteFileW(Wide(fresh).c_str());
-    return false;
+  bool written = false;
+  if (UniqueFileHandle file = OpenForWriting(fresh, nullptr, false)) {
+    written = WriteAll(file.get(), contents, nullptr) && ::FlushFileBuffers(file.get());
   }
-  if (::MoveFileExW(Wide(fresh).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (written &&
+      ::MoveFileExW(Wide(fresh).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
   ::DeleteFileW(Wide(fresh).c_str());

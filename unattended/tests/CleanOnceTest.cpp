@@ -113,6 +113,13 @@ TEST_F(CleanOnceRun, WhatKeepsItFromWorkingGivesOneAndALogLine) {
       {"a window restoring", "", RepairHolder::AnotherProgram, false,
        "exit 1  error: Another Tamrisk is repairing or restoring the registry. Nothing was scanned or repaired.\r\n",
        false},
+      {"settings that cannot be read whole",
+       std::string(1, '\0'),
+       {},
+       false,
+       "categories none  found 0  repaired 0  kept 0  backup none  exit 1  error: Unable to read " + Ini() +
+           ": its text is damaged (it holds NUL characters). Nothing was scanned or repaired.\r\n",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

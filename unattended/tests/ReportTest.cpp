@@ -131,6 +131,18 @@ TEST_F(ReportRun, AFileThatCannotBeWrittenGivesOneAndIsLogged) {
   EXPECT_NE(log.find("-report  categories none  found 0  exit 1  error: "), std::string::npos) << log;
 }
 
+TEST_F(ReportRun, SettingsThatCannotBeReadWholeWriteNoReportAndGiveOne) {
+  Tick({10});
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe");
+  env_.files.AddFile(kIni, env_.files.Contents(kIni).value() + std::string(1, '\0'));
+  EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv"), 1);
+  EXPECT_FALSE(env_.files.Exists("C:\\Reports\\out.csv"));
+  const std::string log = env_.files.Contents("C:\\Program Files\\Tamrisk\\Tamrisk.log").value_or("");
+  EXPECT_NE(log.find("exit 1  error: Unable to read C:\\Program Files\\Tamrisk\\options.ini: its text is damaged"),
+            std::string::npos)
+      << log;
+}
+
 TEST_F(ReportRun, AnIncompleteScanStillWritesWhatItFoundAndGivesTwo) {
   Tick({9, 10});
   env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe");
