@@ -540,14 +540,28 @@ bool RegBackup::AppendToBackup(RootKey root, const std::string& path, const std:
   return true;
 }
 
+void RegBackup::TakeOverExisting() {
+  std::string bytes, error;
+  if (platform_.files.ReadFile(fileName_, bytes, &error) && IsRecordedBackup(platform_.registry, bytes)) {
+    hash_.Update(bytes);
+    return;
+  }
+  if (error.empty()) error = "a file of this name is there that Tamrisk has no record of writing";
+  throw RepairError({RepairText::BackupNotWrittenBecause, {fileName_, error}});
+}
+
 void RegBackup::Write(const std::string& text) {
   // A file of the same name from a repair earlier in the same second already has its header.
   const bool made = !written_ && !platform_.files.PathIsFile(fileName_);
+  if (!made && !written_) TakeOverExisting();
   const std::string bytes = RegFileBytes(made ? kHeader + text : text, made);
   std::string error;
   if (!stream_) stream_ = platform_.files.OpenForAppend(fileName_, &error);
   if (stream_ && stream_->Append(bytes, &error) && stream_->Flush(&error)) {
     written_ = true;
+    hash_.Update(bytes);
+    // Without the record the backup still restores, after the window's warning.
+    RecordBackup(platform_.registry, hash_.HexDigest(), fileName_.substr(fileName_.rfind('\\') + 1));
     return;
   }
   stream_.reset();

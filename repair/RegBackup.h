@@ -12,6 +12,7 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
+#include "repair/BackupRecord.h"
 
 namespace tamrisk {
 
@@ -66,7 +67,8 @@ class RegBackup {
   // Queues one value (empty name: the default value).
   std::size_t AddValue(const std::string& rootName, const std::string& path, const std::string& valueName);
 
-  // Reads every entry queued since the last call into the backup and writes it, whole and flushed.
+  // Reads every entry queued since the last call into the backup and writes it, whole and flushed, and
+  // puts the file's hash on record (BackupRecord.h): after each write, the whole file is on record.
   // An entry that is gone, or cannot be backed up faithfully, is not written and will not be
   // deleted. The file gets its byte-order mark and header line when this creates it. Throws
   // RepairError when the file cannot take all of it; then nothing is deleted (and a file this call
@@ -93,6 +95,9 @@ class RegBackup {
  private:
   std::size_t Queue(Entry entry);
   void Write(const std::string& text);
+  // Before the first write into a file that is already there (a repair earlier in the same second):
+  // its bytes go into the hash when they are on record; else the file is someone else's, and throws.
+  void TakeOverExisting();
 
   const Platform& platform_;
   std::string fileName_;
@@ -101,6 +106,8 @@ class RegBackup {
   std::size_t unread_ = 0;  // entries_ from here on are queued and not yet read
   // Held for the whole repair: one open of the file however often it is written.
   std::unique_ptr<AppendStream> stream_;
+  // Of every byte in the file so far: put on record after each write, so the restore knows the file.
+  Sha256 hash_;
 };
 
 // Whether a key path is deep enough to delete: after one trailing "\" is dropped, two levels or

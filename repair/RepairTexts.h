@@ -44,6 +44,8 @@ enum class RepairText : int {
   UndoUnreadable,
   UndoRefused,
   UndoIncomplete,
+  NotOnRecord,
+  UnrecordedImportQuestion,
 };
 
 struct RepairTextPattern {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "repair/BackupListing.h"
+#include "repair/BackupRecord.h"
 #include "settings/RegGlobal.h"
 
 namespace tamrisk {
@@ -22,7 +23,7 @@ std::optional<RepairText> RefusalReason(const std::string& path, const std::opti
 
 RestoreResult RestoreBackupFile(const Platform& platform, const std::string& path,
                                 const std::function<bool(const std::string& commandLine)>& runImport,
-                                const AnsiDecoder& ansiToUtf16) {
+                                const AnsiDecoder& ansiToUtf16, const UnrecordedFileConfirm& confirmUnrecorded) {
   RestoreResult result;
   std::string bytes;
   // Held until the import has ended, so that the editor imports what was checked here.
@@ -36,6 +37,17 @@ RestoreResult RestoreBackupFile(const Platform& platform, const std::string& pat
   if (result.refusal) {
     result.status = RestoreResult::Status::Refused;
     return result;
+  }
+  if (!IsRecordedBackup(platform.registry, bytes)) {
+    if (!confirmUnrecorded) {
+      result.refusal = RepairText::NotOnRecord;
+      result.status = RestoreResult::Status::Refused;
+      return result;
+    }
+    if (!confirmUnrecorded(*file)) {
+      result.status = RestoreResult::Status::Declined;
+      return result;
+    }
   }
   if (!runImport(RegeditCommand(platform, "/s \"" + path + "\""))) {
     result.status = RestoreResult::Status::NotEnded;
@@ -65,7 +77,8 @@ Phrase UndoSummaryPhrase(const RestoreResult& result, const std::string& path) {
     case RestoreResult::Status::Restored: break;
     case RestoreResult::Status::NotEnded: return {RepairText::UndoNotEnded, {name}};
     case RestoreResult::Status::Unreadable: return {RepairText::UndoUnreadable, {name}};
-    case RestoreResult::Status::Refused: return {RepairText::UndoRefused, {name}};
+    case RestoreResult::Status::Refused:
+    case RestoreResult::Status::Declined: return {RepairText::UndoRefused, {name}};
     case RestoreResult::Status::Incomplete:
       return {RepairText::UndoIncomplete, {std::to_string(result.check.missing), name}};
   }

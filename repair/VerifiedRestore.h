@@ -20,6 +20,7 @@ struct RestoreResult {
     NotEnded,    // the editor could not start, or was stopped before it ended
     Unreadable,  // the file could not be read: nothing was imported
     Refused,     // not a backup the repair could have written: nothing was imported
+    Declined,    // a file not on record that the user chose not to import: nothing was imported
     Incomplete,  // some entries are not in the registry as the file has them
   };
   Status status = Status::Restored;
@@ -28,13 +29,20 @@ struct RestoreResult {
   RestoreCheck check;
 };
 
+// Asked about a file that reads as a backup but whose bytes are not on record (BackupRecord.h): a file
+// someone else put in the backup folder, or a backup written before the record was kept. True imports
+// it; the file is as parsed.
+using UnrecordedFileConfirm = std::function<bool(const RegFile& file)>;
+
 // Reads the file and refuses it unless it is named as the repair names its backups and holds nothing
-// the repair does not write (it must read as a registry file, and delete nothing); then starts
-// "regedit /s path" through runImport (true when the editor ended by itself) and checks what the file
-// holds against the registry. REGEDIT4 text is decoded with ansiToUtf16, as the editor reads it.
+// the repair does not write (it must read as a registry file, and delete nothing). A file whose bytes
+// are not on record is imported only when confirmUnrecorded says so: never without one, as when nobody
+// watches. Then starts "regedit /s path" through runImport (true when the editor ended by itself) and
+// checks what the file holds against the registry. REGEDIT4 text is decoded with ansiToUtf16, as the
+// editor reads it.
 RestoreResult RestoreBackupFile(const Platform& platform, const std::string& path,
                                 const std::function<bool(const std::string& commandLine)>& runImport,
-                                const AnsiDecoder& ansiToUtf16);
+                                const AnsiDecoder& ansiToUtf16, const UnrecordedFileConfirm& confirmUnrecorded = {});
 
 // What a message box says about a restore that did not put everything back, naming the file; none
 // when it did, or when the editor did not end (that was said already).

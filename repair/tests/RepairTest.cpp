@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "repair/BackupRecord.h"
 #include "repair/RegFile.h"
 #include "repair/Repair.h"
 #include "testkit/TestKit.h"
@@ -216,6 +217,7 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
     env.files.AddShortcut("C:\\Desk\\Gone.lnk", "C:\\gone.exe");
     env.registry.SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
     env.registry.SetString(RootKey::CurrentUser, "Software\\Old\\App", "B", "b");
+    RecordBackup(env.registry, Sha256Hex("earlier backup"), "Backup.reg");
     c.prepare(env.files);
     std::string before, after;
     env.files.ReadFile(kBackup, before);
@@ -265,15 +267,18 @@ TEST_F(RepairTest, TheBackupIsFlushedBeforeTheFirstDeletion) {
   EXPECT_EQ(summary_, (RepairSummary{4, 0, kBackup, 2}));
 }
 
-// Every key and value below the roots a test uses, with its data: what a restore must give back.
+// Every key and value below the roots a test uses, with its data: what a restore must give back. The
+// record of the backups written is the repair's own bookkeeping and is left out.
 std::map<std::string, std::optional<RegValue>> Snapshot(const MemoryRegistry& registry, RootKey root,
                                                         const std::string& path = "Software") {
   std::map<std::string, std::optional<RegValue>> entries{{path, std::nullopt}};
   for (const std::string& name : registry.ValueNames(root, path)) {
     entries[path + "\\" + name + "="] = registry.GetValue(root, path, name);
   }
-  for (const std::string& name : registry.SubkeyNames(root, path))
+  for (const std::string& name : registry.SubkeyNames(root, path)) {
+    if (std::string(kBackupRecordKey).starts_with(path + "\\" + name + "\\")) continue;
     entries.merge(Snapshot(registry, root, path + "\\" + name));
+  }
   return entries;
 }
 
