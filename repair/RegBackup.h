@@ -40,6 +40,9 @@ enum class RemoveOutcome {
   NotBackedUp,         // it could not be read or written to the backup faithfully
   NotDeleted,          // backed up, but the deletion failed
   NeedsAdministrator,  // this process may not change its key (the machine's keys for a standard user)
+  // Changed between the backup's read and the deletion (a value written, a subkey made, the key made
+  // anew): the backup does not hold what is there now, so it is not deleted.
+  ChangedSinceBackup,
 };
 
 // Whether the entry is still there after the outcome.
@@ -74,7 +77,9 @@ class RegBackup {
   // RepairError when the file cannot take all of it; then nothing is deleted (and a file this call
   // made is removed again).
   void BackUp();
-  // Deletes, in the order queued, every entry the last BackUp wrote, through the keys it opened.
+  // Deletes, in the order queued, every entry the last BackUp wrote, through the keys it opened. An
+  // entry that changed since it was read (a value's type or data; a key's or subkey's last-write time,
+  // value or subkey count; a key made anew at its path) is kept as ChangedSinceBackup.
   void DeleteBackedUp();
   // What became of an entry: its outcome once deleted or passed over.
   RemoveOutcome Outcome(std::size_t entry) const;

@@ -103,6 +103,7 @@ RepairText WhyKept(RemoveOutcome outcome) {
     case RemoveOutcome::Refused: return RepairText::KeptRefused;
     case RemoveOutcome::NotBackedUp: return RepairText::KeptNotBackedUp;
     case RemoveOutcome::NeedsAdministrator: return RepairText::KeptNeedsAdministrator;
+    case RemoveOutcome::ChangedSinceBackup: return RepairText::KeptChangedSinceBackup;
     default: return RepairText::KeptStillPresent;
   }
 }
@@ -193,7 +194,7 @@ std::optional<KeptReasonParts> KeptReasonPartsOf(const std::string& reason) {
   const std::size_t end = reason.find(then, head.size());
   const std::string why = reason.substr(head.size(), end == std::string::npos ? std::string::npos : end - head.size());
   for (const RepairText id : {RepairText::KeptRefused, RepairText::KeptNotBackedUp, RepairText::KeptNeedsAdministrator,
-                              RepairText::KeptStillPresent}) {
+                              RepairText::KeptStillPresent, RepairText::KeptChangedSinceBackup}) {
     if (why != RepairTextPatterns()[static_cast<std::size_t>(id)].english) continue;
     return KeptReasonParts{id, end == std::string::npos ? std::string() : reason.substr(end + then.size())};
   }

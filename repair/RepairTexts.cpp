@@ -9,7 +9,7 @@ namespace {
 
 using enum RepairText;
 
-constexpr std::array<RepairTextPattern, 33> kPatterns = {{
+constexpr std::array<RepairTextPattern, 34> kPatterns = {{
     {BackupFolderQuestion, "%1,The backup directory does not exist.\r\ncreates a new directory?"},
     {CannotCreateFolder, "Cannot create %1"},
     {BackupNotWritten, "The backup file %1 could not be written."},
@@ -47,6 +47,7 @@ constexpr std::array<RepairTextPattern, 33> kPatterns = {{
      "Tamrisk did not write this file, or wrote it before it kept a record of its backups. Anyone who can write "
      "in the backup folder may have put it there:\r\n%1\r\n\r\nImporting it adds these entries to the registry, "
      "or changes them:\r\n%2\r\nImport it only if you know where it came from. Import it?"},
+    {KeptChangedSinceBackup, "changed since it was backed up"},
 }};
 
 constexpr bool InIdOrder() {

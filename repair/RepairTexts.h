@@ -46,6 +46,7 @@ enum class RepairText : int {
   UndoIncomplete,
   NotOnRecord,
   UnrecordedImportQuestion,
+  KeptChangedSinceBackup,
 };
 
 struct RepairTextPattern {

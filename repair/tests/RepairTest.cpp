@@ -1,9 +1,11 @@
 // The repair walk over the results list, the backup folder question and the backup file name.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
@@ -280,6 +282,99 @@ std::map<std::string, std::optional<RegValue>> Snapshot(const MemoryRegistry& re
     entries.merge(Snapshot(registry, root, path + "\\" + name));
   }
   return entries;
+}
+
+// Another program changes the registry between the backup's read and the deletion (here: as the
+// backup reaches the disk). What changed is not in the backup, so it stays, with its row kept and
+// saying why; the rest goes, and the backup restores what went.
+TEST_F(RepairTest, AnEntryChangedAfterTheBackupReadItIsKeptAndNothingIsLost) {
+  class ChangingFiles final : public ForwardingFileSystem {
+   public:
+    ChangingFiles(FileSystem& inner, std::function<void()> change) : ForwardingFileSystem(inner), change_(change) {}
+    std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
+      class Stream final : public AppendStream {
+       public:
+        Stream(std::unique_ptr<AppendStream> inner, std::function<void()>& change)
+            : inner_(std::move(inner)), change_(change) {}
+        bool Append(std::string_view contents, std::string* error) override { return inner_->Append(contents, error); }
+        bool Flush(std::string* error) override {
+          const bool flushed = inner_->Flush(error);
+          if (change_) std::exchange(change_, nullptr)();
+          return flushed;
+        }
+
+       private:
+        std::unique_ptr<AppendStream> inner_;
+        std::function<void()>& change_;
+      };
+      std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
+      return inner ? std::make_unique<Stream>(std::move(inner), change_) : nullptr;
+    }
+
+   private:
+    std::function<void()> change_;
+  };
+  const std::string kChanged = "kept: changed since it was backed up";
+  struct Case {
+    const char* what;
+    std::function<void(MemoryRegistry&)> change;
+    std::string keptKey;  // the row kept
+  };
+  const Case cases[] = {
+      {"a value written into the key",
+       [](MemoryRegistry& r) { r.SetString(RootKey::CurrentUser, "Software\\Old\\App", "New", "n"); },
+       "HKEY_CURRENT_USER\\Software\\Old"},
+      {"a subkey made below it",
+       [](MemoryRegistry& r) { r.CreateKey(RootKey::CurrentUser, "Software\\Old\\App\\Deep\\Fresh"); },
+       "HKEY_CURRENT_USER\\Software\\Old"},
+      {"the value's data changed",
+       [](MemoryRegistry& r) { r.SetString(RootKey::CurrentUser, "Software\\Run", "A", "new"); },
+       "HKEY_CURRENT_USER\\Software\\Run"},
+      {"the key made anew",
+       [](MemoryRegistry& r) {
+         r.DeleteKey(RootHandle(RootKey::CurrentUser), "Software\\Old\\App\\Deep");
+         r.DeleteKey(RootHandle(RootKey::CurrentUser), "Software\\Old\\App");
+         r.DeleteKey(RootHandle(RootKey::CurrentUser), "Software\\Old");
+         r.SetString(RootKey::CurrentUser, "Software\\Old", "Other", "o");
+       },
+       "HKEY_CURRENT_USER\\Software\\Old"},
+  };
+  const std::vector<test::RegRow> seed = {
+      test::Str("HKCU\\Software\\Run", "A", "a"), test::Str("HKCU\\Software\\Run", "B", "b"),
+      test::Str("HKCU\\Software\\Old\\App", "", "x"), test::Str("HKCU\\Software\\Old\\App\\Deep", "v", "y")};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    test::Seed(env.registry, seed);
+    ChangingFiles files(env.files, [&] { c.change(env.registry); });
+    const Platform platform{env.registry, files, env.system, env.ini, env.shell};
+    VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Old", "", rkKey),
+                           Checked("HKEY_CURRENT_USER\\Software\\Run", "B", rkValueInColumn)});
+    const RepairSummary summary = RepairRows(platform, results, kBackup);
+    EXPECT_EQ(summary.kept, 1u);
+    ASSERT_EQ(results.rows.size(), 1u);
+    EXPECT_EQ(results.rows[0].registryKey, c.keptKey);
+    EXPECT_EQ(results.rows[0].reason.rfind(kChanged, 0), 0u) << results.rows[0].reason;
+    // Every key and value there was after the change is still there or in the backup, as it was.
+    MemoryRegistry expected;
+    test::Seed(expected, seed);
+    c.change(expected);
+    const std::optional<RegFile> backup = ParseRegFile(env.files.Contents(kBackup).value_or(""), test::Cp1252);
+    ASSERT_TRUE(backup);
+    std::map<std::string, std::optional<RegValue>> kept = Snapshot(env.registry, RootKey::CurrentUser);
+    for (const RegFileKey& key : backup->keys) {
+      kept.try_emplace(key.path, std::nullopt);
+      for (const RegFileValue& value : key.values) {
+        kept.try_emplace(key.path + "\\" + value.name + "=", RegValue{value.type, value.data});
+      }
+    }
+    for (const auto& [entry, value] : Snapshot(expected, RootKey::CurrentUser)) {
+      const auto found = kept.find(entry);
+      EXPECT_TRUE(found != kept.end() && found->second == value) << entry << " was lost";
+    }
+  }
 }
 
 // A repair killed at any deletion (the process ended there) leaves a backup that, imported as the
