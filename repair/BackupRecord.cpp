@@ -1,5 +1,6 @@
 #include "repair/BackupRecord.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/RegistryAccess.h"
@@ -96,11 +97,39 @@ bool RecordBackup(RegistryBackend& registry, const std::string& hashHex, const s
   return recorded;
 }
 
-bool IsRecordedBackup(RegistryBackend& registry, std::string_view bytes) {
-  const BackendKey key(registry, RootHandle(RootKey::CurrentUser), kBackupRecordKey, rights::Read);
-  if (key.get() == 0) return false;
+namespace {
+
+bool IsRecorded(RegistryBackend& registry, const BackendKey& record, const std::string& hashHex) {
   std::uint32_t type = 0, size = 0;
-  return registry.QueryValueInfo(key.get(), Sha256Hex(bytes), type, size) == status::Success;
+  return record.get() != 0 && registry.QueryValueInfo(record.get(), hashHex, type, size) == status::Success;
+}
+
+}  // namespace
+
+bool IsRecordedBackup(RegistryBackend& registry, std::string_view bytes) {
+  const BackendKey record(registry, RootHandle(RootKey::CurrentUser), kBackupRecordKey, rights::Read);
+  return IsRecorded(registry, record, Sha256Hex(bytes));
+}
+
+std::size_t RecordedPrefixLength(RegistryBackend& registry, std::string_view bytes) {
+  static constexpr std::string_view kWriteStart("\r\0\n\0[\0", 6);
+  const BackendKey record(registry, RootHandle(RootKey::CurrentUser), kBackupRecordKey, rights::Read);
+  Sha256 hash;
+  std::size_t hashed = 0, longest = 0;
+  const auto tryEnd = [&](std::size_t end) {
+    hash.Update(bytes.substr(hashed, end - hashed));
+    hashed = end;
+    if (IsRecorded(registry, record, hash.HexDigest())) longest = end;
+  };
+  for (std::size_t at = bytes.find(kWriteStart); at != std::string_view::npos; at = bytes.find(kWriteStart, at + 2)) {
+    if (at % 2 == 0) tryEnd(at);
+  }
+  // A write cut within its first few bytes left less than its start.
+  for (std::size_t at = std::max(hashed, bytes.size() - std::min(bytes.size(), kWriteStart.size() - 1));
+       at < bytes.size(); ++at) {
+    if (at % 2 == 0 && kWriteStart.starts_with(bytes.substr(at))) tryEnd(at);
+  }
+  return longest;
 }
 
 }  // namespace tamrisk

@@ -41,4 +41,10 @@ bool RecordBackup(RegistryBackend& registry, const std::string& hashHex, const s
 // Whether bytes are a backup this account wrote, whole and unchanged.
 bool IsRecordedBackup(RegistryBackend& registry, std::string_view bytes);
 
+// The length of the longest start of bytes that is on record and ends where a later write of the
+// repair began (a CR LF and a key line, in UTF-16LE); 0 when there is none. A repair killed while it
+// wrote its second batch (the emptied keys) leaves such a file: on record up to its first batch, and
+// nothing of the cut batch deleted, since its deletions wait for its record.
+std::size_t RecordedPrefixLength(RegistryBackend& registry, std::string_view bytes);
+
 }  // namespace tamrisk

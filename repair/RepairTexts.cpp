@@ -9,7 +9,7 @@ namespace {
 
 using enum RepairText;
 
-constexpr std::array<RepairTextPattern, 34> kPatterns = {{
+constexpr std::array<RepairTextPattern, 35> kPatterns = {{
     {BackupFolderQuestion, "%1,The backup directory does not exist.\r\ncreates a new directory?"},
     {CannotCreateFolder, "Cannot create %1"},
     {BackupNotWritten, "The backup file %1 could not be written."},
@@ -48,6 +48,9 @@ constexpr std::array<RepairTextPattern, 34> kPatterns = {{
      "in the backup folder may have put it there:\r\n%1\r\n\r\nImporting it adds these entries to the registry, "
      "or changes them:\r\n%2\r\nImport it only if you know where it came from. Import it?"},
     {KeptChangedSinceBackup, "changed since it was backed up"},
+    {RestoreDroppedCutEnd,
+     "The backup was restored, but for its last %1 bytes: the repair was stopped while it wrote them, before it "
+     "deleted anything they hold, so they were left out:\r\n%2"},
 }};
 
 constexpr bool InIdOrder() {

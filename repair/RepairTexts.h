@@ -47,6 +47,7 @@ enum class RepairText : int {
   NotOnRecord,
   UnrecordedImportQuestion,
   KeptChangedSinceBackup,
+  RestoreDroppedCutEnd,
 };
 
 struct RepairTextPattern {

@@ -12,6 +12,7 @@
 #include "repair/BackupRecord.h"
 #include "repair/RegFile.h"
 #include "repair/Repair.h"
+#include "repair/VerifiedRestore.h"
 #include "testkit/TestKit.h"
 
 namespace tamrisk {
@@ -578,6 +579,81 @@ TEST_F(RepairTest, AProgramKeyTheRepairEmptiedGoesIntoTheSameBackup) {
     EXPECT_TRUE(env.registry.KeyExists(RootKey::LocalMachine, "Software\\Untouched\\Empty"));
     const std::string backup = test::Utf8OfUtf16File(env.files.Contents(kBackup).value_or(""));
     EXPECT_EQ(backup.find("[HKEY_LOCAL_MACHINE\\" + std::string(c.emptiedKey) + "]") != std::string::npos, c.removed);
+  }
+}
+
+// A repair killed while it appends its second batch (the emptied program keys) leaves a torn end after
+// the first batch, whose entries are deleted. The restore puts back the part on record, says how much
+// it left out, and the registry is as before: nothing of the torn batch had been deleted.
+TEST_F(RepairTest, KilledWhileWritingTheEmptiedKeysTheRecordedPartRestoresEverything) {
+  struct Killed {};
+  class TearingFiles final : public ForwardingFileSystem {
+   public:
+    TearingFiles(FileSystem& inner, std::size_t cut) : ForwardingFileSystem(inner), cut_(cut) {}
+    std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
+      class Stream final : public AppendStream {
+       public:
+        Stream(std::unique_ptr<AppendStream> inner, TearingFiles& owner) : inner_(std::move(inner)), owner_(owner) {}
+        bool Append(std::string_view contents, std::string* error) override {
+          if (++owner_.appends_ < 2) return inner_->Append(contents, error);
+          owner_.secondSize_ = contents.size();
+          inner_->Append(contents.substr(0, std::min(owner_.cut_, contents.size())), error);
+          throw Killed{};
+        }
+        bool Flush(std::string* error) override { return inner_->Flush(error); }
+
+       private:
+        std::unique_ptr<AppendStream> inner_;
+        TearingFiles& owner_;
+      };
+      std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
+      return inner ? std::make_unique<Stream>(std::move(inner), *this) : nullptr;
+    }
+    std::size_t cut_;
+    int appends_ = 0;
+    std::size_t secondSize_ = 0;
+  };
+  for (std::size_t cut = 1;; cut += 7) {
+    SCOPED_TRACE("the second write cut after " + std::to_string(cut) + " bytes");
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    env.files.AddFolder("C:\\Temp");
+    env.system.SetVariable("TEMP", "C:\\Temp");
+    test::Seed(env.registry, {test::Str("HKCU\\Software\\Vendor\\Tool", "Path", "C:\\gone\\t.exe"),
+                              test::Str("HKCU\\Software\\Vendor\\Other", "Path", "C:\\gone\\u.exe"),
+                              test::Str("HKCU\\Software\\Run", "A", "a")});
+    const auto before = Snapshot(env.registry, RootKey::CurrentUser);
+    TearingFiles files(env.files, cut);
+    const Platform platform{env.registry, files, env.system, env.ini, env.shell};
+    VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Other", "Path", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn)});
+    EXPECT_THROW(RepairRows(platform, results, kBackup, ScopeAfterScan({"14"}, {})), Killed);
+    ASSERT_GT(files.secondSize_, 0u) << "the emptied keys were written";
+    EXPECT_FALSE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Run", "A")) << "the first batch went";
+    EXPECT_TRUE(env.registry.KeyExists(RootKey::CurrentUser, "Software\\Vendor")) << "the torn batch stayed";
+
+    std::vector<std::string> imported;
+    const RestoreResult restored = RestoreBackupFile(
+        env.platform, kBackup,
+        [&](const std::string& command) {
+          const std::string path =
+              command.substr(command.find("/s \"") + 4, command.size() - command.find("/s \"") - 5);
+          imported.push_back(path);
+          const std::optional<RegFile> file = ParseRegFile(env.files.Contents(path).value_or(""), test::Cp1252);
+          for (const RegFileKey& key : file.value().keys) {
+            env.registry.CreateKey(key.root, key.path);
+            for (const RegFileValue& v : key.values) env.registry.SetValue(key.root, key.path, v.name, v.type, v.data);
+          }
+          return true;
+        },
+        test::Cp1252);
+    EXPECT_EQ(restored.status, RestoreResult::Status::Restored);
+    EXPECT_EQ(restored.droppedBytes, std::min(cut, files.secondSize_));
+    EXPECT_EQ(imported, std::vector<std::string>{"C:\\Temp\\Tamrisk-Backup20240102030405.reg"}) << "a copy of the part";
+    EXPECT_FALSE(env.files.Exists(imported.at(0))) << "the copy is deleted";
+    EXPECT_EQ(Snapshot(env.registry, RootKey::CurrentUser), before);
+    if (cut >= files.secondSize_) break;
   }
 }
 

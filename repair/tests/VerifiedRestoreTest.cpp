@@ -164,12 +164,16 @@ TEST(VerifiedRestore, AFileNotOnRecordIsImportedOnlyWhenTheUserAgreesToWhatItAdd
   EXPECT_NE(restore(), RestoreResult::Status::Declined);
   EXPECT_TRUE(asked.empty()) << "the repair's own backup, written in two parts, is on record";
 
-  env.files.AddFile(path, env.files.Contents(path).value() + std::string("\r\0\n\0", 4));
+  std::string bytes = env.files.Contents(path).value();
+  const std::size_t data = bytes.find(std::string("a\0.\0e\0x\0e\0", 10));
+  ASSERT_NE(data, std::string::npos);
+  bytes[data] = 'b';
+  env.files.AddFile(path, bytes);
   answers = {false, true};
   EXPECT_EQ(restore(), RestoreResult::Status::Declined);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], "HKEY_CURRENT_USER\\" + run +
-                          "\r\n    \"Gone\" = \"C:\\Gone\\a.exe\"\r\n"
+                          "\r\n    \"Gone\" = \"C:\\Gone\\b.exe\"\r\n"
                           "HKEY_CURRENT_USER\\Software\\TamriskOther\r\n    \"V\" = \"w\"\r\n");
   EXPECT_NE(restore(), RestoreResult::Status::Declined);
   EXPECT_EQ(asked.size(), 2u);
