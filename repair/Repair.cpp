@@ -180,7 +180,12 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
     }
   }
   results.RemoveRows(gone);
-  summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, scope.ignore);
+  if (backup.Written()) summary.backupFile = backupFileName;
+  try {
+    summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, scope.ignore);
+  } catch (const RepairError& error) {
+    throw EmptiedKeysKeptError(summary, error.phrase());
+  }
   if (backup.Written()) summary.backupFile = backupFileName;
   return summary;
 }
@@ -227,5 +232,8 @@ Phrase RepairSummaryPhrase(const RepairSummary& summary) {
 }
 
 std::string RepairSummaryText(const RepairSummary& summary) { return Worded(RepairSummaryPhrase(summary)); }
+
+EmptiedKeysKeptError::EmptiedKeysKeptError(const RepairSummary& summary, Phrase why)
+    : RepairError({RepairText::SummaryThenError, {RepairSummaryPhrase(summary), std::move(why)}}), summary_(summary) {}
 
 }  // namespace tamrisk

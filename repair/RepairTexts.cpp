@@ -9,7 +9,7 @@ namespace {
 
 using enum RepairText;
 
-constexpr std::array<RepairTextPattern, 35> kPatterns = {{
+constexpr std::array<RepairTextPattern, 36> kPatterns = {{
     {BackupFolderQuestion, "%1,The backup directory does not exist.\r\ncreates a new directory?"},
     {CannotCreateFolder, "Cannot create %1"},
     {BackupNotWritten, "The backup file %1 could not be written."},
@@ -51,6 +51,7 @@ constexpr std::array<RepairTextPattern, 35> kPatterns = {{
     {RestoreDroppedCutEnd,
      "The backup was restored, but for its last %1 bytes: the repair was stopped while it wrote them, before it "
      "deleted anything they hold, so they were left out:\r\n%2"},
+    {SummaryThenError, "%1. %2"},
 }};
 
 constexpr bool InIdOrder() {

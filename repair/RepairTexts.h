@@ -48,6 +48,7 @@ enum class RepairText : int {
   UnrecordedImportQuestion,
   KeptChangedSinceBackup,
   RestoreDroppedCutEnd,
+  SummaryThenError,
 };
 
 struct RepairTextPattern {

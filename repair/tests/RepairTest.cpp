@@ -582,6 +582,50 @@ TEST_F(RepairTest, AProgramKeyTheRepairEmptiedGoesIntoTheSameBackup) {
   }
 }
 
+// A backup of the emptied program keys that cannot be written keeps those keys, and the error keeps
+// the summary of the rows repaired before, so that -cleanonce can tell this from a failed repair.
+TEST_F(RepairTest, AFailedBackupOfTheEmptiedKeysKeepsTheSummaryOfTheRepair) {
+  class SecondAppendFails final : public ForwardingFileSystem {
+   public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
+      class Stream final : public AppendStream {
+       public:
+        explicit Stream(std::unique_ptr<AppendStream> inner) : inner_(std::move(inner)) {}
+        bool Append(std::string_view contents, std::string* error) override {
+          if (++appends_ < 2) return inner_->Append(contents, error);
+          *error = "The disk is full.";
+          return false;
+        }
+        bool Flush(std::string* error) override { return inner_->Flush(error); }
+
+       private:
+        std::unique_ptr<AppendStream> inner_;
+        int appends_ = 0;
+      };
+      std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
+      return inner ? std::make_unique<Stream>(std::move(inner)) : nullptr;
+    }
+  };
+  test::Seed(Reg(), {test::Str("HKCU\\Software\\Vendor\\Tool", "Path", "C:\\gone\\t.exe")});
+  SecondAppendFails files(env_.files);
+  const Platform platform{env_.registry, files, env_.system, env_.ini, env_.shell};
+  results_ = VectorResults({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn)});
+  try {
+    RepairRows(platform, results_, kBackup, ScopeAfterScan({"14"}, {}));
+    FAIL() << "no error";
+  } catch (const EmptiedKeysKeptError& error) {
+    EXPECT_EQ(error.Summary(), (RepairSummary{1, 0, kBackup, 0}));
+    EXPECT_EQ(std::string(error.what()), std::string("Repaired 1 problem, kept 0 (Backup20240102030405.reg). The "
+                                                     "backup file ") +
+                                             kBackup +
+                                             " could not be written: The disk is full. The emptied program "
+                                             "keys were kept.");
+  }
+  EXPECT_TRUE(results_.rows.empty());
+  EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\Vendor\\Tool"));
+}
+
 // A repair killed while it appends its second batch (the emptied program keys) leaves a torn end after
 // the first batch, whose entries are deleted. The restore puts back the part on record, says how much
 // it left out, and the registry is as before: nothing of the torn batch had been deleted.

@@ -141,6 +141,19 @@ TEST_F(CleanOnceRun, WhatKeepsItFromWorkingGivesOneAndALogLine) {
   }
 }
 
+// With nothing to repair there is nothing to back up: no backup folder is made, and one that cannot
+// be made is no error.
+TEST_F(CleanOnceRun, NothingFoundMakesNoBackupFolder) {
+  for (const std::string& folder : {std::string(kFolder) + "Backup", std::string("Q:\\Nowhere\\Backup")}) {
+    SCOPED_TRACE(folder);
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    env.files.AddFile(Ini(), Ticked({1, 10}) + "[Options]\r\nOutputDirectory=" + folder + "\r\n");
+    EXPECT_EQ(RunCleanOnce(env.platform, false), 0);
+    EXPECT_FALSE(env.files.Exists(folder));
+  }
+}
+
 // Three places once caught a read failure and went on as if their category had finished: MSConfig's
 // pass of Startup Programs, the Applications category and the search below each application. Now
 // the category is named incomplete and the run gives 2; the rows found before still go.

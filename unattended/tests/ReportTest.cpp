@@ -152,6 +152,10 @@ TEST_F(ReportRun, AnIncompleteScanStillWritesWhatItFoundAndGivesTwo) {
                           "C:\\Program Files\\Tamrisk\\options.ini");
   EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv", true), 2);
   EXPECT_NE(Report().find("Missing Startup Programs"), std::string::npos) << "the category after the failure ran";
+  EXPECT_TRUE(
+      Report().ends_with("\r\nScan incomplete: Shared DLLs. These categories ended on a failure; what they "
+                         "found before it is listed.\r\n"))
+      << Report();
   const std::string log = env_.files.Contents("C:\\Program Files\\Tamrisk\\Tamrisk.log").value_or("");
   EXPECT_NE(log.find("-report  scheduled  categories 9,10  found 1  incomplete: Shared DLLs  exit 2\r\n"),
             std::string::npos)
