@@ -145,7 +145,7 @@ TEST_F(RegGlobalWinTest, AFileLockedByAnotherProgramGivesDefaultsAndIsNotSavedOv
   }
   EXPECT_THROW(SaveOptions(platform_, TNodeChecks{}, WindowSnapshot{1, {}}, options), SettingsReadError);
   std::string after;
-  ASSERT_TRUE(real_.files.ReadFile(IniPath(), after));
+  ASSERT_TRUE(real_.files.ReadFile(IniPath(), after, nullptr));
   EXPECT_EQ(after, text);
 }
 

@@ -248,6 +248,8 @@ void ExpectWarning(const ScriptedPrompt& prompt, const char* warning, const char
 }
 
 constexpr char kBack[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n";
+// kBack with one more blank line: the same entries in a file not on record.
+constexpr char kPlanted[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n\r\n";
 constexpr char kNotBack[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Gone\"=\"x\"\r\n";
 
 TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhenAsked) {
@@ -283,10 +285,10 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
            {"not a registry file: refused before the import", "C:\\Backups", true, true, false, true, "garbage",
             "This file is not a backup of Tamrisk (it is not a registry file), so it was not restored:\r\n"
             "C:\\Backups\\Backup20230101120000.reg"},
-           {"a file not on record, the warning answered No", "C:\\Backups", true, true, false, true, kBack,
+           {"a file not on record, the warning answered No", "C:\\Backups", true, true, false, true, kPlanted,
             "Tamrisk did not write this file",
             "Backup20230101120000.reg is not a backup of Tamrisk; nothing was restored", IDYES, false},
-           {"a file not on record, the warning answered Yes", "C:\\Backups", true, true, false, false, kBack,
+           {"a file not on record, the warning answered Yes", "C:\\Backups", true, true, false, false, kPlanted,
             "Tamrisk did not write this file", "Restored 2 entries from Backup20230101120000.reg; the file was deleted",
             IDYES, false, IDYES},
        }) {
@@ -470,8 +472,8 @@ TEST(RestoreDialogWin, APlantedFileIsNotImportedByUndoOrRestoreWithoutTheWarning
   ASSERT_EQ(prompt.calls.size(), 2u);
   EXPECT_EQ(prompt.calls[1].text.rfind("Tamrisk did not write this file", 0), 0u) << prompt.calls[1].text;
   const std::string after = ExportKey(key);
-  EXPECT_EQ(after.find("Planted"), std::string::npos) << "the planted file reached the registry";
-  EXPECT_EQ(after.find("App"), std::string::npos) << after;
+  EXPECT_EQ(after.find("evil.exe"), std::string::npos) << "the planted file reached the registry:\n" << after;
+  EXPECT_EQ(after.find("\\App]"), std::string::npos) << after;
   DeleteKeyTree(RootKey::CurrentUser, "Software\\" + name);
   RemoveFolder(OptionsSetting.OutputDirectory);
 }
