@@ -199,6 +199,9 @@ class SystemInfo {
   virtual std::string WindowsFolder() = 0;
   // GetComputerNameW: the computer's NetBIOS name; "" when unknown (the default).
   virtual std::string ComputerName();
+  // Whether the process runs with an administrator's full token (UAC's TokenElevation); false when
+  // unknown (the default).
+  virtual bool ProcessIsElevated();
 };
 
 // GetPrivateProfileStringW / WritePrivateProfileStringW: each write reaches the file at once. A file

@@ -444,6 +444,16 @@ std::string Win32SystemInfo::ExecutableFolder() {
   return Utf8(std::wstring_view(path).substr(0, path.find_last_of(L'\\') + 1));
 }
 
+bool Win32SystemInfo::ProcessIsElevated() {
+  HANDLE rawToken = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
+  const UniqueHandle token(rawToken);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
 std::string Win32SystemInfo::ComputerName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD length = MAX_COMPUTERNAME_LENGTH + 1;

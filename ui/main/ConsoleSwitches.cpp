@@ -80,7 +80,7 @@ int RunInstallerSwitch(const std::vector<std::string>& arguments) {
     const bool anotherStays = AnotherProductUses(ArgumentAt(arguments, 2), ArgumentAt(arguments, 1));
     exitCode = RunUninstall(system.platform, scheduler, anotherStays, error);
   } else {
-    const TaskTarget target{ThisProgramPath(), system.platform.system.CurrentUserSid(), system.platform.system.Now()};
+    const TaskTarget target = TaskTargetOf(system.platform, ThisProgramPath());
     exitCode = RunSetSchedule(scheduler, {arguments.begin() + 1, arguments.end()}, target, error);
   }
   // Nobody may be watching (the installer runs it): an error goes to a console if there is one.
