@@ -212,9 +212,12 @@ Phrase KeptReasonPhrase(RepairText why, const std::string& listed) {
 }
 
 Phrase RepairBusyPhrase(RepairHolder holder) {
-  return {
-      holder == RepairHolder::UnattendedRun ? RepairText::UnattendedRunRepairing : RepairText::AnotherTamriskRepairing,
-      {}};
+  switch (holder) {
+    case RepairHolder::UnattendedRun: return {RepairText::UnattendedRunRepairing, {}};
+    case RepairHolder::LockDenied: return {RepairText::RepairLockDenied, {std::string(kRepairLockName)}};
+    case RepairHolder::LockNameTaken: return {RepairText::RepairLockNameTaken, {std::string(kRepairLockName)}};
+    default: return {RepairText::AnotherTamriskRepairing, {}};
+  }
 }
 
 std::string RepairBusyText(RepairHolder holder) { return Worded(RepairBusyPhrase(holder)); }

@@ -9,7 +9,7 @@ namespace {
 
 using enum RepairText;
 
-constexpr std::array<RepairTextPattern, 36> kPatterns = {{
+constexpr std::array<RepairTextPattern, 38> kPatterns = {{
     {BackupFolderQuestion, "%1,The backup directory does not exist.\r\ncreates a new directory?"},
     {CannotCreateFolder, "Cannot create %1"},
     {BackupNotWritten, "The backup file %1 could not be written."},
@@ -52,6 +52,12 @@ constexpr std::array<RepairTextPattern, 36> kPatterns = {{
      "The backup was restored, but for its last %1 bytes: the repair was stopped while it wrote them, before it "
      "deleted anything they hold, so they were left out:\r\n%2"},
     {SummaryThenError, "%1. %2"},
+    {RepairLockDenied,
+     "The repair lock %1 was made by an account that keeps this one out, so whether another repair is under way "
+     "cannot be told."},
+    {RepairLockNameTaken,
+     "Another program holds an object named %1 that is not Tamrisk's repair lock, so whether another repair is "
+     "under way cannot be told."},
 }};
 
 constexpr bool InIdOrder() {

@@ -49,6 +49,8 @@ enum class RepairText : int {
   KeptChangedSinceBackup,
   RestoreDroppedCutEnd,
   SummaryThenError,
+  RepairLockDenied,
+  RepairLockNameTaken,
 };
 
 struct RepairTextPattern {
