@@ -270,6 +270,44 @@ TEST_F(RepairTest, TheBackupIsFlushedBeforeTheFirstDeletion) {
   EXPECT_EQ(summary_, (RepairSummary{4, 0, kBackup, 2}));
 }
 
+// A file system whose append streams pass through hooks: append gets each append (its number from 1,
+// the data and the real stream) and says how it went; afterFlush runs after each flush.
+class HookedAppends final : public ForwardingFileSystem {
+ public:
+  using Append = std::function<bool(int number, std::string_view contents, AppendStream& inner, std::string* error)>;
+  HookedAppends(FileSystem& inner, Append append, std::function<void()> afterFlush = {})
+      : ForwardingFileSystem(inner), append_(std::move(append)), afterFlush_(std::move(afterFlush)) {}
+  std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
+    std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
+    return inner ? std::make_unique<Stream>(std::move(inner), *this) : nullptr;
+  }
+
+ private:
+  class Stream final : public AppendStream {
+   public:
+    Stream(std::unique_ptr<AppendStream> inner, HookedAppends& owner) : inner_(std::move(inner)), owner_(owner) {}
+    bool Append(std::string_view contents, std::string* error) override {
+      return owner_.append_(++owner_.appends_, contents, *inner_, error);
+    }
+    bool Flush(std::string* error) override {
+      const bool flushed = inner_->Flush(error);
+      if (owner_.afterFlush_) owner_.afterFlush_();
+      return flushed;
+    }
+
+   private:
+    std::unique_ptr<AppendStream> inner_;
+    HookedAppends& owner_;
+  };
+  Append append_;
+  std::function<void()> afterFlush_;
+  int appends_ = 0;
+};
+
+const HookedAppends::Append kPassAppends = [](int, std::string_view contents, AppendStream& inner, std::string* error) {
+  return inner.Append(contents, error);
+};
+
 // Every key and value below the roots a test uses, with its data: what a restore must give back. The
 // record of the backups written is the repair's own bookkeeping and is left out.
 std::map<std::string, std::optional<RegValue>> Snapshot(const MemoryRegistry& registry, RootKey root,
@@ -289,32 +327,6 @@ std::map<std::string, std::optional<RegValue>> Snapshot(const MemoryRegistry& re
 // backup reaches the disk). What changed is not in the backup, so it stays, with its row kept and
 // saying why; the rest goes, and the backup restores what went.
 TEST_F(RepairTest, AnEntryChangedAfterTheBackupReadItIsKeptAndNothingIsLost) {
-  class ChangingFiles final : public ForwardingFileSystem {
-   public:
-    ChangingFiles(FileSystem& inner, std::function<void()> change) : ForwardingFileSystem(inner), change_(change) {}
-    std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
-      class Stream final : public AppendStream {
-       public:
-        Stream(std::unique_ptr<AppendStream> inner, std::function<void()>& change)
-            : inner_(std::move(inner)), change_(change) {}
-        bool Append(std::string_view contents, std::string* error) override { return inner_->Append(contents, error); }
-        bool Flush(std::string* error) override {
-          const bool flushed = inner_->Flush(error);
-          if (change_) std::exchange(change_, nullptr)();
-          return flushed;
-        }
-
-       private:
-        std::unique_ptr<AppendStream> inner_;
-        std::function<void()>& change_;
-      };
-      std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
-      return inner ? std::make_unique<Stream>(std::move(inner), change_) : nullptr;
-    }
-
-   private:
-    std::function<void()> change_;
-  };
   const std::string kChanged = "kept: changed since it was backed up";
   struct Case {
     const char* what;
@@ -348,7 +360,10 @@ TEST_F(RepairTest, AnEntryChangedAfterTheBackupReadItIsKeptAndNothingIsLost) {
     MemoryPlatform env;
     env.files.AddFolder(kFolder);
     test::Seed(env.registry, seed);
-    ChangingFiles files(env.files, [&] { c.change(env.registry); });
+    bool changed = false;
+    HookedAppends files(env.files, kPassAppends, [&] {
+      if (!std::exchange(changed, true)) c.change(env.registry);
+    });
     const Platform platform{env.registry, files, env.system, env.ini, env.shell};
     VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn),
                            Checked("HKEY_CURRENT_USER\\Software\\Old", "", rkKey),
@@ -585,30 +600,12 @@ TEST_F(RepairTest, AProgramKeyTheRepairEmptiedGoesIntoTheSameBackup) {
 // A backup of the emptied program keys that cannot be written keeps those keys, and the error keeps
 // the summary of the rows repaired before, so that -cleanonce can tell this from a failed repair.
 TEST_F(RepairTest, AFailedBackupOfTheEmptiedKeysKeepsTheSummaryOfTheRepair) {
-  class SecondAppendFails final : public ForwardingFileSystem {
-   public:
-    using ForwardingFileSystem::ForwardingFileSystem;
-    std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
-      class Stream final : public AppendStream {
-       public:
-        explicit Stream(std::unique_ptr<AppendStream> inner) : inner_(std::move(inner)) {}
-        bool Append(std::string_view contents, std::string* error) override {
-          if (++appends_ < 2) return inner_->Append(contents, error);
-          *error = "The disk is full.";
-          return false;
-        }
-        bool Flush(std::string* error) override { return inner_->Flush(error); }
-
-       private:
-        std::unique_ptr<AppendStream> inner_;
-        int appends_ = 0;
-      };
-      std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
-      return inner ? std::make_unique<Stream>(std::move(inner)) : nullptr;
-    }
-  };
   test::Seed(Reg(), {test::Str("HKCU\\Software\\Vendor\\Tool", "Path", "C:\\gone\\t.exe")});
-  SecondAppendFails files(env_.files);
+  HookedAppends files(env_.files, [](int number, std::string_view contents, AppendStream& inner, std::string* error) {
+    if (number < 2) return inner.Append(contents, error);
+    *error = "The disk is full.";
+    return false;
+  });
   const Platform platform{env_.registry, files, env_.system, env_.ini, env_.shell};
   results_ = VectorResults({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn)});
   try {
@@ -631,32 +628,6 @@ TEST_F(RepairTest, AFailedBackupOfTheEmptiedKeysKeepsTheSummaryOfTheRepair) {
 // it left out, and the registry is as before: nothing of the torn batch had been deleted.
 TEST_F(RepairTest, KilledWhileWritingTheEmptiedKeysTheRecordedPartRestoresEverything) {
   struct Killed {};
-  class TearingFiles final : public ForwardingFileSystem {
-   public:
-    TearingFiles(FileSystem& inner, std::size_t cut) : ForwardingFileSystem(inner), cut_(cut) {}
-    std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
-      class Stream final : public AppendStream {
-       public:
-        Stream(std::unique_ptr<AppendStream> inner, TearingFiles& owner) : inner_(std::move(inner)), owner_(owner) {}
-        bool Append(std::string_view contents, std::string* error) override {
-          if (++owner_.appends_ < 2) return inner_->Append(contents, error);
-          owner_.secondSize_ = contents.size();
-          inner_->Append(contents.substr(0, std::min(owner_.cut_, contents.size())), error);
-          throw Killed{};
-        }
-        bool Flush(std::string* error) override { return inner_->Flush(error); }
-
-       private:
-        std::unique_ptr<AppendStream> inner_;
-        TearingFiles& owner_;
-      };
-      std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
-      return inner ? std::make_unique<Stream>(std::move(inner), *this) : nullptr;
-    }
-    std::size_t cut_;
-    int appends_ = 0;
-    std::size_t secondSize_ = 0;
-  };
   for (std::size_t cut = 1;; cut += 7) {
     SCOPED_TRACE("the second write cut after " + std::to_string(cut) + " bytes");
     MemoryPlatform env;
@@ -667,13 +638,19 @@ TEST_F(RepairTest, KilledWhileWritingTheEmptiedKeysTheRecordedPartRestoresEveryt
                               test::Str("HKCU\\Software\\Vendor\\Other", "Path", "C:\\gone\\u.exe"),
                               test::Str("HKCU\\Software\\Run", "A", "a")});
     const auto before = Snapshot(env.registry, RootKey::CurrentUser);
-    TearingFiles files(env.files, cut);
+    std::size_t secondSize = 0;
+    HookedAppends files(env.files, [&](int number, std::string_view contents, AppendStream& inner, std::string* error) {
+      if (number < 2) return inner.Append(contents, error);
+      secondSize = contents.size();
+      inner.Append(contents.substr(0, std::min(cut, contents.size())), error);
+      throw Killed{};
+    });
     const Platform platform{env.registry, files, env.system, env.ini, env.shell};
     VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn),
                            Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Other", "Path", rkValueInColumn),
                            Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn)});
     EXPECT_THROW(RepairRows(platform, results, kBackup, ScopeAfterScan({"14"}, {})), Killed);
-    ASSERT_GT(files.secondSize_, 0u) << "the emptied keys were written";
+    ASSERT_GT(secondSize, 0u) << "the emptied keys were written";
     EXPECT_FALSE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Run", "A")) << "the first batch went";
     EXPECT_TRUE(env.registry.KeyExists(RootKey::CurrentUser, "Software\\Vendor")) << "the torn batch stayed";
 
@@ -693,11 +670,11 @@ TEST_F(RepairTest, KilledWhileWritingTheEmptiedKeysTheRecordedPartRestoresEveryt
         },
         test::Cp1252);
     EXPECT_EQ(restored.status, RestoreResult::Status::Restored);
-    EXPECT_EQ(restored.droppedBytes, std::min(cut, files.secondSize_));
+    EXPECT_EQ(restored.droppedBytes, std::min(cut, secondSize));
     EXPECT_EQ(imported, std::vector<std::string>{"C:\\Temp\\Tamrisk-Backup20240102030405.reg"}) << "a copy of the part";
     EXPECT_FALSE(env.files.Exists(imported.at(0))) << "the copy is deleted";
     EXPECT_EQ(Snapshot(env.registry, RootKey::CurrentUser), before);
-    if (cut >= files.secondSize_) break;
+    if (cut >= secondSize) break;
   }
 }
 
