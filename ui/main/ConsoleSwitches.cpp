@@ -119,6 +119,8 @@ std::string UsageText() {
          "  0  done\r\n"
          "  1  an error: nothing, or not all, was done\r\n"
          "  2  done, but a category's scan was incomplete\r\n"
+         "  3  -cleanonce repaired, but kept the emptied\r\n"
+         "     program keys: their backup was not written\r\n"
          "Tamrisk.log says why. -setschedule and -uninstall\r\n"
          "give 0 when done and 1 on an error.\r\n"
          "\r\n"
