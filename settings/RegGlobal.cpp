@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
-#include <memory>
 #include <string_view>
 
 #include "platform/RegistryAccess.h"
@@ -35,13 +34,17 @@ bool IsDamagedIniText(std::string_view bytes) {
   return false;
 }
 
-// Why path, which is there, cannot be read whole; hold keeps it from being written while it is read.
-std::optional<std::string> UnreadableBecause(const Platform& platform, const std::string& path,
-                                             std::unique_ptr<FileHold>& hold) {
-  if (platform.files.KindOf(path) == PathKind::Nothing) return std::nullopt;
-  std::string contents, error;
-  hold = platform.files.ReadAndHold(path, contents, &error);
-  if (!hold) return error.empty() ? std::string("the file cannot be read") : error;
+// Why path, which is there, cannot be read whole; contents get what was read. A missing file reads
+// as empty, and so does a folder of that name, which holds no settings (and which no save can
+// replace: that says it cannot write there).
+std::optional<std::string> UnreadableBecause(const Platform& platform, const std::string& path, std::string& contents) {
+  contents.clear();
+  const PathKind kind = platform.files.KindOf(path);
+  if (kind == PathKind::Nothing || kind == PathKind::Folder) return std::nullopt;
+  std::string error;
+  if (!platform.files.ReadFile(path, contents, &error)) {
+    return error.empty() ? std::string("the file cannot be read") : error;
+  }
   if (IsDamagedIniText(contents)) return std::string("its text is damaged (it holds NUL characters)");
   return std::nullopt;
 }
@@ -50,8 +53,8 @@ std::optional<std::string> UnreadableBecause(const Platform& platform, const std
 void CheckSafeToSave(const Platform& platform, const TOptionsSetting* options) {
   const std::string path = SettingsFilePath(platform);
   if (options && !options->Unreadable.empty()) throw SettingsReadError(path, options->Unreadable);
-  std::unique_ptr<FileHold> hold;
-  if (const std::optional<std::string> why = UnreadableBecause(platform, path, hold)) {
+  std::string contents;
+  if (const std::optional<std::string> why = UnreadableBecause(platform, path, contents)) {
     throw SettingsReadError(path, *why);
   }
 }
@@ -164,12 +167,10 @@ std::string SettingsFolder(const Platform& platform) {
 
 std::string SettingsFilePath(const Platform& platform) { return SettingsFolder(platform) + "options.ini"; }
 
-std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
-                                        TOptionsSetting& options) {
-  std::unique_ptr<FileHold> hold;
-  const std::optional<std::string> unreadable = UnreadableBecause(platform, SettingsFilePath(platform), hold);
-  options.Unreadable = unreadable.value_or("");
-  const SettingsFile file(platform, !unreadable);
+namespace {
+
+std::optional<WindowBounds> LoadFrom(const Platform& platform, const SettingsFile& file, const WindowMetrics& window,
+                                     TOptionsSetting& options) {
   const std::string defaultFolder = SettingsFolder(platform) + "Backup";
   options.OutputDirectory = file.ReadText("Options", "OutputDirectory", defaultFolder);
   // An empty entry would send backups to the root of whatever drive is current.
@@ -191,6 +192,25 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
   }
   options.WindowState = wsNormal;
   return LoadBounds(file, window);
+}
+
+}  // namespace
+
+std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
+                                        TOptionsSetting& options) {
+  const std::string path = SettingsFilePath(platform);
+  std::string before, after;
+  std::optional<std::string> unreadable = UnreadableBecause(platform, path, before);
+  std::optional<WindowBounds> bounds = LoadFrom(platform, SettingsFile(platform, !unreadable), window, options);
+  // The profile functions open the file again for each key: one changed, locked or made meanwhile
+  // may have given some keys their defaults. (It is not held open meanwhile: the profile functions
+  // may want to share it otherwise.)
+  if (!unreadable && (UnreadableBecause(platform, path, after) || after != before)) {
+    unreadable = "it changed while it was read";
+  }
+  if (unreadable) bounds = LoadFrom(platform, SettingsFile(platform, false), window, options);
+  options.Unreadable = unreadable.value_or("");
+  return bounds;
 }
 
 std::string StoredLanguage(const Platform& platform) {

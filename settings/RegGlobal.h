@@ -137,8 +137,8 @@ std::string SettingsFilePath(const Platform& platform);
 // Fills options from "options.ini"; every missing or malformed key gives its default, and so does a
 // missing file. A file that is there but cannot be read whole (locked, access denied, or damaged: a
 // NUL in its text, as a power loss leaves a file being written, or UTF-16 cut in half) gives every
-// default and sets options.Unreadable; the file is held while it is read, so nobody changes it
-// half-way. Returns the
+// default and sets options.Unreadable, and so does a file that changed while it was read (it is read
+// whole before and after the keys). Returns the
 // bounds the main window opens at, or nullopt when it keeps its designed size, is centred when
 // first shown and is then maximized (options.WindowState is then wsMaximized).
 std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,

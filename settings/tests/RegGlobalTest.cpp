@@ -315,6 +315,36 @@ TEST_F(OptionsStoreTest, AFileThatCannotBeReadWholeGivesDefaultsAndIsNeverSavedO
   }
 }
 
+// The profile functions open the file again for each key: a file another program rewrites while the
+// keys are read gives some keys one file's values and others the other's. The load takes neither.
+TEST_F(OptionsStoreTest, AFileChangedWhileItsKeysAreReadGivesEveryDefault) {
+  class RewritingIni final : public IniFile {
+   public:
+    RewritingIni(IniFile& inner, MemoryFileSystem& files) : inner_(inner), files_(files) {}
+    std::string ReadString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& fallback, std::size_t maxChars) override {
+      if (key == "Count") files_.AddFile(kIniPath, "[IgnoreKey]\r\nCount=0\r\n");
+      return inner_.ReadString(file, section, key, fallback, maxChars);
+    }
+    bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) override {
+      return inner_.WriteString(file, section, key, value);
+    }
+
+   private:
+    IniFile& inner_;
+    MemoryFileSystem& files_;
+  };
+  WriteIni("[Options]\r\nLanguage=de\r\n[IgnoreKey]\r\nCount=1\r\nKey1=Vendor\r\n");
+  RewritingIni rewriting(memory.ini, memory.files);
+  const Platform platform{memory.registry, memory.files, memory.system, rewriting, memory.shell};
+  TOptionsSetting options;
+  LoadOptions(platform, kWindow, options);
+  EXPECT_EQ(options.Unreadable, "it changed while it was read");
+  EXPECT_EQ(options.Language, "");
+  EXPECT_THROW(SaveOptionsWithoutWindow(platform, options), SettingsReadError);
+}
+
 TEST_F(OptionsStoreTest, AFileDamagedAfterTheLoadIsNotSavedOver) {
   WriteIni("[Options]\r\nLanguage=de\r\n");
   TOptionsSetting options;
