@@ -114,6 +114,7 @@ bool IsRecordedBackup(RegistryBackend& registry, std::string_view bytes) {
 std::size_t RecordedPrefixLength(RegistryBackend& registry, std::string_view bytes) {
   static constexpr std::string_view kWriteStart("\r\0\n\0[\0", 6);
   const BackendKey record(registry, RootHandle(RootKey::CurrentUser), kBackupRecordKey, rights::Read);
+  if (record.get() == 0) return 0;
   Sha256 hash;
   std::size_t hashed = 0, longest = 0;
   const auto tryEnd = [&](std::size_t end) {
