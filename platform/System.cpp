@@ -39,6 +39,8 @@ bool FileSystem::FolderIsWritable(const std::string& folder) { return PathIsFold
 
 std::string SystemInfo::ComputerName() { return {}; }
 
+bool SystemInfo::ProcessIsElevated() { return false; }
+
 bool MakeFolderPath(FileSystem& files, const std::string& path) {
   std::string target = path;
   if (!target.empty() && target.back() == '\\') target.pop_back();

@@ -199,6 +199,9 @@ class SystemInfo {
   virtual std::string WindowsFolder() = 0;
   // GetComputerNameW: the computer's NetBIOS name; "" when unknown (the default).
   virtual std::string ComputerName();
+  // Whether the process runs with an administrator's full token (UAC's TokenElevation); false when
+  // unknown (the default).
+  virtual bool ProcessIsElevated();
 };
 
 // GetPrivateProfileStringW / WritePrivateProfileStringW: each write reaches the file at once. A file
@@ -225,7 +228,14 @@ struct ProcessInfo {
 enum class RepairHolder {
   UnattendedRun,   // a -cleanonce run, started by hand or by the Task Scheduler
   AnotherProgram,  // another Tamrisk (the window of another session), or one that cannot be told
+  // The lock cannot be made or opened, so whether a repair is under way cannot be told:
+  LockDenied,     // it was made with rights that keep this account out
+  LockNameTaken,  // an object of another kind has its name
 };
+
+// The repair lock's name in the system's global namespace, which the window and the log name when it
+// cannot be taken.
+inline constexpr char kRepairLockName[] = "Global\\Tamrisk repair";
 
 // This process's hold on the repair lock: one repair or restore at a time on the machine, across
 // processes and sessions. Released when destroyed, on the thread that took it.

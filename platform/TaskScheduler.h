@@ -15,13 +15,20 @@ class TaskSchedulerError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How a task logs on when it runs.
+enum class TaskLogon {
+  Interactive,     // with the registering user's token, while that user is logged on
+  ServiceAccount,  // as the local system account, with no logon and no password
+};
+
 class TaskScheduler {
  public:
   virtual ~TaskScheduler() = default;
   // The registered task's definition as the scheduler gives it back; nullopt when there is none.
   virtual std::optional<std::string> ReadTask(const std::string& name) = 0;
-  // Creates the task or replaces the one of that name, for the current user with the interactive logon.
-  virtual void RegisterTask(const std::string& name, const std::string& xml) = 0;
+  // Creates the task or replaces the one of that name: for the current user with the interactive
+  // logon, or for the local system account.
+  virtual void RegisterTask(const std::string& name, const std::string& xml, TaskLogon logon) = 0;
   // A task that is not there counts as deleted.
   virtual void DeleteTask(const std::string& name) = 0;
 };

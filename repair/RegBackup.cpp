@@ -184,9 +184,27 @@ bool ListSubkeysAt(RegistryBackend& registry, KeyHandle key, std::vector<std::st
 struct BackedUpKey {
   std::string name;
   std::vector<BackedUpKey> subkeys;
+  KeyInfo info;  // as it was before its values and subkeys were read
 };
 
 namespace {
+
+bool SameShape(const KeyInfo& a, const KeyInfo& b) {
+  return a.lastWriteTime == b.lastWriteTime && a.valueCount == b.valueCount && a.subkeyCount == b.subkeyCount;
+}
+
+// Whether an open key and the subkeys read below it are as the backup read them.
+bool UnchangedSinceRead(RegistryBackend& registry, KeyHandle key, const KeyInfo& read,
+                        const std::vector<BackedUpKey>& subkeys) {
+  KeyInfo now;
+  if (registry.QueryInfoKey(key, now) != status::Success || !SameShape(now, read)) return false;
+  for (const BackedUpKey& subkey : subkeys) {
+    const BackendKey opened(registry, key, subkey.name, rights::Read);
+    if (opened.Status() != status::Success || !UnchangedSinceRead(registry, opened.get(), subkey.info, subkey.subkeys))
+      return false;
+  }
+  return true;
+}
 
 // The section of an open key and then those of its subkeys, depth first, each subkey opened through
 // its parent; tree gets what was read.
@@ -199,7 +217,8 @@ bool AppendKeySections(RegistryBackend& registry, KeyHandle key, RootKey root, c
   for (const std::string& name : names) {
     const BackendKey subkey(registry, key, name, rights::AllAccess);
     if (subkey.Status() != status::Success) return false;
-    tree.push_back({name, {}});
+    tree.push_back({name, {}, {}});
+    if (registry.QueryInfoKey(subkey.get(), tree.back().info) != status::Success) return false;
     if (!AppendKeySections(registry, subkey.get(), root, ChildPath(path, name), out, tree.back().subkeys, data)) {
       return false;
     }
@@ -278,6 +297,9 @@ struct RegBackup::Entry {
   RemoveOutcome outcome = RemoveOutcome::NotFound;
   std::shared_ptr<BackendKey> key;   // held from the read to the deletion
   std::vector<BackedUpKey> subkeys;  // a key's subtree as read
+  KeyInfo info;                      // a key's own, as read
+  std::uint32_t type = 0;            // a value's, as read
+  std::vector<std::uint8_t> data;    // a value's, as read
   std::string section;               // what the backup holds of it
 };
 
@@ -348,6 +370,7 @@ void Decide(Entry& entry, RemoveOutcome outcome) {
   entry.outcome = outcome;
   entry.key.reset();
   entry.subkeys.clear();
+  entry.data.clear();
   entry.section.clear();
 }
 
@@ -368,15 +391,16 @@ void ReadEntry(const Platform& platform, OpenKeys& keys, Entry& entry, std::vect
   OpenKeys::Opened& opened = keys.Open(entry.root, entry.path);
   if (opened.key->Status() != status::Success) return Decide(entry, Unopened(platform, entry, opened.key->Status()));
   if (entry.wholeKey) {
-    if (!AppendKeySections(platform.registry, opened.key->get(), entry.root, entry.path, entry.section, entry.subkeys,
+    if (platform.registry.QueryInfoKey(opened.key->get(), entry.info) != status::Success ||
+        !AppendKeySections(platform.registry, opened.key->get(), entry.root, entry.path, entry.section, entry.subkeys,
                            data)) {
       return Decide(entry, EntryMayExist(platform, entry) ? RemoveOutcome::NotBackedUp : RemoveOutcome::NotFound);
     }
   } else {
-    std::uint32_t type = 0;
-    const long rc = keys.ReadValue(opened, entry.valueName, type, data);
+    const long rc = keys.ReadValue(opened, entry.valueName, entry.type, entry.data);
     if (rc == status::FileNotFound) return Decide(entry, RemoveOutcome::NotFound);
-    const std::string line = rc == status::Success ? RegValueLine(entry.valueName, type, data) : std::string();
+    const std::string line =
+        rc == status::Success ? RegValueLine(entry.valueName, entry.type, entry.data) : std::string();
     if (line.empty() || !KeyLineCarries(entry.path)) return Decide(entry, RemoveOutcome::NotBackedUp);
     AppendKeyLine(entry.root, entry.path, entry.section);
     entry.section += line;
@@ -420,6 +444,23 @@ std::string BackupText(std::vector<Entry>& entries, std::size_t first) {
 
 // Deletes what the backup read of the entry and no more: a key's subkeys from the deepest up, then
 // the key; a value through its key.
+// Whether the entry is still what the backup holds: the key at its path the one read, with the same
+// shape all the way down; the value with the same type and data.
+bool StillAsBackedUp(RegistryBackend& registry, const Entry& entry) {
+  if (!entry.wholeKey) {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    const long rc = registry.QueryValue(entry.key->get(), entry.valueName, type, data);
+    return rc != status::Success || (type == entry.type && data == entry.data);
+  }
+  if (!UnchangedSinceRead(registry, entry.key->get(), entry.info, entry.subkeys)) return false;
+  // The deletion goes by path: a key deleted and made anew there since is not the one read.
+  const BackendKey atPath(registry, RootHandle(entry.root), entry.path, rights::Read);
+  KeyInfo now;
+  return atPath.Status() == status::Success && registry.QueryInfoKey(atPath.get(), now) == status::Success &&
+         SameShape(now, entry.info);
+}
+
 RemoveOutcome DeleteEntry(const Platform& platform, const Entry& entry) {
   RegistryBackend& registry = platform.registry;
   if (entry.wholeKey) {
@@ -504,6 +545,12 @@ void RegBackup::BackUp() {
 }
 
 void RegBackup::DeleteBackedUp() {
+  // All are checked before the first goes: the deletions of one entry change the keys of another.
+  for (Entry& entry : entries_) {
+    if (entry.stage == Stage::BackedUp && !StillAsBackedUp(platform_.registry, entry)) {
+      Decide(entry, RemoveOutcome::ChangedSinceBackup);
+    }
+  }
   for (Entry& entry : entries_) {
     if (entry.stage == Stage::BackedUp) Decide(entry, DeleteEntry(platform_, entry));
   }
@@ -540,14 +587,28 @@ bool RegBackup::AppendToBackup(RootKey root, const std::string& path, const std:
   return true;
 }
 
+void RegBackup::TakeOverExisting() {
+  std::string bytes, error;
+  if (platform_.files.ReadFile(fileName_, bytes, &error) && IsRecordedBackup(platform_.registry, bytes)) {
+    hash_.Update(bytes);
+    return;
+  }
+  if (error.empty()) error = "a file of this name is there that Tamrisk has no record of writing";
+  throw RepairError({RepairText::BackupNotWrittenBecause, {fileName_, error}});
+}
+
 void RegBackup::Write(const std::string& text) {
   // A file of the same name from a repair earlier in the same second already has its header.
   const bool made = !written_ && !platform_.files.PathIsFile(fileName_);
+  if (!made && !written_) TakeOverExisting();
   const std::string bytes = RegFileBytes(made ? kHeader + text : text, made);
   std::string error;
   if (!stream_) stream_ = platform_.files.OpenForAppend(fileName_, &error);
   if (stream_ && stream_->Append(bytes, &error) && stream_->Flush(&error)) {
     written_ = true;
+    hash_.Update(bytes);
+    // Without the record the backup still restores, after the window's warning.
+    RecordBackup(platform_.registry, hash_.HexDigest(), fileName_.substr(fileName_.rfind('\\') + 1));
     return;
   }
   stream_.reset();

@@ -12,6 +12,7 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
+#include "repair/BackupRecord.h"
 
 namespace tamrisk {
 
@@ -39,6 +40,9 @@ enum class RemoveOutcome {
   NotBackedUp,         // it could not be read or written to the backup faithfully
   NotDeleted,          // backed up, but the deletion failed
   NeedsAdministrator,  // this process may not change its key (the machine's keys for a standard user)
+  // Changed between the backup's read and the deletion (a value written, a subkey made, the key made
+  // anew): the backup does not hold what is there now, so it is not deleted.
+  ChangedSinceBackup,
 };
 
 // Whether the entry is still there after the outcome.
@@ -66,13 +70,16 @@ class RegBackup {
   // Queues one value (empty name: the default value).
   std::size_t AddValue(const std::string& rootName, const std::string& path, const std::string& valueName);
 
-  // Reads every entry queued since the last call into the backup and writes it, whole and flushed.
+  // Reads every entry queued since the last call into the backup and writes it, whole and flushed, and
+  // puts the file's hash on record (BackupRecord.h): after each write, the whole file is on record.
   // An entry that is gone, or cannot be backed up faithfully, is not written and will not be
   // deleted. The file gets its byte-order mark and header line when this creates it. Throws
   // RepairError when the file cannot take all of it; then nothing is deleted (and a file this call
   // made is removed again).
   void BackUp();
-  // Deletes, in the order queued, every entry the last BackUp wrote, through the keys it opened.
+  // Deletes, in the order queued, every entry the last BackUp wrote, through the keys it opened. An
+  // entry that changed since it was read (a value's type or data; a key's or subkey's last-write time,
+  // value or subkey count; a key made anew at its path) is kept as ChangedSinceBackup.
   void DeleteBackedUp();
   // What became of an entry: its outcome once deleted or passed over.
   RemoveOutcome Outcome(std::size_t entry) const;
@@ -93,6 +100,9 @@ class RegBackup {
  private:
   std::size_t Queue(Entry entry);
   void Write(const std::string& text);
+  // Before the first write into a file that is already there (a repair earlier in the same second):
+  // its bytes go into the hash when they are on record; else the file is someone else's, and throws.
+  void TakeOverExisting();
 
   const Platform& platform_;
   std::string fileName_;
@@ -101,6 +111,8 @@ class RegBackup {
   std::size_t unread_ = 0;  // entries_ from here on are queued and not yet read
   // Held for the whole repair: one open of the file however often it is written.
   std::unique_ptr<AppendStream> stream_;
+  // Of every byte in the file so far: put on record after each write, so the restore knows the file.
+  Sha256 hash_;
 };
 
 // Whether a key path is deep enough to delete: after one trailing "\" is dropped, two levels or

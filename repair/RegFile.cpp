@@ -26,16 +26,19 @@ std::string_view TrimStart(std::string_view line) {
   return line;
 }
 
+// Lines as the registry editor ends them: at CR LF, at LF and at a lone CR. A value line that seems to
+// go on past a lone CR ends there for the editor, and what follows is a line of its own: a key line
+// that deletes, it may be.
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t end = text.find('\n', start);
-    const std::size_t stop = end == std::string_view::npos ? text.size() : end;
-    lines.push_back(TrimEnd(text.substr(start, stop - start)));
+  for (;;) {
+    const std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) break;
-    start = end + 1;
+    lines.push_back(TrimEnd(text.substr(start, end - start)));
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
+  lines.push_back(TrimEnd(text.substr(start)));
   return lines;
 }
 
@@ -220,6 +223,8 @@ std::size_t MissingIn(RegistryBackend& registry, const RegFileKey& key) {
 std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& ansiToUtf16) {
   bool unicode = false;
   const std::string text = DecodeText(bytes, ansiToUtf16, unicode);
+  // The editor's reading of a NUL is its own (an end of the text, or of a line); the backups hold none.
+  if (text.find('\0') != std::string::npos) return std::nullopt;
   const std::vector<std::string_view> lines = SplitLines(text);
   std::size_t index = 0;
   while (index < lines.size() && lines[index].empty()) ++index;
@@ -249,6 +254,38 @@ std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& a
     current->values.push_back(std::move(value));
   }
   return file;
+}
+
+namespace {
+
+std::string DescribeValue(const RegFileValue& value) {
+  std::string line = "    " + (value.name.empty() ? std::string("@") : "\"" + value.name + "\"") + " = ";
+  if (IsStringType(value.type)) {
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+      units += static_cast<char16_t>(value.data[i] | value.data[i + 1] << 8);
+    }
+    for (char16_t& unit : units) {
+      if (unit == u'\0') unit = u' ';  // the strings of a multi-string side by side
+    }
+    while (!units.empty() && units.back() == u' ') units.pop_back();
+    return line + "\"" + Utf16ToUtf8(units) + "\"";
+  }
+  return line + "type " + std::to_string(value.type) + ", " + std::to_string(value.data.size()) + " bytes";
+}
+
+}  // namespace
+
+std::string DescribeRegFile(const RegFile& file, std::size_t maxLines) {
+  std::vector<std::string> lines;
+  for (const RegFileKey& key : file.keys) {
+    lines.push_back(FullName(key));
+    for (const RegFileValue& value : key.values) lines.push_back(DescribeValue(value));
+  }
+  std::string text;
+  for (std::size_t i = 0; i < lines.size() && i < maxLines; ++i) text += lines[i] + "\r\n";
+  if (lines.size() > maxLines) text += "... (+" + std::to_string(lines.size() - maxLines) + ")\r\n";
+  return text;
 }
 
 RestoreCheck CheckRestored(RegistryBackend& registry, const RegFile& file) {

@@ -40,6 +40,11 @@ using AnsiDecoder = std::function<std::u16string(std::string_view)>;
 // nullopt when the bytes are not a registry file (no known header, or a line that cannot be read).
 std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& ansiToUtf16);
 
+// What importing the file would add or change, for a person to judge: each key's full name, and below
+// it each value, a string type with its text, any other with its type and size. At most maxLines
+// lines; then "... (+N)" for the N left out.
+std::string DescribeRegFile(const RegFile& file, std::size_t maxLines);
+
 struct RestoreCheck {
   std::size_t entries = 0;      // keys and values the file holds
   std::size_t missing = 0;      // keys and values not in the registry as the file has them

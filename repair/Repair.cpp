@@ -109,6 +109,7 @@ RepairText WhyKept(RemoveOutcome outcome) {
     case RemoveOutcome::Refused: return RepairText::KeptRefused;
     case RemoveOutcome::NotBackedUp: return RepairText::KeptNotBackedUp;
     case RemoveOutcome::NeedsAdministrator: return RepairText::KeptNeedsAdministrator;
+    case RemoveOutcome::ChangedSinceBackup: return RepairText::KeptChangedSinceBackup;
     default: return RepairText::KeptStillPresent;
   }
 }
@@ -187,7 +188,12 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
     }
   }
   results.RemoveRows(gone);
-  summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, classStubs, scope.ignore);
+  if (backup.Written()) summary.backupFile = backupFileName;
+  try {
+    summary.emptiedKeys = RemoveEmptiedSoftwareKeys(platform, backup, touched, classStubs, scope.ignore);
+  } catch (const RepairError& error) {
+    throw EmptiedKeysKeptError(summary, error.phrase());
+  }
   if (backup.Written()) summary.backupFile = backupFileName;
   return summary;
 }
@@ -201,7 +207,7 @@ std::optional<KeptReasonParts> KeptReasonPartsOf(const std::string& reason) {
   const std::size_t end = reason.find(then, head.size());
   const std::string why = reason.substr(head.size(), end == std::string::npos ? std::string::npos : end - head.size());
   for (const RepairText id : {RepairText::KeptRefused, RepairText::KeptNotBackedUp, RepairText::KeptNeedsAdministrator,
-                              RepairText::KeptStillPresent}) {
+                              RepairText::KeptStillPresent, RepairText::KeptChangedSinceBackup}) {
     if (why != RepairTextPatterns()[static_cast<std::size_t>(id)].english) continue;
     return KeptReasonParts{id, end == std::string::npos ? std::string() : reason.substr(end + then.size())};
   }
@@ -214,9 +220,12 @@ Phrase KeptReasonPhrase(RepairText why, const std::string& listed) {
 }
 
 Phrase RepairBusyPhrase(RepairHolder holder) {
-  return {
-      holder == RepairHolder::UnattendedRun ? RepairText::UnattendedRunRepairing : RepairText::AnotherTamriskRepairing,
-      {}};
+  switch (holder) {
+    case RepairHolder::UnattendedRun: return {RepairText::UnattendedRunRepairing, {}};
+    case RepairHolder::LockDenied: return {RepairText::RepairLockDenied, {std::string(kRepairLockName)}};
+    case RepairHolder::LockNameTaken: return {RepairText::RepairLockNameTaken, {std::string(kRepairLockName)}};
+    default: return {RepairText::AnotherTamriskRepairing, {}};
+  }
 }
 
 std::string RepairBusyText(RepairHolder holder) { return Worded(RepairBusyPhrase(holder)); }
@@ -234,5 +243,8 @@ Phrase RepairSummaryPhrase(const RepairSummary& summary) {
 }
 
 std::string RepairSummaryText(const RepairSummary& summary) { return Worded(RepairSummaryPhrase(summary)); }
+
+EmptiedKeysKeptError::EmptiedKeysKeptError(const RepairSummary& summary, Phrase why)
+    : RepairError({RepairText::SummaryThenError, {RepairSummaryPhrase(summary), std::move(why)}}), summary_(summary) {}
 
 }  // namespace tamrisk

@@ -45,6 +45,17 @@ struct RepairSummary {
   friend bool operator==(const RepairSummary&, const RepairSummary&) = default;
 };
 
+// The checked rows were repaired (the summary), but the backup of the emptied program keys could not
+// be written, so those keys were kept. The phrase says both.
+class EmptiedKeysKeptError : public RepairError {
+ public:
+  EmptiedKeysKeptError(const RepairSummary& summary, Phrase why);
+  const RepairSummary& Summary() const { return summary_; }
+
+ private:
+  RepairSummary summary_;
+};
+
 // What a repair removes besides the checked rows.
 struct RepairScope {
   // The scan judged obsolete software: a program's key under Software (one the Obsolete Software

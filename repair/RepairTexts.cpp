@@ -9,7 +9,7 @@ namespace {
 
 using enum RepairText;
 
-constexpr std::array<RepairTextPattern, 31> kPatterns = {{
+constexpr std::array<RepairTextPattern, 38> kPatterns = {{
     {BackupFolderQuestion, "%1,The backup directory does not exist.\r\ncreates a new directory?"},
     {CannotCreateFolder, "Cannot create %1"},
     {BackupNotWritten, "The backup file %1 could not be written."},
@@ -42,6 +42,22 @@ constexpr std::array<RepairTextPattern, 31> kPatterns = {{
     {UndoUnreadable, "Undo not done, %1 could not be read"},
     {UndoRefused, "Undo refused, %1 is not a backup of Tamrisk"},
     {UndoIncomplete, "Undo incomplete: %1 entries did not come back, %2 kept"},
+    {NotOnRecord, "Tamrisk has no record of writing it"},
+    {UnrecordedImportQuestion,
+     "Tamrisk did not write this file, or wrote it before it kept a record of its backups. Anyone who can write "
+     "in the backup folder may have put it there:\r\n%1\r\n\r\nImporting it adds these entries to the registry, "
+     "or changes them:\r\n%2\r\nImport it only if you know where it came from. Import it?"},
+    {KeptChangedSinceBackup, "changed since it was backed up"},
+    {RestoreDroppedCutEnd,
+     "The backup was restored, but for its last %1 bytes: the repair was stopped while it wrote them, before it "
+     "deleted anything they hold, so they were left out:\r\n%2"},
+    {SummaryThenError, "%1. %2"},
+    {RepairLockDenied,
+     "The repair lock %1 was made by an account that keeps this one out, so whether another repair is under way "
+     "cannot be told."},
+    {RepairLockNameTaken,
+     "Another program holds an object named %1 that is not Tamrisk's repair lock, so whether another repair is "
+     "under way cannot be told."},
 }};
 
 constexpr bool InIdOrder() {

@@ -44,6 +44,13 @@ enum class RepairText : int {
   UndoUnreadable,
   UndoRefused,
   UndoIncomplete,
+  NotOnRecord,
+  UnrecordedImportQuestion,
+  KeptChangedSinceBackup,
+  RestoreDroppedCutEnd,
+  SummaryThenError,
+  RepairLockDenied,
+  RepairLockNameTaken,
 };
 
 struct RepairTextPattern {

@@ -20,24 +20,38 @@ struct RestoreResult {
     NotEnded,    // the editor could not start, or was stopped before it ended
     Unreadable,  // the file could not be read: nothing was imported
     Refused,     // not a backup the repair could have written: nothing was imported
+    Declined,    // a file not on record that the user chose not to import: nothing was imported
     Incomplete,  // some entries are not in the registry as the file has them
   };
   Status status = Status::Restored;
   std::string error;                  // Unreadable: the system's text
   std::optional<RepairText> refusal;  // Refused: why the file is not a backup
   RestoreCheck check;
+  // Bytes at the file's end left out: a write the repair was killed in (BackupRecord.h), whose
+  // entries had not been deleted. The rest of the file, on record, was restored.
+  std::size_t droppedBytes = 0;
 };
 
-// Reads the file and refuses it unless it is named as the repair names its backups and holds nothing
-// the repair does not write (it must read as a registry file, and delete nothing); then starts
-// "regedit /s path" through runImport (true when the editor ended by itself) and checks what the file
-// holds against the registry. REGEDIT4 text is decoded with ansiToUtf16, as the editor reads it.
+// Asked about a file that reads as a backup but whose bytes are not on record (BackupRecord.h): a file
+// someone else put in the backup folder, or a backup written before the record was kept. True imports
+// it; the file is as parsed.
+using UnrecordedFileConfirm = std::function<bool(const RegFile& file)>;
+
+// A backup on record only up to its last whole write (the repair was killed in the next) has that
+// part imported, from a copy in the user's temporary folder, and the rest left out (droppedBytes).
+// Otherwise: reads the file and refuses it unless it is named as the repair names its backups and holds nothing
+// the repair does not write (it must read as a registry file, and delete nothing). A file whose bytes
+// are not on record is imported only when confirmUnrecorded says so: never without one, as when nobody
+// watches. Then starts "regedit /s path" through runImport (true when the editor ended by itself) and
+// checks what the file holds against the registry. REGEDIT4 text is decoded with ansiToUtf16, as the
+// editor reads it.
 RestoreResult RestoreBackupFile(const Platform& platform, const std::string& path,
                                 const std::function<bool(const std::string& commandLine)>& runImport,
-                                const AnsiDecoder& ansiToUtf16);
+                                const AnsiDecoder& ansiToUtf16, const UnrecordedFileConfirm& confirmUnrecorded = {});
 
-// What a message box says about a restore that did not put everything back, naming the file; none
-// when it did, or when the editor did not end (that was said already).
+// What a message box says about a restore that did not put everything back, or left out the end of
+// the file, naming the file; none when it put back all, or when the editor did not end (that was said
+// already).
 std::optional<Phrase> RestoreFailurePhrase(const RestoreResult& result, const std::string& path);
 
 // One line for a status bar: what the undo of a repair from path came to.

@@ -15,9 +15,49 @@ TOptionsSetting OptionsSetting;
 SettingsWriteError::SettingsWriteError(const std::string& path)
     : std::runtime_error(FillArguments(kPattern, std::array<std::string_view, 1>{path})), path_(path) {}
 
+SettingsReadError::SettingsReadError(const std::string& path, const std::string& why)
+    : std::runtime_error(FillArguments(kPattern, std::array<std::string_view, 2>{path, why})), path_(path), why_(why) {}
+
 namespace {
 
 constexpr std::size_t kMaxValueChars = 2047;
+
+bool IsUtf16Text(std::string_view bytes) { return bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE"; }
+
+// A NUL anywhere, or an odd number of bytes behind a UTF-16LE byte-order mark.
+bool IsDamagedIniText(std::string_view bytes) {
+  if (!IsUtf16Text(bytes)) return bytes.find('\0') != std::string_view::npos;
+  if (bytes.size() % 2 != 0) return true;
+  for (std::size_t i = 2; i < bytes.size(); i += 2) {
+    if (bytes[i] == '\0' && bytes[i + 1] == '\0') return true;
+  }
+  return false;
+}
+
+// Why path, which is there, cannot be read whole; contents get what was read. A missing file reads
+// as empty, and so does a folder of that name, which holds no settings (and which no save can
+// replace: that says it cannot write there).
+std::optional<std::string> UnreadableBecause(const Platform& platform, const std::string& path, std::string& contents) {
+  contents.clear();
+  const PathKind kind = platform.files.KindOf(path);
+  if (kind == PathKind::Nothing || kind == PathKind::Folder) return std::nullopt;
+  std::string error;
+  if (!platform.files.ReadFile(path, contents, &error)) {
+    return error.empty() ? std::string("the file cannot be read") : error;
+  }
+  if (IsDamagedIniText(contents)) return std::string("its text is damaged (it holds NUL characters)");
+  return std::nullopt;
+}
+
+// Saves only over a file whose settings were read, and that can still be read whole.
+void CheckSafeToSave(const Platform& platform, const TOptionsSetting* options) {
+  const std::string path = SettingsFilePath(platform);
+  if (options && !options->Unreadable.empty()) throw SettingsReadError(path, options->Unreadable);
+  std::string contents;
+  if (const std::optional<std::string> why = UnreadableBecause(platform, path, contents)) {
+    throw SettingsReadError(path, *why);
+  }
+}
 
 std::optional<std::int32_t> ParseHex(std::string_view digits) {
   std::uint32_t value = 0;
@@ -45,13 +85,15 @@ std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
   return ParseDecimal(text);
 }
 
-// One settings file, read and written key by key through the ini service.
+// One settings file, read and written key by key through the ini service. One that could not be read
+// whole gives every fallback.
 class SettingsFile {
  public:
-  explicit SettingsFile(const Platform& platform) : ini_(platform.ini), path_(SettingsFilePath(platform)) {}
+  explicit SettingsFile(const Platform& platform, bool readable = true)
+      : ini_(platform.ini), path_(SettingsFilePath(platform)), readable_(readable) {}
 
   std::string ReadText(const std::string& section, const std::string& key, const std::string& fallback) const {
-    return ini_.ReadString(path_, section, key, fallback, kMaxValueChars);
+    return readable_ ? ini_.ReadString(path_, section, key, fallback, kMaxValueChars) : fallback;
   }
   std::int32_t ReadInteger(const std::string& section, const std::string& key, std::int32_t fallback) const {
     return ParseIniInteger(ReadText(section, key, "")).value_or(fallback);
@@ -73,6 +115,7 @@ class SettingsFile {
  private:
   IniFile& ini_;
   std::string path_;
+  bool readable_;
 };
 
 void LoadList(const SettingsFile& file, const std::string& section, const std::string& prefix, std::int32_t& count,
@@ -124,9 +167,10 @@ std::string SettingsFolder(const Platform& platform) {
 
 std::string SettingsFilePath(const Platform& platform) { return SettingsFolder(platform) + "options.ini"; }
 
-std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
-                                        TOptionsSetting& options) {
-  const SettingsFile file(platform);
+namespace {
+
+std::optional<WindowBounds> LoadFrom(const Platform& platform, const SettingsFile& file, const WindowMetrics& window,
+                                     TOptionsSetting& options) {
   const std::string defaultFolder = SettingsFolder(platform) + "Backup";
   options.OutputDirectory = file.ReadText("Options", "OutputDirectory", defaultFolder);
   // An empty entry would send backups to the root of whatever drive is current.
@@ -150,11 +194,31 @@ std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMe
   return LoadBounds(file, window);
 }
 
+}  // namespace
+
+std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
+                                        TOptionsSetting& options) {
+  const std::string path = SettingsFilePath(platform);
+  std::string before, after;
+  std::optional<std::string> unreadable = UnreadableBecause(platform, path, before);
+  std::optional<WindowBounds> bounds = LoadFrom(platform, SettingsFile(platform, !unreadable), window, options);
+  // The profile functions open the file again for each key: one changed, locked or made meanwhile
+  // may have given some keys their defaults. (It is not held open meanwhile: the profile functions
+  // may want to share it otherwise.)
+  if (!unreadable && (UnreadableBecause(platform, path, after) || after != before)) {
+    unreadable = "it changed while it was read";
+  }
+  if (unreadable) bounds = LoadFrom(platform, SettingsFile(platform, false), window, options);
+  options.Unreadable = unreadable.value_or("");
+  return bounds;
+}
+
 std::string StoredLanguage(const Platform& platform) {
   return SettingsFile(platform).ReadText("Options", "Language", "");
 }
 
 void SaveOptionsWithoutWindow(const Platform& platform, const TOptionsSetting& options) {
+  CheckSafeToSave(platform, &options);
   const SettingsFile file(platform);
   file.WriteText("Options", "OutputDirectory", options.OutputDirectory);
   file.WriteBool("Options", "DeleteBackupFile", options.DeleteBackupFile);
@@ -190,6 +254,7 @@ PaneLayout LoadPaneLayout(const Platform& platform) {
 }
 
 void SavePaneLayout(const Platform& platform, const PaneLayout& layout) {
+  CheckSafeToSave(platform, nullptr);
   const SettingsFile file(platform);
   file.WriteInteger("Window", "TreeWidth", layout.treeWidth);
   file.WriteInteger("Window", "ProblemWidth", layout.problemWidth);

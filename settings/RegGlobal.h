@@ -52,6 +52,9 @@ struct TOptionsSetting {
   std::int32_t IgnoreKeyCount = 0;
   std::vector<std::string> IgnoreKeys;
   TWindowState WindowState = wsNormal;
+  // Why options.ini, which is there, could not be read whole ("" when it was read, or is missing):
+  // the members above then hold their defaults, and no save writes them over the user's file.
+  std::string Unreadable;
 
   friend bool operator==(const TOptionsSetting&, const TOptionsSetting&) = default;
 };
@@ -104,6 +107,21 @@ class SettingsWriteError : public std::runtime_error {
   std::string path_;
 };
 
+// "options.ini" is there but cannot be read whole: a sharing violation, access denied, or damaged
+// text. Its settings are unknown, so nothing may act on defaults in their place or save over them.
+class SettingsReadError : public std::runtime_error {
+ public:
+  // The English, with the file's path for %1 and why it cannot be read for %2.
+  static constexpr std::string_view kPattern = "Unable to read %1: %2";
+  SettingsReadError(const std::string& path, const std::string& why);
+  const std::string& Path() const { return path_; }
+  const std::string& Why() const { return why_; }
+
+ private:
+  std::string path_;
+  std::string why_;
+};
+
 // Most entries an ignore list is read with; a damaged "Count" cannot make the load run for ever.
 constexpr std::int32_t kMaxIgnoreEntries = 10000;
 
@@ -116,20 +134,25 @@ std::string SettingsFolder(const Platform& platform);
 // SettingsFolder + "options.ini".
 std::string SettingsFilePath(const Platform& platform);
 
-// Fills options from "options.ini"; every missing or malformed key gives its default. Returns the
+// Fills options from "options.ini"; every missing or malformed key gives its default, and so does a
+// missing file. A file that is there but cannot be read whole (locked, access denied, or damaged: a
+// NUL in its text, as a power loss leaves a file being written, or UTF-16 cut in half) gives every
+// default and sets options.Unreadable, and so does a file that changed while it was read (it is read
+// whole before and after the keys). Returns the
 // bounds the main window opens at, or nullopt when it keeps its designed size, is centred when
 // first shown and is then maximized (options.WindowState is then wsMaximized).
 std::optional<WindowBounds> LoadOptions(const Platform& platform, const WindowMetrics& window,
                                         TOptionsSetting& options = OptionsSetting);
 
 // Copies the tree's check states into options, then writes every section in order. Throws
-// SettingsWriteError at the first key that cannot be written; keys written before it stay.
+// SettingsReadError, writing nothing, when options.Unreadable is set or the file cannot be read whole
+// now; SettingsWriteError at the first key that cannot be written, keys written before it staying.
 void SaveOptions(const Platform& platform, const TNodeChecks& treeChecks, const WindowSnapshot& window,
                  TOptionsSetting& options = OptionsSetting);
 
 // The pane layout stored beside the window's place; each missing or malformed key gives its default.
 PaneLayout LoadPaneLayout(const Platform& platform);
-// Throws as SaveOptions does.
+// Throws as SaveOptions does (SettingsReadError when the file cannot be read whole now).
 void SavePaneLayout(const Platform& platform, const PaneLayout& layout);
 
 // The stored language choice alone, read before the window exists: its menus are made with it.

@@ -36,6 +36,19 @@ std::string UserIdElement(const std::string& indent, const TaskTarget& target) {
   return target.userSid.empty() ? std::string() : indent + "<UserId>" + XmlEscaped(target.userSid) + "</UserId>\n";
 }
 
+// The account never logs on interactively: its "At logon" task runs at anybody's logon.
+std::string LogonTriggerUserId(const TaskTarget& target) {
+  return TaskLogonOf(target) == TaskLogon::ServiceAccount ? std::string() : UserIdElement("      ", target);
+}
+
+// Who the task runs as and with which rights: those of the program that registers it.
+std::string PrincipalXml(const TaskTarget& target) {
+  const bool system = TaskLogonOf(target) == TaskLogon::ServiceAccount;
+  return "    <Principal id=\"Author\">\n" + UserIdElement("      ", target) + "      <LogonType>" +
+         (system ? "ServiceAccount" : "InteractiveToken") + "</LogonType>\n      <RunLevel>" +
+         (system || target.elevated ? "HighestAvailable" : "LeastPrivilege") + "</RunLevel>\n    </Principal>\n";
+}
+
 std::string TriggerXml(const Schedule& schedule, const TaskTarget& target) {
   switch (schedule.kind) {
     case ScheduleKind::Daily:
@@ -68,7 +81,7 @@ std::string TriggerXml(const Schedule& schedule, const TaskTarget& target) {
       // Without a user the trigger would fire at anybody's logon, which only administrators may set.
       return "    <LogonTrigger>\n"
              "      <Enabled>true</Enabled>\n" +
-             UserIdElement("      ", target) + "    </LogonTrigger>\n";
+             LogonTriggerUserId(target) + "    </LogonTrigger>\n";
     default: throw std::invalid_argument("No task is registered for this schedule");
   }
 }
@@ -172,12 +185,8 @@ std::string ScheduledTaskXml(const Schedule& schedule, const TaskTarget& target)
          "  <Triggers>\n" +
          trigger +
          "  </Triggers>\n"
-         "  <Principals>\n"
-         "    <Principal id=\"Author\">\n" +
-         UserIdElement("      ", target) +
-         "      <LogonType>InteractiveToken</LogonType>\n"
-         "      <RunLevel>LeastPrivilege</RunLevel>\n"
-         "    </Principal>\n"
+         "  <Principals>\n" +
+         PrincipalXml(target) +
          "  </Principals>\n"
          "  <Settings>\n"
          "    <StartWhenAvailable>true</StartWhenAvailable>\n"
@@ -226,8 +235,16 @@ void ApplySchedule(TaskScheduler& scheduler, const Schedule& schedule, const Tas
   if (schedule.kind == ScheduleKind::Off) {
     scheduler.DeleteTask(kScheduledTaskName);
   } else {
-    scheduler.RegisterTask(kScheduledTaskName, ScheduledTaskXml(schedule, target));
+    scheduler.RegisterTask(kScheduledTaskName, ScheduledTaskXml(schedule, target), TaskLogonOf(target));
   }
+}
+
+TaskTarget TaskTargetOf(const Platform& platform, const std::string& program) {
+  return {program, platform.system.CurrentUserSid(), platform.system.Now(), platform.system.ProcessIsElevated()};
+}
+
+TaskLogon TaskLogonOf(const TaskTarget& target) {
+  return target.userSid == kSystemSid ? TaskLogon::ServiceAccount : TaskLogon::Interactive;
 }
 
 bool IsScheduledRun(const std::vector<std::string>& arguments) {

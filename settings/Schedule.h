@@ -38,18 +38,33 @@ struct Schedule {
 // register the same task compare equal.
 Schedule Normalised(Schedule schedule);
 
-// What the task runs and for whom.
+// The local system account, as a management agent's install runs.
+inline constexpr char kSystemSid[] = "S-1-5-18";
+
+// What the task runs and for whom: the account and rights of the program that registers it, so that
+// the scheduled run has the same rights and, by the settings rule (SettingsFolder), the same
+// options.ini as the window that scheduled it.
 struct TaskTarget {
-  std::string program;  // the program's full path; its folder is the task's working folder
-  std::string userSid;  // the current user, whose logon starts an "At logon" task; "" when unknown
-  LocalDateTime now;    // the schedule starts on this day
+  std::string program;    // the program's full path; its folder is the task's working folder
+  std::string userSid;    // the current user, whose logon starts an "At logon" task; "" when unknown
+  LocalDateTime now;      // the schedule starts on this day
+  bool elevated = false;  // the program runs with an administrator's full rights, and so does the task
 };
+
+// This process's target: its account, its elevation and the time now.
+TaskTarget TaskTargetOf(const Platform& platform, const std::string& program);
+
+// The local system account runs its task without a logon; any other account with its interactive token.
+TaskLogon TaskLogonOf(const TaskTarget& target);
 
 // "-cleanonce -scheduled" or "-report -scheduled".
 std::string ScheduledArguments(bool reportOnly);
 
 // The task definition for a schedule of kind Daily, Weekly or AtLogon: start when available, run for
-// an hour at most, with the user's interactive logon. Throws std::invalid_argument for Off and Other.
+// an hour at most. The principal: the local system account as a service account with the highest
+// rights; any other user with the interactive logon, at the highest rights when the target is
+// elevated (an administrator's window) and the least otherwise. Throws std::invalid_argument for Off
+// and Other.
 std::string ScheduledTaskXml(const Schedule& schedule, const TaskTarget& target);
 
 // What a registered definition shows on the page: Other unless it has exactly one enabled trigger the

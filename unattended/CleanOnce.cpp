@@ -16,22 +16,27 @@ namespace {
 void AddError(RunLogEntry& log, const std::string& error) { log.error += (log.error.empty() ? "" : " ") + error; }
 
 // Repairs every row, as the window does after a scan of the same categories; what it came to goes
-// into the log. The backup file, when one was written.
+// into the log. The backup file, when one was written; emptiedKeysError gets the error when the rows
+// were repaired but the emptied program keys could not be backed up, and so were kept.
 std::string RepairAll(const Platform& platform, const TOptionsSetting& options, std::vector<ProblemRow> rows,
-                      RunLogEntry& log) {
+                      RunLogEntry& log, std::string& emptiedKeysError) {
   const std::string& backupFolder = options.OutputDirectory;
   for (ProblemRow& row : rows) row.checked = true;
   VectorResults results(std::move(rows));
   std::string backup;
   try {
-    // The user asked for unattended repairs with backups: the folder is made without a question.
-    EnsureBackupFolder(platform, backupFolder, [](const Phrase&) { return true; });
     if (!results.rows.empty()) {
+      // The user asked for unattended repairs with backups: the folder is made without a question,
+      // and only when there is something to back up.
+      EnsureBackupFolder(platform, backupFolder, [](const Phrase&) { return true; });
       backup = NewBackupFileName(platform, backupFolder);
       const RepairScope scope =
           ScopeAfterScan(log.categories, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
       log.emptiedKeys = RepairRows(platform, results, backup, scope).emptiedKeys;
     }
+  } catch (const EmptiedKeysKeptError& error) {
+    emptiedKeysError = error.what();
+    AddError(log, error.what());
   } catch (const std::exception& error) {
     AddError(log, error.what());
   }
@@ -58,18 +63,24 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
   const std::unique_ptr<RepairTurn> turn = platform.shell.TakeRepairTurn(true, holder);
   if (!turn) return RefuseCleanOnce(platform, scheduled, RepairBusyText(holder) + " Nothing was scanned or repaired.");
 
+  TOptionsSetting options;
+  LoadOptions(platform, WindowMetrics{}, options);
+  // Defaults in place of settings that are there but unknown would repair what the user ignored.
+  if (!options.Unreadable.empty()) {
+    const SettingsReadError unread(SettingsFilePath(platform), options.Unreadable);
+    return RefuseCleanOnce(platform, scheduled, std::string(unread.what()) + ". Nothing was scanned or repaired.");
+  }
   RunLogEntry log;
   log.mode = "-cleanonce";
   log.scheduled = scheduled;
   std::string backup;
-  TOptionsSetting options;
-  LoadOptions(platform, WindowMetrics{}, options);
+  std::string emptiedKeysError;  // the rows were repaired all the same
   log.categories = StoredCategories(options);
   try {
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
     log.incomplete = std::move(scan.incomplete);
-    backup = RepairAll(platform, options, std::move(scan.rows), log);
+    backup = RepairAll(platform, options, std::move(scan.rows), log, emptiedKeysError);
   } catch (const std::exception& error) {
     AddError(log, error.what());
   }
@@ -79,7 +90,8 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
     AddError(log, error.what());
   }
   if (!backup.empty() && platform.files.PathIsFile(backup)) log.backupFile = backup;
-  log.exitCode = UnattendedExitCode(log.error.empty(), !log.incomplete.empty());
+  const bool onlyEmptiedKeysKept = !emptiedKeysError.empty() && log.error == emptiedKeysError;
+  log.exitCode = UnattendedExitCode(log.error.empty(), !log.incomplete.empty(), onlyEmptiedKeysKept);
   AppendRunLog(platform, log);
   return log.exitCode;
 }

@@ -76,6 +76,15 @@ std::string ScheduledReportTarget(const Platform& platform, const TOptionsSettin
   return ScheduledReportFile(folder, platform.system.Now(), shared ? platform.system.ComputerName() : "");
 }
 
+// The last line of a report of an incomplete scan, so that whoever reads only the file knows that
+// more may be wrong than it lists.
+std::string IncompleteNote(const std::vector<std::string>& incomplete) {
+  if (incomplete.empty()) return {};
+  std::string note = "Scan incomplete: ";
+  for (std::size_t i = 0; i < incomplete.size(); ++i) note += (i == 0 ? "" : ", ") + incomplete[i];
+  return note + ". These categories ended on a failure; what they found before it is listed.";
+}
+
 }  // namespace
 
 int RunReport(const Platform& platform, const std::string& file, bool scheduled) {
@@ -86,6 +95,8 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
     // A record of its own: the run reads options.ini and never writes it back.
     TOptionsSetting options;
     LoadOptions(platform, WindowMetrics{}, options);
+    // A scan of every category would report what the user's ignore lists leave out.
+    if (!options.Unreadable.empty()) throw SettingsReadError(SettingsFilePath(platform), options.Unreadable);
     log.categories = StoredCategories(options);
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
@@ -94,7 +105,7 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
     if (target.empty() && scheduled) target = ScheduledReportTarget(platform, options);
     if (target.empty()) {
       log.error = "No report file was given.";
-    } else if (!WriteReport(platform, target, scan.rows, &log.error)) {
+    } else if (!WriteReport(platform, target, scan.rows, &log.error, IncompleteNote(log.incomplete))) {
       if (log.error.empty()) log.error = "Cannot write " + target;
     }
   } catch (const std::exception& error) {

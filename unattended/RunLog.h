@@ -25,8 +25,11 @@ struct RunLogEntry {
 };
 
 // Exit code of an unattended run: 0 done, 1 an error (nothing or not all done), 2 done but the scan
-// was incomplete (some category ended by a failure).
-constexpr int UnattendedExitCode(bool done, bool scanIncomplete) { return !done ? 1 : scanIncomplete ? 2 : 0; }
+// was incomplete (some category ended by a failure), 3 the rows repaired but the emptied program keys
+// kept, their backup not written (and no other error).
+constexpr int UnattendedExitCode(bool done, bool scanIncomplete, bool onlyEmptiedKeysKept = false) {
+  return onlyEmptiedKeysKept ? 3 : !done ? 1 : scanIncomplete ? 2 : 0;
+}
 
 // SettingsFolder + "Tamrisk.log".
 std::string RunLogPath(const Platform& platform);

@@ -124,6 +124,16 @@ void MemorySystemInfo::SetComputerName(const std::string& name) {
   computerName_ = name;
 }
 
+bool MemorySystemInfo::ProcessIsElevated() {
+  std::lock_guard lock(mutex_);
+  return elevated_;
+}
+
+void MemorySystemInfo::SetElevated(bool elevated) {
+  std::lock_guard lock(mutex_);
+  elevated_ = elevated;
+}
+
 std::string MemorySystemInfo::ExecutableFolder() {
   std::lock_guard lock(mutex_);
   return executableFolder_;

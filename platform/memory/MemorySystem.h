@@ -28,6 +28,7 @@ class MemorySystemInfo final : public SystemInfo {
   std::string WindowsFolder() override { return "C:\\Windows\\"; }
   LocalDateTime Now() override;
   std::string ComputerName() override;
+  bool ProcessIsElevated() override;
 
   void SetVariable(const std::string& name, const std::string& value);
   void RemoveVariable(const std::string& name);
@@ -37,6 +38,7 @@ class MemorySystemInfo final : public SystemInfo {
   void SetExecutableFolder(const std::string& folder);
   void SetNow(const LocalDateTime& now);
   void SetComputerName(const std::string& name);
+  void SetElevated(bool elevated);
 
  private:
   mutable std::mutex mutex_;
@@ -47,6 +49,7 @@ class MemorySystemInfo final : public SystemInfo {
   std::string executableFolder_ = "C:\\Program Files\\Tamrisk\\";
   LocalDateTime now_{2024, 5, 17, 10, 20, 30};
   std::string computerName_ = "TESTPC";
+  bool elevated_ = false;
 };
 
 // GetPrivateProfileStringW / WritePrivateProfileStringW over files of a MemoryFileSystem, kept as

@@ -33,8 +33,9 @@ std::optional<std::string> MemoryTaskScheduler::ReadTask(const std::string& name
   return found->second;
 }
 
-void MemoryTaskScheduler::RegisterTask(const std::string& name, const std::string& xml) {
+void MemoryTaskScheduler::RegisterTask(const std::string& name, const std::string& xml, TaskLogon logon) {
   ThrowIfRefusing();
+  lastLogon_ = logon;
   tasks_[KeyOf(name)] = dropping_ ? WithoutElement(WithoutElement(xml, "Triggers"), "Actions") : xml;
   ++changes_;
 }

@@ -13,7 +13,7 @@ namespace tamrisk {
 class MemoryTaskScheduler final : public TaskScheduler {
  public:
   std::optional<std::string> ReadTask(const std::string& name) override;
-  void RegisterTask(const std::string& name, const std::string& xml) override;
+  void RegisterTask(const std::string& name, const std::string& xml, TaskLogon logon) override;
   void DeleteTask(const std::string& name) override;
 
   // While set, every call throws TaskSchedulerError with this text and changes nothing.
@@ -22,6 +22,8 @@ class MemoryTaskScheduler final : public TaskScheduler {
   void DropTriggersAndActions(bool dropping) { dropping_ = dropping; }
   // Registrations and deletions that went through.
   int Changes() const { return changes_; }
+  // How the last registration asked the task to log on.
+  TaskLogon LastLogon() const { return lastLogon_; }
 
  private:
   void ThrowIfRefusing() const;
@@ -30,6 +32,7 @@ class MemoryTaskScheduler final : public TaskScheduler {
   std::optional<std::string> refusal_;
   bool dropping_ = false;
   int changes_ = 0;
+  TaskLogon lastLogon_ = TaskLogon::Interactive;
 };
 
 }  // namespace tamrisk

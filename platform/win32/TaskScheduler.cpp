@@ -42,6 +42,11 @@ class UniqueBstr {
 class UniqueVariant {
  public:
   UniqueVariant() { ::VariantInit(&value_); }
+  // A string; VariantClear frees it.
+  explicit UniqueVariant(const wchar_t* text) : UniqueVariant() {
+    value_.vt = VT_BSTR;
+    value_.bstrVal = ::SysAllocString(text);
+  }
   ~UniqueVariant() { ::VariantClear(&value_); }
   UniqueVariant(const UniqueVariant&) = delete;
   UniqueVariant& operator=(const UniqueVariant&) = delete;
@@ -123,10 +128,17 @@ std::optional<std::string> Win32TaskScheduler::ReadTask(const std::string& name)
   return xml.Text();
 }
 
-void Win32TaskScheduler::RegisterTask(const std::string& name, const std::string& xml) {
+void Win32TaskScheduler::RegisterTask(const std::string& name, const std::string& xml, TaskLogon logon) {
   RootFolder root;
   const UniqueVariant none;
   ComPtr<IRegisteredTask> task;
+  if (logon == TaskLogon::ServiceAccount) {
+    // The local system account by name: it has no password, and runs the task without any logon.
+    const UniqueVariant system(L"SYSTEM");
+    Check(root->RegisterTask(UniqueBstr(name).get(), UniqueBstr(xml).get(), TASK_CREATE_OR_UPDATE, system.get(),
+                             none.get(), TASK_LOGON_SERVICE_ACCOUNT, none.get(), task.put()));
+    return;
+  }
   Check(root->RegisterTask(UniqueBstr(name).get(), UniqueBstr(xml).get(), TASK_CREATE_OR_UPDATE, none.get(), none.get(),
                            TASK_LOGON_INTERACTIVE_TOKEN, none.get(), task.put()));
 }

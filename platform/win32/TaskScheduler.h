@@ -13,7 +13,7 @@ namespace tamrisk::win32 {
 class Win32TaskScheduler final : public TaskScheduler {
  public:
   std::optional<std::string> ReadTask(const std::string& name) override;
-  void RegisterTask(const std::string& name, const std::string& xml) override;
+  void RegisterTask(const std::string& name, const std::string& xml, TaskLogon logon) override;
   void DeleteTask(const std::string& name) override;
 };
 

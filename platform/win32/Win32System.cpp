@@ -130,14 +130,16 @@ DWORD ReadWhole(const std::string& path, std::string& contents) {
 }
 
 // Replaces a file by writing a sibling and moving it over the original, so a write that fails
-// part-way (a full disk) leaves the original as it was.
+// part-way (a full disk) leaves the original as it was. The sibling reaches the disk before the move:
+// a power loss just after it must not leave an empty file where the settings were.
 bool ReplaceWhole(const std::string& path, std::string_view contents) {
   const std::string fresh = path + ".tamrisk-new";
-  if (!WriteWithDisposition(fresh, contents, nullptr, false)) {
-    ::DeleteFileW(Wide(fresh).c_str());
-    return false;
+  bool written = false;
+  if (UniqueFileHandle file = OpenForWriting(fresh, nullptr, false)) {
+    written = WriteAll(file.get(), contents, nullptr) && ::FlushFileBuffers(file.get());
   }
-  if (::MoveFileExW(Wide(fresh).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (written &&
+      ::MoveFileExW(Wide(fresh).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
   ::DeleteFileW(Wide(fresh).c_str());
@@ -442,6 +444,16 @@ std::string Win32SystemInfo::ExecutableFolder() {
   return Utf8(std::wstring_view(path).substr(0, path.find_last_of(L'\\') + 1));
 }
 
+bool Win32SystemInfo::ProcessIsElevated() {
+  HANDLE rawToken = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
+  const UniqueHandle token(rawToken);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
 std::string Win32SystemInfo::ComputerName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
@@ -488,6 +500,29 @@ namespace {
 // theirs, yet all of them change the one machine hive and write into the one backup folder beside
 // the program, where two repairs in the same second would append to the same file.
 constexpr wchar_t kRepairMutex[] = L"Global\\Tamrisk repair";
+static_assert(sizeof kRepairMutex / sizeof kRepairMutex[0] == sizeof kRepairLockName);
+// SYSTEM (a scheduled run as SYSTEM), administrators and the interactive user may take the lock and
+// mark it; others (a service account, a network logon) may neither hold it to block repairs nor open
+// the marker to fake an unattended run.
+constexpr wchar_t kLockRights[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;IU)";
+
+// The security attributes of the lock and its marker; their descriptor is freed with this.
+class LockSecurity {
+ public:
+  LockSecurity() {
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockRights, SDDL_REVISION_1, &descriptor_, nullptr)) {
+      attributes_.lpSecurityDescriptor = descriptor_;
+    }
+  }
+  ~LockSecurity() { ::LocalFree(descriptor_); }
+  LockSecurity(const LockSecurity&) = delete;
+  LockSecurity& operator=(const LockSecurity&) = delete;
+  SECURITY_ATTRIBUTES* get() { return &attributes_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
 // Exists while an unattended run holds the lock, so a window can name who is working.
 constexpr wchar_t kUnattendedMarker[] = L"Global\\Tamrisk unattended repair";
 
@@ -515,15 +550,18 @@ bool UnattendedRepairRunning() {
 std::unique_ptr<RepairTurn> Win32Shell::TakeRepairTurn(bool unattendedRun, RepairHolder& holder) {
   // Made by whoever comes first, and gone with the last handle: a holder that was killed leaves it
   // abandoned, which the next one takes.
-  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kRepairMutex));
-  if (mutex) {
-    const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-      UniqueHandle marker(unattendedRun ? ::CreateEventW(nullptr, TRUE, FALSE, kUnattendedMarker) : nullptr);
-      return std::make_unique<MutexTurn>(std::move(mutex), std::move(marker));
-    }
+  LockSecurity security;
+  UniqueHandle mutex(::CreateMutexW(security.get(), FALSE, kRepairMutex));
+  if (!mutex) {
+    const DWORD error = ::GetLastError();
+    holder = error == ERROR_INVALID_HANDLE ? RepairHolder::LockNameTaken : RepairHolder::LockDenied;
+    return nullptr;
   }
-  // Held, or made by another user's process, whose lock this one may not even open.
+  const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    UniqueHandle marker(unattendedRun ? ::CreateEventW(security.get(), TRUE, FALSE, kUnattendedMarker) : nullptr);
+    return std::make_unique<MutexTurn>(std::move(mutex), std::move(marker));
+  }
   holder = UnattendedRepairRunning() ? RepairHolder::UnattendedRun : RepairHolder::AnotherProgram;
   return nullptr;
 }

@@ -37,6 +37,7 @@ class Win32SystemInfo final : public SystemInfo {
   std::string WindowsFolder() override;
   LocalDateTime Now() override;
   std::string ComputerName() override;
+  bool ProcessIsElevated() override;
 };
 
 class Win32IniFile final : public IniFile {

@@ -78,7 +78,7 @@ TEST_F(TaskSchedulerWin, RegistersEachKindAsTheSchedulerKeepsIt) {
   for (const Schedule& schedule : schedules) {
     const std::string name = Name("kind " + std::to_string(static_cast<int>(schedule.kind)));
     SCOPED_TRACE(name);
-    ASSERT_NO_THROW(scheduler.RegisterTask(name, ScheduledTaskXml(schedule, ThisTarget())));
+    ASSERT_NO_THROW(scheduler.RegisterTask(name, ScheduledTaskXml(schedule, ThisTarget()), TaskLogon::Interactive));
 
     // The scheduler's file and what the API hands back hold the same definition.
     ASSERT_TRUE(TaskFileExists(name));
@@ -105,12 +105,12 @@ TEST_F(TaskSchedulerWin, RegistersEachKindAsTheSchedulerKeepsIt) {
 
 TEST_F(TaskSchedulerWin, ReplacingKeepsOneTaskAndDeletingRemovesIt) {
   const std::string name = Name("replace");
-  scheduler.RegisterTask(name, ScheduledTaskXml({ScheduleKind::Daily, 6, 30}, ThisTarget()));
+  scheduler.RegisterTask(name, ScheduledTaskXml({ScheduleKind::Daily, 6, 30}, ThisTarget()), TaskLogon::Interactive);
   std::string weekly = ScheduledTaskXml({ScheduleKind::Weekly, 7, 45, 5, true}, ThisTarget());
   // A setting Wine keeps, so that the replacement shows in what is stored.
   const std::string limit = "<ExecutionTimeLimit>PT1H</ExecutionTimeLimit>";
   weekly.replace(weekly.find(limit), limit.size(), "<ExecutionTimeLimit>PT2H</ExecutionTimeLimit>");
-  scheduler.RegisterTask(name, weekly);
+  scheduler.RegisterTask(name, weekly, TaskLogon::Interactive);
   const std::optional<std::string> read = scheduler.ReadTask(name);
   ASSERT_TRUE(read);
   EXPECT_NE(read->find("PT2H"), std::string::npos);
@@ -148,7 +148,7 @@ TEST_F(TaskSchedulerWin, TheScheduledTaskDeletedBehindTheProgramsBackReadsAsOff)
 TEST_F(TaskSchedulerWin, RefusalsComeBackWithTheSystemsText) {
   const std::string name = Name("refused");
   try {
-    scheduler.RegisterTask(name, "<Task><Triggers>");
+    scheduler.RegisterTask(name, "<Task><Triggers>", TaskLogon::Interactive);
     ADD_FAILURE() << "a malformed definition was taken";
   } catch (const TaskSchedulerError& error) {
     EXPECT_STRNE(error.what(), "");

@@ -30,6 +30,20 @@ std::unique_ptr<RepairTurn> TakeOnAnotherThread(win32::Win32Shell& shell, bool u
   return turn;
 }
 
+// An object of another kind under the lock's name (made by any program, to block repairs) is told
+// apart from a repair under way, and the lock's own rights let this account take it afterwards.
+TEST(RepairLockWin, ANameTakenByAnotherObjectIsNamedAsTheCause) {
+  win32::Win32Shell shell;
+  RepairHolder holder = RepairHolder::AnotherProgram;
+  {
+    const win32::UniqueHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, win32::Wide(kRepairLockName).c_str()));
+    ASSERT_TRUE(squatter);
+    EXPECT_FALSE(shell.TakeRepairTurn(false, holder));
+    EXPECT_EQ(holder, RepairHolder::LockNameTaken);
+  }
+  EXPECT_TRUE(shell.TakeRepairTurn(true, holder));
+}
+
 TEST(RepairLockWin, OneHolderAtATimeWhoIsNamedAndOneThatDiedLetsTheNextIn) {
   win32::Win32Shell shell;
   RepairHolder holder = RepairHolder::AnotherProgram;

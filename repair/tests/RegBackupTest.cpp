@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "repair/BackupRecord.h"
 #include "repair/RegBackup.h"
 #include "repair/Repair.h"
 #include "testkit/TestKit.h"
@@ -189,12 +190,21 @@ TEST_F(RegBackupTest, ValueSectionHoldsOnlyThatValueAndLaterSectionsAppend) {
                           "\r\n[HKEY_CURRENT_USER\\]\r\n\"AtRoot\"=\"r\"\r\n");
 }
 
-TEST_F(RegBackupTest, AnExistingFileGetsNoSecondHeader) {
+// A file of the same name is an earlier repair's in the same second, when its bytes are on record: it
+// gets no second header, and the whole file is on record after the append. A file not on record is
+// someone else's, and nothing of the repair goes into it.
+TEST_F(RegBackupTest, AnExistingFileGetsNoSecondHeaderAndOnlyWhenItIsOnRecord) {
   const std::string earlier = std::string(kRegFileHeader) + "\r\n[HKEY_CURRENT_USER\\Earlier]\r\n";
-  env_.files.AddFile(kBackup, RegFileBytes(earlier.substr(3), true));
+  const std::string earlierBytes = RegFileBytes(earlier.substr(3), true);
+  env_.files.AddFile(kBackup, earlierBytes);
   Reg().SetDword(RootKey::CurrentUser, "Software\\X", "n", 1);
+  EXPECT_THROW(Writer().AppendToBackup(RootKey::CurrentUser, "Software\\X", "n", false), RepairError);
+  EXPECT_EQ(env_.files.Contents(kBackup), earlierBytes);
+
+  RecordBackup(env_.registry, Sha256Hex(earlierBytes), "Backup.reg");
   ASSERT_TRUE(Writer().AppendToBackup(RootKey::CurrentUser, "Software\\X", "n", false));
   EXPECT_EQ(Backup(), earlier + "\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"n\"=dword:00000001\r\n");
+  EXPECT_TRUE(IsRecordedBackup(env_.registry, env_.files.Contents(kBackup).value()));
 }
 
 TEST_F(RegBackupTest, AFileThatCannotBeWrittenThrowsAndTheEntryStays) {

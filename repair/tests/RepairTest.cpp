@@ -1,14 +1,18 @@
 // The repair walk over the results list, the backup folder question and the backup file name.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "repair/BackupRecord.h"
 #include "repair/RegFile.h"
 #include "repair/Repair.h"
+#include "repair/VerifiedRestore.h"
 #include "testkit/TestKit.h"
 
 namespace tamrisk {
@@ -217,6 +221,7 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenWholeDeletesNothing) {
     env.files.AddShortcut("C:\\Desk\\Gone.lnk", "C:\\gone.exe");
     env.registry.SetString(RootKey::CurrentUser, "Software\\Run", "A", "a");
     env.registry.SetString(RootKey::CurrentUser, "Software\\Old\\App", "B", "b");
+    RecordBackup(env.registry, Sha256Hex("earlier backup"), "Backup.reg");
     c.prepare(env.files);
     std::string before, after;
     env.files.ReadFile(kBackup, before);
@@ -266,16 +271,127 @@ TEST_F(RepairTest, TheBackupIsFlushedBeforeTheFirstDeletion) {
   EXPECT_EQ(summary_, (RepairSummary{4, 0, kBackup, 2}));
 }
 
-// Every key and value below the roots a test uses, with its data: what a restore must give back.
+// A file system whose append streams pass through hooks: append gets each append (its number from 1,
+// the data and the real stream) and says how it went; afterFlush runs after each flush.
+class HookedAppends final : public ForwardingFileSystem {
+ public:
+  using Append = std::function<bool(int number, std::string_view contents, AppendStream& inner, std::string* error)>;
+  HookedAppends(FileSystem& inner, Append append, std::function<void()> afterFlush = {})
+      : ForwardingFileSystem(inner), append_(std::move(append)), afterFlush_(std::move(afterFlush)) {}
+  std::unique_ptr<AppendStream> OpenForAppend(const std::string& path, std::string* error) override {
+    std::unique_ptr<AppendStream> inner = Inner().OpenForAppend(path, error);
+    return inner ? std::make_unique<Stream>(std::move(inner), *this) : nullptr;
+  }
+
+ private:
+  class Stream final : public AppendStream {
+   public:
+    Stream(std::unique_ptr<AppendStream> inner, HookedAppends& owner) : inner_(std::move(inner)), owner_(owner) {}
+    bool Append(std::string_view contents, std::string* error) override {
+      return owner_.append_(++owner_.appends_, contents, *inner_, error);
+    }
+    bool Flush(std::string* error) override {
+      const bool flushed = inner_->Flush(error);
+      if (owner_.afterFlush_) owner_.afterFlush_();
+      return flushed;
+    }
+
+   private:
+    std::unique_ptr<AppendStream> inner_;
+    HookedAppends& owner_;
+  };
+  Append append_;
+  std::function<void()> afterFlush_;
+  int appends_ = 0;
+};
+
+const HookedAppends::Append kPassAppends = [](int, std::string_view contents, AppendStream& inner, std::string* error) {
+  return inner.Append(contents, error);
+};
+
+// Every key and value below the roots a test uses, with its data: what a restore must give back. The
+// record of the backups written is the repair's own bookkeeping and is left out.
 std::map<std::string, std::optional<RegValue>> Snapshot(const MemoryRegistry& registry, RootKey root,
                                                         const std::string& path = "Software") {
   std::map<std::string, std::optional<RegValue>> entries{{path, std::nullopt}};
   for (const std::string& name : registry.ValueNames(root, path)) {
     entries[path + "\\" + name + "="] = registry.GetValue(root, path, name);
   }
-  for (const std::string& name : registry.SubkeyNames(root, path))
+  for (const std::string& name : registry.SubkeyNames(root, path)) {
+    if (std::string(kBackupRecordKey).starts_with(path + "\\" + name + "\\")) continue;
     entries.merge(Snapshot(registry, root, path + "\\" + name));
+  }
   return entries;
+}
+
+// Another program changes the registry between the backup's read and the deletion (here: as the
+// backup reaches the disk). What changed is not in the backup, so it stays, with its row kept and
+// saying why; the rest goes, and the backup restores what went.
+TEST_F(RepairTest, AnEntryChangedAfterTheBackupReadItIsKeptAndNothingIsLost) {
+  const std::string kChanged = "kept: changed since it was backed up";
+  struct Case {
+    const char* what;
+    std::function<void(MemoryRegistry&)> change;
+    std::string keptKey;  // the row kept
+  };
+  const Case cases[] = {
+      {"a value written into the key",
+       [](MemoryRegistry& r) { r.SetString(RootKey::CurrentUser, "Software\\Old\\App", "New", "n"); },
+       "HKEY_CURRENT_USER\\Software\\Old"},
+      {"a subkey made below it",
+       [](MemoryRegistry& r) { r.CreateKey(RootKey::CurrentUser, "Software\\Old\\App\\Deep\\Fresh"); },
+       "HKEY_CURRENT_USER\\Software\\Old"},
+      {"the value's data changed",
+       [](MemoryRegistry& r) { r.SetString(RootKey::CurrentUser, "Software\\Run", "A", "new"); },
+       "HKEY_CURRENT_USER\\Software\\Run"},
+      {"the key made anew",
+       [](MemoryRegistry& r) {
+         r.DeleteKey(RootHandle(RootKey::CurrentUser), "Software\\Old\\App\\Deep");
+         r.DeleteKey(RootHandle(RootKey::CurrentUser), "Software\\Old\\App");
+         r.DeleteKey(RootHandle(RootKey::CurrentUser), "Software\\Old");
+         r.SetString(RootKey::CurrentUser, "Software\\Old", "Other", "o");
+       },
+       "HKEY_CURRENT_USER\\Software\\Old"},
+  };
+  const std::vector<test::RegRow> seed = {
+      test::Str("HKCU\\Software\\Run", "A", "a"), test::Str("HKCU\\Software\\Run", "B", "b"),
+      test::Str("HKCU\\Software\\Old\\App", "", "x"), test::Str("HKCU\\Software\\Old\\App\\Deep", "v", "y")};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    test::Seed(env.registry, seed);
+    bool changed = false;
+    HookedAppends files(env.files, kPassAppends, [&] {
+      if (!std::exchange(changed, true)) c.change(env.registry);
+    });
+    const Platform platform{env.registry, files, env.system, env.ini, env.shell};
+    VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Old", "", rkKey),
+                           Checked("HKEY_CURRENT_USER\\Software\\Run", "B", rkValueInColumn)});
+    const RepairSummary summary = RepairRows(platform, results, kBackup);
+    EXPECT_EQ(summary.kept, 1u);
+    ASSERT_EQ(results.rows.size(), 1u);
+    EXPECT_EQ(results.rows[0].registryKey, c.keptKey);
+    EXPECT_EQ(results.rows[0].reason.rfind(kChanged, 0), 0u) << results.rows[0].reason;
+    // Every key and value there was after the change is still there or in the backup, as it was.
+    MemoryRegistry expected;
+    test::Seed(expected, seed);
+    c.change(expected);
+    const std::optional<RegFile> backup = ParseRegFile(env.files.Contents(kBackup).value_or(""), test::Cp1252);
+    ASSERT_TRUE(backup);
+    std::map<std::string, std::optional<RegValue>> kept = Snapshot(env.registry, RootKey::CurrentUser);
+    for (const RegFileKey& key : backup->keys) {
+      kept.try_emplace(key.path, std::nullopt);
+      for (const RegFileValue& value : key.values) {
+        kept.try_emplace(key.path + "\\" + value.name + "=", RegValue{value.type, value.data});
+      }
+    }
+    for (const auto& [entry, value] : Snapshot(expected, RootKey::CurrentUser)) {
+      const auto found = kept.find(entry);
+      EXPECT_TRUE(found != kept.end() && found->second == value) << entry << " was lost";
+    }
+  }
 }
 
 // A repair killed at any deletion (the process ended there) leaves a backup that, imported as the
@@ -562,6 +678,87 @@ TEST_F(RepairTest, AClassKeyTheRepairLeftAsAStubGoesIntoTheSameBackup) {
     EXPECT_EQ(env.registry.KeyExists(root, c.stub), !c.removed);
     const std::string backup = test::Utf8OfUtf16File(env.files.Contents(kBackup).value_or(""));
     EXPECT_EQ(backup.find("[" + rootName + c.stub + "]") != std::string::npos, c.removed);
+  }
+}
+
+// A backup of the emptied program keys that cannot be written keeps those keys, and the error keeps
+// the summary of the rows repaired before, so that -cleanonce can tell this from a failed repair.
+TEST_F(RepairTest, AFailedBackupOfTheEmptiedKeysKeepsTheSummaryOfTheRepair) {
+  test::Seed(Reg(), {test::Str("HKCU\\Software\\Vendor\\Tool", "Path", "C:\\gone\\t.exe")});
+  HookedAppends files(env_.files, [](int number, std::string_view contents, AppendStream& inner, std::string* error) {
+    if (number < 2) return inner.Append(contents, error);
+    *error = "The disk is full.";
+    return false;
+  });
+  const Platform platform{env_.registry, files, env_.system, env_.ini, env_.shell};
+  results_ = VectorResults({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn)});
+  try {
+    RepairRows(platform, results_, kBackup, ScopeAfterScan({"14"}, {}));
+    FAIL() << "no error";
+  } catch (const EmptiedKeysKeptError& error) {
+    EXPECT_EQ(error.Summary(), (RepairSummary{1, 0, kBackup, 0}));
+    EXPECT_EQ(std::string(error.what()), std::string("Repaired 1 problem, kept 0 (Backup20240102030405.reg). The "
+                                                     "backup file ") +
+                                             kBackup +
+                                             " could not be written: The disk is full. The emptied program "
+                                             "keys were kept.");
+  }
+  EXPECT_TRUE(results_.rows.empty());
+  EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\Vendor\\Tool"));
+}
+
+// A repair killed while it appends its second batch (the emptied program keys) leaves a torn end after
+// the first batch, whose entries are deleted. The restore puts back the part on record, says how much
+// it left out, and the registry is as before: nothing of the torn batch had been deleted.
+TEST_F(RepairTest, KilledWhileWritingTheEmptiedKeysTheRecordedPartRestoresEverything) {
+  struct Killed {};
+  for (std::size_t cut = 1;; cut += 7) {
+    SCOPED_TRACE("the second write cut after " + std::to_string(cut) + " bytes");
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    env.files.AddFolder("C:\\Temp");
+    env.system.SetVariable("TEMP", "C:\\Temp");
+    test::Seed(env.registry, {test::Str("HKCU\\Software\\Vendor\\Tool", "Path", "C:\\gone\\t.exe"),
+                              test::Str("HKCU\\Software\\Vendor\\Other", "Path", "C:\\gone\\u.exe"),
+                              test::Str("HKCU\\Software\\Run", "A", "a")});
+    const auto before = Snapshot(env.registry, RootKey::CurrentUser);
+    std::size_t secondSize = 0;
+    HookedAppends files(env.files, [&](int number, std::string_view contents, AppendStream& inner, std::string* error) {
+      if (number < 2) return inner.Append(contents, error);
+      secondSize = contents.size();
+      inner.Append(contents.substr(0, std::min(cut, contents.size())), error);
+      throw Killed{};
+    });
+    const Platform platform{env.registry, files, env.system, env.ini, env.shell};
+    VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Other", "Path", rkValueInColumn),
+                           Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn)});
+    EXPECT_THROW(RepairRows(platform, results, kBackup, ScopeAfterScan({"14"}, {})), Killed);
+    ASSERT_GT(secondSize, 0u) << "the emptied keys were written";
+    EXPECT_FALSE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Run", "A")) << "the first batch went";
+    EXPECT_TRUE(env.registry.KeyExists(RootKey::CurrentUser, "Software\\Vendor")) << "the torn batch stayed";
+
+    std::vector<std::string> imported;
+    const RestoreResult restored = RestoreBackupFile(
+        env.platform, kBackup,
+        [&](const std::string& command) {
+          const std::string path =
+              command.substr(command.find("/s \"") + 4, command.size() - command.find("/s \"") - 5);
+          imported.push_back(path);
+          const std::optional<RegFile> file = ParseRegFile(env.files.Contents(path).value_or(""), test::Cp1252);
+          for (const RegFileKey& key : file.value().keys) {
+            env.registry.CreateKey(key.root, key.path);
+            for (const RegFileValue& v : key.values) env.registry.SetValue(key.root, key.path, v.name, v.type, v.data);
+          }
+          return true;
+        },
+        test::Cp1252);
+    EXPECT_EQ(restored.status, RestoreResult::Status::Restored);
+    EXPECT_EQ(restored.droppedBytes, std::min(cut, secondSize));
+    EXPECT_EQ(imported, std::vector<std::string>{"C:\\Temp\\Tamrisk-Backup20240102030405.reg"}) << "a copy of the part";
+    EXPECT_FALSE(env.files.Exists(imported.at(0))) << "the copy is deleted";
+    EXPECT_EQ(Snapshot(env.registry, RootKey::CurrentUser), before);
+    if (cut >= secondSize) break;
   }
 }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "repair/BackupRecord.h"
+#include "repair/RegBackup.h"
 #include "testkit/TestKit.h"
 
 namespace tamrisk {
@@ -34,12 +36,15 @@ TEST(VerifiedRestore, ImportsOnlyABackupTheRepairCouldHaveWrittenAndNamesTheFile
     Status status;
     const char* reason = "";  // of a refusal
     bool editorEnds = true;
+    bool recorded = true;  // its bytes are on record as a backup this account wrote
   };
   const std::string ours = Regedit5(kBack);
   const std::string notBack = Regedit5("[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Gone\"=\"x\"\r\n");
   const std::string kName = "its name is not \"Backup\", a date and time and \".reg\"";
   const std::string kNotReg = "it is not a registry file";
   const std::string kDeletes = "it deletes registry entries";
+  const std::string kNoRecord = "Tamrisk has no record of writing it";
+  const std::string kVictim = "[-HKEY_LOCAL_MACHINE\\Software\\Victim]";
   const std::vector<Case> cases{
       {"a backup of ours", kStamped, ours, Status::Restored},
       {"an older REGEDIT4 backup, its name in other letters", "bACKUP20240131235959.REG", Regedit4(kBack),
@@ -58,6 +63,22 @@ TEST(VerifiedRestore, ImportsOnlyABackupTheRepairCouldHaveWrittenAndNamesTheFile
       {"a value deleted", kStamped,
        Regedit4("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"Defender\"=-\r\n"),
        Status::Refused, kDeletes.c_str()},
+      // The registry editor ends a line at a lone CR, and reads a key line wherever a line begins.
+      {"a key deleted behind a lone CR", kStamped, Regedit5(std::string(kBack) + "\"a\"=\"x\"\r" + kVictim + "\r\n"),
+       Status::Refused, kDeletes.c_str()},
+      {"a value cut short by a lone CR", kStamped, Regedit5(std::string(kBack) + "\"a\"=\"x\r" + kVictim + "\"\r\n"),
+       Status::Refused, kNotReg.c_str()},
+      {"a NUL before a key deleted", kStamped, Regedit5(std::string(kBack) + std::string(1, '\0') + kVictim + "\r\n"),
+       Status::Refused, kNotReg.c_str()},
+      {"a key deleted after blanks", kStamped, Regedit5(std::string(kBack) + " \t" + kVictim + "\r\n"), Status::Refused,
+       kDeletes.c_str()},
+      {"a key deleted inside hex data", kStamped,
+       Regedit5(std::string(kBack) + "\"b\"=hex:01,\\\r\n" + kVictim + "\r\n"), Status::Refused, kNotReg.c_str()},
+      {"the default value deleted", kStamped, Regedit5(std::string(kBack) + "@=-\r\n"), Status::Refused,
+       kDeletes.c_str()},
+      {"a value deleted with blanks", kStamped, Regedit5(std::string(kBack) + "\"Here\" = -\r\n"), Status::Refused,
+       kDeletes.c_str()},
+      {"a backup not on record", kStamped, ours, Status::Refused, kNoRecord.c_str(), true, false},
       {"no file", "", "", Status::Unreadable},
   };
   for (const Case& c : cases) {
@@ -66,6 +87,7 @@ TEST(VerifiedRestore, ImportsOnlyABackupTheRepairCouldHaveWrittenAndNamesTheFile
     memory.files.AddFolder("C:\\Backups");
     const std::string path = "C:\\Backups\\" + (c.name.empty() ? std::string(kStamped) : c.name);
     if (!c.name.empty()) memory.files.AddFile(path, c.contents);
+    if (c.recorded) RecordBackup(memory.registry, Sha256Hex(c.contents), kStamped);
     std::vector<std::string> imports;
     bool swappedDuringImport = false;
     const RestoreResult result = RestoreBackupFile(
@@ -92,6 +114,69 @@ TEST(VerifiedRestore, ImportsOnlyABackupTheRepairCouldHaveWrittenAndNamesTheFile
       EXPECT_EQ(memory.files.Contents(path), c.contents) << c.what;
     }
   }
+}
+
+// The record holds SHA-256 digests: the published test vectors, whole and fed in pieces.
+TEST(BackupRecord, Sha256GivesThePublishedDigests) {
+  const std::pair<std::string, const char*> vectors[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000, 'a'), "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3"},
+  };
+  for (const auto& [text, digest] : vectors) {
+    EXPECT_EQ(Sha256Hex(text), digest) << text.size();
+    Sha256 pieces;
+    for (std::size_t at = 0; at < text.size(); at += 7) pieces.Update(std::string_view(text).substr(at, 7));
+    EXPECT_EQ(pieces.HexDigest(), digest) << text.size();
+  }
+}
+
+// A backup the repair wrote is on record and restores without a question. A file not on record (one
+// planted in the folder, or a backup from before the record) is imported only when the user agrees
+// after seeing what it adds; a file changed by one byte is no longer the one on record.
+TEST(VerifiedRestore, AFileNotOnRecordIsImportedOnlyWhenTheUserAgreesToWhatItAdds) {
+  MemoryPlatform env;
+  const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  env.registry.SetString(RootKey::CurrentUser, run, "Gone", "C:\\Gone\\a.exe");
+  env.files.AddFolder("C:\\Backups");
+  const std::string path = std::string("C:\\Backups\\") + kStamped;
+  env.registry.SetString(RootKey::CurrentUser, "Software\\TamriskOther", "V", "w");
+  {
+    RegBackup backup(env.platform, path);
+    EXPECT_EQ(backup.RemoveValueWithBackup("HKEY_CURRENT_USER", run, "Gone"), RemoveOutcome::Removed);
+    ASSERT_TRUE(backup.AppendToBackup(RootKey::CurrentUser, "Software\\TamriskOther", "", true));
+  }
+  std::vector<std::string> asked;
+  std::vector<bool> answers;
+  const auto restore = [&] {
+    return RestoreBackupFile(
+               env.platform, path, [](const std::string&) { return true; }, Cp1252,
+               [&](const RegFile& file) {
+                 asked.push_back(DescribeRegFile(file, 10));
+                 const bool yes = answers.front();
+                 answers.erase(answers.begin());
+                 return yes;
+               })
+        .status;
+  };
+  EXPECT_NE(restore(), RestoreResult::Status::Declined);
+  EXPECT_TRUE(asked.empty()) << "the repair's own backup, written in two parts, is on record";
+
+  std::string bytes = env.files.Contents(path).value();
+  const std::size_t data = bytes.find(std::string("a\0.\0e\0x\0e\0", 10));
+  ASSERT_NE(data, std::string::npos);
+  bytes[data] = 'b';
+  env.files.AddFile(path, bytes);
+  answers = {false, true};
+  EXPECT_EQ(restore(), RestoreResult::Status::Declined);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], "HKEY_CURRENT_USER\\" + run +
+                          "\r\n    \"Gone\" = \"C:\\Gone\\b.exe\"\r\n"
+                          "HKEY_CURRENT_USER\\Software\\TamriskOther\r\n    \"V\" = \"w\"\r\n");
+  EXPECT_NE(restore(), RestoreResult::Status::Declined);
+  EXPECT_EQ(asked.size(), 2u);
 }
 
 TEST(VerifiedRestore, ABackupReadOnlyInPartIsNeitherImportedNorTakenForRestored) {

@@ -264,8 +264,103 @@ TEST_F(OptionsStoreTest, ASaveThatCannotReadTheFileLeavesItUntouched) {
   WriteIni(text + std::string(70000, ';'));
   memory.files.FailRead(2);  // part-way through the file
   TOptionsSetting options;
-  EXPECT_THROW(SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options), SettingsWriteError);
+  EXPECT_THROW(SaveOptions(memory.platform, AllChecks(true), WindowSnapshot{1, {}}, options), SettingsReadError);
   EXPECT_EQ(IniText(), text + std::string(70000, ';'));
+}
+
+// A file that is there but cannot be read whole gives the defaults, says why, and is never saved
+// over: the next save would write Count=0 over the user's ignore lists. A missing file is no error.
+TEST_F(OptionsStoreTest, AFileThatCannotBeReadWholeGivesDefaultsAndIsNeverSavedOver) {
+  const std::string kept = "[Options]\r\nOutputDirectory=C:\\Kept\r\n[IgnoreKey]\r\nCount=1\r\nKey1=Vendor\r\n";
+  const std::string utf16 = std::string("\xFF\xFE[\0O\0]\0", 8);
+  struct Case {
+    const char* what;
+    std::optional<std::string> text;  // nullopt: no file
+    std::size_t failingRead;          // 0: every read succeeds
+    const char* why;                  // "" when it is read
+  } cases[] = {
+      {"no file", std::nullopt, 0, ""},
+      {"a readable file", kept, 0, ""},
+      {"a read that fails", kept, 1, "device"},
+      {"a NUL left by a power loss", kept + std::string(4, '\0'), 0, "damaged"},
+      {"UTF-16 cut in half", utf16 + "x", 0, "damaged"},
+      {"a NUL character in UTF-16", utf16 + std::string(2, '\0'), 0, "damaged"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform env;
+    env.system.SetExecutableFolder(kFolder);
+    env.files.AddFolder(kFolder);
+    if (c.text) env.files.AddFile(kIniPath, *c.text);
+    env.files.FailRead(c.failingRead);
+    TOptionsSetting options;
+    LoadOptions(env.platform, kWindow, options);
+    EXPECT_NE(options.Unreadable.find(c.why), std::string::npos) << options.Unreadable;
+    EXPECT_EQ(options.Unreadable.empty(), *c.why == '\0');
+    if (*c.why == '\0') continue;
+    TOptionsSetting defaults;
+    defaults.OutputDirectory = std::string(kFolder) + "Backup";
+    defaults.DeleteBackupFile = true;
+    defaults.TreeViewNodeCheck = AllChecks(true);
+    defaults.Unreadable = options.Unreadable;
+    EXPECT_EQ(options, defaults);
+    EXPECT_THROW(SaveOptions(env.platform, AllChecks(true), WindowSnapshot{1, {}}, options), SettingsReadError);
+    EXPECT_THROW(SaveOptionsWithoutWindow(env.platform, options), SettingsReadError);
+    // The pane layout alone is saved over a file that reads whole again; the window saves it only
+    // after the options, which stay unsaved.
+    if (c.failingRead == 0) {
+      EXPECT_THROW(SavePaneLayout(env.platform, PaneLayout{}), SettingsReadError);
+    }
+    EXPECT_EQ(env.files.Contents(kIniPath), c.text);
+  }
+}
+
+// The profile functions open the file again for each key: a file another program rewrites while the
+// keys are read gives some keys one file's values and others the other's. The load takes neither.
+TEST_F(OptionsStoreTest, AFileChangedWhileItsKeysAreReadGivesEveryDefault) {
+  class RewritingIni final : public IniFile {
+   public:
+    RewritingIni(IniFile& inner, MemoryFileSystem& files) : inner_(inner), files_(files) {}
+    std::string ReadString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& fallback, std::size_t maxChars) override {
+      if (key == "Count") files_.AddFile(kIniPath, "[IgnoreKey]\r\nCount=0\r\n");
+      return inner_.ReadString(file, section, key, fallback, maxChars);
+    }
+    bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) override {
+      return inner_.WriteString(file, section, key, value);
+    }
+
+   private:
+    IniFile& inner_;
+    MemoryFileSystem& files_;
+  };
+  WriteIni("[Options]\r\nLanguage=de\r\n[IgnoreKey]\r\nCount=1\r\nKey1=Vendor\r\n");
+  RewritingIni rewriting(memory.ini, memory.files);
+  const Platform platform{memory.registry, memory.files, memory.system, rewriting, memory.shell};
+  TOptionsSetting options;
+  LoadOptions(platform, kWindow, options);
+  EXPECT_EQ(options.Unreadable, "it changed while it was read");
+  EXPECT_EQ(options.Language, "");
+  EXPECT_THROW(SaveOptionsWithoutWindow(platform, options), SettingsReadError);
+}
+
+TEST_F(OptionsStoreTest, AFileDamagedAfterTheLoadIsNotSavedOver) {
+  WriteIni("[Options]\r\nLanguage=de\r\n");
+  TOptionsSetting options;
+  Load(options);
+  ASSERT_TRUE(options.Unreadable.empty());
+  WriteIni(std::string("[Opt\0", 5));
+  try {
+    SaveOptionsWithoutWindow(memory.platform, options);
+    FAIL() << "saved";
+  } catch (const SettingsReadError& error) {
+    EXPECT_EQ(error.Path(), kIniPath);
+    EXPECT_STREQ(error.what(),
+                 "Unable to read C:\\Program Files\\Tamrisk\\options.ini: its text is damaged (it "
+                 "holds NUL characters)");
+  }
+  EXPECT_EQ(IniText(), std::string("[Opt\0", 5));
 }
 
 TEST_F(OptionsStoreTest, IgnoreListsTakeCountEntries) {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory/MemoryPlatform.h"
 #include "platform/memory/MemoryTaskScheduler.h"
+#include "settings/RegGlobal.h"
 #include "settings/TaskXml.h"
 
 namespace tamrisk {
@@ -77,6 +79,69 @@ TEST(ScheduledTaskXml, EachKindRegistersItsTriggerAndTheProgramWithItsSwitches) 
 
     // Read back, it is the schedule that was asked for.
     EXPECT_EQ(ScheduleOfTask(xml), Normalised(c.schedule));
+  }
+}
+
+// The task runs as the account that scheduled it, with the rights its window has, so the settings
+// rule finds the scheduled run the same options.ini: over (portable / installed in Program Files) ×
+// (standard user / elevated administrator / SYSTEM, as a management agent's install runs). The run
+// is modelled as the scheduler starts it: an administrator's or SYSTEM's task at the highest run
+// level gets the full token, one at the least gets the limited one, which may not write in Program
+// Files.
+TEST(ScheduledTask, RunsWithTheRightsAndTheSettingsOfTheProgramThatScheduledIt) {
+  constexpr const char* kUser = "S-1-5-21-1-2-3-1001";
+  constexpr const char* kInstalled = "C:\\Program Files\\Tamrisk\\";
+  constexpr const char* kPortable = "E:\\Tools\\Tamrisk\\";
+  constexpr const char* kUserLocal = "C:\\Users\\ann\\AppData\\Local";
+  constexpr const char* kSystemLocal = "C:\\Windows\\system32\\config\\systemprofile\\AppData\\Local";
+  struct Case {
+    const char* what;
+    const char* program;
+    const char* sid;
+    bool elevated;
+    const char* logonType;
+    const char* runLevel;
+    const char* settings;  // the folder of options.ini, for the window and for the scheduled run
+  } cases[] = {
+      {"portable, standard user", kPortable, kUser, false, "InteractiveToken", "LeastPrivilege", kPortable},
+      {"portable, administrator", kPortable, kUser, true, "InteractiveToken", "HighestAvailable", kPortable},
+      {"portable, SYSTEM", kPortable, kSystemSid, true, "ServiceAccount", "HighestAvailable", kPortable},
+      {"installed, standard user", kInstalled, kUser, false, "InteractiveToken", "LeastPrivilege",
+       "C:\\Users\\ann\\AppData\\Local\\Tamrisk\\"},
+      {"installed, administrator", kInstalled, kUser, true, "InteractiveToken", "HighestAvailable", kInstalled},
+      {"installed, SYSTEM", kInstalled, kSystemSid, true, "ServiceAccount", "HighestAvailable", kInstalled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto settingsFolder = [&](bool fullRights) {
+      MemoryPlatform env;
+      env.system.SetExecutableFolder(c.program);
+      env.files.AddFolder(c.program);
+      env.files.SetWriteProtected(c.program, c.program == kInstalled && !fullRights);
+      const char* local = c.sid == kSystemSid ? kSystemLocal : kUserLocal;
+      env.files.AddFolder(local);
+      env.system.SetSpecialFolder(csidl::LocalAppData, local);
+      return SettingsFolder(env.platform);
+    };
+    MemoryPlatform window;
+    window.system.SetCurrentUserSid(c.sid);
+    window.system.SetElevated(c.elevated);
+    MemoryTaskScheduler scheduler;
+    const TaskTarget target = TaskTargetOf(window.platform, std::string(c.program) + "Tamrisk.exe");
+    ApplySchedule(scheduler, Make(ScheduleKind::AtLogon), target);
+    const std::optional<XmlElement> task = ParseXml(scheduler.ReadTask(kScheduledTaskName).value_or(""));
+    ASSERT_TRUE(task);
+    const XmlElement& principal = Path(*task, {"Principals", "Principal"});
+    EXPECT_EQ(principal.ChildText("UserId"), c.sid);
+    EXPECT_EQ(principal.ChildText("LogonType"), c.logonType);
+    EXPECT_EQ(principal.ChildText("RunLevel"), c.runLevel);
+    const bool service = std::string(c.logonType) == "ServiceAccount";
+    EXPECT_EQ(scheduler.LastLogon(), service ? TaskLogon::ServiceAccount : TaskLogon::Interactive);
+    // SYSTEM never logs on: its logon trigger fires at anybody's logon.
+    EXPECT_EQ(Path(*task, {"Triggers", "LogonTrigger"}).Child("UserId") != nullptr, !service);
+    EXPECT_EQ(settingsFolder(c.elevated), c.settings) << "the window";
+    const bool runFullRights = c.elevated && std::string(c.runLevel) == "HighestAvailable";
+    EXPECT_EQ(settingsFolder(runFullRights), c.settings) << "the scheduled run";
   }
 }
 

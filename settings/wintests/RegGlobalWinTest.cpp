@@ -5,7 +5,9 @@
 #include <string>
 
 #include "platform/RegistryAccess.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32System.h"
+#include "platform/win32/Wide.h"
 #include "settings/RegGlobal.h"
 #include "settings/tests/OddOptionsFile.h"
 #include "testkit/WinFixture.h"
@@ -125,6 +127,26 @@ TEST_F(RegGlobalWinTest, AFolderThatCannotBeWrittenSendsTheSettingsToLocalAppDat
   EXPECT_TRUE(real_.files.PathIsFile(ini));
   EXPECT_FALSE(real_.files.PathIsFolder(folder_ + "\\missing"));
   ShellDeleteFile(platform, ini);
+}
+
+// Another program holding options.ini open without sharing it (an editor, a backup or a virus scanner)
+// makes every profile read give its default: the load says so, and no save replaces the file.
+TEST_F(RegGlobalWinTest, AFileLockedByAnotherProgramGivesDefaultsAndIsNotSavedOver) {
+  const std::string text = "[Options]\r\nOutputDirectory=C:\\Kept\r\n[IgnoreKey]\r\nCount=1\r\nKey1=Vendor\r\n";
+  ASSERT_TRUE(test::WriteTextFile(IniPath(), text));
+  TOptionsSetting options;
+  {
+    const win32::UniqueFileHandle lock(::CreateFileW(win32::Wide(IniPath()).c_str(), GENERIC_READ, 0, nullptr,
+                                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(lock);
+    LoadOptions(platform_, test::kDesignedWindow, options);
+    EXPECT_FALSE(options.Unreadable.empty());
+    EXPECT_EQ(options.IgnoreKeyCount, 0);
+  }
+  EXPECT_THROW(SaveOptions(platform_, TNodeChecks{}, WindowSnapshot{1, {}}, options), SettingsReadError);
+  std::string after;
+  ASSERT_TRUE(real_.files.ReadFile(IniPath(), after, nullptr));
+  EXPECT_EQ(after, text);
 }
 
 TEST_F(RegGlobalWinTest, WriteUserRegistryTextReachesTheRealRegistry) {

@@ -48,6 +48,10 @@ void ShowStandardError(Prompt& prompt, HWND owner, const std::exception& error) 
     ShowStandardError(prompt, owner, FormatText(pattern, {settings->Path()}));
     return;
   }
+  if (const auto* settings = dynamic_cast<const SettingsReadError*>(&error)) {
+    ShowStandardError(prompt, owner, UiFormat(IDS_SETTINGS_NOT_READ, {settings->Path(), settings->Why()}));
+    return;
+  }
   ShowStandardError(prompt, owner, error.what());
 }
 

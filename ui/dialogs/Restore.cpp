@@ -54,7 +54,14 @@ std::u16string AnsiCodePageText(std::string_view bytes) {
 
 RestoreResult RestoreVerified(const Platform& platform, Prompt& prompt, HWND owner,
                               const std::function<bool(const std::string&)>& runImport, const std::string& path) {
-  const RestoreResult result = RestoreBackupFile(platform, path, runImport, AnsiCodePageText);
+  // Most lines of a file's entries the warning about a file not on record shows.
+  constexpr std::size_t kShownLines = 24;
+  const UnrecordedFileConfirm confirm = [&](const RegFile& file) {
+    const Phrase question{RepairText::UnrecordedImportQuestion, {path, DescribeRegFile(file, kShownLines)}};
+    return prompt.Message(owner, ShownPhrase(question), kMessageCaption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+           IDYES;
+  };
+  const RestoreResult result = RestoreBackupFile(platform, path, runImport, AnsiCodePageText, confirm);
   const std::optional<Phrase> failure = RestoreFailurePhrase(result, path);
   if (failure) prompt.Message(owner, ShownPhrase(*failure), kMessageCaption, MB_OK | MB_ICONWARNING);
   return result;
@@ -95,7 +102,8 @@ std::string RestoreSummaryText(const RestoreResult& result, const std::string& n
     case RestoreResult::Status::Restored: return UiFormat(IDS_RESTORED, {entries, name, file});
     case RestoreResult::Status::NotEnded: return UiFormat(IDS_RESTORE_NOT_ENDED, {name, file});
     case RestoreResult::Status::Unreadable: return UiFormat(IDS_RESTORE_UNREADABLE, {name});
-    case RestoreResult::Status::Refused: return UiFormat(IDS_RESTORE_REFUSED, {name});
+    case RestoreResult::Status::Refused:
+    case RestoreResult::Status::Declined: return UiFormat(IDS_RESTORE_REFUSED, {name});
     case RestoreResult::Status::Incomplete:
       return UiFormat(IDS_RESTORE_INCOMPLETE, {name, std::to_string(result.check.missing), entries, file});
   }

@@ -110,7 +110,7 @@ bool SchedulePage::Apply() {
   const Schedule chosen = Chosen();
   if (readError_ || chosen.kind == ScheduleKind::Other || chosen == read_) return true;
   try {
-    ApplySchedule(scheduler_, chosen, {ThisProgramPath(), platform_.system.CurrentUserSid(), platform_.system.Now()});
+    ApplySchedule(scheduler_, chosen, TaskTargetOf(platform_, ThisProgramPath()));
   } catch (const TaskSchedulerError& error) {
     Prompts().Message(Owner(), UiFormat(IDS_SCHEDULE_NOT_CHANGED, {error.what()}), kMessageCaption,
                       MB_OK | MB_ICONERROR);

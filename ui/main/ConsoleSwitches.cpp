@@ -80,7 +80,7 @@ int RunInstallerSwitch(const std::vector<std::string>& arguments) {
     const bool anotherStays = AnotherProductUses(ArgumentAt(arguments, 2), ArgumentAt(arguments, 1));
     exitCode = RunUninstall(system.platform, scheduler, anotherStays, error);
   } else {
-    const TaskTarget target{ThisProgramPath(), system.platform.system.CurrentUserSid(), system.platform.system.Now()};
+    const TaskTarget target = TaskTargetOf(system.platform, ThisProgramPath());
     exitCode = RunSetSchedule(scheduler, {arguments.begin() + 1, arguments.end()}, target, error);
   }
   // Nobody may be watching (the installer runs it): an error goes to a console if there is one.
@@ -119,6 +119,8 @@ std::string UsageText() {
          "  0  done\r\n"
          "  1  an error: nothing, or not all, was done\r\n"
          "  2  done, but a category's scan was incomplete\r\n"
+         "  3  -cleanonce repaired, but kept the emptied\r\n"
+         "     program keys: their backup was not written\r\n"
          "Tamrisk.log says why. -setschedule and -uninstall\r\n"
          "give 0 when done and 1 on an error.\r\n"
          "\r\n"

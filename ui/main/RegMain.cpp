@@ -105,6 +105,10 @@ void TfrmHivora::Create(int showCommand) {
   FormShow();
   ::ShowWindow(Handle(), showCommand);
   ::UpdateWindow(Handle());
+  // Defaults stand in for settings that are there but could not be read: the user must know.
+  if (!OptionsSetting.Unreadable.empty()) {
+    ShowStandardError(Prompts(), Handle(), SettingsReadError(SettingsFilePath(platform_), OptionsSetting.Unreadable));
+  }
 }
 
 INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -85,6 +85,8 @@
 #define IDS_SCHEDULE_NOT_KEPT 2095
 // The other languages' words for the engine's SettingsWriteError; English keeps the engine's own.
 #define IDS_SETTINGS_NOT_WRITTEN 2096
+// The engine's SettingsReadError as the window says it: what it means for this run.
+#define IDS_SETTINGS_NOT_READ 2097
 
 // About box
 #define IDS_VERSION 2100

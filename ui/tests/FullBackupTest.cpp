@@ -15,6 +15,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32System.h"
+#include "repair/BackupRecord.h"
 #include "settings/RegGlobal.h"
 #include "testkit/WinFixture.h"
 #include "ui/dialogs/About.h"
@@ -206,8 +207,9 @@ TEST_F(FullBackup, AboutBoxShowsNameVersionAndBuildDate) {
 TEST_F(FullBackup, RestoreCommandOpensTheRestoreDialogOverTheMainWindowWhoseStatusSaysWhatItDid) {
   OptionsSetting.OutputDirectory = "C:\\Saved";
   OptionsSetting.DeleteBackupFile = false;
-  memory.files.AddFile("C:\\Saved\\Backup20240101120000.reg",
-                       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n");
+  const std::string backup = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n";
+  memory.files.AddFile("C:\\Saved\\Backup20240101120000.reg", backup);
+  RecordBackup(memory.registry, Sha256Hex(backup), "Backup20240101120000.reg");
   memory.registry.SetString(RootKey::CurrentUser, "Software\\TamriskBack", "Here", "x");
   prompt.script.answers.push_back(IDYES);
   std::string folder, status;

@@ -18,10 +18,13 @@
 #include "platform/win32/Handles.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
+#include "repair/BackupRecord.h"
+#include "repair/RegBackup.h"
 #include "repair/Repair.h"
 #include "settings/RegGlobal.h"
 #include "testkit/WinFixture.h"
 #include "ui/dialogs/Restore.h"
+#include "ui/res/resource.h"
 #include "ui/res/restore_ids.h"
 #include "ui/tests/UiTestSupport.h"
 
@@ -245,6 +248,8 @@ void ExpectWarning(const ScriptedPrompt& prompt, const char* warning, const char
 }
 
 constexpr char kBack[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n";
+// kBack with one more blank line: the same entries in a file not on record.
+constexpr char kPlanted[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Here\"=\"x\"\r\n\r\n";
 constexpr char kNotBack[] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TamriskBack]\r\n\"Gone\"=\"x\"\r\n";
 
 TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhenAsked) {
@@ -259,6 +264,8 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
     const char* warning = "";  // the start of the message box, when one is due
     const char* summary = "";  // what the dialog says it did, when the case checks it
     int answer = IDYES;        // to the question before the restore
+    bool recorded = true;      // the file's bytes are on record as a backup this account wrote
+    int warningAnswer = IDNO;  // to the warning about a file not on record
   };
   // The editor "ended by itself" in the runner without importing anything: only what the registry
   // already holds counts as back.
@@ -278,11 +285,18 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
            {"not a registry file: refused before the import", "C:\\Backups", true, true, false, true, "garbage",
             "This file is not a backup of Tamrisk (it is not a registry file), so it was not restored:\r\n"
             "C:\\Backups\\Backup20230101120000.reg"},
+           {"a file not on record, the warning answered No", "C:\\Backups", true, true, false, true, kPlanted,
+            "Tamrisk did not write this file",
+            "Backup20230101120000.reg is not a backup of Tamrisk; nothing was restored", IDYES, false},
+           {"a file not on record, the warning answered Yes", "C:\\Backups", true, true, false, false, kPlanted,
+            "Tamrisk did not write this file", "Restored 2 entries from Backup20230101120000.reg; the file was deleted",
+            IDYES, false, IDYES},
        }) {
     memory.files.AddFile("C:\\Backups\\Backup20240101120000.reg", "REGEDIT4\r\n");
     memory.files.AddFile("C:\\Backups\\Backup20230101120000.reg", c.contents);
     prompt.calls.clear();
-    prompt.answers = {c.answer};
+    if (c.recorded) RecordBackup(memory.registry, Sha256Hex(c.contents), "Backup20230101120000.reg");
+    prompt.answers = {c.answer, c.warningAnswer};
     OptionsSetting.OutputDirectory = c.folder;
     OptionsSetting.DeleteBackupFile = c.deleteAfter;
     runResult = c.ended;
@@ -308,7 +322,8 @@ TEST_F(RestoreDialog, RestoreImportsTheFileAndDeletesItOnlyAfterACompletedRunWhe
       continue;
     }
     EXPECT_EQ(dialog->LastResult.empty(), false) << c.what;
-    const bool refused = std::string(c.warning).starts_with("This file is not");
+    const bool refused =
+        std::string(c.warning).starts_with("This file is not") || (!c.recorded && c.warningAnswer != IDYES);
     ASSERT_EQ(runs.size(), refused ? 0u : 1u) << c.what;
     if (!refused) {
       EXPECT_EQ(runs[0].command, "\"C:\\Windows\\regedit.exe\" /s \"C:\\Backups\\Backup20230101120000.reg\"") << c.what;
@@ -415,6 +430,52 @@ TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
     DeleteKeyTree(RootKey::CurrentUser, key);
     RemoveFolder(folder);
   }
+}
+
+// Whoever can write the backup folder can put a file there, or over the last backup, that adds what
+// they like: neither the undo nor the restore dialog imports it without the warning, and after a No
+// nothing of it reaches the registry.
+TEST(RestoreDialogWin, APlantedFileIsNotImportedByUndoOrRestoreWithoutTheWarning) {
+  const std::string name = UniqueName("planted");
+  const std::string key = "HKEY_CURRENT_USER\\Software\\" + name;
+  ASSERT_TRUE(ImportReg("REGEDIT4\r\n\r\n[" + key + "\\App]\r\n\"Path\"=\"C:\\\\gone\\\\tool.exe\"\r\n"));
+  Win32TestPlatform system;
+  ScriptedPrompt prompt;
+  auto form = MakeMainWindow(system.platform, prompt);
+  OptionsSetting.OutputDirectory = FreshFolder(name);
+  OptionsSetting.DeleteBackupFile = true;
+  form->Results().AppendRows({{true, "Test Issue", key + "\\App", "", rkKey}});
+  SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+  ASSERT_TRUE(system.platform.files.PathIsFile(form->BackupFileName));
+  const std::string planted =
+      "Windows Registry Editor Version 5.00\r\n\r\n[" + key + "\\Run]\r\n\"Planted\"=\"C:\\\\evil.exe\"\r\n";
+  ASSERT_TRUE(WriteTextFile(form->BackupFileName, RegFileBytes(planted, true)));
+
+  prompt.answers = {IDNO};
+  SendCommand(form->Handle(), IDM_UNDOREPAIR);
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].text.rfind("Tamrisk did not write this file", 0), 0u) << prompt.calls[0].text;
+  EXPECT_NE(prompt.calls[0].text.find(key + "\\Run\r\n    \"Planted\" = \"C:\\evil.exe\""), std::string::npos)
+      << prompt.calls[0].text;
+
+  prompt.calls.clear();
+  prompt.answers = {IDYES, IDNO};
+  TfrmRestore restore(system.platform, prompt, [&](const std::string& command, const std::string& hint) {
+    return form->RunCommandWithHint(command, hint);
+  });
+  WithDialog(restore, form->Handle(), [&] {
+    ASSERT_EQ(restore.RowCount(), 1);
+    restore.SelectRow(0);
+    restore.aRestoreExecute();
+    EXPECT_EQ(restore.RowCount(), 1);
+  });
+  ASSERT_EQ(prompt.calls.size(), 2u);
+  EXPECT_EQ(prompt.calls[1].text.rfind("Tamrisk did not write this file", 0), 0u) << prompt.calls[1].text;
+  const std::string after = ExportKey(key);
+  EXPECT_EQ(after.find("evil.exe"), std::string::npos) << "the planted file reached the registry:\n" << after;
+  EXPECT_EQ(after.find("\\App]"), std::string::npos) << after;
+  DeleteKeyTree(RootKey::CurrentUser, "Software\\" + name);
+  RemoveFolder(OptionsSetting.OutputDirectory);
 }
 
 }  // namespace

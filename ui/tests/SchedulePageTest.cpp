@@ -76,7 +76,9 @@ class SchedulePageTest : public ::testing::Test {
     options.OutputDirectory = "C:\\Backup";
   }
 
-  void Register(const Schedule& schedule) { scheduler.RegisterTask(kScheduledTaskName, DefinitionOf(schedule)); }
+  void Register(const Schedule& schedule) {
+    scheduler.RegisterTask(kScheduledTaskName, DefinitionOf(schedule), TaskLogon::Interactive);
+  }
 
   // Opens the options dialog with its Schedule page in front and runs act on it once; the dialog's
   // result. A dialog that act leaves open is ended after a while, with -2.
@@ -136,7 +138,7 @@ TEST_F(SchedulePageTest, ShowsTheRegisteredTaskAndOffersWhatItsKindUses) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.task) {
-      scheduler.RegisterTask(kScheduledTaskName, *c.task);
+      scheduler.RegisterTask(kScheduledTaskName, *c.task, TaskLogon::Interactive);
     } else {
       scheduler.DeleteTask(kScheduledTaskName);
     }

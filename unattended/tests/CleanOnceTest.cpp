@@ -113,6 +113,13 @@ TEST_F(CleanOnceRun, WhatKeepsItFromWorkingGivesOneAndALogLine) {
       {"a window restoring", "", RepairHolder::AnotherProgram, false,
        "exit 1  error: Another Tamrisk is repairing or restoring the registry. Nothing was scanned or repaired.\r\n",
        false},
+      {"settings that cannot be read whole",
+       std::string(1, '\0'),
+       {},
+       false,
+       "categories none  found 0  repaired 0  kept 0  backup none  exit 1  error: Unable to read " + Ini() +
+           ": its text is damaged (it holds NUL characters). Nothing was scanned or repaired.\r\n",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -131,6 +138,19 @@ TEST_F(CleanOnceRun, WhatKeepsItFromWorkingGivesOneAndALogLine) {
     EXPECT_NE(log.find(c.logged), std::string::npos) << log;
     EXPECT_TRUE(env.registry.GetValue(RootKey::CurrentUser, kRun, "Gone"));
     EXPECT_EQ(env.files.Contents(Ini()).value_or("").find("DeleteBackupFile") != std::string::npos, c.saves);
+  }
+}
+
+// With nothing to repair there is nothing to back up: no backup folder is made, and one that cannot
+// be made is no error.
+TEST_F(CleanOnceRun, NothingFoundMakesNoBackupFolder) {
+  for (const std::string& folder : {std::string(kFolder) + "Backup", std::string("Q:\\Nowhere\\Backup")}) {
+    SCOPED_TRACE(folder);
+    MemoryPlatform env;
+    env.files.AddFolder(kFolder);
+    env.files.AddFile(Ini(), Ticked({1, 10}) + "[Options]\r\nOutputDirectory=" + folder + "\r\n");
+    EXPECT_EQ(RunCleanOnce(env.platform, false), 0);
+    EXPECT_FALSE(env.files.Exists(folder));
   }
 }
 

@@ -131,6 +131,18 @@ TEST_F(ReportRun, AFileThatCannotBeWrittenGivesOneAndIsLogged) {
   EXPECT_NE(log.find("-report  categories none  found 0  exit 1  error: "), std::string::npos) << log;
 }
 
+TEST_F(ReportRun, SettingsThatCannotBeReadWholeWriteNoReportAndGiveOne) {
+  Tick({10});
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe");
+  env_.files.AddFile(kIni, env_.files.Contents(kIni).value() + std::string(1, '\0'));
+  EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv"), 1);
+  EXPECT_FALSE(env_.files.Exists("C:\\Reports\\out.csv"));
+  const std::string log = env_.files.Contents("C:\\Program Files\\Tamrisk\\Tamrisk.log").value_or("");
+  EXPECT_NE(log.find("exit 1  error: Unable to read C:\\Program Files\\Tamrisk\\options.ini: its text is damaged"),
+            std::string::npos)
+      << log;
+}
+
 TEST_F(ReportRun, AnIncompleteScanStillWritesWhatItFoundAndGivesTwo) {
   Tick({9, 10});
   env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe");
@@ -140,6 +152,10 @@ TEST_F(ReportRun, AnIncompleteScanStillWritesWhatItFoundAndGivesTwo) {
                           "C:\\Program Files\\Tamrisk\\options.ini");
   EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv", true), 2);
   EXPECT_NE(Report().find("Missing Startup Programs"), std::string::npos) << "the category after the failure ran";
+  EXPECT_TRUE(
+      Report().ends_with("\r\nScan incomplete: Shared DLLs. These categories ended on a failure; what they "
+                         "found before it is listed.\r\n"))
+      << Report();
   const std::string log = env_.files.Contents("C:\\Program Files\\Tamrisk\\Tamrisk.log").value_or("");
   EXPECT_NE(log.find("-report  scheduled  categories 9,10  found 1  incomplete: Shared DLLs  exit 2\r\n"),
             std::string::npos)
