@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/ChildWindow.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowBase.h"
@@ -56,7 +57,14 @@ void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> ch
   checksChanged_ = std::move(checksChanged);
   const std::string problem = UiText(IDS_COLUMN_PROBLEM), key = UiText(IDS_COLUMN_REGISTRY_KEY),
                     value = UiText(IDS_COLUMN_VALUE);
-  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}}, true);
+  // The check boxes are state images of our own rather than the control's LVS_EX_CHECKBOXES: with
+  // those, the control toggles a box itself on a press its hit test puts on it, and Wine's test puts
+  // a press anywhere on a full-row-select row there (its LVHT_ABOVE is LVHT_ONITEMSTATEICON's bit).
+  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}}, false);
+  // The control destroys its image lists with itself.
+  ::SendMessageW(
+      list_, LVM_SETIMAGELIST, LVSIL_STATE,
+      reinterpret_cast<LPARAM>(LoadCheckBoxImages(::GetModuleHandleW(nullptr), CheckImagesFor::list).release()));
   // Each row's reason shows as its tip.
   ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
   // The control asks for the check box image of each row it draws.
@@ -116,7 +124,9 @@ int ResultsListView::CheckBoxAt(POINT point) const {
   hit.pt = point;
   const auto row = static_cast<int>(::SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return -1;
-  return (hit.flags & LVHT_ONITEMSTATEICON) ? row : -1;
+  // LVHT_ONITEM holds the state icon's bit too: a press on a row's text or beside it answers that
+  // (or, from Wine, LVHT_ONITEM | LVHT_ABOVE). Only the state icon's bit alone is the check box.
+  return (hit.flags & LVHT_ONITEM) == LVHT_ONITEMSTATEICON ? row : -1;
 }
 
 bool ResultsListView::HandleNotify(NMHDR& header) {
