@@ -131,6 +131,11 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       UpdateUndoState(reinterpret_cast<HMENU>(wParam));
       return 0;
     case WM_DRAWITEM: DrawLinkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), fonts_); return TRUE;
+    case WM_ACTIVATE:
+      // The control that had the keyboard gets it back when the window is active again.
+      if (LOWORD(wParam) == WA_INACTIVE) RememberFocus();
+      return ::DefWindowProcW(Handle(), message, wParam, lParam);
+    case WM_SETFOCUS: FocusContent(); return 0;
     case WM_SHOWINSTANCE: ShowInstance(); return 0;
     case WM_CLOSE: CloseWindow(); return 0;
     case WM_DESTROY: DestroyWindowParts(); return 0;
@@ -311,6 +316,38 @@ void TfrmHivora::LayoutControls() {
   ::InvalidateRect(statusBar_, nullptr, TRUE);
 }
 
+// ---- The keyboard ----
+
+void TfrmHivora::RememberFocus() {
+  HWND focus = ::GetFocus();
+  lastFocus_ = focus && ::IsChild(Handle(), focus) ? focus : nullptr;
+}
+
+HWND TfrmHivora::DefaultFocus() const { return results_.RowCount() > 0 ? results_.Handle() : tree_.Handle(); }
+
+void TfrmHivora::FocusContent() {
+  const bool usable =
+      lastFocus_ && ::IsChild(Handle(), lastFocus_) && ::IsWindowVisible(lastFocus_) && ::IsWindowEnabled(lastFocus_);
+  ::SetFocus(usable ? lastFocus_ : DefaultFocus());
+}
+
+// After a scan the keys act on the rows at once: the list has the focus and its first row the
+// selection (the tree when nothing was found).
+void TfrmHivora::FocusAfterScan() {
+  lastFocus_ = nullptr;
+  if (results_.RowCount() > 0 && results_.SelectedIndex() < 0) results_.Select(0);
+  if (::GetActiveWindow() == Handle()) ::SetFocus(DefaultFocus());
+}
+
+// Tab and Shift+Tab move between the window's controls, as in a dialog.
+bool TfrmHivora::MoveFocusByTab(const MSG& message) {
+  if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || ::GetKeyState(VK_CONTROL) < 0) return false;
+  HWND focus = ::GetFocus();
+  if (!focus || !::IsChild(Handle(), focus)) return false;
+  if (HWND next = ::GetNextDlgTabItem(Handle(), focus, ::GetKeyState(VK_SHIFT) < 0)) ::SetFocus(next);
+  return true;
+}
+
 bool TfrmHivora::OnSplitter(POINT point) const { return ::PtInRect(&splitter_, point) != FALSE; }
 
 bool TfrmHivora::HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -417,6 +454,7 @@ void TfrmHivora::bScanRegistryClick() {
   tree_.StartCounts(*ScanCodes);
   incomplete_.clear();
   actionNotice_.clear();
+  ShowScanRunning();
   progress.ShowModal();
   // Categories a failure ended before a stop are as incomplete as those of a scan that ran through.
   if (workers_.Current()) incomplete_ = workers_.Current()->IncompleteCategories();
@@ -432,6 +470,16 @@ void TfrmHivora::bScanRegistryClick() {
     ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   }
   UpdateCounts();
+  FocusAfterScan();
+}
+
+// The last scan's counts are gone with its rows; until the new ones are in, the bar says why.
+void TfrmHivora::ShowScanRunning() {
+  const std::string running = UiText(IDS_SCAN_RUNNING);
+  ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(running).c_str()));
+  FitFirstStatusPanel(running);
+  statusCounts_.clear();
+  ShowSelectedReason();
 }
 
 // ---- The results list ----

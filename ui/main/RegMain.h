@@ -128,6 +128,13 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // that move it. True when the message is done with.
   bool HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam);
   bool OnSplitter(POINT point) const;
+  // The keyboard: which control has it when the window is activated or a scan ends, and Tab.
+  void RememberFocus();
+  HWND DefaultFocus() const;
+  void FocusContent();
+  void FocusAfterScan();
+  bool MoveFocusByTab(const MSG& message);
+  void ShowScanRunning();
   // The layout as the settings store it: the splitter and the column widths at 96 DPI.
   PaneLayout CurrentLayout() const;
   void HandleCommand(int id);
@@ -164,6 +171,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // The splitter's place in the client area, from the last layout, and whether it is being dragged.
   RECT splitter_{};
   bool dragging_ = false;
+  // The control that had the keyboard when the window was last deactivated.
+  HWND lastFocus_ = nullptr;
   ScanWorkers workers_;
   std::vector<int> incomplete_;
   // Where the last scan was stopped: in a category (0 when between two), and the categories it never

@@ -86,6 +86,9 @@
 // The other languages' words for the engine's SettingsWriteError; English keeps the engine's own.
 #define IDS_SETTINGS_NOT_WRITTEN 2096
 
+// The main window's newer texts.
+#define IDS_SCAN_RUNNING 2120
+
 // About box
 #define IDS_VERSION 2100
 #define IDS_BUILT_ON 2101
