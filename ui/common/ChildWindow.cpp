@@ -18,9 +18,12 @@ HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, D
   return child;
 }
 
+// The whole control is painted again: the pixels the system would copy along were not all its own (a
+// neighbour's scroll bar), and controls that fit their text to their width (an ellipsis, a shortened
+// key) draw it anew only where they are told to.
 void Place(HWND control, int left, int top, int width, int height) {
   ::SetWindowPos(control, nullptr, left, top, width > 0 ? width : 0, height > 0 ? height : 0,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 void PlaceScaled(HWND control, const DesignedPlace& place, int dpi) {

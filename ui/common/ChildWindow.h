@@ -14,7 +14,7 @@ namespace tamrisk {
 HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int id, HFONT font,
                DWORD exStyle = 0);
 
-// Moves and sizes a child; a negative size counts as 0.
+// Moves and sizes a child and has it paint itself whole; a negative size counts as 0.
 void Place(HWND control, int left, int top, int width, int height);
 
 // A designed place in pixels at 96 DPI.

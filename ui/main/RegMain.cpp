@@ -229,9 +229,12 @@ LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
   }
   if (header.hwndFrom == results_.Handle()) return ListNotify(header);
   // A Problem or Value column the user widened or narrowed: the key column takes up the difference.
-  if (header.code == HDN_ITEMCHANGEDW && header.hwndFrom == ListView_GetHeader(results_.Handle()) &&
-      reinterpret_cast<const NMHEADERW&>(header).iItem != ResultsListView::colRegistryKey) {
-    results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
+  if (header.code == HDN_ITEMCHANGEDW && header.hwndFrom == ListView_GetHeader(results_.Handle())) {
+    if (reinterpret_cast<const NMHEADERW&>(header).iItem == ResultsListView::colRegistryKey) {
+      results_.KeyColumnResized();
+    } else {
+      results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
+    }
   }
   return 0;
 }

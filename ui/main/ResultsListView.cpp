@@ -347,8 +347,14 @@ void ResultsListView::FitKeyColumn(int minimum) {
   int room = client.right;
   if ((::GetWindowLongW(list_, GWL_STYLE) & WS_VSCROLL) == 0) room -= ::GetSystemMetrics(SM_CXVSCROLL);
   const int width = std::max(minimum, room - ColumnWidth(colProblem) - ColumnWidth(colValue));
-  if (width != ColumnWidth(colRegistryKey)) SetColumnWidth(colRegistryKey, width);
+  if (width == ColumnWidth(colRegistryKey)) return;
+  SetColumnWidth(colRegistryKey, width);
+  KeyColumnResized();
 }
+
+// The keys are shortened to the column's width: every row shows another text now, where the control
+// would paint only the strip the column gained.
+void ResultsListView::KeyColumnResized() const { ::InvalidateRect(list_, nullptr, TRUE); }
 
 std::string ResultsListView::KeyAsShown(const std::string& key) const {
   const int room = ColumnWidth(colRegistryKey) - Scaled(kColumnTextMargin, DpiOf(list_));
