@@ -136,6 +136,7 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (LOWORD(wParam) == WA_INACTIVE) RememberFocus();
       return ::DefWindowProcW(Handle(), message, wParam, lParam);
     case WM_SETFOCUS: FocusContent(); return 0;
+    case WM_DPICHANGED: ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); return 0;
     case WM_SHOWINSTANCE: ShowInstance(); return 0;
     case WM_CLOSE: CloseWindow(); return 0;
     case WM_DESTROY: DestroyWindowParts(); return 0;
@@ -179,6 +180,10 @@ void TfrmHivora::CreateTaskControls() {
   repairButton_ = MakeLinkButton(Handle(), UiText(IDS_LINK_REPAIR), IDC_REPAIRREGISTRY, fonts_);
   restoreButton_ = MakeLinkButton(Handle(), UiText(IDS_LINK_RESTORE), IDC_RESTOREREGISTRY, fonts_);
   sectionsLabel_ = MakeChild(Handle(), WC_STATICW, UiText(IDS_SECTIONS), SS_NOPREFIX, IDC_SECTIONS, bold);
+  PlaceTaskControls();
+}
+
+void TfrmHivora::PlaceTaskControls() {
   PlaceScaled(tasksLabel_, {8, 58, 180, 16}, dpi_);
   PlaceScaled(scanButton_, {14, 80, 175, 20}, dpi_);
   PlaceScaled(repairButton_, {14, 102, 175, 20}, dpi_);
@@ -264,15 +269,14 @@ void TfrmHivora::FormCreate() {
   OptionsSetting.IgnoreKeys.clear();
   RECT frame{};
   ::GetWindowRect(Handle(), &frame);
-  const WindowMetrics metrics{frame.right - frame.left, frame.bottom - frame.top, ::GetSystemMetrics(SM_CXSCREEN),
-                              ::GetSystemMetrics(SM_CYSCREEN)};
-  PlaceWindow(Handle(), LoadOptions(platform_, metrics));
-  const PaneLayout layout = LoadPaneLayout(platform_);
-  treeWidth_ = layout.treeWidth;
-  results_.SetColumnWidth(ResultsListView::colProblem,
-                          Scaled(std::clamp(layout.problemWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
-  results_.SetColumnWidth(ResultsListView::colValue,
-                          Scaled(std::clamp(layout.valueWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+  // The settings hold the window's bounds at 96 DPI.
+  const auto designed = [this](int pixels) { return ::MulDiv(pixels, kDesignDpi, dpi_); };
+  const WindowMetrics metrics{designed(frame.right - frame.left), designed(frame.bottom - frame.top),
+                              designed(::GetSystemMetrics(SM_CXSCREEN)), designed(::GetSystemMetrics(SM_CYSCREEN))};
+  std::optional<WindowBounds> bounds = LoadOptions(platform_, metrics);
+  if (bounds) bounds = ScaledBounds(*bounds, kDesignDpi, dpi_);
+  PlaceWindow(Handle(), bounds);
+  ApplyPaneLayout(LoadPaneLayout(platform_));
   SetText(Handle(), kProductTitle);
   const int version = WindowsVersionCode(platform_);
   if (version == 1 || version == 3 || version == 8) {
@@ -280,6 +284,41 @@ void TfrmHivora::FormCreate() {
   }
   commands_.UpdateActionStates(::GetMenu(Handle()));
   UpdateUndoState(::GetMenu(Handle()));
+}
+
+void TfrmHivora::ApplyPaneLayout(const PaneLayout& layout) {
+  treeWidth_ = layout.treeWidth;
+  results_.SetColumnWidth(ResultsListView::colProblem,
+                          Scaled(std::clamp(layout.problemWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+  results_.SetColumnWidth(ResultsListView::colValue,
+                          Scaled(std::clamp(layout.valueWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+}
+
+// Moved to a monitor of another scale, or the scale changed: everything designed is sized again for the
+// new DPI, in the place the system suggests, with the splitter and columns as wide as they were.
+void TfrmHivora::ChangeDpi(int dpi, const RECT& suggested) {
+  const PaneLayout layout = CurrentLayout();
+  dpi_ = dpi;
+  MainFonts fonts;
+  fonts.Create(dpi_);
+  const HFONT normal = MainFonts::Of(fonts.normal), bold = MainFonts::Of(fonts.bold);
+  for (HWND control : {tree_.Handle(), results_.Handle(), reasonPane_, statusBar_}) {
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(normal), TRUE);
+  }
+  for (HWND label : {tasksLabel_, sectionsLabel_})
+    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
+  for (HWND link : {scanButton_, repairButton_, restoreButton_}) {
+    ::SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(MainFonts::Of(fonts.link)), TRUE);
+  }
+  banner_.Layout(fonts, dpi_);
+  fonts_ = std::move(fonts);  // the old fonts go once nothing draws with them
+  PlaceTaskControls();
+  ::SendMessageW(tree_.Handle(), TVM_SETINDENT, static_cast<WPARAM>(Scaled(12, dpi_)), 0);
+  ApplyPaneLayout(layout);
+  ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayoutControls();
+  UpdateCounts();
 }
 
 void TfrmHivora::FormShow() {
@@ -394,7 +433,9 @@ PaneLayout TfrmHivora::CurrentLayout() const {
 void TfrmHivora::FormClose() {
   ScanCodes.reset();
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkStore);
-  SaveOptions(platform_, tree_.Checks(), SnapshotOf(Handle()));
+  WindowSnapshot snapshot = SnapshotOf(Handle());
+  snapshot.bounds = ScaledBounds(snapshot.bounds, dpi_, kDesignDpi);
+  SaveOptions(platform_, tree_.Checks(), snapshot);
   SavePaneLayout(platform_, CurrentLayout());
   OptionsSetting.IgnoreValues.clear();
   OptionsSetting.IgnoreKeys.clear();

@@ -142,6 +142,10 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void UpdateUndoState(HMENU menu);
   void CreateControls();
   void CreateTaskControls();
+  void PlaceTaskControls();
+  // The splitter and the column widths from their stored form, at the window's DPI.
+  void ApplyPaneLayout(const PaneLayout& layout);
+  void ChangeDpi(int dpi, const RECT& suggested);
   void ShowInstance();
   void CloseWindow();
   // Writes options.ini but the window's place as soon as a setting changes, so that a window that is
