@@ -70,6 +70,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   bool CanUndoRepair();
   void miExitClick();
   void miBackupFullRegistryClick();
+  // Says where the full registry went and how large it is, or why it is not there.
+  void ReportFullBackup(const std::string& file, bool ended);
   void miWindowsBackupClick();
   void miOptionsClick();
   void miHelpClick();
