@@ -277,6 +277,8 @@ void TfrmHivora::FormCreate() {
   if (bounds) bounds = ScaledBounds(*bounds, kDesignDpi, dpi_);
   PlaceWindow(Handle(), bounds);
   ApplyPaneLayout(LoadPaneLayout(platform_));
+  // Until the user sets its width, the Problem column shows every problem name whole.
+  if (!StoresProblemWidth()) results_.FitProblemColumn();
   SetText(Handle(), kProductTitle);
   const int version = WindowsVersionCode(platform_);
   if (version == 1 || version == 3 || version == 8) {
@@ -284,6 +286,10 @@ void TfrmHivora::FormCreate() {
   }
   commands_.UpdateActionStates(::GetMenu(Handle()));
   UpdateUndoState(::GetMenu(Handle()));
+}
+
+bool TfrmHivora::StoresProblemWidth() const {
+  return !platform_.ini.ReadString(SettingsFilePath(platform_), "Window", "ProblemWidth", "").empty();
 }
 
 void TfrmHivora::ApplyPaneLayout(const PaneLayout& layout) {

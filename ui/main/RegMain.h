@@ -147,6 +147,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void PlaceTaskControls();
   // The splitter and the column widths from their stored form, at the window's DPI.
   void ApplyPaneLayout(const PaneLayout& layout);
+  // Whether options.ini holds a width the user gave the Problem column.
+  bool StoresProblemWidth() const;
   void ChangeDpi(int dpi, const RECT& suggested);
   void ShowInstance();
   void CloseWindow();

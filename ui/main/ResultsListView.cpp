@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32/Wide.h"
+#include "scan/ProblemNames.h"
 #include "ui/common/ChildWindow.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
@@ -34,6 +35,8 @@ bool ControlKeyDown() { return ::GetKeyState(VK_CONTROL) < 0; }
 
 // The room a column leaves its text: the control's margins on either side.
 constexpr int kColumnTextMargin = 12;
+// Beside a row's check box: the control's margin before it and the gap after it.
+constexpr int kCheckBoxGaps = 8;
 
 }  // namespace
 
@@ -355,6 +358,26 @@ void ResultsListView::FitKeyColumn(int minimum) {
 // The keys are shortened to the column's width: every row shows another text now, where the control
 // would paint only the strip the column gained.
 void ResultsListView::KeyColumnResized() const { ::InvalidateRect(list_, nullptr, TRUE); }
+
+void ResultsListView::FitProblemColumn() {
+  const WindowDc dc(list_);
+  if (!dc.get()) return;
+  const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(list_, WM_GETFONT, 0, 0)));
+  int widest = 0;
+  for (const char* problem : kProblemNames) {
+    const std::wstring text = win32::Wide(ShownProblem(problem));
+    SIZE size{};
+    if (::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size)) {
+      widest = std::max(widest, static_cast<int>(size.cx));
+    }
+  }
+  int boxWidth = 16, boxHeight = 16;
+  ::ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(::SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0)),
+                          &boxWidth, &boxHeight);
+  // The check box with the control's gaps beside it, then the text with its margins.
+  SetColumnWidth(colProblem,
+                 boxWidth + Scaled(kCheckBoxGaps, DpiOf(list_)) + widest + Scaled(kColumnTextMargin, DpiOf(list_)));
+}
 
 std::string ResultsListView::KeyAsShown(const std::string& key) const {
   const int room = ColumnWidth(colRegistryKey) - Scaled(kColumnTextMargin, DpiOf(list_));
