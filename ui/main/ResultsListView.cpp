@@ -37,6 +37,8 @@ bool ControlKeyDown() { return ::GetKeyState(VK_CONTROL) < 0; }
 constexpr int kColumnTextMargin = 12;
 // Beside a row's check box: the control's margin before it and the gap after it.
 constexpr int kCheckBoxGaps = 8;
+// The Value column's width when the Problem column is fitted to its names takes room from it.
+constexpr int kLeastValueWidth = 100;
 
 }  // namespace
 
@@ -375,8 +377,13 @@ void ResultsListView::FitProblemColumn() {
   ::ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(::SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0)),
                           &boxWidth, &boxHeight);
   // The check box with the control's gaps beside it, then the text with its margins.
-  SetColumnWidth(colProblem,
-                 boxWidth + Scaled(kCheckBoxGaps, DpiOf(list_)) + widest + Scaled(kColumnTextMargin, DpiOf(list_)));
+  const int dpi = DpiOf(list_);
+  const int width = boxWidth + Scaled(kCheckBoxGaps, dpi) + widest + Scaled(kColumnTextMargin, dpi);
+  // The Value column gives up what the names take beyond their designed width, so that the Registry
+  // key column keeps its room; its texts are long paths, cut either way and whole in the row's tip.
+  const int taken = width - ColumnWidth(colProblem);
+  SetColumnWidth(colProblem, width);
+  SetColumnWidth(colValue, std::max(Scaled(kLeastValueWidth, dpi), ColumnWidth(colValue) - taken));
 }
 
 std::string ResultsListView::KeyAsShown(const std::string& key) const {

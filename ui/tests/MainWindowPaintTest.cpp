@@ -79,11 +79,8 @@ void Drag(HWND window, POINT from, POINT to) {
 TEST(MainWindowPaint, EveryChildRepaintsWhatASplitterDragAResizeOrAColumnUncovers) {
   for (const int dpi : {96, 144}) {
     SCOPED_TRACE(dpi);
-    const DpiOverride scale(dpi);
-    MemoryPlatform memory;
-    memory.files.AddFolder(memory.system.ExecutableFolder());
-    ScriptedPrompt prompt;
-    auto form = MakeMainWindow(memory.platform, prompt);
+    MainWindowAtDpi at(dpi);
+    auto& form = at.form;
     std::vector<ProblemRow> rows;
     for (int i = 0; i < 60; ++i) {
       const std::string n = std::to_string(i);

@@ -165,11 +165,8 @@ TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
 TEST(ResultsListClicks, AClickOnARowsTextSelectsItAndOnlyItsCheckBoxTicks) {
   for (const int dpi : {96, 144}) {
     SCOPED_TRACE(dpi);
-    const DpiOverride scale(dpi);
-    MemoryPlatform memory;
-    memory.files.AddFolder(memory.system.ExecutableFolder());
-    ScriptedPrompt prompt;
-    auto form = MakeMainWindow(memory.platform, prompt);
+    MainWindowAtDpi at(dpi);
+    auto& form = at.form;
     ResultsListView& results = form->Results();
     HWND list = results.Handle();
     std::vector<ProblemRow> rows;
