@@ -2,8 +2,11 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
+
+#include "ui/common/UiHandles.h"
 
 namespace tamrisk {
 
@@ -11,7 +14,7 @@ namespace tamrisk {
 HWND MakeChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int id, HFONT font,
                DWORD exStyle = 0);
 
-// Moves and sizes a child; a negative size counts as 0.
+// Moves and sizes a child and has it paint itself whole; a negative size counts as 0.
 void Place(HWND control, int left, int top, int width, int height);
 
 // A designed place in pixels at 96 DPI.
@@ -20,5 +23,10 @@ struct DesignedPlace {
 };
 // Places a child at a designed place scaled to dpi.
 void PlaceScaled(HWND control, const DesignedPlace& place, int dpi);
+
+// The check box images of the tree and the results list: unticked, then ticked. A tree counts its
+// state images from 1 and a list view from 0, so the tree's set starts with an empty image.
+enum class CheckImagesFor { tree, list };
+UniqueImageList LoadCheckBoxImages(HINSTANCE resources, CheckImagesFor control);
 
 }  // namespace tamrisk

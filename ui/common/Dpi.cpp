@@ -36,6 +36,8 @@ int DpiOf(HWND window) {
   return ScreenDpi();
 }
 
+int SystemDpi() { return OverriddenDpi() > 0 ? OverriddenDpi() : ScreenDpi(); }
+
 DpiOverride::DpiOverride(int dpi) : previous_(OverriddenDpi()) { OverriddenDpi() = dpi; }
 
 DpiOverride::~DpiOverride() { OverriddenDpi() = previous_; }

@@ -12,6 +12,9 @@ inline constexpr int kDesignDpi = 96;
 // LOGPIXELSY (the program is DPI-aware, so that is the system's DPI). A null window asks the screen.
 int DpiOf(HWND window);
 
+// The DPI the system's metrics (fonts, sizes) are given at; DpiOverride stands in for it too.
+int SystemDpi();
+
 // A designed size or place scaled to dpi.
 inline int Scaled(int value, int dpi) { return ::MulDiv(value, dpi, kDesignDpi); }
 

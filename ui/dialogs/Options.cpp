@@ -33,8 +33,19 @@ constexpr std::initializer_list<int> kIgnoreListControls = {IDC_OPT_IGNORELABEL,
 
 // ---- The check-box lists "Values" and "Keys" ----
 
+// An entry is a whole key path and value name, often wider than the list: its column takes the widest
+// entry, so the list scrolls sideways to show it whole, and never less than the list's width.
+void FitEntriesColumn(HWND list) {
+  ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE);
+  RECT client{};
+  ::GetClientRect(list, &client);
+  const auto width = static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+  if (width < client.right) ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(client.right, 0));
+}
+
 void AppendItem(HWND list, const std::string& text) {
   InsertListItem(list, ListItemCount(list), text, kUnticked, LVIS_STATEIMAGEMASK);
+  FitEntriesColumn(list);
 }
 
 bool IsItemTicked(HWND list, int index) {
@@ -114,6 +125,10 @@ void TfrmOptions::FormCreate() {
   const std::string items = UiText(IDS_COLUMN_ITEMS);
   SetUpList(IDC_OPT_VALUES, {{items.c_str(), 360}}, true);
   SetUpList(IDC_OPT_KEYS, {{items.c_str(), 320}}, true);
+  // An entry cut at the list's edge shows whole as its tip, too.
+  for (int list : {IDC_OPT_VALUES, IDC_OPT_KEYS}) {
+    ::SendMessageW(Item(list), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
+  }
   // The tab controls lie under their pages' controls, the outer one lowest.
   ::SetWindowPos(Item(IDC_OPT_LISTPAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::SetWindowPos(Item(IDC_OPT_PAGES), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -253,7 +268,9 @@ void TfrmOptions::bEditClick() {
   TfrmRegAddRegistry entry(Prompts(), platform_);
   entry.ForList = EntryList();
   entry.RegistryKey = ListItemText(list, selected);
-  if (entry.ShowModal(Handle()) == IDOK) SetListItemText(list, selected, 0, entry.RegistryKey);
+  if (entry.ShowModal(Handle()) != IDOK) return;
+  SetListItemText(list, selected, 0, entry.RegistryKey);
+  FitEntriesColumn(list);
 }
 
 void TfrmOptions::bRemoveClick() {
@@ -261,6 +278,7 @@ void TfrmOptions::bRemoveClick() {
   for (int i = ListItemCount(list); i-- > 0;) {
     if (IsItemTicked(list, i)) ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(i), 0);
   }
+  FitEntriesColumn(list);
   bEditUpdate();
 }
 

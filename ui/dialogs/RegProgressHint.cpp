@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "scan/IgnoreFilter.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/WindowText.h"
 #include "ui/dialogs/BarSteps.h"
@@ -38,7 +39,8 @@ TfrmRegProgressHint::TfrmRegProgressHint(ScanHost& owner, const std::vector<std:
       codes_(codes),
       sink_(std::make_shared<ProgressSink>()),
       worker_(std::make_shared<TScanTaskThread>(owner.ScanPlatform(), sink_, OptionsSetting.IncludeRemoveMedia,
-                                                OptionsSetting.IncludeCDdrive)) {
+                                                OptionsSetting.IncludeCDdrive)),
+      found_(IgnoreListsOf(owner.ScanPlatform(), IgnoredValues(), IgnoredKeys())) {
   worker_->Categories = codes_;
   owner_.NoteScanWorker(worker_);
   worker_->Start();
@@ -169,13 +171,13 @@ void TfrmRegProgressHint::TakeScanData() {
   if (pending.caption) SetItemText(IDC_SCANTASK, ShownCaption(*pending.caption));
   if (pending.key) SetItemText(IDC_SCANKEY, *pending.key);
   if (pending.rows.empty()) return;
-  found_ += pending.rows.size();
+  found_.Add(pending.rows);
   ShowFoundCount();
   owner_.TakeScanRows(pending.rows);
 }
 
 void TfrmRegProgressHint::ShowFoundCount() {
-  SetItemText(IDC_SCANCOUNT, UiFormat(IDS_PROBLEMS_FOUND, {std::to_string(found_)}));
+  SetItemText(IDC_SCANCOUNT, UiFormat(IDS_PROBLEMS_FOUND, {std::to_string(found_.Count())}));
 }
 
 void TfrmRegProgressHint::bStopClick() {

@@ -12,6 +12,7 @@
 #include "ui/common/ModalDialog.h"
 #include "ui/dialogs/ProgressSink.h"
 #include "ui/dialogs/ScanHost.h"
+#include "ui/dialogs/ShownRowCount.h"
 
 namespace tamrisk {
 
@@ -38,8 +39,8 @@ class TfrmRegProgressHint final : public ModalDialog {
   // How many of the codes the worker began; one more than settled while it was in a category.
   std::size_t StartedCount() const { return started_; }
   bool Stopped() const { return stopped_; }
-  // The rows handed to the host so far, as the window shows them.
-  std::size_t FoundCount() const { return found_; }
+  // What the list will show of the rows handed to the host so far, as the window shows it.
+  std::size_t FoundCount() const { return found_.Count(); }
   void Timer1Timer();
   void bStopClick();
 
@@ -71,7 +72,7 @@ class TfrmRegProgressHint final : public ModalDialog {
   int position_ = 0;
   // How far the timer moved the bar through the category being scanned, 0 to 1000.
   int inCategory_ = 0;
-  std::size_t found_ = 0;
+  ShownRowCount found_;
   // The worker's category steps as last taken: each start begins the next code, each finish (or
   // failure) settles it.
   std::size_t started_ = 0;

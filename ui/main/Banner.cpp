@@ -67,6 +67,8 @@ void MainFonts::Create(int dpi) {
   } else {
     ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof base, &base);
   }
+  // The system's metrics are at its own DPI; a window on a monitor of another scale needs them at its.
+  base.lfHeight = ::MulDiv(base.lfHeight, dpi, SystemDpi());
   normal.reset(::CreateFontIndirectW(&base));
   LOGFONTW boldFont = base;
   boldFont.lfWeight = FW_BOLD;
@@ -91,9 +93,14 @@ void Banner::RegisterWindowClass(HINSTANCE instance) {
 
 void Banner::Create(HWND parent, const MainFonts& fonts, int dpi) {
   band_ = MakeChild(parent, kBannerClass, "", WS_CLIPSIBLINGS, IDC_BANNER, nullptr);
-  title_ = MakeChild(band_, WC_STATICW, "Tamrisk", SS_NOPREFIX, IDC_TITLE, MainFonts::Of(fonts.title));
-  titleHint_ =
-      MakeChild(band_, WC_STATICW, UiText(IDS_TITLE_HINT), SS_NOPREFIX, IDC_TITLEHINT, MainFonts::Of(fonts.normal));
+  title_ = MakeChild(band_, WC_STATICW, "Tamrisk", SS_NOPREFIX, IDC_TITLE, nullptr);
+  titleHint_ = MakeChild(band_, WC_STATICW, UiText(IDS_TITLE_HINT), SS_NOPREFIX, IDC_TITLEHINT, nullptr);
+  Layout(fonts, dpi);
+}
+
+void Banner::Layout(const MainFonts& fonts, int dpi) {
+  ::SendMessageW(title_, WM_SETFONT, reinterpret_cast<WPARAM>(MainFonts::Of(fonts.title)), TRUE);
+  ::SendMessageW(titleHint_, WM_SETFONT, reinterpret_cast<WPARAM>(MainFonts::Of(fonts.normal)), TRUE);
   PlaceScaled(title_, {54, 5, 400, 24}, dpi);
   PlaceScaled(titleHint_, {56, 29, 560, 16}, dpi);
 }

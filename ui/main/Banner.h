@@ -21,7 +21,7 @@ struct MainFonts {
   win32::UniqueGdiObject title;
   win32::UniqueGdiObject link;
 
-  // The title's designed size is scaled to dpi; the message font has the system's size already.
+  // The title's designed size is scaled to dpi, the message font from the system's DPI to dpi.
   void Create(int dpi);
   static HFONT Of(const win32::UniqueGdiObject& font) { return static_cast<HFONT>(font.get()); }
 };
@@ -32,6 +32,8 @@ class Banner {
   static void RegisterWindowClass(HINSTANCE instance);
   // Makes the band and its labels as children of parent.
   void Create(HWND parent, const MainFonts& fonts, int dpi);
+  // Gives the labels these fonts and their places at dpi.
+  void Layout(const MainFonts& fonts, int dpi);
   HWND Handle() const { return band_; }
 
  private:

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/Wide.h"
+#include "ui/common/ChildWindow.h"
 #include "ui/common/WindowText.h"
 
 #include "ui/common/Language.h"
@@ -78,10 +79,7 @@ HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout, std::s
 
 void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   tree_ = tree;
-  stateImages_.reset(::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 3, 0));
-  const win32::UniqueGdiObject bitmap(
-      ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_STATEIMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  if (bitmap) ::ImageList_AddMasked(stateImages_.get(), static_cast<HBITMAP>(bitmap.get()), RGB(255, 0, 255));
+  stateImages_ = LoadCheckBoxImages(resources, CheckImagesFor::tree);
   ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_.get()));
 
   for (const NodeSpec& layout : kNodes) captions_.push_back(BareCaption(layout));

@@ -135,6 +135,12 @@ INT_PTR TfrmHivora::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       UpdateUndoState(reinterpret_cast<HMENU>(wParam));
       return 0;
     case WM_DRAWITEM: DrawLinkButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), fonts_); return TRUE;
+    case WM_ACTIVATE:
+      // The control that had the keyboard gets it back when the window is active again.
+      if (LOWORD(wParam) == WA_INACTIVE) RememberFocus();
+      return ::DefWindowProcW(Handle(), message, wParam, lParam);
+    case WM_SETFOCUS: FocusContent(); return 0;
+    case WM_DPICHANGED: ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); return 0;
     case WM_SHOWINSTANCE: ShowInstance(); return 0;
     case WM_CLOSE: CloseWindow(); return 0;
     case WM_DESTROY: DestroyWindowParts(); return 0;
@@ -178,6 +184,10 @@ void TfrmHivora::CreateTaskControls() {
   repairButton_ = MakeLinkButton(Handle(), UiText(IDS_LINK_REPAIR), IDC_REPAIRREGISTRY, fonts_);
   restoreButton_ = MakeLinkButton(Handle(), UiText(IDS_LINK_RESTORE), IDC_RESTOREREGISTRY, fonts_);
   sectionsLabel_ = MakeChild(Handle(), WC_STATICW, UiText(IDS_SECTIONS), SS_NOPREFIX, IDC_SECTIONS, bold);
+  PlaceTaskControls();
+}
+
+void TfrmHivora::PlaceTaskControls() {
   PlaceScaled(tasksLabel_, {8, 58, 180, 16}, dpi_);
   PlaceScaled(scanButton_, {14, 80, 175, 20}, dpi_);
   PlaceScaled(repairButton_, {14, 102, 175, 20}, dpi_);
@@ -228,9 +238,12 @@ LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
   }
   if (header.hwndFrom == results_.Handle()) return ListNotify(header);
   // A Problem or Value column the user widened or narrowed: the key column takes up the difference.
-  if (header.code == HDN_ITEMCHANGEDW && header.hwndFrom == ListView_GetHeader(results_.Handle()) &&
-      reinterpret_cast<const NMHEADERW&>(header).iItem != ResultsListView::colRegistryKey) {
-    results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
+  if (header.code == HDN_ITEMCHANGEDW && header.hwndFrom == ListView_GetHeader(results_.Handle())) {
+    if (reinterpret_cast<const NMHEADERW&>(header).iItem == ResultsListView::colRegistryKey) {
+      results_.KeyColumnResized();
+    } else {
+      results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
+    }
   }
   return 0;
 }
@@ -260,15 +273,16 @@ void TfrmHivora::FormCreate() {
   OptionsSetting.IgnoreKeys.clear();
   RECT frame{};
   ::GetWindowRect(Handle(), &frame);
-  const WindowMetrics metrics{frame.right - frame.left, frame.bottom - frame.top, ::GetSystemMetrics(SM_CXSCREEN),
-                              ::GetSystemMetrics(SM_CYSCREEN)};
-  PlaceWindow(Handle(), LoadOptions(platform_, metrics));
-  const PaneLayout layout = LoadPaneLayout(platform_);
-  treeWidth_ = layout.treeWidth;
-  results_.SetColumnWidth(ResultsListView::colProblem,
-                          Scaled(std::clamp(layout.problemWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
-  results_.SetColumnWidth(ResultsListView::colValue,
-                          Scaled(std::clamp(layout.valueWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+  // The settings hold the window's bounds at 96 DPI.
+  const auto designed = [this](int pixels) { return ::MulDiv(pixels, kDesignDpi, dpi_); };
+  const WindowMetrics metrics{designed(frame.right - frame.left), designed(frame.bottom - frame.top),
+                              designed(::GetSystemMetrics(SM_CXSCREEN)), designed(::GetSystemMetrics(SM_CYSCREEN))};
+  std::optional<WindowBounds> bounds = LoadOptions(platform_, metrics);
+  if (bounds) bounds = ScaledBounds(*bounds, kDesignDpi, dpi_);
+  PlaceWindow(Handle(), bounds);
+  ApplyPaneLayout(LoadPaneLayout(platform_));
+  // Until the user sets its width, the Problem column shows every problem name whole.
+  if (!StoresProblemWidth()) results_.FitProblemColumn();
   SetText(Handle(), kProductTitle);
   const int version = WindowsVersionCode(platform_);
   if (version == 1 || version == 3 || version == 8) {
@@ -276,6 +290,45 @@ void TfrmHivora::FormCreate() {
   }
   commands_.UpdateActionStates(::GetMenu(Handle()));
   UpdateUndoState(::GetMenu(Handle()));
+}
+
+bool TfrmHivora::StoresProblemWidth() const {
+  return !platform_.ini.ReadString(SettingsFilePath(platform_), "Window", "ProblemWidth", "").empty();
+}
+
+void TfrmHivora::ApplyPaneLayout(const PaneLayout& layout) {
+  treeWidth_ = layout.treeWidth;
+  results_.SetColumnWidth(ResultsListView::colProblem,
+                          Scaled(std::clamp(layout.problemWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+  results_.SetColumnWidth(ResultsListView::colValue,
+                          Scaled(std::clamp(layout.valueWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+}
+
+// Moved to a monitor of another scale, or the scale changed: everything designed is sized again for the
+// new DPI, in the place the system suggests, with the splitter and columns as wide as they were.
+void TfrmHivora::ChangeDpi(int dpi, const RECT& suggested) {
+  const PaneLayout layout = CurrentLayout();
+  dpi_ = dpi;
+  MainFonts fonts;
+  fonts.Create(dpi_);
+  const HFONT normal = MainFonts::Of(fonts.normal), bold = MainFonts::Of(fonts.bold);
+  for (HWND control : {tree_.Handle(), results_.Handle(), reasonPane_, statusBar_}) {
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(normal), TRUE);
+  }
+  for (HWND label : {tasksLabel_, sectionsLabel_})
+    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
+  for (HWND link : {scanButton_, repairButton_, restoreButton_}) {
+    ::SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(MainFonts::Of(fonts.link)), TRUE);
+  }
+  banner_.Layout(fonts, dpi_);
+  fonts_ = std::move(fonts);  // the old fonts go once nothing draws with them
+  PlaceTaskControls();
+  ::SendMessageW(tree_.Handle(), TVM_SETINDENT, static_cast<WPARAM>(Scaled(12, dpi_)), 0);
+  ApplyPaneLayout(layout);
+  ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayoutControls();
+  UpdateCounts();
 }
 
 void TfrmHivora::FormShow() {
@@ -313,6 +366,38 @@ void TfrmHivora::LayoutControls() {
   results_.FitKeyColumn(scaled(kMinKeyColumnWidth));
   // The status bar moves its size grip, but leaves the grip's old dots over its text.
   ::InvalidateRect(statusBar_, nullptr, TRUE);
+}
+
+// ---- The keyboard ----
+
+void TfrmHivora::RememberFocus() {
+  HWND focus = ::GetFocus();
+  lastFocus_ = focus && ::IsChild(Handle(), focus) ? focus : nullptr;
+}
+
+HWND TfrmHivora::DefaultFocus() const { return results_.RowCount() > 0 ? results_.Handle() : tree_.Handle(); }
+
+void TfrmHivora::FocusContent() {
+  const bool usable =
+      lastFocus_ && ::IsChild(Handle(), lastFocus_) && ::IsWindowVisible(lastFocus_) && ::IsWindowEnabled(lastFocus_);
+  ::SetFocus(usable ? lastFocus_ : DefaultFocus());
+}
+
+// After a scan the keys act on the rows at once: the list has the focus and its first row the
+// selection (the tree when nothing was found).
+void TfrmHivora::FocusAfterScan() {
+  lastFocus_ = nullptr;
+  if (results_.RowCount() > 0 && results_.SelectedIndex() < 0) results_.Select(0);
+  if (::GetActiveWindow() == Handle()) ::SetFocus(DefaultFocus());
+}
+
+// Tab and Shift+Tab move between the window's controls, as in a dialog.
+bool TfrmHivora::MoveFocusByTab(const MSG& message) {
+  if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || ::GetKeyState(VK_CONTROL) < 0) return false;
+  HWND focus = ::GetFocus();
+  if (!focus || !::IsChild(Handle(), focus)) return false;
+  if (HWND next = ::GetNextDlgTabItem(Handle(), focus, ::GetKeyState(VK_SHIFT) < 0)) ::SetFocus(next);
+  return true;
 }
 
 bool TfrmHivora::OnSplitter(POINT point) const { return ::PtInRect(&splitter_, point) != FALSE; }
@@ -358,7 +443,9 @@ PaneLayout TfrmHivora::CurrentLayout() const {
 void TfrmHivora::FormClose() {
   ScanCodes.reset();
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkStore);
-  SaveOptions(platform_, tree_.Checks(), SnapshotOf(Handle()));
+  WindowSnapshot snapshot = SnapshotOf(Handle());
+  snapshot.bounds = ScaledBounds(snapshot.bounds, dpi_, kDesignDpi);
+  SaveOptions(platform_, tree_.Checks(), snapshot);
   SavePaneLayout(platform_, CurrentLayout());
   OptionsSetting.IgnoreValues.clear();
   OptionsSetting.IgnoreKeys.clear();
@@ -421,6 +508,7 @@ void TfrmHivora::bScanRegistryClick() {
   tree_.StartCounts(*ScanCodes);
   incomplete_.clear();
   actionNotice_.clear();
+  ShowScanRunning();
   progress.ShowModal();
   // Categories a failure ended before a stop are as incomplete as those of a scan that ran through.
   if (workers_.Current()) incomplete_ = workers_.Current()->IncompleteCategories();
@@ -436,6 +524,16 @@ void TfrmHivora::bScanRegistryClick() {
     ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
   }
   UpdateCounts();
+  FocusAfterScan();
+}
+
+// The last scan's counts are gone with its rows; until the new ones are in, the bar says why.
+void TfrmHivora::ShowScanRunning() {
+  const std::string running = UiText(IDS_SCAN_RUNNING);
+  ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(running).c_str()));
+  FitFirstStatusPanel(running);
+  statusCounts_.clear();
+  ShowSelectedReason();
 }
 
 // ---- The results list ----

@@ -70,6 +70,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   bool CanUndoRepair();
   void miExitClick();
   void miBackupFullRegistryClick();
+  // Says where the full registry went and how large it is, or why it is not there.
+  void ReportFullBackup(const std::string& file, bool ended);
   void miWindowsBackupClick();
   void miOptionsClick();
   void miHelpClick();
@@ -128,6 +130,13 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // that move it. True when the message is done with.
   bool HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam);
   bool OnSplitter(POINT point) const;
+  // The keyboard: which control has it when the window is activated or a scan ends, and Tab.
+  void RememberFocus();
+  HWND DefaultFocus() const;
+  void FocusContent();
+  void FocusAfterScan();
+  bool MoveFocusByTab(const MSG& message);
+  void ShowScanRunning();
   // The layout as the settings store it: the splitter and the column widths at 96 DPI.
   PaneLayout CurrentLayout() const;
   void HandleCommand(int id);
@@ -135,6 +144,12 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void UpdateUndoState(HMENU menu);
   void CreateControls();
   void CreateTaskControls();
+  void PlaceTaskControls();
+  // The splitter and the column widths from their stored form, at the window's DPI.
+  void ApplyPaneLayout(const PaneLayout& layout);
+  // Whether options.ini holds a width the user gave the Problem column.
+  bool StoresProblemWidth() const;
+  void ChangeDpi(int dpi, const RECT& suggested);
   void ShowInstance();
   void CloseWindow();
   // Writes options.ini but the window's place as soon as a setting changes, so that a window that is
@@ -164,6 +179,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // The splitter's place in the client area, from the last layout, and whether it is being dragged.
   RECT splitter_{};
   bool dragging_ = false;
+  // The control that had the keyboard when the window was last deactivated.
+  HWND lastFocus_ = nullptr;
   ScanWorkers workers_;
   std::vector<int> incomplete_;
   // Where the last scan was stopped: in a category (0 when between two), and the categories it never

@@ -2,9 +2,13 @@
 // dialog, the options, the help and the about box.
 #include "ui/main/RegMain.h"
 
+#include <shlwapi.h>
+
 #include <cstdint>
+#include <vector>
 
 #include "platform/Text.h"
+#include "platform/win32/Wide.h"
 #include "scan/ResultTexts.h"
 #include "ui/common/WindowText.h"
 #include "ui/dialogs/About.h"
@@ -40,8 +44,26 @@ void TfrmHivora::miBackupFullRegistryClick() {
                         MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) != IDYES) {
     return;
   }
-  // Neither a finished nor a stopped export is reported.
-  RunCommandWithHint(RegeditCommand(platform_, "/e \"" + file + "\""), UiText(IDS_BACKING_UP_REGISTRY));
+  const bool ended =
+      RunCommandWithHint(RegeditCommand(platform_, "/e \"" + file + "\""), UiText(IDS_BACKING_UP_REGISTRY));
+  ReportFullBackup(file, ended);
+}
+
+// The registry editor says nothing of an export, not even a failed one: the file it leaves does.
+void TfrmHivora::ReportFullBackup(const std::string& file, bool ended) {
+  const std::vector<FileEntry> found = platform_.files.ListFolder(file);
+  const std::uint64_t size = found.empty() ? 0 : found.front().size;
+  // Not ended and nothing written: the editor could not start, which was said already.
+  if (!ended && size == 0) return;
+  if (ended && size > 0) {
+    wchar_t shown[64] = {};
+    ::StrFormatByteSizeW(static_cast<LONGLONG>(size), shown, 64);
+    actionNotice_ = UiFormat(IDS_FULL_BACKUP_WRITTEN, {file, win32::Utf8(shown)});
+  } else {
+    actionNotice_ = UiFormat(ended ? IDS_FULL_BACKUP_EMPTY : IDS_FULL_BACKUP_STOPPED, {file});
+    Prompts().Message(Handle(), actionNotice_, kMessageCaption, MB_OK | (ended ? MB_ICONERROR : MB_ICONWARNING));
+  }
+  UpdateCounts();
 }
 
 void TfrmHivora::OpenOrSay(const std::string& what, const std::string& file, const std::string& parameters) {

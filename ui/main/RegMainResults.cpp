@@ -35,6 +35,7 @@ bool TfrmHivora::PreTranslateMessage(MSG& message) {
   if (commands_.TranslateFindBoxMessage(message)) return true;
   // Only keys pressed in this window: other windows of the thread keep theirs.
   if (message.hwnd != Handle() && !::IsChild(Handle(), message.hwnd)) return false;
+  if (MoveFocusByTab(message)) return true;
   if (!accelerators_) accelerators_ = ::LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDR_ACCELERATORS));
   return accelerators_ && ::TranslateAcceleratorW(Handle(), accelerators_, &message);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/win32/Wide.h"
+#include "scan/ProblemNames.h"
+#include "ui/common/ChildWindow.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowBase.h"
@@ -33,6 +35,10 @@ bool ControlKeyDown() { return ::GetKeyState(VK_CONTROL) < 0; }
 
 // The room a column leaves its text: the control's margins on either side.
 constexpr int kColumnTextMargin = 12;
+// Beside a row's check box: the control's margin before it and the gap after it.
+constexpr int kCheckBoxGaps = 8;
+// The Value column's width when the Problem column is fitted to its names takes room from it.
+constexpr int kLeastValueWidth = 100;
 
 }  // namespace
 
@@ -56,7 +62,14 @@ void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> ch
   checksChanged_ = std::move(checksChanged);
   const std::string problem = UiText(IDS_COLUMN_PROBLEM), key = UiText(IDS_COLUMN_REGISTRY_KEY),
                     value = UiText(IDS_COLUMN_VALUE);
-  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}}, true);
+  // The check boxes are state images of our own rather than the control's LVS_EX_CHECKBOXES: with
+  // those, the control toggles a box itself on a press its hit test puts on it, and Wine's test puts
+  // a press anywhere on a full-row-select row there (its LVHT_ABOVE is LVHT_ONITEMSTATEICON's bit).
+  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}}, false);
+  // The control destroys its image lists with itself.
+  ::SendMessageW(
+      list_, LVM_SETIMAGELIST, LVSIL_STATE,
+      reinterpret_cast<LPARAM>(LoadCheckBoxImages(::GetModuleHandleW(nullptr), CheckImagesFor::list).release()));
   // Each row's reason shows as its tip.
   ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
   // The control asks for the check box image of each row it draws.
@@ -116,7 +129,9 @@ int ResultsListView::CheckBoxAt(POINT point) const {
   hit.pt = point;
   const auto row = static_cast<int>(::SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return -1;
-  return (hit.flags & LVHT_ONITEMSTATEICON) ? row : -1;
+  // LVHT_ONITEM holds the state icon's bit too: a press on a row's text or beside it answers that
+  // (or, from Wine, LVHT_ONITEM | LVHT_ABOVE). Only the state icon's bit alone is the check box.
+  return (hit.flags & LVHT_ONITEM) == LVHT_ONITEMSTATEICON ? row : -1;
 }
 
 bool ResultsListView::HandleNotify(NMHDR& header) {
@@ -337,7 +352,38 @@ void ResultsListView::FitKeyColumn(int minimum) {
   int room = client.right;
   if ((::GetWindowLongW(list_, GWL_STYLE) & WS_VSCROLL) == 0) room -= ::GetSystemMetrics(SM_CXVSCROLL);
   const int width = std::max(minimum, room - ColumnWidth(colProblem) - ColumnWidth(colValue));
-  if (width != ColumnWidth(colRegistryKey)) SetColumnWidth(colRegistryKey, width);
+  if (width == ColumnWidth(colRegistryKey)) return;
+  SetColumnWidth(colRegistryKey, width);
+  KeyColumnResized();
+}
+
+// The keys are shortened to the column's width: every row shows another text now, where the control
+// would paint only the strip the column gained.
+void ResultsListView::KeyColumnResized() const { ::InvalidateRect(list_, nullptr, TRUE); }
+
+void ResultsListView::FitProblemColumn() {
+  const WindowDc dc(list_);
+  if (!dc.get()) return;
+  const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(list_, WM_GETFONT, 0, 0)));
+  int widest = 0;
+  for (const char* problem : kProblemNames) {
+    const std::wstring text = win32::Wide(ShownProblem(problem));
+    SIZE size{};
+    if (::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size)) {
+      widest = std::max(widest, static_cast<int>(size.cx));
+    }
+  }
+  int boxWidth = 16, boxHeight = 16;
+  ::ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(::SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0)),
+                          &boxWidth, &boxHeight);
+  // The check box with the control's gaps beside it, then the text with its margins.
+  const int dpi = DpiOf(list_);
+  const int width = boxWidth + Scaled(kCheckBoxGaps, dpi) + widest + Scaled(kColumnTextMargin, dpi);
+  // The Value column gives up what the names take beyond their designed width, so that the Registry
+  // key column keeps its room; its texts are long paths, cut either way and whole in the row's tip.
+  const int taken = width - ColumnWidth(colProblem);
+  SetColumnWidth(colProblem, width);
+  SetColumnWidth(colValue, std::max(Scaled(kLeastValueWidth, dpi), ColumnWidth(colValue) - taken));
 }
 
 std::string ResultsListView::KeyAsShown(const std::string& key) const {

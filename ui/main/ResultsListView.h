@@ -87,6 +87,11 @@ class ResultsListView final : public ResultsModel {
   // The Registry key column takes the width the other two leave, so that all three are in view (a
   // vertical scroll bar's width kept free, whether one shows yet or not); never narrower than minimum.
   void FitKeyColumn(int minimum);
+  // The Problem column as wide as the longest problem name of the window's language needs, the
+  // Value column narrower by as much (down to a least width).
+  void FitProblemColumn();
+  // Repaints the rows after the Registry key column changed its width.
+  void KeyColumnResized() const;
   // A key as its column shows it: whole when it fits, else its root, "..." and as many of its last
   // parts as fit.
   std::string KeyAsShown(const std::string& key) const;

@@ -16,6 +16,7 @@
 #include "platform/win32/Win32System.h"
 #include "unattended/CleanOnce.h"
 #include "unattended/Report.h"
+#include "unattended/SwitchArguments.h"
 #include "settings/RegGlobal.h"
 #include "settings/Schedule.h"
 #include "ui/common/Language.h"
@@ -37,6 +38,17 @@ int RunMessageLoop(tamrisk::TfrmHivora& form) {
   return static_cast<int>(message.wParam);
 }
 
+// "-report" and "-cleanonce" with arguments they cannot use: said on the console (as "/?" answers)
+// and in the run log, before anything is scanned; exit code 1.
+std::optional<int> RefuseWrongArguments(const std::vector<std::string>& arguments) {
+  using namespace tamrisk;
+  win32::Win32Platform system;
+  const std::optional<std::string> error = UnattendedArgumentError(arguments, system.platform.files);
+  if (!error) return std::nullopt;
+  WriteToStartingConsole(*error + "\r\nTamrisk.exe /? lists the switches.\r\n");
+  return RefuseUnattendedArguments(system.platform, arguments, *error);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
@@ -49,6 +61,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   }
 
   const bool scheduled = IsScheduledRun(arguments);
+  if (const std::optional<int> refused = RefuseWrongArguments(arguments)) return *refused;
   if (!arguments.empty() && EqualsNoCase(arguments.front(), "-report")) {
     win32::Win32Platform system;
     // "-report -scheduled": the run names its file itself, in the backup folder.

@@ -48,4 +48,9 @@ WindowSnapshot SnapshotOf(HWND window) {
   return snapshot;
 }
 
+WindowBounds ScaledBounds(const WindowBounds& bounds, int fromDpi, int toDpi) {
+  const auto scaled = [&](int value) { return ::MulDiv(value, toDpi, fromDpi); };
+  return WindowBounds{scaled(bounds.left), scaled(bounds.top), scaled(bounds.width), scaled(bounds.height)};
+}
+
 }  // namespace tamrisk

@@ -88,6 +88,12 @@
 // The engine's SettingsReadError as the window says it: what it means for this run.
 #define IDS_SETTINGS_NOT_READ 2097
 
+// The main window's newer texts.
+#define IDS_SCAN_RUNNING 2120
+#define IDS_FULL_BACKUP_WRITTEN 2121
+#define IDS_FULL_BACKUP_EMPTY 2122
+#define IDS_FULL_BACKUP_STOPPED 2123
+
 // About box
 #define IDS_VERSION 2100
 #define IDS_BUILT_ON 2101

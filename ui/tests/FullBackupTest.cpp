@@ -1,6 +1,6 @@
 // The main window's hand-over commands: the full registry backup (file name, overwrite question,
-// the editor's command line), a full backup by the real registry editor that re-imports, Stop during
-// an export, the Windows backup tool, help, home page, the restore command and the About box.
+// the editor's command line, what it says it wrote), a full backup by the real registry editor that re-imports, Stop
+// during an export, the Windows backup tool, help, home page, the restore command and the About box.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -94,7 +94,11 @@ TEST_F(FullBackup, ChosenNameGetsTheRegExtensionUnlessItHasOne) {
   }
   EXPECT_EQ(prompt.titles.back(), "Save full registry");
   EXPECT_EQ(prompt.filters.back(), "Registry backup files (*.reg)|*.REG");
-  EXPECT_TRUE(prompt.script.calls.empty());
+  // The fake editor writes no file: each export that ended with none says so.
+  ASSERT_EQ(prompt.script.calls.size(), 4u);
+  EXPECT_EQ(prompt.script.calls.back().text,
+            "The full registry was not saved: the registry editor wrote nothing to C:\\Saved\\my.dir\\backup.reg.");
+  EXPECT_EQ(prompt.script.calls.back().style, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_TRUE(memory.shell.Processes().back().released);
 }
 
@@ -341,6 +345,8 @@ TEST_F(FullBackupWin, FullBackupReimportsTheSeededKeys) {
   const std::string file = folder + "\\full.reg";
   const std::wstring exported = ReadWideFile(file);
   ASSERT_GT(exported.size(), 1000u) << "no whole-registry export in " << file;
+  const std::string status = PanelText(form->StatusBar(), 1);
+  EXPECT_EQ(status.find(" The full registry was saved to " + file + " ("), 0u) << status;
 
   const std::wstring marker = L"\\Software\\" + std::wstring(name.begin(), name.end());
   const std::string ours = folder + "\\ours.reg";

@@ -336,8 +336,8 @@ TEST(ResultsMenus, NewCommandsStandWhereTheUserLooksForThem) {
   const std::vector<std::string> file = itemsOf(::GetSubMenu(main.get(), 0));
   ASSERT_GE(file.size(), 3u);
   EXPECT_EQ(std::vector<std::string>(file.end() - 3, file.end()),
-            (std::vector<std::string>{"Save Results...", "-", "&Exit"}));
-  const std::vector<std::string> ignore = {"&Open in RegEdit...", "-", "Ignore this value", "Ignore this key"};
+            (std::vector<std::string>{"&Save Results...", "-", "&Exit"}));
+  const std::vector<std::string> ignore = {"&Open in RegEdit...", "-", "Ignore this &value", "Ignore this &key"};
   const std::vector<std::string> edit = itemsOf(::GetSubMenu(main.get(), 2));
   EXPECT_NE(std::search(edit.begin(), edit.end(), ignore.begin(), ignore.end()), edit.end());
   const std::vector<std::string> list = itemsOf(::GetSubMenu(popup.get(), 0));

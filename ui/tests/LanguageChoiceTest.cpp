@@ -68,7 +68,7 @@ TEST(LanguageChoice, TextsAndMenusComeFromTheChosenLanguage) {
   ASSERT_TRUE(menu);
   wchar_t title[64] = {};
   ::GetMenuStringW(menu.get(), 0, title, static_cast<int>(std::size(title)), MF_BYPOSITION);
-  EXPECT_EQ(win32::Utf8(title), "Datei");
+  EXPECT_EQ(win32::Utf8(title), "&Datei");
 }
 
 // The engine's error for an options.ini that cannot be written, in the window's language.

@@ -1,5 +1,6 @@
 // Every text of the main window and the dialogs fits its control in every language, at 96 and at
-// 144 DPI: a one-line control holds its text on its line, a wrapping one within its lines. German and
+// 144 DPI: a one-line control holds its text on its line, a wrapping one within its lines; so do the
+// restore's results, the status bar's counts and the problem names in their column. German and
 // French run about a third longer than English, so a layout made for English cuts them off.
 #include <windows.h>
 #include <commctrl.h>
@@ -23,6 +24,9 @@
 #include "ui/dialogs/RegAddRegistry.h"
 #include "ui/dialogs/RegProgressHint.h"
 #include "ui/dialogs/Restore.h"
+#include "ui/main/ShownTexts.h"
+#include "ui/res/restore_ids.h"
+#include "scan/ProblemNames.h"
 #include "ui/res/resource.h"
 #include "ui/res/strings_ids.h"
 #include "ui/tests/UiTestSupport.h"
@@ -114,9 +118,10 @@ void ExpectTextsFit(HWND window, const Fit& fit, const std::string& where) {
   }
 }
 
-// Shows a dialog, checks it once it is up and closes it with the command given.
+// Shows a dialog, checks it once it is up (after fill, when given, has put texts in) and closes it
+// with the command given.
 void CheckDialog(HWND owner, const Fit& fit, const std::string& where, int closeCommand,
-                 const std::function<void()>& show) {
+                 const std::function<void()>& show, const std::function<void(HWND)>& fill = {}) {
   bool seen = false;
   ThreadTicker look([&] {
     HWND box = FindThreadWindowWhere([&](HWND window) {
@@ -124,11 +129,56 @@ void CheckDialog(HWND owner, const Fit& fit, const std::string& where, int close
     });
     if (!box || seen) return;
     seen = true;
+    if (fill) fill(box);
     ExpectTextsFit(box, fit, where);
     ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(closeCommand), 0);
   });
   show();
   EXPECT_TRUE(seen) << where << " did not come up";
+}
+
+// What the restore's result line can say, in the window's language, with a backup file's name.
+std::vector<std::string> RestoreResults() {
+  const std::string name = "Backup20240131235959.reg", kept = UiText(IDS_FILE_KEPT);
+  return {UiFormat(IDS_RESTORED, {"12345", name, UiText(IDS_FILE_DELETED)}),
+          UiFormat(IDS_RESTORED, {"12345", name, kept}),
+          UiFormat(IDS_RESTORE_NOT_ENDED, {name, kept}),
+          UiFormat(IDS_RESTORE_UNREADABLE, {name}),
+          UiFormat(IDS_RESTORE_REFUSED, {name}),
+          UiFormat(IDS_RESTORE_INCOMPLETE, {name, "123", "12345", kept})};
+}
+
+// The status bar's panels hold their texts at the window's designed size: the counts of a large
+// scan, the problem names' column included.
+void ExpectStatusFits(TfrmHivora& form, const std::string& where) {
+  form.Results().AppendRows(std::vector<ProblemRow>(
+      12345, ProblemRow{true, "Invalid File", "HKEY_CURRENT_USER\\Software\\A", "x", rkValueInColumn}));
+  SendCommand(form.Handle(), IDM_SELECTALL);
+  HWND bar = form.StatusBar();
+  const WindowDc dc(bar);
+  const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(bar, WM_GETFONT, 0, 0)));
+  for (int panel = 0; panel < 2; ++panel) {
+    RECT box{};
+    ::SendMessageW(bar, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&box));
+    const std::wstring text = win32::Wide(PanelText(bar, panel));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    EXPECT_LE(size.cx, box.right - box.left) << where << "status panel " << panel << ": " << PanelText(bar, panel);
+  }
+  // The Problem column shows every problem name whole: the label's room in the first row (after
+  // the check box) holds it with the control's padding.
+  HWND list = form.Results().Handle();
+  RECT label{};
+  label.left = LVIR_LABEL;
+  ::SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&label));
+  const WindowDc listDc(list);
+  const SelectedObject listFont(listDc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+  for (const char* problem : kProblemNames) {
+    const std::wstring text = win32::Wide(ShownProblem(problem));
+    SIZE size{};
+    ::GetTextExtentPoint32W(listDc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    EXPECT_LE(size.cx + 12, label.right - label.left) << where << ShownProblem(problem);
+  }
 }
 
 TEST(LanguageFit, EveryTextFitsInEveryLanguageAtBothDpis) {
@@ -160,10 +210,17 @@ TEST(LanguageFit, EveryTextFitsInEveryLanguageAtBothDpis) {
           dialog.ShowModal(form->Handle());
         });
       }
-      CheckDialog(form->Handle(), dialogs, at + "restore", IDCANCEL, [&] {
-        TfrmRestore dialog(memory.platform, prompt, [](const std::string&, const std::string&) { return false; });
-        dialog.ShowModal(form->Handle());
-      });
+      // The restore's result line with each of its results, naming a backup file.
+      for (const std::string& result : RestoreResults()) {
+        CheckDialog(
+            form->Handle(), dialogs, at + "restore", IDCANCEL,
+            [&] {
+              TfrmRestore dialog(memory.platform, prompt, [](const std::string&, const std::string&) { return false; });
+              dialog.ShowModal(form->Handle());
+            },
+            [&](HWND box) { SetText(::GetDlgItem(box, IDC_RESTORE_STATUS), result); });
+      }
+      ExpectStatusFits(*form, at);
       CheckDialog(form->Handle(), dialogs, at + "About", IDOK, [&] { TAboutBox(prompt).ShowModal(form->Handle()); });
       {
         // A scan of no category ends at once; its window is checked as soon as it is laid out.

@@ -1,5 +1,5 @@
 // Where the main window opens from the stored bounds, including bounds that no monitor shows any
-// more, and what its close stores: its bounds, the splitter and the column widths.
+// more, and what its close stores: its bounds, the splitter and the column widths, all at 96 DPI.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -131,6 +131,8 @@ TEST_F(MainWindowPlacement, TheSplitterAndTheColumnWidthsAreStoredAndComeBack) {
   auto form = MakeMainWindow(memory.platform, prompt);
   const RECT tree = placeOf(form->Tree().Handle());
   EXPECT_EQ(tree.right - tree.left, 183) << "the designed width when nothing is stored";
+  // The Value column as the fitted Problem column left it.
+  const int valueWidth = form->Results().ColumnWidth(ResultsListView::colValue);
 
   // A drag of the splitter, 100 pixels to the right; then the Problem column made wider.
   const int y = (tree.top + tree.bottom) / 2;
@@ -145,12 +147,13 @@ TEST_F(MainWindowPlacement, TheSplitterAndTheColumnWidthsAreStoredAndComeBack) {
   expectShared(*form, "after the drag");
   form->Results().SetColumnWidth(ResultsListView::colProblem, 140);
   ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(Stored("TreeWidth") + "," + Stored("ProblemWidth") + "," + Stored("ValueWidth"), "283,140,150");
+  EXPECT_EQ(Stored("TreeWidth") + "," + Stored("ProblemWidth") + "," + Stored("ValueWidth"),
+            "283,140," + std::to_string(valueWidth));
 
   auto again = MakeMainWindow(memory.platform, prompt);
   expectShared(*again, "opened again");
   EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colProblem), 140);
-  EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colValue), 150);
+  EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colValue), valueWidth);
 
   // However far it is dragged, the list keeps its least width and the tree its designed one.
   for (const int to : {-500, 5000}) {
@@ -168,5 +171,55 @@ TEST_F(MainWindowPlacement, TheSplitterAndTheColumnWidthsAreStoredAndComeBack) {
   }
 }
 
+// The place is kept at 96 DPI like the splitter and the columns: saved at 96 and opened at 144 the
+// window is as large on the screen, and every column as readable, as it was. A move to a monitor of
+// another scale (WM_DPICHANGED) sizes it all again at that scale.
+TEST_F(MainWindowPlacement, APlaceSavedAt96DpiOpensAt144WithEveryColumnReadable) {
+  WriteSettings(memory.platform, memory.files, "");
+  const auto widths = [](TfrmHivora& form) {
+    std::vector<int> columns;
+    for (const auto column :
+         {ResultsListView::colProblem, ResultsListView::colRegistryKey, ResultsListView::colValue}) {
+      columns.push_back(form.Results().ColumnWidth(column));
+    }
+    return columns;
+  };
+  const auto frameOf = [](HWND window) {
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    return frame;
+  };
+  std::vector<int> at96;
+  {
+    const DpiOverride scale(96);
+    auto form = MakeMainWindow(memory.platform, prompt);
+    ::MoveWindow(form->Handle(), 40, 30, 700, 500, TRUE);
+    at96 = widths(*form);
+    ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  }
+  EXPECT_EQ(Stored("Left") + "," + Stored("Top") + "," + Stored("Width") + "," + Stored("Height"), "40,30,700,500");
+
+  const DpiOverride scale(144);
+  auto form = MakeMainWindow(memory.platform, prompt);
+  const RECT frame = frameOf(form->Handle());
+  EXPECT_EQ(frame.left, 60);
+  EXPECT_EQ(frame.right - frame.left, 1050);
+  EXPECT_EQ(frame.bottom - frame.top, 750);
+  const std::vector<int> at144 = widths(*form);
+  for (std::size_t column = 0; column < at96.size(); ++column) {
+    EXPECT_GE(at144[column], Scaled(at96[column], 144) - 4) << "column " << column;
+  }
+  const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  EXPECT_EQ(form->Results().KeyAsShown(key).rfind("HKEY_LOCAL_MACHINE\\", 0), 0u) << form->Results().KeyAsShown(key);
+
+  // Moved to a 96 DPI monitor: the size the system suggests, and the columns back at their widths.
+  const DpiOverride moved(96);
+  RECT suggested{frame.left, frame.top, frame.left + 700, frame.top + 500};
+  ::SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  const RECT after = frameOf(form->Handle());
+  EXPECT_EQ(after.right - after.left, 700);
+  EXPECT_EQ(after.bottom - after.top, 500);
+  EXPECT_EQ(widths(*form), at96);
+}
 }  // namespace
 }  // namespace tamrisk::test

@@ -158,8 +158,12 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     auto form = MakeMainWindow(platform, prompt);
 
     bool stopped = false;
+    std::string statusWhileScanning;
     ThreadTicker stopper([&] {
       HWND progress = FindThreadWindow("Scanning");
+      if (progress && statusWhileScanning.empty()) {
+        statusWhileScanning = PanelText(form->StatusBar(), 0) + "|" + PanelText(form->StatusBar(), 1);
+      }
       if (ending == Ending::ByItself || stopped || !progress || !gated.Reached()) return;
       // While the walk waits at the gate, the window shows how many problems it has listed so far.
       const std::size_t listed = form->Results().RowCount();
@@ -176,6 +180,9 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     });
     SendCommand(form->Handle(), IDC_SCANREGISTRY);
     EXPECT_EQ(*form->ScanCodes, (std::vector<std::string>{"1", "2", "3", "10"}));
+    if (ending != Ending::ByItself) {
+      EXPECT_EQ(statusWhileScanning, "Scanning...|") << "no count of an earlier scan";
+    }
     ASSERT_TRUE(form->WaitForScanWorker(20000));
     const std::size_t listed = form->Results().RowCount();
     PumpUntil([] { return false; }, std::chrono::milliseconds(100));

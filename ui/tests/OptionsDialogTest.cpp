@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/Wide.h"
 #include "ui/dialogs/RegAddRegistry.h"
 #include "ui/res/options_ids.h"
 #include "ui/tests/OptionsDialogScript.h"
@@ -24,8 +25,10 @@ TEST_F(OptionsDialog, OpensOnTheGeneralPageWithCopiesOfTheOptions) {
     EXPECT_EQ(client.cx, 455);
     EXPECT_EQ(client.cy, 356);
     EXPECT_EQ(TextOf(dialog, IDC_OPT_OUTPUTFOLDER), "C:\\Backup");
-    EXPECT_EQ(ColumnWidth(dialog, IDC_OPT_VALUES), 360);
-    EXPECT_EQ(ColumnWidth(dialog, IDC_OPT_KEYS), 320);
+    for (const int list : {IDC_OPT_VALUES, IDC_OPT_KEYS}) {
+      EXPECT_EQ(ColumnWidth(dialog, list), ClientSize(::GetDlgItem(dialog, list)).cx)
+          << "short entries: the list's width";
+    }
 
     EXPECT_TRUE(Ticked(dialog, IDC_OPT_DELETEBACKUPFILE));
     EXPECT_FALSE(Ticked(dialog, IDC_OPT_INCLUDEREMOVEMEDIA));
@@ -60,6 +63,39 @@ TEST_F(OptionsDialog, OpensOnTheGeneralPageWithCopiesOfTheOptions) {
   });
   EXPECT_EQ(Open(again), IDCANCEL);
   EXPECT_EQ(options, StartingOptions());
+}
+
+// An entry wider than the list is cut at its edge only while the list is not scrolled: its column
+// holds it whole, also after Add and Edit.
+TEST_F(OptionsDialog, EveryEntryCanBeScrolledIntoViewWhole) {
+  const std::string longer = "HKEY_LOCAL_MACHINE\\Software\\" + std::string(60, 'v') + "\\Run\\Updater";
+  options.IgnoreValues.push_back(longer);
+  options.IgnoreValueCount = 4;
+  const auto holdsEvery = [](HWND dialog, int listId) {
+    HWND list = ::GetDlgItem(dialog, listId);
+    for (const ListRow& row : RowsOf(dialog, listId)) {
+      const std::wstring text = win32::Wide(row.text);
+      const auto width =
+          static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+      EXPECT_GT(ColumnWidth(dialog, listId), width) << row.text;
+    }
+  };
+  DialogScript script;
+  script.Then(kOptionsCaption, [&](HWND dialog) {
+    ClickTab(dialog, IDC_OPT_PAGES, 1);
+    holdsEvery(dialog, IDC_OPT_VALUES);
+    ClickTab(dialog, IDC_OPT_LISTPAGES, 1);
+    Click(dialog, IDC_OPT_ADD);
+  });
+  script.Then(kEntryCaption, [&](HWND entry) {
+    Type(entry, IDC_ADD_REGISTRYKEY, longer + "\\Deeper");
+    Click(entry, IDOK);
+  });
+  script.Then(kOptionsCaption, [&](HWND dialog) {
+    holdsEvery(dialog, IDC_OPT_KEYS);
+    Click(dialog, IDCANCEL);
+  });
+  EXPECT_EQ(Open(script), IDCANCEL);
 }
 
 TEST_F(OptionsDialog, OkWithAMissingFolderStoresNothingAndKeepsTheDialogOpen) {

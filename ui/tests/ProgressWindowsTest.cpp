@@ -1,6 +1,6 @@
-// The two progress windows: the bars' timer steps and the scan bar's share of each category, the scan window's own
-// ending, and the backup hint window as RunCommandWithHint drives it (end by itself, Stop, close box, a start that
-// fails).
+// The two progress windows: the bars' timer steps and the scan bar's share of each category, the scan
+// window's own ending and its count of what the list will show, and the backup hint window as
+// RunCommandWithHint drives it (end by itself, Stop, close box, a start that fails).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "scan/IgnoreFilter.h"
+#include "scan/RegistryViews.h"
 #include "ui/dialogs/BackupHint.h"
 #include "ui/dialogs/RegProgressHint.h"
+#include "ui/dialogs/ShownRowCount.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
@@ -183,6 +186,36 @@ TEST_F(ProgressWindows, CommandThatCannotStartIsReported) {
   EXPECT_EQ(prompt.calls[0].text, "Please check if Regedit.exe exists.");
   EXPECT_EQ(prompt.calls[0].caption, "Varkon Tamrisk");
   EXPECT_EQ(prompt.calls[0].style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+}
+
+// The scan window's count is the list's after the scan: a row per entry, whatever name the entry
+// was reached by, and none the ignore lists cover, however the rows arrive in batches.
+TEST(ProgressCount, CountsWhatTheListWillShowNotTheRawFinds) {
+  const std::string sid = "S-1-5-21-7-7-7-1001";
+  std::vector<ProblemRow> rows = {
+      {true, "Invalid File", "HKEY_CURRENT_USER\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+      {true, "Invalid File", "HKEY_USERS\\" + sid + "\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+      {true, "Custom Control", "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
+      {true, "Custom Control", "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{1}", "", rkKey},
+      {true, "Invalid File", "HKEY_USERS\\S-1-5-18\\Software\\B", "Path", rkValueInColumn},
+      {true, "Invalid File", "HKEY_USERS\\.DEFAULT\\Software\\B", "Path", rkValueInColumn},
+      {true, "Shortcut", "C:\\Users\\Ann\\Desktop\\Gone.lnk", "C:\\gone.exe", rkShortcutFile},
+      {true, "Shortcut", "C:\\Users\\Ann\\Desktop\\Gone.lnk", "C:\\gone.exe", rkShortcutFile},
+      {true, "Invalid File", "HKEY_CURRENT_USER\\Software\\Ignored\\Path", "C:\\i.exe", rkValueInPath},
+      {true, "Obsolete Software", "HKEY_CURRENT_USER\\Software\\Vendor\\Old", "", rkKey},
+      {true, "Invalid File", "HKEY_LOCAL_MACHINE\\Software\\C\\Path", "C:\\c.exe", rkValueInPath},
+  };
+  rows[1].category = 5;  // the hive walk's copy of the first, found later
+  const IgnoreLists ignore{{"HKEY_CURRENT_USER\\Software\\Ignored\\Path"}, {"Software\\Vendor"}, sid};
+
+  ShownRowCount count(ignore);
+  count.Add({rows.begin(), rows.begin() + 3});
+  count.Add({rows.begin() + 3, rows.end()});
+  VectorResults list(rows);
+  DropDuplicateRows(list, sid);
+  ApplyIgnoreLists(list, ignore);
+  EXPECT_EQ(count.Count(), list.RowCount());
+  EXPECT_EQ(count.Count(), 5u);
 }
 
 }  // namespace

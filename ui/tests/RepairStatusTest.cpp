@@ -198,11 +198,8 @@ void ExpectNoOverlap(const std::vector<HWND>& children) {
 TEST(MainWindowDpi, DesignedSizesAndPlacesAreScaledAndNothingOverlaps) {
   for (const int dpi : {96, 144}) {
     SCOPED_TRACE(dpi);
-    const DpiOverride scale(dpi);
-    MemoryPlatform memory;
-    memory.files.AddFolder(memory.system.ExecutableFolder());
-    ScriptedPrompt prompt;
-    auto form = MakeMainWindow(memory.platform, prompt);
+    MainWindowAtDpi at(dpi);
+    auto& form = at.form;
     RECT frame{};
     ::GetWindowRect(form->Handle(), &frame);
     EXPECT_EQ(frame.right - frame.left, Scaled(684, dpi));
@@ -250,7 +247,7 @@ TEST(MainWindowDpi, DesignedSizesAndPlacesAreScaledAndNothingOverlaps) {
       EXPECT_EQ(client.bottom, Scaled(132, dpi));
       ExpectPlace(::GetDlgItem(hint, IDC_STOP), dpi, {267, 88, 75, 25}, "stop");
       ExpectNoOverlap({::GetDlgItem(hint, IDC_HINT), ::GetDlgItem(hint, IDC_PROGRESS), ::GetDlgItem(hint, IDC_STOP)});
-      memory.shell.EndProcess(0);
+      at.memory.shell.EndProcess(0);
     });
     EXPECT_TRUE(form->RunCommandWithHint("Regedit /e \"C:\\all.reg\"", "Backup registry..."));
     EXPECT_TRUE(measured);

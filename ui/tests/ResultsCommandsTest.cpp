@@ -193,7 +193,9 @@ TEST_F(ResultsCommands, CheckBoxesToggleByMouseAndSpaceBarAndTheCountsFollow) {
       LVHITTESTINFO hit{};
       hit.pt = POINT{x, y};
       ::SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
-      if (((hit.flags & LVHT_ONITEMSTATEICON) != 0) == onCheckBox && hit.iItem == row) return MAKELPARAM(x, y);
+      // LVHT_ONITEM holds the check box's bit as well: only that bit alone is the check box.
+      const bool checkBox = (hit.flags & LVHT_ONITEM) == LVHT_ONITEMSTATEICON;
+      if (checkBox == onCheckBox && hit.iItem == row) return MAKELPARAM(x, y);
     }
     ADD_FAILURE() << "no " << (onCheckBox ? "check box" : "text") << " found in row " << row;
     return MAKELPARAM(0, 0);

@@ -160,6 +160,68 @@ TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
             (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
 }
 
+// A press where the mouse puts it: on a row's text in each column, beside the texts, and on a check
+// box. Only the check box changes a tick; anywhere else the press selects the row and shows its reason.
+TEST(ResultsListClicks, AClickOnARowsTextSelectsItAndOnlyItsCheckBoxTicks) {
+  for (const int dpi : {96, 144}) {
+    SCOPED_TRACE(dpi);
+    MainWindowAtDpi at(dpi);
+    auto& form = at.form;
+    ResultsListView& results = form->Results();
+    HWND list = results.Handle();
+    std::vector<ProblemRow> rows;
+    for (int i = 0; i < 6; ++i) {
+      const std::string n = std::to_string(i);
+      const std::string key = "HKEY_CURRENT_USER\\Soft\\App" + n, value = "C:\\" + n + ".exe";
+      rows.push_back(Row(i % 2 == 0, "Invalid File", key.c_str(), value.c_str(), ("file not found: " + value).c_str()));
+    }
+    results.AppendRows(rows);
+    const auto ticks = [&] {
+      std::vector<bool> states;
+      for (std::size_t i = 0; i < results.RowCount(); ++i) states.push_back(results.IsChecked(i));
+      return states;
+    };
+    const auto click = [&](POINT at) {
+      const LPARAM place = MAKELPARAM(at.x, at.y);
+      ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, place);
+      ::SendMessageW(list, WM_LBUTTONUP, 0, place);
+      PumpMessages();
+    };
+    // On a cell's text: a few pixels into its column.
+    const auto cell = [&](int row, int column) {
+      RECT box{};
+      box.top = column;
+      box.left = LVIR_LABEL;
+      ::SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&box));
+      return POINT{box.left + 10, (box.top + box.bottom) / 2};
+    };
+    const std::vector<bool> before = ticks();
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+      for (const int column : {0, 1, 2}) {
+        SCOPED_TRACE(testing::Message() << "row " << row << " column " << column);
+        click(cell(row, column));
+        EXPECT_EQ(ticks(), before);
+        EXPECT_EQ(results.SelectedIndex(), row);
+        EXPECT_EQ(TextOf(form->ReasonPane()), rows[static_cast<std::size_t>(row)].reason);
+      }
+    }
+    // The check box: left of the row's icon, as wide as the state images.
+    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(::SendMessageW(list, LVM_GETIMAGELIST, LVSIL_STATE, 0));
+    int boxWidth = 0, boxHeight = 0;
+    ASSERT_TRUE(::ImageList_GetIconSize(images, &boxWidth, &boxHeight));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+      SCOPED_TRACE(testing::Message() << "check box of row " << row);
+      RECT icon{};
+      icon.left = LVIR_ICON;
+      ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&icon));
+      std::vector<bool> expected = ticks();
+      expected[static_cast<std::size_t>(row)] = !expected[static_cast<std::size_t>(row)];
+      click(POINT{icon.left - boxWidth / 2, (icon.top + icon.bottom) / 2});
+      EXPECT_EQ(ticks(), expected);
+    }
+  }
+}
+
 TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNothing) {
   Results().AppendRows(SortRows());
   const auto checks = [&] {

@@ -59,6 +59,11 @@ std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& pro
   return form;
 }
 
+MainWindowAtDpi::MainWindowAtDpi(int dpi) : scale(dpi) {
+  memory.files.AddFolder(memory.system.ExecutableFolder());
+  form = MakeMainWindow(memory.platform, prompt);
+}
+
 void PumpMessages() {
   MSG message{};
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

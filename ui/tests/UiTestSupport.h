@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "platform/memory/MemoryPlatform.h"
 #include "ui/common/Language.h"
 #include "platform/win32/Win32System.h"
 #include "ui/common/Prompt.h"
@@ -75,6 +76,15 @@ void InitControls();
 
 // A main window on a class of the test's own that never posts WM_QUIT.
 std::unique_ptr<TfrmHivora> MakeMainWindow(const Platform& platform, Prompt& prompt, int showCommand = SW_SHOW);
+
+// A main window on a fresh memory platform, with DpiOverride at dpi: for the tests run at 96 and 144.
+struct MainWindowAtDpi {
+  explicit MainWindowAtDpi(int dpi);
+  DpiOverride scale;
+  MemoryPlatform memory;
+  ScriptedPrompt prompt;
+  std::unique_ptr<TfrmHivora> form;
+};
 
 // Dispatches what is queued for this thread.
 void PumpMessages();

@@ -5,6 +5,7 @@
 // until it is gone.
 // Usage: ClickScan.exe [timeout-seconds] [close]
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,10 +47,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ClickScan: the scan did not end in time\n");
     return 1;
   }
-  // The list moves its selection to the first row as if the user pressed Down in it.
+  // A scan leaves its first row selected; should none be, Down selects it as a user's key would.
   const HWND list = ::GetDlgItem(main, IDC_REGISTRYDATA);
-  ::SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
-  ::SendMessageW(list, WM_KEYUP, VK_DOWN, 0);
+  if (::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) {
+    ::SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    ::SendMessageW(list, WM_KEYUP, VK_DOWN, 0);
+  }
   ::Sleep(500);  // let the list repaint with its final column widths
   RECT frame{};
   ::GetWindowRect(main, &frame);
