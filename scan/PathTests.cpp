@@ -301,7 +301,11 @@ std::optional<MissingPath> MissingReference(const Platform& platform, const std:
 Reference JudgeReference(const Platform& platform, const std::string& text, const std::string& drives,
                          bool acceptFolder, Readers readers) {
   if (MissingReference(platform, text, "", drives, acceptFolder, readers)) return Reference::Missing;
-  return PathToTest(platform, text, "", drives) ? Reference::Present : Reference::NotAPath;
+  return NamesTestedPath(platform, text, drives) ? Reference::Present : Reference::NotAPath;
+}
+
+bool NamesTestedPath(const Platform& platform, const std::string& text, const std::string& drives) {
+  return PathToTest(platform, text, "", drives).has_value();
 }
 
 bool ReferenceMissing(const Platform& platform, const std::string& text, const std::string& anchor,

@@ -61,6 +61,9 @@ enum class Reference { Present, Missing, NotAPath };
 Reference JudgeReference(const Platform& platform, const std::string& text, const std::string& drives,
                          bool acceptFolder, Readers readers);
 
+// Whether text names a path on the tested drives at all, there or not.
+bool NamesTestedPath(const Platform& platform, const std::string& text, const std::string& drives);
+
 // The whole of path, a file's path as a value name or a firewall rule holds it rather than a command
 // line, when it lies on one of the drives and neither a file nor a folder is there; it is never cut
 // at a space or an extension. A leading %VAR% is expanded first. nullopt for a path that is present,

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/RegistryAccess.h"
 #include "scan/ProblemNames.h"
@@ -78,10 +79,10 @@ UninstallJudgement JudgeUninstallEntry(TScanTaskThread& task, RegistryAccess& en
   for (const std::string_view name : kUninstallerValues) {
     const std::optional<std::string> text = entry.ReadTextValue(std::string(name));
     if (!text) continue;
-    const Reference reference = JudgeReference(task.Env(), *text, task.TestedDrives, false, readers);
-    if (reference == Reference::Present) return {UninstallVerdict::Intact, {}, {}};
-    if (reference == Reference::Missing && !gone) {
-      gone = MissingReference(task.Env(), *text, "", task.TestedDrives, false, readers);
+    std::optional<MissingPath> missing = MissingReference(task.Env(), *text, "", task.TestedDrives, false, readers);
+    if (!missing && NamesTestedPath(task.Env(), *text, task.TestedDrives)) return {UninstallVerdict::Intact, {}, {}};
+    if (missing && !gone) {
+      gone = std::move(missing);
       judgement.uninstaller = *text;
     }
   }
