@@ -445,6 +445,9 @@ void RegBackup::TakeOverExisting() {
 }
 
 void RegBackup::Write(const std::string& text) {
+  // A later write would follow what a failed one left, and neither the hash nor the restore would know
+  // those bytes: what it backs up could not be put back.
+  if (cutShort_) throw RepairError({RepairText::BackupNotWritten, {fileName_}});
   // A file of the same name from a repair earlier in the same second already has its header.
   const bool made = !written_ && !platform_.files.PathIsFile(fileName_);
   if (!made && !written_) TakeOverExisting();
@@ -461,6 +464,7 @@ void RegBackup::Write(const std::string& text) {
   stream_.reset();
   // A file cut short must not stay behind looking like a backup.
   if (made && platform_.files.PathIsFile(fileName_)) platform_.files.ShellDelete(fileName_, false);
+  cutShort_ = platform_.files.PathIsFile(fileName_);
   if (error.empty()) throw RepairError({RepairText::BackupNotWritten, {fileName_}});
   throw RepairError({RepairText::BackupNotWrittenBecause, {fileName_, error}});
 }

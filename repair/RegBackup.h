@@ -89,7 +89,8 @@ class RegBackup {
 
   const Platform& platform_;
   std::string fileName_;
-  bool written_ = false;  // this object has written the file, so it exists
+  bool written_ = false;   // this object has written the file, so it exists
+  bool cutShort_ = false;  // a write failed and the file stayed: its end is not known
   std::vector<Entry> entries_;
   std::size_t unread_ = 0;  // entries_ from here on are queued and not yet read
   // Held for the whole repair: one open of the file however often it is written.

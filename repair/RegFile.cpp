@@ -199,7 +199,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 std::string DecodeText(std::string_view bytes, const AnsiDecoder& ansiToUtf16, bool& unicode) {
   unicode = bytes.starts_with(kByteOrderMark);
   if (!unicode) return Utf16ToUtf8(ansiToUtf16(bytes));
-  return Utf16ToUtf8(Utf16Units(reinterpret_cast<const unsigned char*>(bytes.data()) + 2, bytes.size() - 2));
+  const std::string_view units = bytes.substr(kByteOrderMark.size());
+  return Utf16ToUtf8(Utf16Units(reinterpret_cast<const unsigned char*>(units.data()), units.size()));
 }
 
 std::vector<std::uint8_t> Utf16Bytes(const std::u16string& units) {

@@ -95,6 +95,21 @@ TEST_F(RegBackupTest, AFileThatCannotBeWrittenThrowsAndTheEntryStays) {
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\X", "v"));
 }
 
+// A write that failed part-way leaves bytes that the hash on record does not hold: a later write after
+// them would not restore, so nothing more is written or deleted.
+TEST_F(RegBackupTest, AfterAFailedWriteNothingMoreIsBackedUpOrDeleted) {
+  for (const char* key : {"Software\\A", "Software\\B", "Software\\C"})
+    Reg().SetString(RootKey::CurrentUser, key, "v", "1");
+  RegBackup backup = Writer();
+  EXPECT_EQ(backup.RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\A", "v"), RemoveOutcome::Removed);
+  env_.files.SetFreeSpace('C', 4);
+  EXPECT_THROW(backup.RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\B", "v"), RepairError);
+  env_.files.SetFreeSpace('C', std::nullopt);
+  EXPECT_THROW(backup.RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\C", "v"), RepairError);
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\B", "v"));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\C", "v"));
+}
+
 TEST(RegBackupGuard, KeysTooNearTheRootAreNotRemovable) {
   struct Case {
     const char* path;
