@@ -289,8 +289,6 @@ std::string BackupText(std::vector<Entry>& entries, std::size_t first) {
   return text;
 }
 
-// Deletes what the backup read of the entry and no more: a key's subkeys from the deepest up, then
-// the key; a value through its key.
 // Whether the entry is still what the backup holds: the key at its path the one read, with the same
 // shape all the way down; the value with the same type and data.
 bool StillAsBackedUp(RegistryBackend& registry, const Entry& entry) {
@@ -308,6 +306,8 @@ bool StillAsBackedUp(RegistryBackend& registry, const Entry& entry) {
          SameShape(now, entry.info);
 }
 
+// Deletes what the backup read of the entry and no more: a key's subkeys from the deepest up, then
+// the key; a value through its key.
 RemoveOutcome DeleteEntry(const Platform& platform, const Entry& entry) {
   RegistryBackend& registry = platform.registry;
   if (entry.wholeKey) {
