@@ -1,6 +1,5 @@
 #include "repair/RegBackup.h"
 
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <utility>
@@ -11,101 +10,6 @@
 
 namespace tamrisk {
 namespace {
-
-constexpr const char* kLineEnd = "\r\n";
-constexpr const char* kHeader = "Windows Registry Editor Version 5.00\r\n";
-// After the comma that follows every 25th byte (from position 25 on) a binary value continues on
-// the next line.
-constexpr std::size_t kBytesPerLine = 25;
-
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
-
-// A name a .reg file cannot carry: a line break ends its line, and the registry editor ends a name at
-// a NUL (as does every by-name call, which would read another value).
-bool NameCarries(std::string_view name) { return !HasLineBreak(name) && name.find('\0') == std::string_view::npos; }
-
-std::string QuotedText(std::string_view text) {
-  std::string quoted = "\"";
-  quoted += EscapeQuotes(DoubleBackslashes(text));
-  quoted += '"';
-  return quoted;
-}
-
-std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {
-  std::u16string units(data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
-  return units;
-}
-
-// Whether "regedit /s" of a 5.00 file gives back these bytes of a string type, as measured under
-// Wine 8: it ends hex data of types 1, 2 and 7 with a NUL character when its last whole UTF-16 unit
-// is not one, and crashes on a single byte. Empty data and data ending in a NUL unit come back as
-// they were.
-bool EditorRestoresString(const std::vector<std::uint8_t>& data) {
-  if (data.empty()) return true;
-  const std::size_t end = data.size() / 2 * 2;
-  return end >= 2 && data[end - 2] == 0 && data[end - 1] == 0;
-}
-
-bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
-
-// A REG_SZ goes into quotes only when the quoted text gives back the same bytes: whole UTF-16 units,
-// one NUL unit at the end, no line break (a quoted string cannot span lines) and no lone surrogate.
-bool IsPlainString(const std::vector<std::uint8_t>& data) {
-  if (data.size() < 2 || data.size() % 2 != 0) return false;
-  const std::u16string units = Utf16Units(data);
-  if (units.back() != 0) return false;
-  for (std::size_t i = 0; i + 1 < units.size(); ++i) {
-    const char16_t unit = units[i];
-    if (unit == 0 || unit == u'\r' || unit == u'\n') return false;
-    if (IsSurrogate(unit)) {
-      const bool pair = unit <= 0xDBFF && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
-      if (!pair) return false;
-      ++i;
-    }
-  }
-  return true;
-}
-
-void AppendHexBytes(std::string& out, const std::vector<std::uint8_t>& data) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  out.reserve(out.size() + data.size() * 3 + data.size() / kBytesPerLine * 3 + 2);
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    out += kDigits[data[i] >> 4];
-    out += kDigits[data[i] & 0x0F];
-    if (i + 1 == data.size()) break;
-    out += ',';
-    if (i >= kBytesPerLine && i % kBytesPerLine == 0) {
-      out += '\\';
-      out += kLineEnd;
-    }
-  }
-  out += kLineEnd;
-}
-
-std::string HexPrefix(std::uint32_t type) {
-  if (type == regtype::Binary) return "hex:";
-  char buffer[24];
-  std::snprintf(buffer, sizeof buffer, "hex(%x):", static_cast<unsigned>(type));
-  return buffer;
-}
-
-std::string DwordData(const std::vector<std::uint8_t>& data) {
-  const std::uint32_t value = static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
-                              static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "dword:%08X", static_cast<unsigned>(value));
-  return buffer;
-}
-
-std::string KeyLine(RootKey root, const std::string& path) {
-  std::string line = "[";
-  line += RootName(root);
-  line += '\\';
-  line += path;
-  line += ']';
-  return line;
-}
 
 std::string ChildPath(const std::string& path, const std::string& name) {
   return path.empty() ? name : path + "\\" + name;
@@ -136,20 +40,6 @@ bool ValueMayExist(const Platform& platform, RootKey root, const std::string& pa
 RemoveOutcome KeptFor(const Platform& platform, RootKey root, const std::string& path, RemoveOutcome otherwise) {
   const BackendKey key(platform.registry, RootHandle(root), path, rights::AllAccess);
   return key.Status() == status::AccessDenied ? RemoveOutcome::NeedsAdministrator : otherwise;
-}
-
-// A key line must name exactly the key that was read: no line break, and no empty level that the
-// open would skip over.
-bool KeyLineCarries(const std::string& path) {
-  if (!NameCarries(path)) return false;
-  if (path.empty()) return true;  // the root itself
-  return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string::npos;
-}
-
-void AppendKeyLine(RootKey root, const std::string& path, std::string& out) {
-  out += kLineEnd;
-  out += KeyLine(root, path);
-  out += kLineEnd;
 }
 
 // The value lines of an open key, read by index, and its subkeys' names; false when the key cannot
@@ -210,8 +100,7 @@ bool UnchangedSinceRead(RegistryBackend& registry, KeyHandle key, const KeyInfo&
 // its parent; tree gets what was read.
 bool AppendKeySections(RegistryBackend& registry, KeyHandle key, RootKey root, const std::string& path,
                        std::string& out, std::vector<BackedUpKey>& tree, std::vector<std::uint8_t>& data) {
-  if (!KeyLineCarries(path)) return false;
-  AppendKeyLine(root, path, out);
+  if (!AppendRegKeyLine(root, path, out)) return false;
   std::vector<std::string> names;
   if (!AppendValuesAt(registry, key, out, data) || !ListSubkeysAt(registry, key, names)) return false;
   for (const std::string& name : names) {
@@ -238,49 +127,6 @@ void DeleteSubkeys(RegistryBackend& registry, KeyHandle key, const std::vector<B
 }
 
 }  // namespace
-
-std::string RegFileBytes(std::string_view text, bool byteOrderMark) {
-  const std::vector<std::uint8_t> units = Utf16BytesOf(text);  // with a NUL unit the file does not take
-  return (byteOrderMark ? "\xFF\xFE" : "") + std::string(units.begin(), units.end() - 2);
-}
-
-std::string DoubleBackslashes(std::string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (const char c : text) {
-    result += c;
-    if (c == '\\') result += '\\';
-  }
-  return result;
-}
-
-std::string EscapeQuotes(std::string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (const char c : text) {
-    if (c == '"') result += '\\';
-    result += c;
-  }
-  return result;
-}
-
-std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
-  if (!NameCarries(name)) return {};
-  if (IsStringType(type) && !EditorRestoresString(data)) return {};
-  std::string line = name.empty() ? std::string("@") : QuotedText(name);
-  line += '=';
-  if (type == regtype::String && IsPlainString(data)) {
-    line += QuotedText(TextFromUtf16Bytes(data));
-    line += kLineEnd;
-  } else if (type == regtype::Dword && data.size() == 4) {
-    line += DwordData(data);
-    line += kLineEnd;
-  } else {
-    line += HexPrefix(type);
-    AppendHexBytes(line, data);
-  }
-  return line;
-}
 
 bool IsRemovableKeyPath(const std::string& path) {
   const std::string key = WithoutTrailingBackslash(path);
@@ -401,8 +247,9 @@ void ReadEntry(const Platform& platform, OpenKeys& keys, Entry& entry, std::vect
     if (rc == status::FileNotFound) return Decide(entry, RemoveOutcome::NotFound);
     const std::string line =
         rc == status::Success ? RegValueLine(entry.valueName, entry.type, entry.data) : std::string();
-    if (line.empty() || !KeyLineCarries(entry.path)) return Decide(entry, RemoveOutcome::NotBackedUp);
-    AppendKeyLine(entry.root, entry.path, entry.section);
+    if (line.empty() || !AppendRegKeyLine(entry.root, entry.path, entry.section)) {
+      return Decide(entry, RemoveOutcome::NotBackedUp);
+    }
     entry.section += line;
   }
   entry.key = opened.key;
@@ -442,8 +289,6 @@ std::string BackupText(std::vector<Entry>& entries, std::size_t first) {
   return text;
 }
 
-// Deletes what the backup read of the entry and no more: a key's subkeys from the deepest up, then
-// the key; a value through its key.
 // Whether the entry is still what the backup holds: the key at its path the one read, with the same
 // shape all the way down; the value with the same type and data.
 bool StillAsBackedUp(RegistryBackend& registry, const Entry& entry) {
@@ -461,6 +306,8 @@ bool StillAsBackedUp(RegistryBackend& registry, const Entry& entry) {
          SameShape(now, entry.info);
 }
 
+// Deletes what the backup read of the entry and no more: a key's subkeys from the deepest up, then
+// the key; a value through its key.
 RemoveOutcome DeleteEntry(const Platform& platform, const Entry& entry) {
   RegistryBackend& registry = platform.registry;
   if (entry.wholeKey) {
@@ -598,10 +445,13 @@ void RegBackup::TakeOverExisting() {
 }
 
 void RegBackup::Write(const std::string& text) {
+  // A later write would follow what a failed one left, and neither the hash nor the restore would know
+  // those bytes: what it backs up could not be put back.
+  if (cutShort_) throw RepairError({RepairText::BackupNotWritten, {fileName_}});
   // A file of the same name from a repair earlier in the same second already has its header.
   const bool made = !written_ && !platform_.files.PathIsFile(fileName_);
   if (!made && !written_) TakeOverExisting();
-  const std::string bytes = RegFileBytes(made ? kHeader + text : text, made);
+  const std::string bytes = RegSectionBytes(text, made);
   std::string error;
   if (!stream_) stream_ = platform_.files.OpenForAppend(fileName_, &error);
   if (stream_ && stream_->Append(bytes, &error) && stream_->Flush(&error)) {
@@ -614,6 +464,7 @@ void RegBackup::Write(const std::string& text) {
   stream_.reset();
   // A file cut short must not stay behind looking like a backup.
   if (made && platform_.files.PathIsFile(fileName_)) platform_.files.ShellDelete(fileName_, false);
+  cutShort_ = platform_.files.PathIsFile(fileName_);
   if (error.empty()) throw RepairError({RepairText::BackupNotWritten, {fileName_}});
   throw RepairError({RepairText::BackupNotWrittenBecause, {fileName_, error}});
 }

@@ -1,13 +1,11 @@
-// The backup of a repair, a "Windows Registry Editor Version 5.00" file (UTF-16LE with a byte-order
-// mark, CR LF): every key or value is written to it before anything is deleted, so that "regedit /s"
-// of the file puts it back with the same names, type and bytes. The text is built as UTF-8 and
-// encoded once per write.
+// The backup of a repair: every key or value is read from the registry and written to a registry
+// file (RegFile.h holds its format) before anything is deleted, so that "regedit /s" of the file puts
+// it back.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/RegistryAccess.h"
@@ -15,21 +13,6 @@
 #include "repair/BackupRecord.h"
 
 namespace tamrisk {
-
-// The text as the file holds it: UTF-16LE, after a byte-order mark when asked.
-std::string RegFileBytes(std::string_view text, bool byteOrderMark);
-
-// Every "\" becomes two.
-std::string DoubleBackslashes(std::string_view text);
-// Every double quote gets a "\" in front of it (run after DoubleBackslashes).
-std::string EscapeQuotes(std::string_view text);
-
-// The "name=data" line of one value, with its CR LF, as UTF-8 text. A REG_SZ that a quoted string
-// carries unchanged is quoted; every other value is written as hex(N) of its bytes (string types hold
-// UTF-16LE) so that an import restores it byte for byte. Empty when that cannot be done: a name that
-// cannot stand on one line (CR or LF in it) or holds a NUL, or string-type data the registry editor
-// would change.
-std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
 
 // What became of one entry of a repair.
 enum class RemoveOutcome {
@@ -106,7 +89,8 @@ class RegBackup {
 
   const Platform& platform_;
   std::string fileName_;
-  bool written_ = false;  // this object has written the file, so it exists
+  bool written_ = false;   // this object has written the file, so it exists
+  bool cutShort_ = false;  // a write failed and the file stayed: its end is not known
   std::vector<Entry> entries_;
   std::size_t unread_ = 0;  // entries_ from here on are queued and not yet read
   // Held for the whole repair: one open of the file however often it is written.

@@ -1,5 +1,6 @@
 #include "repair/RegFile.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/RegistryAccess.h"
@@ -15,6 +16,157 @@ namespace {
 
 constexpr std::string_view kRegedit4 = "REGEDIT4";
 constexpr std::string_view kRegedit5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kByteOrderMark = "\xFF\xFE";  // of UTF-16LE, which a 5.00 file is in
+constexpr const char* kLineEnd = "\r\n";
+constexpr char kDefaultValueName = '@';
+// After the comma that follows every 25th byte (from position 25 on) hex data continues on the next
+// line.
+constexpr std::size_t kBytesPerLine = 25;
+
+std::u16string Utf16Units(const unsigned char* bytes, std::size_t size) {
+  std::u16string units(size / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  return units;
+}
+
+std::u16string Utf16Units(const std::vector<std::uint8_t>& data) { return Utf16Units(data.data(), data.size()); }
+
+// Writing.
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// A name a .reg file cannot carry: a line break ends its line, and the registry editor ends a name at
+// a NUL (as does every by-name call, which would read another value).
+bool NameCarries(std::string_view name) { return !HasLineBreak(name) && name.find('\0') == std::string_view::npos; }
+
+// A key line must name exactly the key that was read: no line break, and no empty level that the
+// open would skip over.
+bool KeyLineCarries(const std::string& path) {
+  if (!NameCarries(path)) return false;
+  if (path.empty()) return true;  // the root itself
+  return path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string::npos;
+}
+
+// Every "\" and double quote gets a "\" in front of it: the escapes the registry editor undoes.
+std::string QuotedText(std::string_view text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '\\' || c == '"') quoted += '\\';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+// Whether "regedit /s" of a 5.00 file gives back these bytes of a string type, as measured under
+// Wine 8: it ends hex data of types 1, 2 and 7 with a NUL character when its last whole UTF-16 unit
+// is not one, and crashes on a single byte. Empty data and data ending in a NUL unit come back as
+// they were.
+bool EditorRestoresString(const std::vector<std::uint8_t>& data) {
+  if (data.empty()) return true;
+  const std::size_t end = data.size() / 2 * 2;
+  return end >= 2 && data[end - 2] == 0 && data[end - 1] == 0;
+}
+
+bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// A REG_SZ goes into quotes only when the quoted text gives back the same bytes: whole UTF-16 units,
+// one NUL unit at the end, no line break (a quoted string cannot span lines) and no lone surrogate.
+bool IsPlainString(const std::vector<std::uint8_t>& data) {
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  const std::u16string units = Utf16Units(data);
+  if (units.back() != 0) return false;
+  for (std::size_t i = 0; i + 1 < units.size(); ++i) {
+    const char16_t unit = units[i];
+    if (unit == 0 || unit == u'\r' || unit == u'\n') return false;
+    if (IsSurrogate(unit)) {
+      const bool pair = unit <= 0xDBFF && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
+      if (!pair) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+void AppendHexBytes(std::string& out, const std::vector<std::uint8_t>& data) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out.reserve(out.size() + data.size() * 3 + data.size() / kBytesPerLine * 3 + 2);
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    out += kDigits[data[i] >> 4];
+    out += kDigits[data[i] & 0x0F];
+    if (i + 1 == data.size()) break;
+    out += ',';
+    if (i >= kBytesPerLine && i % kBytesPerLine == 0) {
+      out += '\\';
+      out += kLineEnd;
+    }
+  }
+  out += kLineEnd;
+}
+
+std::string HexPrefix(std::uint32_t type) {
+  if (type == regtype::Binary) return "hex:";
+  char buffer[24];
+  std::snprintf(buffer, sizeof buffer, "hex(%x):", static_cast<unsigned>(type));
+  return buffer;
+}
+
+std::string DwordData(const std::vector<std::uint8_t>& data) {
+  const std::uint32_t value = static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+                              static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "dword:%08X", static_cast<unsigned>(value));
+  return buffer;
+}
+
+}  // namespace
+
+std::string RegFileBytes(std::string_view text, bool byteOrderMark) {
+  const std::vector<std::uint8_t> units = Utf16BytesOf(text);  // with a NUL unit the file does not take
+  return std::string(byteOrderMark ? kByteOrderMark : "") + std::string(units.begin(), units.end() - 2);
+}
+
+std::string RegSectionBytes(std::string_view sections, bool newFile) {
+  if (!newFile) return RegFileBytes(sections, false);
+  std::string text(kRegedit5);
+  text += kLineEnd;
+  text += sections;
+  return RegFileBytes(text, true);
+}
+
+bool AppendRegKeyLine(RootKey root, const std::string& path, std::string& out) {
+  if (!KeyLineCarries(path)) return false;
+  out += kLineEnd;
+  out += '[';
+  out += RootName(root);
+  out += '\\';
+  out += path;
+  out += ']';
+  out += kLineEnd;
+  return true;
+}
+
+std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+  if (!NameCarries(name)) return {};
+  if (IsStringType(type) && !EditorRestoresString(data)) return {};
+  std::string line = name.empty() ? std::string(1, kDefaultValueName) : QuotedText(name);
+  line += '=';
+  if (type == regtype::String && IsPlainString(data)) {
+    line += QuotedText(TextFromUtf16Bytes(data));
+    line += kLineEnd;
+  } else if (type == regtype::Dword && data.size() == 4) {
+    line += DwordData(data);
+    line += kLineEnd;
+  } else {
+    line += HexPrefix(type);
+    AppendHexBytes(line, data);
+  }
+  return line;
+}
+
+// Reading.
+
+namespace {
 
 std::string_view TrimEnd(std::string_view line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
@@ -45,16 +197,10 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 // The file's text as UTF-8: a 5.00 file is UTF-16LE behind its byte-order mark, a REGEDIT4 file is
 // in the system's ANSI code page.
 std::string DecodeText(std::string_view bytes, const AnsiDecoder& ansiToUtf16, bool& unicode) {
-  unicode =
-      bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
+  unicode = bytes.starts_with(kByteOrderMark);
   if (!unicode) return Utf16ToUtf8(ansiToUtf16(bytes));
-  std::u16string units;
-  units.reserve(bytes.size() / 2);
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    units +=
-        static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-  }
-  return Utf16ToUtf8(units);
+  const std::string_view units = bytes.substr(kByteOrderMark.size());
+  return Utf16ToUtf8(Utf16Units(reinterpret_cast<const unsigned char*>(units.data()), units.size()));
 }
 
 std::vector<std::uint8_t> Utf16Bytes(const std::u16string& units) {
@@ -170,7 +316,7 @@ std::string JoinContinued(const std::vector<std::string_view>& lines, std::size_
 bool ParseValueLine(std::string_view line, bool unicode, const AnsiDecoder& ansiToUtf16, RegFileValue& value,
                     bool& removal) {
   std::string_view rest = line;
-  if (rest.front() == '@') {
+  if (rest.front() == kDefaultValueName) {
     rest.remove_prefix(1);
   } else {
     std::optional<std::string> name = TakeQuoted(rest);
@@ -259,12 +405,10 @@ std::optional<RegFile> ParseRegFile(std::string_view bytes, const AnsiDecoder& a
 namespace {
 
 std::string DescribeValue(const RegFileValue& value) {
-  std::string line = "    " + (value.name.empty() ? std::string("@") : "\"" + value.name + "\"") + " = ";
+  std::string line =
+      "    " + (value.name.empty() ? std::string(1, kDefaultValueName) : "\"" + value.name + "\"") + " = ";
   if (IsStringType(value.type)) {
-    std::u16string units;
-    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
-      units += static_cast<char16_t>(value.data[i] | value.data[i + 1] << 8);
-    }
+    std::u16string units = Utf16Units(value.data);
     for (char16_t& unit : units) {
       if (unit == u'\0') unit = u' ';  // the strings of a multi-string side by side
     }

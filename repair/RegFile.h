@@ -1,6 +1,9 @@
-// Reads a registry file (REGEDIT4 or "Windows Registry Editor Version 5.00") back into keys and
-// values, and checks that what it holds is in the registry. The restore uses it to keep a backup
-// until the import has really put everything back.
+// The registry editor's file format, written and read in one place. The repair's backups are
+// written as "Windows Registry Editor Version 5.00" files (UTF-16LE behind a byte-order mark, CR LF)
+// so that "regedit /s" of one puts every entry back with the same names, type and bytes; the text is
+// built as UTF-8 and encoded once per write. Reading takes those and older REGEDIT4 files back into
+// keys and values, so that the restore can keep a backup until the import has really put everything
+// back.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +19,24 @@ namespace tamrisk {
 
 // REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: the types whose data is UTF-16 text.
 bool IsStringType(std::uint32_t type);
+
+// The text as the file holds it: UTF-16LE, after a byte-order mark when asked.
+std::string RegFileBytes(std::string_view text, bool byteOrderMark);
+// Sections as written into a backup file; a new file starts with the byte-order mark and the header
+// line.
+std::string RegSectionBytes(std::string_view sections, bool newFile);
+
+// Opens the section of a key: a blank line and "[HKEY_...\path]". False, with nothing appended, when
+// no key line names exactly that key: a line break or NUL in it, or an empty level the import would
+// skip over. An empty path is the root itself.
+bool AppendRegKeyLine(RootKey root, const std::string& path, std::string& out);
+
+// The "name=data" line of one value, with its CR LF, as UTF-8 text. A REG_SZ that a quoted string
+// carries unchanged is quoted; every other value is written as hex(N) of its bytes (string types hold
+// UTF-16LE) so that an import restores it byte for byte. Empty when that cannot be done: a name that
+// cannot stand on one line (CR or LF in it) or holds a NUL, or string-type data the registry editor
+// would change.
+std::string RegValueLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
 
 struct RegFileValue {
   std::string name;  // "" for the default value

@@ -10,7 +10,7 @@
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/Wide.h"
-#include "repair/RegBackup.h"
+#include "repair/RegFile.h"
 #include "testkit/TestKit.h"
 
 namespace tamrisk::test {

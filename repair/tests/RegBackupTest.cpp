@@ -1,4 +1,4 @@
-// The backup writer's exact text, and when an entry is backed up and deleted or left alone.
+// The backup's sections, and when an entry is backed up and deleted or left alone.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "repair/BackupRecord.h"
 #include "repair/RegBackup.h"
+#include "repair/RegFile.h"
 #include "repair/Repair.h"
 #include "testkit/TestKit.h"
 
@@ -17,121 +18,8 @@ namespace {
 
 constexpr const char* kBackup = "C:\\Backup\\Backup20240102030405.reg";
 
-using test::Bytes;
 using test::kRegFileHeader;
-std::vector<std::uint8_t> Sz(std::string_view text) { return test::TextBytes(text); }
-// Greek, Hebrew, CJK and a character outside the BMP.
-constexpr const char* kWorldText =
-    "C:\\\u0394ata\\\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80.exe";
 constexpr const char* kLoneSurrogate = "\xED\xA0\x80";  // U+D800 alone, as names and data may hold it
-std::vector<std::uint8_t> Counting(std::size_t n) {
-  std::vector<std::uint8_t> data(n);
-  for (std::size_t i = 0; i < n; ++i) data[i] = static_cast<std::uint8_t>(i);
-  return data;
-}
-std::string HexList(std::size_t n) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i) text += ',';
-    text += kDigits[(i >> 4) & 15];
-    text += kDigits[i & 15];
-  }
-  return text;
-}
-
-TEST(RegBackupText, EscapesBackslashesBeforeQuotes) {
-  EXPECT_EQ(DoubleBackslashes("a\\b\\\\c"), "a\\\\b\\\\\\\\c");
-  EXPECT_EQ(EscapeQuotes("say \"hi\""), "say \\\"hi\\\"");
-  // One backslash then one quote: two backslashes, a third, then the quote.
-  EXPECT_EQ(EscapeQuotes(DoubleBackslashes("\\\"")), "\\\\\\\"");
-  EXPECT_EQ(EscapeQuotes(DoubleBackslashes("line\r\nbreak")), "line\r\nbreak");
-}
-
-struct LineCase {
-  const char* label;
-  std::string name;
-  std::uint32_t type;
-  std::vector<std::uint8_t> data;
-  std::string expected;
-};
-
-TEST(RegBackupText, ValueLines) {
-  const std::vector<LineCase> cases = {
-      {"default value", "", regtype::String, Sz("C:\\App\\app.exe"), "@=\"C:\\\\App\\\\app.exe\"\r\n"},
-      {"escaped name and data", "a\\b \"c\"", regtype::String, Sz("say \"x\\y\""),
-       "\"a\\\\b \\\"c\\\"\"=\"say \\\"x\\\\y\\\"\"\r\n"},
-      {"empty string", "e", regtype::String, Sz(""), "\"e\"=\"\"\r\n"},
-      {"text in any language stays as it is", kWorldText, regtype::String, Sz(kWorldText),
-       std::string("\"") + DoubleBackslashes(kWorldText) + "\"=\"" + DoubleBackslashes(kWorldText) + "\"\r\n"},
-      {"a lone surrogate in a name",
-       std::string("n") + kLoneSurrogate,
-       regtype::Dword,
-       {1, 0, 0, 0},
-       std::string("\"n") + kLoneSurrogate + "\"=dword:00000001\r\n"},
-      {"dword", "d", regtype::Dword, {0x2B, 0x1A, 0, 0}, "\"d\"=dword:00001A2B\r\n"},
-      {"negative dword", "d", regtype::Dword, {0xFE, 0xFF, 0xFF, 0xFF}, "\"d\"=dword:FFFFFFFE\r\n"},
-      {"binary", "b", regtype::Binary, {0x00, 0xAB, 0x7F}, "\"b\"=hex:00,AB,7F\r\n"},
-      {"empty binary", "b", regtype::Binary, {}, "\"b\"=hex:\r\n"},
-      // Types a quoted string or a dword would change are written as their raw bytes.
-      {"expandable string", "x", regtype::ExpandString, Sz("%A%"), "\"x\"=hex(2):25,00,41,00,25,00,00,00\r\n"},
-      {"multi-string", "m", regtype::MultiString, Bytes(std::string("a\0\0\0b\0\0\0\0\0", 10)),
-       "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"},
-      {"empty multi-string", "m", regtype::MultiString, Bytes(std::string("\0\0", 2)), "\"m\"=hex(7):00,00\r\n"},
-      {"multi-string of no bytes", "m", regtype::MultiString, {}, "\"m\"=hex(7):\r\n"},
-      {"dword of two bytes", "d", regtype::Dword, {1, 2}, "\"d\"=hex(4):01,02\r\n"},
-      {"qword", "q", regtype::Qword, {1, 0, 0, 0, 0, 0, 0, 0xFF}, "\"q\"=hex(b):01,00,00,00,00,00,00,FF\r\n"},
-      {"none", "n", regtype::None, {}, "\"n\"=hex(0):\r\n"},
-      {"big-endian dword", "n", regtype::DwordBigEndian, {0, 0, 0, 1}, "\"n\"=hex(5):00,00,00,01\r\n"},
-      {"type above 15", "n", 0x1C, {9}, "\"n\"=hex(1c):09\r\n"},
-      {"string with a line break", "s", regtype::String, Sz("a\r\nb"),
-       "\"s\"=hex(1):61,00,0D,00,0A,00,62,00,00,00\r\n"},
-      {"string with a lone line feed", "s", regtype::String, Sz("a\nb"), "\"s\"=hex(1):61,00,0A,00,62,00,00,00\r\n"},
-      {"string with a lone surrogate", "s", regtype::String, Sz(std::string("a") + kLoneSurrogate),
-       "\"s\"=hex(1):61,00,00,D8,00,00\r\n"},
-      {"string with units after its NUL", "s", regtype::String, Bytes(std::string("a\0\0\0b\0\0\0", 8)),
-       "\"s\"=hex(1):61,00,00,00,62,00,00,00\r\n"},
-      {"string of no bytes", "s", regtype::String, {}, "\"s\"=hex(1):\r\n"},
-      {"odd length after a NUL unit", "s", regtype::String, {0, 0, 0x41}, "\"s\"=hex(1):00,00,41\r\n"},
-      // The registry editor ends string data with a NUL unit when its last whole unit is not one (and
-      // crashes on a single byte), so such data gives no line at all.
-      {"string without its NUL", "s", regtype::String, Bytes(std::string("a\0b\0", 4)), ""},
-      {"string of one byte", "s", regtype::String, {0x41}, ""},
-      {"string of odd length", "s", regtype::String, {0x41, 0, 0x42}, ""},
-      {"expandable string without its NUL", "x", regtype::ExpandString, {0x41, 0}, ""},
-      {"multi-string without its last NUL", "m", regtype::MultiString, {0x41, 0, 0}, ""},
-      // A name that cannot stand on one line gives no line at all.
-      {"name with a line feed", "two\nlines", regtype::String, Sz("x"), ""},
-      {"name with a carriage return", "two\rlines", regtype::Dword, {0, 0, 0, 0}, ""},
-  };
-  for (const LineCase& c : cases) EXPECT_EQ(RegValueLine(c.name, c.type, c.data), c.expected) << c.label;
-}
-
-TEST(RegBackupText, BinaryBreaksAfterEvery25BytesFromTheTwentySixth) {
-  struct Layout {
-    std::size_t size;
-    std::vector<std::size_t> bytesPerLine;
-  };
-  const std::vector<Layout> layouts = {
-      {1, {1}}, {25, {25}}, {26, {26}}, {27, {26, 1}}, {51, {26, 25}}, {52, {26, 25, 1}}, {76, {26, 25, 25}},
-  };
-  for (const Layout& layout : layouts) {
-    const std::string line = RegValueLine("b", regtype::Binary, Counting(layout.size));
-    std::string expected = "\"b\"=hex:";
-    std::size_t next = 0;
-    for (std::size_t row = 0; row < layout.bytesPerLine.size(); ++row) {
-      for (std::size_t i = 0; i < layout.bytesPerLine[row]; ++i, ++next) {
-        expected += HexList(next + 1).substr(next * 3, 2);
-        if (next + 1 < layout.size) expected += ',';
-      }
-      expected += row + 1 < layout.bytesPerLine.size() ? "\\\r\n" : "\r\n";
-    }
-    EXPECT_EQ(line, expected) << layout.size << " bytes";
-  }
-  // The same layout for the raw-byte types.
-  const std::string qwordLike = RegValueLine("m", regtype::Qword, Counting(27));
-  EXPECT_EQ(qwordLike, "\"m\"=hex(b):" + HexList(26) + ",\\\r\n1A\r\n");
-}
 
 class RegBackupTest : public ::testing::Test {
  protected:
@@ -170,14 +58,6 @@ TEST_F(RegBackupTest, WholeKeyListsValuesThenSubkeysDepthFirst) {
   EXPECT_EQ(Reg().OpenHandleCount(), 0u);
 }
 
-TEST(RegBackupFile, TextIsWrittenAsUtf16WithTheByteOrderMarkOnRequest) {
-  EXPECT_EQ(RegFileBytes("A\xCE\x94\r\n", true), std::string("\xFF\xFE"
-                                                             "A\0\x94\x03\r\0\n\0",
-                                                             10));
-  EXPECT_EQ(RegFileBytes(std::string("\xF0\x9F\x98\x80") + kLoneSurrogate, false),
-            std::string("\x3D\xD8\x00\xDE\x00\xD8", 6));
-}
-
 TEST_F(RegBackupTest, ValueSectionHoldsOnlyThatValueAndLaterSectionsAppend) {
   Reg().SetString(RootKey::CurrentUser, "Software\\Run", "Tool", "C:\\tool.exe");
   Reg().SetString(RootKey::CurrentUser, "Software\\Run", "Other", "C:\\other.exe");
@@ -213,6 +93,21 @@ TEST_F(RegBackupTest, AFileThatCannotBeWrittenThrowsAndTheEntryStays) {
   EXPECT_THROW(RegBackup(Env(), missingFolder).RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\X", "v"),
                RepairError);
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\X", "v"));
+}
+
+// A write that failed part-way leaves bytes that the hash on record does not hold: a later write after
+// them would not restore, so nothing more is written or deleted.
+TEST_F(RegBackupTest, AfterAFailedWriteNothingMoreIsBackedUpOrDeleted) {
+  for (const char* key : {"Software\\A", "Software\\B", "Software\\C"})
+    Reg().SetString(RootKey::CurrentUser, key, "v", "1");
+  RegBackup backup = Writer();
+  EXPECT_EQ(backup.RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\A", "v"), RemoveOutcome::Removed);
+  env_.files.SetFreeSpace('C', 4);
+  EXPECT_THROW(backup.RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\B", "v"), RepairError);
+  env_.files.SetFreeSpace('C', std::nullopt);
+  EXPECT_THROW(backup.RemoveValueWithBackup("HKEY_CURRENT_USER", "Software\\C", "v"), RepairError);
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\B", "v"));
+  EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\C", "v"));
 }
 
 TEST(RegBackupGuard, KeysTooNearTheRootAreNotRemovable) {

@@ -19,7 +19,7 @@
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
 #include "repair/BackupRecord.h"
-#include "repair/RegBackup.h"
+#include "repair/RegFile.h"
 #include "repair/Repair.h"
 #include "settings/RegGlobal.h"
 #include "testkit/WinFixture.h"
