@@ -46,10 +46,11 @@ check_format() {
 
 jobs_count() { nproc 2>/dev/null || echo 2; }
 
+# Arguments go to cmake --build: "--target tamrisk_tests" builds only that.
 build_native() {
   log "native build"
   cmake -S "$TAMRISK_ROOT" -B "$TAMRISK_BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DTAMRISK_SANITIZE=ON >/dev/null
-  cmake --build "$TAMRISK_BUILD/native" -j "$(jobs_count)"
+  cmake --build "$TAMRISK_BUILD/native" -j "$(jobs_count)" "$@"
 }
 
 build_windows() {

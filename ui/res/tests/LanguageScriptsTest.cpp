@@ -1,10 +1,12 @@
 // Each language's resource script against the English one. A text id missing from a language shows
 // English there, an extra one is a typo of an id, and a translation that drops or repeats an
-// argument (%1, %2, ...) says something other than the English. Every menu item has an access key of
-// its own in its menu, in every language.
+// argument (%1, %2, ...) says something other than the English. Each translated text was made from
+// the English of today, as its language's record (LANG.made-from.txt) says. Every menu item has an
+// access key of its own in its menu, in every language.
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -72,11 +74,31 @@ std::map<std::string, std::string> EngineTexts() {
   return texts;
 }
 
+// A text as it stands between the quotes of a resource script, where a translator compares it.
+std::string ScriptLiteralOf(const std::string& text) {
+  static const std::map<char, std::string> escapes = {
+      {'"', "\"\""}, {'\\', "\\\\"}, {'\r', "\\r"}, {'\n', "\\n"}, {'\t', "\\t"}};
+  std::string literal;
+  for (const char c : text) {
+    const auto escape = escapes.find(c);
+    literal += escape == escapes.end() ? std::string(1, c) : escape->second;
+  }
+  return literal;
+}
+
+// Every English text another language translates, by id, as a resource script writes it.
+std::map<std::string, std::string> EnglishTexts() {
+  std::map<std::string, std::string> english = TextsOf(fs::path(TAMRISK_LANGUAGE_DIR) / "en.rc");
+  for (const auto& [id, text] : EngineTexts()) english.emplace(id, ScriptLiteralOf(text));
+  return english;
+}
+
+const std::set<std::string> kTranslations = {"de", "es", "fr", "ja", "zh"};
+
 TEST(LanguageScripts, EveryLanguageHasEveryTextOfTheEnglishWithItsArguments) {
   const fs::path folder = TAMRISK_LANGUAGE_DIR;
-  std::map<std::string, std::string> english = TextsOf(folder / "en.rc");
+  const std::map<std::string, std::string> english = EnglishTexts();
   ASSERT_GT(english.size(), 100u) << "the English script was not read";
-  english.merge(EngineTexts());
   std::set<std::string> languages;
   for (const fs::directory_entry& file : fs::directory_iterator(folder)) {
     if (file.path().extension() != ".rc" || file.path().stem() == "en") continue;
@@ -94,7 +116,72 @@ TEST(LanguageScripts, EveryLanguageHasEveryTextOfTheEnglishWithItsArguments) {
     }
     for (const auto& [id, text] : texts) ADD_FAILURE() << language << " has " << id << ", which English lacks";
   }
-  EXPECT_EQ(languages, (std::set<std::string>{"de", "es", "fr", "ja", "zh"}));
+  EXPECT_EQ(languages, kTranslations);
+}
+
+// A language's record of the English its texts were made from: lines of an id, a tab and the
+// English in quotes; "#" starts a comment.
+std::map<std::string, std::string> MadeFromOf(const fs::path& record) {
+  static const std::regex entry("^(\\S+)\t\"(.*)\"$");
+  std::map<std::string, std::string> madeFrom;
+  std::ifstream in(record);
+  std::string line;
+  std::smatch match;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (line.empty() || line.front() == '#') continue;
+    if (std::regex_match(line, match, entry)) {
+      madeFrom[match[1].str()] = match[2].str();
+    } else {
+      ADD_FAILURE() << record.filename().string() << " line " << number << " is no id, tab and \"English\": " << line;
+    }
+  }
+  return madeFrom;
+}
+
+// scripts/translations-made-from takes the current English from here: the engine's texts exist only
+// in the program.
+void WriteEnglishWhenAsked(const std::map<std::string, std::string>& english) {
+  const char* path = std::getenv("TAMRISK_WRITE_ENGLISH_TO");
+  if (path == nullptr) return;
+  std::ofstream out(path, std::ios::binary);
+  for (const auto& [id, text] : english) out << id << "\t\"" << text << "\"\n";
+  ASSERT_TRUE(out.flush()) << "cannot write " << path;
+}
+
+// A changed English text fails here until its translations have been looked at again.
+TEST(LanguageScripts, EveryTranslationWasMadeFromTheCurrentEnglish) {
+  const fs::path folder = TAMRISK_LANGUAGE_DIR;
+  const std::map<std::string, std::string> english = EnglishTexts();
+  WriteEnglishWhenAsked(english);
+  for (const std::string& language : kTranslations) {
+    const std::string record = language + ".made-from.txt";
+    const std::string update = "\nthen record it: scripts/translations-made-from " + language + " ";
+    if (!fs::exists(folder / record)) {
+      ADD_FAILURE() << language << " has no " << record << ": check its translations against the English," << update;
+      continue;
+    }
+    std::map<std::string, std::string> madeFrom = MadeFromOf(folder / record);
+    for (const auto& [id, translation] : TextsOf(folder / (language + ".rc"))) {
+      const auto current = english.find(id);
+      if (current == english.end()) continue;  // a text English lacks fails above
+      const auto recorded = madeFrom.find(id);
+      if (recorded == madeFrom.end()) {
+        ADD_FAILURE() << language << " " << id << " has no record of the English it was made from in " << record
+                      << ".\nCheck \"" << translation << "\" against the English \"" << current->second << "\","
+                      << update << id;
+        continue;
+      }
+      if (recorded->second != current->second) {
+        ADD_FAILURE() << language << " " << id << ": the English changed since it was translated.\n  made from: \""
+                      << recorded->second << "\"\n  now:       \"" << current->second << "\"\nLook at \"" << translation
+                      << "\" in " << language << ".rc and mend it if the meaning changed," << update << id;
+      }
+      madeFrom.erase(recorded);
+    }
+    for (const auto& [id, text] : madeFrom) {
+      ADD_FAILURE() << record << " records " << id << ", which " << language << ".rc does not translate: delete it.";
+    }
+  }
 }
 
 // The menus of a resource script, each as the T_ names of its items in order: the menu bar of a
