@@ -177,7 +177,7 @@ TEST_F(IgnoreFromResults, CommandsAreOffWhereARowNamesNoSuchEntry) {
   form->Results().AppendRows({{true, "Odd", "HKEY_USERS", "x", rkValueInPath}});  // no "\": no entry at all
   // A value straight under the root: its key entry would be the whole hive.
   form->Results().AppendRows(
-      {{true, "Invalid File or Folder", "HKEY_CURRENT_USER\\\\Gone", "C:\\Gone.exe", rkValueInPath}});
+      {{true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\\\Gone", "C:\\Gone.exe", rkValueInPath}});
   for (const Case& c : std::vector<Case>{{-1, false, false},
                                          {2, false, true},
                                          {3, false, true},

@@ -9,7 +9,7 @@
 #include "platform/win32/Wide.h"
 #include "ui/common/Language.h"
 #include "ui/common/UiHandles.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/options_ids.h"
 #include "ui/res/resource.h"
 #include "ui/res/strings_ids.h"
@@ -55,7 +55,7 @@ TEST(LanguageChoice, TextsAndMenusComeFromTheChosenLanguage) {
   EXPECT_EQ(ShownEngineText(IDS_CATEGORY_FIRST + 10, "Startup Programs"), "Autostartprogramme");
   EXPECT_EQ(ShownEngineText(IDS_CATEGORY_FIRST + 99, "No such"), "No such");
   // A row's English problem and reason as the list and the pane show them.
-  EXPECT_EQ(ShownProblem("Invalid File or Folder"), "Ung\xC3\xBCltige Datei/Ordner");
+  EXPECT_EQ(ShownProblem(ProblemId::InvalidFileOrFolder), "Ung\xC3\xBCltige Datei/Ordner");
   EXPECT_EQ(ShownProblem("Someone's own"), "Someone's own");
   EXPECT_EQ(ShownReason("file not found: C:\\Gone\\a.exe"), "Datei nicht gefunden: C:\\Gone\\a.exe");
   EXPECT_EQ(ShownReason("kept: needs an administrator"), "behalten: erfordert Administratorrechte");

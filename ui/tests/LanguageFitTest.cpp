@@ -24,7 +24,7 @@
 #include "ui/dialogs/RegAddRegistry.h"
 #include "ui/dialogs/RegProgressHint.h"
 #include "ui/dialogs/Restore.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/restore_ids.h"
 #include "scan/ProblemNames.h"
 #include "ui/res/resource.h"

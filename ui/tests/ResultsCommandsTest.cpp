@@ -21,12 +21,12 @@ namespace {
 
 std::vector<ProblemRow> MixedRows() {
   return {
-      {false, "Invalid File or Folder", "HKEY_LOCAL_MACHINE\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
-      {false, "Fonts Issue", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "x.ttf",
-       rkValueInColumn},
-      {false, "Invalid File or Folder", "HKEY_CLASSES_ROOT\\TypeLib\\{1}\\1.0\\0\\win32", "C:\\b.tlb", rkKey},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+      {false, ProblemId::FontsIssue, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+       "x.ttf", rkValueInColumn},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY_CLASSES_ROOT\\TypeLib\\{1}\\1.0\\0\\win32", "C:\\b.tlb", rkKey},
       {false, "invalid file or folder", "HKEY_CURRENT_USER\\Software\\Lower\\Path", "C:\\c.exe", rkValueInPath},
-      {false, "Invalid File or Folder", "C:\\Users\\Start Menu\\Old.lnk", "C:\\old.exe", rkShortcutFile},
+      {false, ProblemId::InvalidFileOrFolder, "C:\\Users\\Start Menu\\Old.lnk", "C:\\old.exe", rkShortcutFile},
   };
 }
 
@@ -173,7 +173,7 @@ TEST_F(ResultsCommands, TheControlShowsTextInAnyLanguageExactly) {
   const std::vector<ProblemRow> rows = {
       {false, "无效的文件 🗂", "HKEY_CURRENT_USER\\Software\\עברית\\Ελληνικά\\日本語",
        "C:\\Δata\\תיקייה 📁\\app.exe", rkValueInPath},
-      {false, "Invalid File or Folder", "HKEY_CURRENT_USER\\Software\\Long", longValue, rkValueInColumn},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Long", longValue, rkValueInColumn},
   };
   form->Results().Clear();
   form->Results().AppendRows(rows);

@@ -32,7 +32,7 @@ std::vector<ProblemRow> SortRows() {
   return {
       Row(true, "Invalid File", "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe"),
       Row(false, "empty key", "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe"),
-      Row(true, "Fonts Issue", "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe"),
+      Row(true, ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe"),
       Row(false, "Empty Key", "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe"),
   };
 }
@@ -152,9 +152,9 @@ TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
   const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
   ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
   // English order: Invalid, Missing, Windows; German: Fehlende, Ungueltige, Windows-Dienst.
-  Results().AppendRows({Row(true, "Windows Service Issue", "HKEY_CURRENT_USER\\C", ""),
-                        Row(true, "Invalid File or Folder", "HKEY_CURRENT_USER\\A", ""),
-                        Row(true, "Missing Shared Dlls", "HKEY_CURRENT_USER\\B", "")});
+  Results().AppendRows({Row(true, ProblemId::WindowsServiceIssue, "HKEY_CURRENT_USER\\C", ""),
+                        Row(true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A", ""),
+                        Row(true, ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "")});
   ClickHeader(ResultsListView::colProblem);
   EXPECT_EQ(ShownKeys(),
             (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
