@@ -441,7 +441,7 @@ void RegBackup::TakeOverExisting() {
     return;
   }
   if (error.empty()) error = "a file of this name is there that Tamrisk has no record of writing";
-  throw RepairError({RepairText::BackupNotWrittenBecause, {fileName_, error}});
+  throw RepairError({TextId::BackupNotWrittenBecause, {fileName_, error}});
 }
 
 void RegBackup::Write(const std::string& text) {
@@ -465,8 +465,8 @@ void RegBackup::Write(const std::string& text) {
   // A file cut short must not stay behind looking like a backup.
   if (made && platform_.files.PathIsFile(fileName_)) platform_.files.ShellDelete(fileName_, false);
   cutShort_ = platform_.files.PathIsFile(fileName_);
-  if (error.empty()) throw RepairError({RepairText::BackupNotWritten, {fileName_}});
-  throw RepairError({RepairText::BackupNotWrittenBecause, {fileName_, error}});
+  if (error.empty()) throw RepairError({TextId::BackupNotWritten, {fileName_}});
+  throw RepairError({TextId::BackupNotWrittenBecause, {fileName_, error}});
 }
 
 }  // namespace tamrisk

@@ -83,42 +83,34 @@ std::size_t RemoveEmptiedSoftwareKeys(const Platform& platform, RegBackup& backu
                                       const ClassStubs& classStubs, const IgnoreLists& ignore) {
   std::vector<std::size_t> entries;
   for (const RegLocation& stub : classStubs.Stubs(platform)) {
-    if (IsIgnored(RegistryRow(ProblemName(ProblemId::CustomControlsIssue), rkKey, stub, "", ""), ignore)) continue;
+    if (IsIgnored(RegistryRow(ProblemId::CustomControlsIssue, rkKey, stub, "", {}), ignore)) continue;
     entries.push_back(backup.AddKey(stub.rootName, stub.key));
   }
   for (const ProgramKey& key : keys) {
     if (!IsObsoleteSoftwareKey(platform, key.root, key.software, key.name)) continue;
     const RegLocation where{RootName(key.root), key.software + "\\" + key.name, "", false};
-    if (IsIgnored(RegistryRow(ProblemName(ProblemId::ObsoleteSoftwareKey), rkSubkeyInColumn, where, "", ""), ignore))
-      continue;
+    if (IsIgnored(RegistryRow(ProblemId::ObsoleteSoftwareKey, rkSubkeyInColumn, where, "", {}), ignore)) continue;
     entries.push_back(backup.AddKey(where.rootName, where.key));
   }
   if (entries.empty()) return 0;
   try {
     backup.BackUp();
   } catch (const RepairError& error) {
-    throw RepairError({RepairText::EmptiedKeysKept, {error.phrase()}});
+    throw RepairError({TextId::EmptiedKeysKept, {error.phrase()}});
   }
   backup.DeleteBackedUp();
   return std::count_if(entries.begin(), entries.end(),
                        [&](std::size_t entry) { return backup.Outcome(entry) == RemoveOutcome::Removed; });
 }
 
-RepairText WhyKept(RemoveOutcome outcome) {
+TextId WhyKept(RemoveOutcome outcome) {
   switch (outcome) {
-    case RemoveOutcome::Refused: return RepairText::KeptRefused;
-    case RemoveOutcome::NotBackedUp: return RepairText::KeptNotBackedUp;
-    case RemoveOutcome::NeedsAdministrator: return RepairText::KeptNeedsAdministrator;
-    case RemoveOutcome::ChangedSinceBackup: return RepairText::KeptChangedSinceBackup;
-    default: return RepairText::KeptStillPresent;
+    case RemoveOutcome::Refused: return TextId::KeptRefused;
+    case RemoveOutcome::NotBackedUp: return TextId::KeptNotBackedUp;
+    case RemoveOutcome::NeedsAdministrator: return TextId::KeptNeedsAdministrator;
+    case RemoveOutcome::ChangedSinceBackup: return TextId::KeptChangedSinceBackup;
+    default: return TextId::KeptStillPresent;
   }
-}
-
-// Why a row stayed, in front of the reason it was listed ("kept: not backed up faithfully; file not
-// found: C:\a.exe"). A row kept again replaces the earlier "why" instead of piling them up.
-std::string KeptReason(RemoveOutcome outcome, const std::string& listed) {
-  const std::optional<KeptReasonParts> earlier = KeptReasonPartsOf(listed);
-  return Worded(KeptReasonPhrase(WhyKept(outcome), earlier ? earlier->listed : listed));
 }
 
 }  // namespace
@@ -126,9 +118,9 @@ std::string KeptReason(RemoveOutcome outcome, const std::string& listed) {
 bool EnsureBackupFolder(const Platform& platform, const std::string& folder,
                         const std::function<bool(const Phrase& question)>& askYesNo) {
   if (platform.files.PathIsFolder(folder)) return true;
-  if (!askYesNo({RepairText::BackupFolderQuestion, {folder}})) return false;
+  if (!askYesNo({TextId::BackupFolderQuestion, {folder}})) return false;
   if (!MakeFolderPath(platform.files, folder) || !platform.files.PathIsFolder(folder)) {
-    throw RepairError({RepairText::CannotCreateFolder, {folder}});
+    throw RepairError({TextId::CannotCreateFolder, {folder}});
   }
   return true;
 }
@@ -163,7 +155,7 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
   try {
     backup.BackUp();
   } catch (const RepairError& error) {
-    throw RepairError({RepairText::NothingDeleted, {error.phrase()}});
+    throw RepairError({TextId::NothingDeleted, {error.phrase()}});
   }
   backup.DeleteBackedUp();
 
@@ -178,7 +170,7 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
                                                    : RemoveShortcut(platform.files, repair.shortcut);
     // A row leaves the list unless its entry is still there; then it says why.
     if (IsKept(outcome)) {
-      results.SetReason(repair.row, KeptReason(outcome, row.reason));
+      results.SetReason(repair.row, KeptReason(WhyKept(outcome), row.reason));
       ++summary.kept;
     } else {
       gone[repair.row] = true;
@@ -198,53 +190,42 @@ RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const 
   return summary;
 }
 
-std::optional<KeptReasonParts> KeptReasonPartsOf(const std::string& reason) {
-  // The why is one of the fixed texts, so the first separator after it ends it.
-  const std::string_view pattern = RepairTextPatterns()[static_cast<std::size_t>(RepairText::KeptThen)].english;
-  const std::string_view head = pattern.substr(0, pattern.find("%1"));
-  const std::string_view then = pattern.substr(head.size() + 2, pattern.find("%2") - head.size() - 2);
-  if (!reason.starts_with(head)) return std::nullopt;
-  const std::size_t end = reason.find(then, head.size());
-  const std::string why = reason.substr(head.size(), end == std::string::npos ? std::string::npos : end - head.size());
-  for (const RepairText id : {RepairText::KeptRefused, RepairText::KeptNotBackedUp, RepairText::KeptNeedsAdministrator,
-                              RepairText::KeptStillPresent, RepairText::KeptChangedSinceBackup}) {
-    if (why != RepairTextPatterns()[static_cast<std::size_t>(id)].english) continue;
-    return KeptReasonParts{id, end == std::string::npos ? std::string() : reason.substr(end + then.size())};
+Phrase KeptReason(TextId why, const Phrase& listed) {
+  // A row kept again keeps the reason it was listed for, with only the latest why.
+  const bool keptBefore = (listed.id == TextId::Kept || listed.id == TextId::KeptThen) && !listed.arguments.empty();
+  if (keptBefore && listed.id == TextId::Kept) return KeptReason(why, Phrase{});
+  if (keptBefore && listed.arguments.size() == 2 && !listed.arguments[1].phrase.empty()) {
+    return KeptReason(why, listed.arguments[1].phrase.front());
   }
-  return std::nullopt;
-}
-
-Phrase KeptReasonPhrase(RepairText why, const std::string& listed) {
-  if (listed.empty()) return {RepairText::Kept, {Phrase{why, {}}}};
-  return {RepairText::KeptThen, {Phrase{why, {}}, listed}};
+  if (listed == Phrase{}) return {TextId::Kept, {Phrase{why, {}}}};
+  return {TextId::KeptThen, {Phrase{why, {}}, listed}};
 }
 
 Phrase RepairBusyPhrase(RepairHolder holder) {
   switch (holder) {
-    case RepairHolder::UnattendedRun: return {RepairText::UnattendedRunRepairing, {}};
-    case RepairHolder::LockDenied: return {RepairText::RepairLockDenied, {std::string(kRepairLockName)}};
-    case RepairHolder::LockNameTaken: return {RepairText::RepairLockNameTaken, {std::string(kRepairLockName)}};
-    default: return {RepairText::AnotherTamriskRepairing, {}};
+    case RepairHolder::UnattendedRun: return {TextId::UnattendedRunRepairing, {}};
+    case RepairHolder::LockDenied: return {TextId::RepairLockDenied, {std::string(kRepairLockName)}};
+    case RepairHolder::LockNameTaken: return {TextId::RepairLockNameTaken, {std::string(kRepairLockName)}};
+    default: return {TextId::AnotherTamriskRepairing, {}};
   }
 }
 
 std::string RepairBusyText(RepairHolder holder) { return Worded(RepairBusyPhrase(holder)); }
 
 Phrase RepairSummaryPhrase(const RepairSummary& summary) {
-  Phrase phrase{summary.repaired == 1 ? RepairText::RepairedOne : RepairText::RepairedMany,
+  Phrase phrase{summary.repaired == 1 ? TextId::RepairedOne : TextId::RepairedMany,
                 {std::to_string(summary.repaired), std::to_string(summary.kept)}};
   if (summary.emptiedKeys > 0) {
-    phrase = {summary.emptiedKeys == 1 ? RepairText::RemovedEmptiedKey : RepairText::RemovedEmptiedKeys,
+    phrase = {summary.emptiedKeys == 1 ? TextId::RemovedEmptiedKey : TextId::RemovedEmptiedKeys,
               {std::move(phrase), std::to_string(summary.emptiedKeys)}};
   }
   if (summary.backupFile.empty()) return phrase;
-  return {RepairText::WithBackupFile,
-          {std::move(phrase), summary.backupFile.substr(summary.backupFile.rfind('\\') + 1)}};
+  return {TextId::WithBackupFile, {std::move(phrase), summary.backupFile.substr(summary.backupFile.rfind('\\') + 1)}};
 }
 
 std::string RepairSummaryText(const RepairSummary& summary) { return Worded(RepairSummaryPhrase(summary)); }
 
 EmptiedKeysKeptError::EmptiedKeysKeptError(const RepairSummary& summary, Phrase why)
-    : RepairError({RepairText::SummaryThenError, {RepairSummaryPhrase(summary), std::move(why)}}), summary_(summary) {}
+    : RepairError({TextId::SummaryThenError, {RepairSummaryPhrase(summary), std::move(why)}}), summary_(summary) {}
 
 }  // namespace tamrisk

@@ -10,21 +10,16 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
-#include "repair/RepairTexts.h"
+#include "scan/Phrase.h"
 #include "scan/IgnoreFilter.h"
 #include "scan/ProblemRow.h"
 
 namespace tamrisk {
 
-// "Cannot create " + folder, and the backup file's I/O failures (with the system's message): what()
-// is the English, phrase() the same for the window to word in its language.
-class RepairError : public std::runtime_error {
+// "Cannot create " + folder, and the backup file's I/O failures (with the system's message).
+class RepairError : public WordedError {
  public:
-  explicit RepairError(Phrase phrase) : std::runtime_error(Worded(phrase)), phrase_(std::move(phrase)) {}
-  const Phrase& phrase() const { return phrase_; }
-
- private:
-  Phrase phrase_;
+  using WordedError::WordedError;
 };
 
 // Makes sure the backup folder exists. When it is missing, askYesNo gets the question; on No the
@@ -80,15 +75,9 @@ RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreL
 RepairSummary RepairRows(const Platform& platform, ResultsModel& results, const std::string& backupFileName,
                          const RepairScope& scope = {});
 
-// A reason the repair gave a row it kept: why it kept it, and the reason the row was listed for
-// ("" when it had none).
-struct KeptReasonParts {
-  RepairText why;
-  std::string listed;
-};
-std::optional<KeptReasonParts> KeptReasonPartsOf(const std::string& reason);
-// "kept: <why>; <listed>", or "kept: <why>" for a row listed without a reason.
-Phrase KeptReasonPhrase(RepairText why, const std::string& listed);
+// The reason of a row the repair kept: "kept: <why>; <listed>", or "kept: <why>" for a row listed
+// without a reason. A reason that was already a kept reason keeps what it was listed for.
+Phrase KeptReason(TextId why, const Phrase& listed);
 
 // Who is repairing or restoring when this process could not take the repair lock, as one sentence
 // for a message or a log line.

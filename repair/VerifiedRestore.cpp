@@ -12,10 +12,10 @@ namespace tamrisk {
 namespace {
 
 // Why the file at path is no backup the repair could have written; none when it could be one.
-std::optional<RepairText> RefusalReason(const std::string& path, const std::optional<RegFile>& file) {
-  if (!IsBackupFileName(path)) return RepairText::NameIsNoBackupName;
-  if (!file) return RepairText::NotARegistryFile;
-  if (file->deletes) return RepairText::DeletesEntries;
+std::optional<TextId> RefusalReason(const std::string& path, const std::optional<RegFile>& file) {
+  if (!IsBackupFileName(path)) return TextId::NameIsNoBackupName;
+  if (!file) return TextId::NotARegistryFile;
+  if (file->deletes) return TextId::DeletesEntries;
   return std::nullopt;
 }
 
@@ -38,7 +38,7 @@ void RestoreRecordedPart(const Platform& platform, const std::string& path, std:
   const std::optional<RegFile> file = ParseRegFile(part, ansiToUtf16);
   const std::optional<std::string> temp = platform.system.ExpandEnvironment("%TEMP%", 32768);
   if (!file || file->deletes) {
-    result.refusal = file ? RepairText::DeletesEntries : RepairText::NotARegistryFile;
+    result.refusal = file ? TextId::DeletesEntries : TextId::NotARegistryFile;
     result.status = RestoreResult::Status::Refused;
     return;
   }
@@ -82,7 +82,7 @@ RestoreResult RestoreBackupFile(const Platform& platform, const std::string& pat
   }
   const std::optional<RegFile> file = ParseRegFile(bytes, ansiToUtf16);
   result.refusal = RefusalReason(path, file);
-  if (!result.refusal && !recorded && !confirmUnrecorded) result.refusal = RepairText::NotOnRecord;
+  if (!result.refusal && !recorded && !confirmUnrecorded) result.refusal = TextId::NotOnRecord;
   if (result.refusal) {
     result.status = RestoreResult::Status::Refused;
     return result;
@@ -97,15 +97,15 @@ RestoreResult RestoreBackupFile(const Platform& platform, const std::string& pat
 
 std::optional<Phrase> RestoreFailurePhrase(const RestoreResult& result, const std::string& path) {
   if (result.status == RestoreResult::Status::Restored && result.droppedBytes > 0) {
-    return Phrase{RepairText::RestoreDroppedCutEnd, {std::to_string(result.droppedBytes), path}};
+    return Phrase{TextId::RestoreDroppedCutEnd, {std::to_string(result.droppedBytes), path}};
   }
   switch (result.status) {
     case RestoreResult::Status::Unreadable:
-      if (result.error.empty()) return Phrase{RepairText::RestoreUnreadable, {path}};
-      return Phrase{RepairText::RestoreUnreadableBecause, {path, result.error}};
-    case RestoreResult::Status::Refused: return Phrase{RepairText::RestoreRefused, {Phrase{*result.refusal, {}}, path}};
+      if (result.error.empty()) return Phrase{TextId::RestoreUnreadable, {path}};
+      return Phrase{TextId::RestoreUnreadableBecause, {path, result.error}};
+    case RestoreResult::Status::Refused: return Phrase{TextId::RestoreRefused, {Phrase{*result.refusal, {}}, path}};
     case RestoreResult::Status::Incomplete:
-      return Phrase{RepairText::RestoreIncomplete,
+      return Phrase{TextId::RestoreIncomplete,
                     {std::to_string(result.check.missing), result.check.firstMissingKey, path}};
     default: return std::nullopt;
   }
@@ -115,14 +115,14 @@ Phrase UndoSummaryPhrase(const RestoreResult& result, const std::string& path) {
   const std::string name = path.substr(path.rfind('\\') + 1);
   switch (result.status) {
     case RestoreResult::Status::Restored: break;
-    case RestoreResult::Status::NotEnded: return {RepairText::UndoNotEnded, {name}};
-    case RestoreResult::Status::Unreadable: return {RepairText::UndoUnreadable, {name}};
+    case RestoreResult::Status::NotEnded: return {TextId::UndoNotEnded, {name}};
+    case RestoreResult::Status::Unreadable: return {TextId::UndoUnreadable, {name}};
     case RestoreResult::Status::Refused:
-    case RestoreResult::Status::Declined: return {RepairText::UndoRefused, {name}};
+    case RestoreResult::Status::Declined: return {TextId::UndoRefused, {name}};
     case RestoreResult::Status::Incomplete:
-      return {RepairText::UndoIncomplete, {std::to_string(result.check.missing), name}};
+      return {TextId::UndoIncomplete, {std::to_string(result.check.missing), name}};
   }
-  return {RepairText::Undone, {name}};
+  return {TextId::Undone, {name}};
 }
 
 }  // namespace tamrisk

@@ -10,7 +10,7 @@
 
 #include "platform/System.h"
 #include "repair/RegFile.h"
-#include "repair/RepairTexts.h"
+#include "scan/Phrase.h"
 
 namespace tamrisk {
 
@@ -24,8 +24,8 @@ struct RestoreResult {
     Incomplete,  // some entries are not in the registry as the file has them
   };
   Status status = Status::Restored;
-  std::string error;                  // Unreadable: the system's text
-  std::optional<RepairText> refusal;  // Refused: why the file is not a backup
+  std::string error;              // Unreadable: the system's text
+  std::optional<TextId> refusal;  // Refused: why the file is not a backup
   RestoreCheck check;
   // Bytes at the file's end left out: a write the repair was killed in (BackupRecord.h), whose
   // entries had not been deleted. The rest of the file, on record, was restored.

@@ -64,7 +64,7 @@ class RememberedFileTests final : public ForwardingFileSystem {
 struct ServerGone {
   std::string path;
   std::string server;
-  std::string reason;
+  Phrase reason;
 };
 
 // The class ID walk: every key of the subtree, each before its subkeys, subkeys in list order. Each
@@ -101,8 +101,8 @@ class ClassKeyWalk {
   }
 
   void Append(ServerGone& gone) {
-    task_.AppendProblem(ProblemName(ProblemId::CustomControlsIssue), rkKey,
-                        {rootName_, std::move(gone.path), "", false}, gone.server, std::move(gone.reason));
+    task_.AppendProblem(ProblemId::CustomControlsIssue, rkKey, {rootName_, std::move(gone.path), "", false},
+                        gone.server, std::move(gone.reason));
   }
 
   TScanTaskThread& task_;
@@ -127,8 +127,8 @@ void TScanTaskThread::ScanFileExtensions() {
         registry.ClosePath();
         const bool returned = registry.OpenPath(kMachineClasses, false);
         if (unused) {
-          AppendProblem(ProblemName(ProblemId::UnusedFileExtension), rkSubkeyInColumn,
-                        {"HKEY_LOCAL_MACHINE", path, "", false}, "", reason::OnlyAnEmptyDefault());
+          AppendProblem(ProblemId::UnusedFileExtension, rkSubkeyInColumn, {"HKEY_LOCAL_MACHINE", path, "", false}, "",
+                        reason::OnlyAnEmptyDefault());
         }
         if (!returned) break;
       }
@@ -142,7 +142,7 @@ void TScanTaskThread::ScanFileExtensions() {
   for (const std::string& name : registry.ListSubkeys()) {
     ShowCurrentKey(std::string(kFileExts) + "\\" + name);
     if (!classes.HasSubkey(name)) {
-      AppendProblem(ProblemName(ProblemId::UnusedFileExtension), rkSubkeyInColumn,
+      AppendProblem(ProblemId::UnusedFileExtension, rkSubkeyInColumn,
                     {"HKEY_CURRENT_USER", std::string(kFileExts) + "\\" + name, "", false}, "",
                     reason::NotInClassesRoot(name));
     }
@@ -164,7 +164,7 @@ void TScanTaskThread::ScanClassKey(const std::string& rootName, const std::strin
 }
 
 void TScanTaskThread::ScanActiveX() {
-  WalkRegistryTree("HKEY_CLASSES_ROOT", "TypeLib", TestedDrives, ".dll", ProblemName(ProblemId::ActiveXIssue));
+  WalkRegistryTree("HKEY_CLASSES_ROOT", "TypeLib", TestedDrives, ".dll", ProblemId::ActiveXIssue);
 }
 
 }  // namespace tamrisk

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kLocalMachineFilesCode = 3;
 constexpr int kCurrentUserFilesCode = 4;
-constexpr const char* kFileProblem = ProblemName(ProblemId::InvalidFileOrFolder);
+constexpr ProblemId kFileProblem = ProblemId::InvalidFileOrFolder;
 
 // Keys that other categories examine, so the hive scans leave them (and everything below) alone.
 constexpr std::array<std::string_view, 12> LocalMachineSkipList = {
@@ -93,7 +93,7 @@ struct FoundValue {
   std::string key;  // below the walk's root
   std::string name;
   std::string text;
-  std::string reason;
+  Phrase reason;
 };
 
 // A key whose subtree one thread walks: the keys nearest the walk's root are tasks of their own, so
@@ -113,8 +113,7 @@ class TreeWalk {
   using Work = PreorderWork<WalkTask, FoundValue>;
 
  public:
-  TreeWalk(TScanTaskThread& task, RootKey root, const std::string& drives, const std::string& filter,
-           const std::string& problem)
+  TreeWalk(TScanTaskThread& task, RootKey root, const std::string& drives, const std::string& filter, ProblemId problem)
       : task_(task),
         root_(root),
         rootName_(RootName(root)),
@@ -196,7 +195,7 @@ class TreeWalk {
   std::string rootName_;
   const std::string& drives_;
   const std::string& filter_;
-  const std::string& problem_;
+  const ProblemId problem_;
   SkipList skip_;
 };
 
@@ -231,7 +230,7 @@ void TScanTaskThread::ScanUsersFiles() {
 }
 
 void TScanTaskThread::WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
-                                       const std::string& extensionFilter, const std::string& problem) {
+                                       const std::string& extensionFilter, ProblemId problem) {
   const std::optional<RootKey> root = RootFromName(rootName);
   if (!root) return;
   TreeWalk(*this, *root, drives, extensionFilter, problem).Visit(path);

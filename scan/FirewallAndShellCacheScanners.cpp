@@ -70,7 +70,7 @@ std::optional<std::string> MuiCacheProgram(const std::string& name) {
 
 // Lists each value of the key whose name programOf reads as a missing program's path.
 template <typename ProgramOf>
-void ScanValueNames(TScanTaskThread& task, RootKey root, const std::string& path, const std::string& problem,
+void ScanValueNames(TScanTaskThread& task, RootKey root, const std::string& path, ProblemId problem,
                     ProgramOf programOf) {
   RegistryAccess registry(task.Env().registry, root);
   registry.SetAccess(rights::Read);
@@ -103,21 +103,21 @@ void TScanTaskThread::ScanFirewallRules() {
     const std::optional<std::string> program = RuleField(*rule, "App");
     if (const std::optional<MissingPath> gone =
             program ? MissingProgram(*this, *program, Readers::Native) : std::nullopt) {
-      AppendProblem(ProblemName(ProblemId::FirewallRuleIssue), rkValueInColumn,
-                    {"HKEY_LOCAL_MACHINE", kFirewallRules, name, true}, "", reason::Gone(*gone));
+      AppendProblem(ProblemId::FirewallRuleIssue, rkValueInColumn, {"HKEY_LOCAL_MACHINE", kFirewallRules, name, true},
+                    "", reason::Gone(*gone));
     }
   }
 }
 
 void TScanTaskThread::ScanMuiCache() {
-  ScanValueNames(*this, RootKey::CurrentUser, kMuiCache, ProblemName(ProblemId::MuiCacheIssue), MuiCacheProgram);
+  ScanValueNames(*this, RootKey::CurrentUser, kMuiCache, ProblemId::MuiCacheIssue, MuiCacheProgram);
 }
 
 // The layers a user or an administrator chose on a program's Compatibility tab, and what the
 // Program Compatibility Assistant noted of the programs it watched: each value is named by the path.
 void TScanTaskThread::ScanCompatibilitySettings() {
   const auto whole = [](const std::string& name) { return std::optional<std::string>(name); };
-  const std::string problem = ProblemName(ProblemId::CompatibilitySettingIssue);
+  const ProblemId problem = ProblemId::CompatibilitySettingIssue;
   for (const char* path : {kLayers, kAssistantStore, kAssistantPersisted})
     ScanValueNames(*this, RootKey::CurrentUser, path, problem, whole);
   for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kLayers))

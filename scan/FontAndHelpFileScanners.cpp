@@ -67,12 +67,16 @@ bool IsFullPath(const std::string& text) {
   return drive || (text.size() > 2 && text[0] == '\\' && text[1] == '\\');
 }
 
-// Why the font's file is missing; "" when it is there. A full path names the file itself (per-user
+// Why the font's file is missing; nothing when it is there. A full path names the file itself (per-user
 // fonts on Windows 10, fonts Wine finds on the host); a bare name is a file of the Fonts folder.
-std::string MissingFontReason(const Platform& platform, const std::unordered_set<std::string>& installed,
-                              const std::string& file) {
-  if (IsFullPath(file)) return FileMissing(platform, file, Readers::Native) ? reason::FileNotFound(file) : "";
-  return installed.count(AsciiUpper(file)) != 0 ? "" : reason::FontNotInFontsFolder(file);
+std::optional<Phrase> MissingFontReason(const Platform& platform, const std::unordered_set<std::string>& installed,
+                                        const std::string& file) {
+  if (IsFullPath(file)) {
+    if (!FileMissing(platform, file, Readers::Native)) return std::nullopt;
+    return reason::FileNotFound(file);
+  }
+  if (installed.count(AsciiUpper(file)) != 0) return std::nullopt;
+  return reason::FontNotInFontsFolder(file);
 }
 
 }  // namespace
@@ -90,9 +94,9 @@ void TScanTaskThread::ScanWindowsFonts() {
     CheckStop();
     const std::optional<std::string> file = registry.ReadTextValue(name);
     if (!file) continue;
-    std::string why = MissingFontReason(Env(), *installed, *file);
-    if (!why.empty())
-      AppendValueProblem(ProblemName(ProblemId::FontsIssue), kMachine, key, name, *file, std::move(why));
+    if (std::optional<Phrase> why = MissingFontReason(Env(), *installed, *file)) {
+      AppendValueProblem(ProblemId::FontsIssue, kMachine, key, name, *file, std::move(*why));
+    }
   }
 }
 
@@ -113,8 +117,7 @@ void TScanTaskThread::ScanHelpFiles() {
       if (!folder->empty() && folder->back() != '\\') *folder += '\\';
       const std::string file = *folder + name;
       if (FileMissing(Env(), file, ReadersOf(kMachine, key))) {
-        AppendValueProblem(ProblemName(ProblemId::InvalidHelpFiles), kMachine, key, name, file,
-                           reason::FileNotFound(file));
+        AppendValueProblem(ProblemId::InvalidHelpFiles, kMachine, key, name, file, reason::FileNotFound(file));
       }
     }
   }

@@ -16,7 +16,7 @@
 namespace tamrisk {
 namespace {
 
-constexpr const char* kInstallerProblem = ProblemName(ProblemId::InstallerReferenceIssue);
+constexpr ProblemId kInstallerProblem = ProblemId::InstallerReferenceIssue;
 constexpr const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const char* kInstallerFoldersPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
 constexpr const char* kArpCachePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
@@ -90,7 +90,7 @@ void ScanApplicationsKey(TScanTaskThread& task, const std::string& applicationsP
       task.CheckStop();
       if (const std::optional<MissingPath> gone = MissingReference(task.Env(), command, "", task.TestedDrives, false,
                                                                    ReadersOf("HKEY_LOCAL_MACHINE", lastFound))) {
-        task.AppendProblem(ProblemName(ProblemId::OpenWithApplicationIssue), rkDefaultValue,
+        task.AppendProblem(ProblemId::OpenWithApplicationIssue, rkDefaultValue,
                            {"HKEY_LOCAL_MACHINE", lastFound + "\\command", "", true}, command, reason::Gone(*gone));
       }
     }

@@ -82,8 +82,8 @@ void TScanTaskThread::ScanSoftwareSubkeys(const std::string& rootName, const std
     const std::string subkey = path + "\\" + name;
     ShowCurrentKey(subkey);
     if (IsObsoleteSoftwareKey(Env(), *root, path, name)) {
-      AppendProblem(ProblemName(ProblemId::ObsoleteSoftwareKey), rkSubkeyInColumn, {RootName(*root), subkey, "", false},
-                    "", reason::NoValuesBelow());
+      AppendProblem(ProblemId::ObsoleteSoftwareKey, rkSubkeyInColumn, {RootName(*root), subkey, "", false}, "",
+                    reason::NoValuesBelow());
     }
   }
 }
@@ -101,7 +101,7 @@ void TScanTaskThread::ScanWindowsServices() {
     if (const std::optional<MissingPath> gone =
             image ? MissingReference(Env(), *image, "", TestedDrives, true, ReadersOf("HKEY_LOCAL_MACHINE", path))
                   : std::nullopt) {
-      AppendValueProblem(ProblemName(ProblemId::WindowsServiceIssue), "HKEY_LOCAL_MACHINE", path, "ImagePath", *image,
+      AppendValueProblem(ProblemId::WindowsServiceIssue, "HKEY_LOCAL_MACHINE", path, "ImagePath", *image,
                          reason::Gone(*gone));
     }
   }

@@ -1,11 +1,9 @@
-// The problem names the scanners give their rows, numbered so that the window can show a name in
-// its own language. Rows, reports and the log keep the English, which scripts parse.
+// The problems a row can name. Rows hold the id; reports and the log write the English name, which
+// scripts parse, and the window shows the name in its language.
 #pragma once
 
 #include <array>
 #include <cstddef>
-#include <optional>
-#include <string_view>
 
 namespace tamrisk {
 
@@ -63,13 +61,5 @@ inline constexpr std::array<const char*, 23> kProblemNames = {
 };
 
 constexpr const char* ProblemName(ProblemId id) { return kProblemNames[static_cast<std::size_t>(id)]; }
-
-// The number of a row's problem name, or nullopt for a name no scanner gives.
-inline std::optional<int> ProblemNumber(std::string_view name) {
-  for (std::size_t i = 0; i < kProblemNames.size(); ++i) {
-    if (name == kProblemNames[i]) return static_cast<int>(i);
-  }
-  return std::nullopt;
-}
 
 }  // namespace tamrisk

@@ -44,9 +44,9 @@ RegLocation LocationOfColumns(const std::string& registryKey, const std::string&
   return {};
 }
 
-ProblemRow RegistryRow(std::string problem, RowKind kind, RegLocation where, std::string info, std::string reason) {
+ProblemRow RegistryRow(ProblemId problem, RowKind kind, RegLocation where, std::string info, Phrase reason) {
   ProblemRow row;
-  row.problem = std::move(problem);
+  row.problem = problem;
   const std::string rootAndKey = Joined(where.rootName, where.key);
   if (kind == rkValueInPath && where.value.find('\\') != std::string::npos) kind = rkValueInColumn;
   switch (kind) {

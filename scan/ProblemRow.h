@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "scan/Phrase.h"
+#include "scan/ProblemNames.h"
+
 namespace tamrisk {
 
 // What a row names; the repair and the ignore filter act by it. The numbers are stored with the rows.
@@ -44,10 +47,10 @@ RegLocation LocationOfColumns(const std::string& registryKey, const std::string&
 struct ProblemRow {
   ProblemRow() = default;
   // The reason is optional here so that a row can be written in one line without it.
-  ProblemRow(bool checked, std::string problem, std::string registryKey, std::string value, RowKind kind,
-             std::string reason = {})
+  ProblemRow(bool checked, ProblemId problem, std::string registryKey, std::string value, RowKind kind,
+             Phrase reason = {})
       : checked(checked),
-        problem(std::move(problem)),
+        problem(problem),
         registryKey(std::move(registryKey)),
         value(std::move(value)),
         kind(kind),
@@ -55,13 +58,13 @@ struct ProblemRow {
         location(LocationOfColumns(this->registryKey, this->value, kind)) {}
 
   bool checked = false;
-  std::string problem;
+  ProblemId problem = ProblemId::InvalidFileOrFolder;
   std::string registryKey;
   std::string value;
   RowKind kind = rkKey;
   // Why the row is listed, in a few words with the text that failed ("file not found: C:\Gone\a.exe");
   // shown as the row's tip and in the report's last column.
-  std::string reason;
+  Phrase reason;
   // The code of the category whose scanner found the row (3 to 27); 0 for a row from elsewhere. The
   // tree counts by it. It says where the row came from, not what it names, so equality leaves it out.
   int category = 0;
@@ -78,7 +81,7 @@ struct ProblemRow {
 // what the Value column shows where it holds no name (the data, or the text naming the missing
 // target). An rkValueInPath row whose value name holds "\" becomes rkValueInColumn, since the text
 // key + "\" + name would be read as another value. The row comes unticked, with no category.
-ProblemRow RegistryRow(std::string problem, RowKind kind, RegLocation where, std::string info, std::string reason);
+ProblemRow RegistryRow(ProblemId problem, RowKind kind, RegLocation where, std::string info, Phrase reason);
 
 // The results list as the engine sees it: the main window wraps its list view in one, tests and the
 // headless runs use VectorResults.
@@ -96,7 +99,7 @@ class ResultsModel {
     }
   }
   // Replaces the row's reason, as the repair does for a row it kept.
-  virtual void SetReason(std::size_t index, const std::string& reason) = 0;
+  virtual void SetReason(std::size_t index, const Phrase& reason) = 0;
 };
 
 class VectorResults final : public ResultsModel {
@@ -115,7 +118,7 @@ class VectorResults final : public ResultsModel {
     }
     rows.resize(kept);
   }
-  void SetReason(std::size_t index, const std::string& reason) override { rows.at(index).reason = reason; }
+  void SetReason(std::size_t index, const Phrase& reason) override { rows.at(index).reason = reason; }
 
   std::vector<ProblemRow> rows;
 };

@@ -13,17 +13,15 @@ constexpr char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\A
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 // Each program's entry of the App Paths key whose default value names a missing program.
-void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& appPaths, const std::string& problem);
+void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& appPaths, ProblemId problem);
 
 // Each uninstall entry by what its uninstaller says: one whose uninstaller is there is never listed;
 // one whose uninstaller is gone and that names nothing else that is there is listed whole, so that
 // no entry stays in the installed programs that nothing can remove; the values of any other are
 // listed when they name a program that is gone.
-void ScanUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
-                          const std::string& problem);
+void ScanUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall, ProblemId problem);
 
 // Each uninstall entry (but Windows Installer's, named by a product code) with no value below it.
-void ScanEmptyUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
-                               const std::string& problem);
+void ScanEmptyUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall, ProblemId problem);
 
 }  // namespace tamrisk

@@ -4,9 +4,11 @@
 
 namespace tamrisk {
 
-bool RowMatches(const ProblemRow& row, const FindQuery& query) {
+bool RowMatches(const ProblemRow& row, const FindQuery& query, const Wording& wording) {
   if (query.text.empty()) return false;
-  for (const std::string* text : {&row.problem, &row.registryKey, &row.value, &row.reason}) {
+  const std::string problem = wording.Problem(row.problem);
+  const std::string reason = Worded(row.reason, wording);
+  for (const std::string* text : {&problem, &row.registryKey, &row.value, &reason}) {
     const std::size_t at = query.matchCase ? text->find(query.text) : FindNoCase(*text, query.text);
     if (at != std::string::npos) return true;
   }
@@ -14,7 +16,7 @@ bool RowMatches(const ProblemRow& row, const FindQuery& query) {
 }
 
 std::optional<std::size_t> FindNextRow(const std::vector<ProblemRow>& rows, std::optional<std::size_t> current,
-                                       const FindQuery& query) {
+                                       const FindQuery& query, const Wording& wording) {
   const std::size_t count = rows.size();
   if (count == 0) return std::nullopt;
   if (current && *current >= count) current.reset();
@@ -22,7 +24,7 @@ std::optional<std::size_t> FindNextRow(const std::vector<ProblemRow>& rows, std:
   const std::size_t start = current ? *current : (query.down ? count - 1 : 0);
   for (std::size_t step = 1; step <= count; ++step) {
     const std::size_t index = query.down ? (start + step) % count : (start + count - step % count) % count;
-    if (RowMatches(rows[index], query)) return index;
+    if (RowMatches(rows[index], query, wording)) return index;
   }
   return std::nullopt;
 }

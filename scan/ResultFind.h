@@ -18,14 +18,14 @@ struct FindQuery {
   bool down = true;
 };
 
-// Whether the row's Problem, Registry key or Value text or its reason holds the query's text. An
-// empty text is found nowhere.
-bool RowMatches(const ProblemRow& row, const FindQuery& query);
+// Whether the row's Problem, Registry key or Value text or its reason, the problem and the reason
+// worded as the list shows them, holds the query's text. An empty text is found nowhere.
+bool RowMatches(const ProblemRow& row, const FindQuery& query, const Wording& wording = English());
 
 // The matching row after current (before it, going up), wrapping round, with current itself last;
 // without a current row the search starts at the first row (the last, going up). nullopt when no row
 // matches.
 std::optional<std::size_t> FindNextRow(const std::vector<ProblemRow>& rows, std::optional<std::size_t> current,
-                                       const FindQuery& query);
+                                       const FindQuery& query, const Wording& wording = English());
 
 }  // namespace tamrisk

@@ -33,11 +33,11 @@ int CompareNumbers(std::string_view a, std::string_view b, int& zeros) {
 
 }  // namespace
 
-const std::string& ColumnText(const ProblemRow& row, int column) {
+std::string ColumnText(const ProblemRow& row, int column, const Wording& wording) {
   switch (column) {
     case colRegistryKey: return row.registryKey;
     case colValue: return row.value;
-    default: return row.problem;
+    default: return wording.Problem(row.problem);
   }
 }
 
@@ -74,10 +74,11 @@ std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool
   return order;
 }
 
-std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending) {
+std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending,
+                                     const Wording& wording) {
   std::vector<std::string> texts;
   texts.reserve(rows.size());
-  for (const ProblemRow& row : rows) texts.push_back(ColumnText(row, column));
+  for (const ProblemRow& row : rows) texts.push_back(ColumnText(row, column, wording));
   return SortedOrder(texts, descending);
 }
 

@@ -14,7 +14,8 @@ namespace tamrisk {
 // The list's columns, in the order it shows them.
 enum ResultColumn { colProblem = 0, colRegistryKey = 1, colValue = 2 };
 
-const std::string& ColumnText(const ProblemRow& row, int column);
+// A column's text; the problem worded as the list shows it.
+std::string ColumnText(const ProblemRow& row, int column, const Wording& wording = English());
 
 // Below zero, zero or above zero as a orders before, with or after b. Letters compare by their
 // upper-case bytes (ASCII folding only, as everywhere in the program); a run of ASCII digits in both
@@ -25,8 +26,9 @@ int CompareNatural(std::string_view a, std::string_view b);
 
 // The row indexes in sorted order by one column, ascending or descending. Rows that compare equal
 // keep the order they had, either way, so a second sort refines the first.
-std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending);
-// The same order of texts as shown, where a window shows a column in another language than the rows hold.
+std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending,
+                                     const Wording& wording = English());
+// The same order of the texts a column shows.
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending);
 
 }  // namespace tamrisk

@@ -158,17 +158,16 @@ void TScanTaskThread::ShowCurrentKey(const std::string& text) {
   sink_->ShowCurrentKey(BreakKeyText(text));
 }
 
-void TScanTaskThread::AppendProblem(const std::string& problem, RowKind kind, RegLocation where, std::string info,
-                                    std::string reason) {
+void TScanTaskThread::AppendProblem(ProblemId problem, RowKind kind, RegLocation where, std::string info,
+                                    Phrase reason) {
   CheckStop();
   ProblemRow row = RegistryRow(problem, kind, std::move(where), std::move(info), std::move(reason));
   row.category = category_;
   sink_->AppendProblem(row);
 }
 
-void TScanTaskThread::AppendValueProblem(const std::string& problem, const std::string& rootName,
-                                         const std::string& key, const std::string& name, const std::string& text,
-                                         std::string reason) {
+void TScanTaskThread::AppendValueProblem(ProblemId problem, const std::string& rootName, const std::string& key,
+                                         const std::string& name, const std::string& text, Phrase reason) {
   AppendProblem(problem, rkValueInPath, {rootName, key, name, true}, text, std::move(reason));
 }
 

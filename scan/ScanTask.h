@@ -71,10 +71,10 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ShowCurrentKey(const std::string& text);
   // A row naming where, of the kind given; info is the Value column's text where it holds no name
   // (RegistryRow). reason: why the row is listed, from scan/Reasons.h.
-  void AppendProblem(const std::string& problem, RowKind kind, RegLocation where, std::string info, std::string reason);
+  void AppendProblem(ProblemId problem, RowKind kind, RegLocation where, std::string info, Phrase reason);
   // The row of the value name in key (below the root rootName) whose data is text.
-  void AppendValueProblem(const std::string& problem, const std::string& rootName, const std::string& key,
-                          const std::string& name, const std::string& text, std::string reason);
+  void AppendValueProblem(ProblemId problem, const std::string& rootName, const std::string& key,
+                          const std::string& name, const std::string& text, Phrase reason);
   // For scanner loops that show no key: throws ScanStopped once a stop has been requested.
   void CheckStop() const;
 
@@ -83,7 +83,7 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ScanCurrentUserFiles();
   void ScanUsersFiles();
   void WalkRegistryTree(const std::string& rootName, const std::string& path, const std::string& drives,
-                        const std::string& extensionFilter, const std::string& problem);
+                        const std::string& extensionFilter, ProblemId problem);
   // Codes 6 to 27, in the files named after their categories ("...Scanners.cpp"): SoftwareLocation-
   // AndSharedDll 6 and 9, FontAndHelpFile 7 and 8, StartupAndUninstall 10 and 11, Class 12, 13 and 19,
   // ObsoleteSoftwareAndService 14 and 15, StartMenuAndShortcut 16 and 17, SoundAndHistory 18 and 20,

@@ -19,7 +19,7 @@
 namespace tamrisk {
 namespace {
 
-constexpr const char* kShellExtensionProblem = ProblemName(ProblemId::ShellExtensionIssue);
+constexpr ProblemId kShellExtensionProblem = ProblemId::ShellExtensionIssue;
 constexpr char kOverlays[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers";
 constexpr std::string_view kWow64Node = "Wow6432Node";
 // The handler lists Explorer reads below a class's shellex key.
@@ -134,7 +134,7 @@ class ShellExtensionScan {
       if (!handler.OpenPath(path, false)) continue;
       const std::optional<std::string> classId = handler.ReadTextValue("");
       if (!classId || !IsClassId(*classId)) continue;
-      if (const std::optional<std::string> why = WhyUnusable(*classId, narrow)) {
+      if (const std::optional<Phrase> why = WhyUnusable(*classId, narrow)) {
         task_.AppendProblem(kShellExtensionProblem, rkKey, {RootName(RootKey::ClassesRoot), path, "", false}, *classId,
                             *why);
       }
@@ -156,14 +156,14 @@ class ShellExtensionScan {
       const std::optional<std::string> text = handler.ReadTextValue("");
       const std::string classId = text && IsClassId(*text) ? *text : IsClassId(name) ? name : "";
       if (classId.empty()) continue;  // names no class: a disabled entry, or one of another form
-      if (const std::optional<std::string> why = WhyUnusable(classId, narrow)) {
+      if (const std::optional<Phrase> why = WhyUnusable(classId, narrow)) {
         task_.AppendProblem(kShellExtensionProblem, rkKey, {RootName(root), path, "", false}, classId, *why);
       }
     }
   }
 
   // Why no program can load the class: unregistered in the handler's view, or its server file gone.
-  std::optional<std::string> WhyUnusable(const std::string& classId, bool narrow) {
+  std::optional<Phrase> WhyUnusable(const std::string& classId, bool narrow) {
     bool registered = false;
     std::optional<MissingPath> gone;
     for (const std::string& clsid : classes_.For(narrow)) {
@@ -200,7 +200,7 @@ void TScanTaskThread::ScanShellExtensions() {
 // HKEY_CURRENT_USER, and gets the checks of the machine's: the program of an App Paths entry, an
 // uninstall entry with nothing in it, and the programs its values name.
 void TScanTaskThread::ScanPerUserPrograms() {
-  const std::string problem = ProblemName(ProblemId::PerUserProgramIssue);
+  const ProblemId problem = ProblemId::PerUserProgramIssue;
   ScanAppPathsKey(*this, RootKey::CurrentUser, kAppPathsKey, problem);
   ScanEmptyUninstallEntries(*this, RootKey::CurrentUser, kUninstallKey, problem);
   ScanUninstallEntries(*this, RootKey::CurrentUser, kUninstallKey, problem);

@@ -36,7 +36,7 @@ void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
     if (registry.ValueKind(name) != DataKind::Integer) continue;
     // The count is read only for a file that exists; a zero count is as stale as a missing file, and
     // an entry whose count is not a four-byte number is passed over.
-    std::string why;
+    Phrase why;
     if (FileMissing(task.Env(), name, ReadersOf(kMachine, sharedDlls))) {
       why = reason::FileNotFound(name);
     } else {
@@ -44,8 +44,8 @@ void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
       if (!count || *count != 0) continue;
       why = reason::CountIsZero();
     }
-    task.AppendProblem(ProblemName(ProblemId::MissingSharedDlls), rkValueInColumn, {kMachine, sharedDlls, name, true},
-                       "", std::move(why));
+    task.AppendProblem(ProblemId::MissingSharedDlls, rkValueInColumn, {kMachine, sharedDlls, name, true}, "",
+                       std::move(why));
   }
 }
 
@@ -54,7 +54,7 @@ void ScanSharedDllKey(TScanTaskThread& task, const std::string& sharedDlls) {
 // One App Paths key: each program's entry is listed when the program its default value names is
 // missing. The value is read as a command line, like every other category's: the entry's own name
 // is not looked for in the path, as a program may be registered under any name.
-void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& appPaths, const std::string& problem) {
+void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& appPaths, ProblemId problem) {
   RegistryAccess registry(task.Env().registry, root);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(appPaths, false)) return;
@@ -78,7 +78,7 @@ void ScanAppPathsKey(TScanTaskThread& task, RootKey root, const std::string& app
 
 void TScanTaskThread::ScanSoftwareLocations() {
   for (const std::string& appPaths : SoftwareKeyInBothViews(Env().registry, kAppPathsKey))
-    ScanAppPathsKey(*this, RootKey::LocalMachine, appPaths, ProblemName(ProblemId::SoftwareLocationsIssue));
+    ScanAppPathsKey(*this, RootKey::LocalMachine, appPaths, ProblemId::SoftwareLocationsIssue);
 }
 
 void TScanTaskThread::ScanSharedDlls() {

@@ -15,7 +15,7 @@ namespace tamrisk {
 namespace {
 
 constexpr const char* kMruPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
-constexpr const char* kMruProblem = ProblemName(ProblemId::MissingMruFile);
+constexpr ProblemId kMruProblem = ProblemId::MissingMruFile;
 
 // The scheme keys that name a sound file.
 bool IsSchemeName(const std::string& name) {
@@ -52,8 +52,8 @@ void TScanTaskThread::ScanSoundKey(const std::string& rootName, const std::strin
     ShowCurrentKey(keyPath);
     if (const std::optional<MissingPath> gone =
             MissingReference(Env(), *sound, "", TestedDrives, false, ReadersOf(rootName, keyPath))) {
-      AppendProblem(ProblemName(ProblemId::MissingSoundFile), rkDefaultValue, {RootName(*root), keyPath, "", true},
-                    *sound, reason::Gone(*gone));
+      AppendProblem(ProblemId::MissingSoundFile, rkDefaultValue, {RootName(*root), keyPath, "", true}, *sound,
+                    reason::Gone(*gone));
     }
   }
   for (const std::string& subkey : access.ListSubkeys()) ScanSoundKey(rootName, keyPath + "\\", subkey);

@@ -73,7 +73,7 @@ void TScanTaskThread::ScanStartMenu() {
   for (const std::string& name : menu.ListSubkeys()) {
     ShowCurrentKey(orderKey + "\\" + name);
     if (!ContainsNoCase(folders, name) && NoProgramsFolder(Env(), name)) {
-      AppendProblem(ProblemName(ProblemId::OldStartMenuKey), rkSubkeyInColumn,
+      AppendProblem(ProblemId::OldStartMenuKey, rkSubkeyInColumn,
                     {"HKEY_CURRENT_USER", orderKey + "\\" + name, "", false}, "", reason::NoProgramsFolder(name));
     }
   }
@@ -105,7 +105,7 @@ void TScanTaskThread::ScanShortcutFolder(const std::string& folder) {
     if (!HasDriveRoot(target)) continue;
     if (!Env().files.PathIsFile(target) && !Env().files.PathIsFolder(target) &&
         Env().files.KindOf(target) != PathKind::Unknown) {
-      AppendProblem(ProblemName(ProblemId::MissingShortcutReference), rkShortcutFile, {"", path, "", false}, target,
+      AppendProblem(ProblemId::MissingShortcutReference, rkShortcutFile, {"", path, "", false}, target,
                     reason::ShortcutTargetNotFound(target));
     }
   }

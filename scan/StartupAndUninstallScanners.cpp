@@ -22,7 +22,7 @@ namespace {
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
-constexpr const char* kStartupProblem = ProblemName(ProblemId::MissingStartupPrograms);
+constexpr ProblemId kStartupProblem = ProblemId::MissingStartupPrograms;
 
 // A plain (unanchored) test: does the text name a program or file that is gone?
 std::optional<MissingPath> MissingCommand(const TScanTaskThread& task, const std::string& text, Readers readers) {
@@ -70,7 +70,7 @@ enum class UninstallVerdict {
 struct UninstallJudgement {
   UninstallVerdict verdict = UninstallVerdict::Values;
   std::string uninstaller;
-  std::string reason;
+  Phrase reason;
 };
 
 UninstallJudgement JudgeUninstallEntry(TScanTaskThread& task, RegistryAccess& entry, Readers readers) {
@@ -102,8 +102,7 @@ UninstallJudgement JudgeUninstallEntry(TScanTaskThread& task, RegistryAccess& en
 
 }  // namespace
 
-void ScanUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
-                          const std::string& problem) {
+void ScanUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall, ProblemId problem) {
   RegistryAccess list(task.Env().registry, root);
   list.SetAccess(rights::Read);
   if (!list.OpenPath(uninstall, false)) return;
@@ -124,8 +123,7 @@ void ScanUninstallEntries(TScanTaskThread& task, RootKey root, const std::string
   }
 }
 
-void ScanEmptyUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall,
-                               const std::string& problem) {
+void ScanEmptyUninstallEntries(TScanTaskThread& task, RootKey root, const std::string& uninstall, ProblemId problem) {
   RegistryAccess registry(task.Env().registry, root);
   registry.SetAccess(rights::Read);
   if (!registry.OpenPath(uninstall, false)) return;
@@ -168,7 +166,7 @@ void TScanTaskThread::ScanRunKey(const std::string& rootName, const std::string&
 
 void TScanTaskThread::ScanAddRemovePrograms() {
   for (const std::string& path : SoftwareKeyInBothViews(Env().registry, kUninstallKey))
-    ScanEmptyUninstallEntries(*this, RootKey::LocalMachine, path, ProblemName(ProblemId::AddRemoveProgramsIssue));
+    ScanEmptyUninstallEntries(*this, RootKey::LocalMachine, path, ProblemId::AddRemoveProgramsIssue);
 }
 
 }  // namespace tamrisk

@@ -13,10 +13,10 @@ namespace tamrisk {
 TOptionsSetting OptionsSetting;
 
 SettingsWriteError::SettingsWriteError(const std::string& path)
-    : std::runtime_error(FillArguments(kPattern, std::array<std::string_view, 1>{path})), path_(path) {}
+    : WordedError({TextId::SettingsNotWritten, {path}}), path_(path) {}
 
 SettingsReadError::SettingsReadError(const std::string& path, const std::string& why)
-    : std::runtime_error(FillArguments(kPattern, std::array<std::string_view, 2>{path, why})), path_(path), why_(why) {}
+    : WordedError({TextId::SettingsNotRead, {path, why}}) {}
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "scan/Phrase.h"
 
 namespace tamrisk {
 
@@ -94,12 +95,9 @@ struct PaneLayout {
   friend bool operator==(const PaneLayout&, const PaneLayout&) = default;
 };
 
-// A key of "options.ini" that could not be written: "Unable to write to <file>". The window says it
-// in its own language, from the file's path.
-class SettingsWriteError : public std::runtime_error {
+// A key of "options.ini" that could not be written: "Unable to write to <file>".
+class SettingsWriteError : public WordedError {
  public:
-  // The English, with the file's path for %1.
-  static constexpr std::string_view kPattern = "Unable to write to %1";
   explicit SettingsWriteError(const std::string& path);
   const std::string& Path() const { return path_; }
 
@@ -109,17 +107,9 @@ class SettingsWriteError : public std::runtime_error {
 
 // "options.ini" is there but cannot be read whole: a sharing violation, access denied, or damaged
 // text. Its settings are unknown, so nothing may act on defaults in their place or save over them.
-class SettingsReadError : public std::runtime_error {
+class SettingsReadError : public WordedError {
  public:
-  // The English, with the file's path for %1 and why it cannot be read for %2.
-  static constexpr std::string_view kPattern = "Unable to read %1: %2";
   SettingsReadError(const std::string& path, const std::string& why);
-  const std::string& Path() const { return path_; }
-  const std::string& Why() const { return why_; }
-
- private:
-  std::string path_;
-  std::string why_;
 };
 
 // Most entries an ignore list is read with; a damaged "Count" cannot make the load run for ever.

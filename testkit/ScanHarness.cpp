@@ -10,8 +10,9 @@
 namespace tamrisk {
 
 void PrintTo(const ProblemRow& row, std::ostream* os) {
-  *os << "{" << row.problem << " | " << row.registryKey << " | " << row.value << " | " << RowKindName(row.kind);
-  if (!row.reason.empty()) *os << " | " << row.reason;
+  *os << "{" << ProblemName(row.problem) << " | " << row.registryKey << " | " << row.value << " | "
+      << RowKindName(row.kind);
+  if (row.reason != Phrase{}) *os << " | " << Worded(row.reason);
   *os << "}";
 }
 
@@ -19,7 +20,7 @@ void PrintTo(const ProblemRow& row, std::ostream* os) {
 
 namespace tamrisk::test {
 
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
+ProblemRow Row(ProblemId problem, const std::string& key, const std::string& value, RowKind kind) {
   return ProblemRow{false, problem, key, value, kind};
 }
 
@@ -50,10 +51,15 @@ ScanResult RunScan(const Platform& platform, const std::vector<std::string>& cod
 
 std::vector<ProblemRow> WithoutReasons(std::vector<ProblemRow> rows) {
   for (ProblemRow& row : rows) {
-    if (row.reason.empty()) {
-      ADD_FAILURE() << "a row without a reason: " << row.problem << " | " << row.registryKey << " | " << row.value;
-    }
-    row.reason.clear();
+    if (row.reason == Phrase{}) ADD_FAILURE() << "a row without a reason: " << ::testing::PrintToString(row);
+    row.reason = {};
+  }
+  return rows;
+}
+
+std::vector<ProblemRow> ReasonsInEnglish(std::vector<ProblemRow> rows) {
+  for (ProblemRow& row : rows) {
+    if (row.reason != Phrase{}) row.reason = Verbatim(Worded(row.reason));
   }
   return rows;
 }

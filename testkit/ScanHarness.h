@@ -35,7 +35,7 @@ struct ScanResult {
 };
 
 // A row as a scan reports it (unticked).
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind);
+ProblemRow Row(ProblemId problem, const std::string& key, const std::string& value, RowKind kind);
 
 // Rows in key-and-value order: value order within a key is the registry's own, so such rows compare
 // as sets.
@@ -49,6 +49,10 @@ ScanResult RunScan(const Platform& platform, const std::vector<std::string>& cod
 // listed: a row without a reason fails the running test.
 std::vector<ProblemRow> WithoutReasons(std::vector<ProblemRow> rows);
 ScanResult WithoutReasons(ScanResult result);
+
+// The rows with each reason replaced by its English words, for comparing with rows written with
+// their reasons as text (Verbatim).
+std::vector<ProblemRow> ReasonsInEnglish(std::vector<ProblemRow> rows);
 
 // A test of scanners on the memory backends: fill env, then Scan.
 class MemoryScanTest : public ::testing::Test {

@@ -54,7 +54,8 @@ std::string FormatReportCsv(const std::vector<ProblemRow>& rows, const std::stri
   std::string csv = kByteOrderMark;
   AppendLine(csv, {"Problem", "Registry key", "Value", "Kind", "Reason"});
   for (const ProblemRow& row : rows) {
-    AppendLine(csv, {row.problem, row.registryKey, row.value, RowKindName(row.kind), row.reason});
+    // Scripts read the report: its texts are English in every language.
+    AppendLine(csv, {ProblemName(row.problem), row.registryKey, row.value, RowKindName(row.kind), Worded(row.reason)});
   }
   if (!note.empty()) AppendLine(csv, {note});
   return csv;

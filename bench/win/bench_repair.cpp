@@ -97,12 +97,15 @@ std::vector<ProblemRow> Rows(const std::string& base) {
   const std::string full = "HKEY_CURRENT_USER\\" + base;
   std::vector<ProblemRow> rows;
   for (int i = 0; i < kKeys; ++i)
-    rows.push_back({true, "Bench", full + "\\Keys\\" + Numbered("K", i), "", tamrisk::rkKey});
+    rows.push_back(
+        {true, tamrisk::ProblemId::InvalidFileOrFolder, full + "\\Keys\\" + Numbered("K", i), "", tamrisk::rkKey});
   for (int i = 0; i < kValues; ++i) {
-    rows.push_back({true, "Bench", full + "\\Values", Numbered("V", i), tamrisk::rkValueInColumn});
+    rows.push_back(
+        {true, tamrisk::ProblemId::InvalidFileOrFolder, full + "\\Values", Numbered("V", i), tamrisk::rkValueInColumn});
   }
   for (int i = 0; i < kDefaults; ++i) {
-    rows.push_back({true, "Bench", full + "\\Defaults\\" + Numbered("D", i), "", tamrisk::rkDefaultValue});
+    rows.push_back({true, tamrisk::ProblemId::InvalidFileOrFolder, full + "\\Defaults\\" + Numbered("D", i), "",
+                    tamrisk::rkDefaultValue});
   }
   return rows;
 }

@@ -13,6 +13,7 @@
 #include "repair/RegFile.h"
 #include "repair/Repair.h"
 #include "repair/VerifiedRestore.h"
+#include "testkit/ScanHarness.h"
 #include "testkit/TestKit.h"
 
 namespace tamrisk {
@@ -26,10 +27,10 @@ constexpr const char* kRefused = "kept: refused, it would delete more than this 
 using test::kRegFileHeader;
 
 ProblemRow Checked(const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{true, "Issue", key, value, kind};
+  return ProblemRow{true, ProblemId::InvalidFileOrFolder, key, value, kind};
 }
 ProblemRow Unchecked(const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, "Issue", key, value, kind};
+  return ProblemRow{false, ProblemId::InvalidFileOrFolder, key, value, kind};
 }
 
 class RepairTest : public ::testing::Test {
@@ -45,8 +46,9 @@ class RepairTest : public ::testing::Test {
   RepairSummary summary_;
 };
 
+// The row with its reason in words (compare with ReasonsInEnglish of the repaired rows).
 ProblemRow KeptAs(ProblemRow row, const std::string& reason) {
-  row.reason = reason;
+  row.reason = Verbatim(reason);
   return row;
 }
 
@@ -130,9 +132,10 @@ TEST_F(RepairTest, RowsThatAreNotRepairedKeepTheirPlaces) {
                    stay[3], stay[4], Checked("HKEY_CURRENT_USER\\Software\\Run\\D", "", rkValueInPath), stay[5],
                    stay[6]};
   Repair();
-  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{stay[0], KeptAs(stay[1], kRefused), KeptAs(stay[2], kRefused),
-                                                    KeptAs(stay[3], kRefused), KeptAs(stay[4], kRefused), stay[5],
-                                                    KeptAs(stay[6], kRefused)}));
+  EXPECT_EQ(
+      test::ReasonsInEnglish(results_.rows),
+      (std::vector<ProblemRow>{stay[0], KeptAs(stay[1], kRefused), KeptAs(stay[2], kRefused), KeptAs(stay[3], kRefused),
+                               KeptAs(stay[4], kRefused), stay[5], KeptAs(stay[6], kRefused)}));
   EXPECT_EQ(summary_, (RepairSummary{2, 5, kBackup}));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "A"));
   EXPECT_FALSE(Reg().GetValue(RootKey::CurrentUser, "Software\\Run", "B"));
@@ -165,7 +168,7 @@ TEST_F(RepairTest, AnEntryThatCannotBeBackedUpStaysInTheList) {
   results_.rows = {locked, nul, Checked("HKEY_CURRENT_USER\\Software\\Other\\w", "", rkValueInPath)};
   Repair();
   const std::string kept = "kept: not backed up faithfully; no values below this key";
-  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{KeptAs(locked, kept), KeptAs(nul, kept)}));
+  EXPECT_EQ(test::ReasonsInEnglish(results_.rows), (std::vector<ProblemRow>{KeptAs(locked, kept), KeptAs(nul, kept)}));
   EXPECT_EQ(summary_, (RepairSummary{1, 2, kBackup}));
   EXPECT_TRUE(Reg().KeyExists(RootKey::CurrentUser, "Software\\App\\Locked"));
   EXPECT_TRUE(Reg().GetValue(RootKey::CurrentUser, "Software\\Nul\\Below", std::string("A\0hidden", 8)));
@@ -185,8 +188,9 @@ TEST_F(RepairTest, EntriesThisUserMayNotChangeSayTheyNeedAnAdministrator) {
       KeptAs(Checked("HKEY_LOCAL_MACHINE\\Software\\Run", "Tool", rkValueInColumn), "file not found");
   results_.rows = {key, value};
   Repair();
-  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{KeptAs(key, "kept: needs an administrator; no values"),
-                                                    KeptAs(value, "kept: needs an administrator; file not found")}));
+  EXPECT_EQ(test::ReasonsInEnglish(results_.rows),
+            (std::vector<ProblemRow>{KeptAs(key, "kept: needs an administrator; no values"),
+                                     KeptAs(value, "kept: needs an administrator; file not found")}));
   EXPECT_EQ(summary_, (RepairSummary{0, 2, ""}));
   EXPECT_TRUE(Reg().GetValue(RootKey::LocalMachine, "Software\\Run", "Tool"));
 }
@@ -373,7 +377,7 @@ TEST_F(RepairTest, AnEntryChangedAfterTheBackupReadItIsKeptAndNothingIsLost) {
     EXPECT_EQ(summary.kept, 1u);
     ASSERT_EQ(results.rows.size(), 1u);
     EXPECT_EQ(results.rows[0].registryKey, c.keptKey);
-    EXPECT_EQ(results.rows[0].reason.rfind(kChanged, 0), 0u) << results.rows[0].reason;
+    EXPECT_EQ(Worded(results.rows[0].reason).rfind(kChanged, 0), 0u) << Worded(results.rows[0].reason);
     // Every key and value there was after the change is still there or in the backup, as it was.
     MemoryRegistry expected;
     test::Seed(expected, seed);
@@ -458,7 +462,8 @@ TEST_F(RepairTest, ShortcutsGoToTheRecycleBinOneFileAtATime) {
   const ProblemRow folder = Checked("C:\\Desk\\Folder.lnk", "", rkShortcutFile);
   results_.rows = {wildcard, folder, Checked("C:\\Desk\\Gone.lnk", "C:\\gone.exe", rkShortcutFile)};
   Repair();
-  EXPECT_EQ(results_.rows, (std::vector<ProblemRow>{KeptAs(wildcard, kRefused), KeptAs(folder, kRefused)}));
+  EXPECT_EQ(test::ReasonsInEnglish(results_.rows),
+            (std::vector<ProblemRow>{KeptAs(wildcard, kRefused), KeptAs(folder, kRefused)}));
   EXPECT_EQ(env_.files.RecycledPaths(), std::vector<std::string>{"C:\\Desk\\Gone.lnk"});
   EXPECT_FALSE(env_.files.Exists("C:\\Desk\\Gone.lnk"));
   EXPECT_TRUE(env_.files.Exists("C:\\Desk\\Other.lnk"));
@@ -473,11 +478,11 @@ TEST_F(RepairTest, AShortcutThatCannotBeDeletedStays) {
   const ProblemRow kept = KeptAs(row, "kept: still present after deletion; target gone");
   results_.rows = {row};
   Repair();
-  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{kept});
+  EXPECT_EQ(test::ReasonsInEnglish(results_.rows), std::vector<ProblemRow>{kept});
   EXPECT_EQ(summary_, (RepairSummary{0, 1, ""}));
   // Kept again, it says why once.
   Repair();
-  EXPECT_EQ(results_.rows, std::vector<ProblemRow>{kept});
+  EXPECT_EQ(test::ReasonsInEnglish(results_.rows), std::vector<ProblemRow>{kept});
 }
 
 TEST_F(RepairTest, ASecondRepairInTheSameSecondAppendsWithoutASecondHeader) {

@@ -72,7 +72,7 @@ TEST(RealHive, RepairingEverythingAndRestoringTheBackupGivesBackTheSameExport) {
   EXPECT_GT(results.rows.size(), 10u) << "the hive names files this machine does not have";
   // Every row ticked, and last (the list is repaired from the bottom up) the whole key.
   for (ProblemRow& row : results.rows) row.checked = true;
-  results.rows.insert(results.rows.begin(), ProblemRow{true, "Real hive", fullKey, "", rkKey});
+  results.rows.insert(results.rows.begin(), ProblemRow{true, ProblemId::InvalidFileOrFolder, fullKey, "", rkKey});
   RepairRows(system.platform, results, backup);
   EXPECT_TRUE(results.rows.empty()) << results.rows.size() << " rows could not be repaired";
   EXPECT_FALSE(RegistryAccess(system.registry, RootKey::CurrentUser).HasSubkey(key)) << "the key is still there";

@@ -19,6 +19,7 @@
 #include "platform/win32/Win32System.h"
 #include "repair/Repair.h"
 #include "scan/ProblemRow.h"
+#include "testkit/ScanHarness.h"
 #include "testkit/TestKit.h"
 #include "testkit/WinFixture.h"
 
@@ -119,7 +120,7 @@ void SetValue(const std::string& path, const std::optional<std::string>& name, D
 }
 
 ProblemRow Checked(const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{true, "Test Issue", key, value, kind};
+  return ProblemRow{true, ProblemId::InvalidFileOrFolder, key, value, kind};
 }
 
 class RepairRoundTripWin : public ::testing::Test {
@@ -290,9 +291,9 @@ TEST_F(RepairRoundTripWin, ValuesTheEditorWouldChangeStayListed) {
   VectorResults results({Checked(kRoot + key_ + "\\Holder", "", rkKey)});
   for (const ValueCase& c : cases) results.rows.push_back(Checked(kRoot + key_ + "\\Values", c.name, rkValueInColumn));
   std::vector<ProblemRow> kept = results.rows;
-  for (ProblemRow& row : kept) row.reason = "kept: not backed up faithfully";
+  for (ProblemRow& row : kept) row.reason = Verbatim("kept: not backed up faithfully");
   Repair(results);
-  EXPECT_EQ(results.rows, kept);
+  EXPECT_EQ(test::ReasonsInEnglish(results.rows), kept);
   EXPECT_EQ(Take(key_), before);
   EXPECT_EQ(::GetFileAttributesW(Wide(backup_).c_str()), INVALID_FILE_ATTRIBUTES);
 }

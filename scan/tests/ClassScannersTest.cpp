@@ -45,7 +45,7 @@ TEST_F(ClassScannersTest, MachineClassesThatSayNothingAreUnusedFileExtensions) {
                      });
   env.registry.DenyRights(RootKey::LocalMachine, "Software\\Classes\\zzz-denied", rights::Read);
   const test::ScanResult result = Scan({"12"});
-  const char* problem = "Unused File Extension";
+  ProblemId problem = ProblemId::UnusedFileExtension;
   const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Classes";
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning File Extensions..."});
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
@@ -68,7 +68,7 @@ TEST_F(ClassScannersTest, UserFileExtensionsWithoutAClassAreReportedAfterTheMach
                          Key(Hkcu(kFileExts) + "\\.EMPTY"),
                      });
   const test::ScanResult result = Scan({"12"});
-  const char* problem = "Unused File Extension";
+  ProblemId problem = ProblemId::UnusedFileExtension;
   const std::string exts = std::string("HKEY_CURRENT_USER\\") + kFileExts;
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
                              Row(problem, "HKEY_LOCAL_MACHINE\\Software\\Classes", ".empty", rkSubkeyInColumn),
@@ -104,7 +104,7 @@ TEST_F(ClassScannersTest, EveryKeyBelowClsidIsExaminedInPreOrder) {
                      });
   env.registry.DenyRights(RootKey::LocalMachine, "Software\\Classes\\CLSID\\{F}", rights::Read);
   const test::ScanResult result = Scan({"13"});
-  const char* problem = "Custom Controls Issue";
+  ProblemId problem = ProblemId::CustomControlsIssue;
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Custom Controls..."});
   EXPECT_EQ(result.rows,
             (std::vector<ProblemRow>{
@@ -128,8 +128,8 @@ TEST_F(ClassScannersTest, ClassKeyStepTakesItsRootByNameAndStartsAnywhere) {
   task->ScanClassKey("HKCR", "CLSID");
   task->ScanClassKey("HKEY_CLASSES_ROOT", "CLSID\\{Missing}");
   EXPECT_EQ(WithoutReasons(sink->Rows()),
-            (std::vector<ProblemRow>{Row("Custom Controls Issue", "HKEY_CLASSES_ROOT\\CLSID\\{B}\\InprocServer32",
-                                         "C:\\Gone\\b.dll", rkKey)}));
+            (std::vector<ProblemRow>{Row(ProblemId::CustomControlsIssue,
+                                         "HKEY_CLASSES_ROOT\\CLSID\\{B}\\InprocServer32", "C:\\Gone\\b.dll", rkKey)}));
 }
 
 TEST_F(ClassScannersTest, ClassWalkAsksTheFileSystemOnceForEachRepeatedServer) {
@@ -199,11 +199,12 @@ TEST_F(ClassScannersTest, TypeLibrariesAreTestedUpToTheirDll) {
   const test::ScanResult result = Scan({"19"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Invalid ActiveX..."});
   const std::string key = "HKEY_CLASSES_ROOT\\TypeLib\\";
-  EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("ActiveX Issue", key + "{A}\\1.0\\0\\win32\\", "C:\\Gone\\a.dll", rkValueInPath),
-                             Row("ActiveX Issue", key + "{C}\\1.0\\0\\win32\\", "C:\\Lib\\folder.dll", rkValueInPath),
-                             Row("ActiveX Issue", key + "{F}\\1.0\\0\\win64\\", "C:\\Gone\\f.DLL\\3", rkValueInPath),
-                         }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                Row(ProblemId::ActiveXIssue, key + "{A}\\1.0\\0\\win32\\", "C:\\Gone\\a.dll", rkValueInPath),
+                Row(ProblemId::ActiveXIssue, key + "{C}\\1.0\\0\\win32\\", "C:\\Lib\\folder.dll", rkValueInPath),
+                Row(ProblemId::ActiveXIssue, key + "{F}\\1.0\\0\\win64\\", "C:\\Gone\\f.DLL\\3", rkValueInPath),
+            }));
 }
 
 }  // namespace

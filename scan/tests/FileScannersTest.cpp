@@ -22,12 +22,12 @@ namespace {
 
 using namespace test;
 
-constexpr const char* kProblem = "Invalid File or Folder";
+constexpr ProblemId kProblem = ProblemId::InvalidFileOrFolder;
 constexpr const char* kGone = "C:\\Gone\\app.exe";
 
 // A row of the hive walk's problem.
 ProblemRow FileRow(const std::string& key, const std::string& value, RowKind kind = rkValueInPath,
-                   const std::string& problem = kProblem) {
+                   ProblemId problem = kProblem) {
   return Row(problem, key, value, kind);
 }
 

@@ -50,17 +50,18 @@ TEST_F(FontAndHelpFileScannersTest, FontsAreFoundByBareNameInTheFontsFolderOrByT
   const test::ScanResult result = Scan({"7"});
   const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Windows Fonts..."});
-  EXPECT_EQ(result.rows,
-            (std::vector<ProblemRow>{
-                Row("Fonts Issue", key + "\\Gone", "gone.ttf", rkValueInPath),
-                Row("Fonts Issue", key + "\\Folder", "sub.ttf", rkValueInPath),
-                Row("Fonts Issue", key + "\\Outside gone", "C:\\Other\\gone.ttf", rkValueInPath),
-                Row("Fonts Issue", key + "\\Full path to a folder", "C:\\Windows\\Fonts\\sub.ttf", rkValueInPath),
-                Row("Fonts Issue", key + "\\Network", "\\\\server\\fonts\\net.ttf", rkValueInPath),
-                Row("Fonts Issue", key + "\\Relative", "Other\\elsewhere.ttf", rkValueInPath),
-                // A key + name row would name the value "user" of a key "Fonts\Per".
-                Row("Fonts Issue", key, "Per\\user", rkValueInColumn),
-            }));
+  EXPECT_EQ(
+      result.rows,
+      (std::vector<ProblemRow>{
+          Row(ProblemId::FontsIssue, key + "\\Gone", "gone.ttf", rkValueInPath),
+          Row(ProblemId::FontsIssue, key + "\\Folder", "sub.ttf", rkValueInPath),
+          Row(ProblemId::FontsIssue, key + "\\Outside gone", "C:\\Other\\gone.ttf", rkValueInPath),
+          Row(ProblemId::FontsIssue, key + "\\Full path to a folder", "C:\\Windows\\Fonts\\sub.ttf", rkValueInPath),
+          Row(ProblemId::FontsIssue, key + "\\Network", "\\\\server\\fonts\\net.ttf", rkValueInPath),
+          Row(ProblemId::FontsIssue, key + "\\Relative", "Other\\elsewhere.ttf", rkValueInPath),
+          // A key + name row would name the value "user" of a key "Fonts\Per".
+          Row(ProblemId::FontsIssue, key, "Per\\user", rkValueInColumn),
+      }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"));
 }
 
@@ -152,9 +153,9 @@ TEST_F(FontAndHelpFileScannersTest, HelpFilesAreLookedForInTheFolderTheirValueNa
   const std::string html = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Html Help\\";
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Invalid Help Files..."});
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("Invalid Help Files", help + "gone.hlp", "C:\\Help\\gone.hlp", rkValueInPath),
-                             Row("Invalid Help Files", help + "relative.hlp", "relative.hlp", rkValueInPath),
-                             Row("Invalid Help Files", html + "e.chm", "E:\\Docs\\e.chm", rkValueInPath),
+                             Row(ProblemId::InvalidHelpFiles, help + "gone.hlp", "C:\\Help\\gone.hlp", rkValueInPath),
+                             Row(ProblemId::InvalidHelpFiles, help + "relative.hlp", "relative.hlp", rkValueInPath),
+                             Row(ProblemId::InvalidHelpFiles, html + "e.chm", "E:\\Docs\\e.chm", rkValueInPath),
                          }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows\\Html Help"));
 }
@@ -172,7 +173,7 @@ TEST_F(FontAndHelpFileScannersTest, HelpValuesThatAreNotTextAreSkippedAndTheScan
   ASSERT_EQ(result.rows.size(), 3u);
   EXPECT_EQ(result.rows[0].value, "C:\\Gone\\gone.hlp");
   EXPECT_EQ(result.rows[1].value, "C:\\Gone\\gone.chm");
-  EXPECT_EQ(result.rows[2].problem, "Missing Shared Dlls");
+  EXPECT_EQ(result.rows[2].problem, ProblemId::MissingSharedDlls);
   EXPECT_EQ(result.finished, 2);
 }
 

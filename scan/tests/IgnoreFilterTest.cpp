@@ -14,9 +14,9 @@ namespace {
 
 constexpr const char* kSid = "S-1-5-21-1004336348-1177238915-682003330-1000";
 
-// A row of problem "Issue" at key.
+// A row at key.
 ProblemRow At(const std::string& key, const std::string& value, RowKind kind) {
-  return test::Row("Issue", key, value, kind);
+  return test::Row(ProblemId::InvalidFileOrFolder, key, value, kind);
 }
 
 struct IgnoreCase {

@@ -45,7 +45,7 @@ TEST_F(InstallerAndApplicationScannersTest, InstallerReportsEntriesFoldersAndSta
                      });
   const test::ScanResult result = Scan({"21"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Installer..."});
-  const std::string problem = "Installer Refrence Issue";
+  ProblemId problem = ProblemId::InstallerReferenceIssue;
   const std::string machine = "HKEY_LOCAL_MACHINE\\";
   EXPECT_EQ(
       result.rows,
@@ -108,8 +108,8 @@ TEST_F(InstallerAndApplicationScannersTest, UninstallEntriesAreJudgedByTheirUnin
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     for (const auto& [root, code, problem] :
-         {std::tuple<std::string, const char*, const char*>{"HKLM\\", "21", "Installer Refrence Issue"},
-          {"HKCU\\", "27", "Per-User Program Issue"}}) {
+         {std::tuple<std::string, const char*, ProblemId>{"HKLM\\", "21", ProblemId::InstallerReferenceIssue},
+          {"HKCU\\", "27", ProblemId::PerUserProgramIssue}}) {
       if (c.wow64 && root == "HKCU\\") continue;
       MemoryPlatform local;
       SeedFiles(local.files,
@@ -162,7 +162,7 @@ TEST_F(InstallerAndApplicationScannersTest, EveryCommandOfAnApplicationIsTestedI
   const test::ScanResult result = Scan({"22"});
   EXPECT_TRUE(result.tasks.empty()) << "code 22 keeps the caption it finds";
   const std::string key = "HKEY_LOCAL_MACHINE\\" + kApplications + "\\";
-  const std::string problem = "Open with Application Issue";
+  ProblemId problem = ProblemId::OpenWithApplicationIssue;
   EXPECT_EQ(result.rows,
             (std::vector<ProblemRow>{
                 Row(problem, key + "app.exe\\shell\\edit\\command", gone, rkDefaultValue),

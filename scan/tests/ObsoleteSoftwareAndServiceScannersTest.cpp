@@ -36,7 +36,7 @@ TEST_F(ObsoleteSoftwareAndServiceScannersTest, SoftwareKeysWithoutDataAreReporte
                      });
   const test::ScanResult result = Scan({"14"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Software Locations..."});
-  const std::string problem = "Obsolete Software Key";
+  ProblemId problem = ProblemId::ObsoleteSoftwareKey;
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
                              Row(problem, "HKEY_CURRENT_USER\\Software", "A", rkSubkeyInColumn),
                              Row(problem, "HKEY_CURRENT_USER\\Software", "B", rkSubkeyInColumn),
@@ -55,8 +55,8 @@ TEST_F(ObsoleteSoftwareAndServiceScannersTest, SoftwareKeysThatWindowsOwnsAreNev
   Seed(env.registry, {Key("HKCU\\Software\\WineApp"), Key("HKLM\\Software\\Policies Old")});
   EXPECT_EQ(Scan({"14"}).rows,
             (std::vector<ProblemRow>{
-                Row("Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "WineApp", rkSubkeyInColumn),
-                Row("Obsolete Software Key", "HKEY_LOCAL_MACHINE\\Software", "Policies Old", rkSubkeyInColumn),
+                Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software", "WineApp", rkSubkeyInColumn),
+                Row(ProblemId::ObsoleteSoftwareKey, "HKEY_LOCAL_MACHINE\\Software", "Policies Old", rkSubkeyInColumn),
             }));
 }
 
@@ -71,14 +71,15 @@ TEST_F(ObsoleteSoftwareAndServiceScannersTest, SoftwareKeysThatCannotBeOpenedAre
   env.registry.DenyRights(RootKey::CurrentUser, "Software\\NoWrite", 0x0002 /* KEY_SET_VALUE */);
   EXPECT_EQ(Scan({"14"}).rows,
             (std::vector<ProblemRow>{
-                Row("Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "Open", rkSubkeyInColumn),
-                Row("Obsolete Software Key", "HKEY_LOCAL_MACHINE\\Software", "Machine", rkSubkeyInColumn),
+                Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software", "Open", rkSubkeyInColumn),
+                Row(ProblemId::ObsoleteSoftwareKey, "HKEY_LOCAL_MACHINE\\Software", "Machine", rkSubkeyInColumn),
             }));
 
   // A root whose "Software" does not open is skipped; the other is still examined.
   env.registry.DenyRights(RootKey::CurrentUser, "Software", rights::Read);
-  EXPECT_EQ(Scan({"14"}).rows, (std::vector<ProblemRow>{Row("Obsolete Software Key", "HKEY_LOCAL_MACHINE\\Software",
-                                                            "Machine", rkSubkeyInColumn)}));
+  EXPECT_EQ(Scan({"14"}).rows,
+            (std::vector<ProblemRow>{
+                Row(ProblemId::ObsoleteSoftwareKey, "HKEY_LOCAL_MACHINE\\Software", "Machine", rkSubkeyInColumn)}));
 }
 
 // ---- code 15 ----
@@ -100,12 +101,12 @@ TEST_F(ObsoleteSoftwareAndServiceScannersTest, ServicesWhoseProgramIsMissingAreR
   const test::ScanResult result = Scan({"15"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Windows Services..."});
   const std::string key = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\";
-  EXPECT_EQ(
-      result.rows,
-      (std::vector<ProblemRow>{
-          Row("Windows Service Issue", key + "Gone\\ImagePath", "\"C:\\Gone\\svc.exe\" -k netsvcs", rkValueInPath),
-          Row("Windows Service Issue", key + "Zed\\ImagePath", "C:\\Gone\\zed.exe", rkValueInPath),
-      }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                Row(ProblemId::WindowsServiceIssue, key + "Gone\\ImagePath", "\"C:\\Gone\\svc.exe\" -k netsvcs",
+                    rkValueInPath),
+                Row(ProblemId::WindowsServiceIssue, key + "Zed\\ImagePath", "C:\\Gone\\zed.exe", rkValueInPath),
+            }));
 }
 
 }  // namespace

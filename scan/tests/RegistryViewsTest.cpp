@@ -164,7 +164,7 @@ TEST(RegistryViewsTest, CanonicalLocationsAreEqualExactlyForOneEntry) {
 // The sound scan's row stays and the walk's goes, whichever came first; two walks keep the first.
 TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
   const auto row = [](const std::string& key, int category) {
-    ProblemRow made(false, "P" + std::to_string(category), key, "", rkDefaultValue);
+    ProblemRow made(false, ProblemId::InvalidFileOrFolder, key, "", rkDefaultValue);
     made.category = category;
     return made;
   };
@@ -172,15 +172,15 @@ TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
       {row("HKEY_USERS\\S-1-5-21-7\\AppEvents\\Schemes\\Apps\\A", 5), row("HKEY_CURRENT_USER\\Software\\Other", 4),
        row("HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\A", 18), row("HKEY_USERS\\S-1-5-21-7\\Software\\Other", 5)});
   DropDuplicateRows(results, "S-1-5-21-7");
-  std::vector<std::string> kept;
-  for (const ProblemRow& r : results.rows) kept.push_back(r.problem);
-  EXPECT_EQ(kept, (std::vector<std::string>{"P4", "P18"}));
+  std::vector<int> kept;
+  for (const ProblemRow& r : results.rows) kept.push_back(r.category);
+  EXPECT_EQ(kept, (std::vector<int>{4, 18}));
 }
 
 // A walk's row of a value inside a key another category lists whole goes; one beside it stays.
 TEST(RegistryViewsTest, AWalksRowInsideAKeyListedWholeIsDropped) {
   const auto row = [](const std::string& key, const std::string& value, RowKind kind, int category) {
-    ProblemRow made(false, "P" + std::to_string(category) + " " + key, key, value, kind);
+    ProblemRow made(false, ProblemId::InvalidFileOrFolder, key, value, kind);
     made.category = category;
     return made;
   };

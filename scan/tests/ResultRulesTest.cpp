@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "scan/ResultFind.h"
+#include "scan/Reasons.h"
 #include "scan/ResultOrder.h"
 
 namespace tamrisk {
@@ -42,12 +43,23 @@ TEST(ResultOrder, ComparesIgnoringCaseWithNumbersByValue) {
   }
 }
 
+// The problem names of a language the list might show: the first four problems as "b", "A", "a", "B".
+class ShortNames final : public Wording {
+ public:
+  std::string Problem(ProblemId id) const override {
+    constexpr const char* kNames[] = {"b", "A", "a", "B"};
+    const auto at = static_cast<std::size_t>(id);
+    return at < std::size(kNames) ? kNames[at] : ProblemName(id);
+  }
+};
+
 TEST(ResultOrder, SortsByEachColumnBothWaysKeepingTiesInTheirOrder) {
+  const auto problem = [](int number) { return static_cast<ProblemId>(number); };
   const std::vector<ProblemRow> rows = {
-      {false, "b", "HKEY\\App10", "v2", rkKey},
-      {true, "A", "HKEY\\app9", "v10", rkKey},
-      {false, "a", "HKEY\\App100", "v1", rkKey},
-      {true, "B", "HKEY\\App9", "V2", rkKey},
+      {false, problem(0), "HKEY\\App10", "v2", rkKey},
+      {true, problem(1), "HKEY\\app9", "v10", rkKey},
+      {false, problem(2), "HKEY\\App100", "v1", rkKey},
+      {true, problem(3), "HKEY\\App9", "V2", rkKey},
   };
   struct Case {
     int column;
@@ -59,18 +71,19 @@ TEST(ResultOrder, SortsByEachColumnBothWaysKeepingTiesInTheirOrder) {
       {colRegistryKey, true, {2, 0, 1, 3}}, {colValue, false, {2, 0, 3, 1}},  {colValue, true, {1, 0, 3, 2}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(SortedOrder(rows, c.column, c.descending), c.order) << c.column << (c.descending ? " down" : " up");
+    EXPECT_EQ(SortedOrder(rows, c.column, c.descending, ShortNames()), c.order)
+        << c.column << (c.descending ? " down" : " up");
   }
 }
 
 TEST(ResultFind, GoesToTheNextMatchInEitherDirectionAndWrapsRound) {
   std::vector<ProblemRow> rows = {
-      {false, "Invalid File", "HKEY\\One", "C:\\one.exe", rkKey},
-      {false, "Empty Key", "HKEY\\Two", "", rkKey},
-      {false, "Invalid File", "HKEY\\Three", "C:\\three.exe", rkKey},
-      {false, "Fonts Issue", "HKEY\\Four", "four.ttf", rkKey},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY\\One", "C:\\one.exe", rkKey},
+      {false, ProblemId::ObsoleteSoftwareKey, "HKEY\\Two", "", rkKey},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY\\Three", "C:\\three.exe", rkKey},
+      {false, ProblemId::FontsIssue, "HKEY\\Four", "four.ttf", rkKey},
   };
-  rows[1].reason = "no values below this key";
+  rows[1].reason = reason::NoValuesBelow();
   struct Case {
     const char* what;
     FindQuery query;
@@ -91,10 +104,13 @@ TEST(ResultFind, GoesToTheNextMatchInEitherDirectionAndWrapsRound) {
       {"match case finds the exact text", {"Issue", true, true}, 0, 3},
       {"nothing matches", {"gone", false, true}, 1, std::nullopt},
       {"an empty text matches nothing", {"", false, true}, 1, std::nullopt},
-      {"a current row past the end counts as none", {"empty", false, true}, 9, 1},
+      {"a current row past the end counts as none", {"obsolete", false, true}, 9, 1},
   };
   for (const Case& c : cases) EXPECT_EQ(FindNextRow(rows, c.current, c.query), c.found) << c.what;
   EXPECT_EQ(FindNextRow({}, std::nullopt, {"x", false, true}), std::nullopt);
+  // The problem names are searched as the list shows them.
+  EXPECT_EQ(FindNextRow(rows, std::nullopt, {"invalid", false, true}, ShortNames()), std::nullopt);
+  EXPECT_EQ(FindNextRow(rows, std::nullopt, {"b", true, true}, ShortNames()), 0u);
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ class ScriptedTask final : public TScanTaskThread {
       script->second(*this);
       return;
     }
-    AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "Code" + std::to_string(code), "", false}, "", "scripted");
+    AppendProblem(ProblemId::InvalidFileOrFolder, rkKey,
+                  {"HKEY_LOCAL_MACHINE", "Code" + std::to_string(code), "", false}, "", Verbatim("scripted"));
   }
 };
 
@@ -109,10 +110,12 @@ TEST_F(ScanTaskTest, StopDuringThirdOfFiveKeepsRowsAndSendsNoEndNotice) {
   auto task = MakeTask({"1", "2", "3", "4", "5"});
   bool rowAfterStopAccepted = true;
   task->scripts[3] = [&](ScriptedTask& self) {
-    self.AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "Before", "", false}, "", "scripted");
+    self.AppendProblem(ProblemId::InvalidFileOrFolder, rkKey, {"HKEY_LOCAL_MACHINE", "Before", "", false}, "",
+                       Verbatim("scripted"));
     self.RequestStop();
     try {
-      self.AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "After", "", false}, "", "scripted");
+      self.AppendProblem(ProblemId::InvalidFileOrFolder, rkKey, {"HKEY_LOCAL_MACHINE", "After", "", false}, "",
+                         Verbatim("scripted"));
     } catch (const ScanStopped&) {
       rowAfterStopAccepted = false;
       throw;
@@ -168,7 +171,8 @@ TEST_F(ScanTaskTest, FailureEndsOnlyItsCategoryAndMarksTheScanIncomplete) {
     sink = std::make_shared<HeadlessSink>();
     auto task = MakeTask({"1", "2", "3"});
     task->scripts[2] = [&](ScriptedTask& self) {
-      self.AppendProblem("Issue", rkKey, {"HKEY_LOCAL_MACHINE", "Partial", "", false}, "", "scripted");
+      self.AppendProblem(ProblemId::InvalidFileOrFolder, rkKey, {"HKEY_LOCAL_MACHINE", "Partial", "", false}, "",
+                         Verbatim("scripted"));
       failure.raise();
     };
     task->Execute();

@@ -84,8 +84,8 @@ TEST_F(SoftwareLocationAndSharedDllScannersTest, AppPathsEntriesAreJudgedByThePr
     }
     SeedFiles(local.files, c.files);
     const std::vector<ProblemRow> expected =
-        c.reported ? std::vector<ProblemRow>{Row("Software Locations Issue", std::string(kAppPathsRow) + c.subkey,
-                                                 c.text, rkKey)}
+        c.reported ? std::vector<ProblemRow>{Row(ProblemId::SoftwareLocationsIssue,
+                                                 std::string(kAppPathsRow) + c.subkey, c.text, rkKey)}
                    : std::vector<ProblemRow>{};
     EXPECT_EQ(WithoutReasons(test::RunScan(local.platform, {"6"}, "c").rows), expected);
   }
@@ -101,11 +101,12 @@ TEST_F(SoftwareLocationAndSharedDllScannersTest, AppPathsRowsFollowTheSubkeyList
                           rights::Read);
   const test::ScanResult result = Scan({"6"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Software Locations..."});
-  EXPECT_EQ(result.rows,
-            (std::vector<ProblemRow>{
-                Row("Software Locations Issue", std::string(kAppPathsRow) + "alpha.exe", "C:\\Gone\\alpha.exe", rkKey),
-                Row("Software Locations Issue", std::string(kAppPathsRow) + "gamma.exe", "C:\\Gone\\gamma.exe", rkKey),
-            }));
+  EXPECT_EQ(
+      result.rows,
+      (std::vector<ProblemRow>{
+          Row(ProblemId::SoftwareLocationsIssue, std::string(kAppPathsRow) + "alpha.exe", "C:\\Gone\\alpha.exe", rkKey),
+          Row(ProblemId::SoftwareLocationsIssue, std::string(kAppPathsRow) + "gamma.exe", "C:\\Gone\\gamma.exe", rkKey),
+      }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gamma.exe"));
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
 }
@@ -140,9 +141,9 @@ TEST_F(SoftwareLocationAndSharedDllScannersTest, SharedDllsAreReportedWhenMissin
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Shared DLLs..."});
   EXPECT_EQ(result.rows,
             (std::vector<ProblemRow>{
-                Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\x.dll", rkValueInColumn),
-                Row("Missing Shared Dlls", kSharedDllsRow, "C:\\Windows\\system32\\gone.dll", rkValueInColumn),
-                Row("Missing Shared Dlls", kSharedDllsRow, "E:\\Lib\\e.dll", rkValueInColumn),
+                Row(ProblemId::MissingSharedDlls, kSharedDllsRow, "C:\\Windows\\system32\\x.dll", rkValueInColumn),
+                Row(ProblemId::MissingSharedDlls, kSharedDllsRow, "C:\\Windows\\system32\\gone.dll", rkValueInColumn),
+                Row(ProblemId::MissingSharedDlls, kSharedDllsRow, "E:\\Lib\\e.dll", rkValueInColumn),
             }));
   EXPECT_EQ(result.lastKey, BreakKeyText("Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls"));
 }

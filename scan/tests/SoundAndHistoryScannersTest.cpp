@@ -42,14 +42,15 @@ TEST_F(SoundAndHistoryScannersTest, OnlySchemeKeysNamingAMissingSoundAreReported
   const test::ScanResult result = Scan({"18"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Sound and Appevents..."});
   const std::string key = "HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\";
-  EXPECT_EQ(
-      result.rows,
-      (std::vector<ProblemRow>{
-          // An existing folder is no sound file.
-          Row("Missing Sound File", key + ".Default\\SystemExit\\.CURRENT", "C:\\Data", rkDefaultValue),
-          Row("Missing Sound File", key + ".Default\\SystemStart\\.Current", "C:\\Media\\start.wav", rkDefaultValue),
-          Row("Missing Sound File", key + "Explorer\\Navigating\\utopia0", "C:\\Media\\navigate.wav", rkDefaultValue),
-      }));
+  EXPECT_EQ(result.rows,
+            (std::vector<ProblemRow>{
+                // An existing folder is no sound file.
+                Row(ProblemId::MissingSoundFile, key + ".Default\\SystemExit\\.CURRENT", "C:\\Data", rkDefaultValue),
+                Row(ProblemId::MissingSoundFile, key + ".Default\\SystemStart\\.Current", "C:\\Media\\start.wav",
+                    rkDefaultValue),
+                Row(ProblemId::MissingSoundFile, key + "Explorer\\Navigating\\utopia0", "C:\\Media\\navigate.wav",
+                    rkDefaultValue),
+            }));
 }
 
 // ---- code 20 ----
@@ -73,7 +74,7 @@ TEST_F(SoundAndHistoryScannersTest, HistoryEntriesAreTriedWithEachExtensionThenE
   const test::ScanResult result = Scan({"20"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning MRU and History Lists..."});
   const std::string key = "HKEY_CURRENT_USER\\" + kHistory;
-  const std::string problem = "Missing MRU and History Lists file";
+  ProblemId problem = ProblemId::MissingMruFile;
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
                              Row(problem, key + "\\b", "C:\\Docs\\gone", rkValueInPath),
                              Row(problem, key + "\\*\\a", "C:\\Docs\\any.doc", rkValueInPath),
@@ -86,7 +87,7 @@ TEST_F(SoundAndHistoryScannersTest, HistoryEntriesAreNeverTestedAsTheyStand) {
   Seed(env.registry, {Str("HKCU\\" + kHistory, "a", "C:\\Docs\\whole.txt"), Key("HKCU\\" + kHistory + "\\*")});
   const std::string key = "HKEY_CURRENT_USER\\" + kHistory;
   const std::vector<ProblemRow> expected = {
-      Row("Missing MRU and History Lists file", key + "\\a", "C:\\Docs\\whole.txt", rkValueInPath)};
+      Row(ProblemId::MissingMruFile, key + "\\a", "C:\\Docs\\whole.txt", rkValueInPath)};
   EXPECT_EQ(Scan({"20"}).rows, expected);
   env.registry.CreateKey(RootKey::CurrentUser, kHistory + "\\txt");
   EXPECT_EQ(Scan({"20"}).rows, expected) << "whole.txt.txt does not exist either";

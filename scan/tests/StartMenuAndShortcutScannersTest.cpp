@@ -37,7 +37,7 @@ TEST_P(StartMenuVersionTest, TheOrderKeyFollowsTheWindowsVersion) {
   }
   env.system.SetVersion(GetParam().version);
   EXPECT_EQ(Scan({"16"}).rows,
-            (std::vector<ProblemRow>{Row("Old Start Menu Key", "HKEY_CURRENT_USER\\" + base + GetParam().orderKey,
+            (std::vector<ProblemRow>{Row(ProblemId::OldStartMenuKey, "HKEY_CURRENT_USER\\" + base + GetParam().orderKey,
                                          "Gone", rkSubkeyInColumn)}));
 }
 
@@ -82,8 +82,8 @@ TEST_F(StartMenuAndShortcutScannersTest, OrderKeysMatchFoldersOfEitherProgramsMe
   const test::ScanResult result = Scan({"16"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Start Menu..."});
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
-                             Row("Old Start Menu Key", key, "Notes", rkSubkeyInColumn),
-                             Row("Old Start Menu Key", key, "Zed", rkSubkeyInColumn),
+                             Row(ProblemId::OldStartMenuKey, key, "Notes", rkSubkeyInColumn),
+                             Row(ProblemId::OldStartMenuKey, key, "Zed", rkSubkeyInColumn),
                          }));
 
   // Without the Programs folders nothing matches.
@@ -107,7 +107,7 @@ class ShortcutScanTest : public StartMenuAndShortcutScannersTest {
   }
 
   static ProblemRow Missing(const std::string& shortcut, const std::string& target) {
-    return Row("Missing ShortCut reference", shortcut, target, rkShortcutFile);
+    return Row(ProblemId::MissingShortcutReference, shortcut, target, rkShortcutFile);
   }
 };
 

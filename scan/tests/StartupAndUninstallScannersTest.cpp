@@ -23,7 +23,7 @@ constexpr char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupReg[] = "Software\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 constexpr char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr char kStartup[] = "Missing Startup Programs";
+constexpr ProblemId kStartup = ProblemId::MissingStartupPrograms;
 
 std::string Hklm(const std::string& path) { return "HKLM\\" + path; }
 std::string Hkcu(const std::string& path) { return "HKCU\\" + path; }
@@ -109,14 +109,14 @@ TEST_F(StartupAndUninstallScannersTest, AFailureInTheMsConfigPassOrARunKeyEndsTh
   const test::ScanResult inMsConfig = Scan({"10", "11"});
   ASSERT_EQ(inMsConfig.rows.size(), 3u);  // the Run value, "a-found", then the uninstall entry
   EXPECT_EQ(inMsConfig.rows[1].registryKey, std::string("HKEY_LOCAL_MACHINE\\") + kStartupReg + "\\a-found");
-  EXPECT_EQ(inMsConfig.rows[2].problem, "Add/Remove Programs Issue");
+  EXPECT_EQ(inMsConfig.rows[2].problem, ProblemId::AddRemoveProgramsIssue);
   EXPECT_EQ(inMsConfig.finished, 1);
   EXPECT_EQ(inMsConfig.incomplete, std::vector<int>{10});
 
   env.registry.FailReads(RootKey::CurrentUser, kRun, "A");
   const test::ScanResult inRunKey = Scan({"10", "11"});
   ASSERT_EQ(inRunKey.rows.size(), 1u);  // code 10 ended at once; code 11 still ran
-  EXPECT_EQ(inRunKey.rows[0].problem, "Add/Remove Programs Issue");
+  EXPECT_EQ(inRunKey.rows[0].problem, ProblemId::AddRemoveProgramsIssue);
   EXPECT_EQ(inRunKey.finished, 1);
   EXPECT_EQ(inRunKey.incomplete, std::vector<int>{10});
   EXPECT_TRUE(inRunKey.ended);
@@ -153,7 +153,7 @@ TEST_F(StartupAndUninstallScannersTest, UninstallEntriesAreReportedWhenTheirChai
                      });
   const test::ScanResult result = Scan({"11"});
   const std::string key = std::string("HKEY_LOCAL_MACHINE\\") + kUninstall;
-  const char* problem = "Add/Remove Programs Issue";
+  ProblemId problem = ProblemId::AddRemoveProgramsIssue;
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Add/Remove Programs..."});
   EXPECT_EQ(result.rows, (std::vector<ProblemRow>{
                              Row(problem, key, "A-NoValues", rkSubkeyInColumn),

@@ -48,7 +48,7 @@ TEST_F(ClassScannersWin, FileExtensionsThatSayNothingOrHaveNoClassAreReported) {
 
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts\.$N-typed]
 )reg");
-  const std::string problem = "Unused File Extension";
+  ProblemId problem = ProblemId::UnusedFileExtension;
   EXPECT_EQ(ValuesMentioning(Scan({"12"}).rows, name_),
             (std::vector<ProblemRow>{
                 Row(problem, "HKEY_LOCAL_MACHINE\\Software\\Classes", "." + name_ + "-empty", rkSubkeyInColumn),
@@ -84,7 +84,7 @@ TEST_F(ClassScannersWin, ClassKeysWhoseServerIsGoneAreReportedWhereTheyStand) {
 )reg");
   const test::ScanResult result = Scan({"13"});
   const std::string clsid = "HKEY_CLASSES_ROOT\\CLSID\\{" + name_;
-  const std::string problem = "Custom Controls Issue";
+  ProblemId problem = ProblemId::CustomControlsIssue;
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Custom Controls..."});
   EXPECT_EQ(test::RowsMentioning(result.rows, name_),
             (std::vector<ProblemRow>{

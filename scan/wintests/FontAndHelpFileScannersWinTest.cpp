@@ -50,8 +50,8 @@ TEST_F(FontAndHelpFileScannersWin, FontsAreFoundInTheFontsFolderByNameOrWhereThe
 )reg");
   const std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(kFonts) + "\\" + name_;
   EXPECT_EQ(Sorted(test::RowsMentioning(Scan({"7"}).rows, name_)),
-            Sorted({Row("Fonts Issue", key + " Gone (TrueType)", name_ + "-gone.ttf", rkValueInPath),
-                    Row("Fonts Issue", key + " Full Gone (TrueType)", InFolder("gone\\" + name_ + "-full.ttf"),
+            Sorted({Row(ProblemId::FontsIssue, key + " Gone (TrueType)", name_ + "-gone.ttf", rkValueInPath),
+                    Row(ProblemId::FontsIssue, key + " Full Gone (TrueType)", InFolder("gone\\" + name_ + "-full.ttf"),
                         rkValueInPath)}));
 }
 
@@ -74,13 +74,14 @@ TEST_F(FontAndHelpFileScannersWin, HelpFilesAreLookedForInTheirFolderAndOtherKin
 )reg");
   const test::ScanResult result = Scan({"8", "9"});
   EXPECT_EQ(result.finished, 2);  // the integer value did not end the scan
-  EXPECT_EQ(test::RowsMentioning(result.rows, name_),
-            (std::vector<ProblemRow>{
-                Row("Invalid Help Files", "HKEY_LOCAL_MACHINE\\" + std::string(kHelp) + "\\" + name_ + "-gone.hlp",
-                    InFolder(name_ + "-gone.hlp"), rkValueInPath),
-                Row("Invalid Help Files", "HKEY_LOCAL_MACHINE\\" + std::string(kHtmlHelp) + "\\" + name_ + "-gone.chm",
-                    InFolder(name_ + "-gone.chm"), rkValueInPath),
-            }));
+  EXPECT_EQ(
+      test::RowsMentioning(result.rows, name_),
+      (std::vector<ProblemRow>{
+          Row(ProblemId::InvalidHelpFiles, "HKEY_LOCAL_MACHINE\\" + std::string(kHelp) + "\\" + name_ + "-gone.hlp",
+              InFolder(name_ + "-gone.hlp"), rkValueInPath),
+          Row(ProblemId::InvalidHelpFiles, "HKEY_LOCAL_MACHINE\\" + std::string(kHtmlHelp) + "\\" + name_ + "-gone.chm",
+              InFolder(name_ + "-gone.chm"), rkValueInPath),
+      }));
 }
 
 }  // namespace

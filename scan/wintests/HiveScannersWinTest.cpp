@@ -148,7 +148,7 @@ TEST_F(HiveScannersWin, CurrentUserAndUsersWalksReportOnlyMissingStringReference
   SetRaw(RootKey::CurrentUser, key, "Multi", REG_MULTI_SZ, multi.c_str(), static_cast<DWORD>(multi.size() + 1));
   SetText(RootKey::CurrentUser, key + "\\Deeper", "Icon", Missing("icon.exe"));
 
-  const std::string problem = "Invalid File or Folder";
+  ProblemId problem = ProblemId::InvalidFileOrFolder;
   const std::string hkcu = "HKEY_CURRENT_USER\\" + key;
   const std::vector<ProblemRow> expectedUser = {
       Row(problem, hkcu + "\\Path", gone, rkValueInPath),
@@ -194,7 +194,7 @@ TEST_F(HiveScannersWin, LocalMachineWalkSkipsOtherCategoriesKeysAndTheir32BitCop
   // A 64-bit prefix shows class keys a second time under Wow6432Node: skipped there too.
   std::vector<ProblemRow> mine = RowsMentioning(result.rows, name_);
   std::sort(mine.begin(), mine.end(), [](const ProblemRow& a, const ProblemRow& b) { return a.value < b.value; });
-  const std::string problem = "Invalid File or Folder";
+  ProblemId problem = ProblemId::InvalidFileOrFolder;
   EXPECT_EQ(mine, (std::vector<ProblemRow>{
                       Row(problem, "HKEY_LOCAL_MACHINE\\" + vendor + "\\Path", Missing("app.exe"), rkValueInPath),
                       Row(problem, "HKEY_LOCAL_MACHINE\\" + lookalike + "\\Tool", Missing("tool.exe"), rkValueInPath),
@@ -214,8 +214,8 @@ TEST_F(HiveScannersWin, SoundSchemesAreTestedByTheirOwnCategoryAndSkippedByTheUs
   const std::string hkcu = "HKEY_CURRENT_USER\\" + event;
   EXPECT_EQ(RowsMentioning(Scan({"18"}).rows, name_),
             (std::vector<ProblemRow>{
-                Row("Missing Sound File", hkcu + "\\.Current", Missing("start.wav"), rkDefaultValue),
-                Row("Missing Sound File", hkcu + "\\Utopia0", sounds, rkDefaultValue),
+                Row(ProblemId::MissingSoundFile, hkcu + "\\.Current", Missing("start.wav"), rkDefaultValue),
+                Row(ProblemId::MissingSoundFile, hkcu + "\\Utopia0", sounds, rkDefaultValue),
             }));
   EXPECT_TRUE(RowsMentioning(Scan({"4"}).rows, name_).empty());
 }
@@ -234,7 +234,7 @@ TEST_F(HiveScannersWin, ObsoleteSoftwareReportsEmptyKeysOfBothRootsUserFirst) {
   MakeKey(RootKey::LocalMachine, "Software\\" + name_ + "-machine");
 
   const std::vector<ProblemRow> rows = AnyColumnMentioning(Scan({"14"}).rows, name_);
-  const std::string problem = "Obsolete Software Key";
+  ProblemId problem = ProblemId::ObsoleteSoftwareKey;
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[2], Row(problem, "HKEY_LOCAL_MACHINE\\Software", name_ + "-machine", rkSubkeyInColumn));
   std::vector<std::string> userNames = {rows[0].value, rows[1].value};
@@ -254,7 +254,7 @@ TEST_F(HiveScannersWin, ServicesWithMissingImagesAreReported) {
   SetNumber(RootKey::LocalMachine, services + name_ + "-number", "ImagePath", 1);
 
   EXPECT_EQ(RowsMentioning(Scan({"15"}).rows, name_),
-            (std::vector<ProblemRow>{Row("Windows Service Issue",
+            (std::vector<ProblemRow>{Row(ProblemId::WindowsServiceIssue,
                                          "HKEY_LOCAL_MACHINE\\" + services + name_ + "-gone\\ImagePath",
                                          "\"" + Missing("svc.exe") + "\" -service", rkValueInPath)}));
 }
@@ -285,8 +285,8 @@ TEST_F(HiveScannersWin, StartMenuOrderKeysWithoutAProgramsFolderAreReported) {
   std::vector<ProblemRow> rows = AnyColumnMentioning(Scan({"16"}).rows, name_);
   std::sort(rows.begin(), rows.end(), [](const ProblemRow& a, const ProblemRow& b) { return a.value < b.value; });
   EXPECT_EQ(rows, (std::vector<ProblemRow>{
-                      Row("Old Start Menu Key", "HKEY_CURRENT_USER\\" + order, name_ + "-file", rkSubkeyInColumn),
-                      Row("Old Start Menu Key", "HKEY_CURRENT_USER\\" + order, name_ + "-gone", rkSubkeyInColumn),
+                      Row(ProblemId::OldStartMenuKey, "HKEY_CURRENT_USER\\" + order, name_ + "-file", rkSubkeyInColumn),
+                      Row(ProblemId::OldStartMenuKey, "HKEY_CURRENT_USER\\" + order, name_ + "-gone", rkSubkeyInColumn),
                   }));
 }
 
@@ -312,10 +312,10 @@ TEST_F(HiveScannersWin, ShortcutsOnTheDesktopAndInTheStartMenuAreResolvedThrough
   // The folders are scanned one after the other: when the start menu lies inside the application
   // data folder (26, scanned before the start menu, 11), its shortcuts are met twice.
   std::vector<ProblemRow> expected;
-  const ProblemRow menuRow = Row("Missing ShortCut reference", goneInMenu, menuTarget, rkShortcutFile);
+  const ProblemRow menuRow = Row(ProblemId::MissingShortcutReference, goneInMenu, menuTarget, rkShortcutFile);
   if (!appData.empty() && StartsWithNoCase(startMenu, appData + "\\")) expected.push_back(menuRow);
   expected.push_back(menuRow);
-  expected.push_back(Row("Missing ShortCut reference", goneOnDesktop, desktopTarget, rkShortcutFile));
+  expected.push_back(Row(ProblemId::MissingShortcutReference, goneOnDesktop, desktopTarget, rkShortcutFile));
   EXPECT_EQ(RowsMentioning(Scan({"17"}).rows, name_), expected);
 }
 
@@ -332,7 +332,7 @@ TEST_F(HiveScannersWin, ShortcutScanDoesNotFollowALinkBackToAnAncestor) {
   const std::string shortcut = inner + "\\" + name_ + ".lnk";
   const std::string target = ShortcutToRemoved(shortcut, "x.exe");
   EXPECT_EQ(RowsMentioning(Scan({"17"}).rows, name_),
-            (std::vector<ProblemRow>{Row("Missing ShortCut reference", shortcut, target, rkShortcutFile)}));
+            (std::vector<ProblemRow>{Row(ProblemId::MissingShortcutReference, shortcut, target, rkShortcutFile)}));
 }
 
 TEST_F(HiveScannersWin, TypeLibrariesNamingMissingDllsAreReported) {
@@ -344,7 +344,7 @@ TEST_F(HiveScannersWin, TypeLibrariesNamingMissingDllsAreReported) {
   SetText(RootKey::ClassesRoot, lib + "\\1.0\\0\\tlb", "", Missing("types.tlb"));
 
   EXPECT_EQ(RowsMentioning(Scan({"19"}).rows, name_),
-            (std::vector<ProblemRow>{Row("ActiveX Issue", "HKEY_CLASSES_ROOT\\" + lib + "\\1.0\\0\\win32\\",
+            (std::vector<ProblemRow>{Row(ProblemId::ActiveXIssue, "HKEY_CLASSES_ROOT\\" + lib + "\\1.0\\0\\win32\\",
                                          Missing("control.dll"), rkValueInPath)}));
 }
 
@@ -362,7 +362,7 @@ TEST_F(HiveScannersWin, OpenSaveHistoryIsTestedWithEachExtensionAndWalkedBelow) 
   SetText(RootKey::CurrentUser, mru, name_ + "-relative", "gone\\file");
 
   const std::string key = "HKEY_CURRENT_USER\\" + mru;
-  const std::string problem = "Missing MRU and History Lists file";
+  ProblemId problem = ProblemId::MissingMruFile;
   EXPECT_EQ(RowsMentioning(Scan({"20"}).rows, name_),
             (std::vector<ProblemRow>{
                 Row(problem, key + "\\" + name_ + "-gone", folder_ + "\\gone", rkValueInPath),
@@ -389,7 +389,7 @@ TEST_F(HiveScannersWin, InstallerEntriesFoldersAndStaleCacheEntriesAreReported) 
   MakeKey(RootKey::LocalMachine, cache + "\\" + name_ + "-stale");
   MakeKey(RootKey::LocalMachine, cache + "\\" + AsciiUpper(name_));
 
-  const std::string problem = "Installer Refrence Issue";
+  ProblemId problem = ProblemId::InstallerReferenceIssue;
   EXPECT_EQ(AnyColumnMentioning(Scan({"21"}).rows, name_),
             (std::vector<ProblemRow>{
                 Row(problem, "HKEY_LOCAL_MACHINE\\" + uninstall + "\\UninstallString",
@@ -413,8 +413,8 @@ TEST_F(HiveScannersWin, ApplicationCommandsWithMissingProgramsAreReportedPerVerb
   const std::string key = "HKEY_LOCAL_MACHINE\\" + app;
   EXPECT_EQ(RowsMentioning(Scan({"22"}).rows, name_),
             (std::vector<ProblemRow>{
-                Row("Open with Application Issue", key + "\\shell\\edit\\command", command, rkDefaultValue),
-                Row("Open with Application Issue", key + "\\shell\\open\\command", command, rkDefaultValue),
+                Row(ProblemId::OpenWithApplicationIssue, key + "\\shell\\edit\\command", command, rkDefaultValue),
+                Row(ProblemId::OpenWithApplicationIssue, key + "\\shell\\open\\command", command, rkDefaultValue),
             }));
 }
 

@@ -54,7 +54,7 @@ TEST_F(SoftwareLocationAndSharedDllScannersWin, AppPathsEntriesWhoseProgramIsGon
   const test::ScanResult result = Scan({"6"});
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Software Locations..."});
   EXPECT_EQ(test::RowsMentioning(result.rows, name_),
-            (std::vector<ProblemRow>{Row("Software Locations Issue",
+            (std::vector<ProblemRow>{Row(ProblemId::SoftwareLocationsIssue,
                                          "HKEY_LOCAL_MACHINE\\" + std::string(kAppPaths) + "\\" + name_ + "-gone.exe",
                                          InFolder("gone\\" + name_ + "-GONE.EXE /n"), rkKey)}));
 }
@@ -75,8 +75,8 @@ TEST_F(SoftwareLocationAndSharedDllScannersWin, SharedDllsThatAreGoneOrNoLongerC
 )reg");
   const std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(kSharedDlls);
   EXPECT_EQ(Sorted(ValuesMentioning(Scan({"9"}).rows, name_)),
-            Sorted({Row("Missing Shared Dlls", key, zero, rkValueInColumn),
-                    Row("Missing Shared Dlls", key, InFolder(name_ + "-gone.dll"), rkValueInColumn)}));
+            Sorted({Row(ProblemId::MissingSharedDlls, key, zero, rkValueInColumn),
+                    Row(ProblemId::MissingSharedDlls, key, InFolder(name_ + "-gone.dll"), rkValueInColumn)}));
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST_F(StartupAndUninstallScannersWin, StartupProgramsThatAreGoneAreReportedFrom
 "command"="$F\\gone\\d.exe"
 )reg");
   const test::ScanResult result = Scan({"10"});
-  const std::string problem = "Missing Startup Programs";
+  ProblemId problem = ProblemId::MissingStartupPrograms;
   const std::string startup = "HKEY_LOCAL_MACHINE\\" + std::string(kStartupReg) + "\\" + name_;
   EXPECT_EQ(result.tasks, std::vector<std::string>{"Scanning Startup Programs..."});
   EXPECT_EQ(test::RowsMentioning(result.rows, name_),
@@ -99,7 +99,7 @@ TEST_F(StartupAndUninstallScannersWin, UninstallEntriesThatHoldNothingAreReporte
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\{$N}]
 )reg");
   const std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(kUninstall);
-  const std::string problem = "Add/Remove Programs Issue";
+  ProblemId problem = ProblemId::AddRemoveProgramsIssue;
   EXPECT_EQ(ValuesMentioning(Scan({"11"}).rows, name_),
             (std::vector<ProblemRow>{
                 Row(problem, key, name_ + "-chain", rkSubkeyInColumn),

@@ -355,7 +355,7 @@ TEST_F(OptionsStoreTest, AFileDamagedAfterTheLoadIsNotSavedOver) {
     SaveOptionsWithoutWindow(memory.platform, options);
     FAIL() << "saved";
   } catch (const SettingsReadError& error) {
-    EXPECT_EQ(error.Path(), kIniPath);
+    EXPECT_EQ(error.phrase().arguments.at(0).text, kIniPath);
     EXPECT_STREQ(error.what(),
                  "Unable to read C:\\Program Files\\Tamrisk\\options.ini: its text is damaged (it "
                  "holds NUL characters)");

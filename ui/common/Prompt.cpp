@@ -4,8 +4,8 @@
 
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32System.h"
-#include "settings/RegGlobal.h"
 #include "ui/common/Language.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/strings_ids.h"
 
 namespace tamrisk {
@@ -42,17 +42,14 @@ void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text) {
   prompt.Message(owner, text, kMessageCaption, MB_OK | MB_ICONERROR);
 }
 
-void ShowStandardError(Prompt& prompt, HWND owner, const std::exception& error) {
-  if (const auto* settings = dynamic_cast<const SettingsWriteError*>(&error)) {
-    const std::string pattern = ShownEngineText(IDS_SETTINGS_NOT_WRITTEN, std::string(SettingsWriteError::kPattern));
-    ShowStandardError(prompt, owner, FormatText(pattern, {settings->Path()}));
-    return;
+void ShowCurrentError(Prompt& prompt, HWND owner) {
+  try {
+    throw;
+  } catch (const WordedError& error) {
+    ShowStandardError(prompt, owner, ShownPhrase(error.phrase()));
+  } catch (const std::exception& error) {
+    ShowStandardError(prompt, owner, error.what());
   }
-  if (const auto* settings = dynamic_cast<const SettingsReadError*>(&error)) {
-    ShowStandardError(prompt, owner, UiFormat(IDS_SETTINGS_NOT_READ, {settings->Path(), settings->Why()}));
-    return;
-  }
-  ShowStandardError(prompt, owner, error.what());
 }
 
 void ShowCannotOpen(Prompt& prompt, HWND owner, const std::string& what, unsigned long errorCode) {

@@ -29,9 +29,9 @@ class Win32Prompt final : public Prompt {
 
 // The standard error box: the error's text with an error icon and OK.
 void ShowStandardError(Prompt& prompt, HWND owner, const std::string& text);
-// The same for an error the engine raised: in the window's language where it has a text there (an
-// options.ini that cannot be written), else the error's own.
-void ShowStandardError(Prompt& prompt, HWND owner, const std::exception& error);
+// The same for the exception being handled (call it in a catch block): a failure the engine words
+// (WordedError) in the window's language, any other in its own words.
+void ShowCurrentError(Prompt& prompt, HWND owner);
 
 // Says that what (a program, a page) could not be opened, with the system's reason for the error code
 // of the failed call: "Cannot start the registry editor: The system cannot find the file specified."

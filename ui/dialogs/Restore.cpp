@@ -13,7 +13,7 @@
 #include "ui/common/WindowText.h"
 #include "ui/res/restore_ids.h"
 #include "ui/common/Language.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/strings_ids.h"
 
 namespace tamrisk {
@@ -57,7 +57,7 @@ RestoreResult RestoreVerified(const Platform& platform, Prompt& prompt, HWND own
   // Most lines of a file's entries the warning about a file not on record shows.
   constexpr std::size_t kShownLines = 24;
   const UnrecordedFileConfirm confirm = [&](const RegFile& file) {
-    const Phrase question{RepairText::UnrecordedImportQuestion, {path, DescribeRegFile(file, kShownLines)}};
+    const Phrase question{TextId::UnrecordedImportQuestion, {path, DescribeRegFile(file, kShownLines)}};
     return prompt.Message(owner, ShownPhrase(question), kMessageCaption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
            IDYES;
   };

@@ -15,6 +15,7 @@
 #include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
 #include "ui/common/WindowText.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/dialogs/RegProgressHint.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/res/resource.h"
@@ -107,7 +108,8 @@ void TfrmHivora::Create(int showCommand) {
   ::UpdateWindow(Handle());
   // Defaults stand in for settings that are there but could not be read: the user must know.
   if (!OptionsSetting.Unreadable.empty()) {
-    ShowStandardError(Prompts(), Handle(), SettingsReadError(SettingsFilePath(platform_), OptionsSetting.Unreadable));
+    const SettingsReadError unread(SettingsFilePath(platform_), OptionsSetting.Unreadable);
+    ShowStandardError(Prompts(), Handle(), ShownPhrase(unread.phrase()));
   }
 }
 
@@ -455,9 +457,9 @@ void TfrmHivora::SaveSettingsNow() {
   try {
     OptionsSetting.TreeViewNodeCheck = tree_.Checks();
     SaveOptionsWithoutWindow(platform_, OptionsSetting);
-  } catch (const std::exception& error) {
+  } catch (const std::exception&) {
     // The setting holds for this run all the same; the close tries to write it again.
-    ShowStandardError(Prompts(), Handle(), error);
+    ShowCurrentError(Prompts(), Handle());
   }
 }
 
@@ -466,10 +468,10 @@ void TfrmHivora::CloseWindow() {
   closing_ = true;
   try {
     FormClose();
-  } catch (const std::exception& error) {
+  } catch (const std::exception&) {
     // The settings written so far stay; the window closes all the same, so a read-only settings
     // file cannot keep the user from ending the program.
-    ShowStandardError(Prompts(), Handle(), error);
+    ShowCurrentError(Prompts(), Handle());
   }
   ::DestroyWindow(Handle());
 }

@@ -5,7 +5,7 @@
 #include "ui/dialogs/Restore.h"
 #include "ui/common/Language.h"
 #include "ui/common/Prompt.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/resource.h"
 #include "ui/res/strings_ids.h"
 

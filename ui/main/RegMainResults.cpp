@@ -6,7 +6,7 @@
 
 #include "platform/win32/Wide.h"
 #include "ui/common/WindowText.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/resource.h"
 
 namespace tamrisk {
@@ -28,7 +28,7 @@ LRESULT TfrmHivora::ListNotify(NMHDR& header) {
 
 void TfrmHivora::ShowSelectedReason() {
   ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(win32::Wide(statusCounts_).c_str()));
-  SetText(reasonPane_, ShownReason(results_.SelectedReason()));
+  SetText(reasonPane_, ShownPhrase(results_.SelectedReason()));
 }
 
 bool TfrmHivora::PreTranslateMessage(MSG& message) {

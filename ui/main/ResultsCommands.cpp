@@ -15,7 +15,7 @@
 #include "ui/common/UiHandles.h"
 #include "ui/res/resource.h"
 #include "ui/common/Language.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/strings_ids.h"
 
 namespace tamrisk {
@@ -85,7 +85,7 @@ void ResultsCommands::CheckRowsOfSelectedType(bool checked) {
   if (!selected) return;
   const std::size_t count = results_.RowCount();
   for (std::size_t i = 0; i < count; ++i) {
-    if (results_.ProblemText(i) == selected->problem) results_.SetChecked(i, checked);
+    if (results_.ProblemOf(i) == selected->problem) results_.SetChecked(i, checked);
   }
   countsChanged_();
 }
@@ -189,13 +189,9 @@ bool ResultsCommands::HandleFindMessage(UINT message) {
 void ResultsCommands::FindNext(const FindQuery& query) {
   const int current = results_.SelectedIndex();
   // The problem and the reason as the window shows them, in its language: what the user types.
-  std::vector<ProblemRow> shown = results_.Rows();
-  for (ProblemRow& row : shown) {
-    row.problem = ShownProblem(row.problem);
-    row.reason = ShownReason(row.reason);
-  }
   const std::optional<std::size_t> found = FindNextRow(
-      shown, current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt, query);
+      results_.Rows(), current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt,
+      query, ShownWording());
   if (found) {
     results_.Select(static_cast<int>(*found));
     return;

@@ -11,7 +11,7 @@
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/common/Language.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/strings_ids.h"
 
 namespace tamrisk {
@@ -152,11 +152,8 @@ void ResultsListView::FillDisplayInfo(NMLVDISPINFOW& info) const {
   if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
   const ProblemRow& row = rows_[static_cast<std::size_t>(item.iItem)];
   if (item.mask & LVIF_TEXT) {
-    const std::string text = ColumnText(row, item.iSubItem);
-    const std::string shown = item.iSubItem == colRegistryKey ? KeyAsShown(text)
-                              : item.iSubItem == colProblem   ? ShownProblem(text)
-                                                              : text;
-    CopyToBuffer(shown, item.pszText, item.cchTextMax);
+    const std::string text = ColumnText(row, item.iSubItem, ShownWording());
+    CopyToBuffer(item.iSubItem == colRegistryKey ? KeyAsShown(text) : text, item.pszText, item.cchTextMax);
   }
   if (item.mask & LVIF_STATE) {
     item.state = (item.state & ~LVIS_STATEIMAGEMASK) | (row.checked ? kChecked : kUnchecked);
@@ -169,7 +166,7 @@ void ResultsListView::FillInfoTip(NMLVGETINFOTIPW& tip) const {
   if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || !tip.pszText) return;
   const ProblemRow& row = rows_[static_cast<std::size_t>(tip.iItem)];
   std::string text = row.registryKey;
-  for (const std::string& line : {row.value, ShownReason(row.reason)}) {
+  for (const std::string& line : {row.value, ShownPhrase(row.reason)}) {
     if (!line.empty()) text.append("\r\n").append(line);
   }
   CopyToBuffer(text, tip.pszText, tip.cchTextMax);
@@ -178,13 +175,8 @@ void ResultsListView::FillInfoTip(NMLVGETINFOTIPW& tip) const {
 void ResultsListView::SortBy(Column column) {
   sortDescending_ = sortColumn_ == column && !sortDescending_;
   sortColumn_ = column;
-  // Problem names are shown in the window's language: sorted as the user reads them, not as stored.
-  std::vector<std::string> texts;
-  texts.reserve(rows_.size());
-  for (const ProblemRow& row : rows_) {
-    texts.push_back(column == colProblem ? ShownProblem(row.problem) : ColumnText(row, column));
-  }
-  const std::vector<std::size_t> order = SortedOrder(texts, sortDescending_);
+  // Problem names are shown in the window's language: sorted as the user reads them.
+  const std::vector<std::size_t> order = SortedOrder(rows_, column, sortDescending_, ShownWording());
   // Where each row moves to, so the selection can follow its rows.
   std::vector<std::size_t> movedTo(order.size());
   std::vector<ProblemRow> sorted;
@@ -333,9 +325,9 @@ void ResultsListView::Select(int index) {
 
 void ResultsListView::SelectAll() { SetRowState(list_, -1, LVIS_SELECTED, LVIS_SELECTED); }
 
-std::string ResultsListView::SelectedReason() const {
+Phrase ResultsListView::SelectedReason() const {
   const int index = SelectedIndex();
-  return index >= 0 ? rows_[static_cast<std::size_t>(index)].reason : std::string();
+  return index >= 0 ? rows_[static_cast<std::size_t>(index)].reason : Phrase{};
 }
 
 int ResultsListView::ColumnWidth(Column column) const {
@@ -366,8 +358,8 @@ void ResultsListView::FitProblemColumn() {
   if (!dc.get()) return;
   const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(list_, WM_GETFONT, 0, 0)));
   int widest = 0;
-  for (const char* problem : kProblemNames) {
-    const std::wstring text = win32::Wide(ShownProblem(problem));
+  for (std::size_t problem = 0; problem < kProblemNames.size(); ++problem) {
+    const std::wstring text = win32::Wide(ShownProblem(static_cast<ProblemId>(problem)));
     SIZE size{};
     if (::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size)) {
       widest = std::max(widest, static_cast<int>(size.cx));

@@ -57,14 +57,14 @@ class ResultsListView final : public ResultsModel {
   // One pass and one change of the control's item count: deleting the items one by one took the
   // control some 20 ms each under Wine. The selection and the focus stay with their rows.
   void RemoveRows(const std::vector<bool>& drop) override;
-  void SetReason(std::size_t index, const std::string& reason) override { rows_.at(index).reason = reason; }
+  void SetReason(std::size_t index, const Phrase& reason) override { rows_.at(index).reason = reason; }
 
   // Rows keep the check state they come with; a scan's rows come unticked.
   void AppendRows(const std::vector<ProblemRow>& rows);
   // Empties the list; the next rows show in the order they come, unsorted.
   void Clear();
   const std::vector<ProblemRow>& Rows() const { return rows_; }
-  const std::string& ProblemText(std::size_t index) const { return rows_.at(index).problem; }
+  ProblemId ProblemOf(std::size_t index) const { return rows_.at(index).problem; }
   RowKind KindOf(std::size_t index) const { return rows_.at(index).kind; }
 
   bool IsChecked(std::size_t index) const { return rows_.at(index).checked; }
@@ -80,7 +80,7 @@ class ResultsListView final : public ResultsModel {
   void Select(int index);
   void SelectAll();
   // Why the row SelectedIndex names is listed; empty when no row is selected.
-  std::string SelectedReason() const;
+  Phrase SelectedReason() const;
 
   int ColumnWidth(Column column) const;
   void SetColumnWidth(Column column, int width);

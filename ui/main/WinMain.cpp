@@ -102,8 +102,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     const int exitCode = RunMessageLoop(form);
     frmHivora = nullptr;
     return exitCode;
-  } catch (const std::exception& error) {
-    ShowStandardError(prompt, nullptr, error);
+  } catch (const std::exception&) {
+    ShowCurrentError(prompt, nullptr);
     return 1;
   }
 }

@@ -83,9 +83,10 @@
 #define IDS_SCHEDULER_UNREACHABLE 2093
 #define IDS_SCHEDULE_NOT_CHANGED 2094
 #define IDS_SCHEDULE_NOT_KEPT 2095
-// The other languages' words for the engine's SettingsWriteError; English keeps the engine's own.
+// What the settings store says (the engine's TextId::SettingsNotWritten and SettingsNotRead, in
+// that order): the other languages' words for the first, English keeping the engine's own; the
+// second as the window says it, with what it means for this run.
 #define IDS_SETTINGS_NOT_WRITTEN 2096
-// The engine's SettingsReadError as the window says it: what it means for this run.
 #define IDS_SETTINGS_NOT_READ 2097
 
 // The main window's newer texts.
@@ -104,7 +105,7 @@
 // Translations of the engine's English texts, which the English table does not repeat: the
 // categories' names (IDS_CATEGORY_FIRST + code), scan captions (IDS_CAPTION_FIRST + code), the
 // rows' reasons (IDS_REASON_FIRST + the pattern's id) and problem names (IDS_PROBLEM_FIRST + number),
-// and what the repair, its backup and the undo say (IDS_REPAIR_TEXT_FIRST + the RepairText).
+// and what the repair, its backup and the undo say (IDS_REPAIR_TEXT_FIRST + the TextId).
 #define IDS_CATEGORY_FIRST 2300
 #define IDS_CAPTION_FIRST 2400
 #define IDS_REASON_FIRST 2500

@@ -32,19 +32,24 @@ constexpr char kSid[] = "S-1-5-21-7";
 // Rows of every kind around one software key, with neighbours that share part of its path.
 std::vector<ProblemRow> FixtureRows() {
   return {
-      /* 0 */ {true, "Invalid File", "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool", "C:\\tool.exe", rkValueInPath},
-      /* 1 */ {true, "Invalid File", "HKEY_LOCAL_MACHINE\\Software\\X\\Run", "Other", rkValueInColumn},
-      /* 2 */ {true, "Empty Key", "HKEY_LOCAL_MACHINE\\Software\\X", "", rkKey},
-      /* 3 */ {true, "Uninstall", "HKEY_LOCAL_MACHINE\\Software\\Uninstall", "X", rkSubkeyInColumn},
-      /* 4 */ {true, "Extension", "HKEY_CLASSES_ROOT\\.x", "C:\\x.exe", rkDefaultValue},
-      /* 5 */ {true, "Shortcut", "C:\\Links\\X.lnk", "C:\\x.exe", rkShortcutFile},
-      /* 6 */ {true, "Invalid File", "hkey_local_machine\\software\\x\\run\\tool", "C:\\tool.exe", rkValueInPath},
-      /* 7 */ {true, "Empty Key", "HKEY_LOCAL_MACHINE\\Software\\Y", "", rkKey},
-      /* 8 */ {true, "Invalid File", "HKEY_CURRENT_USER\\Software\\X\\Run", "Tool", rkValueInColumn},
-      /* 9 */ {true, "Empty Key", "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Sub", "", rkKey},
-      /* 10 */ {true, "Empty Key", "HKEY_LOCAL_MACHINE\\Software\\Xtra", "", rkKey},
+      /* 0 */ {true, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Tool", "C:\\tool.exe",
+               rkValueInPath},
+      /* 1 */ {true, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\X\\Run", "Other", rkValueInColumn},
+      /* 2 */ {true, ProblemId::ObsoleteSoftwareKey, "HKEY_LOCAL_MACHINE\\Software\\X", "", rkKey},
+      /* 3 */
+      {true, ProblemId::AddRemoveProgramsIssue, "HKEY_LOCAL_MACHINE\\Software\\Uninstall", "X", rkSubkeyInColumn},
+      /* 4 */ {true, ProblemId::UnusedFileExtension, "HKEY_CLASSES_ROOT\\.x", "C:\\x.exe", rkDefaultValue},
+      /* 5 */ {true, ProblemId::MissingShortcutReference, "C:\\Links\\X.lnk", "C:\\x.exe", rkShortcutFile},
+      /* 6 */
+      {true, ProblemId::InvalidFileOrFolder, "hkey_local_machine\\software\\x\\run\\tool", "C:\\tool.exe",
+       rkValueInPath},
+      /* 7 */ {true, ProblemId::ObsoleteSoftwareKey, "HKEY_LOCAL_MACHINE\\Software\\Y", "", rkKey},
+      /* 8 */ {true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\X\\Run", "Tool", rkValueInColumn},
+      /* 9 */ {true, ProblemId::ObsoleteSoftwareKey, "HKEY_LOCAL_MACHINE\\Software\\X\\Run\\Sub", "", rkKey},
+      /* 10 */ {true, ProblemId::ObsoleteSoftwareKey, "HKEY_LOCAL_MACHINE\\Software\\Xtra", "", rkKey},
       /* 11 */
-      {true, "Invalid File", std::string("HKEY_USERS\\") + kSid + "\\Software\\X\\Run", "Tool", rkValueInColumn},
+      {true, ProblemId::InvalidFileOrFolder, std::string("HKEY_USERS\\") + kSid + "\\Software\\X\\Run", "Tool",
+       rkValueInColumn},
   };
 }
 
@@ -174,10 +179,11 @@ TEST_F(IgnoreFromResults, CommandsAreOffWhereARowNamesNoSuchEntry) {
     bool key;
   };
   auto form = OpenWithFixture();
-  form->Results().AppendRows({{true, "Odd", "HKEY_USERS", "x", rkValueInPath}});  // no "\": no entry at all
+  form->Results().AppendRows(
+      {{true, ProblemId::InvalidFileOrFolder, "HKEY_USERS", "x", rkValueInPath}});  // no "\": no entry at all
   // A value straight under the root: its key entry would be the whole hive.
   form->Results().AppendRows(
-      {{true, "Invalid File or Folder", "HKEY_CURRENT_USER\\\\Gone", "C:\\Gone.exe", rkValueInPath}});
+      {{true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\\\Gone", "C:\\Gone.exe", rkValueInPath}});
   for (const Case& c : std::vector<Case>{{-1, false, false},
                                          {2, false, true},
                                          {3, false, true},

@@ -130,7 +130,7 @@ TEST_F(KeyboardSession, ScanMoveTickRepairFindAndOptionsByKeysAlone) {
   ASSERT_EQ(form->Results().RowCount(), 3u);
   EXPECT_EQ(Focus(), list) << "after a scan the rows have the keyboard";
   EXPECT_EQ(form->Results().SelectedIndex(), 0);
-  EXPECT_EQ(TextOf(form->ReasonPane()), form->Results().Row(0).reason);
+  EXPECT_EQ(TextOf(form->ReasonPane()), Worded(form->Results().Row(0).reason));
 
   // Down moves, Space unticks and ticks again.
   Press({VK_DOWN});

@@ -9,7 +9,7 @@
 #include "platform/win32/Wide.h"
 #include "ui/common/Language.h"
 #include "ui/common/UiHandles.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/options_ids.h"
 #include "ui/res/resource.h"
 #include "ui/res/strings_ids.h"
@@ -54,12 +54,13 @@ TEST(LanguageChoice, TextsAndMenusComeFromTheChosenLanguage) {
   // The engine's English where a translation is missing, and always under English.
   EXPECT_EQ(ShownEngineText(IDS_CATEGORY_FIRST + 10, "Startup Programs"), "Autostartprogramme");
   EXPECT_EQ(ShownEngineText(IDS_CATEGORY_FIRST + 99, "No such"), "No such");
-  // A row's English problem and reason as the list and the pane show them.
-  EXPECT_EQ(ShownProblem("Invalid File or Folder"), "Ung\xC3\xBCltige Datei/Ordner");
-  EXPECT_EQ(ShownProblem("Someone's own"), "Someone's own");
-  EXPECT_EQ(ShownReason("file not found: C:\\Gone\\a.exe"), "Datei nicht gefunden: C:\\Gone\\a.exe");
-  EXPECT_EQ(ShownReason("kept: needs an administrator"), "behalten: erfordert Administratorrechte");
-  EXPECT_EQ(ShownReason("kept: no such why; count is 0"), "kept: no such why; count is 0");
+  // A row's problem and reason as the list and the pane show them, phrases within phrases worded too.
+  EXPECT_EQ(ShownProblem(ProblemId::InvalidFileOrFolder), "Ung\xC3\xBCltige Datei/Ordner");
+  EXPECT_EQ(ShownPhrase(Phrase{TextId::FileNotFound, {std::string("C:\\Gone\\a.exe")}}),
+            "Datei nicht gefunden: C:\\Gone\\a.exe");
+  EXPECT_EQ(ShownPhrase(Phrase{TextId::Kept, {Phrase{TextId::KeptNeedsAdministrator, {}}}}),
+            "behalten: erfordert Administratorrechte");
+  EXPECT_EQ(ShownPhrase(Verbatim("kept: no such why; count is 0")), "kept: no such why; count is 0");
   {
     const Speaking english(kEnglish);
     EXPECT_EQ(ShownEngineText(IDS_CATEGORY_FIRST + 10, "Startup Programs"), "Startup Programs");

@@ -24,7 +24,7 @@
 #include "ui/dialogs/RegAddRegistry.h"
 #include "ui/dialogs/RegProgressHint.h"
 #include "ui/dialogs/Restore.h"
-#include "ui/main/ShownTexts.h"
+#include "ui/common/ShownTexts.h"
 #include "ui/res/restore_ids.h"
 #include "scan/ProblemNames.h"
 #include "ui/res/resource.h"
@@ -152,7 +152,7 @@ std::vector<std::string> RestoreResults() {
 // scan, the problem names' column included.
 void ExpectStatusFits(TfrmHivora& form, const std::string& where) {
   form.Results().AppendRows(std::vector<ProblemRow>(
-      12345, ProblemRow{true, "Invalid File", "HKEY_CURRENT_USER\\Software\\A", "x", rkValueInColumn}));
+      12345, ProblemRow{true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\A", "x", rkValueInColumn}));
   SendCommand(form.Handle(), IDM_SELECTALL);
   HWND bar = form.StatusBar();
   const WindowDc dc(bar);
@@ -173,7 +173,8 @@ void ExpectStatusFits(TfrmHivora& form, const std::string& where) {
   ::SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&label));
   const WindowDc listDc(list);
   const SelectedObject listFont(listDc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
-  for (const char* problem : kProblemNames) {
+  for (std::size_t number = 0; number < kProblemNames.size(); ++number) {
+    const ProblemId problem = static_cast<ProblemId>(number);
     const std::wstring text = win32::Wide(ShownProblem(problem));
     SIZE size{};
     ::GetTextExtentPoint32W(listDc.get(), text.c_str(), static_cast<int>(text.size()), &size);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/memory/MemoryPlatform.h"
+#include "scan/Reasons.h"
 #include "ui/tests/UiTestSupport.h"
 
 namespace tamrisk::test {
@@ -84,10 +85,10 @@ TEST(MainWindowPaint, EveryChildRepaintsWhatASplitterDragAResizeOrAColumnUncover
     std::vector<ProblemRow> rows;
     for (int i = 0; i < 60; ++i) {
       const std::string n = std::to_string(i);
-      rows.push_back(ProblemRow{true, "Missing Startup Program",
+      rows.push_back(ProblemRow{true, ProblemId::MissingStartupPrograms,
                                 "HKEY_LOCAL_MACHINE\\Software\\Vendor" + n + "\\Product\\Component\\Settings\\Run" + n,
                                 "C:\\Program Files\\Vendor" + n + "\\app.exe", rkValueInColumn,
-                                "file not found: C:\\Program Files\\Vendor" + n + "\\app.exe"});
+                                reason::FileNotFound("C:\\Program Files\\Vendor" + n + "\\app.exe")});
     }
     form->Results().AppendRows(rows);
     form->Results().Select(0);

@@ -118,7 +118,7 @@ class MainWindowScan : public ::testing::Test {
 TEST_F(MainWindowScan, NothingTickedLeavesRowsAndCountsAsTheyWere) {
   WriteSettings(memory.platform, memory.files, Ticks({}));
   auto form = MakeMainWindow(memory.platform, prompt);
-  form->Results().AppendRows({{false, "Earlier", "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
+  form->Results().AppendRows({{false, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
   SendCommand(form->Handle(), IDM_SELECTNONE);
 
   bool progressShown = false;
@@ -135,7 +135,7 @@ TEST_F(MainWindowScan, NothingTickedLeavesRowsAndCountsAsTheyWere) {
 TEST_F(MainWindowScan, OnlyTheRootTickedClearsTheListAndFindsNothing) {
   WriteSettings(memory.platform, memory.files, Ticks({1}));
   auto form = MakeMainWindow(memory.platform, prompt);
-  form->Results().AppendRows({{false, "Earlier", "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
+  form->Results().AppendRows({{false, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
   SendCommand(form->Handle(), IDC_SCANREGISTRY);
   EXPECT_EQ(*form->ScanCodes, std::vector<std::string>{"1"});
   EXPECT_EQ(form->Results().RowCount(), 0u);
@@ -221,7 +221,7 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
 TEST_F(MainWindowScan, AnErrorEscapingACommandIsShownAndTheWindowStays) {
   WriteSettings(memory.platform, memory.files, "[Options]\r\nOutputDirectory=Q:\\Nowhere\\Backup\r\n");
   auto form = MakeMainWindow(memory.platform, prompt);
-  form->Results().AppendRows({{true, "Kept", "HKEY_CURRENT_USER\\Software\\Kept", "x", rkKey}});
+  form->Results().AppendRows({{true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Kept", "x", rkKey}});
   prompt.answers = {IDYES};
   SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
   ASSERT_EQ(prompt.calls.size(), 2u);

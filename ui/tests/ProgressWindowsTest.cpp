@@ -193,17 +193,17 @@ TEST_F(ProgressWindows, CommandThatCannotStartIsReported) {
 TEST(ProgressCount, CountsWhatTheListWillShowNotTheRawFinds) {
   const std::string sid = "S-1-5-21-7-7-7-1001";
   std::vector<ProblemRow> rows = {
-      {true, "Invalid File", "HKEY_CURRENT_USER\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
-      {true, "Invalid File", "HKEY_USERS\\" + sid + "\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
-      {true, "Custom Control", "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
-      {true, "Custom Control", "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{1}", "", rkKey},
-      {true, "Invalid File", "HKEY_USERS\\S-1-5-18\\Software\\B", "Path", rkValueInColumn},
-      {true, "Invalid File", "HKEY_USERS\\.DEFAULT\\Software\\B", "Path", rkValueInColumn},
-      {true, "Shortcut", "C:\\Users\\Ann\\Desktop\\Gone.lnk", "C:\\gone.exe", rkShortcutFile},
-      {true, "Shortcut", "C:\\Users\\Ann\\Desktop\\Gone.lnk", "C:\\gone.exe", rkShortcutFile},
-      {true, "Invalid File", "HKEY_CURRENT_USER\\Software\\Ignored\\Path", "C:\\i.exe", rkValueInPath},
-      {true, "Obsolete Software", "HKEY_CURRENT_USER\\Software\\Vendor\\Old", "", rkKey},
-      {true, "Invalid File", "HKEY_LOCAL_MACHINE\\Software\\C\\Path", "C:\\c.exe", rkValueInPath},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_USERS\\" + sid + "\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+      {true, ProblemId::CustomControlsIssue, "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
+      {true, ProblemId::CustomControlsIssue, "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{1}", "", rkKey},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_USERS\\S-1-5-18\\Software\\B", "Path", rkValueInColumn},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_USERS\\.DEFAULT\\Software\\B", "Path", rkValueInColumn},
+      {true, ProblemId::MissingShortcutReference, "C:\\Users\\Ann\\Desktop\\Gone.lnk", "C:\\gone.exe", rkShortcutFile},
+      {true, ProblemId::MissingShortcutReference, "C:\\Users\\Ann\\Desktop\\Gone.lnk", "C:\\gone.exe", rkShortcutFile},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Ignored\\Path", "C:\\i.exe", rkValueInPath},
+      {true, ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software\\Vendor\\Old", "", rkKey},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\C\\Path", "C:\\c.exe", rkValueInPath},
   };
   rows[1].category = 5;  // the hive walk's copy of the first, found later
   const IgnoreLists ignore{{"HKEY_CURRENT_USER\\Software\\Ignored\\Path"}, {"Software\\Vendor"}, sid};

@@ -13,6 +13,7 @@
 #include "platform/win32/Win32System.h"
 #include "repair/Repair.h"
 #include "settings/RegGlobal.h"
+#include "scan/Reasons.h"
 #include "testkit/WinFixture.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/WindowText.h"
@@ -62,8 +63,9 @@ TEST(RepairStatusWin, TheStatusSaysWhatTheRepairDidAndUndoPutsBackWhatItRemoved)
   auto form = MakeMainWindow(system.platform, prompt);
   OptionsSetting.OutputDirectory = FreshFolder(name);
   OptionsSetting.DeleteBackupFile = true;
-  form->Results().AppendRows({{true, "Test Issue", kRefusedKey, "", rkKey, "file not found: C:\\gone.exe"},
-                              {true, "Test Issue", key + "\\App", "", rkKey}});
+  form->Results().AppendRows(
+      {{true, ProblemId::InvalidFileOrFolder, kRefusedKey, "", rkKey, reason::FileNotFound("C:\\gone.exe")},
+       {true, ProblemId::InvalidFileOrFolder, key + "\\App", "", rkKey}});
   EXPECT_FALSE(UndoOffered(*form));
 
   SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
@@ -72,7 +74,7 @@ TEST(RepairStatusWin, TheStatusSaysWhatTheRepairDidAndUndoPutsBackWhatItRemoved)
   EXPECT_EQ(PanelText(form->StatusBar(), 1), repaired + "    1 problems selected for repairing");
   ExpectFits(form->StatusBar(), 1, repaired);
   ASSERT_EQ(form->Results().RowCount(), 1u);
-  EXPECT_EQ(form->Results().Row(0).reason,
+  EXPECT_EQ(Worded(form->Results().Row(0).reason),
             "kept: refused, it would delete more than this entry; file not found: C:\\gone.exe");
   EXPECT_TRUE(UndoOffered(*form));
 
@@ -99,7 +101,8 @@ TEST(RepairStatus, AnUndoWhoseEntriesDidNotComeBackKeepsTheBackupAndSaysSo) {
   auto form = MakeMainWindow(memory.platform, prompt);
   OptionsSetting.OutputDirectory = "C:\\Backups";
   OptionsSetting.DeleteBackupFile = true;
-  form->Results().AppendRows({{true, "Test Issue", "HKEY_CURRENT_USER\\Software\\Vendor\\Gone", "", rkKey}});
+  form->Results().AppendRows(
+      {{true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Vendor\\Gone", "", rkKey}});
   SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
   ASSERT_TRUE(memory.files.Exists(form->BackupFileName));
 
@@ -144,8 +147,9 @@ TEST(RepairStatus, TheRepairSpeaksTheWindowsLanguage) {
     ScriptedPrompt prompt;
     prompt.answers = {IDYES};
     auto form = MakeMainWindow(memory.platform, prompt);
-    form->Results().AppendRows({{true, "Test Issue", kRefusedKey, "", rkKey, "file not found: C:\\gone.exe"},
-                                {true, "Test Issue", "HKEY_CURRENT_USER\\Software\\Vendor\\Gone", "", rkKey}});
+    form->Results().AppendRows(
+        {{true, ProblemId::InvalidFileOrFolder, kRefusedKey, "", rkKey, reason::FileNotFound("C:\\gone.exe")},
+         {true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Vendor\\Gone", "", rkKey}});
 
     OptionsSetting.OutputDirectory = "Q:\\Backup";
     SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
@@ -159,7 +163,7 @@ TEST(RepairStatus, TheRepairSpeaksTheWindowsLanguage) {
     EXPECT_EQ(PanelText(form->StatusBar(), 1).find(c.summary + FileNameOf(form->BackupFileName) + ")"), 0u)
         << PanelText(form->StatusBar(), 1);
     ASSERT_EQ(form->Results().RowCount(), 1u);
-    EXPECT_EQ(form->Results().Row(0).reason, keptEnglish);
+    EXPECT_EQ(Worded(form->Results().Row(0).reason), keptEnglish);
     form->Results().Select(0);
     EXPECT_EQ(TextOf(form->ReasonPane()), c.kept);
   }
@@ -216,8 +220,9 @@ TEST(MainWindowDpi, DesignedSizesAndPlacesAreScaledAndNothingOverlaps) {
     // root and its last part.
     const std::string longKey =
         "HKEY_LOCAL_MACHINE\\" + std::string(200, 'k') + "\\" + std::string(200, 'm') + "\\LastPart";
-    form->Results().AppendRows(std::vector<ProblemRow>(
-        40, ProblemRow{false, "Invalid File", longKey, "C:\\" + std::string(80, 'v') + ".exe", rkValueInPath}));
+    form->Results().AppendRows(
+        std::vector<ProblemRow>(40, ProblemRow{false, ProblemId::InvalidFileOrFolder, longKey,
+                                               "C:\\" + std::string(80, 'v') + ".exe", rkValueInPath}));
     SendCommand(form->Handle(), IDM_SELECTALL);
     RECT list{};
     ::GetClientRect(form->Results().Handle(), &list);

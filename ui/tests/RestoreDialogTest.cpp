@@ -404,7 +404,8 @@ TEST(RestoreDialogWin, RepairBackupIsRestoredByTheRegistryEditor) {
     if (::testing::Test::HasFatalFailure()) return;
 
     Win32TestPlatform system;
-    VectorResults results({ProblemRow{true, "Test Issue", "HKEY_CURRENT_USER\\" + key + "\\Sub", "", rkKey}});
+    VectorResults results(
+        {ProblemRow{true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\" + key + "\\Sub", "", rkKey}});
     const std::string backup = NewBackupFileName(system.platform, folder);
     RepairRows(system.platform, results, backup);
     ASSERT_TRUE(results.rows.empty());
@@ -444,7 +445,7 @@ TEST(RestoreDialogWin, APlantedFileIsNotImportedByUndoOrRestoreWithoutTheWarning
   auto form = MakeMainWindow(system.platform, prompt);
   OptionsSetting.OutputDirectory = FreshFolder(name);
   OptionsSetting.DeleteBackupFile = true;
-  form->Results().AppendRows({{true, "Test Issue", key + "\\App", "", rkKey}});
+  form->Results().AppendRows({{true, ProblemId::InvalidFileOrFolder, key + "\\App", "", rkKey}});
   SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
   ASSERT_TRUE(system.platform.files.PathIsFile(form->BackupFileName));
   const std::string planted =

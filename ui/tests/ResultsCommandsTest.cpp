@@ -21,12 +21,13 @@ namespace {
 
 std::vector<ProblemRow> MixedRows() {
   return {
-      {false, "Invalid File or Folder", "HKEY_LOCAL_MACHINE\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
-      {false, "Fonts Issue", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "x.ttf",
-       rkValueInColumn},
-      {false, "Invalid File or Folder", "HKEY_CLASSES_ROOT\\TypeLib\\{1}\\1.0\\0\\win32", "C:\\b.tlb", rkKey},
-      {false, "invalid file or folder", "HKEY_CURRENT_USER\\Software\\Lower\\Path", "C:\\c.exe", rkValueInPath},
-      {false, "Invalid File or Folder", "C:\\Users\\Start Menu\\Old.lnk", "C:\\old.exe", rkShortcutFile},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+      {false, ProblemId::FontsIssue, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+       "x.ttf", rkValueInColumn},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY_CLASSES_ROOT\\TypeLib\\{1}\\1.0\\0\\win32", "C:\\b.tlb", rkKey},
+      {false, ProblemId::MissingStartupPrograms, "HKEY_CURRENT_USER\\Software\\Lower\\Path", "C:\\c.exe",
+       rkValueInPath},
+      {false, ProblemId::InvalidFileOrFolder, "C:\\Users\\Start Menu\\Old.lnk", "C:\\old.exe", rkShortcutFile},
   };
 }
 
@@ -43,7 +44,9 @@ std::vector<std::string> ShownTexts(HWND list, std::size_t row) {
   return texts;
 }
 
-std::vector<std::string> TextsOf(const ProblemRow& row) { return {row.problem, row.registryKey, row.value}; }
+std::vector<std::string> TextsOf(const ProblemRow& row) {
+  return {ProblemName(row.problem), row.registryKey, row.value};
+}
 
 bool MenuEnabled(HWND window, int id) {
   return (::GetMenuState(::GetMenu(window), static_cast<UINT>(id), MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
@@ -171,9 +174,9 @@ TEST_F(ResultsCommands, TheControlShowsTextInAnyLanguageExactly) {
   std::string longValue = "C:\\a";
   for (int i = 0; i < 300; ++i) longValue += "📁";
   const std::vector<ProblemRow> rows = {
-      {false, "无效的文件 🗂", "HKEY_CURRENT_USER\\Software\\עברית\\Ελληνικά\\日本語",
+      {false, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\עברית\\Ελληνικά\\日本語",
        "C:\\Δata\\תיקייה 📁\\app.exe", rkValueInPath},
-      {false, "Invalid File or Folder", "HKEY_CURRENT_USER\\Software\\Long", longValue, rkValueInColumn},
+      {false, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Long", longValue, rkValueInColumn},
   };
   form->Results().Clear();
   form->Results().AppendRows(rows);
@@ -268,17 +271,19 @@ TEST_F(OpenInRegedit, HandsTheEditorTheKeyThatEachRowKindNames) {
     std::string lastKey;
   };
   const std::vector<Case> cases = {
-      {{false, "Key", "HKEY_LOCAL_MACHINE\\Software\\Gone", "C:\\gone.exe", rkKey},
+      {{false, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\Gone", "C:\\gone.exe", rkKey},
        "HKEY_LOCAL_MACHINE\\Software\\Gone"},
-      {{false, "Path", "HKEY_CURRENT_USER\\Software\\Demo\\Path", "C:\\demo.exe", rkValueInPath},
+      {{false, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Demo\\Path", "C:\\demo.exe",
+        rkValueInPath},
        "HKEY_CURRENT_USER\\Software\\Demo"},
-      {{false, "Column", "HKEY_LOCAL_MACHINE\\Software\\Shared", "C:\\x.dll", rkValueInColumn},
+      {{false, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\Shared", "C:\\x.dll", rkValueInColumn},
        "HKEY_LOCAL_MACHINE\\Software\\Shared"},
-      {{false, "Subkey", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "Demo",
-        rkSubkeyInColumn},
+      {{false, ProblemId::InvalidFileOrFolder,
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "Demo", rkSubkeyInColumn},
        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo"},
-      {{false, "Default", "HKEY_CLASSES_ROOT\\.demo", "C:\\demo.exe", rkDefaultValue}, "HKEY_CLASSES_ROOT\\.demo"},
-      {{false, "No backslash", "HKEY_USERS", "value", rkValueInPath}, ""},
+      {{false, ProblemId::InvalidFileOrFolder, "HKEY_CLASSES_ROOT\\.demo", "C:\\demo.exe", rkDefaultValue},
+       "HKEY_CLASSES_ROOT\\.demo"},
+      {{false, ProblemId::InvalidFileOrFolder, "HKEY_USERS", "value", rkValueInPath}, ""},
   };
   auto form = MakeMainWindow(platform, prompt);
   for (const Case& c : cases) form->Results().AppendRows({c.row});
@@ -286,7 +291,7 @@ TEST_F(OpenInRegedit, HandsTheEditorTheKeyThatEachRowKindNames) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     form->Results().Select(static_cast<int>(i));
     SendCommand(form->Handle(), IDM_OPENREGEDIT);
-    EXPECT_EQ(ReadLastKey(), cases[i].lastKey) << cases[i].row.problem;
+    EXPECT_EQ(ReadLastKey(), cases[i].lastKey) << cases[i].row.registryKey;
     const std::vector<ShellOpenCall> opens = memory.shell.Opens();
     ASSERT_EQ(opens.size(), i + 1);
     EXPECT_EQ(opens.back().owner, reinterpret_cast<std::uintptr_t>(form->Handle()));
@@ -297,7 +302,8 @@ TEST_F(OpenInRegedit, HandsTheEditorTheKeyThatEachRowKindNames) {
   }
 
   // A shortcut row names no key: the action is disabled and does nothing.
-  form->Results().AppendRows({{false, "Shortcut", "C:\\Links\\Old.lnk", "C:\\old.exe", rkShortcutFile}});
+  form->Results().AppendRows(
+      {{false, ProblemId::MissingShortcutReference, "C:\\Links\\Old.lnk", "C:\\old.exe", rkShortcutFile}});
   form->Results().Select(static_cast<int>(cases.size()));
   SendCommand(form->Handle(), IDM_OPENREGEDIT);
   EXPECT_EQ(memory.shell.Opens().size(), cases.size());

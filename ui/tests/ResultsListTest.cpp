@@ -15,25 +15,24 @@
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Wide.h"
 #include "ui/common/WindowText.h"
+#include "scan/Reasons.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
 
 namespace tamrisk::test {
 namespace {
 
-ProblemRow Row(bool checked, const char* problem, const char* key, const char* value, const char* reason = "") {
-  ProblemRow row{checked, problem, key, value, rkValueInPath};
-  row.reason = reason;
-  return row;
+ProblemRow Row(bool checked, ProblemId problem, const char* key, const char* value, const char* reason = "") {
+  return ProblemRow{checked, problem, key, value, rkValueInPath, *reason ? Verbatim(reason) : Phrase{}};
 }
 
 // Texts that only a case-insensitive order with numbers by value puts right.
 std::vector<ProblemRow> SortRows() {
   return {
-      Row(true, "Invalid File", "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe"),
-      Row(false, "empty key", "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe"),
-      Row(true, "Fonts Issue", "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe"),
-      Row(false, "Empty Key", "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe"),
+      Row(true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe"),
+      Row(false, ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe"),
+      Row(true, ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe"),
+      Row(false, ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe"),
   };
 }
 
@@ -152,9 +151,9 @@ TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
   const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
   ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
   // English order: Invalid, Missing, Windows; German: Fehlende, Ungueltige, Windows-Dienst.
-  Results().AppendRows({Row(true, "Windows Service Issue", "HKEY_CURRENT_USER\\C", ""),
-                        Row(true, "Invalid File or Folder", "HKEY_CURRENT_USER\\A", ""),
-                        Row(true, "Missing Shared Dlls", "HKEY_CURRENT_USER\\B", "")});
+  Results().AppendRows({Row(true, ProblemId::WindowsServiceIssue, "HKEY_CURRENT_USER\\C", ""),
+                        Row(true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A", ""),
+                        Row(true, ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "")});
   ClickHeader(ResultsListView::colProblem);
   EXPECT_EQ(ShownKeys(),
             (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
@@ -173,7 +172,8 @@ TEST(ResultsListClicks, AClickOnARowsTextSelectsItAndOnlyItsCheckBoxTicks) {
     for (int i = 0; i < 6; ++i) {
       const std::string n = std::to_string(i);
       const std::string key = "HKEY_CURRENT_USER\\Soft\\App" + n, value = "C:\\" + n + ".exe";
-      rows.push_back(Row(i % 2 == 0, "Invalid File", key.c_str(), value.c_str(), ("file not found: " + value).c_str()));
+      rows.push_back(Row(i % 2 == 0, ProblemId::InvalidFileOrFolder, key.c_str(), value.c_str(),
+                         ("file not found: " + value).c_str()));
     }
     results.AppendRows(rows);
     const auto ticks = [&] {
@@ -202,7 +202,7 @@ TEST(ResultsListClicks, AClickOnARowsTextSelectsItAndOnlyItsCheckBoxTicks) {
         click(cell(row, column));
         EXPECT_EQ(ticks(), before);
         EXPECT_EQ(results.SelectedIndex(), row);
-        EXPECT_EQ(TextOf(form->ReasonPane()), rows[static_cast<std::size_t>(row)].reason);
+        EXPECT_EQ(TextOf(form->ReasonPane()), Worded(rows[static_cast<std::size_t>(row)].reason));
       }
     }
     // The check box: left of the row's icon, as wide as the state images.
@@ -276,10 +276,11 @@ TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNot
 
 TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   Results().AppendRows({
-      Row(true, "Invalid File", "HKEY_CURRENT_USER\\One\\Path", "C:\\Gone\\one.exe",
-          "file not found: C:\\Gone\\one.exe"),
-      Row(true, "Empty Key", "HKEY_CURRENT_USER\\Two", "", "no values below this key"),
-      Row(true, "Invalid File", "HKEY_CURRENT_USER\\Three\\Path", "C:\\Gone\\three.exe", "file not found"),
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\One\\Path", "C:\\Gone\\one.exe", rkValueInPath,
+       reason::FileNotFound("C:\\Gone\\one.exe")},
+      {true, ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Two", "", rkValueInPath, reason::NoValuesBelow()},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Three\\Path", "C:\\Gone\\three.exe", rkValueInPath,
+       Verbatim("file not found")},
   });
   SendCommand(form->Handle(), IDM_SELECTALL);
   Results().Select(0);
@@ -322,9 +323,9 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
 }
 
 TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
-  Results().AppendRows(
-      {Row(true, "Invalid File", "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe", "file not found: C:\\a.exe"),
-       Row(true, "Empty Key", "HKEY_CURRENT_USER\\B", "")});
+  Results().AppendRows({Row(true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe",
+                            "file not found: C:\\a.exe"),
+                        Row(true, ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\B", "")});
   const auto tip = [&](int row) {
     wchar_t text[INFOTIPSIZE] = L"Invalid File";
     NMLVGETINFOTIPW request{};

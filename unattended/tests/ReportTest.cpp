@@ -7,6 +7,7 @@
 
 #include "platform/memory/MemoryPlatform.h"
 #include "settings/RegGlobal.h"
+#include "scan/Reasons.h"
 #include "unattended/Report.h"
 
 namespace tamrisk {
@@ -40,8 +41,8 @@ TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
   // The reason quotes registry text too, so it is written as carefully.
   for (const Case& c : cases) {
     const std::vector<ProblemRow> rows = {
-        {true, "Issue", "HKEY_CURRENT_USER\\Software\\X", c.value, rkValueInColumn, c.value}};
-    EXPECT_EQ(FormatReportCsv(rows), std::string(kHeader) + "Issue,HKEY_CURRENT_USER\\Software\\X," + c.field +
+        {true, ProblemId::FontsIssue, "HKEY_CURRENT_USER\\Software\\X", c.value, rkValueInColumn, Verbatim(c.value)}};
+    EXPECT_EQ(FormatReportCsv(rows), std::string(kHeader) + "Fonts Issue,HKEY_CURRENT_USER\\Software\\X," + c.field +
                                          ",rkValueInColumn," + c.field + "\r\n")
         << c.label;
   }
@@ -49,24 +50,24 @@ TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
 
 TEST(ReportCsv, OneLinePerRowInListOrderWithTheKindsName) {
   const std::vector<ProblemRow> rows = {
-      {true, "Obsolete Software Key", "HKEY_CURRENT_USER\\Software", "Old, Corp", rkSubkeyInColumn,
-       "no values below this key"},
-      {false, "Shortcut Issue", "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile,
-       "shortcut target not found: C:\\gone.exe"},
-      {true, "Windows Fonts", "HKEY_LOCAL_MACHINE\\Fonts\\A", "a.ttf", rkValueInPath},
-      {true, "Custom Controls Issue", "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
-      {true, "Shared DLLs Issue", "HKEY_LOCAL_MACHINE\\SharedDlls", "C:\\x.dll", rkValueInColumn},
-      {true, "Software Locations Issue", "HKEY_LOCAL_MACHINE\\App Paths\\a.exe", "C:\\a.exe", rkDefaultValue},
+      {true, ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software", "Old, Corp", rkSubkeyInColumn,
+       reason::NoValuesBelow()},
+      {false, ProblemId::MissingShortcutReference, "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile,
+       reason::ShortcutTargetNotFound("C:\\gone.exe")},
+      {true, ProblemId::FontsIssue, "HKEY_LOCAL_MACHINE\\Fonts\\A", "a.ttf", rkValueInPath},
+      {true, ProblemId::CustomControlsIssue, "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
+      {true, ProblemId::MissingSharedDlls, "HKEY_LOCAL_MACHINE\\SharedDlls", "C:\\x.dll", rkValueInColumn},
+      {true, ProblemId::SoftwareLocationsIssue, "HKEY_LOCAL_MACHINE\\App Paths\\a.exe", "C:\\a.exe", rkDefaultValue},
   };
   EXPECT_EQ(FormatReportCsv(rows),
             std::string(kHeader) +
                 "Obsolete Software Key,HKEY_CURRENT_USER\\Software,\"Old, Corp\",rkSubkeyInColumn,"
                 "no values below this key\r\n"
-                "Shortcut Issue,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile,"
+                "Missing ShortCut reference,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile,"
                 "shortcut target not found: C:\\gone.exe\r\n"
-                "Windows Fonts,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath,\r\n"
+                "Fonts Issue,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath,\r\n"
                 "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey,\r\n"
-                "Shared DLLs Issue,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn,\r\n"
+                "Missing Shared Dlls,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn,\r\n"
                 "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue,\r\n");
   EXPECT_EQ(FormatReportCsv({}), kHeader);
 }
@@ -151,7 +152,8 @@ TEST_F(ReportRun, AnIncompleteScanStillWritesWhatItFoundAndGivesTwo) {
   env_.registry.FailReads(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
                           "C:\\Program Files\\Tamrisk\\options.ini");
   EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv", true), 2);
-  EXPECT_NE(Report().find("Missing Startup Programs"), std::string::npos) << "the category after the failure ran";
+  EXPECT_NE(Report().find(ProblemName(ProblemId::MissingStartupPrograms)), std::string::npos)
+      << "the category after the failure ran";
   EXPECT_TRUE(
       Report().ends_with("\r\nScan incomplete: Shared DLLs. These categories ended on a failure; what they "
                          "found before it is listed.\r\n"))

@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "repair/RepairTexts.h"
+#include "scan/Phrase.h"
 #include "scan/ProblemNames.h"
-#include "scan/Reasons.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 
@@ -64,13 +63,14 @@ std::map<std::string, std::string> EngineTexts() {
   for (std::size_t number = 0; number < kProblemNames.size(); ++number) {
     texts["IDS_PROBLEM_FIRST+" + std::to_string(number)] = kProblemNames[number];
   }
-  for (const reason::Pattern& pattern : reason::Patterns()) {
-    texts["IDS_REASON_FIRST+" + std::to_string(pattern.id)] = pattern.english;
+  for (const TextPattern& pattern : TextPatterns()) {
+    const TextPlace place = PlaceOf(pattern.id);
+    const std::string index = std::to_string(place.index);
+    if (place.family == TextFamily::Reason) texts["IDS_REASON_FIRST+" + index] = pattern.english;
+    if (place.family == TextFamily::Repair) texts["IDS_REPAIR_TEXT_FIRST+" + index] = pattern.english;
+    // The window says an unreadable options.ini in its own English, which en.rc holds.
+    if (pattern.id == TextId::SettingsNotWritten) texts["IDS_SETTINGS_NOT_WRITTEN"] = pattern.english;
   }
-  for (const RepairTextPattern& pattern : RepairTextPatterns()) {
-    texts["IDS_REPAIR_TEXT_FIRST+" + std::to_string(static_cast<int>(pattern.id))] = pattern.english;
-  }
-  texts["IDS_SETTINGS_NOT_WRITTEN"] = std::string(SettingsWriteError::kPattern);
   return texts;
 }
 

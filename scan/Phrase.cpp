@@ -1,15 +1,29 @@
-#include "repair/RepairTexts.h"
+#include "scan/Phrase.h"
 
 #include <array>
+#include <iterator>
 
 #include "platform/Text.h"
 
 namespace tamrisk {
 namespace {
 
-using enum RepairText;
+using enum TextId;
 
-constexpr std::array<RepairTextPattern, 38> kPatterns = {{
+constexpr std::array<TextPattern, 54> kPatterns = {{
+    {FolderNotFound, "folder not found: %1"},
+    {FileOrFolderNotFound, "file or folder not found: %1"},
+    {FileNotFound, "file not found: %1"},
+    {FileNotFoundWithAnyExtension, "file not found with any listed extension: %1"},
+    {NotInFontsFolder, "not in the Fonts folder: %1"},
+    {ShortcutTargetNotFound, "shortcut target not found: %1"},
+    {CountIsZero, "count is 0"},
+    {NoValuesBelow, "no values below this key"},
+    {OnlyAnEmptyDefault, "nothing but an empty default value"},
+    {ExtensionNotRegistered, "extension not registered: %1"},
+    {ProgramsFolderNotFound, "Programs folder not found: %1"},
+    {ClassNotRegistered, "class not registered: %1"},
+    {UninstallEntryNotFound, "uninstall entry not found: %1"},
     {BackupFolderQuestion, "%1,The backup directory does not exist.\r\ncreates a new directory?"},
     {CannotCreateFolder, "Cannot create %1"},
     {BackupNotWritten, "The backup file %1 could not be written."},
@@ -58,29 +72,56 @@ constexpr std::array<RepairTextPattern, 38> kPatterns = {{
     {RepairLockNameTaken,
      "Another program holds an object named %1 that is not Tamrisk's repair lock, so whether another repair is "
      "under way cannot be told."},
+    {SettingsNotWritten, "Unable to write to %1"},
+    {SettingsNotRead, "Unable to read %1: %2"},
+    {TextId::Verbatim, "%1"},
 }};
 
 constexpr bool InIdOrder() {
   for (std::size_t i = 0; i < kPatterns.size(); ++i) {
-    if (kPatterns[i].id != static_cast<RepairText>(i)) return false;
+    if (kPatterns[i].id != static_cast<TextId>(i)) return false;
   }
   return true;
 }
 static_assert(InIdOrder(), "a pattern is looked up by its id");
 
+// The first text of each family, in the order of TextFamily.
+constexpr TextId kFirstOf[] = {FolderNotFound, BackupFolderQuestion, SettingsNotWritten, TextId::Verbatim};
+
+std::string Argument(const PhraseArgument& argument, const Wording& wording) {
+  return argument.phrase.empty() ? argument.text : Worded(argument.phrase.front(), wording);
+}
+
 }  // namespace
 
-std::span<const RepairTextPattern> RepairTextPatterns() { return kPatterns; }
+TextPlace PlaceOf(TextId id) {
+  std::size_t family = 0;
+  while (family + 1 < std::size(kFirstOf) && id >= kFirstOf[family + 1]) ++family;
+  return {static_cast<TextFamily>(family), static_cast<int>(id) - static_cast<int>(kFirstOf[family])};
+}
+
+std::span<const TextPattern> TextPatterns() { return kPatterns; }
 
 PhraseArgument::PhraseArgument(Phrase phrase) : phrase{std::move(phrase)} {}
 
+bool operator==(const Phrase& a, const Phrase& b) { return a.id == b.id && a.arguments == b.arguments; }
+
+bool operator==(const PhraseArgument& a, const PhraseArgument& b) { return a.text == b.text && a.phrase == b.phrase; }
+
+Phrase Verbatim(std::string text) { return {TextId::Verbatim, {std::move(text)}}; }
+
+const Wording& English() {
+  static const Wording english;
+  return english;
+}
+
 std::string Worded(const Phrase& phrase, const Wording& wording) {
-  const std::string_view english = kPatterns[static_cast<std::size_t>(phrase.id)].english;
-  const std::string pattern = wording ? wording(phrase.id, english) : std::string(english);
+  // A verbatim text is its argument, in every language; the default phrase says nothing.
+  if (phrase.id == TextId::Verbatim)
+    return phrase.arguments.empty() ? std::string() : Argument(phrase.arguments.front(), wording);
+  const std::string pattern = wording.Pattern(phrase.id, kPatterns[static_cast<std::size_t>(phrase.id)].english);
   std::vector<std::string> texts;
-  for (const PhraseArgument& argument : phrase.arguments) {
-    texts.push_back(argument.phrase.empty() ? argument.text : Worded(argument.phrase.front(), wording));
-  }
+  for (const PhraseArgument& argument : phrase.arguments) texts.push_back(Argument(argument, wording));
   const std::vector<std::string_view> views(texts.begin(), texts.end());
   return FillArguments(pattern, views);
 }
