@@ -447,7 +447,7 @@ void RegBackup::TakeOverExisting() {
 void RegBackup::Write(const std::string& text) {
   // A later write would follow what a failed one left, and neither the hash nor the restore would know
   // those bytes: what it backs up could not be put back.
-  if (cutShort_) throw RepairError({RepairText::BackupNotWritten, {fileName_}});
+  if (cutShort_) throw RepairError({TextId::BackupNotWritten, {fileName_}});
   // A file of the same name from a repair earlier in the same second already has its header.
   const bool made = !written_ && !platform_.files.PathIsFile(fileName_);
   if (!made && !written_) TakeOverExisting();
