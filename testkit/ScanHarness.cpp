@@ -19,8 +19,14 @@ void PrintTo(const ProblemRow& row, std::ostream* os) {
 
 namespace tamrisk::test {
 
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
+ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind,
+               const std::string& reason) {
+  return ProblemRow{false, problem, key, value, kind, reason};
+}
+
+ProblemRow Ticked(ProblemRow row, bool ticked) {
+  row.checked = ticked;
+  return row;
 }
 
 std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows) {

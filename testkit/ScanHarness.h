@@ -35,7 +35,10 @@ struct ScanResult {
 };
 
 // A row as a scan reports it (unticked).
-ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind);
+ProblemRow Row(const std::string& problem, const std::string& key, const std::string& value, RowKind kind,
+               const std::string& reason = "");
+// The row with its tick set.
+ProblemRow Ticked(ProblemRow row, bool ticked = true);
 
 // Rows in key-and-value order: value order within a key is the registry's own, so such rows compare
 // as sets.

@@ -2,8 +2,7 @@
 
 #include <memory>
 
-#include "scan/IgnoreFilter.h"
-#include "scan/RegistryViews.h"
+#include "scan/AfterScan.h"
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
 
@@ -25,8 +24,7 @@ HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSettin
   task->Execute();
   for (const int code : task->IncompleteCategories()) scan.incomplete.push_back(TScanTaskThread::CategoryName(code));
   VectorResults results(sink->Rows());
-  DropDuplicateRows(results, platform.system.CurrentUserSid());
-  ApplyIgnoreLists(results, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
+  SettleScanRows(results, IgnoreListsOf(platform, options));
   scan.rows = std::move(results.rows);
   return scan;
 }

@@ -15,12 +15,11 @@ namespace tamrisk {
 std::vector<std::string> StoredCategories(const TOptionsSetting& options);
 
 struct HeadlessScan {
-  std::vector<ProblemRow> rows;         // found and not covered by the ignore lists, unticked
+  std::vector<ProblemRow> rows;         // as SettleScanRows leaves them: ticked, the ignored ones gone
   std::vector<std::string> incomplete;  // names of the categories a failure ended
 };
 
-// Scans the StoredCategories of options, lists each entry once and drops the rows its ignore lists
-// cover.
+// Scans the StoredCategories of options and settles the rows as the window does after its scan.
 HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSetting& options);
 
 }  // namespace tamrisk
