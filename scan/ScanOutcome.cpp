@@ -1,7 +1,6 @@
 #include "scan/ScanOutcome.h"
 
 #include <algorithm>
-#include <charconv>
 #include <utility>
 
 #include "scan/ScanTask.h"
@@ -9,26 +8,24 @@
 namespace tamrisk {
 namespace {
 
-// Decimal text to a code as the scan reads it; anything else counts as 0, which has no scanner.
-int CodeOfText(const std::string& text) {
-  int code = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, code);
-  return (ec == std::errc() && ptr == end) ? code : 0;
-}
-
 bool HasScanner(int code) {
   const auto& table = TScanTaskThread::DispatchTable();
   return std::any_of(table.begin(), table.end(), [code](const auto& category) { return category.code == code; });
 }
 
-std::string CategoryNames(const std::vector<int>& codes) {
-  std::string names;
-  for (const int code : codes) names += (names.empty() ? "" : ", ") + TScanTaskThread::CategoryName(code);
-  return names;
+std::string NameList(const std::vector<int>& codes) {
+  std::string list;
+  for (const std::string& name : CategoryNames(codes)) list += (list.empty() ? "" : ", ") + name;
+  return list;
 }
 
 }  // namespace
+
+std::vector<std::string> CategoryNames(const std::vector<int>& codes) {
+  std::vector<std::string> names;
+  for (const int code : codes) names.push_back(TScanTaskThread::CategoryName(code));
+  return names;
+}
 
 ScanOutcome OutcomeOfScan(const std::vector<std::string>& codes, std::size_t started, std::size_t settled, bool stopped,
                           std::vector<int> incomplete) {
@@ -38,7 +35,7 @@ ScanOutcome OutcomeOfScan(const std::vector<std::string>& codes, std::size_t sta
   ScanOutcome::Stop& stop = outcome.stop.emplace();
   const bool inCategory = started > settled;
   for (std::size_t i = settled; i < codes.size(); ++i) {
-    const int code = CodeOfText(codes[i]);
+    const int code = CategoryCodeOf(codes[i]);
     if (!HasScanner(code)) continue;
     if (i == settled && inCategory) {
       stop.stoppedIn = code;
@@ -60,10 +57,10 @@ std::string ScanOutcomeNote(const ScanOutcome& outcome) {
     } else {
       note = "Scan stopped before " + TScanTaskThread::CategoryName(stop.notReached.front());
     }
-    if (!stop.notReached.empty()) note += "; not scanned: " + CategoryNames(stop.notReached);
+    if (!stop.notReached.empty()) note += "; not scanned: " + NameList(stop.notReached);
   }
   if (!outcome.incomplete.empty()) {
-    note += (note.empty() ? "" : "; ") + std::string("Scan incomplete: ") + CategoryNames(outcome.incomplete);
+    note += (note.empty() ? "" : "; ") + std::string("Scan incomplete: ") + NameList(outcome.incomplete);
   }
   return note;
 }

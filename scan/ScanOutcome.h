@@ -33,6 +33,9 @@ struct ScanOutcome {
 ScanOutcome OutcomeOfScan(const std::vector<std::string>& codes, std::size_t started, std::size_t settled, bool stopped,
                           std::vector<int> incomplete);
 
+// The categories' English names ("Shared DLLs"), in the order given.
+std::vector<std::string> CategoryNames(const std::vector<int>& codes);
+
 // What the scan left out, in English, for the last line of saved results ("Scan stopped in Shared
 // DLLs; not scanned: Installer; Scan incomplete: Windows Fonts"); "" for a whole scan.
 std::string ScanOutcomeNote(const ScanOutcome& outcome);

@@ -75,7 +75,7 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
   try {
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
-    log.incomplete = std::move(scan.incomplete);
+    log.incomplete = CategoryNames(scan.outcome.incomplete);
     backup = RepairAll(platform, options, std::move(scan.rows), log, emptiedKeysError);
   } catch (const std::exception& error) {
     AddError(log, error.what());

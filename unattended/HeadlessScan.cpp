@@ -22,7 +22,7 @@ HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSettin
   auto task = std::make_shared<TScanTaskThread>(platform, sink, options.IncludeRemoveMedia, options.IncludeCDdrive);
   task->Categories = StoredCategories(options);
   task->Execute();
-  for (const int code : task->IncompleteCategories()) scan.incomplete.push_back(TScanTaskThread::CategoryName(code));
+  scan.outcome.incomplete = task->IncompleteCategories();
   VectorResults results(sink->Rows());
   SettleScanRows(results, IgnoreListsOf(platform, options));
   scan.rows = std::move(results.rows);

@@ -7,6 +7,7 @@
 
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
+#include "scan/ScanOutcome.h"
 #include "settings/RegGlobal.h"
 
 namespace tamrisk {
@@ -15,8 +16,8 @@ namespace tamrisk {
 std::vector<std::string> StoredCategories(const TOptionsSetting& options);
 
 struct HeadlessScan {
-  std::vector<ProblemRow> rows;         // as SettleScanRows leaves them: ticked, the ignored ones gone
-  std::vector<std::string> incomplete;  // names of the categories a failure ended
+  std::vector<ProblemRow> rows;  // as SettleScanRows leaves them: ticked, the ignored ones gone
+  ScanOutcome outcome;           // never a stop: the categories a failure ended
 };
 
 // Scans the StoredCategories of options and settles the rows as the window does after its scan.

@@ -108,8 +108,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   HWND Control(int id) const { return ::GetDlgItem(Handle(), id); }
   // True when no scan worker is running any more (waiting up to timeoutMs).
   bool WaitForScanWorker(DWORD timeoutMs) { return workers_.WaitForAll(timeoutMs); }
-  // Codes of the categories the last scan could not finish.
-  const std::vector<int>& IncompleteCategories() const { return outcome_.incomplete; }
+  // How the last scan ended: where a stop left it and which categories a failure ended.
+  const ScanOutcome& LastScanOutcome() const { return outcome_; }
 
   // The progress window's host.
   HWND ScanOwner() const override { return Handle(); }
