@@ -14,6 +14,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Wide.h"
+#include "testkit/ScanHarness.h"
 #include "ui/common/WindowText.h"
 #include "ui/res/resource.h"
 #include "ui/tests/UiTestSupport.h"
@@ -21,19 +22,13 @@
 namespace tamrisk::test {
 namespace {
 
-ProblemRow Row(bool checked, const char* problem, const char* key, const char* value, const char* reason = "") {
-  ProblemRow row{checked, problem, key, value, rkValueInPath};
-  row.reason = reason;
-  return row;
-}
-
 // Texts that only a case-insensitive order with numbers by value puts right.
 std::vector<ProblemRow> SortRows() {
   return {
-      Row(true, "Invalid File", "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe"),
-      Row(false, "empty key", "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe"),
-      Row(true, "Fonts Issue", "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe"),
-      Row(false, "Empty Key", "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe"),
+      Ticked(Row("Invalid File", "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe", rkValueInPath)),
+      Row("empty key", "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe", rkValueInPath),
+      Ticked(Row("Fonts Issue", "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe", rkValueInPath)),
+      Row("Empty Key", "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe", rkValueInPath),
   };
 }
 
@@ -152,9 +147,9 @@ TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
   const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
   ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
   // English order: Invalid, Missing, Windows; German: Fehlende, Ungueltige, Windows-Dienst.
-  Results().AppendRows({Row(true, "Windows Service Issue", "HKEY_CURRENT_USER\\C", ""),
-                        Row(true, "Invalid File or Folder", "HKEY_CURRENT_USER\\A", ""),
-                        Row(true, "Missing Shared Dlls", "HKEY_CURRENT_USER\\B", "")});
+  Results().AppendRows({Ticked(Row("Windows Service Issue", "HKEY_CURRENT_USER\\C", "", rkValueInPath)),
+                        Ticked(Row("Invalid File or Folder", "HKEY_CURRENT_USER\\A", "", rkValueInPath)),
+                        Ticked(Row("Missing Shared Dlls", "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
   ClickHeader(ResultsListView::colProblem);
   EXPECT_EQ(ShownKeys(),
             (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
@@ -173,7 +168,7 @@ TEST(ResultsListClicks, AClickOnARowsTextSelectsItAndOnlyItsCheckBoxTicks) {
     for (int i = 0; i < 6; ++i) {
       const std::string n = std::to_string(i);
       const std::string key = "HKEY_CURRENT_USER\\Soft\\App" + n, value = "C:\\" + n + ".exe";
-      rows.push_back(Row(i % 2 == 0, "Invalid File", key.c_str(), value.c_str(), ("file not found: " + value).c_str()));
+      rows.push_back(Ticked(Row("Invalid File", key, value, rkValueInPath, "file not found: " + value), i % 2 == 0));
     }
     results.AppendRows(rows);
     const auto ticks = [&] {
@@ -276,10 +271,11 @@ TEST_F(ResultsList, KeysTickTheSelectedRowsSelectAllAndOpenTheEditorButDeleteNot
 
 TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   Results().AppendRows({
-      Row(true, "Invalid File", "HKEY_CURRENT_USER\\One\\Path", "C:\\Gone\\one.exe",
-          "file not found: C:\\Gone\\one.exe"),
-      Row(true, "Empty Key", "HKEY_CURRENT_USER\\Two", "", "no values below this key"),
-      Row(true, "Invalid File", "HKEY_CURRENT_USER\\Three\\Path", "C:\\Gone\\three.exe", "file not found"),
+      Ticked(Row("Invalid File", "HKEY_CURRENT_USER\\One\\Path", "C:\\Gone\\one.exe", rkValueInPath,
+                 "file not found: C:\\Gone\\one.exe")),
+      Ticked(Row("Empty Key", "HKEY_CURRENT_USER\\Two", "", rkValueInPath, "no values below this key")),
+      Ticked(Row("Invalid File", "HKEY_CURRENT_USER\\Three\\Path", "C:\\Gone\\three.exe", rkValueInPath,
+                 "file not found")),
   });
   SendCommand(form->Handle(), IDM_SELECTALL);
   Results().Select(0);
@@ -322,9 +318,9 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
 }
 
 TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
-  Results().AppendRows(
-      {Row(true, "Invalid File", "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe", "file not found: C:\\a.exe"),
-       Row(true, "Empty Key", "HKEY_CURRENT_USER\\B", "")});
+  Results().AppendRows({Ticked(Row("Invalid File", "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe", rkValueInPath,
+                                   "file not found: C:\\a.exe")),
+                        Ticked(Row("Empty Key", "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
   const auto tip = [&](int row) {
     wchar_t text[INFOTIPSIZE] = L"Invalid File";
     NMLVGETINFOTIPW request{};
