@@ -333,6 +333,7 @@ void TfrmHivora::bScanRegistryClick() {
   }
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkCollect);
   if (ScanCodes->empty()) return;
+  listedCodes_ = *ScanCodes;
   workers_.ForgetCurrent();
   // The worker starts at once and walks while the list and the tree are readied for it; its rows
   // reach the list only once the progress window is up.

@@ -187,6 +187,9 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // The control that had the keyboard when the window was last deactivated.
   HWND lastFocus_ = nullptr;
   ScanWorkers workers_;
+  // The codes of the scan whose rows the list shows; a scan with nothing ticked leaves them, as it
+  // leaves the rows, so the repair of those rows keeps their scope.
+  std::vector<std::string> listedCodes_;
   // How the last scan ended: where a stop left it and what a failure ended.
   ScanOutcome outcome_;
   // What the last scan left out, for the status bar, in the window's language.

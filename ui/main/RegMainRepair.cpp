@@ -20,8 +20,7 @@ void TfrmHivora::bRepairRegistryClick() {
   const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
   if (!turn) return;
   try {
-    const std::optional<RepairPlan> plan =
-        PlanRepair(platform_, OptionsSetting, ScanCodes.value_or(std::vector<std::string>{}), askYesNo);
+    const std::optional<RepairPlan> plan = PlanRepair(platform_, OptionsSetting, listedCodes_, askYesNo);
     if (!plan || results_.RowCount() == 0) return;
     BackupFileName = plan->backupFile;
     actionNotice_ = ShownPhrase(RepairSummaryPhrase(RepairRows(platform_, results_, BackupFileName, plan->scope)));

@@ -246,6 +246,23 @@ TEST_F(MainWindowScan, ACategoryEndedByAFailureIsNamedInTheStatusBar) {
   EXPECT_EQ(PanelText(window->StatusBar(), 1), " 1 problems selected for repairing    Scan incomplete: Shared DLLs");
 }
 
+// A scan click with nothing ticked leaves the list as it was, and a repair of its rows keeps the scope
+// of the scan that found them: after Obsolete Software, the program key the repair empties goes too.
+TEST_F(MainWindowScan, ARepairKeepsTheScopeOfTheScanThatListedItsRows) {
+  WriteSettings(memory.platform, memory.files, Ticks({14}));
+  auto form = MakeMainWindow(memory.platform, prompt);
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  memory.registry.SetString(RootKey::LocalMachine, "Software\\Vendor\\Program", "Path", "C:\\gone\\a.exe");
+  form->Results().AppendRows({Ticked(
+      Row("Invalid File", "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Program\\Path", "C:\\gone\\a.exe", rkValueInPath))});
+  form->WalkCategoryTree(form->Tree().Root(), CategoryTree::kUnchecked);
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  ASSERT_TRUE(form->ScanCodes->empty());
+  SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+  EXPECT_FALSE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\Vendor\\Program", "Path"));
+  EXPECT_FALSE(memory.registry.KeyExists(RootKey::LocalMachine, "Software\\Vendor"));
+}
+
 TEST_F(MainWindowScan, WhileAnUnattendedRunRepairsTheWindowSaysSoAndNeitherRepairsNorRestores) {
   Seed(memory.registry, {Str("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Gone", "C:\\Gone\\a.exe")});
   WriteSettings(memory.platform, memory.files, Ticks({10}));
