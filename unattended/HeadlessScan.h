@@ -12,7 +12,9 @@
 
 namespace tamrisk {
 
-// The codes options ticks, in the tree's order, as the main window collects them.
+// The codes options ticks, in code order. The window collects them in the tree's order, which puts
+// codes 23 to 27 among the others, so the unattended runs list rows in another order and, of two
+// categories' rows naming one entry, may keep the other one.
 std::vector<std::string> StoredCategories(const TOptionsSetting& options);
 
 struct HeadlessScan {
