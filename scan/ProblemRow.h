@@ -100,6 +100,7 @@ class ResultsModel {
   }
   // Replaces the row's reason, as the repair does for a row it kept.
   virtual void SetReason(std::size_t index, const Phrase& reason) = 0;
+  virtual void SetAllChecked(bool checked) = 0;
 };
 
 class VectorResults final : public ResultsModel {
@@ -119,6 +120,9 @@ class VectorResults final : public ResultsModel {
     rows.resize(kept);
   }
   void SetReason(std::size_t index, const Phrase& reason) override { rows.at(index).reason = reason; }
+  void SetAllChecked(bool checked) override {
+    for (ProblemRow& row : rows) row.checked = checked;
+  }
 
   std::vector<ProblemRow> rows;
 };

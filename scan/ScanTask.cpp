@@ -9,17 +9,13 @@
 #include "scan/PathTests.h"
 
 namespace tamrisk {
-namespace {
 
-// Decimal text to a code; anything else counts as 0.
-int CodeOf(const std::string& text) {
+int CategoryCodeOf(const std::string& text) {
   int code = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, code);
   return (ec == std::errc() && ptr == end && !text.empty()) ? code : 0;
 }
-
-}  // namespace
 
 std::string BreakKeyText(const std::string& text) {
   if (text.size() <= 53) return text;
@@ -128,7 +124,7 @@ void TScanTaskThread::Execute() {
         break;
       }
       sink_->StartCategory();
-      category_ = CodeOf(entry);
+      category_ = CategoryCodeOf(entry);
       const bool finished = RunCategoryGuarded(category_);
       if (finished && !StopRequested()) sink_->FinishCategory();
     }

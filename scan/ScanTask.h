@@ -25,6 +25,9 @@ struct ScanStopped {};
 // text longer than 53 characters.
 std::string BreakKeyText(const std::string& text);
 
+// A category code as the scan reads its decimal text; anything else counts as 0.
+int CategoryCodeOf(const std::string& text);
+
 class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
  public:
   using Scanner = void (TScanTaskThread::*)();

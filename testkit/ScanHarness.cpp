@@ -20,8 +20,13 @@ void PrintTo(const ProblemRow& row, std::ostream* os) {
 
 namespace tamrisk::test {
 
-ProblemRow Row(ProblemId problem, const std::string& key, const std::string& value, RowKind kind) {
-  return ProblemRow{false, problem, key, value, kind};
+ProblemRow Row(ProblemId problem, const std::string& key, const std::string& value, RowKind kind, Phrase reason) {
+  return ProblemRow{false, problem, key, value, kind, std::move(reason)};
+}
+
+ProblemRow Ticked(ProblemRow row, bool ticked) {
+  row.checked = ticked;
+  return row;
 }
 
 std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows) {

@@ -35,7 +35,9 @@ struct ScanResult {
 };
 
 // A row as a scan reports it (unticked).
-ProblemRow Row(ProblemId problem, const std::string& key, const std::string& value, RowKind kind);
+ProblemRow Row(ProblemId problem, const std::string& key, const std::string& value, RowKind kind, Phrase reason = {});
+// The row with its tick set.
+ProblemRow Ticked(ProblemRow row, bool ticked = true);
 
 // Rows in key-and-value order: value order within a key is the registry's own, so such rows compare
 // as sets.

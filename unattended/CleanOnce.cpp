@@ -4,8 +4,8 @@
 #include <exception>
 #include <memory>
 
+#include "repair/BeforeRepair.h"
 #include "repair/Repair.h"
-#include "scan/IgnoreFilter.h"
 #include "settings/RegGlobal.h"
 #include "unattended/HeadlessScan.h"
 #include "unattended/RunLog.h"
@@ -20,19 +20,15 @@ void AddError(RunLogEntry& log, const std::string& error) { log.error += (log.er
 // were repaired but the emptied program keys could not be backed up, and so were kept.
 std::string RepairAll(const Platform& platform, const TOptionsSetting& options, std::vector<ProblemRow> rows,
                       RunLogEntry& log, std::string& emptiedKeysError) {
-  const std::string& backupFolder = options.OutputDirectory;
-  for (ProblemRow& row : rows) row.checked = true;
   VectorResults results(std::move(rows));
   std::string backup;
   try {
     if (!results.rows.empty()) {
       // The user asked for unattended repairs with backups: the folder is made without a question,
       // and only when there is something to back up.
-      EnsureBackupFolder(platform, backupFolder, [](const Phrase&) { return true; });
-      backup = NewBackupFileName(platform, backupFolder);
-      const RepairScope scope =
-          ScopeAfterScan(log.categories, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
-      log.emptiedKeys = RepairRows(platform, results, backup, scope).emptiedKeys;
+      const RepairPlan plan = *PlanRepair(platform, options, log.categories, [](const Phrase&) { return true; });
+      backup = plan.backupFile;
+      log.emptiedKeys = RepairRows(platform, results, backup, plan.scope).emptiedKeys;
     }
   } catch (const EmptiedKeysKeptError& error) {
     emptiedKeysError = error.what();
@@ -79,7 +75,7 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
   try {
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
-    log.incomplete = std::move(scan.incomplete);
+    log.incomplete = CategoryNames(scan.outcome.incomplete);
     backup = RepairAll(platform, options, std::move(scan.rows), log, emptiedKeysError);
   } catch (const std::exception& error) {
     AddError(log, error.what());

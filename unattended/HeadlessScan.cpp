@@ -2,8 +2,7 @@
 
 #include <memory>
 
-#include "scan/IgnoreFilter.h"
-#include "scan/RegistryViews.h"
+#include "scan/AfterScan.h"
 #include "scan/ScanSink.h"
 #include "scan/ScanTask.h"
 
@@ -23,10 +22,9 @@ HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSettin
   auto task = std::make_shared<TScanTaskThread>(platform, sink, options.IncludeRemoveMedia, options.IncludeCDdrive);
   task->Categories = StoredCategories(options);
   task->Execute();
-  for (const int code : task->IncompleteCategories()) scan.incomplete.push_back(TScanTaskThread::CategoryName(code));
+  scan.outcome.incomplete = task->IncompleteCategories();
   VectorResults results(sink->Rows());
-  DropDuplicateRows(results, platform.system.CurrentUserSid());
-  ApplyIgnoreLists(results, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
+  SettleScanRows(results, IgnoreListsOf(platform, options));
   scan.rows = std::move(results.rows);
   return scan;
 }

@@ -7,20 +7,22 @@
 
 #include "platform/System.h"
 #include "scan/ProblemRow.h"
+#include "scan/ScanOutcome.h"
 #include "settings/RegGlobal.h"
 
 namespace tamrisk {
 
-// The codes options ticks, in the tree's order, as the main window collects them.
+// The codes options ticks, in code order. The window collects them in the tree's order, which puts
+// codes 23 to 27 among the others, so the unattended runs list rows in another order and, of two
+// categories' rows naming one entry, may keep the other one.
 std::vector<std::string> StoredCategories(const TOptionsSetting& options);
 
 struct HeadlessScan {
-  std::vector<ProblemRow> rows;         // found and not covered by the ignore lists, unticked
-  std::vector<std::string> incomplete;  // names of the categories a failure ended
+  std::vector<ProblemRow> rows;  // as SettleScanRows leaves them: ticked, the ignored ones gone
+  ScanOutcome outcome;           // never a stop: the categories a failure ended
 };
 
-// Scans the StoredCategories of options, lists each entry once and drops the rows its ignore lists
-// cover.
+// Scans the StoredCategories of options and settles the rows as the window does after its scan.
 HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSetting& options);
 
 }  // namespace tamrisk

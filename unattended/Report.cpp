@@ -79,11 +79,9 @@ std::string ScheduledReportTarget(const Platform& platform, const TOptionsSettin
 
 // The last line of a report of an incomplete scan, so that whoever reads only the file knows that
 // more may be wrong than it lists.
-std::string IncompleteNote(const std::vector<std::string>& incomplete) {
-  if (incomplete.empty()) return {};
-  std::string note = "Scan incomplete: ";
-  for (std::size_t i = 0; i < incomplete.size(); ++i) note += (i == 0 ? "" : ", ") + incomplete[i];
-  return note + ". These categories ended on a failure; what they found before it is listed.";
+std::string IncompleteNote(const ScanOutcome& outcome) {
+  const std::string note = ScanOutcomeNote(outcome);
+  return note.empty() ? note : note + ". These categories ended on a failure; what they found before it is listed.";
 }
 
 }  // namespace
@@ -101,12 +99,12 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
     log.categories = StoredCategories(options);
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
-    log.incomplete = std::move(scan.incomplete);
+    log.incomplete = CategoryNames(scan.outcome.incomplete);
     std::string target = file;
     if (target.empty() && scheduled) target = ScheduledReportTarget(platform, options);
     if (target.empty()) {
       log.error = "No report file was given.";
-    } else if (!WriteReport(platform, target, scan.rows, &log.error, IncompleteNote(log.incomplete))) {
+    } else if (!WriteReport(platform, target, scan.rows, &log.error, IncompleteNote(scan.outcome))) {
       if (log.error.empty()) log.error = "Cannot write " + target;
     }
   } catch (const std::exception& error) {

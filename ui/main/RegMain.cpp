@@ -2,15 +2,13 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <exception>
 #include <stdexcept>
 
 #include "platform/Text.h"
 #include "platform/win32/Wide.h"
-#include "scan/IgnoreFilter.h"
-#include "scan/RegistryViews.h"
+#include "scan/AfterScan.h"
+#include "scan/ScanOutcome.h"
 #include "ui/common/ChildWindow.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/UiHandles.h"
@@ -30,32 +28,9 @@ namespace {
 
 constexpr char kProductTitle[] = "Varkon Tamrisk 1.1";
 
-// The designed window size and the places of the controls whose left and top stay put (pixels at
-// 96 DPI, scaled by the window's DPI).
+// The designed window size (pixels at 96 DPI, scaled by the window's DPI).
 constexpr int kDesignedWidth = 684;
 constexpr int kDesignedHeight = 520;
-constexpr int kTreeLeft = 6, kTreeTop = 192;
-constexpr int kListTop = 48;
-// The splitter between the tree and the list; the tree is never narrower than designed (the task
-// links above it would be cut) and leaves the list at least its minimum.
-constexpr int kSplitterWidth = 5;
-constexpr int kMinListWidth = 300;
-constexpr int kReasonPaneHeight = 20;
-constexpr int kMinKeyColumnWidth = 60;
-// Beside the text of the first status panel: its borders and the gap before the second.
-constexpr int kStatusPanelMargin = 20;
-// Column widths from a hand-edited file are kept within these.
-constexpr int kMinColumnWidth = 20, kMaxColumnWidth = 2000;
-
-// A category's name in English for a report, else in the window's language.
-std::string CategoryNameIn(bool english, int code) {
-  const std::string name = TScanTaskThread::CategoryName(code);
-  return english ? name : ShownEngineText(IDS_CATEGORY_FIRST + static_cast<UINT>(code), name);
-}
-
-void AppendNotice(std::string& text, const std::string& notice, const char* separator) {
-  if (!notice.empty()) text.append(text.empty() ? "" : separator).append(notice);
-}
 
 }  // namespace
 
@@ -189,14 +164,6 @@ void TfrmHivora::CreateTaskControls() {
   PlaceTaskControls();
 }
 
-void TfrmHivora::PlaceTaskControls() {
-  PlaceScaled(tasksLabel_, {8, 58, 180, 16}, dpi_);
-  PlaceScaled(scanButton_, {14, 80, 175, 20}, dpi_);
-  PlaceScaled(repairButton_, {14, 102, 175, 20}, dpi_);
-  PlaceScaled(restoreButton_, {14, 124, 175, 20}, dpi_);
-  PlaceScaled(sectionsLabel_, {8, 172, 183, 16}, dpi_);
-}
-
 void TfrmHivora::DestroyWindowParts() {
   ::RemoveWindowSubclass(tree_.Handle(), TreeProcedure, 0);
   workers_.EndAll();
@@ -244,7 +211,7 @@ LRESULT TfrmHivora::HandleNotify(NMHDR& header) {
     if (reinterpret_cast<const NMHEADERW&>(header).iItem == ResultsListView::colRegistryKey) {
       results_.KeyColumnResized();
     } else {
-      results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
+      FitKeyColumn();
     }
   }
   return 0;
@@ -298,41 +265,6 @@ bool TfrmHivora::StoresProblemWidth() const {
   return !platform_.ini.ReadString(SettingsFilePath(platform_), "Window", "ProblemWidth", "").empty();
 }
 
-void TfrmHivora::ApplyPaneLayout(const PaneLayout& layout) {
-  treeWidth_ = layout.treeWidth;
-  results_.SetColumnWidth(ResultsListView::colProblem,
-                          Scaled(std::clamp(layout.problemWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
-  results_.SetColumnWidth(ResultsListView::colValue,
-                          Scaled(std::clamp(layout.valueWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
-}
-
-// Moved to a monitor of another scale, or the scale changed: everything designed is sized again for the
-// new DPI, in the place the system suggests, with the splitter and columns as wide as they were.
-void TfrmHivora::ChangeDpi(int dpi, const RECT& suggested) {
-  const PaneLayout layout = CurrentLayout();
-  dpi_ = dpi;
-  MainFonts fonts;
-  fonts.Create(dpi_);
-  const HFONT normal = MainFonts::Of(fonts.normal), bold = MainFonts::Of(fonts.bold);
-  for (HWND control : {tree_.Handle(), results_.Handle(), reasonPane_, statusBar_}) {
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(normal), TRUE);
-  }
-  for (HWND label : {tasksLabel_, sectionsLabel_})
-    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
-  for (HWND link : {scanButton_, repairButton_, restoreButton_}) {
-    ::SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(MainFonts::Of(fonts.link)), TRUE);
-  }
-  banner_.Layout(fonts, dpi_);
-  fonts_ = std::move(fonts);  // the old fonts go once nothing draws with them
-  PlaceTaskControls();
-  ::SendMessageW(tree_.Handle(), TVM_SETINDENT, static_cast<WPARAM>(Scaled(12, dpi_)), 0);
-  ApplyPaneLayout(layout);
-  ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  LayoutControls();
-  UpdateCounts();
-}
-
 void TfrmHivora::FormShow() {
   if (OptionsSetting.WindowState == wsMaximized) ::PostMessageW(Handle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkRestore);
@@ -341,105 +273,6 @@ void TfrmHivora::FormShow() {
   ::SendMessageW(tree_.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree_.Root()));
   // Wine's tree also scrolls sideways to the root's caption, past its check box.
   ::SendMessageW(tree_.Handle(), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
-}
-
-void TfrmHivora::FormResize() { LayoutControls(); }
-
-void TfrmHivora::LayoutControls() {
-  if (!statusBar_) return;
-  RECT client{};
-  ::GetClientRect(Handle(), &client);
-  RECT status{};
-  ::GetWindowRect(statusBar_, &status);
-  const int statusHeight = status.bottom - status.top;
-  const auto scaled = [this](int value) { return Scaled(value, dpi_); };
-  const int widest = ::MulDiv(client.right, kDesignDpi, dpi_) - kTreeLeft - kSplitterWidth - kMinListWidth;
-  treeWidth_ = std::max(PaneLayout{}.treeWidth, std::min(treeWidth_, widest));
-  const int treeRight = scaled(kTreeLeft + treeWidth_);
-  const int listLeft = scaled(kTreeLeft + treeWidth_ + kSplitterWidth);
-  const int listBottom = client.bottom - statusHeight - scaled(kReasonPaneHeight);
-  splitter_ = RECT{treeRight, scaled(kListTop), listLeft, client.bottom - statusHeight};
-  Place(banner_.Handle(), 0, 0, client.right, scaled(kBannerHeight));
-  Place(tree_.Handle(), scaled(kTreeLeft), scaled(kTreeTop), treeRight - scaled(kTreeLeft),
-        client.bottom - scaled(kTreeTop) - statusHeight);
-  Place(results_.Handle(), listLeft, scaled(kListTop), client.right - listLeft, listBottom - scaled(kListTop));
-  Place(reasonPane_, listLeft + scaled(2), listBottom, client.right - listLeft - scaled(2), scaled(kReasonPaneHeight));
-  Place(statusBar_, 0, client.bottom - statusHeight, client.right, statusHeight);
-  results_.FitKeyColumn(scaled(kMinKeyColumnWidth));
-  // The status bar moves its size grip, but leaves the grip's old dots over its text.
-  ::InvalidateRect(statusBar_, nullptr, TRUE);
-}
-
-// ---- The keyboard ----
-
-void TfrmHivora::RememberFocus() {
-  HWND focus = ::GetFocus();
-  lastFocus_ = focus && ::IsChild(Handle(), focus) ? focus : nullptr;
-}
-
-HWND TfrmHivora::DefaultFocus() const { return results_.RowCount() > 0 ? results_.Handle() : tree_.Handle(); }
-
-void TfrmHivora::FocusContent() {
-  const bool usable =
-      lastFocus_ && ::IsChild(Handle(), lastFocus_) && ::IsWindowVisible(lastFocus_) && ::IsWindowEnabled(lastFocus_);
-  ::SetFocus(usable ? lastFocus_ : DefaultFocus());
-}
-
-// After a scan the keys act on the rows at once: the list has the focus and its first row the
-// selection (the tree when nothing was found).
-void TfrmHivora::FocusAfterScan() {
-  lastFocus_ = nullptr;
-  if (results_.RowCount() > 0 && results_.SelectedIndex() < 0) results_.Select(0);
-  if (::GetActiveWindow() == Handle()) ::SetFocus(DefaultFocus());
-}
-
-// Tab and Shift+Tab move between the window's controls, as in a dialog.
-bool TfrmHivora::MoveFocusByTab(const MSG& message) {
-  if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || ::GetKeyState(VK_CONTROL) < 0) return false;
-  HWND focus = ::GetFocus();
-  if (!focus || !::IsChild(Handle(), focus)) return false;
-  if (HWND next = ::GetNextDlgTabItem(Handle(), focus, ::GetKeyState(VK_SHIFT) < 0)) ::SetFocus(next);
-  return true;
-}
-
-bool TfrmHivora::OnSplitter(POINT point) const { return ::PtInRect(&splitter_, point) != FALSE; }
-
-bool TfrmHivora::HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam) {
-  const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-  switch (message) {
-    case WM_SETCURSOR: {
-      if (reinterpret_cast<HWND>(wParam) != Handle() || LOWORD(lParam) != HTCLIENT) return false;
-      POINT cursor{};
-      ::GetCursorPos(&cursor);
-      ::ScreenToClient(Handle(), &cursor);
-      if (!dragging_ && !OnSplitter(cursor)) return false;
-      ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_SIZEWE)));
-      return true;
-    }
-    case WM_LBUTTONDOWN:
-      if (!OnSplitter(point)) return false;
-      dragging_ = true;
-      ::SetCapture(Handle());
-      return true;
-    case WM_MOUSEMOVE:
-      if (!dragging_) return false;
-      // The middle of the splitter follows the mouse.
-      treeWidth_ = ::MulDiv(point.x, kDesignDpi, dpi_) - kTreeLeft - kSplitterWidth / 2;
-      LayoutControls();
-      return true;
-    case WM_LBUTTONUP:
-      if (!dragging_) return false;
-      ::ReleaseCapture();
-      return true;
-    case WM_CAPTURECHANGED: dragging_ = false; return false;
-    default: return false;
-  }
-}
-
-PaneLayout TfrmHivora::CurrentLayout() const {
-  const auto designed = [this](int width) { return ::MulDiv(width, kDesignDpi, dpi_); };
-  return PaneLayout{treeWidth_, designed(results_.ColumnWidth(ResultsListView::colProblem)),
-                    designed(results_.ColumnWidth(ResultsListView::colValue))};
 }
 
 void TfrmHivora::FormClose() {
@@ -502,117 +335,26 @@ void TfrmHivora::bScanRegistryClick() {
   }
   WalkCategoryTree(tree_.Root(), CategoryTree::kWalkCollect);
   if (ScanCodes->empty()) return;
+  listedCodes_ = *ScanCodes;
   workers_.ForgetCurrent();
   // The worker starts at once and walks while the list and the tree are readied for it; its rows
   // reach the list only once the progress window is up.
   TfrmRegProgressHint progress(*this, *ScanCodes);
   results_.Clear();
   tree_.StartCounts(*ScanCodes);
-  incomplete_.clear();
+  outcome_ = {};
   actionNotice_.clear();
   ShowScanRunning();
   progress.ShowModal();
   // Categories a failure ended before a stop are as incomplete as those of a scan that ran through.
-  if (workers_.Current()) incomplete_ = workers_.Current()->IncompleteCategories();
-  stop_.reset();
-  if (progress.Stopped() && progress.SettledCount() < ScanCodes->size()) {
-    stop_ = StopAfter(*ScanCodes, progress.SettledCount(), progress.StartedCount() > progress.SettledCount());
-    tree_.StopCounts(stop_->stoppedIn, stop_->notReached);
-  }
-  commands_.SetScanNote(ScanNotice(true));
-  commands_.aSelectAllExecute();
-  if (results_.RowCount() > 0) {
-    DropDuplicateRows(results_, platform_.system.CurrentUserSid());
-    ApplyIgnoreLists(results_, IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
-  }
+  const std::shared_ptr<TScanTaskThread>& worker = workers_.Current();
+  outcome_ = OutcomeOfScan(*ScanCodes, progress.StartedCount(), progress.SettledCount(), progress.Stopped(),
+                           worker ? worker->IncompleteCategories() : std::vector<int>{});
+  if (outcome_.stop) tree_.StopCounts(outcome_.stop->stoppedIn, outcome_.stop->notReached);
+  commands_.SetScanNote(ScanOutcomeNote(outcome_));
+  SettleScanRows(results_, IgnoreListsOf(platform_, OptionsSetting));
   UpdateCounts();
   FocusAfterScan();
-}
-
-// The last scan's counts are gone with its rows; until the new ones are in, the bar says why.
-void TfrmHivora::ShowScanRunning() {
-  const std::string running = UiText(IDS_SCAN_RUNNING);
-  ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(running).c_str()));
-  FitFirstStatusPanel(running);
-  statusCounts_.clear();
-  ShowSelectedReason();
-}
-
-// ---- The results list ----
-
-void TfrmHivora::UpdateCounts() {
-  const std::string found = UiFormat(IDS_PROBLEMS_FOUND_STATUS, {std::to_string(results_.RowCount())});
-  const std::string selected = UiFormat(IDS_PROBLEMS_SELECTED, {std::to_string(results_.CheckedCount())});
-  ::SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(win32::Wide(found).c_str()));
-  FitFirstStatusPanel(found);
-  // What the last repair or undo did comes first, where the designed width does not cut it; a scan
-  // that could not finish every category must not pass for a complete one.
-  statusCounts_ = actionNotice_.empty() ? selected : " " + actionNotice_ + "   " + selected;
-  AppendNotice(statusCounts_, ScanNotice(false), "    ");
-  ShowSelectedReason();
-  tree_.ShowCounts(results_.Rows());
-  // Rows may have brought the list's vertical scroll bar.
-  results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_));
-}
-
-void TfrmHivora::lvRegistryDataClick() { UpdateCounts(); }
-
-// The first panel as wide as its count, so the second has the room for what a repair, a restore or a
-// stopped scan did.
-void TfrmHivora::FitFirstStatusPanel(const std::string& text) {
-  const WindowDc dc(statusBar_);
-  if (!dc.get()) return;
-  const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
-  const std::wstring wide = win32::Wide(text);
-  SIZE extent{};
-  if (!::GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &extent)) return;
-  const int edges[] = {extent.cx + Scaled(kStatusPanelMargin, dpi_), -1};
-  ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
-}
-
-TfrmHivora::ScanStop TfrmHivora::StopAfter(const std::vector<std::string>& codes, std::size_t settled,
-                                           bool inCategory) const {
-  ScanStop stop;
-  for (std::size_t i = settled; i < codes.size(); ++i) {
-    const int code = std::atoi(codes[i].c_str());
-    // A group has no scanner: being in it is being between categories, and it is no category left out.
-    if (tree_.IsGroup(code)) continue;
-    if (i == settled && inCategory) {
-      stop.stoppedIn = code;
-    } else {
-      stop.notReached.push_back(code);
-    }
-  }
-  return stop;
-}
-
-std::string TfrmHivora::ScanNotice(bool forReport) const {
-  // A saved report stays English whatever the window speaks.
-  const LANGID language = forReport ? EnglishLanguage() : UiLanguage();
-  const auto say = [language](UINT id, const std::string& argument) {
-    return FormatText(TextIn(language, id), {argument});
-  };
-  const auto names = [forReport, language](const std::vector<int>& codes) {
-    const std::string separator = TextIn(language, IDS_LIST_SEPARATOR);
-    std::string text;
-    for (const int code : codes) text += (text.empty() ? "" : separator) + CategoryNameIn(forReport, code);
-    return text;
-  };
-  std::string notice;
-  if (stop_) {
-    if (stop_->stoppedIn != 0) {
-      notice = say(IDS_SCAN_STOPPED_IN, CategoryNameIn(forReport, stop_->stoppedIn));
-    } else if (stop_->notReached.empty()) {
-      notice = TextIn(language, IDS_SCAN_STOPPED);
-    } else {
-      notice = say(IDS_SCAN_STOPPED_BEFORE, CategoryNameIn(forReport, stop_->notReached.front()));
-    }
-    if (forReport && !stop_->notReached.empty()) notice += say(IDS_NOT_SCANNED, names(stop_->notReached));
-  }
-  if (!incomplete_.empty()) {
-    AppendNotice(notice, say(IDS_SCAN_INCOMPLETE, names(incomplete_)), forReport ? "; " : "    ");
-  }
-  return notice;
 }
 
 }  // namespace tamrisk

@@ -1,7 +1,9 @@
 // TfrmHivora: the main window. It holds the banner, the category tree and the results list (whose
 // commands are ResultsCommands), runs scans behind the progress window and repairs. Its menu commands
 // that start other windows and programs are in RegMainMenus.cpp, the repair and its undo in
-// RegMainRepair.cpp. The unattended clean-once run has no window (unattended/CleanOnce.h).
+// RegMainRepair.cpp, the list's notifications in RegMainResults.cpp, the layout and the splitter in
+// RegMainLayout.cpp, the keyboard focus in RegMainFocus.cpp and the status bar in RegMainStatus.cpp.
+// The unattended clean-once run has no window (unattended/CleanOnce.h).
 #pragma once
 
 #include <windows.h>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "scan/ScanOutcome.h"
 #include "scan/ScanTask.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/Dpi.h"
@@ -105,8 +108,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   HWND Control(int id) const { return ::GetDlgItem(Handle(), id); }
   // True when no scan worker is running any more (waiting up to timeoutMs).
   bool WaitForScanWorker(DWORD timeoutMs) { return workers_.WaitForAll(timeoutMs); }
-  // Codes of the categories the last scan could not finish.
-  const std::vector<int>& IncompleteCategories() const { return incomplete_; }
+  // How the last scan ended: where a stop left it and which categories a failure ended.
+  const ScanOutcome& LastScanOutcome() const { return outcome_; }
 
   // The progress window's host.
   HWND ScanOwner() const override { return Handle(); }
@@ -136,6 +139,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   void FocusContent();
   void FocusAfterScan();
   bool MoveFocusByTab(const MSG& message);
+  // The key column takes what the other columns leave of the list's width.
+  void FitKeyColumn();
   void ShowScanRunning();
   // The layout as the settings store it: the splitter and the column widths at 96 DPI.
   PaneLayout CurrentLayout() const;
@@ -182,18 +187,13 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // The control that had the keyboard when the window was last deactivated.
   HWND lastFocus_ = nullptr;
   ScanWorkers workers_;
-  std::vector<int> incomplete_;
-  // Where the last scan was stopped: in a category (0 when between two), and the categories it never
-  // reached; nullopt for a scan that ran to its end.
-  struct ScanStop {
-    int stoppedIn = 0;
-    std::vector<int> notReached;
-  };
-  std::optional<ScanStop> stop_;
-  // The stop of a scan that took codes and settled the first settled of them.
-  ScanStop StopAfter(const std::vector<std::string>& codes, std::size_t settled, bool inCategory) const;
-  // What the last scan left out, for the status bar (short) or a saved file (naming every category).
-  std::string ScanNotice(bool forReport) const;
+  // The codes of the scan whose rows the list shows; a scan with nothing ticked leaves them, as it
+  // leaves the rows, so the repair of those rows keeps their scope.
+  std::vector<std::string> listedCodes_;
+  // How the last scan ended: where a stop left it and what a failure ended.
+  ScanOutcome outcome_;
+  // What the last scan left out, for the status bar, in the window's language.
+  std::string ScanNotice() const;
   // What the last repair or undo came to, for the status bar; cleared by a scan.
   std::string actionNotice_;
   // The second status panel's text before the selected row's reason.

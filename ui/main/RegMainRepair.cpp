@@ -1,6 +1,7 @@
 // The main window's repair and its undo.
 #include "ui/main/RegMain.h"
 
+#include "repair/BeforeRepair.h"
 #include "repair/Repair.h"
 #include "ui/dialogs/Restore.h"
 #include "ui/common/Language.h"
@@ -19,12 +20,10 @@ void TfrmHivora::bRepairRegistryClick() {
   const std::unique_ptr<RepairTurn> turn = TakeRepairTurnOrSay(platform_, Prompts(), Handle());
   if (!turn) return;
   try {
-    if (!EnsureBackupFolder(platform_, OptionsSetting.OutputDirectory, askYesNo)) return;
-    if (results_.RowCount() == 0) return;
-    BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
-    const RepairScope scope = ScopeAfterScan(ScanCodes.value_or(std::vector<std::string>{}),
-                                             IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
-    actionNotice_ = ShownPhrase(RepairSummaryPhrase(RepairRows(platform_, results_, BackupFileName, scope)));
+    const std::optional<RepairPlan> plan = PlanRepair(platform_, OptionsSetting, listedCodes_, askYesNo);
+    if (!plan || results_.RowCount() == 0) return;
+    BackupFileName = plan->backupFile;
+    actionNotice_ = ShownPhrase(RepairSummaryPhrase(RepairRows(platform_, results_, BackupFileName, plan->scope)));
   } catch (const RepairError& error) {
     // The backup folder could not be made, or the backup could not be written whole, so nothing (or,
     // for emptied program keys, nothing more) was deleted: the status bar says why, as the error box does.

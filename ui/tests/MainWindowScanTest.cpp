@@ -16,6 +16,7 @@
 
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Handles.h"
+#include "scan/ScanOutcome.h"
 #include "testkit/ScanHarness.h"
 #include "testkit/TestKit.h"
 #include "ui/common/WindowText.h"
@@ -199,6 +200,8 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     // category never reached) and under the rows of the saved results.
     const std::string count = std::to_string(rows.size());
     const bool stop = ending != Ending::ByItself;
+    const ScanOutcome& outcome = form->LastScanOutcome();
+    EXPECT_EQ(outcome.stop, stop ? std::optional<ScanOutcome::Stop>(ScanOutcome::Stop{3, {10}}) : std::nullopt);
     const auto caption = [&](int code) { return form->Tree().CaptionOf(form->Tree().NodeOf(code)); };
     EXPECT_EQ(caption(3), "HKEY_LOCAL_MACHINE (" + count + (stop ? ", stopped)" : ")"));
     EXPECT_EQ(caption(10), stop ? "Startup Programs" : "Startup Programs (0)");
@@ -209,10 +212,7 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     prompt.fileAnswers.push_back(file);
     SendCommand(form->Handle(), IDM_SAVERESULTS);
     const std::string saved = memory.files.Contents(file).value_or("");
-    EXPECT_EQ(saved, FormatReportCsv(form->Results().Rows(),
-                                     stop ? "Scan stopped in Files and Folders - HKEY_LOCAL_MACHINE; not scanned: "
-                                            "Startup Programs"
-                                          : ""));
+    EXPECT_EQ(saved, FormatReportCsv(form->Results().Rows(), ScanOutcomeNote(outcome)));
     ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
   }
   EXPECT_TRUE(prompt.calls.empty());
@@ -242,8 +242,25 @@ TEST_F(MainWindowScan, ACategoryEndedByAFailureIsNamedInTheStatusBar) {
 
   auto window = MakeMainWindow(memory.platform, prompt);
   SendCommand(window->Handle(), IDC_SCANREGISTRY);
-  EXPECT_EQ(window->Results().RowCount(), 1u) << "the category after the failure ran";
+  EXPECT_EQ(window->LastScanOutcome().incomplete, std::vector<int>{9});
   EXPECT_EQ(PanelText(window->StatusBar(), 1), " 1 problems selected for repairing    Scan incomplete: Shared DLLs");
+}
+
+// A scan click with nothing ticked leaves the list as it was, and a repair of its rows keeps the scope
+// of the scan that found them: after Obsolete Software, the program key the repair empties goes too.
+TEST_F(MainWindowScan, ARepairKeepsTheScopeOfTheScanThatListedItsRows) {
+  WriteSettings(memory.platform, memory.files, Ticks({14}));
+  auto form = MakeMainWindow(memory.platform, prompt);
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  memory.registry.SetString(RootKey::LocalMachine, "Software\\Vendor\\Program", "Path", "C:\\gone\\a.exe");
+  form->Results().AppendRows({Ticked(
+      Row(ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Program\\Path", "C:\\gone\\a.exe", rkValueInPath))});
+  form->WalkCategoryTree(form->Tree().Root(), CategoryTree::kUnchecked);
+  SendCommand(form->Handle(), IDC_SCANREGISTRY);
+  ASSERT_TRUE(form->ScanCodes->empty());
+  SendCommand(form->Handle(), IDC_REPAIRREGISTRY);
+  EXPECT_FALSE(memory.registry.GetValue(RootKey::LocalMachine, "Software\\Vendor\\Program", "Path"));
+  EXPECT_FALSE(memory.registry.KeyExists(RootKey::LocalMachine, "Software\\Vendor"));
 }
 
 TEST_F(MainWindowScan, WhileAnUnattendedRunRepairsTheWindowSaysSoAndNeitherRepairsNorRestores) {

@@ -14,6 +14,7 @@
 #include "platform/RegistryAccess.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "platform/win32/Wide.h"
+#include "testkit/ScanHarness.h"
 #include "ui/common/WindowText.h"
 #include "scan/Reasons.h"
 #include "ui/res/resource.h"
@@ -22,17 +23,13 @@
 namespace tamrisk::test {
 namespace {
 
-ProblemRow Row(bool checked, ProblemId problem, const char* key, const char* value, const char* reason = "") {
-  return ProblemRow{checked, problem, key, value, rkValueInPath, *reason ? Verbatim(reason) : Phrase{}};
-}
-
 // Texts that only a case-insensitive order with numbers by value puts right.
 std::vector<ProblemRow> SortRows() {
   return {
-      Row(true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe"),
-      Row(false, ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe"),
-      Row(true, ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe"),
-      Row(false, ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe"),
+      Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe", rkValueInPath)),
+      Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe", rkValueInPath),
+      Ticked(Row(ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe", rkValueInPath)),
+      Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe", rkValueInPath),
   };
 }
 
@@ -151,9 +148,9 @@ TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
   const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
   ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
   // English order: Invalid, Missing, Windows; German: Fehlende, Ungueltige, Windows-Dienst.
-  Results().AppendRows({Row(true, ProblemId::WindowsServiceIssue, "HKEY_CURRENT_USER\\C", ""),
-                        Row(true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A", ""),
-                        Row(true, ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "")});
+  Results().AppendRows({Ticked(Row(ProblemId::WindowsServiceIssue, "HKEY_CURRENT_USER\\C", "", rkValueInPath)),
+                        Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A", "", rkValueInPath)),
+                        Ticked(Row(ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
   ClickHeader(ResultsListView::colProblem);
   EXPECT_EQ(ShownKeys(),
             (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
@@ -172,8 +169,8 @@ TEST(ResultsListClicks, AClickOnARowsTextSelectsItAndOnlyItsCheckBoxTicks) {
     for (int i = 0; i < 6; ++i) {
       const std::string n = std::to_string(i);
       const std::string key = "HKEY_CURRENT_USER\\Soft\\App" + n, value = "C:\\" + n + ".exe";
-      rows.push_back(Row(i % 2 == 0, ProblemId::InvalidFileOrFolder, key.c_str(), value.c_str(),
-                         ("file not found: " + value).c_str()));
+      rows.push_back(Ticked(Row(ProblemId::InvalidFileOrFolder, key, value, rkValueInPath, reason::FileNotFound(value)),
+                            i % 2 == 0));
     }
     results.AppendRows(rows);
     const auto ticks = [&] {
@@ -323,9 +320,9 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
 }
 
 TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
-  Results().AppendRows({Row(true, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe",
-                            "file not found: C:\\a.exe"),
-                        Row(true, ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\B", "")});
+  Results().AppendRows({Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe",
+                                   rkValueInPath, reason::FileNotFound("C:\\a.exe"))),
+                        Ticked(Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
   const auto tip = [&](int row) {
     wchar_t text[INFOTIPSIZE] = L"Invalid File";
     NMLVGETINFOTIPW request{};

@@ -1,0 +1,19 @@
+// What happens to the rows a scan found before anyone sees or repairs them: the same steps for the
+// window and for the unattended runs.
+#pragma once
+
+#include "platform/System.h"
+#include "scan/IgnoreFilter.h"
+#include "scan/ProblemRow.h"
+#include "settings/RegGlobal.h"
+
+namespace tamrisk {
+
+// The ignore lists of options (the entries in use of each) as the filter and the repair take them.
+IgnoreLists IgnoreListsOf(const Platform& platform, const TOptionsSetting& options);
+
+// Ticks every row for repair, keeps one row for each entry (DropDuplicateRows) and drops the rows
+// the lists cover.
+void SettleScanRows(ResultsModel& results, const IgnoreLists& ignore);
+
+}  // namespace tamrisk
