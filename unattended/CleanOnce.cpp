@@ -30,8 +30,8 @@ std::string RepairAll(const Platform& platform, const TOptionsSetting& options, 
       // and only when there is something to back up.
       EnsureBackupFolder(platform, backupFolder, [](const Phrase&) { return true; });
       backup = NewBackupFileName(platform, backupFolder);
-      const RepairScope scope =
-          ScopeAfterScan(log.categories, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
+      const RepairScope scope = ScopeAfterScan(StoredCategories(options),
+                                               IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));
       log.emptiedKeys = RepairRows(platform, results, backup, scope).emptiedKeys;
     }
   } catch (const EmptiedKeysKeptError& error) {
@@ -75,7 +75,7 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
   log.scheduled = scheduled;
   std::string backup;
   std::string emptiedKeysError;  // the rows were repaired all the same
-  log.categories = StoredCategories(options);
+  log.categories = CodeTexts(StoredCategories(options));
   try {
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();

@@ -9,10 +9,10 @@
 
 namespace tamrisk {
 
-std::vector<std::string> StoredCategories(const TOptionsSetting& options) {
-  std::vector<std::string> codes;
-  for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
-    if (options.TreeViewNodeCheck[code]) codes.push_back(std::to_string(code));
+std::vector<CategoryCode> StoredCategories(const TOptionsSetting& options) {
+  std::vector<CategoryCode> codes;
+  for (const CategoryRow& row : CategoryTable()) {
+    if (options.TreeViewNodeCheck[row.code]) codes.push_back(row.code);
   }
   return codes;
 }
@@ -23,7 +23,7 @@ HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSettin
   auto task = std::make_shared<TScanTaskThread>(platform, sink, options.IncludeRemoveMedia, options.IncludeCDdrive);
   task->Categories = StoredCategories(options);
   task->Execute();
-  for (const int code : task->IncompleteCategories()) scan.incomplete.push_back(TScanTaskThread::CategoryName(code));
+  for (const CategoryCode code : task->IncompleteCategories()) scan.incomplete.push_back(CategoryName(code));
   VectorResults results(sink->Rows());
   DropDuplicateRows(results, platform.system.CurrentUserSid());
   ApplyIgnoreLists(results, IgnoreListsOf(platform, IgnoredValues(options), IgnoredKeys(options)));

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "scan/Categories.h"
 #include "scan/ProblemRow.h"
 #include "settings/RegGlobal.h"
 
 namespace tamrisk {
 
 // The codes options ticks, in the tree's order, as the main window collects them.
-std::vector<std::string> StoredCategories(const TOptionsSetting& options);
+std::vector<CategoryCode> StoredCategories(const TOptionsSetting& options);
 
 struct HeadlessScan {
   std::vector<ProblemRow> rows;         // found and not covered by the ignore lists, unticked

@@ -165,7 +165,7 @@ TEST(RegistryViewsTest, CanonicalLocationsAreEqualExactlyForOneEntry) {
 TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
   const auto row = [](const std::string& key, int category) {
     ProblemRow made(false, "P" + std::to_string(category), key, "", rkDefaultValue);
-    made.category = category;
+    made.category = static_cast<CategoryCode>(category);
     return made;
   };
   VectorResults results(
@@ -181,7 +181,7 @@ TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
 TEST(RegistryViewsTest, AWalksRowInsideAKeyListedWholeIsDropped) {
   const auto row = [](const std::string& key, const std::string& value, RowKind kind, int category) {
     ProblemRow made(false, "P" + std::to_string(category) + " " + key, key, value, kind);
-    made.category = category;
+    made.category = static_cast<CategoryCode>(category);
     return made;
   };
   const std::string paths = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";

@@ -47,9 +47,9 @@ constexpr int kStatusPanelMargin = 20;
 constexpr int kMinColumnWidth = 20, kMaxColumnWidth = 2000;
 
 // A category's name in English for a report, else in the window's language.
-std::string CategoryNameIn(bool english, int code) {
-  const std::string name = TScanTaskThread::CategoryName(code);
-  return english ? name : ShownEngineText(IDS_CATEGORY_FIRST + static_cast<UINT>(code), name);
+std::string CategoryNameIn(bool english, CategoryCode code) {
+  const std::string name = CategoryName(code);
+  return english ? name : ShownEngineText(IDS_CATEGORY_FIRST + static_cast<UINT>(NumberOf(code)), name);
 }
 
 void AppendNotice(std::string& text, const std::string& notice, const char* separator) {
@@ -568,13 +568,13 @@ void TfrmHivora::FitFirstStatusPanel(const std::string& text) {
   ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
 }
 
-TfrmHivora::ScanStop TfrmHivora::StopAfter(const std::vector<std::string>& codes, std::size_t settled,
-                                           bool inCategory) const {
+TfrmHivora::ScanStop TfrmHivora::StopAfter(const std::vector<CategoryCode>& codes, std::size_t settled,
+                                           bool inCategory) {
   ScanStop stop;
   for (std::size_t i = settled; i < codes.size(); ++i) {
-    const int code = std::atoi(codes[i].c_str());
+    const CategoryCode code = codes[i];
     // A group has no scanner: being in it is being between categories, and it is no category left out.
-    if (tree_.IsGroup(code)) continue;
+    if (IsGroup(code)) continue;
     if (i == settled && inCategory) {
       stop.stoppedIn = code;
     } else {
@@ -590,16 +590,16 @@ std::string TfrmHivora::ScanNotice(bool forReport) const {
   const auto say = [language](UINT id, const std::string& argument) {
     return FormatText(TextIn(language, id), {argument});
   };
-  const auto names = [forReport, language](const std::vector<int>& codes) {
+  const auto names = [forReport, language](const std::vector<CategoryCode>& codes) {
     const std::string separator = TextIn(language, IDS_LIST_SEPARATOR);
     std::string text;
-    for (const int code : codes) text += (text.empty() ? "" : separator) + CategoryNameIn(forReport, code);
+    for (const CategoryCode code : codes) text += (text.empty() ? "" : separator) + CategoryNameIn(forReport, code);
     return text;
   };
   std::string notice;
   if (stop_) {
-    if (stop_->stoppedIn != 0) {
-      notice = say(IDS_SCAN_STOPPED_IN, CategoryNameIn(forReport, stop_->stoppedIn));
+    if (stop_->stoppedIn) {
+      notice = say(IDS_SCAN_STOPPED_IN, CategoryNameIn(forReport, *stop_->stoppedIn));
     } else if (stop_->notReached.empty()) {
       notice = TextIn(language, IDS_SCAN_STOPPED);
     } else {

@@ -47,8 +47,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // Creates the window (FormCreate), then shows it (FormShow). Throws when the window cannot be made.
   void Create(int showCommand);
 
-  // Category codes of the last scan, as decimal texts; made by the first scan.
-  std::optional<std::vector<std::string>> ScanCodes;
+  // Category codes of the last scan; made by the first scan.
+  std::optional<std::vector<CategoryCode>> ScanCodes;
   // The program RunCommandWithHint started last.
   ProcessInfo BackupProcess;
   // The backup file of the current repair.
@@ -106,7 +106,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // True when no scan worker is running any more (waiting up to timeoutMs).
   bool WaitForScanWorker(DWORD timeoutMs) { return workers_.WaitForAll(timeoutMs); }
   // Codes of the categories the last scan could not finish.
-  const std::vector<int>& IncompleteCategories() const { return incomplete_; }
+  const std::vector<CategoryCode>& IncompleteCategories() const { return incomplete_; }
 
   // The progress window's host.
   HWND ScanOwner() const override { return Handle(); }
@@ -182,16 +182,16 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // The control that had the keyboard when the window was last deactivated.
   HWND lastFocus_ = nullptr;
   ScanWorkers workers_;
-  std::vector<int> incomplete_;
-  // Where the last scan was stopped: in a category (0 when between two), and the categories it never
-  // reached; nullopt for a scan that ran to its end.
+  std::vector<CategoryCode> incomplete_;
+  // Where the last scan was stopped: in a category (none when between two), and the categories it
+  // never reached; nullopt for a scan that ran to its end.
   struct ScanStop {
-    int stoppedIn = 0;
-    std::vector<int> notReached;
+    std::optional<CategoryCode> stoppedIn;
+    std::vector<CategoryCode> notReached;
   };
   std::optional<ScanStop> stop_;
   // The stop of a scan that took codes and settled the first settled of them.
-  ScanStop StopAfter(const std::vector<std::string>& codes, std::size_t settled, bool inCategory) const;
+  static ScanStop StopAfter(const std::vector<CategoryCode>& codes, std::size_t settled, bool inCategory);
   // What the last scan left out, for the status bar (short) or a saved file (naming every category).
   std::string ScanNotice(bool forReport) const;
   // What the last repair or undo came to, for the status bar; cleared by a scan.

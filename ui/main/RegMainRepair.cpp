@@ -22,7 +22,7 @@ void TfrmHivora::bRepairRegistryClick() {
     if (!EnsureBackupFolder(platform_, OptionsSetting.OutputDirectory, askYesNo)) return;
     if (results_.RowCount() == 0) return;
     BackupFileName = NewBackupFileName(platform_, OptionsSetting.OutputDirectory);
-    const RepairScope scope = ScopeAfterScan(ScanCodes.value_or(std::vector<std::string>{}),
+    const RepairScope scope = ScopeAfterScan(ScanCodes.value_or(std::vector<CategoryCode>{}),
                                              IgnoreListsOf(platform_, IgnoredValues(), IgnoredKeys()));
     actionNotice_ = ShownPhrase(RepairSummaryPhrase(RepairRows(platform_, results_, BackupFileName, scope)));
   } catch (const RepairError& error) {

@@ -137,7 +137,7 @@ TEST_F(MainWindowScan, OnlyTheRootTickedClearsTheListAndFindsNothing) {
   auto form = MakeMainWindow(memory.platform, prompt);
   form->Results().AppendRows({{false, "Earlier", "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
   SendCommand(form->Handle(), IDC_SCANREGISTRY);
-  EXPECT_EQ(*form->ScanCodes, std::vector<std::string>{"1"});
+  EXPECT_EQ(*form->ScanCodes, std::vector<CategoryCode>{CategoryCode::MyComputers});
   EXPECT_EQ(form->Results().RowCount(), 0u);
   EXPECT_EQ(PanelText(form->StatusBar(), 0), " 0 problems found");
   EXPECT_EQ(PanelText(form->StatusBar(), 1), " 0 problems selected for repairing");
@@ -179,7 +179,7 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
       gated.Release();
     });
     SendCommand(form->Handle(), IDC_SCANREGISTRY);
-    EXPECT_EQ(*form->ScanCodes, (std::vector<std::string>{"1", "2", "3", "10"}));
+    EXPECT_EQ(*form->ScanCodes, test::Codes({"1", "2", "3", "10"}));
     if (ending != Ending::ByItself) {
       EXPECT_EQ(statusWhileScanning, "Scanning...|") << "no count of an earlier scan";
     }
@@ -199,7 +199,7 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     // category never reached) and under the rows of the saved results.
     const std::string count = std::to_string(rows.size());
     const bool stop = ending != Ending::ByItself;
-    const auto caption = [&](int code) { return form->Tree().CaptionOf(form->Tree().NodeOf(code)); };
+    const auto caption = [&](int code) { return form->Tree().CaptionOf(form->Tree().NodeOf(CategoryCode{code})); };
     EXPECT_EQ(caption(3), "HKEY_LOCAL_MACHINE (" + count + (stop ? ", stopped)" : ")"));
     EXPECT_EQ(caption(10), stop ? "Startup Programs" : "Startup Programs (0)");
     EXPECT_EQ(PanelText(form->StatusBar(), 1),
