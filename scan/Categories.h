@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ struct CategoryRow {
 };
 
 // Every node, in the tree's order: a parent comes before its children.
-const std::vector<CategoryRow>& CategoryTable();
+std::span<const CategoryRow> CategoryTable();
 // The row of code; nullptr for a number no node has.
 const CategoryRow* CategoryOf(CategoryCode code);
 // The code of a stored or shown number; none for a number no node has.

@@ -13,7 +13,7 @@ namespace {
 // of these would build a tree with a node in the wrong place, a tick stored under another's key, or a
 // ticked category that scans nothing.
 TEST(Categories, TheTableIsOneTreeWithAScannerAndAStoredKeyForEveryCategory) {
-  const std::vector<CategoryRow>& table = CategoryTable();
+  const std::span<const CategoryRow> table = CategoryTable();
   ASSERT_FALSE(table.empty());
   EXPECT_FALSE(table.front().parent) << "the root comes first";
   std::set<CategoryCode> seen;

@@ -26,7 +26,7 @@ std::size_t SlotOf(CategoryCode code) { return static_cast<std::size_t>(NumberOf
 
 // A node's place in the table, which is its place in nodes_ and captions_.
 std::optional<std::size_t> PlaceOf(CategoryCode code) {
-  const std::vector<CategoryRow>& table = CategoryTable();
+  const std::span<const CategoryRow> table = CategoryTable();
   for (std::size_t place = 0; place < table.size(); ++place) {
     if (table[place].code == code) return place;
   }
@@ -204,7 +204,7 @@ void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
     if (IsCode(row.category)) ++found[SlotOf(row.category)];
   }
   // From the last node up, so each group has its members' sums before its own parent takes them.
-  const std::vector<CategoryRow>& table = CategoryTable();
+  const std::span<const CategoryRow> table = CategoryTable();
   std::vector<std::size_t> sums(table.size());
   std::vector<bool> counted(table.size());
   std::vector<std::string> captions(table.size());
