@@ -64,7 +64,7 @@ using namespace tamrisk;
 class CountingSink final : public ScanSink {
  public:
   explicit CountingSink(const MemoryRegistry& registry) : registry_(registry) {}
-  void StartCategory() override {}
+  void StartCategory(CategoryCode) override {}
   void FinishCategory() override {}
   void ShowTask(const std::string&) override {}
   void ShowCurrentKey(const std::string&) override {
@@ -167,7 +167,7 @@ std::shared_ptr<CountingSink> RunWalk(MemoryPlatform& env, CountingRegistry& reg
   const Platform platform{registry, env.files, env.system, env.ini, env.shell};
   auto task = std::make_shared<TScanTaskThread>(platform, sink, false, false);
   task->TestedDrives = "c";
-  task->Categories = {"4"};
+  task->Categories = {CategoryCode::CurrentUserFiles};
   task->Execute();
   return sink;
 }

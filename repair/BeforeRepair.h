@@ -20,9 +20,9 @@ struct RepairPlan {
 
 // Makes sure the backup folder of options is there (EnsureBackupFolder: askYesNo decides whether a
 // missing one is made, RepairError when it cannot be), then names the backup file and sets the
-// scope for a repair of the rows a scan of scannedCodes (decimal texts) found. nullopt on No.
+// scope for a repair of the rows a scan of scannedCodes found. nullopt on No.
 std::optional<RepairPlan> PlanRepair(const Platform& platform, const TOptionsSetting& options,
-                                     const std::vector<std::string>& scannedCodes,
+                                     const std::vector<CategoryCode>& scannedCodes,
                                      const std::function<bool(const Phrase& question)>& askYesNo);
 
 }  // namespace tamrisk

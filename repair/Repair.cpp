@@ -133,10 +133,10 @@ std::string NewBackupFileName(const Platform& platform, const std::string& folde
          TwoDigits(now.minute) + TwoDigits(now.second) + ".reg";
 }
 
-RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreLists ignore) {
+RepairScope ScopeAfterScan(const std::vector<CategoryCode>& scannedCodes, IgnoreLists ignore) {
   RepairScope scope;
-  for (const std::string& code : scannedCodes) {
-    if (code == std::to_string(kObsoleteSoftwareCode)) scope.removeEmptiedSoftwareKeys = true;
+  for (const CategoryCode code : scannedCodes) {
+    if (code == CategoryCode::ObsoleteSoftware) scope.removeEmptiedSoftwareKeys = true;
   }
   scope.ignore = std::move(ignore);
   return scope;

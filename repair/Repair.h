@@ -10,6 +10,7 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
+#include "scan/Categories.h"
 #include "scan/Phrase.h"
 #include "scan/IgnoreFilter.h"
 #include "scan/ProblemRow.h"
@@ -61,8 +62,8 @@ struct RepairScope {
   IgnoreLists ignore;
 };
 
-// The scope of a repair of the rows a scan of these category codes (decimal texts) found.
-RepairScope ScopeAfterScan(const std::vector<std::string>& scannedCodes, IgnoreLists ignore);
+// The scope of a repair of the rows a scan of these categories found.
+RepairScope ScopeAfterScan(const std::vector<CategoryCode>& scannedCodes, IgnoreLists ignore);
 
 // Repairs every checked row: their entries (taken from the last row to the first) all go into the
 // backup file backupFileName, written whole and flushed to the disk (the file is made only when

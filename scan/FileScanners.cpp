@@ -15,8 +15,6 @@
 namespace tamrisk {
 namespace {
 
-constexpr int kLocalMachineFilesCode = 3;
-constexpr int kCurrentUserFilesCode = 4;
 constexpr ProblemId kFileProblem = ProblemId::InvalidFileOrFolder;
 
 // Keys that other categories examine, so the hive scans leave them (and everything below) alone.
@@ -68,15 +66,15 @@ SkipList WithMirrors(const std::array<std::string_view, N>& entries) {
 }
 
 // Only the two hive scans skip anything; the other callers walk their subtrees whole.
-SkipList SkipListForCaption(const std::string& caption) {
-  if (caption == TScanTaskThread::CategoryCaption(kLocalMachineFilesCode)) {
+SkipList SkipListFor(CategoryCode category) {
+  if (category == CategoryCode::LocalMachineFiles) {
     SkipList list = WithMirrors(LocalMachineSkipList);
     // A link to Software\Classes\Wow6432Node, which the walk reaches anyway: walked, every class of
     // the 32-bit view would be read, and listed, twice.
     list.emplace_back("Software\\Wow6432Node\\Classes");
     return list;
   }
-  if (caption == TScanTaskThread::CategoryCaption(kCurrentUserFilesCode)) return WithMirrors(CurrentUserSkipList);
+  if (category == CategoryCode::CurrentUserFiles) return WithMirrors(CurrentUserSkipList);
   return {};
 }
 
@@ -120,7 +118,7 @@ class TreeWalk {
         drives_(drives),
         filter_(filter),
         problem_(problem),
-        skip_(SkipListForCaption(task.TaskCaption())) {}
+        skip_(SkipListFor(task.Category())) {}
 
   void Visit(const std::string& path) {
     if (IsListed(skip_, path)) return;

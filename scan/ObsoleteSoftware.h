@@ -10,9 +10,6 @@
 
 namespace tamrisk {
 
-// The Obsolete Software category's code.
-inline constexpr int kObsoleteSoftwareCode = 14;
-
 // The Software keys whose subkeys the category judges: the user's, the machine's, and the machine's
 // copy for 32-bit programs (the user's Software is one for both views).
 struct SoftwareKey {

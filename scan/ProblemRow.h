@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "scan/Categories.h"
 #include "scan/Phrase.h"
 #include "scan/ProblemNames.h"
 
@@ -65,9 +66,9 @@ struct ProblemRow {
   // Why the row is listed, in a few words with the text that failed ("file not found: C:\Gone\a.exe");
   // shown as the row's tip and in the report's last column.
   Phrase reason;
-  // The code of the category whose scanner found the row (3 to 27); 0 for a row from elsewhere. The
+  // The code of the category whose scanner found the row; 0 for a row from elsewhere. The
   // tree counts by it. It says where the row came from, not what it names, so equality leaves it out.
-  int category = 0;
+  CategoryCode category{};
   // What the row names; see RegLocation.
   RegLocation location;
 

@@ -37,7 +37,7 @@ bool ReplacePrefix(std::string& upperPath, std::string_view prefix, std::string_
 }
 
 // A hive walk's row: listed under its own problem only where no other category finds the entry.
-bool FromHiveWalk(const ProblemRow& row) { return row.category >= 3 && row.category <= 5; }
+bool FromHiveWalk(const ProblemRow& row) { return IsHiveWalk(row.category); }
 
 // A row whose repair deletes a key with everything below it.
 bool NamesWholeKey(const ProblemRow& row) {

@@ -2,7 +2,7 @@
 
 namespace tamrisk {
 
-void HeadlessSink::StartCategory() {
+void HeadlessSink::StartCategory(CategoryCode) {
   std::lock_guard lock(mutex_);
   ++started_;
 }

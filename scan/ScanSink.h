@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/Categories.h"
 #include "scan/ProblemRow.h"
 
 namespace tamrisk {
@@ -13,8 +14,8 @@ namespace tamrisk {
 class ScanSink {
  public:
   virtual ~ScanSink() = default;
-  // Both run on the window thread while the worker waits.
-  virtual void StartCategory() = 0;
+  // Both run on the window thread while the worker waits. A caption shown after a start is its code's.
+  virtual void StartCategory(CategoryCode code) = 0;
   virtual void FinishCategory() = 0;
   virtual void ShowTask(const std::string& caption) = 0;
   // Text already broken into lines; a sink may show only the latest.
@@ -27,7 +28,7 @@ class ScanSink {
 // Collects everything in order; used by -cleanonce, -report and the tests.
 class HeadlessSink final : public ScanSink {
  public:
-  void StartCategory() override;
+  void StartCategory(CategoryCode code) override;
   void FinishCategory() override;
   void ShowTask(const std::string& caption) override;
   void ShowCurrentKey(const std::string& text) override;

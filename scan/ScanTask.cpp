@@ -1,6 +1,5 @@
 #include "scan/ScanTask.h"
 
-#include <charconv>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -9,14 +8,6 @@
 #include "scan/PathTests.h"
 
 namespace tamrisk {
-
-int CategoryCodeOf(const std::string& text) {
-  int code = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, code);
-  return (ec == std::errc() && ptr == end && !text.empty()) ? code : 0;
-}
-
 std::string BreakKeyText(const std::string& text) {
   if (text.size() <= 53) return text;
   // Shown for every key a walk passes: built in one allocation.
@@ -24,40 +15,6 @@ std::string BreakKeyText(const std::string& text) {
   broken.reserve(text.size() + 2);
   broken.append(text, 0, 52).append("\r\n").append(text, 52);
   return broken;
-}
-
-const std::vector<TScanTaskThread::Category>& TScanTaskThread::DispatchTable() {
-  static const std::vector<Category> table = {
-      {3, "Scanning Files and Folders - HKEY_LOCAL_MACHINE...", &TScanTaskThread::ScanLocalMachineFiles,
-       "Files and Folders - HKEY_LOCAL_MACHINE"},
-      {4, "Scanning Files and Folders - HKEY_CURRENT_USER...", &TScanTaskThread::ScanCurrentUserFiles,
-       "Files and Folders - HKEY_CURRENT_USER"},
-      {5, "Scanning Files and Folders - HKEY_USERS...", &TScanTaskThread::ScanUsersFiles,
-       "Files and Folders - HKEY_USERS"},
-      {6, "Scanning Software Locations...", &TScanTaskThread::ScanSoftwareLocations, "Software Locations"},
-      {7, "Scanning Windows Fonts...", &TScanTaskThread::ScanWindowsFonts, "Windows Fonts"},
-      {8, "Scanning Invalid Help Files...", &TScanTaskThread::ScanHelpFiles, "Invalid Help Files"},
-      {9, "Scanning Shared DLLs...", &TScanTaskThread::ScanSharedDlls, "Shared DLLs"},
-      {10, "Scanning Startup Programs...", &TScanTaskThread::ScanStartupPrograms, "Startup Programs"},
-      {11, "Scanning Add/Remove Programs...", &TScanTaskThread::ScanAddRemovePrograms, "Add/Remove Programs"},
-      {12, "Scanning File Extensions...", &TScanTaskThread::ScanFileExtensions, "File Extensions"},
-      {13, "Scanning Custom Controls...", &TScanTaskThread::ScanCustomControls, "Custom Controls"},
-      {14, "Scanning Software Locations...", &TScanTaskThread::ScanObsoleteSoftware, "Obsolete Software"},
-      {15, "Scanning Windows Services...", &TScanTaskThread::ScanWindowsServices, "Windows Services"},
-      {16, "Scanning Start Menu...", &TScanTaskThread::ScanStartMenu, "Start Menu"},
-      {17, "Scanning Shortcuts...", &TScanTaskThread::ScanShortcuts, "Shortcuts"},
-      {18, "Scanning Sound and Appevents...", &TScanTaskThread::ScanSoundEvents, "Sound and Appevents"},
-      {19, "Scanning Invalid ActiveX...", &TScanTaskThread::ScanActiveX, "Invalid ActiveX"},
-      {20, "Scanning MRU and History Lists...", &TScanTaskThread::ScanMruLists, "MRU and History Lists"},
-      {21, "Scanning Installer...", &TScanTaskThread::ScanInstaller, "Installer"},
-      {22, nullptr, &TScanTaskThread::ScanApplications, "Applications"},
-      {23, "Scanning Firewall Rules...", &TScanTaskThread::ScanFirewallRules, "Firewall Rules"},
-      {24, "Scanning MUI Cache...", &TScanTaskThread::ScanMuiCache, "MUI Cache"},
-      {25, "Scanning Compatibility Settings...", &TScanTaskThread::ScanCompatibilitySettings, "Compatibility Settings"},
-      {26, "Scanning Shell Extensions...", &TScanTaskThread::ScanShellExtensions, "Shell Extensions"},
-      {27, "Scanning Per-User Programs...", &TScanTaskThread::ScanPerUserPrograms, "Per-User Programs"},
-  };
-  return table;
 }
 
 TScanTaskThread::TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
@@ -71,33 +28,16 @@ void TScanTaskThread::Start() {
   std::thread([self = shared_from_this()] { self->Execute(); }).detach();
 }
 
-const TScanTaskThread::Category* TScanTaskThread::CategoryOf(int code) {
-  for (const Category& category : DispatchTable()) {
-    if (category.code == code) return &category;
-  }
-  return nullptr;
-}
-
-void TScanTaskThread::RunCategory(int code) {
-  const Category* category = CategoryOf(code);
-  if (category == nullptr) return;
+void TScanTaskThread::RunCategory(CategoryCode code) {
+  const CategoryRow* category = CategoryOf(code);
+  if (category == nullptr || category->scan == nullptr) return;
   if (category->caption != nullptr) ShowTask(category->caption);
-  (this->*category->scanner)();
-}
-
-std::string TScanTaskThread::CategoryName(int code) {
-  const Category* category = CategoryOf(code);
-  return category != nullptr ? category->name : "Category " + std::to_string(code);
-}
-
-std::string TScanTaskThread::CategoryCaption(int code) {
-  const Category* category = CategoryOf(code);
-  return category != nullptr && category->caption != nullptr ? category->caption : "";
+  category->scan(*this);
 }
 
 // A failure a scanner did not catch ends that category only: the rows it found stay, the scan goes
 // on with the next category, and the run is marked incomplete so nobody takes the list for whole.
-bool TScanTaskThread::RunCategoryGuarded(int code) {
+bool TScanTaskThread::RunCategoryGuarded(CategoryCode code) {
   try {
     RunCategory(code);
     return true;
@@ -110,7 +50,7 @@ bool TScanTaskThread::RunCategoryGuarded(int code) {
   }
 }
 
-std::vector<int> TScanTaskThread::IncompleteCategories() const {
+std::vector<CategoryCode> TScanTaskThread::IncompleteCategories() const {
   std::lock_guard<std::mutex> lock(incompleteMutex_);
   return incomplete_;
 }
@@ -118,13 +58,13 @@ std::vector<int> TScanTaskThread::IncompleteCategories() const {
 void TScanTaskThread::Execute() {
   bool notify = true;
   try {
-    for (const std::string& entry : Categories) {
+    for (const CategoryCode code : Categories) {
       if (StopRequested()) {
         notify = false;
         break;
       }
-      sink_->StartCategory();
-      category_ = CategoryCodeOf(entry);
+      sink_->StartCategory(code);
+      category_ = code;
       const bool finished = RunCategoryGuarded(category_);
       if (finished && !StopRequested()) sink_->FinishCategory();
     }

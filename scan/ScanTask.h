@@ -11,6 +11,7 @@
 
 #include "platform/RegistryAccess.h"
 #include "platform/System.h"
+#include "scan/Categories.h"
 #include "scan/ProblemRow.h"
 #include "scan/ScanFileCache.h"
 #include "scan/ScanSink.h"
@@ -25,25 +26,8 @@ struct ScanStopped {};
 // text longer than 53 characters.
 std::string BreakKeyText(const std::string& text);
 
-// A category code as the scan reads its decimal text; anything else counts as 0.
-int CategoryCodeOf(const std::string& text);
-
 class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
  public:
-  using Scanner = void (TScanTaskThread::*)();
-  struct Category {
-    int code;
-    const char* caption;  // shown before the scanner runs; nullptr: the caption before stays
-    Scanner scanner;
-    const char* name;  // as the category tree names it, for messages about the category
-  };
-  // Codes 3 to 27 with their captions and scanners, in code order.
-  static const std::vector<Category>& DispatchTable();
-  // The category's name for messages ("Shared DLLs"); "Category N" for a code outside the table.
-  static std::string CategoryName(int code);
-  // The caption shown while the category runs; "" for none.
-  static std::string CategoryCaption(int code);
-
   // Runs on the window thread: reads the drive options and fixes TestedDrives.
   TScanTaskThread(const Platform& platform, std::shared_ptr<ScanSink> sink, bool includeRemoveMedia,
                   bool includeCDdrive);
@@ -51,8 +35,8 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   TScanTaskThread(const TScanTaskThread&) = delete;
   TScanTaskThread& operator=(const TScanTaskThread&) = delete;
 
-  // Decimal category codes, filled before the start.
-  std::vector<std::string> Categories;
+  // The categories to scan, in order; filled before the start.
+  std::vector<CategoryCode> Categories;
   std::string TestedDrives;
 
   // Starts Execute on a thread of its own; the thread keeps the object alive until it ends.
@@ -63,10 +47,12 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   bool StopRequested() const { return stop_.load(); }
   bool Ended() const { return ended_.load(); }
   // Codes of the categories a failure ended before they finished, in scan order.
-  std::vector<int> IncompleteCategories() const;
+  std::vector<CategoryCode> IncompleteCategories() const;
 
   const std::string& TaskCaption() const { return taskCaption_; }
   const Platform& Env() const { return platform_; }
+  // The category being scanned (worker thread only).
+  CategoryCode Category() const { return category_; }
 
   // Services every scanner uses.
   void ShowTask(const std::string& text);
@@ -118,15 +104,13 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   void ScanPerUserPrograms();        // 27
 
  protected:
-  // Shows the category's caption and runs its scanner (nothing for codes outside the table). Tests of
-  // the category loop replace it with scripted scanners.
-  virtual void RunCategory(int code);
+  // Shows the category's caption and runs its scanner (nothing for a group or a code outside the
+  // table). Tests of the category loop replace it with scripted scanners.
+  virtual void RunCategory(CategoryCode code);
 
  private:
-  // The table row of a code; nullptr outside the table.
-  static const Category* CategoryOf(int code);
   // RunCategory; false when a failure ended the category (recorded as incomplete).
-  bool RunCategoryGuarded(int code);
+  bool RunCategoryGuarded(CategoryCode code);
   // Recursive and per-root steps of codes 14, 17 and 18.
   void ScanSoftwareSubkeys(const std::string& rootName, const std::string& path);
   void ScanShortcutFolder(const std::string& folder);
@@ -139,9 +123,9 @@ class TScanTaskThread : public std::enable_shared_from_this<TScanTaskThread> {
   std::string taskCaption_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> ended_{false};
-  int category_ = 0;  // the code being scanned, for the rows it finds (worker thread only)
+  CategoryCode category_{};  // the code being scanned, for the rows it finds (worker thread only)
   mutable std::mutex incompleteMutex_;
-  std::vector<int> incomplete_;
+  std::vector<CategoryCode> incomplete_;
 };
 
 }  // namespace tamrisk

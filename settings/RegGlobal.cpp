@@ -169,6 +169,15 @@ std::string SettingsFilePath(const Platform& platform) { return SettingsFolder(p
 
 namespace {
 
+// The ticks' keys are written in the order of their codes, as files before the table had them.
+std::vector<const CategoryRow*> RowsByCode() {
+  std::vector<const CategoryRow*> rows;
+  for (int number = TNodeChecks::First; number <= TNodeChecks::Last; ++number) {
+    if (const std::optional<CategoryCode> code = CategoryCodeOf(number)) rows.push_back(CategoryOf(*code));
+  }
+  return rows;
+}
+
 std::optional<WindowBounds> LoadFrom(const Platform& platform, const SettingsFile& file, const WindowMetrics& window,
                                      TOptionsSetting& options) {
   const std::string defaultFolder = SettingsFolder(platform) + "Backup";
@@ -180,8 +189,8 @@ std::optional<WindowBounds> LoadFrom(const Platform& platform, const SettingsFil
   options.IncludeRemoveMedia = file.ReadBool("Options", "IncludeRemoveMedia", false);
   options.IncludeCDdrive = file.ReadBool("Options", "IncludeCDdrive", false);
   options.Language = file.ReadText("Options", "Language", "");
-  for (int n = TNodeChecks::First; n <= TNodeChecks::Last; ++n) {
-    options.TreeViewNodeCheck[n] = file.ReadBool("TreeViewNodeCheck", std::to_string(n), true);
+  for (const CategoryRow* row : RowsByCode()) {
+    options.TreeViewNodeCheck[row->code] = file.ReadBool("TreeViewNodeCheck", row->optionsKey, true);
   }
   LoadList(file, "IgnoreValue", "Value", options.IgnoreValueCount, options.IgnoreValues);
   LoadList(file, "IgnoreKey", "Key", options.IgnoreKeyCount, options.IgnoreKeys);
@@ -225,8 +234,8 @@ void SaveOptionsWithoutWindow(const Platform& platform, const TOptionsSetting& o
   file.WriteBool("Options", "IncludeRemoveMedia", options.IncludeRemoveMedia);
   file.WriteBool("Options", "IncludeCDdrive", options.IncludeCDdrive);
   file.WriteText("Options", "Language", options.Language);
-  for (int n = TNodeChecks::First; n <= TNodeChecks::Last; ++n) {
-    file.WriteBool("TreeViewNodeCheck", std::to_string(n), options.TreeViewNodeCheck[n]);
+  for (const CategoryRow* row : RowsByCode()) {
+    file.WriteBool("TreeViewNodeCheck", row->optionsKey, options.TreeViewNodeCheck[row->code]);
   }
   SaveList(file, "IgnoreValue", "Value", options.IgnoreValueCount, options.IgnoreValues);
   SaveList(file, "IgnoreKey", "Key", options.IgnoreKeyCount, options.IgnoreKeys);

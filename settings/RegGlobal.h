@@ -11,20 +11,24 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "scan/Categories.h"
 #include "scan/Phrase.h"
 
 namespace tamrisk {
 
 enum TWindowState { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
 
-// Check states of the category tree, indexed by the node's image index 1 to 27. A file written before
-// a category was added has no key for it, and the category comes ticked like every missing key.
+// Check states of the category tree, indexed by the node's code. A file written before a category was
+// added has no key for it, and the category comes ticked like every missing key.
 class TNodeChecks {
  public:
   static constexpr int First = 1;
-  static constexpr int Last = 27;
+  static constexpr int Last = kHighestCategoryCode;
 
   // Throws std::out_of_range for an index outside First to Last.
+  bool& operator[](CategoryCode code) { return checks_.at(Slot(NumberOf(code))); }
+  bool operator[](CategoryCode code) const { return checks_.at(Slot(NumberOf(code))); }
+  // By the number as options.ini and the tree view's image index hold it.
   bool& operator[](int index) { return checks_.at(Slot(index)); }
   bool operator[](int index) const { return checks_.at(Slot(index)); }
   void Fill(bool checked) { checks_.fill(checked); }

@@ -1,6 +1,7 @@
 #include "testkit/ScanHarness.h"
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 #include <utility>
 
@@ -36,11 +37,28 @@ std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows) {
   return rows;
 }
 
+std::vector<CategoryCode> Codes(const std::vector<std::string>& texts) {
+  std::vector<CategoryCode> codes;
+  for (const std::string& text : texts) {
+    int number = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, number);
+    codes.push_back(static_cast<CategoryCode>(ec == std::errc() && ptr == end ? number : 0));
+  }
+  return codes;
+}
+
+std::vector<int> Numbers(const std::vector<CategoryCode>& codes) {
+  std::vector<int> numbers;
+  for (const CategoryCode code : codes) numbers.push_back(NumberOf(code));
+  return numbers;
+}
+
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives) {
   auto sink = std::make_shared<HeadlessSink>();
   auto task = std::make_shared<TScanTaskThread>(platform, sink, false, false);
   task->TestedDrives = drives;
-  task->Categories = codes;
+  task->Categories = Codes(codes);
   task->Execute();
   ScanResult result;
   result.rows = sink->Rows();
@@ -50,7 +68,7 @@ ScanResult RunScan(const Platform& platform, const std::vector<std::string>& cod
   result.started = sink->Started();
   result.finished = sink->Finished();
   result.ended = sink->Ended();
-  result.incomplete = task->IncompleteCategories();
+  result.incomplete = Numbers(task->IncompleteCategories());
   return result;
 }
 

@@ -43,6 +43,11 @@ ProblemRow Ticked(ProblemRow row, bool ticked = true);
 // as sets.
 std::vector<ProblemRow> Sorted(std::vector<ProblemRow> rows);
 
+// Codes as tests write them, in decimal as options.ini does; a text that is no decimal number is 0,
+// which no category has.
+std::vector<CategoryCode> Codes(const std::vector<std::string>& texts);
+std::vector<int> Numbers(const std::vector<CategoryCode>& codes);
+
 // Scans the codes (decimal texts) with TestedDrives set to drives.
 ScanResult RunScan(const Platform& platform, const std::vector<std::string>& codes, const std::string& drives = "c");
 

@@ -26,7 +26,8 @@ std::string RepairAll(const Platform& platform, const TOptionsSetting& options, 
     if (!results.rows.empty()) {
       // The user asked for unattended repairs with backups: the folder is made without a question,
       // and only when there is something to back up.
-      const RepairPlan plan = *PlanRepair(platform, options, log.categories, [](const Phrase&) { return true; });
+      const RepairPlan plan =
+          *PlanRepair(platform, options, StoredCategories(options), [](const Phrase&) { return true; });
       backup = plan.backupFile;
       log.emptiedKeys = RepairRows(platform, results, backup, plan.scope).emptiedKeys;
     }
@@ -71,7 +72,7 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
   log.scheduled = scheduled;
   std::string backup;
   std::string emptiedKeysError;  // the rows were repaired all the same
-  log.categories = StoredCategories(options);
+  log.categories = CodeTexts(StoredCategories(options));
   try {
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();

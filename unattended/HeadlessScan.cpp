@@ -8,10 +8,10 @@
 
 namespace tamrisk {
 
-std::vector<std::string> StoredCategories(const TOptionsSetting& options) {
-  std::vector<std::string> codes;
-  for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
-    if (options.TreeViewNodeCheck[code]) codes.push_back(std::to_string(code));
+std::vector<CategoryCode> StoredCategories(const TOptionsSetting& options) {
+  std::vector<CategoryCode> codes;
+  for (const CategoryRow& row : CategoryTable()) {
+    if (options.TreeViewNodeCheck[row.code]) codes.push_back(row.code);
   }
   return codes;
 }

@@ -6,16 +6,15 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "scan/Categories.h"
 #include "scan/ProblemRow.h"
 #include "scan/ScanOutcome.h"
 #include "settings/RegGlobal.h"
 
 namespace tamrisk {
 
-// The codes options ticks, in code order. The window collects them in the tree's order, which puts
-// codes 23 to 27 among the others, so the unattended runs list rows in another order and, of two
-// categories' rows naming one entry, may keep the other one.
-std::vector<std::string> StoredCategories(const TOptionsSetting& options);
+// The codes options ticks, in the tree's order, as the main window collects them.
+std::vector<CategoryCode> StoredCategories(const TOptionsSetting& options);
 
 struct HeadlessScan {
   std::vector<ProblemRow> rows;  // as SettleScanRows leaves them: ticked, the ignored ones gone

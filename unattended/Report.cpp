@@ -96,7 +96,7 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
     LoadOptions(platform, WindowMetrics{}, options);
     // A scan of every category would report what the user's ignore lists leave out.
     if (!options.Unreadable.empty()) throw SettingsReadError(SettingsFilePath(platform), options.Unreadable);
-    log.categories = StoredCategories(options);
+    log.categories = CodeTexts(StoredCategories(options));
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
     log.incomplete = CategoryNames(scan.outcome.incomplete);

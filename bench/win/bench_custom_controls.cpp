@@ -34,7 +34,7 @@ constexpr wchar_t kClassesClsid[] = L"Software\\Classes\\CLSID";
 // What the progress window's sink does with the flood of key texts: keep only the latest.
 class LatestKeySink final : public tamrisk::ScanSink {
  public:
-  void StartCategory() override {}
+  void StartCategory(tamrisk::CategoryCode) override {}
   void FinishCategory() override {}
   void ShowTask(const std::string&) override {}
   void ShowCurrentKey(const std::string& text) override {
@@ -140,7 +140,7 @@ EngineRun TimeEngine(tamrisk::win32::Win32Platform& system) {
   auto sink = std::make_shared<LatestKeySink>();
   auto task = std::make_shared<tamrisk::TScanTaskThread>(system.platform, sink, false, false);
   if (task->TestedDrives.empty()) task->TestedDrives = "c";
-  task->Categories = {"13"};
+  task->Categories = {tamrisk::CategoryCode::CustomControls};
   const auto start = Clock::now();
   task->Execute();
   const std::chrono::duration<double> elapsed = Clock::now() - start;

@@ -118,7 +118,7 @@ Timing RunEngine(const Platform& platform, const std::string& drives) {
   auto sink = std::make_shared<HeadlessSink>();
   auto task = std::make_shared<TScanTaskThread>(platform, sink, false, false);
   task->TestedDrives = drives;
-  task->Categories = {"3", "4", "5"};
+  task->Categories = {CategoryCode::LocalMachineFiles, CategoryCode::CurrentUserFiles, CategoryCode::UsersFiles};
   const auto start = Clock::now();
   task->Execute();
   const std::chrono::duration<double> took = Clock::now() - start;

@@ -209,7 +209,7 @@ std::vector<ProblemRow> ManyRows(const std::vector<ProblemRow>& found) {
     ProblemRow row = found.empty() ? ProblemRow{} : found[i % found.size()];
     row.registryKey += "\\Copy" + std::to_string(i);
     row.value = "C:\\Gone\\app" + std::to_string(kRows - i) + ".exe";
-    row.category = 3 + static_cast<int>(i % 20);
+    row.category = static_cast<CategoryCode>(3 + static_cast<int>(i % 20));
     row.location = LocationOfColumns(row.registryKey, row.value, row.kind);
     rows.push_back(std::move(row));
   }

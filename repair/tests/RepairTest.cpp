@@ -265,7 +265,7 @@ TEST_F(RepairTest, TheBackupIsFlushedBeforeTheFirstDeletion) {
   std::vector<std::string> journal;
   env_.files.JournalChanges(&journal);
   Reg().JournalChanges(&journal);
-  summary_ = RepairRows(env_.platform, results_, kBackup, ScopeAfterScan({"14"}, {}));
+  summary_ = RepairRows(env_.platform, results_, kBackup, ScopeAfterScan({CategoryCode::ObsoleteSoftware}, {}));
 
   const std::string backup = kBackup;
   EXPECT_EQ(journal, (std::vector<std::string>{
@@ -439,7 +439,7 @@ TEST_F(RepairTest, KilledAtAnyDeletionTheBackupPutsEverythingBack) {
                            Checked("HKEY_CURRENT_USER\\Software\\Run", "B", rkValueInColumn),
                            Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn)});
     try {
-      RepairRows(platform, results, kBackup, ScopeAfterScan({"14"}, {}));
+      RepairRows(platform, results, kBackup, ScopeAfterScan({CategoryCode::ObsoleteSoftware}, {}));
     } catch (const Killed&) {
     }
     const std::optional<RegFile> backup = ParseRegFile(env.files.Contents(kBackup).value_or(""), test::Cp1252);
@@ -591,7 +591,7 @@ TEST_F(RepairTest, AProgramKeyTheRepairEmptiedGoesIntoTheSameBackup) {
     env.registry.SetString(RootKey::LocalMachine, key, "Path", "C:\\gone\\a.exe");
     test::Seed(env.registry, {test::Key("HKLM\\Software\\Untouched\\Empty")});
     VectorResults results({Checked("HKEY_LOCAL_MACHINE\\" + row, "C:\\gone\\a.exe", rkValueInPath)});
-    const RepairScope scope = ScopeAfterScan(c.codes, IgnoreLists{{}, c.ignoredKeys, ""});
+    const RepairScope scope = ScopeAfterScan(test::Codes(c.codes), IgnoreLists{{}, c.ignoredKeys, ""});
     const RepairSummary summary = RepairRows(env.platform, results, kBackup, scope);
 
     EXPECT_EQ(summary.repaired, 1u);
@@ -698,7 +698,7 @@ TEST_F(RepairTest, AFailedBackupOfTheEmptiedKeysKeepsTheSummaryOfTheRepair) {
   const Platform platform{env_.registry, files, env_.system, env_.ini, env_.shell};
   results_ = VectorResults({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn)});
   try {
-    RepairRows(platform, results_, kBackup, ScopeAfterScan({"14"}, {}));
+    RepairRows(platform, results_, kBackup, ScopeAfterScan({CategoryCode::ObsoleteSoftware}, {}));
     FAIL() << "no error";
   } catch (const EmptiedKeysKeptError& error) {
     EXPECT_EQ(error.Summary(), (RepairSummary{1, 0, kBackup, 0}));
@@ -738,7 +738,7 @@ TEST_F(RepairTest, KilledWhileWritingTheEmptiedKeysTheRecordedPartRestoresEveryt
     VectorResults results({Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Tool", "Path", rkValueInColumn),
                            Checked("HKEY_CURRENT_USER\\Software\\Vendor\\Other", "Path", rkValueInColumn),
                            Checked("HKEY_CURRENT_USER\\Software\\Run", "A", rkValueInColumn)});
-    EXPECT_THROW(RepairRows(platform, results, kBackup, ScopeAfterScan({"14"}, {})), Killed);
+    EXPECT_THROW(RepairRows(platform, results, kBackup, ScopeAfterScan({CategoryCode::ObsoleteSoftware}, {})), Killed);
     ASSERT_GT(secondSize, 0u) << "the emptied keys were written";
     EXPECT_FALSE(env.registry.GetValue(RootKey::CurrentUser, "Software\\Run", "A")) << "the first batch went";
     EXPECT_TRUE(env.registry.KeyExists(RootKey::CurrentUser, "Software\\Vendor")) << "the torn batch stayed";

@@ -18,7 +18,11 @@ namespace {
 using test::Row;
 
 TEST(ScanOutcomeTest, AStopNamesWhereItCameAndWhatItNeverReached) {
-  using Stop = ScanOutcome::Stop;
+  // Where the stop came (0: between categories) and what it never reached, as numbers.
+  struct Stop {
+    int in;
+    std::vector<int> notReached;
+  };
   struct Case {
     const char* name;
     std::vector<std::string> codes;
@@ -70,9 +74,15 @@ TEST(ScanOutcomeTest, AStopNamesWhereItCameAndWhatItNeverReached) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const ScanOutcome outcome = OutcomeOfScan(c.codes, c.started, c.settled, c.stopped, c.incomplete);
-    EXPECT_EQ(outcome.stop, c.stop);
-    EXPECT_EQ(outcome.incomplete, c.incomplete);
+    std::vector<CategoryCode> incomplete;
+    for (const int number : c.incomplete) incomplete.push_back(CategoryCode{number});
+    const ScanOutcome outcome = OutcomeOfScan(test::Codes(c.codes), c.started, c.settled, c.stopped, incomplete);
+    ASSERT_EQ(outcome.stop.has_value(), c.stop.has_value());
+    if (c.stop) {
+      EXPECT_EQ(outcome.stop->stoppedIn.value_or(CategoryCode{}), CategoryCode{c.stop->in});
+      EXPECT_EQ(test::Numbers(outcome.stop->notReached), c.stop->notReached);
+    }
+    EXPECT_EQ(test::Numbers(outcome.incomplete), c.incomplete);
     EXPECT_EQ(ScanOutcomeNote(outcome), c.note);
   }
 }

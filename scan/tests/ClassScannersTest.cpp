@@ -151,7 +151,7 @@ TEST_F(ClassScannersTest, ClassWalkAsksTheFileSystemOnceForEachRepeatedServer) {
 class StopAfterKeys final : public ScanSink {
  public:
   explicit StopAfterKeys(long keys) : keys_(keys) {}
-  void StartCategory() override {}
+  void StartCategory(CategoryCode) override {}
   void FinishCategory() override {}
   void ShowTask(const std::string&) override {}
   void ShowCurrentKey(const std::string&) override {
@@ -176,7 +176,7 @@ TEST_F(ClassScannersTest, ClassWalkEndsPromptlyAfterAStopRequest) {
   auto task = std::make_shared<TScanTaskThread>(env.platform, stopper, false, false);
   stopper->task = task.get();
   task->TestedDrives = "c";
-  task->Categories = {"13", "13"};
+  task->Categories = {CategoryCode::CustomControls, CategoryCode::CustomControls};
   task->Execute();
   EXPECT_LE(stopper->shown_, 11);
   EXPECT_LE(stopper->rows_, 5);

@@ -243,7 +243,7 @@ TEST_F(HiveWalkTest, AFailedReadEndsTheCategoryKeepingTheRowsFoundBefore) {
 class OpenKeyProbe final : public ScanSink {
  public:
   explicit OpenKeyProbe(const MemoryRegistry& registry) : registry_(registry) {}
-  void StartCategory() override {}
+  void StartCategory(CategoryCode) override {}
   void FinishCategory() override {}
   void ShowTask(const std::string&) override {}
   void ShowCurrentKey(const std::string&) override {
@@ -266,7 +266,7 @@ std::size_t PeakOpenKeys(MemoryPlatform& env, long& keys) {
   auto probe = std::make_shared<OpenKeyProbe>(env.registry);
   auto task = std::make_shared<TScanTaskThread>(env.platform, probe, false, false);
   task->TestedDrives = "c";
-  task->Categories = {"4"};
+  task->Categories = {CategoryCode::CurrentUserFiles};
   task->Execute();
   keys = probe->keys;
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u) << "every key is closed again";
@@ -305,7 +305,7 @@ TEST(HiveWalkStop, AStopRequestEndsALongWalkPromptly) {
   auto sink = std::make_shared<HeadlessSink>();
   auto task = std::make_shared<TScanTaskThread>(env.platform, sink, false, false);
   task->TestedDrives = "c";
-  task->Categories = {"4", "5"};
+  task->Categories = {CategoryCode::CurrentUserFiles, CategoryCode::UsersFiles};
   std::thread worker([task] { task->Execute(); });
   while (sink->KeysShown() < 500) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const auto asked = std::chrono::steady_clock::now();

@@ -165,7 +165,7 @@ TEST(RegistryViewsTest, CanonicalLocationsAreEqualExactlyForOneEntry) {
 TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
   const auto row = [](const std::string& key, int category) {
     ProblemRow made(false, ProblemId::InvalidFileOrFolder, key, "", rkDefaultValue);
-    made.category = category;
+    made.category = static_cast<CategoryCode>(category);
     return made;
   };
   VectorResults results(
@@ -173,7 +173,7 @@ TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
        row("HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\A", 18), row("HKEY_USERS\\S-1-5-21-7\\Software\\Other", 5)});
   DropDuplicateRows(results, "S-1-5-21-7");
   std::vector<int> kept;
-  for (const ProblemRow& r : results.rows) kept.push_back(r.category);
+  for (const ProblemRow& r : results.rows) kept.push_back(NumberOf(r.category));
   EXPECT_EQ(kept, (std::vector<int>{4, 18}));
 }
 
@@ -181,7 +181,7 @@ TEST(RegistryViewsTest, DuplicateRowsKeepTheMostSpecificCategorysRow) {
 TEST(RegistryViewsTest, AWalksRowInsideAKeyListedWholeIsDropped) {
   const auto row = [](const std::string& key, const std::string& value, RowKind kind, int category) {
     ProblemRow made(false, ProblemId::InvalidFileOrFolder, key, value, kind);
-    made.category = category;
+    made.category = static_cast<CategoryCode>(category);
     return made;
   };
   const std::string paths = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";

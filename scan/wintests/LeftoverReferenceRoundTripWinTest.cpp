@@ -132,7 +132,7 @@ TEST_F(LeftoverReferenceRoundTripWin, EveryRowKindIsRepairedAndComesBackFromTheB
   VectorResults results(OwnRows());
   std::map<int, int> perCategory;
   for (ProblemRow& row : results.rows) {
-    ++perCategory[row.category];
+    ++perCategory[NumberOf(row.category)];
     row.checked = true;
   }
   ASSERT_EQ(perCategory, (std::map<int, int>{{23, 1}, {24, 2}, {25, 2}, {26, 1}, {27, 3}}))

@@ -7,9 +7,10 @@ void ProgressSink::PostStep() {
   stepPosted_ = ::PostMessageW(window_, WM_SCANSTEP, 0, 0) != FALSE;
 }
 
-void ProgressSink::StartCategory() {
+void ProgressSink::StartCategory(CategoryCode code) {
   std::lock_guard lock(mutex_);
   if (closed_) return;
+  category_ = code;
   steps_.settled = steps_.started++;
   // The key line starts empty for each category, until it shows a key of its own.
   pending_.key = std::string();
@@ -26,7 +27,7 @@ void ProgressSink::FinishCategory() {
 void ProgressSink::ShowTask(const std::string& caption) {
   std::lock_guard lock(mutex_);
   if (closed_) return;
-  pending_.caption = caption;
+  pending_.caption = Caption{category_, caption};
 }
 
 void ProgressSink::ShowCurrentKey(const std::string& text) {

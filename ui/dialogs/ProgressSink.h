@@ -29,7 +29,7 @@ inline constexpr UINT WM_SCANSTEP = WM_APP + 1;
 class ProgressSink final : public ScanSink {
  public:
   // Worker side.
-  void StartCategory() override;
+  void StartCategory(CategoryCode code) override;
   void FinishCategory() override;
   void ShowTask(const std::string& caption) override;
   void ShowCurrentKey(const std::string& text) override;
@@ -47,10 +47,15 @@ class ProgressSink final : public ScanSink {
   };
   // Also marks the last step note as taken, so the next step posts another.
   Steps TakeSteps();
+  // A caption with the category that showed it.
+  struct Caption {
+    CategoryCode category;
+    std::string text;
+  };
   // What arrived since the last take; a caption or key only when a new one came.
   struct Pending {
     std::vector<ProblemRow> rows;
-    std::optional<std::string> caption;
+    std::optional<Caption> caption;
     std::optional<std::string> key;
   };
   Pending TakePending();
@@ -69,6 +74,7 @@ class ProgressSink final : public ScanSink {
   bool closed_ = false;
   bool ended_ = false;
   bool stepPosted_ = false;
+  CategoryCode category_{};  // the one the worker began last
   Steps steps_;
   Pending pending_;
 };

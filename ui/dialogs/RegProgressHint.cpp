@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-
 #include "scan/IgnoreFilter.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/WindowText.h"
@@ -23,17 +21,9 @@ constexpr UINT kDisplayInterval = 250;
 
 constexpr int kBarMaximum = 1000;
 
-// Medians of each category scanned alone on a real user's hive, less the program's start: the hive
-// walks take most of a scan. Every category not named takes about 10 ms.
-struct CategoryShare {
-  int code;
-  int weight;
-};
-constexpr CategoryShare kCategoryShares[] = {{1, 0}, {2, 0}, {3, 61}, {4, 8}, {5, 32}, {12, 13}, {13, 10}, {18, 9}};
-
 }  // namespace
 
-TfrmRegProgressHint::TfrmRegProgressHint(ScanHost& owner, const std::vector<std::string>& codes)
+TfrmRegProgressHint::TfrmRegProgressHint(ScanHost& owner, const std::vector<CategoryCode>& codes)
     : ModalDialog(owner.ScanPrompt(), IDD_REGPROGRESSHINT),
       owner_(owner),
       codes_(codes),
@@ -99,26 +89,15 @@ void TfrmRegProgressHint::FormShow() {
   sink_->Attach(Handle());
 }
 
-std::string TfrmRegProgressHint::ShownCaption(const std::string& caption) {
-  for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
-    if (TScanTaskThread::CategoryCaption(code) == caption) {
-      return ShownEngineText(IDS_CAPTION_FIRST + static_cast<UINT>(code), caption);
-    }
-  }
-  return caption;
+std::string TfrmRegProgressHint::ShownCaption(const ProgressSink::Caption& caption) {
+  if (caption.text != CategoryCaption(caption.category)) return caption.text;
+  return ShownEngineText(IDS_CAPTION_FIRST + static_cast<UINT>(NumberOf(caption.category)), caption.text);
 }
 
-int TfrmRegProgressHint::CategoryWeight(int code) {
-  for (const CategoryShare& share : kCategoryShares) {
-    if (share.code == code) return share.weight;
-  }
-  return 1;
-}
-
-int TfrmRegProgressHint::BarPosition(const std::vector<std::string>& codes, std::size_t settled, int inCategory) {
+int TfrmRegProgressHint::BarPosition(const std::vector<CategoryCode>& codes, std::size_t settled, int inCategory) {
   long long total = 0, done = 0, current = 0;
   for (std::size_t i = 0; i < codes.size(); ++i) {
-    const int weight = CategoryWeight(std::atoi(codes[i].c_str()));
+    const int weight = CategoryWeight(codes[i]);
     total += weight;
     if (i < settled) done += weight;
     if (i == settled) current = weight;

@@ -19,18 +19,16 @@ namespace tamrisk {
 class TfrmRegProgressHint final : public ModalDialog {
  public:
   // Starts the scan; a scan that cannot start throws from here, to the main window's command.
-  TfrmRegProgressHint(ScanHost& owner, const std::vector<std::string>& codes);
+  TfrmRegProgressHint(ScanHost& owner, const std::vector<CategoryCode>& codes);
   ~TfrmRegProgressHint() override;
   // Runs the window modally over the main window until the scan ends or is stopped.
   INT_PTR ShowModal();
 
   // The timer's step for a bar position: shrinking steps, none from 999 on.
   static int ScanBarStep(int position);
-  // A category's usual share of a whole scan's time, in tens of milliseconds; groups take none.
-  static int CategoryWeight(int code);
   // Where the bar stands (0 to 1000) with the first settled of codes done and the category after
   // them at inCategory (0 to 1000) of its own way: each category takes its weight's part of the bar.
-  static int BarPosition(const std::vector<std::string>& codes, std::size_t settled, int inCategory);
+  static int BarPosition(const std::vector<CategoryCode>& codes, std::size_t settled, int inCategory);
 
   int Position() const { return position_; }
   // How many of the codes, from the first, were scanned to their end (or ended by a failure) before
@@ -61,12 +59,12 @@ class TfrmRegProgressHint final : public ModalDialog {
   void SetPosition(int position);
   void ShowFoundCount();
   // The engine's English caption of a category as the window's language says it.
-  static std::string ShownCaption(const std::string& caption);
+  static std::string ShownCaption(const ProgressSink::Caption& caption);
   // Takes every row the worker handed over so far, then closes the window with result.
   void EndScan(INT_PTR result);
 
   ScanHost& owner_;
-  std::vector<std::string> codes_;
+  std::vector<CategoryCode> codes_;
   std::shared_ptr<ProgressSink> sink_;
   std::shared_ptr<TScanTaskThread> worker_;
   int position_ = 0;

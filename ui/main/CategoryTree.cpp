@@ -1,7 +1,7 @@
 #include "ui/main/CategoryTree.h"
 
 #include <array>
-#include <charconv>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -16,60 +16,34 @@
 namespace tamrisk {
 namespace {
 
-struct NodeSpec {
-  int code;
-  int level;
-};
-
-// In tree order; each node's parent is the nearest node above it one level up.
-constexpr NodeSpec kNodes[] = {
-    {1, 0},   // My Computers
-    {2, 1},   // Files and Folders
-    {3, 2},   // HKEY_LOCAL_MACHINE
-    {4, 2},   // HKEY_CURRENT_USER
-    {5, 2},   // HKEY_USERS
-    {6, 1},   // Software Locations
-    {7, 1},   // Windows Fonts
-    {8, 1},   // Invalid Help Files
-    {9, 1},   // Shared DLLs
-    {10, 1},  // Startup Programs
-    {11, 1},  // Add/Remove Programs
-    {27, 1},  // Per-User Programs
-    {12, 1},  // File Extensions
-    {13, 1},  // Custom Controls
-    {26, 1},  // Shell Extensions
-    {14, 1},  // Obsolete Software
-    {15, 1},  // Windows Services
-    {23, 1},  // Firewall Rules
-    {16, 1},  // Start Menu
-    {17, 1},  // Shortcuts
-    {18, 1},  // Sound and Appevents
-    {19, 1},  // Invalid ActiveX
-    {20, 1},  // MRU and History Lists
-    {24, 1},  // MUI Cache
-    {25, 1},  // Compatibility Settings
-    {21, 1},  // Installer
-    {22, 1},  // Applications
-};
-
-constexpr std::size_t kCodeSlots = TNodeChecks::Last + 1;
+constexpr std::size_t kCodeSlots = kHighestCategoryCode + 1;
 
 // A node's caption without a count, in the window's language.
-std::string BareCaption(const NodeSpec& node) { return UiText(IDS_NODE_FIRST + static_cast<UINT>(node.code)); }
+std::string BareCaption(CategoryCode code) { return UiText(IDS_NODE_FIRST + static_cast<UINT>(NumberOf(code))); }
 
-bool IsCode(int code) { return code >= TNodeChecks::First && code <= TNodeChecks::Last; }
+bool IsCode(CategoryCode code) { return NumberOf(code) >= 1 && NumberOf(code) <= kHighestCategoryCode; }
+std::size_t SlotOf(CategoryCode code) { return static_cast<std::size_t>(NumberOf(code)); }
 
-// The caption is asked for (TVN_GETDISPINFOW) by the node's place in kNodes, held in its lParam:
+// A node's place in the table, which is its place in nodes_ and captions_.
+std::optional<std::size_t> PlaceOf(CategoryCode code) {
+  const std::span<const CategoryRow> table = CategoryTable();
+  for (std::size_t place = 0; place < table.size(); ++place) {
+    if (table[place].code == code) return place;
+  }
+  return std::nullopt;
+}
+
+// The caption is asked for (TVN_GETDISPINFOW) by the node's place in the table, held in its lParam:
 // a count shown is then one text width measured, without the layout a new text costs each time.
-HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const NodeSpec& layout, std::size_t place) {
+HTREEITEM InsertNode(HWND tree, HTREEITEM parent, CategoryCode code, std::size_t place) {
   TVINSERTSTRUCTW insert{};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = TVI_LAST;
   insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE | TVIF_PARAM;
   insert.item.pszText = LPSTR_TEXTCALLBACKW;
   insert.item.lParam = static_cast<LPARAM>(place);
-  insert.item.iImage = layout.code;
-  insert.item.iSelectedImage = layout.code;
+  insert.item.iImage = NumberOf(code);
+  insert.item.iSelectedImage = NumberOf(code);
   insert.item.state = INDEXTOSTATEIMAGEMASK(CategoryTree::kUnchecked);
   insert.item.stateMask = TVIS_STATEIMAGEMASK;
   return reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
@@ -82,12 +56,10 @@ void CategoryTree::Attach(HWND tree, HINSTANCE resources) {
   stateImages_ = LoadCheckBoxImages(resources, CheckImagesFor::tree);
   ::SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(stateImages_.get()));
 
-  for (const NodeSpec& layout : kNodes) captions_.push_back(BareCaption(layout));
-  HTREEITEM parents[3] = {};
-  for (const NodeSpec& layout : kNodes) {
-    HTREEITEM node = InsertNode(tree_, layout.level > 0 ? parents[layout.level - 1] : nullptr, layout, nodes_.size());
+  for (const CategoryRow& row : CategoryTable()) {
+    captions_.push_back(BareCaption(row.code));
+    HTREEITEM node = InsertNode(tree_, row.parent ? NodeOf(*row.parent) : nullptr, row.code, nodes_.size());
     if (!node) throw std::runtime_error("Cannot fill the category tree");
-    parents[layout.level] = node;
     nodes_.push_back(node);
   }
   ForEachFrom(Root(), [this](HTREEITEM node) {
@@ -101,20 +73,17 @@ HTREEITEM CategoryTree::Next(HTREEITEM node, UINT relation) const {
 
 HTREEITEM CategoryTree::Root() const { return Next(nullptr, TVGN_ROOT); }
 
-HTREEITEM CategoryTree::NodeOf(int code) const {
-  HTREEITEM found = nullptr;
-  ForEachFrom(Root(), [&](HTREEITEM node) {
-    if (!found && CodeOf(node) == code) found = node;
-  });
-  return found;
+HTREEITEM CategoryTree::NodeOf(CategoryCode code) const {
+  const std::optional<std::size_t> place = PlaceOf(code);
+  return place && *place < nodes_.size() ? nodes_[*place] : nullptr;
 }
 
-int CategoryTree::CodeOf(HTREEITEM node) const {
+CategoryCode CategoryTree::CodeOf(HTREEITEM node) const {
   TVITEMW item{};
   item.mask = TVIF_HANDLE | TVIF_IMAGE;
   item.hItem = node;
   ::SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  return item.iImage;
+  return static_cast<CategoryCode>(item.iImage);
 }
 
 int CategoryTree::StateOf(HTREEITEM node) const {
@@ -181,13 +150,13 @@ void CategoryTree::Toggle(HTREEITEM node) {
   }
 }
 
-void CategoryTree::Walk(HTREEITEM node, int mode, std::vector<std::string>* collected) {
+void CategoryTree::Walk(HTREEITEM node, int mode, std::vector<CategoryCode>* collected) {
   ForEachFrom(node, [&](HTREEITEM each) {
-    const int code = CodeOf(each);
-    const bool stored = code >= TNodeChecks::First && code <= TNodeChecks::Last;
+    const CategoryCode code = CodeOf(each);
+    const bool stored = IsCode(code);
     switch (mode) {
       case kWalkCollect:
-        if (StateOf(each) == kChecked && collected) collected->push_back(std::to_string(code));
+        if (StateOf(each) == kChecked && collected) collected->push_back(code);
         break;
       case kUnchecked:
       case kChecked: SetState(each, mode); break;
@@ -205,64 +174,53 @@ void CategoryTree::Walk(HTREEITEM node, int mode, std::vector<std::string>* coll
 TNodeChecks CategoryTree::Checks() const {
   TNodeChecks checks;
   ForEachFrom(Root(), [&](HTREEITEM node) {
-    const int code = CodeOf(node);
-    if (code >= TNodeChecks::First && code <= TNodeChecks::Last) checks[code] = StateOf(node) == kChecked;
+    const CategoryCode code = CodeOf(node);
+    if (IsCode(code)) checks[code] = StateOf(node) == kChecked;
   });
   return checks;
 }
 
-void CategoryTree::StartCounts(const std::vector<std::string>& codes) {
+void CategoryTree::StartCounts(const std::vector<CategoryCode>& codes) {
   scanned_.fill(false);
-  stoppedIn_ = 0;
-  for (const std::string& text : codes) {
-    int code = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
-    if (error == std::errc() && end == text.data() + text.size() && IsCode(code)) {
-      scanned_[static_cast<std::size_t>(code)] = true;
-    }
+  stoppedIn_.reset();
+  for (const CategoryCode code : codes) {
+    if (IsCode(code)) scanned_[SlotOf(code)] = true;
   }
   std::vector<std::string> bare;
-  for (const NodeSpec& node : kNodes) bare.push_back(BareCaption(node));
+  for (const CategoryRow& row : CategoryTable()) bare.push_back(BareCaption(row.code));
   ShowCaptions(bare);
 }
 
-void CategoryTree::StopCounts(int stoppedIn, const std::vector<int>& notReached) {
-  for (const int code : notReached) {
-    if (IsCode(code)) scanned_[static_cast<std::size_t>(code)] = false;
+void CategoryTree::StopCounts(std::optional<CategoryCode> stoppedIn, const std::vector<CategoryCode>& notReached) {
+  for (const CategoryCode code : notReached) {
+    if (IsCode(code)) scanned_[SlotOf(code)] = false;
   }
   stoppedIn_ = stoppedIn;
-}
-
-bool CategoryTree::IsGroup(int code) const {
-  const HTREEITEM node = NodeOf(code);
-  return node && Next(node, TVGN_CHILD);
 }
 
 void CategoryTree::ShowCounts(const std::vector<ProblemRow>& rows) {
   std::array<std::size_t, kCodeSlots> found{};
   for (const ProblemRow& row : rows) {
-    if (IsCode(row.category)) ++found[static_cast<std::size_t>(row.category)];
+    if (IsCode(row.category)) ++found[SlotOf(row.category)];
   }
   // From the last node up, so each group has its members' sums before its own parent takes them.
-  constexpr std::size_t kCount = std::size(kNodes);
-  std::array<std::size_t, kCount> sums{};
-  std::array<bool, kCount> counted{};
-  std::vector<std::string> captions(kCount);
-  for (std::size_t i = kCount; i-- > 0;) {
-    const auto code = static_cast<std::size_t>(kNodes[i].code);
-    if (scanned_[code]) {
-      sums[i] += found[code];
+  const std::span<const CategoryRow> table = CategoryTable();
+  std::vector<std::size_t> sums(table.size());
+  std::vector<bool> counted(table.size());
+  std::vector<std::string> captions(table.size());
+  for (std::size_t i = table.size(); i-- > 0;) {
+    const CategoryCode code = table[i].code;
+    if (scanned_[SlotOf(code)]) {
+      sums[i] += found[SlotOf(code)];
       counted[i] = true;
     }
-    for (std::size_t parent = i; parent-- > 0;) {
-      if (kNodes[parent].level != kNodes[i].level - 1) continue;
-      sums[parent] += sums[i];
-      counted[parent] = counted[parent] || counted[i];
-      break;
+    if (const std::optional<std::size_t> parent = table[i].parent ? PlaceOf(*table[i].parent) : std::nullopt) {
+      sums[*parent] += sums[i];
+      counted[*parent] = counted[*parent] || counted[i];
     }
-    captions[i] = BareCaption(kNodes[i]);
+    captions[i] = BareCaption(code);
     if (counted[i]) {
-      captions[i] = UiFormat(kNodes[i].code == stoppedIn_ ? IDS_NODE_COUNT_STOPPED : IDS_NODE_COUNT,
+      captions[i] = UiFormat(code == stoppedIn_ ? IDS_NODE_COUNT_STOPPED : IDS_NODE_COUNT,
                              {captions[i], std::to_string(sums[i])});
     }
   }

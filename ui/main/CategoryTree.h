@@ -8,9 +8,11 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "scan/Categories.h"
 #include "scan/ProblemRow.h"
 #include "settings/RegGlobal.h"
 #include "ui/common/UiHandles.h"
@@ -36,8 +38,8 @@ class CategoryTree {
 
   HTREEITEM Root() const;
   // The node whose code is code, or nullptr.
-  HTREEITEM NodeOf(int code) const;
-  int CodeOf(HTREEITEM node) const;
+  HTREEITEM NodeOf(CategoryCode code) const;
+  CategoryCode CodeOf(HTREEITEM node) const;
   int StateOf(HTREEITEM node) const;
   void SetState(HTREEITEM node, int state);
   // 0 for the root, 1 for its children, 2 for theirs.
@@ -53,19 +55,17 @@ class CategoryTree {
   void Toggle(HTREEITEM node);
 
   // Visits node, its subtree and each following sibling with its subtree in one of the modes above.
-  void Walk(HTREEITEM node, int mode, std::vector<std::string>* collected);
+  void Walk(HTREEITEM node, int mode, std::vector<CategoryCode>* collected);
 
   // State 2 gives true, anything else false.
   TNodeChecks Checks() const;
 
   // A new scan: every node shows its bare caption again, and the counts shown from now on are those
-  // of these codes (decimal texts, as the scan takes them).
-  void StartCounts(const std::vector<std::string>& codes);
+  // of these codes.
+  void StartCounts(const std::vector<CategoryCode>& codes);
   // A stopped scan: the category it stopped in counts what it found so far and says so, "Shortcuts
   // (3, stopped)"; the categories it never reached count nothing and show their bare captions.
-  void StopCounts(int stoppedIn, const std::vector<int>& notReached);
-  // Whether the node of code has nodes below it (a group, which no scanner of its own serves).
-  bool IsGroup(int code) const;
+  void StopCounts(std::optional<CategoryCode> stoppedIn, const std::vector<CategoryCode>& notReached);
   // Each scanned category's node shows how many of the rows it found, "Startup Programs (4)", and
   // each group the sum over its scanned members; the other nodes show their bare captions, as all do
   // before the first scan. Only changed captions are set.
@@ -89,9 +89,9 @@ class CategoryTree {
   std::vector<HTREEITEM> nodes_;
   std::vector<std::string> captions_;
   // By code: whether the last scan took it.
-  std::array<bool, TNodeChecks::Last + 1> scanned_{};
-  // The category a stopped scan stopped in; 0 when it was not stopped.
-  int stoppedIn_ = 0;
+  std::array<bool, kHighestCategoryCode + 1> scanned_{};
+  // The category a stopped scan stopped in; none when it was not stopped in one.
+  std::optional<CategoryCode> stoppedIn_;
 };
 
 }  // namespace tamrisk

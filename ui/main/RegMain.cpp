@@ -349,7 +349,7 @@ void TfrmHivora::bScanRegistryClick() {
   // Categories a failure ended before a stop are as incomplete as those of a scan that ran through.
   const std::shared_ptr<TScanTaskThread>& worker = workers_.Current();
   outcome_ = OutcomeOfScan(*ScanCodes, progress.StartedCount(), progress.SettledCount(), progress.Stopped(),
-                           worker ? worker->IncompleteCategories() : std::vector<int>{});
+                           worker ? worker->IncompleteCategories() : std::vector<CategoryCode>{});
   if (outcome_.stop) tree_.StopCounts(outcome_.stop->stoppedIn, outcome_.stop->notReached);
   commands_.SetScanNote(ScanOutcomeNote(outcome_));
   SettleScanRows(results_, IgnoreListsOf(platform_, OptionsSetting));

@@ -50,8 +50,8 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   // Creates the window (FormCreate), then shows it (FormShow). Throws when the window cannot be made.
   void Create(int showCommand);
 
-  // Category codes of the last scan, as decimal texts; made by the first scan.
-  std::optional<std::vector<std::string>> ScanCodes;
+  // Category codes of the last scan; made by the first scan.
+  std::optional<std::vector<CategoryCode>> ScanCodes;
   // The program RunCommandWithHint started last.
   ProcessInfo BackupProcess;
   // The backup file of the current repair.
@@ -189,7 +189,7 @@ class TfrmHivora final : public WindowBase, public ScanHost {
   ScanWorkers workers_;
   // The codes of the scan whose rows the list shows; a scan with nothing ticked leaves them, as it
   // leaves the rows, so the repair of those rows keeps their scope.
-  std::vector<std::string> listedCodes_;
+  std::vector<CategoryCode> listedCodes_;
   // How the last scan ended: where a stop left it and what a failure ended.
   ScanOutcome outcome_;
   // What the last scan left out, for the status bar, in the window's language.

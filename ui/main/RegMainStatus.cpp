@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/Wide.h"
-#include "scan/ScanTask.h"
+#include "scan/Categories.h"
 #include "ui/common/Dpi.h"
 #include "ui/common/Language.h"
 #include "ui/common/UiHandles.h"
@@ -17,14 +17,14 @@ namespace {
 // Beside the text of the first status panel: its borders and the gap before the second.
 constexpr int kStatusPanelMargin = 20;
 
-std::string ShownCategoryName(int code) {
-  return ShownEngineText(IDS_CATEGORY_FIRST + static_cast<UINT>(code), TScanTaskThread::CategoryName(code));
+std::string ShownCategoryName(CategoryCode code) {
+  return ShownEngineText(IDS_CATEGORY_FIRST + static_cast<UINT>(NumberOf(code)), CategoryName(code));
 }
 
-std::string ShownCategoryNames(const std::vector<int>& codes) {
+std::string ShownCategoryNames(const std::vector<CategoryCode>& codes) {
   const std::string separator = UiText(IDS_LIST_SEPARATOR);
   std::string names;
-  for (const int code : codes) names += (names.empty() ? "" : separator) + ShownCategoryName(code);
+  for (const CategoryCode code : codes) names += (names.empty() ? "" : separator) + ShownCategoryName(code);
   return names;
 }
 
@@ -77,8 +77,8 @@ void TfrmHivora::FitFirstStatusPanel(const std::string& text) {
 std::string TfrmHivora::ScanNotice() const {
   std::string notice;
   if (const std::optional<ScanOutcome::Stop>& stop = outcome_.stop) {
-    if (stop->stoppedIn != 0) {
-      notice = UiFormat(IDS_SCAN_STOPPED_IN, {ShownCategoryName(stop->stoppedIn)});
+    if (stop->stoppedIn) {
+      notice = UiFormat(IDS_SCAN_STOPPED_IN, {ShownCategoryName(*stop->stoppedIn)});
     } else if (stop->notReached.empty()) {
       notice = UiText(IDS_SCAN_STOPPED);
     } else {

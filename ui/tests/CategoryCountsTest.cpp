@@ -28,7 +28,7 @@ constexpr char kRun[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run
 std::map<int, std::string> Captions(TfrmHivora& form) {
   std::map<int, std::string> captions;
   for (int code = 1; code <= TNodeChecks::Last; ++code)
-    captions[code] = form.Tree().CaptionOf(form.Tree().NodeOf(code));
+    captions[code] = form.Tree().CaptionOf(form.Tree().NodeOf(CategoryCode{code}));
   return captions;
 }
 
@@ -36,7 +36,7 @@ std::map<int, std::string> Captions(TfrmHivora& form) {
 std::map<int, std::string> Expected(TfrmHivora& form, const std::map<int, std::size_t>& counts) {
   std::map<int, std::string> captions;
   for (int code = 1; code <= TNodeChecks::Last; ++code) {
-    const std::string bare = form.Tree().CaptionOf(form.Tree().NodeOf(code));
+    const std::string bare = form.Tree().CaptionOf(form.Tree().NodeOf(CategoryCode{code}));
     captions[code] = bare.substr(0, bare.find(" ("));
     if (const auto count = counts.find(code); count != counts.end()) {
       captions[code] += " (" + std::to_string(count->second) + ")";

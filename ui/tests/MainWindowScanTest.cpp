@@ -138,7 +138,7 @@ TEST_F(MainWindowScan, OnlyTheRootTickedClearsTheListAndFindsNothing) {
   auto form = MakeMainWindow(memory.platform, prompt);
   form->Results().AppendRows({{false, ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Old", "x", rkKey}});
   SendCommand(form->Handle(), IDC_SCANREGISTRY);
-  EXPECT_EQ(*form->ScanCodes, std::vector<std::string>{"1"});
+  EXPECT_EQ(*form->ScanCodes, std::vector<CategoryCode>{CategoryCode::MyComputers});
   EXPECT_EQ(form->Results().RowCount(), 0u);
   EXPECT_EQ(PanelText(form->StatusBar(), 0), " 0 problems found");
   EXPECT_EQ(PanelText(form->StatusBar(), 1), " 0 problems selected for repairing");
@@ -180,7 +180,7 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
       gated.Release();
     });
     SendCommand(form->Handle(), IDC_SCANREGISTRY);
-    EXPECT_EQ(*form->ScanCodes, (std::vector<std::string>{"1", "2", "3", "10"}));
+    EXPECT_EQ(*form->ScanCodes, test::Codes({"1", "2", "3", "10"}));
     if (ending != Ending::ByItself) {
       EXPECT_EQ(statusWhileScanning, "Scanning...|") << "no count of an earlier scan";
     }
@@ -201,8 +201,10 @@ TEST_F(MainWindowScan, RowsReachTheListInOrderAndAStopKeepsThoseFoundSoFar) {
     const std::string count = std::to_string(rows.size());
     const bool stop = ending != Ending::ByItself;
     const ScanOutcome& outcome = form->LastScanOutcome();
-    EXPECT_EQ(outcome.stop, stop ? std::optional<ScanOutcome::Stop>(ScanOutcome::Stop{3, {10}}) : std::nullopt);
-    const auto caption = [&](int code) { return form->Tree().CaptionOf(form->Tree().NodeOf(code)); };
+    EXPECT_EQ(outcome.stop, stop ? std::optional<ScanOutcome::Stop>(ScanOutcome::Stop{CategoryCode::LocalMachineFiles,
+                                                                                      {CategoryCode::StartupPrograms}})
+                                 : std::nullopt);
+    const auto caption = [&](int code) { return form->Tree().CaptionOf(form->Tree().NodeOf(CategoryCode{code})); };
     EXPECT_EQ(caption(3), "HKEY_LOCAL_MACHINE (" + count + (stop ? ", stopped)" : ")"));
     EXPECT_EQ(caption(10), stop ? "Startup Programs" : "Startup Programs (0)");
     EXPECT_EQ(PanelText(form->StatusBar(), 1),
@@ -242,7 +244,7 @@ TEST_F(MainWindowScan, ACategoryEndedByAFailureIsNamedInTheStatusBar) {
 
   auto window = MakeMainWindow(memory.platform, prompt);
   SendCommand(window->Handle(), IDC_SCANREGISTRY);
-  EXPECT_EQ(window->LastScanOutcome().incomplete, std::vector<int>{9});
+  EXPECT_EQ(window->LastScanOutcome().incomplete, std::vector<CategoryCode>{CategoryCode::SharedDlls});
   EXPECT_EQ(PanelText(window->StatusBar(), 1), " 1 problems selected for repairing    Scan incomplete: Shared DLLs");
 }
 
@@ -253,8 +255,9 @@ TEST_F(MainWindowScan, ARepairKeepsTheScopeOfTheScanThatListedItsRows) {
   auto form = MakeMainWindow(memory.platform, prompt);
   SendCommand(form->Handle(), IDC_SCANREGISTRY);
   memory.registry.SetString(RootKey::LocalMachine, "Software\\Vendor\\Program", "Path", "C:\\gone\\a.exe");
-  form->Results().AppendRows({Ticked(
-      Row(ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Program\\Path", "C:\\gone\\a.exe", rkValueInPath))});
+  form->Results().AppendRows(
+      {Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Program\\Path",
+                  "C:\\gone\\a.exe", rkValueInPath))});
   form->WalkCategoryTree(form->Tree().Root(), CategoryTree::kUnchecked);
   SendCommand(form->Handle(), IDC_SCANREGISTRY);
   ASSERT_TRUE(form->ScanCodes->empty());

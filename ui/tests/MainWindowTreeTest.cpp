@@ -35,7 +35,7 @@ class MainWindowTree : public ::testing::Test {
 
   // A press at the middle of a node's state icon, or of its caption.
   static POINT PointOf(TfrmHivora& form, int code, bool onStateIcon) {
-    HTREEITEM node = form.Tree().NodeOf(code);
+    HTREEITEM node = form.Tree().NodeOf(CategoryCode{code});
     ::SendMessageW(form.Tree().Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(node));
     // Wine's tree scrolls sideways to a caption's start, past its state icon.
     ::SendMessageW(form.Tree().Handle(), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
@@ -115,7 +115,8 @@ TEST_F(MainWindowTree, CaptionsKeysAndCollapsesChangeNothing) {
   Press(*form, kSoftware, WM_RBUTTONDOWN, /*onStateIcon=*/false);
   EXPECT_EQ(TreeStates(*form), Expect({}, U)) << "a press on a caption";
 
-  ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(form->Tree().NodeOf(kFiles)));
+  ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(form->Tree().NodeOf(CategoryCode::FilesAndFolders)));
   for (WPARAM key : {WPARAM{VK_SPACE}, WPARAM{VK_RETURN}, WPARAM{VK_LEFT}, WPARAM{VK_SUBTRACT}}) {
     ::SendMessageW(tree, WM_KEYDOWN, key, 0);
     ::SendMessageW(tree, WM_CHAR, key == VK_SPACE ? ' ' : 0, 0);
@@ -126,8 +127,8 @@ TEST_F(MainWindowTree, CaptionsKeysAndCollapsesChangeNothing) {
   PumpMessages();
   EXPECT_EQ(TreeStates(*form), Expect({}, U)) << "keys and a double click on a caption";
   for (int code : {kRoot, kFiles}) {
-    const auto state =
-        ::SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(form->Tree().NodeOf(code)), TVIS_EXPANDED);
+    const auto state = ::SendMessageW(tree, TVM_GETITEMSTATE,
+                                      reinterpret_cast<WPARAM>(form->Tree().NodeOf(CategoryCode{code})), TVIS_EXPANDED);
     EXPECT_TRUE(state & TVIS_EXPANDED) << "node " << code << " collapsed";
   }
 }

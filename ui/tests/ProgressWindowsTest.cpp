@@ -13,6 +13,7 @@
 #include "scan/IgnoreFilter.h"
 #include "scan/RegistryViews.h"
 #include "ui/dialogs/BackupHint.h"
+#include "testkit/ScanHarness.h"
 #include "ui/dialogs/RegProgressHint.h"
 #include "ui/dialogs/ShownRowCount.h"
 #include "ui/common/WindowText.h"
@@ -67,7 +68,7 @@ TEST(ProgressBars, ScanBarStepsShrinkAndStopShortOfTheEnd) {
 
 TEST(ProgressBars, TheScanBarMovesByTheCategoriesDoneWeightedByTheirUsualTime) {
   // Groups take no time, the machine's hive walk most of it, Startup Programs little.
-  const std::vector<std::string> codes = {"1", "2", "3", "4", "5", "10"};
+  const std::vector<CategoryCode> codes = test::Codes({"1", "2", "3", "4", "5", "10"});
   struct Case {
     std::size_t settled;
     int inCategory;
@@ -84,8 +85,8 @@ TEST(ProgressBars, TheScanBarMovesByTheCategoriesDoneWeightedByTheirUsualTime) {
     EXPECT_EQ(TfrmRegProgressHint::BarPosition(codes, c.settled, c.inCategory), c.expected)
         << c.settled << " settled, " << c.inCategory << " into the next";
   }
-  EXPECT_EQ(TfrmRegProgressHint::BarPosition({"10", "11"}, 1, 0), 500) << "alike when none is named";
-  EXPECT_EQ(TfrmRegProgressHint::BarPosition({"1"}, 1, 0), 1000) << "nothing but a group";
+  EXPECT_EQ(TfrmRegProgressHint::BarPosition(test::Codes({"10", "11"}), 1, 0), 500) << "alike when none is named";
+  EXPECT_EQ(TfrmRegProgressHint::BarPosition({CategoryCode::MyComputers}, 1, 0), 1000) << "nothing but a group";
 }
 
 TEST(ProgressBars, BackupBarPassesItsRangeByOneThenRests) {
@@ -205,7 +206,7 @@ TEST(ProgressCount, CountsWhatTheListWillShowNotTheRawFinds) {
       {true, ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software\\Vendor\\Old", "", rkKey},
       {true, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\C\\Path", "C:\\c.exe", rkValueInPath},
   };
-  rows[1].category = 5;  // the hive walk's copy of the first, found later
+  rows[1].category = CategoryCode::UsersFiles;  // the hive walk's copy of the first, found later
   const IgnoreLists ignore{{"HKEY_CURRENT_USER\\Software\\Ignored\\Path"}, {"Software\\Vendor"}, sid};
 
   ShownRowCount count(ignore);

@@ -150,7 +150,8 @@ void SendCommand(HWND window, int id) { ::SendMessageW(window, WM_COMMAND, MAKEW
 
 std::vector<int> TreeStates(TfrmHivora& form) {
   std::vector<int> states;
-  for (int code = 1; code <= TNodeChecks::Last; ++code) states.push_back(form.Tree().StateOf(form.Tree().NodeOf(code)));
+  for (int code = 1; code <= TNodeChecks::Last; ++code)
+    states.push_back(form.Tree().StateOf(form.Tree().NodeOf(CategoryCode{code})));
   return states;
 }
 

@@ -53,12 +53,11 @@ std::multiset<std::string> ArgumentsOf(const std::string& text) {
 // problem names, reasons, what the repair says and an options.ini that cannot be written.
 std::map<std::string, std::string> EngineTexts() {
   std::map<std::string, std::string> texts;
-  for (int code = TNodeChecks::First; code <= TNodeChecks::Last; ++code) {
-    const std::string name = TScanTaskThread::CategoryName(code);
-    if (name == "Category " + std::to_string(code)) continue;  // a group
-    texts["IDS_CATEGORY_FIRST+" + std::to_string(code)] = name;
-    const std::string caption = TScanTaskThread::CategoryCaption(code);
-    if (!caption.empty()) texts["IDS_CAPTION_FIRST+" + std::to_string(code)] = caption;
+  for (const CategoryRow& row : CategoryTable()) {
+    if (IsGroup(row.code)) continue;
+    const std::string code = std::to_string(NumberOf(row.code));
+    texts["IDS_CATEGORY_FIRST+" + code] = row.name;
+    if (row.caption != nullptr) texts["IDS_CAPTION_FIRST+" + code] = row.caption;
   }
   for (std::size_t number = 0; number < kProblemNames.size(); ++number) {
     texts["IDS_PROBLEM_FIRST+" + std::to_string(number)] = kProblemNames[number];
