@@ -102,10 +102,11 @@ TEST(AfterScanTest, RowsAreTickedListedOnceAndFilteredByTheOptionsLists) {
       Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software\\NotInUse", "", rkKey),
   });
   SettleScanRows(results, IgnoreListsOf(env.platform, options));
-  EXPECT_EQ(results.rows, (std::vector<ProblemRow>{
-                              test::Ticked(Row(ProblemId::MissingSoundFile, "HKEY_USERS\\S-1-5-21-7\\AppEvents\\A", "", rkKey)),
-                              test::Ticked(Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software\\NotInUse", "", rkKey)),
-                          }));
+  EXPECT_EQ(results.rows,
+            (std::vector<ProblemRow>{
+                test::Ticked(Row(ProblemId::MissingSoundFile, "HKEY_USERS\\S-1-5-21-7\\AppEvents\\A", "", rkKey)),
+                test::Ticked(Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software\\NotInUse", "", rkKey)),
+            }));
 }
 
 }  // namespace
