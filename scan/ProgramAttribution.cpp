@@ -77,8 +77,7 @@ std::string_view LastWord(std::string_view key) {
 }
 
 // The key without its last words while drop says so; never down to nothing.
-template <typename Drop>
-std::string WithoutTrailing(std::string key, Drop drop) {
+std::string WithoutTrailing(std::string key, bool (*drop)(std::string_view)) {
   for (std::string_view last = LastWord(key); !last.empty() && drop(last); last = LastWord(key)) {
     key.resize(key.size() - last.size() - 1);
   }
@@ -96,21 +95,17 @@ bool IsVersionWord(std::string_view word) {
   return word.size() > 1 && word.front() == 'V' && digit(word[1]);
 }
 
-std::vector<std::string> VendorForms(std::string_view publisher) {
-  std::string key = NameKey(publisher);
+// The name as it compares, and without the words drop says it may end in, when there are any.
+std::vector<std::string> NameForms(std::string_view name, bool (*drop)(std::string_view)) {
+  std::string key = NameKey(name);
   if (key.empty()) return {};
-  std::string bare = WithoutTrailing(key, IsCompanyForm);
+  std::string bare = WithoutTrailing(key, drop);
   if (bare == key) return {std::move(key)};
   return {std::move(key), std::move(bare)};
 }
 
-std::vector<std::string> ProductForms(std::string_view displayName) {
-  std::string key = NameKey(displayName);
-  if (key.empty()) return {};
-  std::string bare = WithoutTrailing(key, IsVersionWord);
-  if (bare == key) return {std::move(key)};
-  return {std::move(key), std::move(bare)};
-}
+std::vector<std::string> VendorForms(std::string_view publisher) { return NameForms(publisher, IsCompanyForm); }
+std::vector<std::string> ProductForms(std::string_view displayName) { return NameForms(displayName, IsVersionWord); }
 
 std::string VendorProductKey(const std::string& vendor, const std::string& product) { return vendor + '\n' + product; }
 
@@ -154,11 +149,22 @@ SharedPlaces SharedPlaces::Of(const Platform& platform) {
                            "PUBLIC", "USERPROFILE", "APPDATA", "LOCALAPPDATA"}) {
     add(places.exactly_, VariableFolder(platform, name));
   }
+  places.AddProfilePlaces(platform);
+  return places;
+}
+
+void SharedPlaces::AddProfilePlaces(const Platform& platform) {
   const std::optional<std::string> profile = VariableFolder(platform, "USERPROFILE");
-  if (!profile) return places;
-  places.profilesRoot_ = ParentKey(*profile);
-  places.exactly_.push_back(places.profilesRoot_);
-  // The same folders in another user's profile: their place below the profile is the same.
+  // The public profile lies beside the users' even when this runs as the system, whose profile does not.
+  const std::optional<std::string> publicProfile = VariableFolder(platform, "PUBLIC");
+  profilesRoot_ = publicProfile ? ParentKey(*publicProfile) : profile ? ParentKey(*profile) : std::string();
+  if (profilesRoot_.size() <= 2) profilesRoot_.clear();
+  if (!profilesRoot_.empty()) exactly_.push_back(profilesRoot_);
+  // The same folders in every user's profile: where this user's lie, and where Windows puts them.
+  exactlyInProfile_ = {"APPDATA", "APPDATA\\LOCAL", "APPDATA\\LOCAL\\PROGRAMS", "APPDATA\\LOCALLOW", "APPDATA\\ROAMING",
+                       "DESKTOP", "DOCUMENTS"};
+  treesInProfile_ = {"APPDATA\\LOCAL\\TEMP"};
+  if (!profile) return;
   const auto belowProfile = [&](const char* name) -> std::optional<std::string> {
     const std::optional<std::string> folder = VariableFolder(platform, name);
     if (!folder || folder->size() <= profile->size() || !WithinFolder(*folder, *profile)) return std::nullopt;
@@ -166,11 +172,12 @@ SharedPlaces SharedPlaces::Of(const Platform& platform) {
   };
   for (const char* name : {"APPDATA", "LOCALAPPDATA"}) {
     for (std::string below = belowProfile(name).value_or(""); !below.empty(); below = ParentKey(below)) {
-      places.exactlyInProfile_.push_back(below);
+      exactlyInProfile_.push_back(below);
     }
   }
-  for (const char* name : {"TEMP", "TMP"}) add(places.treesInProfile_, belowProfile(name));
-  return places;
+  for (const char* name : {"TEMP", "TMP"}) {
+    if (std::optional<std::string> below = belowProfile(name)) treesInProfile_.push_back(std::move(*below));
+  }
 }
 
 bool SharedPlaces::Contains(const std::string& folderKey) const {

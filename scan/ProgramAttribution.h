@@ -50,6 +50,7 @@ class SharedPlaces {
   bool Contains(const std::string& folderKey) const;
 
  private:
+  void AddProfilePlaces(const Platform& platform);
   bool InOneProfile(const std::string& folderKey) const;
 
   std::vector<std::string> exactly_;           // these folders themselves

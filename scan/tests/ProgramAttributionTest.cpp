@@ -193,6 +193,23 @@ TEST(ProgramAttributionTest, TellsTheProgramOnlyWhenOneFits) {
   }
 }
 
+// Run as the system account, whose own profile lies in the system folder, the users' profiles are
+// still told apart from the programs in them.
+TEST(ProgramAttributionTest, UsersProfilesAreSharedPlacesForTheSystemAccountToo) {
+  MemoryPlatform env;
+  SeedMachine(env);
+  const std::string systemProfile = "C:\\Windows\\System32\\config\\systemprofile";
+  env.system.SetVariable("USERPROFILE", systemProfile);
+  env.system.SetVariable("APPDATA", systemProfile + "\\AppData\\Roaming");
+  env.system.SetVariable("PUBLIC", "C:\\Users\\Public");
+  const ProgramIndex index = ProgramIndex::Build(env.platform);
+  EXPECT_EQ(Attribute(RowAt(kClass, rkKey, FileNotFound("C:\\Users\\bob\\AppData\\Roaming\\sk.ico")), index),
+            std::nullopt);
+  EXPECT_EQ(
+      Attribute(RowAt(kClass, rkKey, FileNotFound("C:\\Users\\bob\\AppData\\Local\\Programs\\Sketcher\\s.exe")), index),
+      (ProgramRef{"Sketcher", kInstalled}));
+}
+
 // The rows the scanners make, reasons and all, reach the programs above.
 TEST(ProgramAttributionTest, AttributesTheScannersRows) {
   MemoryPlatform env;
