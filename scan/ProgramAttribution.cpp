@@ -408,19 +408,21 @@ bool NamesGoneProductFolder(const ProgramIndex& index, const std::optional<Missi
   return std::any_of(steps.begin(), steps.end(), [&](const std::string& step) { return EqualsNoCase(step, product); });
 }
 
-int PatternIdOf(MissingPath::What what) { return reason::PartsOf(reason::Gone({"C:\\", what}))->id; }
-
 }  // namespace
 
 std::optional<MissingPath> FailedPathOf(const ProblemRow& row) {
-  std::optional<reason::Parts> parts = reason::PartsOf(row.reason);
-  if (!parts || !FolderKey(parts->argument)) return std::nullopt;
-  static const int folderId = PatternIdOf(MissingPath::Folder);
-  static const int fileOrFolderId = PatternIdOf(MissingPath::FileOrFolder);
-  const MissingPath::What what = parts->id == folderId         ? MissingPath::Folder
-                                 : parts->id == fileOrFolderId ? MissingPath::FileOrFolder
-                                                               : MissingPath::File;
-  return MissingPath{std::move(parts->argument), what};
+  const Phrase& reason = row.reason;
+  MissingPath::What what = MissingPath::File;
+  switch (reason.id) {
+    case TextId::FolderNotFound: what = MissingPath::Folder; break;
+    case TextId::FileOrFolderNotFound: what = MissingPath::FileOrFolder; break;
+    case TextId::FileNotFound:
+    case TextId::FileNotFoundWithAnyExtension:
+    case TextId::ShortcutTargetNotFound: break;
+    default: return std::nullopt;
+  }
+  if (reason.arguments.empty() || !FolderKey(reason.arguments.front().text)) return std::nullopt;
+  return MissingPath{reason.arguments.front().text, what};
 }
 
 std::optional<ProgramRef> Attribute(const ProblemRow& row, const ProgramIndex& index,

@@ -17,19 +17,6 @@
 
 namespace tamrisk {
 
-enum class ProgramState {
-  Installed,      // a folder of its own is there: the row is a broken reference of a program in use
-  FolderDeleted,  // its uninstall entry is there, none of its own folders is
-  Uninstalled,    // no uninstall entry is left
-};
-
-struct ProgramRef {
-  std::string name;
-  ProgramState state = ProgramState::Installed;
-
-  friend bool operator==(const ProgramRef&, const ProgramRef&) = default;
-};
-
 // One program as its uninstall entries describe it. Entries of the same name and publisher (one in
 // each view, or the machine's and a user's) are one program.
 struct ProgramRecord {
@@ -97,7 +84,7 @@ class ProgramIndex {
   std::unordered_set<std::string> products_;
 };
 
-// The path the row's test found gone, read from the row's reason; nullopt for a row that names no
+// The path the row's test found gone, as its reason names it; nullopt for a row that names no
 // missing path (an empty key, a class that is not registered).
 std::optional<MissingPath> FailedPathOf(const ProblemRow& row);
 

@@ -79,12 +79,12 @@ void SeedMachine(MemoryPlatform& env) {
   env.files.SetUnreadable("C:\\Users\\bob");
 }
 
-ProblemRow RowAt(const std::string& registryKey, RowKind kind, std::string reason) {
-  return ProblemRow(false, "Problem", registryKey, "", kind, std::move(reason));
+ProblemRow RowAt(const std::string& registryKey, RowKind kind, Phrase reason) {
+  return ProblemRow(false, ProblemId::InvalidFileOrFolder, registryKey, "", kind, std::move(reason));
 }
 
 using reason::FileNotFound;
-std::string FolderNotFound(const std::string& path) { return reason::Gone({path, MissingPath::Folder}); }
+Phrase FolderNotFound(const std::string& path) { return reason::Gone({path, MissingPath::Folder}); }
 
 constexpr char kClass[] = "HKEY_CLASSES_ROOT\\CLSID\\{A}\\InprocServer32";
 constexpr ProgramState kInstalled = ProgramState::Installed;
@@ -137,21 +137,21 @@ const AttributionCase kCases[] = {
     {"no path", RowAt(kClass, rkKey, reason::ClassNotRegistered("{B}")), std::nullopt},
     // The program's own uninstall entry, whole or a value of it.
     {"its uninstall entry",
-     RowAt("HKEY_LOCAL_MACHINE\\" + At(kUninstall32, "Pintail").substr(5), rkKey, ""),
+     RowAt("HKEY_LOCAL_MACHINE\\" + At(kUninstall32, "Pintail").substr(5), rkKey, Phrase{}),
      {{"Pintail 2.1", kFolderDeleted}}},
     {"a value of its per-user entry, under HKEY_USERS",
      RowAt("HKEY_USERS\\S-1-5-21-1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Notely\\DisplayIcon",
-           rkValueInPath, ""),
+           rkValueInPath, Phrase{}),
      {{"Notely", kInstalled}}},
     {"an entry naming no folder of its own",
-     RowAt("HKEY_LOCAL_MACHINE\\" + At(kUninstall, "{T00}").substr(5), rkKey, ""), std::nullopt},
+     RowAt("HKEY_LOCAL_MACHINE\\" + At(kUninstall, "{T00}").substr(5), rkKey, Phrase{}), std::nullopt},
     // By its vendor and product key.
     {"vendor key, 32-bit view",
      RowAt("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Pintail Software\\Pintail\\Path", rkValueInPath,
            FileNotFound("D:\\elsewhere.exe")),
      {{"Pintail 2.1", kFolderDeleted}}},
     {"vendor key of another user",
-     RowAt("HKEY_USERS\\S-1-5-21-2\\Software\\Pin Corp\\Pin\\Settings\\Last", rkValueInPath, ""),
+     RowAt("HKEY_USERS\\S-1-5-21-2\\Software\\Pin Corp\\Pin\\Settings\\Last", rkValueInPath, Phrase{}),
      {{"Pin 1.0", kInstalled}}},
     {"vendor key picks one of a shared folder's programs",
      RowAt("HKEY_LOCAL_MACHINE\\Software\\Acme\\Acme Draw\\Plugin", rkValueInPath,
@@ -161,7 +161,7 @@ const AttributionCase kCases[] = {
      RowAt("HKEY_LOCAL_MACHINE\\Software\\Acme\\Acme Sculpt\\Plugin", rkValueInPath,
            FileNotFound("C:\\Program Files\\Acme\\p.dll")),
      std::nullopt},
-    {"vendor alone", RowAt("HKEY_LOCAL_MACHINE\\Software\\Acme\\Path", rkValueInPath, ""), std::nullopt},
+    {"vendor alone", RowAt("HKEY_LOCAL_MACHINE\\Software\\Acme\\Path", rkValueInPath, Phrase{}), std::nullopt},
     // A product whose uninstall entry is gone: only a gone folder of its name tells it.
     {"uninstalled, its folder named",
      RowAt("HKEY_CURRENT_USER\\Software\\Oldco\\Oldie\\InstallDir", rkValueInPath,

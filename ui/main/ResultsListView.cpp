@@ -291,6 +291,11 @@ void ResultsListView::SetChecked(std::size_t index, bool checked) {
   RedrawRow(index);
 }
 
+void ResultsListView::SetPrograms(std::vector<std::optional<ProgramRef>> programs) {
+  for (std::size_t i = 0; i < rows_.size() && i < programs.size(); ++i) rows_[i].program = std::move(programs[i]);
+  ::InvalidateRect(list_, nullptr, TRUE);
+}
+
 void ResultsListView::SetAllChecked(bool checked) {
   for (ProblemRow& row : rows_) row.checked = checked;
   ::InvalidateRect(list_, nullptr, FALSE);

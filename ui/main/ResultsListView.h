@@ -70,6 +70,7 @@ class ResultsListView final : public ResultsModel {
   bool IsChecked(std::size_t index) const { return rows_.at(index).checked; }
   void SetChecked(std::size_t index, bool checked);
   void SetAllChecked(bool checked) override;
+  void SetPrograms(std::vector<std::optional<ProgramRef>> programs) override;
   std::size_t CheckedCount() const;
 
   // The row the single-row commands act on: the focused row when it is selected, else the first

@@ -105,9 +105,11 @@
 // Translations of the engine's English texts, which the English table does not repeat: the
 // categories' names (IDS_CATEGORY_FIRST + code), scan captions (IDS_CAPTION_FIRST + code), the
 // rows' reasons (IDS_REASON_FIRST + the pattern's id) and problem names (IDS_PROBLEM_FIRST + number),
-// and what the repair, its backup and the undo say (IDS_REPAIR_TEXT_FIRST + the TextId).
+// what the repair, its backup and the undo say (IDS_REPAIR_TEXT_FIRST + the text's place among them),
+// and a row's program with its state (IDS_PROGRAM_TEXT_FIRST + the text's place among them).
 #define IDS_CATEGORY_FIRST 2300
 #define IDS_CAPTION_FIRST 2400
 #define IDS_REASON_FIRST 2500
 #define IDS_PROBLEM_FIRST 2600
 #define IDS_REPAIR_TEXT_FIRST 2700
+#define IDS_PROGRAM_TEXT_FIRST 2800
