@@ -1,5 +1,7 @@
 #include "scan/Categories.h"
 
+#include <algorithm>
+
 #include "scan/ScanTask.h"
 
 namespace tamrisk {
@@ -83,7 +85,9 @@ std::optional<CategoryCode> CategoryCodeOf(int number) {
   return code;
 }
 
-std::vector<std::string> CodeTexts(const std::vector<CategoryCode>& codes) {
+std::vector<std::string> CodeTexts(std::vector<CategoryCode> codes) {
+  // Numbered order, as the log has always listed them, whatever order the scan took.
+  std::sort(codes.begin(), codes.end());
   std::vector<std::string> texts;
   for (const CategoryCode code : codes) texts.push_back(std::to_string(NumberOf(code)));
   return texts;

@@ -65,8 +65,8 @@ const CategoryRow* CategoryOf(CategoryCode code);
 // The code of a stored or shown number; none for a number no node has.
 std::optional<CategoryCode> CategoryCodeOf(int number);
 inline int NumberOf(CategoryCode code) { return static_cast<int>(code); }
-// The decimal text of each code, as the run log writes them.
-std::vector<std::string> CodeTexts(const std::vector<CategoryCode>& codes);
+// The decimal text of each code, in numbered order, as the run log writes them.
+std::vector<std::string> CodeTexts(std::vector<CategoryCode> codes);
 
 // "Shared DLLs"; "Category N" for a number no node has.
 std::string CategoryName(CategoryCode code);
