@@ -31,12 +31,24 @@ int CompareNumbers(std::string_view a, std::string_view b, int& zeros) {
   return 0;
 }
 
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending, bool emptyLast) {
+  std::vector<std::size_t> order(texts.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+    int compared = CompareNatural(texts[x], texts[y]);
+    if (emptyLast && texts[x].empty() != texts[y].empty()) compared = texts[x].empty() ? 1 : -1;
+    return descending ? compared > 0 : compared < 0;
+  });
+  return order;
+}
+
 }  // namespace
 
 std::string ColumnText(const ProblemRow& row, int column, const Wording& wording) {
   switch (column) {
     case colRegistryKey: return row.registryKey;
     case colValue: return row.value;
+    case colProgram: return row.program ? Worded(ProgramPhrase(*row.program), wording) : std::string();
     default: return wording.Problem(row.problem);
   }
 }
@@ -65,13 +77,7 @@ int CompareNatural(std::string_view a, std::string_view b) {
 }
 
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending) {
-  std::vector<std::size_t> order(texts.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-    const int compared = CompareNatural(texts[x], texts[y]);
-    return descending ? compared > 0 : compared < 0;
-  });
-  return order;
+  return SortedOrder(texts, descending, false);
 }
 
 std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending,
@@ -79,7 +85,7 @@ std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int co
   std::vector<std::string> texts;
   texts.reserve(rows.size());
   for (const ProblemRow& row : rows) texts.push_back(ColumnText(row, column, wording));
-  return SortedOrder(texts, descending);
+  return SortedOrder(texts, descending, column == colProgram);
 }
 
 }  // namespace tamrisk

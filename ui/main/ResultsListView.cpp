@@ -61,11 +61,12 @@ void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> ch
   prompt_ = &prompt;
   checksChanged_ = std::move(checksChanged);
   const std::string problem = UiText(IDS_COLUMN_PROBLEM), key = UiText(IDS_COLUMN_REGISTRY_KEY),
-                    value = UiText(IDS_COLUMN_VALUE);
+                    value = UiText(IDS_COLUMN_VALUE), program = UiText(IDS_COLUMN_PROGRAM);
   // The check boxes are state images of our own rather than the control's LVS_EX_CHECKBOXES: with
   // those, the control toggles a box itself on a press its hit test puts on it, and Wine's test puts
   // a press anywhere on a full-row-select row there (its LVHT_ABOVE is LVHT_ONITEMSTATEICON's bit).
-  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}}, false);
+  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}, {program.c_str(), 150}},
+                  false);
   // The control destroys its image lists with itself.
   ::SendMessageW(
       list_, LVM_SETIMAGELIST, LVSIL_STATE,
@@ -140,7 +141,7 @@ bool ResultsListView::HandleNotify(NMHDR& header) {
     case LVN_GETINFOTIPW: FillInfoTip(reinterpret_cast<NMLVGETINFOTIPW&>(header)); return true;
     case LVN_COLUMNCLICK: {
       const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
-      if (column >= colProblem && column <= colValue) SortBy(static_cast<Column>(column));
+      if (column >= colProblem && column <= colProgram) SortBy(static_cast<Column>(column));
       return true;
     }
     default: return false;
@@ -209,7 +210,7 @@ void ResultsListView::Reselect(const std::vector<std::size_t>& selected, int foc
 
 void ResultsListView::ShowSortArrow() const {
   HWND header = reinterpret_cast<HWND>(::SendMessageW(list_, LVM_GETHEADER, 0, 0));
-  for (int column = colProblem; column <= colValue; ++column) {
+  for (int column = colProblem; column <= colProgram; ++column) {
     HDITEMW item{};
     item.mask = HDI_FORMAT;
     ::SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
@@ -348,7 +349,7 @@ void ResultsListView::FitKeyColumn(int minimum) {
   ::GetClientRect(list_, &client);
   int room = client.right;
   if ((::GetWindowLongW(list_, GWL_STYLE) & WS_VSCROLL) == 0) room -= ::GetSystemMetrics(SM_CXVSCROLL);
-  const int width = std::max(minimum, room - ColumnWidth(colProblem) - ColumnWidth(colValue));
+  const int width = std::max(minimum, room - ColumnWidth(colProblem) - ColumnWidth(colValue) - ColumnWidth(colProgram));
   if (width == ColumnWidth(colRegistryKey)) return;
   SetColumnWidth(colRegistryKey, width);
   KeyColumnResized();

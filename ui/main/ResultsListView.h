@@ -30,7 +30,7 @@ class ResultsListView final : public ResultsModel {
   using Column = ResultColumn;
   using enum ResultColumn;
 
-  // Takes an owner-data report list view: check boxes, full-row selection and the three columns.
+  // Takes an owner-data report list view: check boxes, full-row selection and the four columns.
   // checksChanged runs after a mouse press or Space has toggled check boxes. An error raised while the
   // control's own messages are handled is shown through prompt.
   void Attach(HWND list, Prompt& prompt, std::function<void()> checksChanged);
@@ -85,7 +85,7 @@ class ResultsListView final : public ResultsModel {
 
   int ColumnWidth(Column column) const;
   void SetColumnWidth(Column column, int width);
-  // The Registry key column takes the width the other two leave, so that all three are in view (a
+  // The Registry key column takes the width the other columns leave, so that all are in view (a
   // vertical scroll bar's width kept free, whether one shows yet or not); never narrower than minimum.
   void FitKeyColumn(int minimum);
   // The Problem column as wide as the longest problem name of the window's language needs, the

@@ -23,15 +23,22 @@
 namespace tamrisk::test {
 namespace {
 
-// Texts that only a case-insensitive order with numbers by value puts right.
+// Texts that only a case-insensitive order with numbers by value puts right; one row of no program.
 std::vector<ProblemRow> SortRows() {
   return {
-      Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe", rkValueInPath)),
+      OfProgram(
+          Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe", rkValueInPath)),
+          "Pintail Draw", ProgramState::FolderDeleted),
       Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe", rkValueInPath),
-      Ticked(Row(ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe", rkValueInPath)),
-      Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe", rkValueInPath),
+      OfProgram(Ticked(Row(ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe", rkValueInPath)),
+                "acme Tools", ProgramState::Installed),
+      OfProgram(Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe", rkValueInPath),
+                "Pintail Draw", ProgramState::Uninstalled),
   };
 }
+// The Program column of SortRows, as the list shows it in English.
+const std::vector<std::string> kSortRowPrograms = {"Pintail Draw (folder deleted)", "", "acme Tools (installed)",
+                                                   "Pintail Draw (uninstalled)"};
 
 void Key(HWND window, WPARAM key) {
   ::SendMessageW(window, WM_KEYDOWN, key, 0);
@@ -83,7 +90,7 @@ class ResultsList : public ::testing::Test {
   std::vector<int> Arrows() {
     HWND header = reinterpret_cast<HWND>(::SendMessageW(List(), LVM_GETHEADER, 0, 0));
     std::vector<int> arrows;
-    for (int column = 0; column < 3; ++column) {
+    for (int column = 0; column <= ResultsListView::colProgram; ++column) {
       HDITEMW item{};
       item.mask = HDI_FORMAT;
       ::SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
@@ -115,18 +122,26 @@ TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFoll
     int arrow;
   };
   const std::vector<Step> steps = {
-      {ResultsListView::colProblem, {1, 3, 2, 0}, 1},     {ResultsListView::colProblem, {0, 2, 1, 3}, -1},
-      {ResultsListView::colRegistryKey, {1, 3, 0, 2}, 1}, {ResultsListView::colRegistryKey, {2, 0, 3, 1}, -1},
-      {ResultsListView::colValue, {1, 0, 3, 2}, 1},       {ResultsListView::colValue, {2, 3, 0, 1}, -1},
+      {ResultsListView::colProblem, {1, 3, 2, 0}, 1},
+      {ResultsListView::colProblem, {0, 2, 1, 3}, -1},
+      {ResultsListView::colRegistryKey, {1, 3, 0, 2}, 1},
+      {ResultsListView::colRegistryKey, {2, 0, 3, 1}, -1},
+      {ResultsListView::colValue, {1, 0, 3, 2}, 1},
+      {ResultsListView::colValue, {2, 3, 0, 1}, -1},
+      // The rows of no program last, upwards.
+      {ResultsListView::colProgram, {2, 0, 3, 1}, 1},
+      {ResultsListView::colProgram, {1, 3, 0, 2}, -1},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "column " << step.column << " arrow " << step.arrow);
     ClickHeader(step.column);
     EXPECT_EQ(ShownKeys(), keys(step.order));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      EXPECT_EQ(Results().IsChecked(i), rows[static_cast<std::size_t>(step.order[i])].checked) << "row " << i;
+      const auto from = static_cast<std::size_t>(step.order[i]);
+      EXPECT_EQ(Results().IsChecked(i), rows[from].checked) << "row " << i;
+      EXPECT_EQ(ListItemText(List(), static_cast<int>(i), ResultsListView::colProgram), kSortRowPrograms[from]);
     }
-    std::vector<int> arrows(3, 0);
+    std::vector<int> arrows(4, 0);
     arrows[static_cast<std::size_t>(step.column)] = step.arrow;
     EXPECT_EQ(Arrows(), arrows);
     std::vector<std::string> selected = SelectedKeys();
@@ -140,7 +155,7 @@ TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFoll
   Results().Clear();
   Results().AppendRows(rows);
   EXPECT_EQ(ShownKeys(), keys({0, 1, 2, 3}));
-  EXPECT_EQ(Arrows(), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(Arrows(), (std::vector<int>{0, 0, 0, 0}));
 }
 
 // The rows keep the English problem names; a header click sorts them as the window's language shows them.
