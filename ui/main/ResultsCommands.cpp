@@ -49,6 +49,7 @@ bool ResultsCommands::Run(int id) {
       {IDM_SELECTNONE, nullptr, &Self::aSelectNoneExecute},
       {IDM_SELECTALLTYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectAllTypeExecute},
       {IDM_SELECTNONETYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectNoneTypeExecute},
+      {IDM_TICKPROGRAM, &Self::aTickProgramUpdate, &Self::aTickProgramExecute},
       {IDM_OPENREGEDIT, &Self::aOpenRegeditUpdate, &Self::aOpenRegeditExecute},
       {IDM_IGNOREVALUE, &Self::aIgnoreValueUpdate, &Self::aIgnoreValueExecute},
       {IDM_IGNOREKEY, &Self::aIgnoreKeyUpdate, &Self::aIgnoreKeyExecute},
@@ -95,6 +96,18 @@ void ResultsCommands::aSelectAllTypeExecute() { CheckRowsOfSelectedType(true); }
 void ResultsCommands::aSelectNoneTypeExecute() { CheckRowsOfSelectedType(false); }
 
 bool ResultsCommands::aSelectAllTypeUpdate() const { return results_.SelectedIndex() >= 0; }
+
+bool ResultsCommands::aTickProgramUpdate() const {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  return selected && selected->program;
+}
+
+void ResultsCommands::aTickProgramExecute() {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  if (!selected || !selected->program) return;
+  results_.CheckOnly([&](const ProblemRow& row) { return row.program == selected->program; });
+  countsChanged_();
+}
 
 bool ResultsCommands::aOpenRegeditUpdate() const {
   const std::optional<ProblemRow> selected = SelectedRow();
@@ -209,6 +222,7 @@ void ResultsCommands::UpdateActionStates(HMENU menu) const {
   const bool typeEnabled = aSelectAllTypeUpdate();
   enable(IDM_SELECTALLTYPE, typeEnabled);
   enable(IDM_SELECTNONETYPE, typeEnabled);
+  enable(IDM_TICKPROGRAM, aTickProgramUpdate());
   enable(IDM_OPENREGEDIT, aOpenRegeditUpdate());
   enable(IDM_IGNOREVALUE, aIgnoreValueUpdate());
   enable(IDM_IGNOREKEY, aIgnoreKeyUpdate());

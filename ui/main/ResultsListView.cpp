@@ -302,6 +302,11 @@ void ResultsListView::SetAllChecked(bool checked) {
   ::InvalidateRect(list_, nullptr, FALSE);
 }
 
+void ResultsListView::CheckOnly(const std::function<bool(const ProblemRow&)>& ticked) {
+  for (ProblemRow& row : rows_) row.checked = ticked(row);
+  ::InvalidateRect(list_, nullptr, FALSE);
+}
+
 std::size_t ResultsListView::CheckedCount() const {
   return static_cast<std::size_t>(
       std::count_if(rows_.begin(), rows_.end(), [](const ProblemRow& row) { return row.checked; }));

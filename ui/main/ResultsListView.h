@@ -70,6 +70,8 @@ class ResultsListView final : public ResultsModel {
   bool IsChecked(std::size_t index) const { return rows_.at(index).checked; }
   void SetChecked(std::size_t index, bool checked);
   void SetAllChecked(bool checked) override;
+  // Ticks the rows ticked says, and unticks all others.
+  void CheckOnly(const std::function<bool(const ProblemRow&)>& ticked);
   void SetPrograms(std::vector<std::optional<ProgramRef>> programs) override;
   std::size_t CheckedCount() const;
 

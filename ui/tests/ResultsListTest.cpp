@@ -158,17 +158,20 @@ TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFoll
   EXPECT_EQ(Arrows(), (std::vector<int>{0, 0, 0, 0}));
 }
 
-// The rows keep the English problem names; a header click sorts them as the window's language shows them.
-TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
+// The rows keep the English problem names and program states; the list shows them, and a header click
+// sorts them, as the window's language words them.
+TEST_F(ResultsList, ProblemsAndProgramsReadAndSortInTheWindowsLanguage) {
   const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
   ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
   // English order: Invalid, Missing, Windows; German: Fehlende, Ungueltige, Windows-Dienst.
   Results().AppendRows({Ticked(Row(ProblemId::WindowsServiceIssue, "HKEY_CURRENT_USER\\C", "", rkValueInPath)),
                         Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A", "", rkValueInPath)),
-                        Ticked(Row(ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
+                        OfProgram(Row(ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "", rkValueInPath),
+                                  "Pintail Draw", ProgramState::FolderDeleted)});
   ClickHeader(ResultsListView::colProblem);
   EXPECT_EQ(ShownKeys(),
             (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
+  EXPECT_EQ(ListItemText(List(), 0, ResultsListView::colProgram), "Pintail Draw (Ordner gelöscht)");
 }
 
 // A press where the mouse puts it: on a row's text in each column, beside the texts, and on a check
