@@ -96,7 +96,7 @@ struct PaneLayout {
   int treeWidth = 183;
   int problemWidth = 120;
   int valueWidth = 150;
-  int programWidth = 150;
+  int programWidth = 120;
   friend bool operator==(const PaneLayout&, const PaneLayout&) = default;
 };
 

@@ -65,7 +65,7 @@ void ResultsListView::Attach(HWND list, Prompt& prompt, std::function<void()> ch
   // The check boxes are state images of our own rather than the control's LVS_EX_CHECKBOXES: with
   // those, the control toggles a box itself on a press its hit test puts on it, and Wine's test puts
   // a press anywhere on a full-row-select row there (its LVHT_ABOVE is LVHT_ONITEMSTATEICON's bit).
-  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}, {program.c_str(), 150}},
+  SetUpReportList(list_, {{problem.c_str(), 120}, {key.c_str(), 300}, {value.c_str(), 150}, {program.c_str(), 120}},
                   false);
   // The control destroys its image lists with itself.
   ::SendMessageW(
@@ -162,12 +162,12 @@ void ResultsListView::FillDisplayInfo(NMLVDISPINFOW& info) const {
   }
 }
 
-// The row's whole key and value, however its columns cut them, and why it is listed.
+// The row's whole key, value and program, however its columns cut them, and why it is listed.
 void ResultsListView::FillInfoTip(NMLVGETINFOTIPW& tip) const {
   if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= rows_.size() || !tip.pszText) return;
   const ProblemRow& row = rows_[static_cast<std::size_t>(tip.iItem)];
   std::string text = row.registryKey;
-  for (const std::string& line : {row.value, ShownPhrase(row.reason)}) {
+  for (const std::string& line : {row.value, ColumnText(row, colProgram, ShownWording()), ShownPhrase(row.reason)}) {
     if (!line.empty()) text.append("\r\n").append(line);
   }
   CopyToBuffer(text, tip.pszText, tip.cchTextMax);

@@ -337,9 +337,10 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   EXPECT_EQ(findNext("datei nicht gefunden"), 0);
 }
 
-TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
-  Results().AppendRows({Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe",
-                                   rkValueInPath, reason::FileNotFound("C:\\a.exe"))),
+TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueProgramAndReason) {
+  Results().AppendRows({OfProgram(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe",
+                                      rkValueInPath, reason::FileNotFound("C:\\a.exe")),
+                                  "Pintail Draw", ProgramState::Uninstalled),
                         Ticked(Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
   const auto tip = [&](int row) {
     wchar_t text[INFOTIPSIZE] = L"Invalid File";
@@ -351,8 +352,9 @@ TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
     ::SendMessageW(form->Handle(), WM_NOTIFY, IDC_REGISTRYDATA, reinterpret_cast<LPARAM>(&request));
     return win32::Utf8(text);
   };
-  EXPECT_EQ(tip(0), "HKEY_CURRENT_USER\\A\\Path\r\nC:\\a.exe\r\nfile not found: C:\\a.exe");
-  EXPECT_EQ(tip(1), "HKEY_CURRENT_USER\\B") << "no value, no reason, no empty lines";
+  EXPECT_EQ(tip(0),
+            "HKEY_CURRENT_USER\\A\\Path\r\nC:\\a.exe\r\nPintail Draw (uninstalled)\r\nfile not found: C:\\a.exe");
+  EXPECT_EQ(tip(1), "HKEY_CURRENT_USER\\B") << "no value, no program, no reason, no empty lines";
 }
 
 TEST(CompactKeyPath, KeepsTheRootAndAsManyLastPartsAsFit) {
