@@ -31,17 +31,6 @@ int CompareNumbers(std::string_view a, std::string_view b, int& zeros) {
   return 0;
 }
 
-std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending, bool emptyLast) {
-  std::vector<std::size_t> order(texts.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-    int compared = CompareNatural(texts[x], texts[y]);
-    if (emptyLast && texts[x].empty() != texts[y].empty()) compared = texts[x].empty() ? 1 : -1;
-    return descending ? compared > 0 : compared < 0;
-  });
-  return order;
-}
-
 }  // namespace
 
 std::string ColumnText(const ProblemRow& row, int column, const Wording& wording) {
@@ -76,8 +65,15 @@ int CompareNatural(std::string_view a, std::string_view b) {
   return zeros;
 }
 
-std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending) {
-  return SortedOrder(texts, descending, false);
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending, bool emptyLast) {
+  std::vector<std::size_t> order(texts.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+    int compared = CompareNatural(texts[x], texts[y]);
+    if (emptyLast && texts[x].empty() != texts[y].empty()) compared = texts[x].empty() ? 1 : -1;
+    return descending ? compared > 0 : compared < 0;
+  });
+  return order;
 }
 
 std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending,

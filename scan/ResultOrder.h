@@ -29,7 +29,8 @@ int CompareNatural(std::string_view a, std::string_view b);
 // no program come after all others when ascending (before them when descending).
 std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending,
                                      const Wording& wording = English());
-// The same order of the texts a column shows.
-std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending);
+// The same order of the texts a column shows; emptyLast puts the empty texts after the others when
+// ascending.
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending, bool emptyLast = false);
 
 }  // namespace tamrisk

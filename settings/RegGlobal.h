@@ -97,6 +97,7 @@ struct PaneLayout {
   int problemWidth = 120;
   int valueWidth = 150;
   int programWidth = 120;
+  bool byProgram = false;  // the results under a heading per program
   friend bool operator==(const PaneLayout&, const PaneLayout&) = default;
 };
 

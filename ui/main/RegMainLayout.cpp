@@ -44,6 +44,7 @@ void TfrmHivora::ApplyPaneLayout(const PaneLayout& layout) {
   for (const auto& [column, width] : widths) {
     results_.SetColumnWidth(column, Scaled(std::clamp(width, kMinColumnWidth, kMaxColumnWidth), dpi_));
   }
+  results_.ShowByProgram(layout.byProgram);
 }
 
 // Moved to a monitor of another scale, or the scale changed: everything designed is sized again for the
@@ -138,7 +139,7 @@ PaneLayout TfrmHivora::CurrentLayout() const {
   const auto designed = [this](int width) { return ::MulDiv(width, kDesignDpi, dpi_); };
   return PaneLayout{treeWidth_, designed(results_.ColumnWidth(ResultsListView::colProblem)),
                     designed(results_.ColumnWidth(ResultsListView::colValue)),
-                    designed(results_.ColumnWidth(ResultsListView::colProgram))};
+                    designed(results_.ColumnWidth(ResultsListView::colProgram)), results_.ByProgram()};
 }
 
 void TfrmHivora::FitKeyColumn() { results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_)); }

@@ -50,6 +50,7 @@ bool ResultsCommands::Run(int id) {
       {IDM_SELECTALLTYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectAllTypeExecute},
       {IDM_SELECTNONETYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectNoneTypeExecute},
       {IDM_TICKPROGRAM, &Self::aTickProgramUpdate, &Self::aTickProgramExecute},
+      {IDM_BYPROGRAM, nullptr, &Self::aByProgramExecute},
       {IDM_OPENREGEDIT, &Self::aOpenRegeditUpdate, &Self::aOpenRegeditExecute},
       {IDM_IGNOREVALUE, &Self::aIgnoreValueUpdate, &Self::aIgnoreValueExecute},
       {IDM_IGNOREKEY, &Self::aIgnoreKeyUpdate, &Self::aIgnoreKeyExecute},
@@ -107,6 +108,11 @@ void ResultsCommands::aTickProgramExecute() {
   if (!selected || !selected->program) return;
   results_.CheckOnly([&](const ProblemRow& row) { return row.program == selected->program; });
   countsChanged_();
+}
+
+void ResultsCommands::aByProgramExecute() {
+  results_.ShowByProgram(!results_.ByProgram());
+  UpdateActionStates(::GetMenu(owner_));
 }
 
 bool ResultsCommands::aOpenRegeditUpdate() const {
@@ -223,6 +229,7 @@ void ResultsCommands::UpdateActionStates(HMENU menu) const {
   enable(IDM_SELECTALLTYPE, typeEnabled);
   enable(IDM_SELECTNONETYPE, typeEnabled);
   enable(IDM_TICKPROGRAM, aTickProgramUpdate());
+  ::CheckMenuItem(menu, IDM_BYPROGRAM, MF_BYCOMMAND | (results_.ByProgram() ? MF_CHECKED : MF_UNCHECKED));
   enable(IDM_OPENREGEDIT, aOpenRegeditUpdate());
   enable(IDM_IGNOREVALUE, aIgnoreValueUpdate());
   enable(IDM_IGNOREKEY, aIgnoreKeyUpdate());
@@ -236,7 +243,8 @@ void ResultsCommands::ShowListMenu(LPARAM where) {
     // From the keyboard: beside the selected row, or the list's corner.
     RECT row{LVIR_BOUNDS, 0, 0, 0};
     const int selected = results_.SelectedIndex();
-    if (selected < 0 || !::SendMessageW(results_.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(selected),
+    if (selected < 0 || !::SendMessageW(results_.Handle(), LVM_GETITEMRECT,
+                                        static_cast<WPARAM>(results_.LineOfRow(static_cast<std::size_t>(selected))),
                                         reinterpret_cast<LPARAM>(&row))) {
       row = RECT{0, 0, 0, 0};
     }

@@ -44,6 +44,8 @@ class ResultsCommands {
   void aSelectNoneTypeExecute();
   // Ticks the rows of the selected row's program and unticks every other row.
   void aTickProgramExecute();
+  // Shows the rows under a heading per program, or back as one list.
+  void aByProgramExecute();
   void aOpenRegeditExecute();
   void aIgnoreValueExecute();
   void aIgnoreKeyExecute();

@@ -357,6 +357,101 @@ TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueProgramAndReason) {
   EXPECT_EQ(tip(1), "HKEY_CURRENT_USER\\B") << "no value, no program, no reason, no empty lines";
 }
 
+// Grouped by program: a heading over each program's rows with its count, the rows of no program
+// last; a heading's check box ticks its rows, the commands act on the rows under the headings, and
+// the choice comes back when the window opens again.
+TEST(ResultsByProgram, HeadingsCountTickAndTheChoiceIsKept) {
+  struct Case {
+    LANGID language;
+    std::vector<std::string> headings;  // top to bottom
+  };
+  const std::vector<Case> cases = {
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+       {"acme Tools (installed): 1 entries", "Pintail Draw (folder deleted): 3 entries", "No program: 2 entries"}},
+      {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
+       {"acme Tools (installiert): 1 Einträge", "Pintail Draw (Ordner gelöscht): 3 Einträge",
+        "Kein Programm: 2 Einträge"}},
+  };
+  const auto row = [](const char* key, std::optional<ProgramRef> program) {
+    ProblemRow made = Row(ProblemId::InvalidFileOrFolder, std::string("HKEY_CURRENT_USER\\") + key, "", rkKey);
+    made.program = std::move(program);
+    return made;
+  };
+  const ProgramRef pintail{"Pintail Draw", ProgramState::FolderDeleted}, acme{"acme Tools", ProgramState::Installed};
+  const std::vector<ProblemRow> rows = {row("A", pintail), row("B", std::nullopt), row("C", pintail),
+                                        row("D", acme),    row("E", std::nullopt), row("F", pintail)};
+  // The first column of each heading, and the key of each row, top to bottom.
+  const std::vector<std::string> keyLines = {"", "D", "", "A", "C", "F", "", "B", "E"};
+  for (const Case& c : cases) {
+    const Speaking language(c.language);
+    MemoryPlatform memory;
+    memory.files.AddFolder(memory.system.ExecutableFolder());
+    ScriptedPrompt prompt;
+    auto form = MakeMainWindow(memory.platform, prompt);
+    ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
+    ResultsListView& results = form->Results();
+    HWND list = results.Handle();
+    results.AppendRows(rows);
+    SendCommand(form->Handle(), IDM_BYPROGRAM);
+    ASSERT_EQ(ListItemCount(list), static_cast<int>(keyLines.size()));
+    std::vector<std::string> headings;
+    for (int line = 0; line < ListItemCount(list); ++line) {
+      const std::string key = ListItemText(list, line, ResultsListView::colRegistryKey);
+      EXPECT_EQ(key, keyLines[static_cast<std::size_t>(line)].empty() ? "" : "HKEY_CURRENT_USER\\" + keyLines[line]);
+      if (key.empty()) headings.push_back(ListItemText(list, line, ResultsListView::colProblem));
+    }
+    EXPECT_EQ(headings, c.headings);
+
+    const auto ticked = [&] {
+      std::string keys;
+      for (std::size_t i = 0; i < results.RowCount(); ++i) {
+        if (results.IsChecked(i)) keys += results.Row(i).registryKey.back();
+      }
+      return keys;
+    };
+    // A press on the check box of Pintail Draw's heading, then of the heading of no program, then again.
+    const auto clickBox = [&](int line) {
+      HIMAGELIST images = reinterpret_cast<HIMAGELIST>(::SendMessageW(list, LVM_GETIMAGELIST, LVSIL_STATE, 0));
+      int boxWidth = 0, boxHeight = 0;
+      ::ImageList_GetIconSize(images, &boxWidth, &boxHeight);
+      RECT icon{};
+      icon.left = LVIR_ICON;
+      ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&icon));
+      const LPARAM at = MAKELPARAM(icon.left - boxWidth / 2, (icon.top + icon.bottom) / 2);
+      ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+      PumpMessages();
+    };
+    clickBox(2);
+    EXPECT_EQ(ticked(), "ACF");
+    clickBox(6);
+    EXPECT_EQ(ticked(), "ACFBE");
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMSTATE, 2, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK,
+              static_cast<LRESULT>(INDEXTOSTATEIMAGEMASK(2)));
+    clickBox(2);
+    EXPECT_EQ(ticked(), "BE");
+    if (PRIMARYLANGID(c.language) == LANG_ENGLISH) {
+      EXPECT_EQ(PanelText(form->StatusBar(), 1), " 2 problems selected for repairing");
+    }
+    // The commands take the row under the heading, not the line.
+    results.Select(static_cast<int>(std::find_if(results.Rows().begin(), results.Rows().end(),
+                                                 [](const ProblemRow& r) { return r.registryKey.back() == 'C'; }) -
+                                    results.Rows().begin()));
+    EXPECT_EQ(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 4);
+    SendCommand(form->Handle(), IDM_TICKPROGRAM);
+    EXPECT_EQ(ticked(), "ACF");
+
+    ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    auto again = MakeMainWindow(memory.platform, prompt);
+    EXPECT_TRUE(again->Results().ByProgram());
+    EXPECT_TRUE(::GetMenuState(::GetMenu(again->Handle()), IDM_BYPROGRAM, MF_BYCOMMAND) & MF_CHECKED);
+    again->Results().AppendRows(rows);
+    EXPECT_EQ(ListItemCount(again->Results().Handle()), static_cast<int>(keyLines.size()));
+    SendCommand(again->Handle(), IDM_BYPROGRAM);
+    EXPECT_EQ(ListItemCount(again->Results().Handle()), static_cast<int>(rows.size())) << "one list again";
+  }
+}
+
 TEST(CompactKeyPath, KeepsTheRootAndAsManyLastPartsAsFit) {
   const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Path";
   struct Case {
