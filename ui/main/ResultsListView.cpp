@@ -403,7 +403,12 @@ void ResultsListView::Toggle(std::size_t index) { SetChecked(index, !rows_.at(in
 
 void ResultsListView::ToggleSelected() {
   const int lead = SelectedIndex();
-  if (lead < 0) return;
+  if (lead < 0) {
+    // A heading alone: its rows, as a press on its check box.
+    const int focused = NextRow(list_, -1, LVNI_FOCUSED | LVNI_SELECTED);
+    if (GroupOfLine(focused) >= 0) ToggleLine(focused);
+    return;
+  }
   const bool checked = !rows_.at(static_cast<std::size_t>(lead)).checked;
   for (const std::size_t index : SelectedRows()) rows_.at(index).checked = checked;
   ::InvalidateRect(list_, nullptr, FALSE);
