@@ -483,7 +483,15 @@ void ResultsListView::FitKeyColumn(int minimum) {
   ::GetClientRect(list_, &client);
   int room = client.right;
   if ((::GetWindowLongW(list_, GWL_STYLE) & WS_VSCROLL) == 0) room -= ::GetSystemMetrics(SM_CXVSCROLL);
-  const int width = std::max(minimum, room - ColumnWidth(colProblem) - ColumnWidth(colValue) - ColumnWidth(colProgram));
+  const int others = ColumnWidth(colProblem) + ColumnWidth(colValue);
+  // The key is what a row is about: where the four columns do not fit, the Program column gives way
+  // first, down to the minimum, before the key is cut below a readable width.
+  const int readable = 3 * minimum;
+  const int program = ColumnWidth(colProgram);
+  if (room - others - program < readable && program > minimum) {
+    SetColumnWidth(colProgram, std::max(minimum, room - others - readable));
+  }
+  const int width = std::max(minimum, room - others - ColumnWidth(colProgram));
   if (width == ColumnWidth(colRegistryKey)) return;
   SetColumnWidth(colRegistryKey, width);
   KeyColumnResized();

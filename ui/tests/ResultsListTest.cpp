@@ -371,9 +371,9 @@ TEST(ResultsByProgram, HeadingsCountTickAndTheChoiceIsKept) {
   };
   const std::vector<Case> cases = {
       {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-       {"acme Tools (installed): 1 entries", "Pintail Draw (folder deleted): 3 entries", "No program: 2 entries"}},
+       {"1 entries: acme Tools (installed)", "3 entries: Pintail Draw (folder deleted)", "No program: 2 entries"}},
       {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
-       {"acme Tools (installiert): 1 Einträge", "Pintail Draw (Ordner gelöscht): 3 Einträge",
+       {"1 Einträge: acme Tools (installiert)", "3 Einträge: Pintail Draw (Ordner gelöscht)",
         "Kein Programm: 2 Einträge"}},
   };
   const auto row = [](const char* key, std::optional<ProgramRef> program) {
