@@ -10,7 +10,7 @@ namespace {
 
 using enum TextId;
 
-constexpr std::array<TextPattern, 54> kPatterns = {{
+constexpr std::array<TextPattern, 58> kPatterns = {{
     {FolderNotFound, "folder not found: %1"},
     {FileOrFolderNotFound, "file or folder not found: %1"},
     {FileNotFound, "file not found: %1"},
@@ -74,6 +74,10 @@ constexpr std::array<TextPattern, 54> kPatterns = {{
      "under way cannot be told."},
     {SettingsNotWritten, "Unable to write to %1"},
     {SettingsNotRead, "Unable to read %1: %2"},
+    {ProgramWithState, "%1 (%2)"},
+    {ProgramInstalled, "installed"},
+    {ProgramFolderDeleted, "folder deleted"},
+    {ProgramUninstalled, "uninstalled"},
     {TextId::Verbatim, "%1"},
 }};
 
@@ -86,7 +90,8 @@ constexpr bool InIdOrder() {
 static_assert(InIdOrder(), "a pattern is looked up by its id");
 
 // The first text of each family, in the order of TextFamily.
-constexpr TextId kFirstOf[] = {FolderNotFound, BackupFolderQuestion, SettingsNotWritten, TextId::Verbatim};
+constexpr TextId kFirstOf[] = {FolderNotFound, BackupFolderQuestion, SettingsNotWritten, ProgramWithState,
+                               TextId::Verbatim};
 
 std::string Argument(const PhraseArgument& argument, const Wording& wording) {
   return argument.phrase.empty() ? argument.text : Worded(argument.phrase.front(), wording);

@@ -71,13 +71,18 @@ enum class TextId : int {
   // What the settings store says.
   SettingsNotWritten,
   SettingsNotRead,
+  // Which program a row belongs to, and what became of it.
+  ProgramWithState,
+  ProgramInstalled,
+  ProgramFolderDeleted,
+  ProgramUninstalled,
   // A text of no pattern (a row some other code made), shown as it is in every language.
   Verbatim,
 };
 
 // Where a text's translations are numbered: the language files keep one range per family, each
 // counted from its first text.
-enum class TextFamily { Reason, Repair, Settings, Verbatim };
+enum class TextFamily { Reason, Repair, Settings, Program, Verbatim };
 struct TextPlace {
   TextFamily family;
   int index;  // within the family

@@ -44,6 +44,13 @@ RegLocation LocationOfColumns(const std::string& registryKey, const std::string&
   return {};
 }
 
+Phrase ProgramPhrase(const ProgramRef& program) {
+  TextId state = TextId::ProgramInstalled;
+  if (program.state == ProgramState::FolderDeleted) state = TextId::ProgramFolderDeleted;
+  if (program.state == ProgramState::Uninstalled) state = TextId::ProgramUninstalled;
+  return {TextId::ProgramWithState, {program.name, Phrase{state, {}}}};
+}
+
 ProblemRow RegistryRow(ProblemId problem, RowKind kind, RegLocation where, std::string info, Phrase reason) {
   ProblemRow row;
   row.problem = problem;

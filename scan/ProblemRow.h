@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,23 @@ struct RegLocation {
 // that come as texts (tests, benchmarks). Scanners make the location first and the texts from it.
 RegLocation LocationOfColumns(const std::string& registryKey, const std::string& value, RowKind kind);
 
+enum class ProgramState {
+  Installed,      // a folder of its own is there: the row is a broken reference of a program in use
+  FolderDeleted,  // its uninstall entry is there, none of its own folders is
+  Uninstalled,    // no uninstall entry is left
+};
+
+// The program a row belongs to, where that can be told (see ProgramAttribution).
+struct ProgramRef {
+  std::string name;
+  ProgramState state = ProgramState::Installed;
+
+  friend bool operator==(const ProgramRef&, const ProgramRef&) = default;
+};
+
+// "Pintail Draw (folder deleted)": the program and what became of it, as a row shows it.
+Phrase ProgramPhrase(const ProgramRef& program);
+
 struct ProblemRow {
   ProblemRow() = default;
   // The reason is optional here so that a row can be written in one line without it.
@@ -71,6 +89,8 @@ struct ProblemRow {
   CategoryCode category{};
   // What the row names; see RegLocation.
   RegLocation location;
+  // The program the row belongs to, told after the scan; like category, not part of equality.
+  std::optional<ProgramRef> program;
 
   friend bool operator==(const ProblemRow& a, const ProblemRow& b) {
     return a.checked == b.checked && a.problem == b.problem && a.registryKey == b.registryKey && a.value == b.value &&
@@ -102,6 +122,8 @@ class ResultsModel {
   // Replaces the row's reason, as the repair does for a row it kept.
   virtual void SetReason(std::size_t index, const Phrase& reason) = 0;
   virtual void SetAllChecked(bool checked) = 0;
+  // Gives each row its program (one per row, in order), in one pass.
+  virtual void SetPrograms(std::vector<std::optional<ProgramRef>> programs) = 0;
 };
 
 class VectorResults final : public ResultsModel {
@@ -123,6 +145,9 @@ class VectorResults final : public ResultsModel {
   void SetReason(std::size_t index, const Phrase& reason) override { rows.at(index).reason = reason; }
   void SetAllChecked(bool checked) override {
     for (ProblemRow& row : rows) row.checked = checked;
+  }
+  void SetPrograms(std::vector<std::optional<ProgramRef>> programs) override {
+    for (std::size_t i = 0; i < rows.size() && i < programs.size(); ++i) rows[i].program = std::move(programs[i]);
   }
 
   std::vector<ProblemRow> rows;

@@ -37,6 +37,7 @@ std::string ColumnText(const ProblemRow& row, int column, const Wording& wording
   switch (column) {
     case colRegistryKey: return row.registryKey;
     case colValue: return row.value;
+    case colProgram: return row.program ? Worded(ProgramPhrase(*row.program), wording) : std::string();
     default: return wording.Problem(row.problem);
   }
 }
@@ -64,11 +65,12 @@ int CompareNatural(std::string_view a, std::string_view b) {
   return zeros;
 }
 
-std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending) {
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending, bool emptyLast) {
   std::vector<std::size_t> order(texts.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-    const int compared = CompareNatural(texts[x], texts[y]);
+    int compared = CompareNatural(texts[x], texts[y]);
+    if (emptyLast && texts[x].empty() != texts[y].empty()) compared = texts[x].empty() ? 1 : -1;
     return descending ? compared > 0 : compared < 0;
   });
   return order;
@@ -79,7 +81,7 @@ std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int co
   std::vector<std::string> texts;
   texts.reserve(rows.size());
   for (const ProblemRow& row : rows) texts.push_back(ColumnText(row, column, wording));
-  return SortedOrder(texts, descending);
+  return SortedOrder(texts, descending, column == colProgram);
 }
 
 }  // namespace tamrisk

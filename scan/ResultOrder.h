@@ -12,9 +12,9 @@
 namespace tamrisk {
 
 // The list's columns, in the order it shows them.
-enum ResultColumn { colProblem = 0, colRegistryKey = 1, colValue = 2 };
+enum ResultColumn { colProblem = 0, colRegistryKey = 1, colValue = 2, colProgram = 3 };
 
-// A column's text; the problem worded as the list shows it.
+// A column's text; the problem and the program worded as the list shows them (no program: "").
 std::string ColumnText(const ProblemRow& row, int column, const Wording& wording = English());
 
 // Below zero, zero or above zero as a orders before, with or after b. Letters compare by their
@@ -25,10 +25,12 @@ std::string ColumnText(const ProblemRow& row, int column, const Wording& wording
 int CompareNatural(std::string_view a, std::string_view b);
 
 // The row indexes in sorted order by one column, ascending or descending. Rows that compare equal
-// keep the order they had, either way, so a second sort refines the first.
+// keep the order they had, either way, so a second sort refines the first. By program, the rows of
+// no program come after all others when ascending (before them when descending).
 std::vector<std::size_t> SortedOrder(const std::vector<ProblemRow>& rows, int column, bool descending,
                                      const Wording& wording = English());
-// The same order of the texts a column shows.
-std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending);
+// The same order of the texts a column shows; emptyLast puts the empty texts after the others when
+// ascending.
+std::vector<std::size_t> SortedOrder(const std::vector<std::string>& texts, bool descending, bool emptyLast = false);
 
 }  // namespace tamrisk

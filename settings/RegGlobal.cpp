@@ -259,6 +259,8 @@ PaneLayout LoadPaneLayout(const Platform& platform) {
   layout.treeWidth = file.ReadInteger("Window", "TreeWidth", layout.treeWidth);
   layout.problemWidth = file.ReadInteger("Window", "ProblemWidth", layout.problemWidth);
   layout.valueWidth = file.ReadInteger("Window", "ValueWidth", layout.valueWidth);
+  layout.programWidth = file.ReadInteger("Window", "ProgramWidth", layout.programWidth);
+  layout.byProgram = file.ReadInteger("Window", "ByProgram", 0) != 0;
   return layout;
 }
 
@@ -268,6 +270,8 @@ void SavePaneLayout(const Platform& platform, const PaneLayout& layout) {
   file.WriteInteger("Window", "TreeWidth", layout.treeWidth);
   file.WriteInteger("Window", "ProblemWidth", layout.problemWidth);
   file.WriteInteger("Window", "ValueWidth", layout.valueWidth);
+  file.WriteInteger("Window", "ProgramWidth", layout.programWidth);
+  file.WriteInteger("Window", "ByProgram", layout.byProgram ? 1 : 0);
 }
 
 std::vector<std::string> IgnoredValues(const TOptionsSetting& options) {

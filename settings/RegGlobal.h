@@ -96,6 +96,8 @@ struct PaneLayout {
   int treeWidth = 183;
   int problemWidth = 120;
   int valueWidth = 150;
+  int programWidth = 120;
+  bool byProgram = false;  // the results under a heading per program
   friend bool operator==(const PaneLayout&, const PaneLayout&) = default;
 };
 

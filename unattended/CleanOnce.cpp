@@ -76,6 +76,7 @@ int RunCleanOnce(const Platform& platform, bool scheduled) {
   try {
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
+    log.programs = CountPrograms(scan.rows);
     log.incomplete = CategoryNames(scan.outcome.incomplete);
     backup = RepairAll(platform, options, std::move(scan.rows), log, emptiedKeysError);
   } catch (const std::exception& error) {

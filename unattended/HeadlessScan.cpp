@@ -24,7 +24,7 @@ HeadlessScan ScanStoredCategories(const Platform& platform, const TOptionsSettin
   task->Execute();
   scan.outcome.incomplete = task->IncompleteCategories();
   VectorResults results(sink->Rows());
-  SettleScanRows(results, IgnoreListsOf(platform, options));
+  SettleScanRows(platform, results, IgnoreListsOf(platform, options));
   scan.rows = std::move(results.rows);
   return scan;
 }

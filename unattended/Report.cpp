@@ -52,10 +52,13 @@ void AppendLine(std::string& out, std::initializer_list<std::string_view> fields
 
 std::string FormatReportCsv(const std::vector<ProblemRow>& rows, const std::string& note) {
   std::string csv = kByteOrderMark;
-  AppendLine(csv, {"Problem", "Registry key", "Value", "Kind", "Reason"});
+  // Program last, so readers of the first five columns keep working.
+  AppendLine(csv, {"Problem", "Registry key", "Value", "Kind", "Reason", "Program"});
   for (const ProblemRow& row : rows) {
     // Scripts read the report: its texts are English in every language.
-    AppendLine(csv, {ProblemName(row.problem), row.registryKey, row.value, RowKindName(row.kind), Worded(row.reason)});
+    const std::string program = row.program ? Worded(ProgramPhrase(*row.program)) : std::string();
+    AppendLine(csv, {ProblemName(row.problem), row.registryKey, row.value, RowKindName(row.kind), Worded(row.reason),
+                     program});
   }
   if (!note.empty()) AppendLine(csv, {note});
   return csv;
@@ -99,6 +102,7 @@ int RunReport(const Platform& platform, const std::string& file, bool scheduled)
     log.categories = CodeTexts(StoredCategories(options));
     HeadlessScan scan = ScanStoredCategories(platform, options);
     log.found = scan.rows.size();
+    log.programs = CountPrograms(scan.rows);
     log.incomplete = CategoryNames(scan.outcome.incomplete);
     std::string target = file;
     if (target.empty() && scheduled) target = ScheduledReportTarget(platform, options);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <set>
 
 #include "settings/RegGlobal.h"
 
@@ -41,6 +42,7 @@ std::string FormatRunLogLine(const LocalDateTime& when, const RunLogEntry& entry
   if (entry.scheduled) line += "  scheduled";
   line += "  categories " + (entry.categories.empty() ? std::string("none") : Joined(entry.categories, ","));
   line += "  found " + std::to_string(entry.found);
+  if (entry.programs > 0) line += "  programs " + std::to_string(entry.programs);
   if (entry.mode != "-report") {
     line += "  repaired " + std::to_string(entry.repaired) + "  kept " + std::to_string(entry.kept);
     if (entry.emptiedKeys > 0) line += "  emptied " + std::to_string(entry.emptiedKeys);
@@ -50,6 +52,14 @@ std::string FormatRunLogLine(const LocalDateTime& when, const RunLogEntry& entry
   line += "  exit " + std::to_string(entry.exitCode);
   if (!entry.error.empty()) line += "  error: " + OnOneLine(entry.error);
   return line + "\r\n";
+}
+
+std::size_t CountPrograms(const std::vector<ProblemRow>& rows) {
+  std::set<std::string> names;
+  for (const ProblemRow& row : rows) {
+    if (row.program) names.insert(row.program->name);
+  }
+  return names.size();
 }
 
 bool AppendRunLog(const Platform& platform, const RunLogEntry& entry) {

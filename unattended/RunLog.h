@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "scan/ProblemRow.h"
 
 namespace tamrisk {
 
@@ -15,6 +16,7 @@ struct RunLogEntry {
   bool scheduled = false;
   std::vector<std::string> categories;  // codes scanned
   std::size_t found = 0;
+  std::size_t programs = 0;  // programs that left the rows found (CountPrograms)
   std::size_t repaired = 0;
   std::size_t kept = 0;
   std::size_t emptiedKeys = 0;          // programs' keys the repair emptied and removed as well
@@ -35,12 +37,15 @@ constexpr int UnattendedExitCode(bool done, bool scanIncomplete, bool onlyEmptie
 std::string RunLogPath(const Platform& platform);
 
 // "2026-12-07 13:05:09  -cleanonce  categories 3,4  found 12  repaired 10  kept 2  backup <file>
-//  exit 0", with "scheduled", "emptied N" (after "kept"), "incomplete: <names>" and "error: <text>"
-//  where they apply.
+//  exit 0", with "scheduled", "programs N" (after "found"), "emptied N" (after "kept"),
+//  "incomplete: <names>" and "error: <text>" where they apply.
 std::string FormatRunLogLine(const LocalDateTime& when, const RunLogEntry& entry);
 
 // Appends the line (UTF-8, CR LF). A log that cannot be written must not change the run's outcome,
 // so this never throws and only reports success.
 bool AppendRunLog(const Platform& platform, const RunLogEntry& entry);
+
+// How many programs the rows belong to: the programs that left entries behind.
+std::size_t CountPrograms(const std::vector<ProblemRow>& rows);
 
 }  // namespace tamrisk

@@ -101,7 +101,7 @@ TEST(AfterScanTest, RowsAreTickedListedOnceAndFilteredByTheOptionsLists) {
       Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\Software\\Kept\\Path", "C:\\a.exe", rkValueInPath),
       Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software\\NotInUse", "", rkKey),
   });
-  SettleScanRows(results, IgnoreListsOf(env.platform, options));
+  SettleScanRows(env.platform, results, IgnoreListsOf(env.platform, options));
   EXPECT_EQ(results.rows,
             (std::vector<ProblemRow>{
                 test::Ticked(Row(ProblemId::MissingSoundFile, "HKEY_USERS\\S-1-5-21-7\\AppEvents\\A", "", rkKey)),

@@ -13,6 +13,7 @@ UINT FirstStringOf(TextFamily family) {
     case TextFamily::Reason: return IDS_REASON_FIRST;
     case TextFamily::Repair: return IDS_REPAIR_TEXT_FIRST;
     case TextFamily::Settings: return IDS_SETTINGS_NOT_WRITTEN;
+    case TextFamily::Program: return IDS_PROGRAM_TEXT_FIRST;
     case TextFamily::Verbatim: break;
   }
   return 0;

@@ -352,7 +352,7 @@ void TfrmHivora::bScanRegistryClick() {
                            worker ? worker->IncompleteCategories() : std::vector<CategoryCode>{});
   if (outcome_.stop) tree_.StopCounts(outcome_.stop->stoppedIn, outcome_.stop->notReached);
   commands_.SetScanNote(ScanOutcomeNote(outcome_));
-  SettleScanRows(results_, IgnoreListsOf(platform_, OptionsSetting));
+  SettleScanRows(platform_, results_, IgnoreListsOf(platform_, OptionsSetting));
   UpdateCounts();
   FocusAfterScan();
 }

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "ui/common/ChildWindow.h"
 #include "ui/common/Dpi.h"
@@ -37,10 +38,13 @@ void TfrmHivora::PlaceTaskControls() {
 
 void TfrmHivora::ApplyPaneLayout(const PaneLayout& layout) {
   treeWidth_ = layout.treeWidth;
-  results_.SetColumnWidth(ResultsListView::colProblem,
-                          Scaled(std::clamp(layout.problemWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
-  results_.SetColumnWidth(ResultsListView::colValue,
-                          Scaled(std::clamp(layout.valueWidth, kMinColumnWidth, kMaxColumnWidth), dpi_));
+  const std::pair<ResultsListView::Column, int> widths[] = {{ResultsListView::colProblem, layout.problemWidth},
+                                                            {ResultsListView::colValue, layout.valueWidth},
+                                                            {ResultsListView::colProgram, layout.programWidth}};
+  for (const auto& [column, width] : widths) {
+    results_.SetColumnWidth(column, Scaled(std::clamp(width, kMinColumnWidth, kMaxColumnWidth), dpi_));
+  }
+  results_.ShowByProgram(layout.byProgram);
 }
 
 // Moved to a monitor of another scale, or the scale changed: everything designed is sized again for the
@@ -134,7 +138,8 @@ bool TfrmHivora::HandleSplitter(UINT message, WPARAM wParam, LPARAM lParam) {
 PaneLayout TfrmHivora::CurrentLayout() const {
   const auto designed = [this](int width) { return ::MulDiv(width, kDesignDpi, dpi_); };
   return PaneLayout{treeWidth_, designed(results_.ColumnWidth(ResultsListView::colProblem)),
-                    designed(results_.ColumnWidth(ResultsListView::colValue))};
+                    designed(results_.ColumnWidth(ResultsListView::colValue)),
+                    designed(results_.ColumnWidth(ResultsListView::colProgram)), results_.ByProgram()};
 }
 
 void TfrmHivora::FitKeyColumn() { results_.FitKeyColumn(Scaled(kMinKeyColumnWidth, dpi_)); }

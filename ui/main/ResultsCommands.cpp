@@ -49,6 +49,8 @@ bool ResultsCommands::Run(int id) {
       {IDM_SELECTNONE, nullptr, &Self::aSelectNoneExecute},
       {IDM_SELECTALLTYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectAllTypeExecute},
       {IDM_SELECTNONETYPE, &Self::aSelectAllTypeUpdate, &Self::aSelectNoneTypeExecute},
+      {IDM_TICKPROGRAM, &Self::aTickProgramUpdate, &Self::aTickProgramExecute},
+      {IDM_BYPROGRAM, nullptr, &Self::aByProgramExecute},
       {IDM_OPENREGEDIT, &Self::aOpenRegeditUpdate, &Self::aOpenRegeditExecute},
       {IDM_IGNOREVALUE, &Self::aIgnoreValueUpdate, &Self::aIgnoreValueExecute},
       {IDM_IGNOREKEY, &Self::aIgnoreKeyUpdate, &Self::aIgnoreKeyExecute},
@@ -95,6 +97,23 @@ void ResultsCommands::aSelectAllTypeExecute() { CheckRowsOfSelectedType(true); }
 void ResultsCommands::aSelectNoneTypeExecute() { CheckRowsOfSelectedType(false); }
 
 bool ResultsCommands::aSelectAllTypeUpdate() const { return results_.SelectedIndex() >= 0; }
+
+bool ResultsCommands::aTickProgramUpdate() const {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  return selected && selected->program;
+}
+
+void ResultsCommands::aTickProgramExecute() {
+  const std::optional<ProblemRow> selected = SelectedRow();
+  if (!selected || !selected->program) return;
+  results_.CheckOnly([&](const ProblemRow& row) { return row.program == selected->program; });
+  countsChanged_();
+}
+
+void ResultsCommands::aByProgramExecute() {
+  results_.ShowByProgram(!results_.ByProgram());
+  UpdateActionStates(::GetMenu(owner_));
+}
 
 bool ResultsCommands::aOpenRegeditUpdate() const {
   const std::optional<ProblemRow> selected = SelectedRow();
@@ -209,6 +228,8 @@ void ResultsCommands::UpdateActionStates(HMENU menu) const {
   const bool typeEnabled = aSelectAllTypeUpdate();
   enable(IDM_SELECTALLTYPE, typeEnabled);
   enable(IDM_SELECTNONETYPE, typeEnabled);
+  enable(IDM_TICKPROGRAM, aTickProgramUpdate());
+  ::CheckMenuItem(menu, IDM_BYPROGRAM, MF_BYCOMMAND | (results_.ByProgram() ? MF_CHECKED : MF_UNCHECKED));
   enable(IDM_OPENREGEDIT, aOpenRegeditUpdate());
   enable(IDM_IGNOREVALUE, aIgnoreValueUpdate());
   enable(IDM_IGNOREKEY, aIgnoreKeyUpdate());
@@ -222,7 +243,8 @@ void ResultsCommands::ShowListMenu(LPARAM where) {
     // From the keyboard: beside the selected row, or the list's corner.
     RECT row{LVIR_BOUNDS, 0, 0, 0};
     const int selected = results_.SelectedIndex();
-    if (selected < 0 || !::SendMessageW(results_.Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(selected),
+    if (selected < 0 || !::SendMessageW(results_.Handle(), LVM_GETITEMRECT,
+                                        static_cast<WPARAM>(results_.LineOfRow(static_cast<std::size_t>(selected))),
                                         reinterpret_cast<LPARAM>(&row))) {
       row = RECT{0, 0, 0, 0};
     }

@@ -42,6 +42,10 @@ class ResultsCommands {
   void aSelectAllTypeExecute();
   void aSelectNoneExecute();
   void aSelectNoneTypeExecute();
+  // Ticks the rows of the selected row's program and unticks every other row.
+  void aTickProgramExecute();
+  // Shows the rows under a heading per program, or back as one list.
+  void aByProgramExecute();
   void aOpenRegeditExecute();
   void aIgnoreValueExecute();
   void aIgnoreKeyExecute();
@@ -50,6 +54,8 @@ class ResultsCommands {
   void aFindExecute();
   void aFindNextExecute();
   bool aSelectAllTypeUpdate() const;
+  // Offered when the selected row belongs to a program.
+  bool aTickProgramUpdate() const;
   bool aOpenRegeditUpdate() const;
   // Offered when the selected row names a value (or a key) the ignore lists can hold.
   bool aIgnoreValueUpdate() const;

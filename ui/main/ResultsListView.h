@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ class ResultsListView final : public ResultsModel {
   using Column = ResultColumn;
   using enum ResultColumn;
 
-  // Takes an owner-data report list view: check boxes, full-row selection and the three columns.
+  // Takes an owner-data report list view: check boxes, full-row selection and the four columns.
   // checksChanged runs after a mouse press or Space has toggled check boxes. An error raised while the
   // control's own messages are handled is shown through prompt.
   void Attach(HWND list, Prompt& prompt, std::function<void()> checksChanged);
@@ -70,6 +71,9 @@ class ResultsListView final : public ResultsModel {
   bool IsChecked(std::size_t index) const { return rows_.at(index).checked; }
   void SetChecked(std::size_t index, bool checked);
   void SetAllChecked(bool checked) override;
+  // Ticks the rows ticked says, and unticks all others.
+  void CheckOnly(const std::function<bool(const ProblemRow&)>& ticked);
+  void SetPrograms(std::vector<std::optional<ProgramRef>> programs) override;
   std::size_t CheckedCount() const;
 
   // The row the single-row commands act on: the focused row when it is selected, else the first
@@ -82,9 +86,17 @@ class ResultsListView final : public ResultsModel {
   // Why the row SelectedIndex names is listed; empty when no row is selected.
   Phrase SelectedReason() const;
 
+  // The rows under one heading per program, in the Program column's order with the rows of no program
+  // last, each heading with its count and a check box for its rows. The control's items are then
+  // the headings and the rows; every index of this class and of ResultsModel stays a row's.
+  void ShowByProgram(bool byProgram);
+  bool ByProgram() const { return byProgram_; }
+  // The control's item that shows a row.
+  int LineOfRow(std::size_t row) const;
+
   int ColumnWidth(Column column) const;
   void SetColumnWidth(Column column, int width);
-  // The Registry key column takes the width the other two leave, so that all three are in view (a
+  // The Registry key column takes the width the other columns leave, so that all are in view (a
   // vertical scroll bar's width kept free, whether one shows yet or not); never narrower than minimum.
   void FitKeyColumn(int minimum);
   // The Problem column as wide as the longest problem name of the window's language needs, the
@@ -112,12 +124,35 @@ class ResultsListView final : public ResultsModel {
   void Reselect(const std::vector<std::size_t>& selected, int focused);
   void ShowSortArrow() const;
 
+  // The rows of one program (or of none) under their heading.
+  struct Group {
+    std::size_t first = 0;
+    std::size_t count = 0;
+  };
+  std::size_t LineCount() const { return rows_.size() + groups_.size(); }
+  std::optional<std::size_t> RowOfLine(int line) const;
+  // The group whose heading a line is; -1 for a row's line.
+  int GroupOfLine(int line) const;
+  // Puts the rows in this order (indexes of the rows as they are), the selection and the focus
+  // following them, and the headings over them again.
+  void ApplyOrder(const std::vector<std::size_t>& order);
+  // This order of rows, each program's rows together.
+  std::vector<std::size_t> GroupedOrder(std::vector<std::size_t> order) const;
+  void BuildGroups();
+  std::vector<std::size_t> IdentityOrder() const;
+  void FillHeading(LVITEMW& item, const Group& group) const;
+  bool GroupChecked(const Group& group) const;
+  // A press on a line's check box: a heading's ticks or unticks all its rows.
+  void ToggleLine(int line);
+
   HWND list_ = nullptr;
   Prompt* prompt_ = nullptr;
   std::vector<ProblemRow> rows_;
   std::function<void()> checksChanged_;
   int sortColumn_ = -1;
   bool sortDescending_ = false;
+  bool byProgram_ = false;
+  std::vector<Group> groups_;  // empty unless byProgram_
 };
 
 }  // namespace tamrisk

@@ -54,6 +54,8 @@
 #define IDM_UNDOREPAIR 3410
 #define IDM_FIND 3411
 #define IDM_FINDNEXT 3412
+#define IDM_TICKPROGRAM 3413
+#define IDM_BYPROGRAM 3414
 
 // Controls of the progress windows
 #define IDC_SCANTASK 1300

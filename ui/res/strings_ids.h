@@ -53,6 +53,7 @@
 #define IDS_COLUMN_PROBLEM 2074
 #define IDS_COLUMN_REGISTRY_KEY 2075
 #define IDS_COLUMN_VALUE 2076
+#define IDS_COLUMN_PROGRAM 2078
 #define IDS_BACKUP_FOLDER_MISSING 2063
 #define IDS_RESTORE_QUESTION 2064
 #define IDS_RESTORING_REGISTRY 2065
@@ -94,6 +95,8 @@
 #define IDS_FULL_BACKUP_WRITTEN 2121
 #define IDS_FULL_BACKUP_EMPTY 2122
 #define IDS_FULL_BACKUP_STOPPED 2123
+#define IDS_PROGRAM_HEADING 2124
+#define IDS_NO_PROGRAM_HEADING 2125
 
 // About box
 #define IDS_VERSION 2100
@@ -105,9 +108,11 @@
 // Translations of the engine's English texts, which the English table does not repeat: the
 // categories' names (IDS_CATEGORY_FIRST + code), scan captions (IDS_CAPTION_FIRST + code), the
 // rows' reasons (IDS_REASON_FIRST + the pattern's id) and problem names (IDS_PROBLEM_FIRST + number),
-// and what the repair, its backup and the undo say (IDS_REPAIR_TEXT_FIRST + the TextId).
+// what the repair, its backup and the undo say (IDS_REPAIR_TEXT_FIRST + the text's place among them),
+// and a row's program with its state (IDS_PROGRAM_TEXT_FIRST + the text's place among them).
 #define IDS_CATEGORY_FIRST 2300
 #define IDS_CAPTION_FIRST 2400
 #define IDS_REASON_FIRST 2500
 #define IDS_PROBLEM_FIRST 2600
 #define IDS_REPAIR_TEXT_FIRST 2700
+#define IDS_PROGRAM_TEXT_FIRST 2800

@@ -289,7 +289,7 @@ TEST_F(SaveResults, WritesTheListAsTheReportDoesUnderACsvName) {
     const std::optional<std::string> csv = Contents(c.written);
     ASSERT_TRUE(csv.has_value()) << c.chosen;
     EXPECT_EQ(*csv, FormatReportCsv(FixtureRows())) << c.chosen;
-    EXPECT_EQ(csv->substr(0, csv->find('\n') + 1), "\xEF\xBB\xBFProblem,Registry key,Value,Kind,Reason\r\n");
+    EXPECT_EQ(csv->substr(0, csv->find('\n') + 1), "\xEF\xBB\xBFProblem,Registry key,Value,Kind,Reason,Program\r\n");
   }
   EXPECT_FALSE(Contents("C:\\Out\\other.txt").has_value());
   EXPECT_TRUE(prompt.calls.empty());

@@ -133,6 +133,8 @@ TEST_F(MainWindowPlacement, TheSplitterAndTheColumnWidthsAreStoredAndComeBack) {
   EXPECT_EQ(tree.right - tree.left, 183) << "the designed width when nothing is stored";
   // The Value column as the fitted Problem column left it.
   const int valueWidth = form->Results().ColumnWidth(ResultsListView::colValue);
+  // Room for every column: in a narrow list the Program column gives way to the key.
+  ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
 
   // A drag of the splitter, 100 pixels to the right; then the Problem column made wider.
   const int y = (tree.top + tree.bottom) / 2;
@@ -146,14 +148,17 @@ TEST_F(MainWindowPlacement, TheSplitterAndTheColumnWidthsAreStoredAndComeBack) {
   };
   expectShared(*form, "after the drag");
   form->Results().SetColumnWidth(ResultsListView::colProblem, 140);
+  form->Results().SetColumnWidth(ResultsListView::colProgram, 90);
   ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(Stored("TreeWidth") + "," + Stored("ProblemWidth") + "," + Stored("ValueWidth"),
-            "283,140," + std::to_string(valueWidth));
+  EXPECT_EQ(
+      Stored("TreeWidth") + "," + Stored("ProblemWidth") + "," + Stored("ValueWidth") + "," + Stored("ProgramWidth"),
+      "283,140," + std::to_string(valueWidth) + ",90");
 
   auto again = MakeMainWindow(memory.platform, prompt);
   expectShared(*again, "opened again");
   EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colProblem), 140);
   EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colValue), valueWidth);
+  EXPECT_EQ(again->Results().ColumnWidth(ResultsListView::colProgram), 90);
 
   // However far it is dragged, the list keeps its least width and the tree its designed one.
   for (const int to : {-500, 5000}) {
@@ -178,8 +183,8 @@ TEST_F(MainWindowPlacement, APlaceSavedAt96DpiOpensAt144WithEveryColumnReadable)
   WriteSettings(memory.platform, memory.files, "");
   const auto widths = [](TfrmHivora& form) {
     std::vector<int> columns;
-    for (const auto column :
-         {ResultsListView::colProblem, ResultsListView::colRegistryKey, ResultsListView::colValue}) {
+    for (const auto column : {ResultsListView::colProblem, ResultsListView::colRegistryKey, ResultsListView::colValue,
+                              ResultsListView::colProgram}) {
       columns.push_back(form.Results().ColumnWidth(column));
     }
     return columns;

@@ -19,14 +19,22 @@
 namespace tamrisk::test {
 namespace {
 
+// Rows 0 and 2 belong to one program, row 3 to another of the same name and row 4 to none.
 std::vector<ProblemRow> MixedRows() {
   return {
-      {false, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
-      {false, ProblemId::FontsIssue, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
-       "x.ttf", rkValueInColumn},
-      {false, ProblemId::InvalidFileOrFolder, "HKEY_CLASSES_ROOT\\TypeLib\\{1}\\1.0\\0\\win32", "C:\\b.tlb", rkKey},
-      {false, ProblemId::MissingStartupPrograms, "HKEY_CURRENT_USER\\Software\\Lower\\Path", "C:\\c.exe",
-       rkValueInPath},
+      OfProgram(
+          {false, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\A\\Path", "C:\\a.exe", rkValueInPath},
+          "Pintail Draw", ProgramState::FolderDeleted),
+      OfProgram(
+          {false, ProblemId::FontsIssue, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+           "x.ttf", rkValueInColumn},
+          "Fontsmith", ProgramState::Installed),
+      OfProgram(
+          {false, ProblemId::InvalidFileOrFolder, "HKEY_CLASSES_ROOT\\TypeLib\\{1}\\1.0\\0\\win32", "C:\\b.tlb", rkKey},
+          "Pintail Draw", ProgramState::FolderDeleted),
+      OfProgram({false, ProblemId::MissingStartupPrograms, "HKEY_CURRENT_USER\\Software\\Lower\\Path", "C:\\c.exe",
+                 rkValueInPath},
+                "Pintail Draw", ProgramState::Uninstalled),
       {false, ProblemId::InvalidFileOrFolder, "C:\\Users\\Start Menu\\Old.lnk", "C:\\old.exe", rkShortcutFile},
   };
 }
@@ -69,7 +77,7 @@ class ResultsCommands : public ::testing::Test {
   std::unique_ptr<TfrmHivora> form;
 };
 
-TEST_F(ResultsCommands, SelectionByTypeMatchesTheProblemTextExactly) {
+TEST_F(ResultsCommands, SelectionByTypeOrProgramTicksExactlyItsRows) {
   HWND window = form->Handle();
   struct Step {
     const char* what;
@@ -96,12 +104,26 @@ TEST_F(ResultsCommands, SelectionByTypeMatchesTheProblemTextExactly) {
        {false, true, false, true, false},
        " 2 problems selected for repairing"},
       {"none", -1, IDM_SELECTNONE, {false, false, false, false, false}, " 0 problems selected for repairing"},
+      {"only one program's rows, by name and state",
+       2,
+       IDM_TICKPROGRAM,
+       {true, false, true, false, false},
+       " 2 problems selected for repairing"},
+      {"only a program's rows unticks all others", 1, IDM_SELECTALL, {true, true, true, true, true}, nullptr},
+      {"", 1, IDM_TICKPROGRAM, {false, true, false, false, false}, " 1 problems selected for repairing"},
+      {"a row of no program ticks nothing by program",
+       4,
+       IDM_TICKPROGRAM,
+       {false, true, false, false, false},
+       " 1 problems selected for repairing"},
   };
   for (const Step& step : steps) {
     form->Results().Select(step.select);
     SendCommand(window, step.command);
     EXPECT_EQ(Checks(*form), step.expected) << step.what;
-    EXPECT_EQ(Selected(), step.selectedPanel) << step.what;
+    if (step.selectedPanel) {
+      EXPECT_EQ(Selected(), step.selectedPanel) << step.what;
+    }
     EXPECT_EQ(PanelText(form->StatusBar(), 0), " 5 problems found") << step.what;
   }
 }
@@ -119,13 +141,16 @@ TEST_F(ResultsCommands, ActionsAreEnabledBySelectionAndRowKind) {
     int select;
     bool byType;
     bool regedit;
+    bool byProgram;
   };
-  for (const Case& c : std::vector<Case>{{-1, false, false}, {4, true, false}, {0, true, true}, {-1, false, false}}) {
+  for (const Case& c : std::vector<Case>{
+           {-1, false, false, false}, {4, true, false, false}, {0, true, true, true}, {-1, false, false, false}}) {
     form->Results().Select(c.select);
     PumpMessages();
     EXPECT_EQ(MenuEnabled(window, IDM_SELECTALLTYPE), c.byType) << "row " << c.select;
     EXPECT_EQ(MenuEnabled(window, IDM_SELECTNONETYPE), c.byType) << "row " << c.select;
     EXPECT_EQ(MenuEnabled(window, IDM_OPENREGEDIT), c.regedit) << "row " << c.select;
+    EXPECT_EQ(MenuEnabled(window, IDM_TICKPROGRAM), c.byProgram) << "row " << c.select;
     EXPECT_TRUE(MenuEnabled(window, IDM_SELECTALL));
     EXPECT_TRUE(MenuEnabled(window, IDM_SELECTNONE));
   }

@@ -23,15 +23,22 @@
 namespace tamrisk::test {
 namespace {
 
-// Texts that only a case-insensitive order with numbers by value puts right.
+// Texts that only a case-insensitive order with numbers by value puts right; one row of no program.
 std::vector<ProblemRow> SortRows() {
   return {
-      Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe", rkValueInPath)),
+      OfProgram(
+          Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\App10\\Path", "C:\\b.exe", rkValueInPath)),
+          "Pintail Draw", ProgramState::FolderDeleted),
       Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\app9\\Path", "C:\\A.exe", rkValueInPath),
-      Ticked(Row(ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe", rkValueInPath)),
-      Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe", rkValueInPath),
+      OfProgram(Ticked(Row(ProblemId::FontsIssue, "HKEY_CURRENT_USER\\App100\\Path", "C:\\c10.exe", rkValueInPath)),
+                "acme Tools", ProgramState::Installed),
+      OfProgram(Row(ProblemId::AddRemoveProgramsIssue, "HKEY_CURRENT_USER\\App9x\\Path", "C:\\c9.exe", rkValueInPath),
+                "Pintail Draw", ProgramState::Uninstalled),
   };
 }
+// The Program column of SortRows, as the list shows it in English.
+const std::vector<std::string> kSortRowPrograms = {"Pintail Draw (folder deleted)", "", "acme Tools (installed)",
+                                                   "Pintail Draw (uninstalled)"};
 
 void Key(HWND window, WPARAM key) {
   ::SendMessageW(window, WM_KEYDOWN, key, 0);
@@ -83,7 +90,7 @@ class ResultsList : public ::testing::Test {
   std::vector<int> Arrows() {
     HWND header = reinterpret_cast<HWND>(::SendMessageW(List(), LVM_GETHEADER, 0, 0));
     std::vector<int> arrows;
-    for (int column = 0; column < 3; ++column) {
+    for (int column = 0; column <= ResultsListView::colProgram; ++column) {
       HDITEMW item{};
       item.mask = HDI_FORMAT;
       ::SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
@@ -115,18 +122,26 @@ TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFoll
     int arrow;
   };
   const std::vector<Step> steps = {
-      {ResultsListView::colProblem, {1, 3, 2, 0}, 1},     {ResultsListView::colProblem, {0, 2, 1, 3}, -1},
-      {ResultsListView::colRegistryKey, {1, 3, 0, 2}, 1}, {ResultsListView::colRegistryKey, {2, 0, 3, 1}, -1},
-      {ResultsListView::colValue, {1, 0, 3, 2}, 1},       {ResultsListView::colValue, {2, 3, 0, 1}, -1},
+      {ResultsListView::colProblem, {1, 3, 2, 0}, 1},
+      {ResultsListView::colProblem, {0, 2, 1, 3}, -1},
+      {ResultsListView::colRegistryKey, {1, 3, 0, 2}, 1},
+      {ResultsListView::colRegistryKey, {2, 0, 3, 1}, -1},
+      {ResultsListView::colValue, {1, 0, 3, 2}, 1},
+      {ResultsListView::colValue, {2, 3, 0, 1}, -1},
+      // The rows of no program last, upwards.
+      {ResultsListView::colProgram, {2, 0, 3, 1}, 1},
+      {ResultsListView::colProgram, {1, 3, 0, 2}, -1},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "column " << step.column << " arrow " << step.arrow);
     ClickHeader(step.column);
     EXPECT_EQ(ShownKeys(), keys(step.order));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      EXPECT_EQ(Results().IsChecked(i), rows[static_cast<std::size_t>(step.order[i])].checked) << "row " << i;
+      const auto from = static_cast<std::size_t>(step.order[i]);
+      EXPECT_EQ(Results().IsChecked(i), rows[from].checked) << "row " << i;
+      EXPECT_EQ(ListItemText(List(), static_cast<int>(i), ResultsListView::colProgram), kSortRowPrograms[from]);
     }
-    std::vector<int> arrows(3, 0);
+    std::vector<int> arrows(4, 0);
     arrows[static_cast<std::size_t>(step.column)] = step.arrow;
     EXPECT_EQ(Arrows(), arrows);
     std::vector<std::string> selected = SelectedKeys();
@@ -140,20 +155,23 @@ TEST_F(ResultsList, AHeaderClickSortsAndASecondReversesWithTicksAndSelectionFoll
   Results().Clear();
   Results().AppendRows(rows);
   EXPECT_EQ(ShownKeys(), keys({0, 1, 2, 3}));
-  EXPECT_EQ(Arrows(), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(Arrows(), (std::vector<int>{0, 0, 0, 0}));
 }
 
-// The rows keep the English problem names; a header click sorts them as the window's language shows them.
-TEST_F(ResultsList, ProblemsSortAsTheyReadInTheWindowsLanguage) {
+// The rows keep the English problem names and program states; the list shows them, and a header click
+// sorts them, as the window's language words them.
+TEST_F(ResultsList, ProblemsAndProgramsReadAndSortInTheWindowsLanguage) {
   const Speaking german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
   ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
   // English order: Invalid, Missing, Windows; German: Fehlende, Ungueltige, Windows-Dienst.
   Results().AppendRows({Ticked(Row(ProblemId::WindowsServiceIssue, "HKEY_CURRENT_USER\\C", "", rkValueInPath)),
                         Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A", "", rkValueInPath)),
-                        Ticked(Row(ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
+                        OfProgram(Row(ProblemId::MissingSharedDlls, "HKEY_CURRENT_USER\\B", "", rkValueInPath),
+                                  "Pintail Draw", ProgramState::FolderDeleted)});
   ClickHeader(ResultsListView::colProblem);
   EXPECT_EQ(ShownKeys(),
             (std::vector<std::string>{"HKEY_CURRENT_USER\\B", "HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\C"}));
+  EXPECT_EQ(ListItemText(List(), 0, ResultsListView::colProgram), "Pintail Draw (Ordner gelöscht)");
 }
 
 // A press where the mouse puts it: on a row's text in each column, beside the texts, and on a check
@@ -319,9 +337,10 @@ TEST_F(ResultsList, FindSearchesTheColumnsAndTheReasonAndWrapsRound) {
   EXPECT_EQ(findNext("datei nicht gefunden"), 0);
 }
 
-TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
-  Results().AppendRows({Ticked(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe",
-                                   rkValueInPath, reason::FileNotFound("C:\\a.exe"))),
+TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueProgramAndReason) {
+  Results().AppendRows({OfProgram(Row(ProblemId::InvalidFileOrFolder, "HKEY_CURRENT_USER\\A\\Path", "C:\\a.exe",
+                                      rkValueInPath, reason::FileNotFound("C:\\a.exe")),
+                                  "Pintail Draw", ProgramState::Uninstalled),
                         Ticked(Row(ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\B", "", rkValueInPath))});
   const auto tip = [&](int row) {
     wchar_t text[INFOTIPSIZE] = L"Invalid File";
@@ -333,8 +352,110 @@ TEST_F(ResultsList, ARowsTipHoldsItsWholeKeyValueAndReason) {
     ::SendMessageW(form->Handle(), WM_NOTIFY, IDC_REGISTRYDATA, reinterpret_cast<LPARAM>(&request));
     return win32::Utf8(text);
   };
-  EXPECT_EQ(tip(0), "HKEY_CURRENT_USER\\A\\Path\r\nC:\\a.exe\r\nfile not found: C:\\a.exe");
-  EXPECT_EQ(tip(1), "HKEY_CURRENT_USER\\B") << "no value, no reason, no empty lines";
+  EXPECT_EQ(tip(0),
+            "HKEY_CURRENT_USER\\A\\Path\r\nC:\\a.exe\r\nPintail Draw (uninstalled)\r\nfile not found: C:\\a.exe");
+  EXPECT_EQ(tip(1), "HKEY_CURRENT_USER\\B") << "no value, no program, no reason, no empty lines";
+}
+
+// Grouped by program: a heading over each program's rows with its count, the rows of no program
+// last; a heading's check box ticks its rows, the commands act on the rows under the headings, and
+// the choice comes back when the window opens again.
+TEST(ResultsByProgram, HeadingsCountTickAndTheChoiceIsKept) {
+  const auto Select = [](HWND list, int line) {
+    SetRowSelected(list, -1, 0);
+    SetRowSelected(list, line, LVIS_SELECTED | LVIS_FOCUSED);
+  };
+  struct Case {
+    LANGID language;
+    std::vector<std::string> headings;  // top to bottom
+  };
+  const std::vector<Case> cases = {
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+       {"1 entries: acme Tools (installed)", "3 entries: Pintail Draw (folder deleted)", "No program: 2 entries"}},
+      {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
+       {"1 Einträge: acme Tools (installiert)", "3 Einträge: Pintail Draw (Ordner gelöscht)",
+        "Kein Programm: 2 Einträge"}},
+  };
+  const auto row = [](const char* key, std::optional<ProgramRef> program) {
+    ProblemRow made = Row(ProblemId::InvalidFileOrFolder, std::string("HKEY_CURRENT_USER\\") + key, "", rkKey);
+    made.program = std::move(program);
+    return made;
+  };
+  const ProgramRef pintail{"Pintail Draw", ProgramState::FolderDeleted}, acme{"acme Tools", ProgramState::Installed};
+  const std::vector<ProblemRow> rows = {row("A", pintail), row("B", std::nullopt), row("C", pintail),
+                                        row("D", acme),    row("E", std::nullopt), row("F", pintail)};
+  // The first column of each heading, and the key of each row, top to bottom.
+  const std::vector<std::string> keyLines = {"", "D", "", "A", "C", "F", "", "B", "E"};
+  for (const Case& c : cases) {
+    const Speaking language(c.language);
+    MemoryPlatform memory;
+    memory.files.AddFolder(memory.system.ExecutableFolder());
+    ScriptedPrompt prompt;
+    auto form = MakeMainWindow(memory.platform, prompt);
+    ::MoveWindow(form->Handle(), 0, 0, 1200, 520, TRUE);
+    ResultsListView& results = form->Results();
+    HWND list = results.Handle();
+    results.AppendRows(rows);
+    SendCommand(form->Handle(), IDM_BYPROGRAM);
+    ASSERT_EQ(ListItemCount(list), static_cast<int>(keyLines.size()));
+    std::vector<std::string> headings;
+    for (int line = 0; line < ListItemCount(list); ++line) {
+      const std::string key = ListItemText(list, line, ResultsListView::colRegistryKey);
+      EXPECT_EQ(key, keyLines[static_cast<std::size_t>(line)].empty() ? "" : "HKEY_CURRENT_USER\\" + keyLines[line]);
+      if (key.empty()) headings.push_back(ListItemText(list, line, ResultsListView::colProblem));
+    }
+    EXPECT_EQ(headings, c.headings);
+
+    const auto ticked = [&] {
+      std::string keys;
+      for (std::size_t i = 0; i < results.RowCount(); ++i) {
+        if (results.IsChecked(i)) keys += results.Row(i).registryKey.back();
+      }
+      return keys;
+    };
+    // A press on the check box of Pintail Draw's heading, then of the heading of no program, then again.
+    const auto clickBox = [&](int line) {
+      HIMAGELIST images = reinterpret_cast<HIMAGELIST>(::SendMessageW(list, LVM_GETIMAGELIST, LVSIL_STATE, 0));
+      int boxWidth = 0, boxHeight = 0;
+      ::ImageList_GetIconSize(images, &boxWidth, &boxHeight);
+      RECT icon{};
+      icon.left = LVIR_ICON;
+      ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&icon));
+      const LPARAM at = MAKELPARAM(icon.left - boxWidth / 2, (icon.top + icon.bottom) / 2);
+      ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+      PumpMessages();
+    };
+    clickBox(2);
+    EXPECT_EQ(ticked(), "ACF");
+    clickBox(6);
+    EXPECT_EQ(ticked(), "ACFBE");
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMSTATE, 2, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK,
+              static_cast<LRESULT>(INDEXTOSTATEIMAGEMASK(2)));
+    // Space on a heading, as its check box.
+    Select(list, 2);
+    ::SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_EQ(ticked(), "BE");
+    if (PRIMARYLANGID(c.language) == LANG_ENGLISH) {
+      EXPECT_EQ(PanelText(form->StatusBar(), 1), " 2 problems selected for repairing");
+    }
+    // The commands take the row under the heading, not the line.
+    results.Select(static_cast<int>(std::find_if(results.Rows().begin(), results.Rows().end(),
+                                                 [](const ProblemRow& r) { return r.registryKey.back() == 'C'; }) -
+                                    results.Rows().begin()));
+    EXPECT_EQ(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 4);
+    SendCommand(form->Handle(), IDM_TICKPROGRAM);
+    EXPECT_EQ(ticked(), "ACF");
+
+    ::SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    auto again = MakeMainWindow(memory.platform, prompt);
+    EXPECT_TRUE(again->Results().ByProgram());
+    EXPECT_TRUE(::GetMenuState(::GetMenu(again->Handle()), IDM_BYPROGRAM, MF_BYCOMMAND) & MF_CHECKED);
+    again->Results().AppendRows(rows);
+    EXPECT_EQ(ListItemCount(again->Results().Handle()), static_cast<int>(keyLines.size()));
+    SendCommand(again->Handle(), IDM_BYPROGRAM);
+    EXPECT_EQ(ListItemCount(again->Results().Handle()), static_cast<int>(rows.size())) << "one list again";
+  }
 }
 
 TEST(CompactKeyPath, KeepsTheRootAndAsManyLastPartsAsFit) {

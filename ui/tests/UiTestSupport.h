@@ -133,6 +133,12 @@ std::vector<int> TreeStates(TfrmHivora& form);
 // Ticks of the tree as options.ini stores them: the listed codes checked, every other one not.
 std::string Ticks(std::initializer_list<int> checked);
 
+// The row told as belonging to this program.
+inline ProblemRow OfProgram(ProblemRow row, const std::string& name, ProgramState state) {
+  row.program = ProgramRef{name, state};
+  return row;
+}
+
 // Sets options.ini of the platform (executable folder + "options.ini") to these lines.
 void WriteSettings(const Platform& platform, FileSystem& files, const std::string& text);
 

@@ -14,7 +14,7 @@ namespace tamrisk {
 namespace {
 
 // UTF-8 after its byte-order mark.
-constexpr const char* kHeader = "\xEF\xBB\xBFProblem,Registry key,Value,Kind,Reason\r\n";
+constexpr const char* kHeader = "\xEF\xBB\xBFProblem,Registry key,Value,Kind,Reason,Program\r\n";
 
 TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
   struct Case {
@@ -43,32 +43,37 @@ TEST(ReportCsv, QuotesOnlyTheFieldsThatNeedItAndDisarmsFormulas) {
     const std::vector<ProblemRow> rows = {
         {true, ProblemId::FontsIssue, "HKEY_CURRENT_USER\\Software\\X", c.value, rkValueInColumn, Verbatim(c.value)}};
     EXPECT_EQ(FormatReportCsv(rows), std::string(kHeader) + "Fonts Issue,HKEY_CURRENT_USER\\Software\\X," + c.field +
-                                         ",rkValueInColumn," + c.field + "\r\n")
+                                         ",rkValueInColumn," + c.field + ",\r\n")
         << c.label;
   }
 }
 
 TEST(ReportCsv, OneLinePerRowInListOrderWithTheKindsName) {
-  const std::vector<ProblemRow> rows = {
+  std::vector<ProblemRow> rows = {
       {true, ProblemId::ObsoleteSoftwareKey, "HKEY_CURRENT_USER\\Software", "Old, Corp", rkSubkeyInColumn,
        reason::NoValuesBelow()},
       {false, ProblemId::MissingShortcutReference, "C:\\Desk\\a.lnk", "C:\\gone.exe", rkShortcutFile,
        reason::ShortcutTargetNotFound("C:\\gone.exe")},
       {true, ProblemId::FontsIssue, "HKEY_LOCAL_MACHINE\\Fonts\\A", "a.ttf", rkValueInPath},
+      {true, ProblemId::InvalidFileOrFolder, "HKEY_LOCAL_MACHINE\\Software\\Pintail\\Path", "C:\\Pintail\\",
+       rkValueInPath, reason::Gone({"C:\\Pintail\\", MissingPath::Folder})},
       {true, ProblemId::CustomControlsIssue, "HKEY_CLASSES_ROOT\\CLSID\\{1}", "", rkKey},
       {true, ProblemId::MissingSharedDlls, "HKEY_LOCAL_MACHINE\\SharedDlls", "C:\\x.dll", rkValueInColumn},
       {true, ProblemId::SoftwareLocationsIssue, "HKEY_LOCAL_MACHINE\\App Paths\\a.exe", "C:\\a.exe", rkDefaultValue},
   };
+  rows[3].program = ProgramRef{"Pintail Draw, 2.0", ProgramState::FolderDeleted};
   EXPECT_EQ(FormatReportCsv(rows),
             std::string(kHeader) +
                 "Obsolete Software Key,HKEY_CURRENT_USER\\Software,\"Old, Corp\",rkSubkeyInColumn,"
-                "no values below this key\r\n"
+                "no values below this key,\r\n"
                 "Missing ShortCut reference,C:\\Desk\\a.lnk,C:\\gone.exe,rkShortcutFile,"
-                "shortcut target not found: C:\\gone.exe\r\n"
-                "Fonts Issue,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath,\r\n"
-                "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey,\r\n"
-                "Missing Shared Dlls,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn,\r\n"
-                "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue,\r\n");
+                "shortcut target not found: C:\\gone.exe,\r\n"
+                "Fonts Issue,HKEY_LOCAL_MACHINE\\Fonts\\A,a.ttf,rkValueInPath,,\r\n"
+                "Invalid File or Folder,HKEY_LOCAL_MACHINE\\Software\\Pintail\\Path,C:\\Pintail\\,rkValueInPath,"
+                "folder not found: C:\\Pintail\\,\"Pintail Draw, 2.0 (folder deleted)\"\r\n"
+                "Custom Controls Issue,HKEY_CLASSES_ROOT\\CLSID\\{1},,rkKey,,\r\n"
+                "Missing Shared Dlls,HKEY_LOCAL_MACHINE\\SharedDlls,C:\\x.dll,rkValueInColumn,,\r\n"
+                "Software Locations Issue,HKEY_LOCAL_MACHINE\\App Paths\\a.exe,C:\\a.exe,rkDefaultValue,,\r\n");
   EXPECT_EQ(FormatReportCsv({}), kHeader);
 }
 
@@ -107,14 +112,33 @@ TEST_F(ReportRun, ScansTheTickedCategoriesAndDropsIgnoredRows) {
 
   EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv"), 0);
   const std::string key = std::string("HKEY_CURRENT_USER\\") + kRun;
-  EXPECT_EQ(Report(), std::string(kHeader) + "Missing Startup Programs," + key +
-                          "\\Tool,C:\\Gone\\tool.exe /min,rkValueInPath,file not found: C:\\Gone\\tool.exe\r\n"
-                          "Missing Startup Programs," +
-                          key +
-                          "\\Pair,\"\"\"C:\\Gone\\a b.exe\"\",x\",rkValueInPath,file not found: C:\\Gone\\a b.exe\r\n");
+  EXPECT_EQ(Report(),
+            std::string(kHeader) + "Missing Startup Programs," + key +
+                "\\Tool,C:\\Gone\\tool.exe /min,rkValueInPath,file not found: C:\\Gone\\tool.exe,\r\n"
+                "Missing Startup Programs," +
+                key + "\\Pair,\"\"\"C:\\Gone\\a b.exe\"\",x\",rkValueInPath,file not found: C:\\Gone\\a b.exe,\r\n");
   // Nothing repaired, nothing saved.
   EXPECT_TRUE(env_.registry.GetValue(RootKey::CurrentUser, kRun, "Tool"));
   EXPECT_EQ(env_.files.Contents(kIni).value(), iniBefore);
+}
+
+// A row left by a program whose folder is gone names it in the last column, and the log counts it.
+TEST_F(ReportRun, RowsNameTheProgramTheyBelongToAndTheLogCountsThePrograms) {
+  Tick({10});
+  const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pintail";
+  env_.registry.SetString(RootKey::LocalMachine, uninstall, "DisplayName", "Pintail Draw");
+  env_.registry.SetString(RootKey::LocalMachine, uninstall, "InstallLocation", "C:\\Program Files\\Pintail");
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Pintail", "C:\\Program Files\\Pintail\\pin.exe");
+  env_.registry.SetString(RootKey::CurrentUser, kRun, "Tool", "C:\\Gone\\tool.exe");
+  EXPECT_EQ(RunReport(env_.platform, "C:\\Reports\\out.csv"), 0);
+  const std::string report = Report();
+  EXPECT_NE(report.find("\\Pintail,C:\\Program Files\\Pintail\\pin.exe,rkValueInPath,file not found: "
+                        "C:\\Program Files\\Pintail\\pin.exe,Pintail Draw (folder deleted)\r\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("tool.exe,\r\n"), std::string::npos) << "a row of no program leaves the column empty";
+  const std::string log = env_.files.Contents("C:\\Program Files\\Tamrisk\\Tamrisk.log").value_or("");
+  EXPECT_NE(log.find("  found 2  programs 1  exit 0"), std::string::npos) << log;
 }
 
 TEST_F(ReportRun, NothingTickedGivesTheHeaderAlone) {

@@ -67,6 +67,7 @@ std::map<std::string, std::string> EngineTexts() {
     const std::string index = std::to_string(place.index);
     if (place.family == TextFamily::Reason) texts["IDS_REASON_FIRST+" + index] = pattern.english;
     if (place.family == TextFamily::Repair) texts["IDS_REPAIR_TEXT_FIRST+" + index] = pattern.english;
+    if (place.family == TextFamily::Program) texts["IDS_PROGRAM_TEXT_FIRST+" + index] = pattern.english;
     // The window says an unreadable options.ini in its own English, which en.rc holds.
     if (pattern.id == TextId::SettingsNotWritten) texts["IDS_SETTINGS_NOT_WRITTEN"] = pattern.english;
   }
