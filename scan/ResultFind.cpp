@@ -8,7 +8,8 @@ bool RowMatches(const ProblemRow& row, const FindQuery& query, const Wording& wo
   if (query.text.empty()) return false;
   const std::string problem = wording.Problem(row.problem);
   const std::string reason = Worded(row.reason, wording);
-  for (const std::string* text : {&problem, &row.registryKey, &row.value, &reason}) {
+  const std::string program = row.program ? Worded(ProgramPhrase(*row.program), wording) : std::string();
+  for (const std::string* text : {&problem, &row.registryKey, &row.value, &program, &reason}) {
     const std::size_t at = query.matchCase ? text->find(query.text) : FindNoCase(*text, query.text);
     if (at != std::string::npos) return true;
   }

@@ -18,8 +18,8 @@ struct FindQuery {
   bool down = true;
 };
 
-// Whether the row's Problem, Registry key or Value text or its reason, the problem and the reason
-// worded as the list shows them, holds the query's text. An empty text is found nowhere.
+// Whether the row's Problem, Registry key, Value or Program text or its reason, each worded as the
+// list shows it, holds the query's text. An empty text is found nowhere.
 bool RowMatches(const ProblemRow& row, const FindQuery& query, const Wording& wording = English());
 
 // The matching row after current (before it, going up), wrapping round, with current itself last;

@@ -84,6 +84,7 @@ TEST(ResultFind, GoesToTheNextMatchInEitherDirectionAndWrapsRound) {
       {false, ProblemId::FontsIssue, "HKEY\\Four", "four.ttf", rkKey},
   };
   rows[1].reason = reason::NoValuesBelow();
+  rows[2].program = ProgramRef{"Pintail Draw", ProgramState::FolderDeleted};
   struct Case {
     const char* what;
     FindQuery query;
@@ -100,6 +101,7 @@ TEST(ResultFind, GoesToTheNextMatchInEitherDirectionAndWrapsRound) {
       {"the current row itself comes last", {"four", false, true}, 3, 3},
       {"the reason counts", {"NO VALUES", false, true}, 3, 1},
       {"the key and value columns count", {"three.EXE", false, true}, std::nullopt, 2},
+      {"the program and its state count", {"draw (folder", false, true}, std::nullopt, 2},
       {"match case", {"invalid", true, true}, 0, std::nullopt},
       {"match case finds the exact text", {"Issue", true, true}, 0, 3},
       {"nothing matches", {"gone", false, true}, 1, std::nullopt},
