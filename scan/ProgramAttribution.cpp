@@ -218,10 +218,15 @@ class ProgramIndexBuilder {
   }
 
   ProgramIndex Finish() {
+    // Only the fixed drives are looked at, as the scan does by default: a folder on a network or
+    // removable drive counts as there, so a drive that does not answer cannot hold the window up.
+    const std::string fixed = AsciiUpper(ComputeTestedDrives(platform_.files, false, false));
+    const auto isThere = [&](const std::string& folder) {
+      if (fixed.find(AsciiUpperChar(folder.front())) == std::string::npos) return true;
+      return platform_.files.KindOf(folder) != PathKind::Nothing;
+    };
     for (auto& [key, record] : merged_) {
-      record.anyFolderExists = std::any_of(record.folders.begin(), record.folders.end(), [&](const std::string& f) {
-        return platform_.files.KindOf(f) != PathKind::Nothing;
-      });
+      record.anyFolderExists = std::any_of(record.folders.begin(), record.folders.end(), isThere);
       index_.Add(std::move(record));
     }
     return std::move(index_);

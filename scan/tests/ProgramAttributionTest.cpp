@@ -72,7 +72,10 @@ void SeedMachine(MemoryPlatform& env) {
         Str(At(kUninstall, "{T00}"), "InstallLocation", "C:\\Program Files\\"),
         Str(At(kUninstall, "Drv"), "DisplayName", "Driverpack"),
         Str(At(kUninstall, "Drv"), "UninstallString", "C:\\Windows\\System32\\drvuninst.exe"),
-        ExpandStr(At(kUninstall, "Drv"), "InstallLocation", "%CommonProgramFiles%\\Driverpack")});
+        ExpandStr(At(kUninstall, "Drv"), "InstallLocation", "%CommonProgramFiles%\\Driverpack"),
+        Str(At(kUninstall, "Netty"), "DisplayName", "Netty"),
+        Str(At(kUninstall, "Netty"), "InstallLocation", "N:\\Apps\\Netty")});
+  env.files.SetDriveType('n', drivetype::Remote);
   SeedFiles(env.files,
             {"C:\\Program Files\\Pin\\pin.exe", "C:\\Program Files (x86)\\Wing\\",
              "C:\\Users\\ann\\AppData\\Local\\Notely\\notely.exe", "C:\\Program Files\\Acme\\", "C:\\Users\\bob\\"});
@@ -97,6 +100,10 @@ struct AttributionCase {
 };
 
 const AttributionCase kCases[] = {
+    // A network drive is not looked at: its folder counts as there.
+    {"program on a network drive",
+     RowAt(kClass, rkKey, FileNotFound("N:\\Apps\\Netty\\n.dll")),
+     {{"Netty", kInstalled}}},
     // By the folder of the path that failed.
     {"64-bit program",
      RowAt(kClass, rkKey, FileNotFound("C:\\Program Files\\Pin\\pin.dll")),
@@ -241,8 +248,8 @@ TEST(ProgramAttributionTest, IndexReadsOnlyTheUninstallEntries) {
   env.registry.ResetCalls();
   env.files.ResetCalls();
   const ProgramIndex index = ProgramIndex::Build(env.platform);
-  EXPECT_EQ(index.Programs().size(), 9u);
-  EXPECT_LE(env.registry.Calls().opens, 20u);
+  EXPECT_EQ(index.Programs().size(), 10u);
+  EXPECT_LE(env.registry.Calls().opens, 22u);
   EXPECT_LE(env.files.Calls().existence, 10u);
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
 }
