@@ -5,6 +5,12 @@
 #   step TEXT, fail TEXT                a timed step line; a failed check, counted in failures
 #   end_prefix_on_exit                  ends the prefix's programs and the X display at exit
 
+# The prefix template and the 64-bit "wine" come from the scripts' library.
+if ! declare -F clone_prefix >/dev/null; then
+  # shellcheck source=../scripts/lib.sh
+  . "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib.sh"
+fi
+
 # "== [12 s] TEXT", counted from the script's own started=$SECONDS.
 step() { echo "== [$((SECONDS - ${started:-0})) s] $*" >&2; }
 failures=0
@@ -23,13 +29,13 @@ end_prefix_on_exit() {
 }
 
 # PREFIX must not exist yet, or hold the marker file MARKER that an earlier run left (it is then
-# made afresh): a user's own prefix is never touched. Wine runs with HOME set to PREFIX.home. The
-# prefix is created by a first program; the links a new prefix makes from Desktop, Documents and the
-# like to HOME become real folders, so scans see the prefix's folders alone, as on a new Windows.
-# Wine's output goes to the file LOG in the prefix. Sets prefix to PREFIX's full path.
+# made afresh): a user's own prefix is never touched. The prefix is a clone of the tests' template
+# (scripts/lib.sh), whose Desktop, Documents and the like are real folders, so scans see the prefix's
+# folders alone, as on a new Windows. Wine runs with HOME set to PREFIX.home, and its output goes to
+# the file LOG in the prefix. Sets prefix to PREFIX's full path.
 fresh_prefix() {
   prefix="$(realpath -m "$1")"
-  local marker_file="$prefix/$2" log="$prefix/$3" user_dir link
+  local marker_file="$prefix/$2" log="$prefix/$3"
   if [ -e "$prefix" ]; then
     if [ ! -e "$marker_file" ]; then
       echo "$prefix exists and is not a prefix of these tests; refusing to touch it" >&2
@@ -37,7 +43,8 @@ fresh_prefix() {
     fi
     rm -rf "$prefix" "$prefix.home"
   fi
-  mkdir -p "$prefix"
+  mkdir -p "$(dirname "$prefix")"
+  clone_prefix "$prefix" || return 1
   touch "$marker_file"
   export WINEPREFIX="$prefix"
   export WINEDEBUG=-all
@@ -46,14 +53,6 @@ fresh_prefix() {
   mkdir -p "$HOME"
   # Wine's services inherit the output of the first program; a file keeps them off the caller's pipes.
   wine cmd /c exit </dev/null >>"$log" 2>&1
-  for user_dir in "$prefix/drive_c/users"/*; do
-    for link in "$user_dir"/*; do
-      if [ -L "$link" ]; then
-        rm "$link"
-        mkdir "$link"
-      fi
-    done
-  done
 }
 
 linux_path() {

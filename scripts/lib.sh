@@ -118,6 +118,52 @@ use_wine_prefix() {
   mkdir -p "$TAMRISK_WINE_HOME"
 }
 
+# A new prefix takes 1.3 GB: Wine copies every DLL of its 64-bit and its 32-bit half into it. So the
+# prefixes of the tests are clones of one template made once per Wine version: the clones' DLLs and
+# programs are hard links to the template's, which Wine only ever reads and maps; every other file
+# (the registry, .ini files, logs) is a copy of the clone's own. Nothing may write into a clone's
+# system DLLs in place: that would change the template and every other clone.
+TAMRISK_PREFIX_TEMPLATE="${TAMRISK_PREFIX_TEMPLATE:-$TAMRISK_BUILD/win/prefix-template}"
+TAMRISK_TEMPLATE_MARKER=.tamrisk-prefix-template
+
+# Makes the template when it is missing or was made by another Wine. Several tests may ask at once: the
+# first makes it, the others wait on the lock.
+ensure_prefix_template() {
+  local template="$TAMRISK_PREFIX_TEMPLATE" version
+  version="$(wine --version 2>/dev/null)" || { log "wine does not start"; return 1; }
+  mkdir -p "$(dirname "$template")"
+  (
+    flock 9
+    [ "$(cat "$template/$TAMRISK_TEMPLATE_MARKER" 2>/dev/null)" = "$version" ] && exit 0
+    rm -rf "$template" "$template.home"
+    mkdir -p "$template" "$template.home"
+    WINEPREFIX="$template" HOME="$template.home" WINEDEBUG=-all \
+      WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" wine cmd /c exit </dev/null >/dev/null 2>&1 &&
+      WINEPREFIX="$template" wineserver -w || { log "Wine could not make the prefix template $template"; exit 1; }
+    # A new prefix links Desktop, Documents and the like to HOME; real folders instead, so a scan sees
+    # the prefix's folders alone, as on a new Windows.
+    local user_dir link
+    for user_dir in "$template/drive_c/users"/*; do
+      for link in "$user_dir"/*; do
+        if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+      done
+    done
+    printf '%s' "$version" >"$template/$TAMRISK_TEMPLATE_MARKER"
+  ) 9>"$template.lock"
+}
+
+# clone_prefix TARGET: a new prefix at TARGET (which must not exist) from the template.
+clone_prefix() {
+  local target="$1"
+  ensure_prefix_template || return 1
+  cp -al "$TAMRISK_PREFIX_TEMPLATE" "$target" || return 1
+  rm -f "$target/$TAMRISK_TEMPLATE_MARKER"
+  find "$target" -type f -links +1 ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
+    -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.tlb' -o -iname '*.ds' \
+    -o -iname '*.nls' -o -iname '*.vxd' -o -iname '*.com' \) -exec sh -c \
+    'for file; do cp -p "$file" "$file.copy" && mv -f "$file.copy" "$file" || exit 1; done' sh {} +
+}
+
 TAMRISK_STARTED_PIDS=()
 
 # Starts Xvfb on the first free display number and exports DISPLAY.
@@ -138,6 +184,7 @@ start_xvfb() {
 # A persistent wineserver with its output detached (Wine's services would otherwise hold the test
 # runner's pipes open), then one program so the prefix exists and its services are warm.
 start_wineserver() {
+  if [ ! -e "$WINEPREFIX" ]; then clone_prefix "$WINEPREFIX" || return 1; fi
   HOME="$TAMRISK_WINE_HOME" wineserver -p </dev/null >/dev/null 2>&1 &
   TAMRISK_STARTED_PIDS+=($!)
   HOME="$TAMRISK_WINE_HOME" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
