@@ -321,9 +321,29 @@ ProgramIndex ProgramIndex::Build(const Platform& platform) {
   return builder.Finish();
 }
 
+namespace {
+
+// Whether folder (a FolderKey) is named for the program's publisher rather than for the program:
+// "C:\PROGRAM FILES\WREN" of Wren Studio by Wren Software Ltd. A vendor's folder also holds the
+// vendor's other products, which may be long uninstalled.
+bool IsVendorFolder(const std::string& folder, const ProgramRecord& program) {
+  const std::string name = NameKey(std::string_view(folder).substr(folder.rfind('\\') + 1));
+  const std::vector<std::string> products = ProductForms(program.displayName);
+  if (name.empty() || std::find(products.begin(), products.end(), name) != products.end()) return false;
+  for (const std::string& vendor : VendorForms(program.publisher)) {
+    if (vendor == name || vendor.substr(0, vendor.find(' ')) == name) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void ProgramIndex::Add(ProgramRecord record) {
   const std::size_t id = programs_.size();
-  for (const std::string& folder : record.folders) byFolder_[folder].push_back(id);
+  for (const std::string& folder : record.folders) {
+    byFolder_[folder].push_back(id);
+    if (IsVendorFolder(folder, record)) vendorFolders_.insert(folder);
+  }
   for (const RegLocation& key : record.uninstallKeys) byEntryKey_.emplace(CanonicalLocation(key, currentUserSid_), id);
   for (const std::string& product : ProductForms(record.displayName)) {
     products_.insert(product);
@@ -335,10 +355,15 @@ void ProgramIndex::Add(ProgramRecord record) {
   programs_.push_back(std::move(record));
 }
 
-std::vector<std::size_t> ProgramIndex::OwnersOfPath(const std::string& path) const {
-  const std::optional<std::string> start = FolderKey(path);
-  for (std::string key = start.value_or(""); !key.empty(); key = ParentKey(key)) {
-    if (const auto found = byFolder_.find(key); found != byFolder_.end()) return found->second;
+std::vector<std::size_t> ProgramIndex::OwnersOfPath(const MissingPath& missing) const {
+  const std::optional<std::string> start = FolderKey(missing.path);
+  // Steps below the folder found that are folders: all of them, or all but a file's own name.
+  std::size_t foldersBelow = missing.what == MissingPath::File ? 0 : 1;
+  for (std::string key = start.value_or(""); !key.empty(); key = ParentKey(key), ++foldersBelow) {
+    const auto found = byFolder_.find(key);
+    if (found == byFolder_.end()) continue;
+    if (foldersBelow > 1 && vendorFolders_.contains(key)) return {};
+    return found->second;
   }
   return {};
 }
@@ -433,7 +458,7 @@ std::optional<MissingPath> FailedPathOf(const ProblemRow& row) {
 std::optional<ProgramRef> Attribute(const ProblemRow& row, const ProgramIndex& index,
                                     const std::optional<MissingPath>& failed) {
   if (const std::optional<std::size_t> entry = index.OwnerOfEntryKey(row.location)) return RefOf(index, *entry);
-  const std::vector<std::size_t> byPath = failed ? index.OwnersOfPath(failed->path) : std::vector<std::size_t>{};
+  const std::vector<std::size_t> byPath = failed ? index.OwnersOfPath(*failed) : std::vector<std::size_t>{};
   if (byPath.size() == 1) return RefOf(index, byPath.front());
   const auto vendorAndProduct = VendorAndProductOf(row.location);
   if (!vendorAndProduct) return std::nullopt;

@@ -60,9 +60,11 @@ class ProgramIndex {
 
   const std::vector<ProgramRecord>& Programs() const { return programs_; }
 
-  // The programs whose own folder is the longest one holding path (itself included); empty when
-  // none does. More than one means that folder is shared.
-  std::vector<std::size_t> OwnersOfPath(const std::string& path) const;
+  // The programs whose own folder is the longest one holding the path (itself included); empty
+  // when none does, or when that folder is named for the vendor and the path is or lies in a folder
+  // below it (one of the vendor's other products, for all the index knows). More than one means
+  // that folder is shared.
+  std::vector<std::size_t> OwnersOfPath(const MissingPath& missing) const;
   // The program whose uninstall entry is the key, or holds it.
   std::optional<std::size_t> OwnerOfEntryKey(const RegLocation& key) const;
   // The programs whose publisher is vendor and whose name is product (or product and a version).
@@ -79,6 +81,7 @@ class ProgramIndex {
   SharedPlaces shared_;
   std::string currentUserSid_;
   std::unordered_map<std::string, std::vector<std::size_t>> byFolder_;
+  std::unordered_set<std::string> vendorFolders_;  // folders of byFolder_ named for a program's vendor
   std::unordered_map<std::string, std::size_t> byEntryKey_;
   std::unordered_map<std::string, std::vector<std::size_t>> byVendorProduct_;
   std::unordered_set<std::string> products_;

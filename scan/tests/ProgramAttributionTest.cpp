@@ -34,7 +34,8 @@ std::string At(const char* list, const char* entry) { return std::string(list) +
 // A 64-bit Windows with user ann (current) and bob, and these programs:
 //   Pin 1.0 (64-bit, installed), Pintail 2.1 (32-bit, its folder deleted), Wing (32-bit, named by
 //   %ProgramFiles%), Notely (ann's own), Sketcher (bob's, in a profile ann cannot look into),
-//   Acme Draw and Acme Paint (one shared folder), Tooly and Driverpack (only shared places).
+//   Acme Draw and Acme Paint (one shared folder), Wren Studio 3 (in its vendor's folder), Tooly and
+//   Driverpack (only shared places).
 void SeedMachine(MemoryPlatform& env) {
   env.LayOut64BitWindows();
   env.SetCurrentUserSid("S-1-5-21-1");
@@ -73,12 +74,15 @@ void SeedMachine(MemoryPlatform& env) {
         Str(At(kUninstall, "Drv"), "DisplayName", "Driverpack"),
         Str(At(kUninstall, "Drv"), "UninstallString", "C:\\Windows\\System32\\drvuninst.exe"),
         ExpandStr(At(kUninstall, "Drv"), "InstallLocation", "%CommonProgramFiles%\\Driverpack"),
+        Str(At(kUninstall, "Wren"), "DisplayName", "Wren Studio 3"),
+        Str(At(kUninstall, "Wren"), "Publisher", "Wren Software Ltd"),
+        Str(At(kUninstall, "Wren"), "InstallLocation", "C:\\Program Files\\Wren"),
         Str(At(kUninstall, "Netty"), "DisplayName", "Netty"),
         Str(At(kUninstall, "Netty"), "InstallLocation", "N:\\Apps\\Netty")});
   env.files.SetDriveType('n', drivetype::Remote);
-  SeedFiles(env.files,
-            {"C:\\Program Files\\Pin\\pin.exe", "C:\\Program Files (x86)\\Wing\\",
-             "C:\\Users\\ann\\AppData\\Local\\Notely\\notely.exe", "C:\\Program Files\\Acme\\", "C:\\Users\\bob\\"});
+  SeedFiles(env.files, {"C:\\Program Files\\Pin\\pin.exe", "C:\\Program Files (x86)\\Wing\\",
+                        "C:\\Users\\ann\\AppData\\Local\\Notely\\notely.exe", "C:\\Program Files\\Acme\\",
+                        "C:\\Users\\bob\\", "C:\\Program Files\\Wren\\wren.exe"});
   env.files.SetUnreadable("C:\\Users\\bob");
 }
 
@@ -168,6 +172,19 @@ const AttributionCase kCases[] = {
      RowAt("HKEY_LOCAL_MACHINE\\Software\\Acme\\Acme Sculpt\\Plugin", rkValueInPath,
            FileNotFound("C:\\Program Files\\Acme\\p.dll")),
      std::nullopt},
+    // A program in its vendor's folder: what lies in a folder below belongs to another product, maybe.
+    {"straight in the vendor's folder",
+     RowAt("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Wren", rkValueInPath,
+           FileNotFound("C:\\Program Files\\Wren\\wrenhelper.exe")),
+     {{"Wren Studio 3", kInstalled}}},
+    {"below the vendor's folder",
+     RowAt("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Chirp", rkValueInPath,
+           FileNotFound("C:\\Program Files\\Wren\\Chirp\\chirp.exe")),
+     std::nullopt},
+    {"below the vendor's folder, with the uninstalled product's key",
+     RowAt("HKEY_LOCAL_MACHINE\\Software\\Wren Software\\Chirp\\Dir", rkValueInPath,
+           FolderNotFound("C:\\Program Files\\Wren\\Chirp\\")),
+     {{"Chirp", ProgramState::Uninstalled}}},
     {"vendor alone", RowAt("HKEY_LOCAL_MACHINE\\Software\\Acme\\Path", rkValueInPath, Phrase{}), std::nullopt},
     // A product whose uninstall entry is gone: only a gone folder of its name tells it.
     {"uninstalled, its folder named",
@@ -248,9 +265,9 @@ TEST(ProgramAttributionTest, IndexReadsOnlyTheUninstallEntries) {
   env.registry.ResetCalls();
   env.files.ResetCalls();
   const ProgramIndex index = ProgramIndex::Build(env.platform);
-  EXPECT_EQ(index.Programs().size(), 10u);
-  EXPECT_LE(env.registry.Calls().opens, 22u);
-  EXPECT_LE(env.files.Calls().existence, 10u);
+  EXPECT_EQ(index.Programs().size(), 11u);
+  EXPECT_LE(env.registry.Calls().opens, 24u);
+  EXPECT_LE(env.files.Calls().existence, 11u);
   EXPECT_EQ(env.registry.OpenHandleCount(), 0u);
 }
 
