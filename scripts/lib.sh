@@ -152,16 +152,19 @@ ensure_prefix_template() {
   ) 9>"$template.lock"
 }
 
-# clone_prefix TARGET: a new prefix at TARGET (which must not exist) from the template.
+# clone_prefix TARGET: a new prefix at TARGET (which must not exist) from the template. It is made
+# beside TARGET and moved there whole, so a clone cut short is never taken for a prefix.
 clone_prefix() {
-  local target="$1"
+  local target="$1" partial="$1.cloning"
   ensure_prefix_template || return 1
-  cp -al "$TAMRISK_PREFIX_TEMPLATE" "$target" || return 1
-  rm -f "$target/$TAMRISK_TEMPLATE_MARKER"
-  find "$target" -type f -links +1 ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
+  rm -rf "$partial"
+  cp -al "$TAMRISK_PREFIX_TEMPLATE" "$partial" || return 1
+  rm -f "$partial/$TAMRISK_TEMPLATE_MARKER"
+  find "$partial" -type f -links +1 ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
     -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.tlb' -o -iname '*.ds' \
     -o -iname '*.nls' -o -iname '*.vxd' -o -iname '*.com' \) -exec sh -c \
-    'for file; do cp -p "$file" "$file.copy" && mv -f "$file.copy" "$file" || exit 1; done' sh {} +
+    'for file; do cp -p "$file" "$file.copy" && mv -f "$file.copy" "$file" || exit 1; done' sh {} + &&
+    mv "$partial" "$target"
 }
 
 TAMRISK_STARTED_PIDS=()
