@@ -1,5 +1,6 @@
 #include "repair/RegBackup.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <utility>
@@ -43,11 +44,14 @@ RemoveOutcome KeptFor(const Platform& platform, RootKey root, const std::string&
 }
 
 // The value lines of an open key, read by index, and its subkeys' names; false when the key cannot
-// be read whole or a line cannot carry what was read.
-bool AppendValuesAt(RegistryBackend& registry, KeyHandle key, std::string& out, std::vector<std::uint8_t>& data) {
+// be read whole or a line cannot carry what was read. count is how many the key said it had just
+// before: no call is made to learn that there are no more. A value or subkey made since changes the
+// key's last-write time and counts, so the check before the deletion keeps the key.
+bool AppendValuesAt(RegistryBackend& registry, KeyHandle key, std::uint32_t count, std::string& out,
+                    std::vector<std::uint8_t>& data) {
   std::string name;
   std::uint32_t type = 0;
-  for (std::uint32_t index = 0;; ++index) {
+  for (std::uint32_t index = 0; index < count; ++index) {
     const long rc = registry.EnumValueData(key, index, name, type, data);
     if (rc == status::NoMoreItems) return true;
     if (rc != status::Success) return false;
@@ -55,16 +59,18 @@ bool AppendValuesAt(RegistryBackend& registry, KeyHandle key, std::string& out, 
     if (line.empty()) return false;
     out += line;
   }
+  return true;
 }
 
-bool ListSubkeysAt(RegistryBackend& registry, KeyHandle key, std::vector<std::string>& names) {
+bool ListSubkeysAt(RegistryBackend& registry, KeyHandle key, std::uint32_t count, std::vector<std::string>& names) {
   std::string name;
-  for (std::uint32_t index = 0;; ++index) {
+  for (std::uint32_t index = 0; index < count; ++index) {
     const long rc = registry.EnumKey(key, index, name);
     if (rc == status::NoMoreItems) return true;
     if (rc != status::Success) return false;
     names.push_back(name);
   }
+  return true;
 }
 
 }  // namespace
@@ -96,19 +102,26 @@ bool UnchangedSinceRead(RegistryBackend& registry, KeyHandle key, const KeyInfo&
   return true;
 }
 
-// The section of an open key and then those of its subkeys, depth first, each subkey opened through
-// its parent; tree gets what was read.
-bool AppendKeySections(RegistryBackend& registry, KeyHandle key, RootKey root, const std::string& path,
-                       std::string& out, std::vector<BackedUpKey>& tree, std::vector<std::uint8_t>& data) {
+// The section of an open key (info: its counts, just read) and then those of its subkeys, depth
+// first, each subkey opened through its parent; tree gets what was read.
+bool AppendKeySections(RegistryBackend& registry, KeyHandle key, const KeyInfo& info, RootKey root,
+                       const std::string& path, std::string& out, std::vector<BackedUpKey>& tree,
+                       std::vector<std::uint8_t>& data) {
   if (!AppendRegKeyLine(root, path, out)) return false;
   std::vector<std::string> names;
-  if (!AppendValuesAt(registry, key, out, data) || !ListSubkeysAt(registry, key, names)) return false;
+  // HKEY_CLASSES_ROOT lists the subkeys of the user's and the machine's class key together, which its
+  // count need not match: there they are listed to the end.
+  const std::uint32_t subkeys = root == RootKey::ClassesRoot ? UINT32_MAX : info.subkeyCount;
+  if (!AppendValuesAt(registry, key, info.valueCount, out, data) || !ListSubkeysAt(registry, key, subkeys, names)) {
+    return false;
+  }
   for (const std::string& name : names) {
     const BackendKey subkey(registry, key, name, rights::AllAccess);
     if (subkey.Status() != status::Success) return false;
     tree.push_back({name, {}, {}});
-    if (registry.QueryInfoKey(subkey.get(), tree.back().info) != status::Success) return false;
-    if (!AppendKeySections(registry, subkey.get(), root, ChildPath(path, name), out, tree.back().subkeys, data)) {
+    BackedUpKey& read = tree.back();
+    if (registry.QueryInfoKey(subkey.get(), read.info) != status::Success) return false;
+    if (!AppendKeySections(registry, subkey.get(), read.info, root, ChildPath(path, name), out, read.subkeys, data)) {
       return false;
     }
   }
@@ -238,8 +251,8 @@ void ReadEntry(const Platform& platform, OpenKeys& keys, Entry& entry, std::vect
   if (opened.key->Status() != status::Success) return Decide(entry, Unopened(platform, entry, opened.key->Status()));
   if (entry.wholeKey) {
     if (platform.registry.QueryInfoKey(opened.key->get(), entry.info) != status::Success ||
-        !AppendKeySections(platform.registry, opened.key->get(), entry.root, entry.path, entry.section, entry.subkeys,
-                           data)) {
+        !AppendKeySections(platform.registry, opened.key->get(), entry.info, entry.root, entry.path, entry.section,
+                           entry.subkeys, data)) {
       return Decide(entry, EntryMayExist(platform, entry) ? RemoveOutcome::NotBackedUp : RemoveOutcome::NotFound);
     }
   } else {
@@ -289,8 +302,9 @@ std::string BackupText(std::vector<Entry>& entries, std::size_t first) {
   return text;
 }
 
-// Whether the entry is still what the backup holds: the key at its path the one read, with the same
-// shape all the way down; the value with the same type and data.
+// Whether the entry is still what the backup holds: the key at its path with the shape read, all the
+// way down; the value with the same type and data. The deletion goes by path, so the key is looked at
+// there: one deleted and made anew since, or changed, has another last-write time than the one read.
 bool StillAsBackedUp(RegistryBackend& registry, const Entry& entry) {
   if (!entry.wholeKey) {
     std::uint32_t type = 0;
@@ -298,12 +312,8 @@ bool StillAsBackedUp(RegistryBackend& registry, const Entry& entry) {
     const long rc = registry.QueryValue(entry.key->get(), entry.valueName, type, data);
     return rc != status::Success || (type == entry.type && data == entry.data);
   }
-  if (!UnchangedSinceRead(registry, entry.key->get(), entry.info, entry.subkeys)) return false;
-  // The deletion goes by path: a key deleted and made anew there since is not the one read.
   const BackendKey atPath(registry, RootHandle(entry.root), entry.path, rights::Read);
-  KeyInfo now;
-  return atPath.Status() == status::Success && registry.QueryInfoKey(atPath.get(), now) == status::Success &&
-         SameShape(now, entry.info);
+  return atPath.Status() == status::Success && UnchangedSinceRead(registry, atPath.get(), entry.info, entry.subkeys);
 }
 
 // Deletes what the backup read of the entry and no more: a key's subkeys from the deepest up, then
