@@ -357,12 +357,13 @@ void ProgramIndex::Add(ProgramRecord record) {
 
 std::vector<std::size_t> ProgramIndex::OwnersOfPath(const MissingPath& missing) const {
   const std::optional<std::string> start = FolderKey(missing.path);
-  // Steps below the folder found that are folders: all of them, or all but a file's own name.
-  std::size_t foldersBelow = missing.what == MissingPath::File ? 0 : 1;
-  for (std::string key = start.value_or(""); !key.empty(); key = ParentKey(key), ++foldersBelow) {
+  // Above 1 when the path is, or lies in, a folder below the folder found: a missing folder counts one
+  // step more than a file, whose own name is no folder.
+  std::size_t depth = missing.what == MissingPath::File ? 0 : 1;
+  for (std::string key = start.value_or(""); !key.empty(); key = ParentKey(key), ++depth) {
     const auto found = byFolder_.find(key);
     if (found == byFolder_.end()) continue;
-    if (foldersBelow > 1 && vendorFolders_.contains(key)) return {};
+    if (depth > 1 && vendorFolders_.contains(key)) return {};
     return found->second;
   }
   return {};
