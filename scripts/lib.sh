@@ -158,7 +158,11 @@ clone_prefix() {
   local target="$1" partial="$1.cloning"
   ensure_prefix_template || return 1
   rm -rf "$partial"
-  cp -al "$TAMRISK_PREFIX_TEMPLATE" "$partial" || return 1
+  # A file system without hard links gets whole copies, as without the template.
+  if ! cp -al "$TAMRISK_PREFIX_TEMPLATE" "$partial" 2>/dev/null; then
+    rm -rf "$partial"
+    cp -a "$TAMRISK_PREFIX_TEMPLATE" "$partial" || return 1
+  fi
   rm -f "$partial/$TAMRISK_TEMPLATE_MARKER"
   find "$partial" -type f -links +1 ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
     -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.tlb' -o -iname '*.ds' \
