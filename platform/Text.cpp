@@ -43,6 +43,16 @@ bool ContainsNoCase(const std::vector<std::string>& names, std::string_view name
   return std::any_of(names.begin(), names.end(), [&](const std::string& entry) { return EqualsNoCase(entry, name); });
 }
 
+std::vector<std::string_view> PathSteps(std::string_view path) {
+  std::vector<std::string_view> steps;
+  for (std::size_t start = 0; start < path.size();) {
+    const std::size_t end = std::min(path.find('\\', start), path.size());
+    steps.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return steps;
+}
+
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
 }

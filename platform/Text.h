@@ -24,6 +24,9 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 // Whether the list holds name, ignoring case.
 bool ContainsNoCase(const std::vector<std::string>& names, std::string_view name);
+// The steps of a registry or file path between its backslashes ("a\b\" gives "a" and "b"); views
+// into path.
+std::vector<std::string_view> PathSteps(std::string_view path);
 // Position of the first occurrence of needle in text ignoring case, or npos. An empty needle is at 0.
 std::size_t FindNoCase(std::string_view text, std::string_view needle);
 // The pattern with "%1" to "%9" replaced by the arguments in order; "%%" stays a single "%". An

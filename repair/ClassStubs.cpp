@@ -30,16 +30,6 @@ bool WindowsOwnClass(std::string_view name) {
              "Interface", "Local Settings", "Network", "Printers", "SystemFileAssociations", "TypeLib", "Unknown"});
 }
 
-std::vector<std::string_view> Steps(std::string_view path) {
-  std::vector<std::string_view> steps;
-  for (std::size_t start = 0; start < path.size();) {
-    const std::size_t end = std::min(path.find('\\', start), path.size());
-    steps.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return steps;
-}
-
 // Where the class keys begin in a key path of root, or nullopt outside them.
 std::optional<std::size_t> ClassesStart(const std::string& rootName, std::string_view key) {
   std::size_t at = 0;
@@ -104,7 +94,7 @@ class StubTest {
 
  private:
   bool Holds(RootKey root, const std::string& key, const std::string& below) {
-    const std::vector<std::string_view> steps = Steps(below);
+    const std::vector<std::string_view> steps = PathSteps(below);
     if (++keys_ > kMostKeys || !(classId_ ? ClassIdKeyMayStay(steps) : ProgIdKeyMayStay(steps))) return true;
     std::vector<std::string> subkeys;
     {
@@ -144,7 +134,7 @@ class StubTest {
 void ClassStubs::NoteRemoved(const RegLocation& where) {
   const std::optional<std::size_t> start = ClassesStart(where.rootName, where.key);
   if (!start) return;
-  const std::vector<std::string_view> steps = Steps(std::string_view(where.key).substr(*start));
+  const std::vector<std::string_view> steps = PathSteps(std::string_view(where.key).substr(*start));
   // A server key of a class ID: CLSID\{...}\InprocServer32 and the like.
   if (steps.size() == 3 && EqualsNoCase(steps[0], "CLSID") && !where.namesValue) {
     candidates_.insert({where.rootName, where.key.substr(0, where.key.size() - steps[2].size() - 1), true});

@@ -16,16 +16,6 @@ namespace {
 
 constexpr std::size_t kExpandBufferUnits = 1024;
 
-std::vector<std::string> Steps(std::string_view path) {
-  std::vector<std::string> steps;
-  for (std::size_t start = 0; start <= path.size();) {
-    const std::size_t end = std::min(path.find('\\', start), path.size());
-    steps.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return steps;
-}
-
 // Whether key is base or lies below it, on whole steps; both upper-cased.
 bool WithinFolder(std::string_view key, std::string_view base) {
   return key.starts_with(base) && (key.size() == base.size() || key[base.size()] == '\\');
@@ -403,7 +393,7 @@ namespace {
 // The vendor and product steps of a key under Software\<Vendor>\<Product> of the machine (either
 // view) or a user; nullopt for any other key, and for the keys Windows keeps there itself.
 std::optional<std::pair<std::string, std::string>> VendorAndProductOf(const RegLocation& where) {
-  const std::vector<std::string> steps = Steps(where.key);
+  const std::vector<std::string_view> steps = PathSteps(where.key);
   std::size_t at = 0;
   if (EqualsNoCase(where.rootName, "HKEY_USERS")) {
     if (steps.empty() || EndsWithNoCase(steps.front(), "_Classes")) return std::nullopt;
@@ -419,7 +409,7 @@ std::optional<std::pair<std::string, std::string>> VendorAndProductOf(const RegL
     if (EqualsNoCase(steps[at], windows)) return std::nullopt;
   }
   if (steps[at].empty() || steps[at + 1].empty()) return std::nullopt;
-  return std::pair{steps[at], steps[at + 1]};
+  return std::pair{std::string(steps[at]), std::string(steps[at + 1])};
 }
 
 // The program's name and state; nullopt when it has no folder of its own to tell its state by.
@@ -435,8 +425,8 @@ std::optional<ProgramRef> RefOf(const ProgramIndex& index, std::size_t id) {
 bool NamesGoneProductFolder(const ProgramIndex& index, const std::optional<MissingPath>& failed,
                             const std::string& product) {
   if (!failed || failed->what == MissingPath::File || index.IsSharedPlace(failed->path)) return false;
-  const std::vector<std::string> steps = Steps(failed->path);
-  return std::any_of(steps.begin(), steps.end(), [&](const std::string& step) { return EqualsNoCase(step, product); });
+  const std::vector<std::string_view> steps = PathSteps(failed->path);
+  return std::any_of(steps.begin(), steps.end(), [&](std::string_view step) { return EqualsNoCase(step, product); });
 }
 
 }  // namespace
